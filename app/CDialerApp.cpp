@@ -1,0 +1,21 @@
+#include "app/CDialerApp.h"
+
+#include "dialer/CDialerDlg.h"
+
+CDialerApp::CDialerApp(int &argc, char **argv) : QApplication(argc, argv)
+{
+    setApplicationName("vantro-dialer");
+    setApplicationDisplayName("Vantro Dialer");
+    setQuitOnLastWindowClosed(false);
+}
+
+CDialerApp::~CDialerApp() = default;
+
+bool CDialerApp::InitInstance()
+{
+    {
+        CDialerDlg dlg(nullptr);
+        dlg.exec(); // the window's own loop is the program's main loop; its result is not used
+    }
+    return false;
+}

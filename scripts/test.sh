@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test:
+#   1. the unit, widget and end-to-end tests (ctest) against a private PulseAudio daemon;
+#   2. the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer;
+#   3. a short run of every libFuzzer target from its seed corpus.
+# VANTRO_TEST_QUICK=1 runs step 1 only. VANTRO_FUZZ_SECONDS sets the time per fuzz target.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+bash scripts/deps.sh || exit 1
+
+pulse_dir=$(mktemp -d /tmp/vantro-pulse.XXXXXX)
+cleanup() {
+  bash "$root/scripts/pulse-test-daemon.sh" stop "$pulse_dir"
+  rm -rf "$pulse_dir"
+}
+trap cleanup EXIT
+if server=$(bash scripts/pulse-test-daemon.sh start "$pulse_dir"); then
+  export PULSE_SERVER=$server
+  echo "PulseAudio test daemon at $PULSE_SERVER"
+else
+  echo "warning: no PulseAudio test daemon; sound tests run their no-server cases only" >&2
+fi
+
+passed=0
+failed=0
+status=0
+# run_ctest <build folder>: runs its tests and adds their counts to the totals.
+run_ctest() {
+  local log
+  log=$(mktemp)
+  ctest --test-dir "$1" --output-on-failure -j "${VANTRO_JOBS:-$(nproc)}" 2>&1 | tee "$log"
+  local rc=${PIPESTATUS[0]}
+  local line
+  line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
+  if [[ -n "$line" ]]; then
+    local total fails
+    total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+    fails=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
+    passed=$((passed + total - fails))
+    failed=$((failed + fails))
+  elif [[ $rc -ne 0 ]]; then
+    failed=$((failed + 1))
+  fi
+  [[ $rc -eq 0 ]] || status=1
+  rm -f "$log"
+}
+
+echo "=== build"
+if bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo; then
+  echo "=== tests"
+  run_ctest build
+else
+  failed=$((failed + 1)); status=1
+fi
+
+if [[ "${VANTRO_TEST_QUICK:-0}" != 1 ]]; then
+  echo "=== sanitizer build (ASan + UBSan)"
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0
+  export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  if bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVANTRO_SANITIZE=ON -DVANTRO_BENCH=OFF; then
+    echo "=== sanitizer tests"
+    run_ctest build-asan
+  else
+    failed=$((failed + 1)); status=1
+  fi
+  unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
+
+  echo "=== fuzz targets"
+  if CC=clang CXX=clang++ bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+       -DVANTRO_FUZZ=ON -DVANTRO_TESTS=OFF -DVANTRO_BENCH=OFF; then
+    seconds=${VANTRO_FUZZ_SECONDS:-20}
+    while IFS= read -r fuzzer; do
+      name=$(basename "$fuzzer")
+      work=$(mktemp -d)
+      [[ -d "fuzz/corpus/$name" ]] && cp -r "fuzz/corpus/$name/." "$work/"
+      if "$fuzzer" -max_total_time="$seconds" -print_final_stats=0 "$work" >"$work.log" 2>&1; then
+        echo "fuzz $name: no finding in ${seconds}s ($(grep -oE 'DONE +cov: [0-9]+' "$work.log" | tail -1))"
+        passed=$((passed + 1))
+      else
+        echo "fuzz $name: FAILED"; tail -60 "$work.log"
+        failed=$((failed + 1)); status=1
+      fi
+      rm -rf "$work" "$work.log"
+    done < <(find build-fuzz/fuzz -type f -executable -name 'fuzz_*' | sort)
+  else
+    failed=$((failed + 1)); status=1
+  fi
+fi
+
+echo
+echo "$passed passed, $failed failed"
+exit $status

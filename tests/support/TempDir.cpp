@@ -1,0 +1,46 @@
+#include "tests/support/TempDir.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <unistd.h>
+
+TempDir::TempDir(bool chdirInto) : m_chdir(chdirInto)
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "vantro-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed");
+    m_path = pattern;
+    if (m_chdir) {
+        m_oldCwd = std::filesystem::current_path();
+        std::filesystem::current_path(m_path);
+    }
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    if (m_chdir)
+        std::filesystem::current_path(m_oldCwd, ec);
+    // Restore write permission first, so folders a test made read-only can be removed.
+    for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(m_path, ec);
+}
+
+std::string ReadFileBytes(const std::filesystem::path &p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::filesystem::path &p, const std::string &bytes)
+{
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
