@@ -1,0 +1,109 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "runtime/PSoundChannel.h"
+#include "tests/support/TempDir.h"
+
+// Helpers for the tests that need a sound server: the private daemon that scripts/test.sh starts
+// (sinks "speaker" and "mic_feed", source "mic" recording mic_feed), and stand-ins for no server
+// and a server that does not answer.
+
+// True when PULSE_SERVER names a server that answers. Tests that need one skip without it.
+bool HaveTestServer();
+#define REQUIRE_TEST_SERVER()                                                                      \
+    do {                                                                                           \
+        if (!HaveTestServer())                                                                     \
+            GTEST_SKIP() << "no PulseAudio test daemon (PULSE_SERVER); scripts/test.sh starts one"; \
+    } while (0)
+
+// Runs pactl against the current server; its standard output, or nothing when it failed.
+std::optional<std::string> Pactl(const std::string &args);
+
+// Names from `pactl list short sinks|sources`, in its order.
+std::vector<std::string> PactlNames(const std::string &what);
+
+// A module loaded with pactl for the life of the object.
+class ScopedPulseModule {
+public:
+    explicit ScopedPulseModule(const std::string &moduleAndArgs);
+    ~ScopedPulseModule();
+    bool Loaded() const { return !m_index.empty(); }
+    void Unload();
+
+private:
+    std::string m_index;
+};
+
+// Sets an environment variable for the life of the object (restoring the old value after).
+class ScopedEnv {
+public:
+    ScopedEnv(const char *name, const std::string &value);
+    ~ScopedEnv();
+
+private:
+    std::string m_name;
+    std::optional<std::string> m_old;
+};
+
+// PULSE_SERVER pointed at a socket path in a temporary folder where nothing listens.
+class NoServer {
+public:
+    NoServer();
+
+private:
+    TempDir m_dir;
+    ScopedEnv m_env;
+};
+
+// PULSE_SERVER pointed at a socket that takes connections and never says a word, with the server
+// timeout shortened. Counts the connections it took.
+class SilentServer {
+public:
+    SilentServer();
+    ~SilentServer();
+    int Connections() const { return m_connections.load(); }
+
+private:
+    TempDir m_dir;
+    int m_listen = -1;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_connections{0};
+    std::vector<int> m_held;
+    std::thread m_thread;
+    std::optional<ScopedEnv> m_env;
+    std::chrono::milliseconds m_oldTimeout;
+};
+
+// Records a source on a thread of its own. The constructor returns once data flows (a device that
+// has been idle takes up to a couple of seconds to start); Stop returns what was recorded, mono.
+class BackgroundRecorder {
+public:
+    explicit BackgroundRecorder(const std::string &source);
+    ~BackgroundRecorder();
+    bool Running() const { return m_running; }
+    std::vector<int16_t> Stop();
+
+private:
+    PSoundChannel m_channel;
+    bool m_running = false;
+    std::atomic<bool> m_stop{false};
+    std::vector<int16_t> m_samples;
+    std::thread m_thread;
+};
+
+// Amplitude (fraction of full scale) of the component at frequency in the samples, by the Goertzel
+// algorithm.
+double ToneAmplitude(const std::vector<int16_t> &samples, double frequency, double rate = 8000);
+
+// The samples from the first to the last one louder than threshold (empty when none is).
+std::vector<int16_t> LoudPart(const std::vector<int16_t> &samples, int threshold = 1000);
+
+// The source tree's res/ folder (VANTRO_SOURCE_DIR is set by the test runner).
+std::filesystem::path SourceResFolder();
