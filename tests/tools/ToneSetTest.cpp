@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "runtime/PWAVFile.h"
+#include "tests/support/SoundTestSupport.h"
+#include "tools/tonegen/ToneSet.h"
+
+namespace {
+
+const std::vector<double> kDtmf = {697, 770, 852, 941, 1209, 1336, 1477};
+
+} // namespace
+
+TEST(ToneSet, CommittedFilesAreWhatTheGeneratorMakes)
+{
+    const std::vector<ShippedSound> sounds = ShippedSounds();
+    ASSERT_EQ(sounds.size(), 13u);
+    for (const ShippedSound &s : sounds) {
+        const std::vector<uint8_t> expected = PWAVFile::Encode(s.sound);
+        const std::string committed = ReadFileBytes(SourceResFolder() / s.path);
+        EXPECT_TRUE(committed == std::string(expected.begin(), expected.end()))
+            << s.path << " differs from the generator's output: run build/tools/tonegen/tonegen";
+    }
+}
+
+TEST(ToneSet, KeyTonesAreTheirKeysDtmfPairs)
+{
+    for (const char *name : {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "star", "hash"}) {
+        PSound tone;
+        ASSERT_TRUE(PWAVFile::Read((SourceResFolder() / "dtmf" / (std::string("key") + name + ".wav")).string(), tone));
+        EXPECT_EQ(tone.GetChannels(), 1u);
+        EXPECT_EQ(tone.GetSampleRate(), 8000u);
+        EXPECT_NEAR(tone.GetDurationSeconds(), 0.18, 0.03) << name;
+        double low = 0, high = 0;
+        ASSERT_TRUE(DtmfFrequencies(KeyNameToCharacter(name), low, high)) << name;
+        for (double f : kDtmf) {
+            const double a = ToneAmplitude(tone.GetSamples(), f);
+            if (f == low || f == high)
+                EXPECT_NEAR(a, 0.316, 0.04) << name << " " << f; // -10 dBFS
+            else
+                EXPECT_LT(a, 0.02) << name << " " << f;
+        }
+        const auto peak = std::max_element(tone.GetSamples().begin(), tone.GetSamples().end(),
+                                           [](int16_t a, int16_t b) { return std::abs(a) < std::abs(b); });
+        EXPECT_LT(std::abs(int(*peak)), 32767 * 0.65) << name; // headroom, no clipping
+    }
+}
+
+TEST(ToneSet, KeyNamesAndDtmfTable)
+{
+    EXPECT_EQ(KeyNameToCharacter("10"), '0');
+    EXPECT_EQ(KeyNameToCharacter("star"), '*');
+    EXPECT_EQ(KeyNameToCharacter("hash"), '#');
+    EXPECT_EQ(KeyNameToCharacter("7"), '7');
+    EXPECT_EQ(KeyNameToCharacter("0"), 0);
+    EXPECT_EQ(KeyNameToCharacter("11"), 0);
+    double low = 0, high = 0;
+    ASSERT_TRUE(DtmfFrequencies('0', low, high));
+    EXPECT_EQ(low, 941);
+    EXPECT_EQ(high, 1336);
+    ASSERT_TRUE(DtmfFrequencies('9', low, high));
+    EXPECT_EQ(low, 852);
+    EXPECT_EQ(high, 1477);
+    EXPECT_FALSE(DtmfFrequencies('A', low, high));
+}
+
+TEST(ToneSet, ClickIsShortAndSoft)
+{
+    PSound click;
+    ASSERT_TRUE(PWAVFile::Read((SourceResFolder() / "sounds" / "181.wav").string(), click));
+    EXPECT_LE(click.GetDurationSeconds(), 0.02);
+    for (int16_t s : click.GetSamples())
+        ASSERT_LT(std::abs(int(s)), 32767 / 4);
+    EXPECT_EQ(click.GetSamples().front(), 0);
+}
