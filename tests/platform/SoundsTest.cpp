@@ -66,7 +66,6 @@ TEST(Sounds, KeyToneIsPlayedOnTheChosenDeviceAndReturnsWhenHeard)
     BackgroundRecorder mic("mic");
     ASSERT_TRUE(mic.Running());
     EXPECT_TRUE(PlayKeyTone(PlayIndexOf("mic_feed"), "10"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const std::vector<int16_t> loud = LoudPart(mic.Stop());
     // The tone of "0": 941 Hz and 1336 Hz, and nothing of its neighbours.
     EXPECT_GT(ToneAmplitude(loud, 941), 0.15);
@@ -87,7 +86,6 @@ TEST(Sounds, DialTonesFollowOneAnotherOnOneChannel)
     ASSERT_TRUE(mic.Running());
     CDialTonePlayer tones;
     EXPECT_EQ(tones.Play(PlayIndexOf("mic_feed"), 3), 3);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const std::vector<int16_t> rec = mic.Stop();
     // key1, key2, key3: the column tone climbs from one to the next.
     const size_t t1 = PeakPosition(rec, 1209), t2 = PeakPosition(rec, 1336), t3 = PeakPosition(rec, 1477);
@@ -123,7 +121,6 @@ TEST(Sounds, ClickAndBeepPlayInTheBackground)
     EXPECT_TRUE(Beep(600, 100, "speaker"));
     ASSERT_TRUE(player.WaitIdle(std::chrono::seconds(20)));
     EXPECT_EQ(player.GetPlayedCount(), before + 2);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const std::vector<int16_t> loud = LoudPart(monitor.Stop(), 300);
     EXPECT_GT(ToneAmplitude(loud, 600), 0.05);
     EXPECT_GT(ToneAmplitude(loud, 2000), 0.005);

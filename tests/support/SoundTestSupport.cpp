@@ -110,6 +110,19 @@ SilentServer::SilentServer() : m_oldTimeout(PSoundChannel::GetServerTimeout())
     PSoundChannel::SetServerTimeout(std::chrono::milliseconds(300));
 }
 
+int SilentServer::Connections() const
+{
+    // Let the accepting thread take whatever is waiting in the queue.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    for (int i = 0; i < 50; ++i) {
+        pollfd p{m_listen, POLLIN, 0};
+        if (poll(&p, 1, 0) == 0)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return m_connections.load();
+}
+
 SilentServer::~SilentServer()
 {
     PSoundChannel::SetServerTimeout(m_oldTimeout);
@@ -138,11 +151,13 @@ BackgroundRecorder::BackgroundRecorder(const std::string &source)
 
 BackgroundRecorder::~BackgroundRecorder()
 {
-    Stop();
+    Stop(std::chrono::milliseconds(0));
 }
 
-std::vector<int16_t> BackgroundRecorder::Stop()
+std::vector<int16_t> BackgroundRecorder::Stop(std::chrono::milliseconds settle)
 {
+    if (m_thread.joinable())
+        std::this_thread::sleep_for(settle);
     m_stop = true;
     if (m_thread.joinable())
         m_thread.join();

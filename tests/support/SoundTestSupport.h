@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -68,7 +69,8 @@ class SilentServer {
 public:
     SilentServer();
     ~SilentServer();
-    int Connections() const { return m_connections.load(); }
+    // The connections taken so far, once none has been waiting for a moment.
+    int Connections() const;
 
 private:
     TempDir m_dir;
@@ -82,13 +84,14 @@ private:
 };
 
 // Records a source on a thread of its own. The constructor returns once data flows (a device that
-// has been idle takes up to a couple of seconds to start); Stop returns what was recorded, mono.
+// has been idle takes up to a couple of seconds to start); Stop goes on recording for settle, so
+// that the end of what was played gets through, and returns what was recorded, mono.
 class BackgroundRecorder {
 public:
     explicit BackgroundRecorder(const std::string &source);
     ~BackgroundRecorder();
     bool Running() const { return m_running; }
-    std::vector<int16_t> Stop();
+    std::vector<int16_t> Stop(std::chrono::milliseconds settle = std::chrono::milliseconds(300));
 
 private:
     PSoundChannel m_channel;
