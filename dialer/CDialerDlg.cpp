@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTimer>
 
 #include "dialer/CDialCombo.h"
@@ -23,6 +24,9 @@ CDialerDlg::CDialerDlg(QWidget *parent) : QDialog(parent)
                    Qt::WindowMinimizeButtonHint);
     setFixedSize(DluToPixelsX(kTemplateWidth), DluToPixelsY(kTemplateHeight));
     CreateControls();
+    m_sysMenu = new QMenu(this);
+    m_sysMenu->addAction("Mi&nimize", this, &CDialerDlg::OnMinimise);
+    m_sysMenu->addAction("&Close", this, [this] { close(); });
     ConnectControls();
     m_strDial.clear();
     m_hIcon = QIcon(QPixmap::fromImage(LoadIconResource(128)));
@@ -56,6 +60,11 @@ void CDialerDlg::ConnectControls()
     connect(m_btnHangUp, &QAbstractButton::clicked, this, &CDialerDlg::HangUp);
     connect(m_closePicture, &CStaticPicture::clicked, this, &CDialerDlg::OnCloseControl);
     connect(m_minimisePicture, &CStaticPicture::clicked, this, &CDialerDlg::OnMinimise);
+    connect(m_btnBook, &QAbstractButton::clicked, this, &CDialerDlg::OnBook);
+    connect(m_btnLog, &QAbstractButton::clicked, this, [this] { OnWebPage(IDC_LOG); });
+    connect(m_btnManual, &QAbstractButton::clicked, this, [this] { OnWebPage(IDC_MANUAL); });
+    connect(m_productLink, &CStaticPicture::clicked, this, [this] { OnWebPage(IDC_PRODUCT_LINK); });
+    connect(m_banner, &CPictureEx::clicked, this, [this] { OnWebPage(IDC_BANNER); });
     connect(m_dialBox, &CDialCombo::editChanged, this, [this] { UpdateData(true); });
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) { OnActivateApp(state == Qt::ApplicationActive); });

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QIcon>
 
+#include "book/CAddressBookDlg.h"
 #include "book/CCallLog.h"
 #include "dialer/DialerControls.h"
 #include "platform/Guarded.h"
@@ -14,6 +15,7 @@
 #include "settings/CDialerSettings.h"
 
 class CDialCombo;
+class QMenu;
 class QProgressBar;
 
 // The dialer's main window: a frameless dialog holding the keypad, the dial box, the call buttons,
@@ -51,6 +53,7 @@ public:
     Guarded<std::string> m_strGatekeeper;
     std::atomic<int> m_bBalanceRunning{0};
     std::string m_strBookNumber;
+    CAddressBookDlg m_addressBookDlg;
     CDialCombo *m_dialBox = nullptr;
     std::atomic<int> m_nElapsed{0};
     std::atomic<int> m_bBusy{0};
@@ -93,6 +96,12 @@ public:
 
     QIcon m_hIcon;
 
+    // The window's menu (right button on the window, or Alt+Space): minimise, close and the
+    // About item.
+    QMenu *SystemMenu() const { return m_sysMenu; }
+    // Adds a separator and the About item (string 101) to the window's menu.
+    void AppendAboutToSystemMenu();
+
     // Number of close requests deferred so far (for tests and diagnostics).
     int DeferredCloseCount() const { return m_deferredCloses; }
 
@@ -110,9 +119,18 @@ public slots:
     void OnMinimise();
     // The application became active or inactive: the dial box takes the focus.
     void OnActivateApp(bool active);
+    // A command of the window's menu.
+    void OnSysCommand(int command);
+    // The Book button: runs the address book; a contact chosen with Call is dialled.
+    void OnBook();
+    // One of the web links (1033, 1024, 1064, 1065): opens its page in the browser.
+    void OnWebPage(int id);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     // Enter and Escape never end the window.
     void accept() override {}
     void reject() override {}
@@ -121,6 +139,7 @@ private:
     void CreateControls();
     void ConnectControls();
 
+    QMenu *m_sysMenu = nullptr;
     int m_deferredCloses = 0;
     bool m_closeRetryPending = false;
 
