@@ -11,6 +11,7 @@
 #include "platform/DialogItems.h"
 #include "platform/DialogUnits.h"
 #include "res/Resources.h"
+#include "web/BalanceThread.h"
 
 namespace {
 // How soon a deferred close request comes back.
@@ -68,6 +69,23 @@ void CDialerDlg::ConnectControls()
     connect(m_dialBox, &CDialCombo::editChanged, this, [this] { UpdateData(true); });
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) { OnActivateApp(state == Qt::ApplicationActive); });
+}
+
+void CDialerDlg::StartBalanceThread()
+{
+    StartWorker([this] { BalanceThread(this); });
+}
+
+void CDialerDlg::SetBalanceLine(const std::string &text)
+{
+    m_balanceLine->setText(QString::fromStdString(text));
+    m_balanceLine->update();
+}
+
+void CDialerDlg::SetStatusLine(const std::string &text)
+{
+    m_statusLine->setText(QString::fromStdString(text));
+    m_statusLine->update();
 }
 
 void CDialerDlg::PlaceCall()

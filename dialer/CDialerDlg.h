@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include <QDialog>
@@ -49,9 +50,18 @@ public:
     // Starts a worker thread that may use this window; it is joined before the window goes.
     void StartWorker(std::function<void()> body) { m_workers.Start(std::move(body)); }
 
+    // Starts the balance line refresh on a worker.
+    void StartBalanceThread();
+
+    // Sets the text of the registration and balance line (1018), or of the call status line
+    // (1000), and repaints it. User-interface thread only.
+    void SetBalanceLine(const std::string &text);
+    void SetStatusLine(const std::string &text);
+
     // --- members other parts of the program use, in construction order ---
     Guarded<std::string> m_strGatekeeper;
-    std::atomic<int> m_bBalanceRunning{0};
+    std::atomic<int> m_bBalanceRunning{0}; // non-zero while a balance refresh runs or waits
+    std::mutex m_balanceMutex;              // one balance refresh at a time
     std::string m_strBookNumber;
     CAddressBookDlg m_addressBookDlg;
     CDialCombo *m_dialBox = nullptr;
