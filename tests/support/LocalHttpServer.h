@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include <QTcpServer>
+
+// A small HTTP/1.0 server on 127.0.0.1 for tests, served from the thread that runs its event
+// loop. Each path answers with a status and a body; a path marked as stalling accepts the request
+// and never answers.
+class LocalHttpServer : public QObject {
+public:
+    LocalHttpServer();
+
+    void Serve(const std::string &path, int status, const std::string &body);
+    void Stall(const std::string &path);
+
+    // "http://127.0.0.1:<port>" + path.
+    std::string Url(const std::string &path) const;
+    int Requests() const { return m_requests; }
+
+private:
+    void OnConnection();
+
+    struct Answer {
+        int status = 404;
+        std::string body;
+        bool stall = false;
+    };
+    QTcpServer m_server;
+    std::map<std::string, Answer> m_answers;
+    int m_requests = 0;
+};
