@@ -1,5 +1,6 @@
 #include "tests/support/SoundTestSupport.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -179,6 +180,26 @@ double ToneAmplitude(const std::vector<int16_t> &samples, double frequency, doub
     }
     const double power = s1 * s1 + s2 * s2 - coeff * s1 * s2;
     return 2 * std::sqrt(std::max(0.0, power)) / double(samples.size());
+}
+
+std::vector<int16_t> SampleWindow(const std::vector<int16_t> &samples, size_t at, size_t length)
+{
+    at = std::min(at, samples.size());
+    return std::vector<int16_t>(samples.begin() + long(at),
+                                samples.begin() + long(std::min(samples.size(), at + length)));
+}
+
+TonePeak FindTonePeak(const std::vector<int16_t> &samples, double frequency, unsigned windowMs,
+                      double rate)
+{
+    const size_t window = std::max<size_t>(8, size_t(rate * windowMs / 1000)), hop = window / 4;
+    TonePeak best;
+    for (size_t i = 0; i + window <= samples.size(); i += hop) {
+        const double a = ToneAmplitude(SampleWindow(samples, i, window), frequency, rate);
+        if (a > best.amplitude)
+            best = {i, a};
+    }
+    return best;
 }
 
 std::vector<int16_t> LoudPart(const std::vector<int16_t> &samples, int threshold)

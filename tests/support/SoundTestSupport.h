@@ -105,6 +105,18 @@ private:
 // algorithm.
 double ToneAmplitude(const std::vector<int16_t> &samples, double frequency, double rate = 8000);
 
+// Where in a recording a tone is loudest (first sample of the window of windowMs where it is), and
+// its amplitude there: for recordings where sounds and pauses of unknown length follow one another.
+struct TonePeak {
+    size_t position = 0;
+    double amplitude = 0;
+};
+TonePeak FindTonePeak(const std::vector<int16_t> &samples, double frequency, unsigned windowMs = 50,
+                      double rate = 8000);
+
+// length samples from at (fewer at the end).
+std::vector<int16_t> SampleWindow(const std::vector<int16_t> &samples, size_t at, size_t length);
+
 // The samples from the first to the last one louder than threshold (empty when none is).
 std::vector<int16_t> LoudPart(const std::vector<int16_t> &samples, int threshold = 1000);
 
