@@ -1,10 +1,9 @@
 #include "runtime/PWAVFile.h"
 
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
+
+#include "runtime/AtomicFile.h"
 
 namespace {
 
@@ -186,23 +185,5 @@ std::vector<uint8_t> PWAVFile::Encode(const PSound &sound)
 bool PWAVFile::Write(const std::string &path, const PSound &sound, std::string *error)
 {
     const std::vector<uint8_t> bytes = Encode(sound);
-    const std::string temp = path + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return Fail(error, "cannot create the file");
-        out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-        out.close();
-        if (!out) {
-            std::remove(temp.c_str());
-            return Fail(error, "cannot write the file");
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::remove(temp.c_str());
-        return Fail(error, "cannot replace the file");
-    }
-    return true;
+    return ReplaceFileAtomically(path, std::string(bytes.begin(), bytes.end()), 0644, error);
 }

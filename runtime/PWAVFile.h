@@ -31,7 +31,6 @@ public:
     // The bytes of a 16-bit PCM WAV file holding the sound.
     static std::vector<uint8_t> Encode(const PSound &sound);
 
-    // Writes the sound as a 16-bit PCM WAV file, replacing the file whole (a temporary file is
-    // written and renamed over it).
+    // Writes the sound as a 16-bit PCM WAV file, replacing the file atomically.
     static bool Write(const std::string &path, const PSound &sound, std::string *error = nullptr);
 };
