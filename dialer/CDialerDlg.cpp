@@ -67,6 +67,7 @@ void CDialerDlg::ConnectControls()
     connect(m_productLink, &CStaticPicture::clicked, this, [this] { OnWebPage(IDC_PRODUCT_LINK); });
     connect(m_banner, &CPictureEx::clicked, this, [this] { OnWebPage(IDC_BANNER); });
     connect(m_dialBox, &CDialCombo::editChanged, this, [this] { UpdateData(true); });
+    ConnectVolumeSliders();
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) { OnActivateApp(state == Qt::ApplicationActive); });
 }

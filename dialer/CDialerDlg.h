@@ -12,6 +12,7 @@
 #include "book/CCallLog.h"
 #include "dialer/DialerControls.h"
 #include "platform/Guarded.h"
+#include "platform/VolumeSliders.h"
 #include "platform/WorkerThreads.h"
 #include "settings/CDialerSettings.h"
 
@@ -52,6 +53,14 @@ public:
 
     // Starts the balance line refresh on a worker.
     void StartBalanceThread();
+
+    // Starts the volume set-up on a worker: the speaker and microphone sliders take the volumes of
+    // the mixers of the stored play and record devices (top position when unknown) and are
+    // enabled. Part of the window's initialisation.
+    void StartVolumeInit();
+
+    // Where the sliders' volume changes go; they are applied off the user-interface thread.
+    CVolumeWriter &VolumeWriter() { return m_volumeWriter; }
 
     // Sets the text of the registration and balance line (1018), or of the call status line
     // (1000), and repaints it. User-interface thread only.
@@ -148,10 +157,13 @@ protected:
 private:
     void CreateControls();
     void ConnectControls();
+    void ConnectVolumeSliders();
 
     QMenu *m_sysMenu = nullptr;
     int m_deferredCloses = 0;
     bool m_closeRetryPending = false;
+
+    CVolumeWriter m_volumeWriter;
 
     // Declared last: destroyed first, so no worker outlives the members it may use.
     CWorkerThreads m_workers;

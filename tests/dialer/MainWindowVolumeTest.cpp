@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "dialer/CDialerDlg.h"
+#include "platform/Mixer.h"
+#include "tests/support/QtTestMain.h"
+#include "tests/support/SoundTestSupport.h"
+
+namespace {
+
+class MainWindowVolume : public ::testing::Test {
+protected:
+    MainWindowVolume()
+    {
+        std::filesystem::create_directory("data1");
+        // Stored devices: play 2, record 1.
+        CDialerSettings s;
+        s.SaveSettings("", "", "", "0", "", 0, 2, 1);
+    }
+    TempDir dir{true};
+};
+
+struct Call {
+    unsigned dst, src, value, mixer;
+};
+
+} // namespace
+
+TEST_F(MainWindowVolume, WithoutAMixerBothSlidersStartAtTheTop)
+{
+    NoServer none;
+    CDialerDlg dlg;
+    dlg.m_settings.LoadSettings();
+    dlg.m_speakerVolume->setEnabled(false);
+    dlg.m_micVolume->setEnabled(false);
+    dlg.StartVolumeInit();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return dlg.m_speakerVolume->isEnabled() && dlg.m_micVolume->isEnabled(); }));
+    EXPECT_EQ(dlg.m_speakerVolume->maximum(), 65535);
+    EXPECT_EQ(dlg.m_speakerVolume->value(), 65535);
+    EXPECT_EQ(dlg.m_micVolume->value(), 65535);
+}
+
+TEST_F(MainWindowVolume, MovingASliderSetsTheVolumeOfTheStoredDevicesMixer)
+{
+    CDialerDlg dlg;
+    dlg.m_settings.LoadSettings();
+    std::mutex mutex;
+    std::vector<Call> calls;
+    dlg.VolumeWriter().SetSetter([&](unsigned d, unsigned s, unsigned v, unsigned m) {
+        std::lock_guard lock(mutex);
+        calls.push_back({d, s, v, m});
+        return true;
+    });
+    ApplyVolumeToSlider(dlg.m_speakerVolume, 1000);
+    ApplyVolumeToSlider(dlg.m_micVolume, 2000);
+
+    dlg.m_speakerVolume->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    ASSERT_TRUE(dlg.VolumeWriter().WaitIdle(std::chrono::seconds(10)));
+    dlg.m_micVolume->triggerAction(QAbstractSlider::SliderToMinimum);
+    ASSERT_TRUE(dlg.VolumeWriter().WaitIdle(std::chrono::seconds(10)));
+
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].dst, unsigned(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS));
+    EXPECT_EQ(calls[0].src, unsigned(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT));
+    EXPECT_EQ(calls[0].value, unsigned(dlg.m_speakerVolume->value()));
+    EXPECT_GT(calls[0].value, 1000u);
+    EXPECT_EQ(calls[0].mixer, 2u);
+    EXPECT_EQ(calls[1].dst, unsigned(MIXERLINE_COMPONENTTYPE_DST_WAVEIN));
+    EXPECT_EQ(calls[1].src, unsigned(MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE));
+    EXPECT_EQ(calls[1].value, 0u);
+    EXPECT_EQ(calls[1].mixer, 1u);
+}
