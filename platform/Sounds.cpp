@@ -55,16 +55,15 @@ CDialTonePlayer::~CDialTonePlayer()
 
 int CDialTonePlayer::Play(int playDeviceIndex, size_t n)
 {
-    if (n == 0 || m_stopped.load())
+    if (n == 0)
         return 0;
     PSoundChannel channel;
     {
         std::lock_guard lock(m_mutex);
-        m_channel = &channel;
+        if (m_stopped.load())
+            return 0;
+        m_channels.push_back(&channel);
     }
-    // A Stop between the check above and here has already found no channel to cut short.
-    if (m_stopped.load())
-        channel.Abort();
     int played = 0;
     if (OpenFeedbackChannel(channel, playDeviceIndex)) {
         for (const std::string &file : DialToneFiles(n)) {
@@ -76,16 +75,16 @@ int CDialTonePlayer::Play(int playDeviceIndex, size_t n)
         }
     }
     std::lock_guard lock(m_mutex);
-    m_channel = nullptr;
+    std::erase(m_channels, &channel);
     return played;
 }
 
 void CDialTonePlayer::Stop()
 {
-    m_stopped.store(true);
     std::lock_guard lock(m_mutex);
-    if (m_channel)
-        m_channel->Abort();
+    m_stopped.store(true);
+    for (PSoundChannel *channel : m_channels)
+        channel->Abort();
 }
 
 bool PlaySoundResourceAsync(int id, const std::string &device)

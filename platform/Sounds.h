@@ -1,7 +1,6 @@
 #pragma once
 
 #include <atomic>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -23,9 +22,10 @@ bool PlayKeyTone(int playDeviceIndex, const std::string &name);
 // one per character (the tones follow the length of the number, not its digits).
 std::vector<std::string> DialToneFiles(size_t n);
 
-// Plays the dial tones of a number on one channel, one after the other, each to its end. Stop, from
-// any thread, ends Play early (the tone under way is cut short) and keeps a later Play silent, so a
-// window can close without waiting for a long number's tones.
+// Plays the dial tones of a number on one channel, one after the other, each to its end. Several
+// Plays may run at once on different threads. Stop, from any thread, ends them early (the tones
+// under way are cut short) and keeps later Plays silent, so a window can close without waiting for
+// a long number's tones.
 class CDialTonePlayer {
 public:
     CDialTonePlayer();
@@ -38,7 +38,7 @@ public:
 private:
     std::atomic<bool> m_stopped{false};
     std::mutex m_mutex;
-    PSoundChannel *m_channel = nullptr; // the channel Play is using, for Stop
+    std::vector<PSoundChannel *> m_channels; // the channels the Plays under way use, for Stop
 };
 
 // Plays the program's sound resource id (res/sounds/<id>.wav) in the background on the device

@@ -11,12 +11,19 @@ namespace {
 
 std::atomic<long long> g_timeoutMs{2000};
 
-// Servers that recently let a connection attempt run into its deadline, by the PULSE_SERVER value
-// in force at the time, with the moment until which they are not tried again.
-constexpr auto kHoldOff = std::chrono::seconds(10);
+// Servers that recently let a request run into its deadline, by the PULSE_SERVER value in force at
+// the time: the moment until which they are not tried again, and how long that hold-off was. Each
+// time a server is found stuck again the hold-off doubles, so a server that stays stuck costs a
+// timeout ever more rarely; an answer from it forgets the record.
+constexpr std::chrono::milliseconds kFirstHoldOff{10000};
+constexpr std::chrono::milliseconds kLongestHoldOff{300000};
 constexpr std::chrono::milliseconds kStallTimeout{5000};
+struct Stuck {
+    Clock::time_point until;
+    std::chrono::milliseconds holdOff{0};
+};
 std::mutex g_stuckMutex;
-std::map<std::string, Clock::time_point> g_stuckUntil;
+std::map<std::string, Stuck> g_stuck;
 
 std::string ServerKey()
 {
@@ -52,12 +59,9 @@ bool Connection::Connect(const char *clientName)
     const std::string key = ServerKey();
     {
         std::lock_guard lock(g_stuckMutex);
-        auto it = g_stuckUntil.find(key);
-        if (it != g_stuckUntil.end()) {
-            if (Clock::now() < it->second)
-                return false;
-            g_stuckUntil.erase(it);
-        }
+        auto it = g_stuck.find(key);
+        if (it != g_stuck.end() && Clock::now() < it->second.until)
+            return false;
     }
     {
         std::lock_guard lock(m_wakeMutex);
@@ -72,8 +76,11 @@ bool Connection::Connect(const char *clientName)
         return false;
     }
     const Clock::time_point deadline = Deadline();
-    if (RunUntil([this] { return IsReady(); }, deadline))
+    if (RunUntil([this] { return IsReady(); }, deadline)) {
+        std::lock_guard lock(g_stuckMutex);
+        g_stuck.erase(key);
         return true;
+    }
     const bool stuck = !m_aborted.load() && PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)) &&
                        Clock::now() >= deadline;
     if (stuck)
@@ -90,7 +97,9 @@ Clock::time_point Connection::StallDeadline()
 void Connection::MarkServerStuck()
 {
     std::lock_guard lock(g_stuckMutex);
-    g_stuckUntil[ServerKey()] = Clock::now() + kHoldOff;
+    Stuck &s = g_stuck[ServerKey()];
+    s.holdOff = s.holdOff.count() == 0 ? kFirstHoldOff : std::min(2 * s.holdOff, kLongestHoldOff);
+    s.until = Clock::now() + s.holdOff;
 }
 
 bool Connection::RunUntil(const std::function<bool()> &done, Clock::time_point deadline)

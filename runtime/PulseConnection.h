@@ -33,8 +33,8 @@ public:
     // Connects to the server the environment names (PULSE_SERVER, the client configuration, or the
     // user's default), without starting one. Returns false when there is none or it does not answer
     // within the server timeout. After a server has once failed to answer, further attempts to the
-    // same server fail at once for a short while, so a stuck server costs the caller one timeout,
-    // not one per call.
+    // same server fail at once for a while (10 s, doubling each time it is found stuck again), so a
+    // stuck server costs the caller one timeout now and then, not one per call.
     bool Connect(const char *clientName);
 
     pa_mainloop *Loop() const { return m_loop; }
