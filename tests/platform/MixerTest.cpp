@@ -20,14 +20,6 @@ unsigned IndexOf(const std::vector<std::string> &names, const std::string &name)
 
 } // namespace
 
-TEST(Mixer, ComponentTypesAreTheSystemsNumbers)
-{
-    EXPECT_EQ(kSpk, 4u);
-    EXPECT_EQ(kWaveIn, 7u);
-    EXPECT_EQ(kMic, 0x1003u);
-    EXPECT_EQ(kWaveOut, 0x1008u);
-}
-
 TEST(Mixer, ValuesMapOntoTheServersScaleAndBack)
 {
     EXPECT_EQ(MixerToServerVolume(0), 0u);

@@ -172,14 +172,9 @@ TEST(PSoundChannelServer, VolumesAreSetOnEveryChannelAndReadBack)
     ASSERT_TRUE(PSoundMixer::SetVolume(PSoundChannel::Player, "stereo_test", 0x4000));
     ASSERT_TRUE(PSoundMixer::GetVolume(PSoundChannel::Player, "stereo_test", v));
     EXPECT_EQ(v, (std::vector<uint32_t>{0x4000, 0x4000}));
-    const std::string info = Pactl("get-sink-volume stereo_test").value_or("");
-    EXPECT_NE(info.find("front-left: 16384"), std::string::npos) << info;
-    EXPECT_NE(info.find("front-right: 16384"), std::string::npos) << info;
-
     ASSERT_TRUE(PSoundMixer::SetVolume(PSoundChannel::Player, "mono_test", 0));
     ASSERT_TRUE(PSoundMixer::GetVolume(PSoundChannel::Player, "mono_test", v));
     EXPECT_EQ(v, (std::vector<uint32_t>{0}));
-
     ASSERT_TRUE(PSoundMixer::SetVolume(PSoundChannel::Recorder, "mono_test.monitor", 0x8000));
     ASSERT_TRUE(PSoundMixer::GetVolume(PSoundChannel::Recorder, "mono_test.monitor", v));
     EXPECT_EQ(v, (std::vector<uint32_t>{0x8000}));

@@ -47,24 +47,6 @@ TEST(ToneSet, KeyTonesAreTheirKeysDtmfPairs)
     }
 }
 
-TEST(ToneSet, KeyNamesAndDtmfTable)
-{
-    EXPECT_EQ(KeyNameToCharacter("10"), '0');
-    EXPECT_EQ(KeyNameToCharacter("star"), '*');
-    EXPECT_EQ(KeyNameToCharacter("hash"), '#');
-    EXPECT_EQ(KeyNameToCharacter("7"), '7');
-    EXPECT_EQ(KeyNameToCharacter("0"), 0);
-    EXPECT_EQ(KeyNameToCharacter("11"), 0);
-    double low = 0, high = 0;
-    ASSERT_TRUE(DtmfFrequencies('0', low, high));
-    EXPECT_EQ(low, 941);
-    EXPECT_EQ(high, 1336);
-    ASSERT_TRUE(DtmfFrequencies('9', low, high));
-    EXPECT_EQ(low, 852);
-    EXPECT_EQ(high, 1477);
-    EXPECT_FALSE(DtmfFrequencies('A', low, high));
-}
-
 TEST(ToneSet, ClickIsShortAndSoft)
 {
     PSound click;
