@@ -1,8 +1,113 @@
 #include "dialer/CDialerDlg.h"
 
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QTimer>
+
+#include "dialer/CDialCombo.h"
+#include "dialer/ControlIds.h"
+#include "platform/DialogItems.h"
+#include "platform/DialogUnits.h"
+#include "res/Resources.h"
+
+namespace {
+// How soon a deferred close request comes back.
+constexpr int kCloseRetryMs = 50;
+} // namespace
+
 CDialerDlg::CDialerDlg(QWidget *parent) : QDialog(parent)
 {
-    setWindowTitle("Vantro Dialer");
+    // A visible pop-up without caption or frame.
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint);
+    setFixedSize(DluToPixelsX(kTemplateWidth), DluToPixelsY(kTemplateHeight));
+    CreateControls();
+    ConnectControls();
+    m_strDial.clear();
+    m_hIcon = QIcon(QPixmap::fromImage(LoadIconResource(128)));
 }
 
-CDialerDlg::~CDialerDlg() = default;
+CDialerDlg::~CDialerDlg()
+{
+    m_workers.JoinAll();
+}
+
+QWidget *CDialerDlg::GetDlgItem(int id) const
+{
+    return ::GetDlgItem(this, id);
+}
+
+void CDialerDlg::UpdateData(bool save)
+{
+    if (save)
+        m_strDial = m_dialBox->currentText().toStdString();
+    else
+        m_dialBox->setEditText(QString::fromStdString(m_strDial));
+}
+
+void CDialerDlg::ConnectControls()
+{
+    for (int i = 0; i < 12; ++i) {
+        const int id = IDC_KEY2 + i;
+        connect(m_keys[i], &QAbstractButton::clicked, this, [this, id] { emit keyClicked(id); });
+    }
+    connect(m_btnCall, &QAbstractButton::clicked, this, &CDialerDlg::PlaceCall);
+    connect(m_btnHangUp, &QAbstractButton::clicked, this, &CDialerDlg::HangUp);
+    connect(m_closePicture, &CStaticPicture::clicked, this, &CDialerDlg::OnCloseControl);
+    connect(m_minimisePicture, &CStaticPicture::clicked, this, &CDialerDlg::OnMinimise);
+    connect(m_dialBox, &CDialCombo::editChanged, this, [this] { UpdateData(true); });
+    connect(qApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) { OnActivateApp(state == Qt::ApplicationActive); });
+}
+
+void CDialerDlg::PlaceCall()
+{
+    UpdateData(true);
+    m_dwCallStart = 0;
+    if (m_strDial.empty()) {
+        m_dialBox->setFocus();
+        return;
+    }
+}
+
+void CDialerDlg::HangUp() {}
+
+void CDialerDlg::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
+    OnCloseRequest();
+}
+
+void CDialerDlg::OnCloseRequest()
+{
+    if (m_bBusy != 0 || m_bBalanceRunning != 0) {
+        // Come back through the event queue until the call and the balance refresh are over;
+        // a short pause between the tries keeps the loop from spinning.
+        ++m_deferredCloses;
+        if (!m_closeRetryPending) {
+            m_closeRetryPending = true;
+            QTimer::singleShot(kCloseRetryMs, this, [this] {
+                m_closeRetryPending = false;
+                OnCloseRequest();
+            });
+        }
+        return;
+    }
+    done(0);
+}
+
+void CDialerDlg::OnCloseControl()
+{
+    QMetaObject::invokeMethod(this, &CDialerDlg::OnCloseRequest, Qt::QueuedConnection);
+}
+
+void CDialerDlg::OnMinimise()
+{
+    showMinimized();
+}
+
+void CDialerDlg::OnActivateApp(bool)
+{
+    m_dialBox->setFocus(Qt::ActiveWindowFocusReason);
+}

@@ -1,11 +1,129 @@
 #pragma once
 
-#include <QDialog>
+#include <atomic>
+#include <cstdint>
+#include <string>
 
-// The dialer's main window.
+#include <QDialog>
+#include <QIcon>
+
+#include "book/CCallLog.h"
+#include "dialer/DialerControls.h"
+#include "platform/Guarded.h"
+#include "platform/WorkerThreads.h"
+#include "settings/CDialerSettings.h"
+
+class CDialCombo;
+class QProgressBar;
+
+// The dialer's main window: a frameless dialog holding the keypad, the dial box, the call buttons,
+// the volume sliders, the level bars, the status and balance lines and the banner. It owns the
+// settings record and the call log, and every worker it starts.
+//
+// Fields that worker threads and the stack's callbacks touch are atomics or guarded values; any
+// change to a control from another thread is posted to the user-interface thread.
 class CDialerDlg : public QDialog {
     Q_OBJECT
 public:
     explicit CDialerDlg(QWidget *parent = nullptr);
     ~CDialerDlg() override;
+
+    // The dialog template: 203 x 273 dialog units.
+    static constexpr int kTemplateWidth = 203;
+    static constexpr int kTemplateHeight = 273;
+
+    // The control with this id, or nullptr.
+    QWidget *GetDlgItem(int id) const;
+
+    // Exchanges the dial string with the dial box's edit: save copies the edit text into
+    // m_strDial, load puts m_strDial into the edit.
+    void UpdateData(bool save);
+
+    // Places a call to the dial string; ends the call in progress. (Dial box Enter and Escape,
+    // Call and Hang-up buttons.)
+    void PlaceCall();
+    void HangUp();
+
+    // Starts a worker thread that may use this window; it is joined before the window goes.
+    void StartWorker(std::function<void()> body) { m_workers.Start(std::move(body)); }
+
+    // --- members other parts of the program use, in construction order ---
+    Guarded<std::string> m_strGatekeeper;
+    std::atomic<int> m_bBalanceRunning{0};
+    std::string m_strBookNumber;
+    CDialCombo *m_dialBox = nullptr;
+    std::atomic<int> m_nElapsed{0};
+    std::atomic<int> m_bBusy{0};
+    CCallLog m_callLog;
+    std::atomic<uint32_t> m_dwCallStart{0};
+    Guarded<std::string> m_strToken;
+    Guarded<std::string> m_strSerial;
+    Guarded<std::string> m_strPin;
+    Guarded<std::string> m_strGkPass;
+    Guarded<std::string> m_strGkPassEnabled;
+    std::atomic<int> m_nGkPassEnabled{0};
+    CDialerSettings m_settings;
+    CPictureEx *m_banner = nullptr;              // 1065
+
+    CBitmapButton *m_btnManual = nullptr;        // 1064
+    CBitmapButton *m_btnLog = nullptr;           // 1033
+    CSkinButton *m_btnNoAction = nullptr;        // 1026
+    CBitmapButton *m_btnVoid = nullptr;          // 1046
+    QProgressBar *m_rxLevel = nullptr;           // 1044
+    QProgressBar *m_txLevel = nullptr;           // 1045
+    CBitmapButton *m_btnBook = nullptr;          // 1042
+    CTipSlider *m_micVolume = nullptr;           // 1030
+    CTipSlider *m_speakerVolume = nullptr;       // 1029
+    CTransparentStatic *m_text1019 = nullptr;    // 1019
+    QPushButton *m_speakerMute = nullptr;        // 1031
+    QPushButton *m_micMute = nullptr;            // 1032
+    CStyledStatic *m_balanceLine = nullptr;      // 1018
+    CStyledStatic *m_statusLine = nullptr;       // 1000
+
+    std::string m_strDial;
+
+    CSkinButton *m_btnSettings = nullptr;        // 1017
+    CBitmapButton *m_btnClear = nullptr;         // 1016
+    CSkinButton *m_btnHangUp = nullptr;          // 1015
+    CSkinButton *m_btnCall = nullptr;            // 1014
+    CSkinButton *m_keys[12] = {};                // 1002 to 1013, by id - 1002
+    CStaticPicture *m_closePicture = nullptr;    // 1022
+    CStaticPicture *m_minimisePicture = nullptr; // 1023
+    CStaticPicture *m_productLink = nullptr;     // 1024
+
+    QIcon m_hIcon;
+
+    // Number of close requests deferred so far (for tests and diagnostics).
+    int DeferredCloseCount() const { return m_deferredCloses; }
+
+signals:
+    // A click on one of the twelve keypad buttons, by control id.
+    void keyClicked(int id);
+
+public slots:
+    // The close request: ends the window unless a call or a balance refresh is running, in which
+    // case it comes back through the event queue until both have finished.
+    void OnCloseRequest();
+    // The close control: clears the call in progress, then asks to close.
+    void OnCloseControl();
+    // The minimise control.
+    void OnMinimise();
+    // The application became active or inactive: the dial box takes the focus.
+    void OnActivateApp(bool active);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    // Enter and Escape never end the window.
+    void accept() override {}
+    void reject() override {}
+
+private:
+    void CreateControls();
+    void ConnectControls();
+
+    int m_deferredCloses = 0;
+    bool m_closeRetryPending = false;
+
+    // Declared last: destroyed first, so no worker outlives the members it may use.
+    CWorkerThreads m_workers;
 };

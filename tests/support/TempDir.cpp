@@ -44,3 +44,24 @@ void WriteFileBytes(const std::filesystem::path &p, const std::string &bytes)
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+int RunWithFileSizeLimit(size_t maxFileBytes, const std::function<int()> &fn)
+{
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return -1;
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{static_cast<rlim_t>(maxFileBytes), static_cast<rlim_t>(maxFileBytes)};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(fn() & 0xFF);
+    }
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}

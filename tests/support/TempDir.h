@@ -26,3 +26,10 @@ private:
 std::string ReadFileBytes(const std::filesystem::path &p);
 // Writes bytes to a file, replacing it.
 void WriteFileBytes(const std::filesystem::path &p, const std::string &bytes);
+
+#include <functional>
+
+// Runs fn in a child process whose files may grow to at most maxFileBytes (writes beyond fail
+// with EFBIG, as on a full disk) and returns fn's result, or -1 when the child did not end
+// normally. For tests of what a half-done write leaves behind.
+int RunWithFileSizeLimit(size_t maxFileBytes, const std::function<int()> &fn);

@@ -1,0 +1,195 @@
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "dialer/CDialCombo.h"
+#include "dialer/CDialerDlg.h"
+#include "dialer/ControlIds.h"
+#include "platform/DialogItems.h"
+#include "tests/support/QtTestMain.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+class MainWindowFrame : public ::testing::Test {
+protected:
+    MainWindowFrame() { std::filesystem::create_directory("data1"); }
+    TempDir dir{true};
+};
+
+} // namespace
+
+TEST_F(MainWindowFrame, EveryControlOfTheTemplateIsThereWithItsIdAndVisibility)
+{
+    CDialerDlg dlg;
+    const int visible[] = {1001, 1003, 1002, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1012,
+                           1011, 1013, 1014, 1015, 1017, 1026, 1000, 1018, 1019, 1022, 1023,
+                           1029, 1030, 1044, 1045, 1024, 1064, 1065};
+    const int hidden[] = {1031, 1032, 1046, 1042, 1016, 1033};
+    for (int id : visible) {
+        QWidget *w = dlg.GetDlgItem(id);
+        ASSERT_NE(w, nullptr) << id;
+        EXPECT_EQ(GetDlgCtrlID(w), id);
+        EXPECT_FALSE(w->isHidden()) << id;
+    }
+    for (int id : hidden) {
+        ASSERT_NE(dlg.GetDlgItem(id), nullptr) << id;
+        EXPECT_TRUE(dlg.GetDlgItem(id)->isHidden()) << id;
+    }
+    EXPECT_EQ(dlg.GetDlgItem(1020), nullptr);
+    EXPECT_EQ(dlg.GetDlgItem(1021), nullptr);
+
+    // Members are bound to their controls.
+    EXPECT_EQ(dlg.m_dialBox, dlg.GetDlgItem(IDC_DIAL));
+    EXPECT_EQ(dlg.m_keys[IDC_KEY0 - IDC_KEY2], dlg.GetDlgItem(IDC_KEY0));
+    EXPECT_EQ(dlg.m_btnCall, dlg.GetDlgItem(IDC_CALL));
+    EXPECT_EQ(dlg.m_statusLine, dlg.GetDlgItem(IDC_STATUS));
+    EXPECT_EQ(dlg.m_balanceLine, dlg.GetDlgItem(IDC_BALANCE));
+    EXPECT_EQ(dlg.m_banner, dlg.GetDlgItem(IDC_BANNER));
+    EXPECT_EQ(dlg.m_rxLevel, dlg.GetDlgItem(IDC_RX_LEVEL));
+    EXPECT_EQ(dlg.m_micVolume, dlg.GetDlgItem(IDC_MIC_VOLUME));
+
+    // Call enabled, hang-up disabled at the start.
+    EXPECT_TRUE(dlg.m_btnCall->isEnabled());
+    EXPECT_FALSE(dlg.m_btnHangUp->isEnabled());
+}
+
+TEST_F(MainWindowFrame, ControlsSitAtTheirTemplatePlacesInPixels)
+{
+    CDialerDlg dlg;
+    // Dialog units of the template font: 6 pixels per 4 units across, 13 per 8 down.
+    EXPECT_EQ(dlg.size(), QSize(305, 444));
+    EXPECT_EQ(dlg.GetDlgItem(IDC_KEY1)->geometry(), QRect(33, 273, 53, 33));
+    EXPECT_EQ(dlg.GetDlgItem(IDC_KEYHASH)->geometry(), QRect(138, 371, 53, 32));
+    EXPECT_EQ(dlg.GetDlgItem(IDC_CLOSE)->geometry(), QRect(254, 13, 16, 18));
+    EXPECT_EQ(dlg.GetDlgItem(IDC_BANNER)->geometry(), QRect(62, 94, 166, 83));
+    EXPECT_EQ(dlg.GetDlgItem(IDC_SPEAKER_VOLUME)->geometry(), QRect(29, 101, 9, 70));
+    // Every visible control lies on the 282 x 440 skin.
+    for (QWidget *w : dlg.findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (GetDlgCtrlID(w) == 0 || w->isHidden())
+            continue;
+        EXPECT_LE(w->geometry().right(), 281) << GetDlgCtrlID(w);
+        EXPECT_LE(w->geometry().bottom(), 439) << GetDlgCtrlID(w);
+    }
+    // The dial box is one line high, not the height of its drop-down list.
+    EXPECT_LT(dlg.m_dialBox->height(), 60);
+}
+
+TEST_F(MainWindowFrame, EnterAndEscapeNeverEndTheWindow)
+{
+    CDialerDlg dlg;
+    dlg.setResult(42);
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    QTest::keyClick(&dlg, Qt::Key_Escape);
+    QTest::keyClick(&dlg, Qt::Key_Return);
+    QTest::keyClick(&dlg, Qt::Key_Enter);
+    dlg.m_dialBox->setFocus();
+    QTest::keyClick(dlg.m_dialBox->lineEdit(), Qt::Key_Escape);
+    ProcessEventsFor(50);
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(dlg.result(), 42);
+}
+
+TEST_F(MainWindowFrame, CloseRequestWhenIdleEndsWithResultZero)
+{
+    CDialerDlg dlg;
+    QTimer::singleShot(0, &dlg, [&] { dlg.close(); });
+    EXPECT_EQ(dlg.exec(), 0);
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(dlg.DeferredCloseCount(), 0);
+}
+
+TEST_F(MainWindowFrame, CloseRequestWaitsForTheCallAndTheBalanceRefresh)
+{
+    CDialerDlg dlg;
+    bool busyClearedBeforeEnd = false;
+    dlg.m_bBusy = 1;
+    dlg.m_bBalanceRunning = 1;
+    QTimer::singleShot(0, &dlg, [&] { dlg.close(); });
+    QTimer::singleShot(150, &dlg, [&] { dlg.m_bBusy = 0; });
+    QTimer::singleShot(300, &dlg, [&] {
+        EXPECT_TRUE(dlg.isVisible()); // still waiting for the balance refresh
+        busyClearedBeforeEnd = true;
+        dlg.m_bBalanceRunning = 0;
+    });
+    EXPECT_EQ(dlg.exec(), 0);
+    EXPECT_TRUE(busyClearedBeforeEnd);
+    // The request came back a few times through the event queue, not thousands (no spinning).
+    EXPECT_GE(dlg.DeferredCloseCount(), 2);
+    EXPECT_LT(dlg.DeferredCloseCount(), 100);
+}
+
+TEST_F(MainWindowFrame, CloseControlAsksToCloseAndMinimiseControlMinimises)
+{
+    CDialerDlg dlg;
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    dlg.m_bBusy = 1;
+    QTest::mouseClick(dlg.GetDlgItem(IDC_CLOSE), Qt::LeftButton);
+    ProcessEventsFor(120);
+    EXPECT_TRUE(dlg.isVisible()); // deferred while busy
+    dlg.m_bBusy = 0;
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !dlg.isVisible(); }, 2000));
+
+    CDialerDlg other;
+    other.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+    QTest::mouseClick(other.GetDlgItem(IDC_MINIMISE), Qt::LeftButton);
+    ProcessEventsFor(20);
+    EXPECT_TRUE(other.windowState() & Qt::WindowMinimized);
+    EXPECT_TRUE(other.isVisible());
+}
+
+TEST_F(MainWindowFrame, ActivationGivesTheDialBoxTheFocus)
+{
+    CDialerDlg dlg;
+    dlg.show();
+    dlg.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    dlg.m_btnSettings->setFocus();
+    ASSERT_FALSE(dlg.m_dialBox->hasFocus());
+    emit qApp->applicationStateChanged(Qt::ApplicationInactive);
+    EXPECT_TRUE(dlg.m_dialBox->hasFocus());
+    dlg.m_btnSettings->setFocus();
+    emit qApp->applicationStateChanged(Qt::ApplicationActive);
+    EXPECT_TRUE(dlg.m_dialBox->hasFocus());
+}
+
+TEST_F(MainWindowFrame, DialStringExchangeAndTypedText)
+{
+    CDialerDlg dlg;
+    dlg.m_strDial = "0049";
+    dlg.UpdateData(false);
+    EXPECT_EQ(dlg.m_dialBox->currentText(), "0049");
+    dlg.m_dialBox->setEditText("12");
+    dlg.UpdateData(true);
+    EXPECT_EQ(dlg.m_strDial, "12");
+
+    // Typing goes into the dial string at once; Enter does not add to the drop-down list.
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    dlg.m_dialBox->lineEdit()->clear();
+    QTest::keyClicks(dlg.m_dialBox->lineEdit(), "555");
+    EXPECT_EQ(dlg.m_strDial, "555");
+    QTest::keyClick(dlg.m_dialBox->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(dlg.m_dialBox->count(), 0);
+    EXPECT_TRUE(dlg.isVisible());
+}
+
+TEST_F(MainWindowFrame, KeypadClicksAreReportedByControlId)
+{
+    CDialerDlg dlg;
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    QSignalSpy spy(&dlg, &CDialerDlg::keyClicked);
+    QTest::mouseClick(dlg.GetDlgItem(IDC_KEY0), Qt::LeftButton);
+    QTest::mouseClick(dlg.GetDlgItem(IDC_KEYHASH), Qt::LeftButton);
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_EQ(spy.at(0).at(0).toInt(), IDC_KEY0);
+    EXPECT_EQ(spy.at(1).at(0).toInt(), IDC_KEYHASH);
+}
