@@ -16,7 +16,7 @@ namespace {
 constexpr int kCloseRetryMs = 50;
 } // namespace
 
-CDialerDlg::CDialerDlg(QWidget *parent) : QDialog(parent)
+CDialerDlg::CDialerDlg(QWidget *parent) : CShapedDialog(parent)
 {
     // A visible pop-up without caption or frame.
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
@@ -24,6 +24,8 @@ CDialerDlg::CDialerDlg(QWidget *parent) : QDialog(parent)
     setFixedSize(DluToPixelsX(kTemplateWidth), DluToPixelsY(kTemplateHeight));
     CreateControls();
     ConnectControls();
+    ShapeWindow();
+    SkinControls();
     m_strDial.clear();
     m_hIcon = QIcon(QPixmap::fromImage(LoadIconResource(128)));
 }
