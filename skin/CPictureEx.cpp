@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QtDebug>
@@ -40,7 +41,6 @@ QColor ButtonFace()
 CPictureEx::CPictureEx(QWidget *parent) : QWidget(parent), m_shared(std::make_shared<Shared>())
 {
     m_shared->owner = this;
-    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 CPictureEx::~CPictureEx()
@@ -426,4 +426,20 @@ void CPictureEx::paintEvent(QPaintEvent *)
         painter.drawImage(QPoint(0, 0), surface, m_PaintRect);
     else
         painter.drawImage(QPoint(0, 0), surface, QRect(QPoint(0, 0), m_PictureSize));
+}
+
+void CPictureEx::mousePressEvent(QMouseEvent *event)
+{
+    m_pressed = event->button() == Qt::LeftButton;
+    event->accept();
+}
+
+void CPictureEx::mouseReleaseEvent(QMouseEvent *event)
+{
+    const bool click = m_pressed && event->button() == Qt::LeftButton &&
+                       rect().contains(event->position().toPoint());
+    m_pressed = false;
+    event->accept();
+    if (click)
+        emit clicked();
 }

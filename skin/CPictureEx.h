@@ -26,6 +26,7 @@
 // Draw may be called from a worker thread; the control posts its own window updates to the
 // user-interface thread.
 class CPictureEx : public QWidget {
+    Q_OBJECT
 public:
     explicit CPictureEx(QWidget *parent = nullptr);
     ~CPictureEx() override;
@@ -63,8 +64,14 @@ public:
     // The worker's wait after Stop has asked it to end; exposed so tests can shorten it.
     void SetStopTimeoutMs(int ms) { m_stopTimeoutMs = ms; }
 
+signals:
+    // A click on the picture (the control notifies its parent of clicks).
+    void clicked();
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     struct GifFrame {
@@ -110,4 +117,5 @@ private:
     std::shared_ptr<Shared> m_shared;
     std::thread m_thread;
     int m_stopTimeoutMs = 5000;
+    bool m_pressed = false;
 };

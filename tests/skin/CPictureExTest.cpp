@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QImageWriter>
+#include <QMouseEvent>
 #include <QPalette>
 #include <gtest/gtest.h>
 
@@ -295,6 +296,17 @@ TEST(CPictureEx, PaintCopiesThePaintRectOrTheWholePicture)
     pic.Stop();
     pic.SetPaintRect(QRect(5, 5, 5, 5));
     QImage part = pic.grab().toImage();
+    int clicks = 0;
+    QObject::connect(&pic, &CPictureEx::clicked, [&] { ++clicks; });
+    for (QPoint release : {QPoint(3, 3), QPoint(30, 3)}) {
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(3, 3), QPointF(3, 3), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&pic, &press);
+        QMouseEvent up(QEvent::MouseButtonRelease, QPointF(release), QPointF(release),
+                       Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&pic, &up);
+    }
+    EXPECT_EQ(clicks, 1); // released off the picture: no click
     EXPECT_EQ(At(part, 0, 0), QColor(Qt::blue)); // the rect's corner lands at (0, 0)
     EXPECT_EQ(At(full, 0, 0), QColor(Qt::black));
 }

@@ -179,7 +179,9 @@ void Keys()
         {Look::HangUp, LabelGlyph("End", [](QPainter &p, QRectF r, QColor c) { Handset(p, r, c, 180); }),
          180, 252, 263, 251},
         {Look::Settings,
-         LabelGlyph("Setup", [](QPainter &p, QRectF r, QColor c) { Gear(p, r.adjusted(1, 1, -1, -1), c, QColor(58, 68, 88)); }),
+         [](QPainter &p, const QRectF &r, const QColor &c) {
+             Gear(p, QRectF(r.center() - QPointF(8, 8), QSizeF(16, 16)), c, QColor(56, 65, 85));
+         },
          177, 240, 264, 0},
         {Look::Plain, DigitGlyph(QString::fromUtf8("\u2022\u2022\u2022"), ""), 207, 245, 265, 0},
     };
