@@ -477,24 +477,25 @@ void Banner()
     };
     const QImage slide1 = BannerSlide("Vantro Dialer", "Call the world for less,\nright from your desktop.",
                                       QColor(22, 70, 140), QColor(16, 32, 70), 0);
-    // A badge that blinks on the first slide: drawn over it, then put back (disposal 3).
-    QImage badge(58, 16, QImage::Format_ARGB32);
-    badge.fill(QColor(16, 32, 70));
-    {
-        QPainter p(&badge);
+    // Badges shown in turn over the first slide's corner, each put back afterwards (disposal 3).
+    const QRect corner(kBanner.width() - 64, kBanner.height() - 20, 58, 16);
+    auto badge = [&](const QString &text, const QColor &colour) {
+        QImage image(corner.size(), QImage::Format_ARGB32);
+        QPainter p(&image);
         p.setRenderHint(QPainter::Antialiasing);
-        p.drawImage(QPoint(0, 0), slide1, QRect(kBanner.width() - 64, kBanner.height() - 20, 58, 16));
-        RoundRect(p, QRectF(0.5, 0.5, 57, 15), 7.5, QColor(255, 196, 40));
-        Text(p, QRectF(0, 0, 58, 16), "HD VOICE", Font(9, true), QColor(40, 30, 0));
-    }
+        p.drawImage(QPoint(0, 0), slide1, corner);
+        RoundRect(p, QRectF(0.5, 0.5, corner.width() - 1, corner.height() - 1), 7.5, colour);
+        Text(p, QRectF(image.rect()), text, Font(9, true), QColor(30, 24, 0));
+        return image;
+    };
     const QImage slide2 = BannerSlide("Low rates", "Over 200 countries,\nno contract, no fees.",
                                       QColor(20, 120, 110), QColor(12, 50, 70), 1);
     const QImage slide3 = BannerSlide("Top up online", "Add credit any time at\nvantro-dialer.example",
                                       QColor(120, 40, 110), QColor(40, 20, 70), 2);
     const std::vector<Frame> frames = {
         {slide1, {0, 0}, 250, 1},
-        {badge, {kBanner.width() - 64, kBanner.height() - 20}, 60, 3},
-        {badge, {kBanner.width() - 64, kBanner.height() - 20}, 60, 3},
+        {badge("HD VOICE", QColor(255, 196, 40)), corner.topLeft(), 90, 3},
+        {badge("NO FEES", QColor(120, 230, 140)), corner.topLeft(), 90, 3},
         {slide2, {0, 0}, 300, 1},
         {slide3, {0, 0}, 300, 2},
     };
