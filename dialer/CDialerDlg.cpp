@@ -18,7 +18,7 @@ namespace {
 constexpr int kCloseRetryMs = 50;
 } // namespace
 
-CDialerDlg::CDialerDlg(QWidget *parent) : QDialog(parent)
+CDialerDlg::CDialerDlg(QWidget *parent) : CShapedDialog(parent)
 {
     // A visible pop-up without caption or frame.
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
@@ -29,6 +29,8 @@ CDialerDlg::CDialerDlg(QWidget *parent) : QDialog(parent)
     m_sysMenu->addAction("Mi&nimize", this, &CDialerDlg::OnMinimise);
     m_sysMenu->addAction("&Close", this, [this] { close(); });
     ConnectControls();
+    ShapeWindow();
+    SkinControls();
     m_strDial.clear();
     m_hIcon = QIcon(QPixmap::fromImage(LoadIconResource(128)));
 }

@@ -5,7 +5,6 @@
 #include <mutex>
 #include <string>
 
-#include <QDialog>
 #include <QIcon>
 
 #include "book/CAddressBookDlg.h"
@@ -15,6 +14,7 @@
 #include "platform/VolumeSliders.h"
 #include "platform/WorkerThreads.h"
 #include "settings/CDialerSettings.h"
+#include "skin/CShapedDialog.h"
 
 class CDialCombo;
 class QMenu;
@@ -26,7 +26,7 @@ class QProgressBar;
 //
 // Fields that worker threads and the stack's callbacks touch are atomics or guarded values; any
 // change to a control from another thread is posted to the user-interface thread.
-class CDialerDlg : public QDialog {
+class CDialerDlg : public CShapedDialog {
     Q_OBJECT
 public:
     explicit CDialerDlg(QWidget *parent = nullptr);
@@ -47,6 +47,13 @@ public:
     // Call and Hang-up buttons.)
     void PlaceCall();
     void HangUp();
+
+    // The window's shape from skin bitmap 131, its holes pure blue (the shaping step of the
+    // initialisation).
+    void ShapeWindow();
+    // Gives every control its skin: sliders, level bars, mute icons, text lines, skinned
+    // buttons, bitmap buttons, in that order; disables hang-up right after its skin.
+    void SkinControls();
 
     // Starts a worker thread that may use this window; it is joined before the window goes.
     void StartWorker(std::function<void()> body) { m_workers.Start(std::move(body)); }

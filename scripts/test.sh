@@ -69,7 +69,7 @@ if [[ "${VANTRO_TEST_QUICK:-0}" != 1 ]]; then
   unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
 
   echo "=== fuzz targets"
-  if CC=clang CXX=clang++ bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  if CC=clang CXX=clang++ VANTRO_BUILD_TARGET=fuzzers bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
        -DVANTRO_FUZZ=ON -DVANTRO_TESTS=OFF -DVANTRO_BENCH=OFF; then
     seconds=${VANTRO_FUZZ_SECONDS:-20}
     while IFS= read -r fuzzer; do

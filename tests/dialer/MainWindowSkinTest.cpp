@@ -1,0 +1,75 @@
+// The main window's skin: its shape, and what its controls show after start-up.
+#include <QProgressBar>
+#include <gtest/gtest.h>
+
+#include "dialer/CDialerDlg.h"
+#include "res/Resources.h"
+#include "tests/support/QtTestMain.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+class MainWindowSkin : public ::testing::Test {
+protected:
+    MainWindowSkin() { std::filesystem::create_directory("data1"); }
+    TempDir dir{true};
+};
+
+// What the button paints in its current state.
+QImage Face(CSkinButton *b)
+{
+    return b->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The bitmap as copy drawing shows it on a button of that size (rows of keys differ by one
+// pixel in height).
+QImage Bitmap(int id, CSkinButton *b)
+{
+    return LoadBitmapResource(id).convertToFormat(QImage::Format_RGB32).copy(b->rect());
+}
+
+} // namespace
+
+TEST_F(MainWindowSkin, WindowTakesTheShapeOfItsSkin)
+{
+    CDialerDlg dlg;
+    ASSERT_NE(dlg.Bitmap(), nullptr);
+    EXPECT_EQ(dlg.Bitmap()->size(), QSize(282, 440));
+    const QRegion shape = dlg.mask();
+    EXPECT_FALSE(shape.contains(QPoint(0, 0)));     // a rounded corner is a hole
+    EXPECT_FALSE(shape.contains(QPoint(281, 439)));
+    EXPECT_TRUE(shape.contains(QPoint(141, 220)));
+    EXPECT_FALSE(shape.contains(QPoint(290, 220))); // beyond the bitmap: not part of the window
+    // Every visible control lies inside the shape.
+    for (int id : {1000, 1018, 1003, 1013, 1014, 1026, 1022, 1023, 1024, 1029, 1030, 1065})
+        EXPECT_TRUE(shape.contains(dlg.GetDlgItem(id)->geometry())) << id;
+}
+
+TEST_F(MainWindowSkin, ButtonsShowTheirBitmapsByState)
+{
+    CDialerDlg dlg;
+    EXPECT_FALSE(dlg.m_btnHangUp->isEnabled());
+    EXPECT_EQ(Face(dlg.m_btnHangUp), Bitmap(251, dlg.m_btnHangUp)); // disabled face
+    EXPECT_EQ(Face(dlg.m_btnCall), Bitmap(179, dlg.m_btnCall));
+    CSkinButton *key1 = static_cast<CSkinButton *>(dlg.GetDlgItem(1003));
+    EXPECT_EQ(Face(key1), Bitmap(149, key1));
+    key1->setDown(true);
+    EXPECT_EQ(Face(key1), Bitmap(228, key1));
+    key1->setDown(false);
+    EXPECT_EQ(key1->accessibleName(), "1");
+}
+
+TEST_F(MainWindowSkin, TextLinesAndSlidersAreStyled)
+{
+    CDialerDlg dlg;
+    EXPECT_EQ(dlg.m_statusLine->BackColor(), QColor(36, 62, 111));
+    EXPECT_EQ(dlg.m_statusLine->TextColor(), QColor(202, 202, 202));
+    EXPECT_EQ(dlg.m_balanceLine->TextFont().pixelSize(), 16);
+    EXPECT_EQ(dlg.m_balanceLine->TextFont().weight(), QFont::Black);
+    dlg.m_speakerVolume->setRange(0, 65535);
+    dlg.m_speakerVolume->SetPos(65535);
+    const QRect thumb = dlg.m_speakerVolume->GetThumbRect();
+    EXPECT_EQ(thumb.bottom(), dlg.m_speakerVolume->height() - 5 + 5 - 1); // centre at H - 5
+    EXPECT_EQ(dlg.m_rxLevel->palette().color(QPalette::Highlight), QColor(128, 0, 64));
+    EXPECT_EQ(dlg.m_txLevel->palette().color(QPalette::Highlight), QColor(0, 196, 0));
+}
