@@ -29,14 +29,15 @@ CDialerDlg::CDialerDlg(QWidget *parent) : CShapedDialog(parent)
     m_sysMenu->addAction("Mi&nimize", this, &CDialerDlg::OnMinimise);
     m_sysMenu->addAction("&Close", this, [this] { close(); });
     ConnectControls();
-    ShapeWindow();
-    SkinControls();
     m_strDial.clear();
     m_hIcon = QIcon(QPixmap::fromImage(LoadIconResource(128)));
 }
 
 CDialerDlg::~CDialerDlg()
 {
+    // Workers that wait on the network or play tones end early; then none outlives the window.
+    m_closing = true;
+    m_dialTones.Stop();
     m_workers.JoinAll();
 }
 
@@ -59,6 +60,9 @@ void CDialerDlg::ConnectControls()
         const int id = IDC_KEY2 + i;
         connect(m_keys[i], &QAbstractButton::clicked, this, [this, id] { emit keyClicked(id); });
     }
+    connect(this, &CDialerDlg::keyClicked, this, &CDialerDlg::OnKey);
+    connect(m_btnClear, &QAbstractButton::clicked, this, &CDialerDlg::OnClear);
+    connect(m_btnSettings, &QAbstractButton::clicked, this, &CDialerDlg::OnSettings);
     connect(m_btnCall, &QAbstractButton::clicked, this, &CDialerDlg::PlaceCall);
     connect(m_btnHangUp, &QAbstractButton::clicked, this, &CDialerDlg::HangUp);
     connect(m_closePicture, &CStaticPicture::clicked, this, &CDialerDlg::OnCloseControl);
@@ -68,7 +72,8 @@ void CDialerDlg::ConnectControls()
     connect(m_btnManual, &QAbstractButton::clicked, this, [this] { OnWebPage(IDC_MANUAL); });
     connect(m_productLink, &CStaticPicture::clicked, this, [this] { OnWebPage(IDC_PRODUCT_LINK); });
     connect(m_banner, &CPictureEx::clicked, this, [this] { OnWebPage(IDC_BANNER); });
-    connect(m_dialBox, &CDialCombo::editChanged, this, [this] { UpdateData(true); });
+    connect(m_dialBox, &CDialCombo::editChanged, this, &CDialerDlg::OnDialEditChange);
+    qApp->installEventFilter(this);
     ConnectVolumeSliders();
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) { OnActivateApp(state == Qt::ApplicationActive); });

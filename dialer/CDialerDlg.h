@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -11,9 +12,12 @@
 #include "book/CCallLog.h"
 #include "dialer/DialerControls.h"
 #include "platform/Guarded.h"
+#include "platform/Sounds.h"
 #include "platform/VolumeSliders.h"
 #include "platform/WorkerThreads.h"
+#include "settings/CAccountDlg.h"
 #include "settings/CDialerSettings.h"
+#include "settings/CSettingsDlg.h"
 #include "skin/CShapedDialog.h"
 
 class CDialCombo;
@@ -38,6 +42,42 @@ public:
 
     // The control with this id, or nullptr.
     QWidget *GetDlgItem(int id) const;
+
+    // Sets the window up (OnInitDialog) and runs it modally; the window's loop is the program's.
+    int DoModal();
+
+    // The start-up sequence: settings, sign-in (Cancel ends the program with code 0), window menu,
+    // icon, caption, shape, endpoint, dial history, volume and registration threads, skin, banner.
+    bool OnInitDialog();
+
+    // The name of the play (record) device: index 0 stands for the stored index, which is read
+    // from the settings file anew; the device-name rule picks the name.
+    std::string GetPlayDeviceName(int index);
+    std::string GetRecordDeviceName(int index);
+
+    // Fills the dial box's list from the call log, newest first.
+    void RefillDialHistory();
+
+    // Shows data1/banner.gif in the banner and starts its download (data1/link1.gif), which
+    // replaces it when it arrives.
+    void ShowBanner();
+    // The banner download, on a worker.
+    int BannerThread();
+
+    // Sets the endpoint up with the codec index and the device names (Initialise).
+    void InitialiseEndPoint(int codecIndex, const std::string &playDevice,
+                            const std::string &recordDevice);
+    // Unregisters from the gatekeeper (before the endpoint is set up again).
+    void RemoveRegistration();
+    // Runs the gatekeeper registration on a worker (RegisterThread).
+    void StartRegisterThread();
+    // The private registration request: runs the registration on the user-interface thread.
+    void OnRegisterRequest();
+
+    // After the settings dialog's OK: the devices, the local user name and the capabilities take
+    // effect on the endpoint at once.
+    void ApplySettingsToEndPoint(const std::string &playDevice, const std::string &recordDevice,
+                                 const std::string &pin, int codecIndex);
 
     // Exchanges the dial string with the dial box's edit: save copies the edit text into
     // m_strDial, load puts m_strDial into the edit.
@@ -91,6 +131,8 @@ public:
     Guarded<std::string> m_strGkPass;
     Guarded<std::string> m_strGkPassEnabled;
     std::atomic<int> m_nGkPassEnabled{0};
+    std::unique_ptr<CSettingsDlg> m_pSettingsDlg; // made anew for each use of the Settings button
+    std::unique_ptr<CAccountDlg> m_pAccountDlg;   // made at start-up and kept
     CDialerSettings m_settings;
     CPictureEx *m_banner = nullptr;              // 1065
 
@@ -151,6 +193,14 @@ public slots:
     void OnBook();
     // One of the web links (1033, 1024, 1064, 1065): opens its page in the browser.
     void OnWebPage(int id);
+    // The Settings button.
+    void OnSettings();
+    // A keypad button, by control id: key tone, the character into the dial string, DTMF in a call.
+    void OnKey(int id);
+    // The Clear button: drops the dial string's last character.
+    void OnClear();
+    // The user changed the dial box's text.
+    void OnDialEditChange();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -161,7 +211,22 @@ protected:
     void accept() override {}
     void reject() override {}
 
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    // Plays dtmf/key<name>.wav on the stored play device and returns when it has been heard.
+    void PlayKeyTone(const std::string &name);
+    // Focus to the dial box, the caret at the end of the text, nothing selected.
+    void FocusDialBoxAtEnd();
+    // Sends one character into the call in progress; nothing when there is none.
+    void SendDtmf(char c);
+    // A typed character that reached the window itself.
+    void OnChar(QKeyEvent *event);
+    // Plays one key tone per character of the dial string, on a worker.
+    void StartDialTones();
+    // Sends c as user input on the connection of the current call token.
+    void DtmfThread(char c);
+
     void CreateControls();
     void ConnectControls();
     void ConnectVolumeSliders();
@@ -171,6 +236,8 @@ private:
     bool m_closeRetryPending = false;
 
     CVolumeWriter m_volumeWriter;
+    CDialTonePlayer m_dialTones;
+    std::atomic<bool> m_closing{false}; // set when the window goes: workers end early
 
     // Declared last: destroyed first, so no worker outlives the members it may use.
     CWorkerThreads m_workers;

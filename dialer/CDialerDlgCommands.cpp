@@ -1,4 +1,5 @@
 // The window's menu, the About box, painting while minimised, the web links and the Book button.
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -59,6 +60,16 @@ void CDialerDlg::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Space && event->modifiers() == Qt::AltModifier) {
         m_sysMenu->popup(mapToGlobal(QPoint(0, 0)));
+        return;
+    }
+    // A character typed while the window itself, not one of its controls, has the focus.
+    QWidget *focus = QApplication::focusWidget();
+    const bool windowItself = focus == nullptr || focus == this;
+    const bool dialogKey = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+                           event->key() == Qt::Key_Escape || event->key() == Qt::Key_Tab ||
+                           event->key() == Qt::Key_Backtab;
+    if (windowItself && !dialogKey && !event->text().isEmpty() && event->text()[0].isPrint()) {
+        OnChar(event);
         return;
     }
     QDialog::keyPressEvent(event);

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 
 uint32_t GetTickCount()
 {
@@ -15,4 +16,28 @@ void ExitProcess(int code)
 {
     std::fflush(nullptr);
     std::_Exit(code);
+}
+
+namespace {
+std::mutex g_endHookMutex;
+std::function<void(int)> g_endHook;
+} // namespace
+
+void EndProcess(int code)
+{
+    std::function<void(int)> hook;
+    {
+        std::lock_guard lock(g_endHookMutex);
+        hook = g_endHook;
+    }
+    if (hook)
+        hook(code);
+    else
+        ExitProcess(code);
+}
+
+void SetEndProcessHook(std::function<void(int)> hook)
+{
+    std::lock_guard lock(g_endHookMutex);
+    g_endHook = std::move(hook);
 }

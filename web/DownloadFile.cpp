@@ -12,7 +12,8 @@
 #include "runtime/AtomicFile.h"
 
 bool DownloadFile(const std::string &url, const std::string &path,
-                  std::chrono::milliseconds deadline, long long maxBytes)
+                  std::chrono::milliseconds deadline, long long maxBytes,
+                  const std::atomic<bool> *cancel)
 {
     const QUrl address(QString::fromStdString(url));
     if (!address.isValid() || (address.scheme() != "http" && address.scheme() != "https"))
@@ -44,13 +45,26 @@ bool DownloadFile(const std::string &url, const std::string &path,
         reply->abort();
     });
     timer.start(deadline);
-    if (!reply->isFinished())
+    bool cancelled = false;
+    QTimer cancelPoll;
+    if (cancel) {
+        QObject::connect(&cancelPoll, &QTimer::timeout, &loop, [&] {
+            if (cancel->load()) {
+                cancelled = true;
+                reply->abort();
+            }
+        });
+        cancelPoll.start(100);
+    }
+    if (!reply->isFinished() && !(cancel && cancel->load()))
         loop.exec();
     timer.stop();
+    cancelPoll.stop();
+    cancelled = cancelled || (cancel && cancel->load());
 
     body += reply->readAll();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (timedOut || tooLarge || body.size() > maxBytes || reply->error() != QNetworkReply::NoError ||
+    if (timedOut || cancelled || tooLarge || body.size() > maxBytes || reply->error() != QNetworkReply::NoError ||
         status < 200 || status > 299)
         return false;
     return ReplaceFileAtomically(path, body.toStdString(), 0644);

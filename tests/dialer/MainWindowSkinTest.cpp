@@ -33,6 +33,8 @@ QImage Bitmap(int id, CSkinButton *b)
 TEST_F(MainWindowSkin, WindowTakesTheShapeOfItsSkin)
 {
     CDialerDlg dlg;
+    dlg.ShapeWindow(); // the shaping and skin steps of the start-up
+    dlg.SkinControls();
     ASSERT_NE(dlg.Bitmap(), nullptr);
     EXPECT_EQ(dlg.Bitmap()->size(), QSize(282, 440));
     const QRegion shape = dlg.mask();
@@ -48,6 +50,8 @@ TEST_F(MainWindowSkin, WindowTakesTheShapeOfItsSkin)
 TEST_F(MainWindowSkin, ButtonsShowTheirBitmapsByState)
 {
     CDialerDlg dlg;
+    dlg.ShapeWindow(); // the shaping and skin steps of the start-up
+    dlg.SkinControls();
     EXPECT_FALSE(dlg.m_btnHangUp->isEnabled());
     EXPECT_EQ(Face(dlg.m_btnHangUp), Bitmap(251, dlg.m_btnHangUp)); // disabled face
     EXPECT_EQ(Face(dlg.m_btnCall), Bitmap(179, dlg.m_btnCall));
@@ -62,6 +66,8 @@ TEST_F(MainWindowSkin, ButtonsShowTheirBitmapsByState)
 TEST_F(MainWindowSkin, TextLinesAndSlidersAreStyled)
 {
     CDialerDlg dlg;
+    dlg.ShapeWindow(); // the shaping and skin steps of the start-up
+    dlg.SkinControls();
     EXPECT_EQ(dlg.m_statusLine->BackColor(), QColor(36, 62, 111));
     EXPECT_EQ(dlg.m_statusLine->TextColor(), QColor(202, 202, 202));
     EXPECT_EQ(dlg.m_balanceLine->TextFont().pixelSize(), 16);

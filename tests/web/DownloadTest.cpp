@@ -76,3 +76,24 @@ TEST(Download, AServerThatStallsIsGivenUpAtTheDeadline)
     EXPECT_LT(std::chrono::steady_clock::now() - start, 30s);
     EXPECT_FALSE(std::filesystem::exists(dir / "link1.gif"));
 }
+
+TEST(Download, CancellingEndsAStalledTransferAtOnce)
+{
+    TempDir dir;
+    LocalHttpServer server;
+    server.Stall("/banner/banner.gif");
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> done{false};
+    bool ok = true;
+    std::thread worker([&] {
+        ok = DownloadFile(server.Url("/banner/banner.gif"), (dir / "link1.gif").string(), 60s,
+                          1 << 20, &cancel);
+        done = true;
+    });
+    ProcessEventsUntil([&] { return server.Requests() == 1; }, 10000);
+    cancel = true;
+    // Well before the minute the deadline would allow.
+    EXPECT_TRUE(ProcessEventsUntil([&] { return done.load(); }, 10000));
+    worker.join();
+    EXPECT_FALSE(ok);
+}

@@ -1,0 +1,130 @@
+#include "settings/CAccountDlg.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+
+#include "dialer/CDialerDlg.h"
+#include "platform/CBitmapButton.h"
+#include "platform/DialogItems.h"
+#include "platform/DialogUnits.h"
+#include "platform/MessageBox.h"
+#include "platform/System.h"
+#include "res/SignInLayout.h"
+#include "settings/CDialerSettings.h"
+
+namespace {
+
+QRect PlaceOf(int id)
+{
+    for (const SignInControl &c : kSignInControls)
+        if (c.id == id)
+            return DluToPixels(c.x, c.y, c.w, c.h);
+    return {};
+}
+
+template <typename W>
+W *Place(QWidget *parent, int id)
+{
+    auto *w = new W(parent);
+    SetDlgCtrlID(w, id);
+    w->setGeometry(PlaceOf(id));
+    return w;
+}
+
+} // namespace
+
+CAccountDlg::CAccountDlg(QWidget *parent) : CShapedDialog(parent)
+{
+    setWindowTitle("Vantro Dialer");
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    setFixedSize(DluToPixelsX(kSignInWidth), DluToPixelsY(kSignInHeight));
+
+    m_gatekeeper = Place<QLineEdit>(this, IDC_GATEKEEPER);
+    m_serial = Place<QLineEdit>(this, IDC_SERIAL);
+    m_pin = Place<QLineEdit>(this, IDC_PIN);
+    m_pin->setEchoMode(QLineEdit::Password);
+    m_gkPass = Place<QLineEdit>(this, IDC_GKPASS);
+    m_gkPass->setEchoMode(QLineEdit::Password);
+    m_useGkPass = Place<QCheckBox>(this, IDC_USE_GKPASS);
+    m_remember = Place<QCheckBox>(this, IDC_REMEMBER);
+    m_ok = Place<CBitmapButton>(this, 1);
+    m_ok->setText("OK");
+    m_cancel = Place<CBitmapButton>(this, 2);
+    m_cancel->setText("Cancel");
+
+    for (QLineEdit *edit : {m_pin, m_serial, m_gatekeeper, m_gkPass})
+        connect(edit, &QLineEdit::textEdited, this, [this] { UpdateData(true); });
+    connect(m_ok, &QAbstractButton::clicked, this, &CAccountDlg::accept);
+    connect(m_cancel, &QAbstractButton::clicked, this, &CAccountDlg::reject);
+}
+
+int CAccountDlg::DoModal()
+{
+    OnInitDialog();
+    return exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+}
+
+void CAccountDlg::OnInitDialog()
+{
+    UpdateData(false);
+    SetBitmap(255);
+    SetTransparentStatics(true);
+    SetDragByBody(true);
+    m_ok->LoadBitmaps(258);
+    m_cancel->LoadBitmaps(260);
+    m_remember->setChecked(true);
+    m_useGkPass->setChecked(m_pWindow && m_pWindow->m_nGkPassEnabled != 0);
+    m_ok->setEnabled(true);
+    m_gatekeeper->setFocus();
+}
+
+void CAccountDlg::UpdateData(bool save)
+{
+    if (save) {
+        m_strPin = m_pin->text().toStdString();
+        m_strSerial = m_serial->text().toStdString();
+        m_strGatekeeper = m_gatekeeper->text().toStdString();
+        m_strGkPass = m_gkPass->text().toStdString();
+    } else {
+        m_pin->setText(QString::fromStdString(m_strPin));
+        m_serial->setText(QString::fromStdString(m_strSerial));
+        m_gatekeeper->setText(QString::fromStdString(m_strGatekeeper));
+        m_gkPass->setText(QString::fromStdString(m_strGkPass));
+    }
+}
+
+void CAccountDlg::accept()
+{
+    m_ok->setEnabled(false);
+    UpdateData(true);
+    if (m_strSerial.empty() || m_strPin.empty()) {
+        AfxMessageBox("You Must Enter Serial and PIN both.Try again.", MB_OK, {}, this);
+        EndProcess(0);
+        return;
+    }
+    if (m_strGatekeeper.empty()) {
+        AfxMessageBox("You Must Enter Gatekeeper Address.Try again.", MB_OK, {}, this);
+        EndProcess(0);
+        return;
+    }
+    const bool useGkPass = m_useGkPass->isChecked();
+    if (m_pWindow) {
+        m_pWindow->m_strPin = m_strPin;
+        m_pWindow->m_strSerial = m_strSerial;
+        m_pWindow->m_strGatekeeper = m_strGatekeeper;
+        m_pWindow->m_strGkPass = m_strGkPass;
+        m_pWindow->m_strGkPassEnabled = std::string(useGkPass ? "1" : "0");
+        m_pWindow->m_nGkPassEnabled = useGkPass ? 1 : 0;
+    }
+    m_bRememberAccount = m_remember->isChecked() ? 1 : 0;
+    if (m_pSettings) {
+        const std::string flag = useGkPass ? "1" : "0";
+        if (m_bRememberAccount)
+            m_pSettings->SaveSettings(m_strPin, m_strSerial, m_strGatekeeper, flag, m_strGkPass,
+                                      m_nCodec, m_nPlayDevice, m_nRecordDevice);
+        else
+            m_pSettings->SaveSettings("", "", "", flag, "", m_nCodec, m_nPlayDevice,
+                                      m_nRecordDevice);
+    }
+    QDialog::accept();
+}
