@@ -15,7 +15,7 @@ bool CDialerApp::InitInstance()
 {
     {
         CDialerDlg dlg(nullptr);
-        dlg.exec(); // the window's own loop is the program's main loop; its result is not used
+        dlg.DoModal(); // the window's own loop is the program's main loop; its result is not used
     }
     return false;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -63,6 +64,8 @@ public:
     void ShowBanner();
     // The banner download, on a worker.
     int BannerThread();
+    // How long the banner download may take.
+    std::chrono::milliseconds m_bannerDeadline{std::chrono::seconds(30)};
 
     // Sets the endpoint up with the codec index and the device names (Initialise).
     void InitialiseEndPoint(int codecIndex, const std::string &playDevice,

@@ -107,7 +107,7 @@ int CDialerDlg::BannerThread()
 {
     std::error_code ec;
     const std::string path = (std::filesystem::current_path(ec) / "data1" / "link1.gif").string();
-    if (ec || !DownloadFile(BannerAddress(), path, std::chrono::seconds(30), 8 << 20, &m_closing))
+    if (ec || !DownloadFile(BannerAddress(), path, m_bannerDeadline, 8 << 20, &m_closing))
         return 0; // the shipped banner stays
     // Every load first unloads, so a download that is not a picture leaves the banner empty.
     if (m_banner->Load("data1/link1.gif"))

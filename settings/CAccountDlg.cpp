@@ -100,11 +100,13 @@ void CAccountDlg::accept()
     if (m_strSerial.empty() || m_strPin.empty()) {
         AfxMessageBox("You Must Enter Serial and PIN both.Try again.", MB_OK, {}, this);
         EndProcess(0);
+        QDialog::reject(); // reached only when a test stands in for the end of the program
         return;
     }
     if (m_strGatekeeper.empty()) {
         AfxMessageBox("You Must Enter Gatekeeper Address.Try again.", MB_OK, {}, this);
         EndProcess(0);
+        QDialog::reject();
         return;
     }
     const bool useGkPass = m_useGkPass->isChecked();

@@ -1,4 +1,6 @@
+#include <cstdio>
 #include <filesystem>
+#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
@@ -77,4 +79,52 @@ TEST(DataFolder, FollowsXdgDataHome)
         setenv("XDG_DATA_HOME", saved.c_str(), 1);
     else
         unsetenv("XDG_DATA_HOME");
+}
+
+namespace {
+
+struct ProbeResult {
+    int exitCode = -1;
+    std::string output;
+};
+
+// Runs the sign-in probe in a fresh data folder and collects what it printed.
+ProbeResult RunProbe(const char *mode)
+{
+    TempDir home;
+    fs::create_directory(home / "data1");
+    const std::string command = "cd '" + home.path().string() + "' && XDG_DATA_HOME='" +
+                                home.path().string() + "' QT_QPA_PLATFORM=offscreen '" +
+                                SIGNIN_PROBE + "' " + mode + " 2>/dev/null";
+    ProbeResult r;
+    FILE *p = ::popen(command.c_str(), "r");
+    if (!p)
+        return r;
+    char buf[256];
+    while (std::fgets(buf, sizeof buf, p))
+        r.output += buf;
+    const int status = ::pclose(p);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    EXPECT_FALSE(fs::exists(home / "data1/Dialer.property")) << mode; // nothing was stored
+    return r;
+}
+
+} // namespace
+
+TEST(SignIn, CancelEndsTheProcessWithCodeZeroBeforeAnyWindowShows)
+{
+    const ProbeResult r = RunProbe("cancel");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output.find("window shown"), std::string::npos);
+    EXPECT_EQ(r.output.find("returned"), std::string::npos);
+}
+
+TEST(SignIn, AnIncompleteAccountEndsTheProcessWithCodeZeroAfterTheMessage)
+{
+    const ProbeResult r = RunProbe("incomplete");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.output.find("box: You Must Enter Serial and PIN both.Try again."),
+              std::string::npos);
+    EXPECT_EQ(r.output.find("window shown"), std::string::npos);
+    EXPECT_EQ(r.output.find("returned"), std::string::npos);
 }

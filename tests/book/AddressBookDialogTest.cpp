@@ -26,33 +26,14 @@ protected:
     TempDir dir{true};
 };
 
-// Runs step once `modal` is the modal dialog on top (any modal dialog when null), from the event
-// loop of that dialog, so that whatever the step closes has closed before the next step runs.
-void WhenModal(QWidget *modal, std::function<void(QWidget *)> step, int triesLeft = 500)
-{
-    QTimer::singleShot(10, [=] {
-        QWidget *top = QApplication::activeModalWidget();
-        if (top && (!modal || top == modal))
-            step(top);
-        else if (triesLeft > 0)
-            WhenModal(modal, step, triesLeft - 1);
-        else
-            ADD_FAILURE() << "the dialog never came up";
-    });
-}
-
 void Click(QWidget *dialog, int id)
 {
-    QWidget *w = GetDlgItem(dialog, id);
-    ASSERT_NE(w, nullptr) << id;
-    static_cast<QAbstractButton *>(w)->click();
+    ClickDlgItem(dialog, id);
 }
 
 void TypeInto(QWidget *dialog, int id, const QString &text)
 {
-    auto *edit = qobject_cast<QLineEdit *>(GetDlgItem(dialog, id));
-    ASSERT_NE(edit, nullptr) << id;
-    QTest::keyClicks(edit, text);
+    TypeIntoDlgItem(dialog, id, text.toUtf8().constData());
 }
 
 QStringList Row(QTreeWidget *list, int i)

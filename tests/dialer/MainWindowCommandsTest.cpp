@@ -43,15 +43,18 @@ TEST_F(MainWindowCommands, WebLinksOpenTheirPagesInTheBrowser)
 {
     FakePrograms fake(true);
     fake.AddRecorder("xdg-open");
+    // The hosts come from the environment when it names them (nothing is contacted here).
+    setenv("VANTRO_PRODUCT_SITE", "www.product.example", 1);
+    setenv("VANTRO_BILLING_HOST", "billing.example", 1);
     CDialerDlg dlg;
     const struct {
         int id;
         const char *address;
     } links[] = {
-        {IDC_LOG, "http://billing.vantro-operator.example:8080/voipbilling/customer/index.html\n"},
-        {IDC_PRODUCT_LINK, "http://www.vantro-dialer.example/\n"},
-        {IDC_MANUAL, "http://www.vantro-dialer.example/vantrodialer.html\n"},
-        {IDC_BANNER, "http://www.vantro-dialer.example/\n"},
+        {IDC_LOG, "http://billing.example:8080/voipbilling/customer/index.html\n"},
+        {IDC_PRODUCT_LINK, "http://www.product.example/\n"},
+        {IDC_MANUAL, "http://www.product.example/vantrodialer.html\n"},
+        {IDC_BANNER, "http://www.product.example/\n"},
     };
     for (const auto &link : links) {
         std::filesystem::remove(fake.Dir() / "xdg-open.args");
@@ -62,6 +65,8 @@ TEST_F(MainWindowCommands, WebLinksOpenTheirPagesInTheBrowser)
     }
     ProcessEventsFor(50);
     EXPECT_TRUE(boxes.empty());
+    setenv("VANTRO_PRODUCT_SITE", "127.0.0.1:9", 1);
+    setenv("VANTRO_BILLING_HOST", "127.0.0.1", 1);
 }
 
 TEST_F(MainWindowCommands, WithoutABrowserEachLinkSaysSoWithItsCaption)

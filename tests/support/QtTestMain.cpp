@@ -26,3 +26,45 @@ bool ProcessEventsUntil(const std::function<bool()> &done, int timeoutMs)
     }
     return true;
 }
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "platform/DialogItems.h"
+
+void WhenModal(QWidget *modal, std::function<void(QWidget *)> step, int triesLeft)
+{
+    QTimer::singleShot(10, [=] {
+        QWidget *top = QApplication::activeModalWidget();
+        if (top && (!modal || top == modal))
+            step(top);
+        else if (triesLeft > 0)
+            WhenModal(modal, step, triesLeft - 1);
+        else
+            ADD_FAILURE() << "the dialog never came up";
+    });
+}
+
+void ClickDlgItem(QWidget *dialog, int id)
+{
+    auto *button = qobject_cast<QAbstractButton *>(GetDlgItem(dialog, id));
+    if (!button) {
+        ADD_FAILURE() << "no button " << id;
+        return;
+    }
+    button->click();
+}
+
+void TypeIntoDlgItem(QWidget *dialog, int id, const char *text)
+{
+    auto *edit = qobject_cast<QLineEdit *>(GetDlgItem(dialog, id));
+    if (!edit) {
+        ADD_FAILURE() << "no edit " << id;
+        return;
+    }
+    QTest::keyClicks(edit, text);
+}
