@@ -1,0 +1,142 @@
+#include <optional>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "dialer/CDialCombo.h"
+#include "dialer/CDialerDlg.h"
+#include "dialer/ControlIds.h"
+#include "platform/MessageBox.h"
+#include "tests/support/QtTestMain.h"
+#include "tests/support/SoundTestSupport.h"
+#include "tests/support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Key tones block until they have been heard; the test daemon's null sinks take two seconds to
+// play anything out, so only the test that listens to a tone has a sound server.
+class Keypad : public ::testing::Test {
+protected:
+    explicit Keypad(bool withSound = false)
+    {
+        if (!withSound)
+            noServer.emplace();
+        fs::create_directory("data1");
+        fs::create_directory("dtmf");
+        for (const auto &f : fs::directory_iterator(SourceResFolder() / "dtmf"))
+            fs::copy_file(f.path(), fs::path("dtmf") / f.path().filename());
+        SetMessageBoxHook([this](QWidget *, const std::string &text, const std::string &,
+                                 unsigned) {
+            boxes.push_back(text);
+            return IDOK;
+        });
+        dlg.show();
+        dlg.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    }
+    ~Keypad() override { SetMessageBoxHook(nullptr); }
+
+    void Press(int id) { QTest::mouseClick(dlg.GetDlgItem(id), Qt::LeftButton); }
+    QString DialBox() const { return dlg.m_dialBox->currentText(); }
+
+    std::optional<NoServer> noServer;
+    TempDir dir{true};
+    std::vector<std::string> boxes;
+    CDialerDlg dlg;
+};
+
+class KeypadWithSound : public Keypad {
+protected:
+    KeypadWithSound() : Keypad(true) {}
+};
+
+} // namespace
+
+TEST_F(Keypad, KeysAppendTheirCharactersAndLeaveTheCaretAtTheEnd)
+{
+    for (int id : {IDC_KEY1, IDC_KEY2, IDC_KEY3, IDC_KEY4, IDC_KEY5, IDC_KEY6, IDC_KEY7, IDC_KEY8,
+                   IDC_KEY9, IDC_KEY0, IDC_KEYSTAR, IDC_KEYHASH})
+        Press(id);
+    EXPECT_EQ(dlg.m_strDial, "1234567890*#");
+    EXPECT_EQ(DialBox(), "1234567890*#");
+    EXPECT_TRUE(dlg.m_dialBox->hasFocus());
+    EXPECT_EQ(dlg.m_dialBox->lineEdit()->cursorPosition(), 12);
+    EXPECT_FALSE(dlg.m_dialBox->lineEdit()->hasSelectedText());
+}
+
+TEST_F(Keypad, TypedDigitsAndKeysMakeOneNumber)
+{
+    dlg.m_dialBox->setFocus();
+    QTest::keyClicks(dlg.m_dialBox->lineEdit(), "12");
+    Press(IDC_KEY3);
+    EXPECT_EQ(dlg.m_strDial, "123");
+    EXPECT_EQ(DialBox(), "123");
+}
+
+TEST_F(Keypad, ClearDropsTheLastCharacterAndAlwaysFocusesTheDialBox)
+{
+    dlg.m_btnSettings->setFocus();
+    dlg.OnClear();
+    EXPECT_EQ(dlg.m_strDial, "");
+    EXPECT_TRUE(dlg.m_dialBox->hasFocus());
+
+    Press(IDC_KEY4);
+    Press(IDC_KEYHASH);
+    dlg.OnClear();
+    EXPECT_EQ(dlg.m_strDial, "4");
+    EXPECT_EQ(DialBox(), "4");
+}
+
+TEST_F(Keypad, ACharacterTypedAtTheWindowItselfSaysHi)
+{
+    dlg.setFocus();
+    QApplication::focusWidget(); // the window itself, no control
+    QTest::keyClick(&dlg, Qt::Key_2);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], "Hi");
+    EXPECT_EQ(dlg.m_strDial, "");
+
+    dlg.setFocus();
+    QTest::keyClick(&dlg, Qt::Key_1);
+    EXPECT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(dlg.m_strDial, "1");
+    EXPECT_EQ(DialBox(), "1");
+    EXPECT_TRUE(dlg.m_dialBox->hasFocus());
+
+    // Typed into a control, the character is the control's.
+    QTest::keyClick(dlg.m_dialBox->lineEdit(), Qt::Key_7);
+    EXPECT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(dlg.m_strDial, "17");
+}
+
+TEST_F(Keypad, AnEmptyDialBoxPlacesNoCall)
+{
+    dlg.m_btnSettings->setFocus();
+    QTest::mouseClick(dlg.m_btnCall, Qt::LeftButton);
+    EXPECT_TRUE(dlg.m_dialBox->hasFocus());
+    EXPECT_EQ(dlg.m_bBusy.load(), 0);
+    EXPECT_EQ(dlg.m_dialBox->m_bInCall.load(), 0);
+}
+
+TEST_F(KeypadWithSound, TheZeroKeyPlaysTheToneOfZero)
+{
+    REQUIRE_TEST_SERVER();
+    // The stored play device is the first sink, "speaker"; its monitor hears what it plays.
+    BackgroundRecorder monitor("speaker.monitor");
+    ASSERT_TRUE(monitor.Running());
+    Press(IDC_KEY0);
+    const std::vector<int16_t> heard = LoudPart(monitor.Stop());
+    ASSERT_GT(heard.size(), 800u);
+    // "0" is 941 Hz with 1336 Hz; the row of "1" (697 Hz) and the column of "3" (1477 Hz) are not
+    // in it.
+    EXPECT_GT(ToneAmplitude(heard, 941), 0.1);
+    EXPECT_GT(ToneAmplitude(heard, 1336), 0.1);
+    EXPECT_LT(ToneAmplitude(heard, 697), 0.02);
+    EXPECT_LT(ToneAmplitude(heard, 1477), 0.02);
+    EXPECT_EQ(dlg.m_strDial, "0");
+}
