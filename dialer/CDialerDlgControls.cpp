@@ -131,6 +131,8 @@ void CDialerDlg::CreateControls()
         case IDC_MIC_VOLUME: {
             CTipSlider *slider = Place<CTipSlider>(this, row);
             slider->setOrientation(Qt::Vertical);
+            // Louder is up: the largest volume stands at the top.
+            slider->setInvertedAppearance(true);
             (row.id == IDC_SPEAKER_VOLUME ? m_speakerVolume : m_micVolume) = slider;
             w = slider;
             break;

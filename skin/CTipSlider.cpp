@@ -33,8 +33,9 @@ void CTipSlider::SetSkin(const QImage &background, const QImage &thumb, const QI
                          int flags)
 {
     m_bVertical = orientation() == Qt::Vertical;
-    // The thumb runs from the top (minimum) down; the arrow keys move it the way they point.
-    setInvertedControls(m_bVertical);
+    // The thumb runs from the top (minimum) down, or from the bottom up when the appearance is
+    // inverted; either way the arrow keys move it the way they point.
+    setInvertedControls(m_bVertical && !RunsUpward());
     m_bTipEnabled = flags & (kTip | kTipFollows);
     m_bTipFollows = flags & kTipFollows;
     m_rcClient = rect();
@@ -74,8 +75,13 @@ QRect CTipSlider::GetThumbRect() const
 {
     const QSize thumb = m_pThumb ? QSize(m_pThumb->Width(), m_pThumb->Height()) : QSize();
     const QRect client = m_rcClient.isNull() ? rect() : m_rcClient;
-    return ThumbRect(client, thumb, orientation() == Qt::Vertical, minimum(), maximum(),
-                     sliderPosition());
+    const int pos = RunsUpward() ? maximum() - (sliderPosition() - minimum()) : sliderPosition();
+    return ThumbRect(client, thumb, orientation() == Qt::Vertical, minimum(), maximum(), pos);
+}
+
+bool CTipSlider::RunsUpward() const
+{
+    return orientation() == Qt::Vertical && invertedAppearance();
 }
 
 void CTipSlider::SetPos(int position)
@@ -151,7 +157,8 @@ int CTipSlider::ValueAt(QPoint point) const
     if (length <= 0)
         return minimum();
     const double ratio = std::clamp((centre - 4) / double(length), 0.0, 1.0);
-    return minimum() + int(std::lround(ratio * (double(maximum()) - minimum())));
+    const int value = minimum() + int(std::lround(ratio * (double(maximum()) - minimum())));
+    return RunsUpward() ? maximum() - (value - minimum()) : value;
 }
 
 void CTipSlider::mousePressEvent(QMouseEvent *event)
@@ -175,7 +182,7 @@ void CTipSlider::mousePressEvent(QMouseEvent *event)
         // A press on the channel pages towards it.
         const bool beyond = orientation() == Qt::Vertical ? p.y() > before.bottom()
                                                           : p.x() > before.right();
-        triggerAction(beyond ? SliderPageStepAdd : SliderPageStepSub);
+        triggerAction(beyond != RunsUpward() ? SliderPageStepAdd : SliderPageStepSub);
     }
     update(before.united(GetThumbRect()));
     event->accept();

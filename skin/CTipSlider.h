@@ -34,6 +34,8 @@ public:
 
     // The thumb's rectangle for the current range and position.
     QRect GetThumbRect() const;
+    // A vertical slider with an inverted appearance has its maximum at the top.
+    bool RunsUpward() const;
     // The same arithmetic for any client rectangle, thumb size, range and position.
     static QRect ThumbRect(const QRect &client, QSize thumb, bool vertical, int min, int max,
                            int pos);

@@ -1,5 +1,7 @@
 // The main window's skin: its shape, and what its controls show after start-up.
 #include <QProgressBar>
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 #include "dialer/CDialerDlg.h"
@@ -72,10 +74,19 @@ TEST_F(MainWindowSkin, TextLinesAndSlidersAreStyled)
     EXPECT_EQ(dlg.m_statusLine->TextColor(), QColor(202, 202, 202));
     EXPECT_EQ(dlg.m_balanceLine->TextFont().pixelSize(), 16);
     EXPECT_EQ(dlg.m_balanceLine->TextFont().weight(), QFont::Black);
+    // Louder is up: the largest volume puts the thumb's centre 4 pixels from the top, silence
+    // 5 pixels from the bottom.
     dlg.m_speakerVolume->setRange(0, 65535);
     dlg.m_speakerVolume->SetPos(65535);
-    const QRect thumb = dlg.m_speakerVolume->GetThumbRect();
-    EXPECT_EQ(thumb.bottom(), dlg.m_speakerVolume->height() - 5 + 5 - 1); // centre at H - 5
+    QRect thumb = dlg.m_speakerVolume->GetThumbRect();
+    EXPECT_EQ(thumb.top() + thumb.height() / 2, 4);
+    dlg.m_speakerVolume->SetPos(0);
+    thumb = dlg.m_speakerVolume->GetThumbRect();
+    EXPECT_EQ(thumb.top() + thumb.height() / 2, dlg.m_speakerVolume->height() - 5);
+    // The up arrow makes it louder.
+    dlg.m_speakerVolume->setFocus();
+    QTest::keyClick(dlg.m_speakerVolume, Qt::Key_Up);
+    EXPECT_GT(dlg.m_speakerVolume->value(), 0);
     EXPECT_EQ(dlg.m_rxLevel->palette().color(QPalette::Highlight), QColor(128, 0, 64));
     EXPECT_EQ(dlg.m_txLevel->palette().color(QPalette::Highlight), QColor(0, 196, 0));
 }

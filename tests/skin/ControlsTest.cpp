@@ -436,6 +436,34 @@ TEST(CTipSlider, PaintsBackgroundAndThumbAndTracksTheMouse)
     EXPECT_FALSE(slider->IsGrabbed());
 }
 
+TEST(CTipSlider, AnUprightSliderHasItsMaximumAtTheTop)
+{
+    QWidget parent;
+    auto *slider = new CTipSlider(Qt::Vertical, &parent);
+    slider->setGeometry(0, 0, 9, 60);
+    slider->setRange(0, 100);
+    slider->setInvertedAppearance(true);
+    slider->SetSkin(Solid(9, 60, Qt::darkGray), Solid(9, 10, Qt::magenta), QImage(), 0);
+    slider->SetPos(100);
+    EXPECT_EQ(slider->GetThumbRect().top(), -1);
+    slider->SetPos(0);
+    EXPECT_EQ(slider->GetThumbRect().top(), 50);
+
+    // A press above the thumb pages up; dragging to the top gives the maximum.
+    slider->setPageStep(10);
+    slider->SetPos(50);
+    Mouse(slider, QEvent::MouseButtonPress, {4, 3}, Qt::LeftButton);
+    EXPECT_EQ(slider->value(), 60);
+    Mouse(slider, QEvent::MouseButtonRelease, {4, 3}, Qt::NoButton);
+    const QRect r = slider->GetThumbRect();
+    Mouse(slider, QEvent::MouseButtonPress, r.center(), Qt::LeftButton);
+    Mouse(slider, QEvent::MouseMove, {4, -40}, Qt::LeftButton);
+    EXPECT_EQ(slider->value(), 100);
+    Mouse(slider, QEvent::MouseMove, {4, 200}, Qt::LeftButton);
+    EXPECT_EQ(slider->value(), 0);
+    Mouse(slider, QEvent::MouseButtonRelease, {4, 200}, Qt::NoButton);
+}
+
 TEST(CStyledStatic, StyleFlagsSwitchOnAndAlignmentIsSetAnew)
 {
     CStyledStatic s("a & b");
