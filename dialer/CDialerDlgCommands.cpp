@@ -54,6 +54,8 @@ void CDialerDlg::contextMenuEvent(QContextMenuEvent *event)
     // Only presses on the window itself, not on its controls, bring up the window's menu.
     if (childAt(event->pos()) == nullptr)
         m_sysMenu->popup(event->globalPos());
+    else
+        CShapedDialog::contextMenuEvent(event);
 }
 
 void CDialerDlg::keyPressEvent(QKeyEvent *event)
@@ -72,13 +74,13 @@ void CDialerDlg::keyPressEvent(QKeyEvent *event)
         OnChar(event);
         return;
     }
-    QDialog::keyPressEvent(event);
+    CShapedDialog::keyPressEvent(event);
 }
 
 void CDialerDlg::paintEvent(QPaintEvent *event)
 {
     if (!isMinimized()) {
-        QDialog::paintEvent(event);
+        CShapedDialog::paintEvent(event);
         return;
     }
     // Minimised: the icon, centred.

@@ -47,6 +47,13 @@ TEST_F(MainWindowSkin, WindowTakesTheShapeOfItsSkin)
     // Every visible control lies inside the shape.
     for (int id : {1000, 1018, 1003, 1013, 1014, 1026, 1022, 1023, 1024, 1029, 1030, 1065})
         EXPECT_TRUE(shape.contains(dlg.GetDlgItem(id)->geometry())) << id;
+    // The skin is what the window shows where no control stands.
+    const QImage shown = dlg.grab().toImage();
+    const QImage skin = dlg.Bitmap()->convertToFormat(QImage::Format_RGB32);
+    for (QPoint p : {QPoint(141, 5), QPoint(20, 200), QPoint(141, 435), QPoint(270, 300)}) {
+        ASSERT_EQ(dlg.childAt(p), nullptr) << p.x() << "," << p.y();
+        EXPECT_EQ(shown.pixel(p), skin.pixel(p)) << p.x() << "," << p.y();
+    }
 }
 
 TEST_F(MainWindowSkin, ButtonsShowTheirBitmapsByState)
