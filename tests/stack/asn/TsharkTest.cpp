@@ -1,0 +1,2 @@
+#include "tests/stack/asn/TsharkJudge.h"
+#include <gtest/gtest.h>
