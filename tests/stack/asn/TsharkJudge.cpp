@@ -45,6 +45,11 @@ TsharkJudge::TsharkJudge() : tshark_(findOnPath("tshark")), text2pcap_(findOnPat
   dir_ = tmpl;
 }
 
+TsharkJudge::~TsharkJudge() {
+  std::error_code ec;
+  if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
+}
+
 std::string TsharkJudge::pcap(const std::vector<std::vector<std::uint8_t>>& packets, bool tcp) {
   std::string base = dir_ + "/p" + std::to_string(files_++);
   {

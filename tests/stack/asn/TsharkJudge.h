@@ -15,6 +15,9 @@ class TsharkJudge {
  public:
   // Finds tshark and text2pcap on the PATH; available() is false when either is missing.
   TsharkJudge();
+  ~TsharkJudge();
+  TsharkJudge(const TsharkJudge&) = delete;
+  TsharkJudge& operator=(const TsharkJudge&) = delete;
   bool available() const { return !tshark_.empty() && !text2pcap_.empty(); }
 
   // One packet's fields: field name to the values tshark printed (comma-separated when repeated).
