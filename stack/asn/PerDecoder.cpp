@@ -113,7 +113,7 @@ bool PerDecoder::decode(Value& out, TypeId type) {
   bool ok = false;
   switch (t.kind) {
     case Kind::Boolean: {
-      bool b;
+      bool b = false;
       ok = r_.bit(b) || readFailed(t);
       out.num_ = b;
       break;
