@@ -6,7 +6,8 @@ Reads the ITU-T modules (H.225.0, H.245, H.235, H.460.18, H.460.19) and writes:
   <Module>.h      per module: a struct per type with its TypeId and the indices of its
                   components / alternatives / enumerators by name
 
-Usage: asn1gen.py <folder with the .asn files> <output folder>
+Usage: asn1gen.py [folder with the .asn files [output folder]]
+  defaults: ../shared/reference/asn1 beside the project, and stack/asn/generated in it.
 Run by hand when the modules change; the output is committed (see README.md).
 Only the subset of X.680 notation used by these modules is understood; anything else stops the
 generator with the line number, so a new module never produces silently wrong tables.
@@ -790,10 +791,13 @@ def write_header(low, module, header, ns, path):
 
 
 def main():
-    if len(sys.argv) != 3:
+    if len(sys.argv) > 3 or (len(sys.argv) > 1 and sys.argv[1].startswith("-")):
         print(__doc__)
         return 2
-    src, out = sys.argv[1], sys.argv[2]
+    project = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+    src = sys.argv[1] if len(sys.argv) > 1 else \
+        os.path.join(os.path.dirname(project), "shared", "reference", "asn1")
+    out = sys.argv[2] if len(sys.argv) > 2 else os.path.join(project, "stack", "asn", "generated")
     modules = {}
     for fname, mname, _, _ in MODULES:
         path = os.path.join(os.path.dirname(os.path.abspath(__file__)), fname[1:]) \
