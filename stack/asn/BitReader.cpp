@@ -138,27 +138,25 @@ bool BitReader::length(std::size_t& out, bool& fragment) {
   return true;
 }
 
-bool BitReader::semiConstrained(std::uint64_t& out) {
-  std::size_t n;
+bool BitReader::numberOctets(std::size_t& n) {
   bool fragment;
   if (!length(n, fragment)) return false;
   if (fragment || n == 0 || n > 8) {
     malformed_ = true;
     return false;
   }
-  return bits(static_cast<unsigned>(n * 8), out);
+  return true;
+}
+
+bool BitReader::semiConstrained(std::uint64_t& out) {
+  std::size_t n;
+  return numberOctets(n) && bits(static_cast<unsigned>(n * 8), out);
 }
 
 bool BitReader::unconstrained(std::int64_t& out) {
   std::size_t n;
-  bool fragment;
-  if (!length(n, fragment)) return false;
-  if (fragment || n == 0 || n > 8) {
-    malformed_ = true;
-    return false;
-  }
   std::uint64_t v;
-  if (!bits(static_cast<unsigned>(n * 8), v)) return false;
+  if (!numberOctets(n) || !bits(static_cast<unsigned>(n * 8), v)) return false;
   if (n < 8 && (v >> (n * 8 - 1)) & 1) v |= ~std::uint64_t(0) << (n * 8);   // sign extension
   out = static_cast<std::int64_t>(v);
   return true;

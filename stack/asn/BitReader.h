@@ -36,6 +36,9 @@ class BitReader {
   bool malformed() const { return malformed_; }
 
  private:
+  // The length (1 to 8 octets) of a semi-constrained or unconstrained whole number.
+  bool numberOctets(std::size_t& n);
+
   std::span<const std::uint8_t> data_;
   std::size_t end_;
   std::size_t pos_ = 0;

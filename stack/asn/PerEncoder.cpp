@@ -38,6 +38,8 @@ class PerEncoder {
   // A general length determinant for n units, fragmented at 16K, calling emit(first, count).
   template <class Emit>
   bool chunks(std::size_t n, Emit&& emit);
+  // Octets after a general length determinant (open types, OBJECT IDENTIFIER, GeneralString, ...).
+  bool lengthAndOctets(std::string_view bytes);
   // A length under a size constraint (already known to be within the root when rootSize is set).
   template <class Emit>
   bool sized(const SizeRules& s, bool rootSize, std::size_t n, Emit&& emit);
@@ -73,6 +75,13 @@ bool PerEncoder::chunks(std::size_t n, Emit&& emit) {
   }
 }
 
+bool PerEncoder::lengthAndOctets(std::string_view bytes) {
+  return chunks(bytes.size(), [&](std::size_t first, std::size_t count) {
+    w_.octets(bytes.substr(first, count));
+    return true;
+  });
+}
+
 template <class Emit>
 bool PerEncoder::sized(const SizeRules& s, bool rootSize, std::size_t n, Emit&& emit) {
   if (rootSize && s.constrainedLength()) {
@@ -91,11 +100,7 @@ bool PerEncoder::openType(Inner&& encodeInner) {
     return false;
   }
   std::vector<std::uint8_t> bytes = sub.finish();
-  std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  return chunks(bytes.size(), [&](std::size_t first, std::size_t count) {
-    w_.octets(view.substr(first, count));
-    return true;
-  });
+  return lengthAndOctets(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 bool PerEncoder::encode(const Value& v, TypeId type) {
@@ -118,10 +123,7 @@ bool PerEncoder::encode(const Value& v, TypeId type) {
     case Kind::CharString:
       return charString(v, t);
     case Kind::ObjectId:
-      return chunks(v.bytes_.size(), [&](std::size_t first, std::size_t count) {
-        w_.octets(std::string_view(v.bytes_).substr(first, count));
-        return true;
-      });
+      return lengthAndOctets(v.bytes_);
     case Kind::Sequence:
       return sequence(v, t);
     case Kind::Choice:
@@ -214,12 +216,7 @@ bool PerEncoder::octetString(const Value& v, const TypeDesc& t) {
 bool PerEncoder::charString(const Value& v, const TypeDesc& t) {
   CharRules r = detail::charRules(t);
   std::string_view bytes(v.bytes_);
-  if (!r.knownMultiplier) {
-    return chunks(bytes.size(), [&](std::size_t first, std::size_t count) {
-      w_.octets(bytes.substr(first, count));
-      return true;
-    });
-  }
+  if (!r.knownMultiplier) return lengthAndOctets(bytes);
   if (bytes.size() % r.unit) return fail(Errc::BadCharacter, t);
   std::size_t n = bytes.size() / r.unit;
   SizeRules s = detail::sizeRules(t);
@@ -304,11 +301,7 @@ bool PerEncoder::sequence(const Value& v, const TypeDesc& t) {
     if (k <= known && additions[k]) {
       if (!addition(v, t, static_cast<std::uint16_t>(k))) return false;
     } else if (const UnknownExtension* u = unknownAt(k)) {
-      if (!chunks(u->bytes.size(), [&](std::size_t first, std::size_t count) {
-            w_.octets(std::string_view(u->bytes).substr(first, count));
-            return true;
-          }))
-        return false;
+      if (!lengthAndOctets(u->bytes)) return false;
     }
   }
   return true;
@@ -326,13 +319,7 @@ bool PerEncoder::choice(const Value& v, const TypeDesc& t) {
     return encode(v.items_[0], fieldDesc(t, static_cast<std::size_t>(index)).type);
   }
   w_.smallNumber(index - t.rootCount);
-  if (unknown) {
-    std::string_view raw(v.unknown_[0].bytes);
-    return chunks(raw.size(), [&](std::size_t first, std::size_t count) {
-      w_.octets(raw.substr(first, count));
-      return true;
-    });
-  }
+  if (unknown) return lengthAndOctets(v.unknown_[0].bytes);
   return openType([&](PerEncoder& e) {
     return e.encode(v.items_[0], fieldDesc(t, static_cast<std::size_t>(index)).type);
   });

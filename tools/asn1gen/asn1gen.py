@@ -559,11 +559,8 @@ class Lowerer:
                 return target
             # A referenced type with constraints of its own: a copy with the constraints applied.
             tid = self.new_desc(name, module, None)
-            src = self.descs[target]
             d = self.descs[tid]
-            for attr in ("kind", "lb", "ub", "cext", "extensible", "fields", "root", "elem",
-                         "charset", "alphabet"):
-                setattr(d, attr, getattr(src, attr))
+            copy_encoding(d, self.descs[target])
             self.apply_constraints(d, typ["cons"], module, env)
             return tid
         tid = self.new_desc(name, module, cpp)
@@ -578,9 +575,7 @@ class Lowerer:
             target = env.get(typ["name"]) if typ["name"] in env else \
                 self.named_type(module, typ["name"], self.lower_args(module, typ, env))
             src = self.descs[target]
-            for attr in ("kind", "lb", "ub", "cext", "extensible", "fields", "root", "elem",
-                         "charset", "alphabet"):
-                setattr(d, attr, getattr(src, attr))
+            copy_encoding(d, src)
             self.apply_constraints(d, typ["cons"], module, env)
             if src.kind in ("Sequence", "Choice", "Enumerated"):
                 self.aliases.append((module, d.cpp, target))
@@ -662,6 +657,13 @@ class Lowerer:
                 chars = c["from"] if not d.alphabet else \
                     "".join(ch for ch in c["from"] if ch in d.alphabet)
                 d.alphabet = "".join(sorted(set(chars)))
+
+
+def copy_encoding(dst, src):
+    """Everything of a descriptor that decides its encoding, for a constrained copy."""
+    for attr in ("kind", "lb", "ub", "cext", "extensible", "fields", "root", "elem", "charset",
+                 "alphabet"):
+        setattr(dst, attr, getattr(src, attr))
 
 
 def visible(cons):
