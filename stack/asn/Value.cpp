@@ -13,6 +13,16 @@ namespace {
   throw std::logic_error(std::string("asn::Value ") + v.typeName() + ": " + what);
 }
 
+// Whether a value built as one type may stand where another is expected: the same type, or a
+// simple value of the same kind (its constraints are checked when it is encoded).
+bool fits(TypeId have, TypeId want) {
+  if (have == want) return true;
+  Kind k = typeDesc(want).kind;
+  if (typeDesc(have).kind != k) return false;
+  return k != Kind::Sequence && k != Kind::Choice && k != Kind::SequenceOf && k != Kind::Enumerated &&
+         k != Kind::OpenType;
+}
+
 }  // namespace
 
 void Value::requireKind(Kind k, const char* what) const {
@@ -141,7 +151,7 @@ Value& Value::field(std::uint16_t i) {
 
 Value& Value::set(std::uint16_t i, Value v) {
   Value& slot = field(i);
-  if (v.type_ != slot.type_ && v.kind() != slot.kind())
+  if (!fits(v.type_, slot.type_))
     misuse(*this, std::string("component ") + fieldAt(i).name + " takes " + slot.typeName());
   v.type_ = slot.type_;
   v.present_ = true;
@@ -209,7 +219,7 @@ Value& Value::append() {
 Value& Value::append(Value v) {
   requireKind(Kind::SequenceOf, "a SEQUENCE OF");
   TypeId elem = static_cast<TypeId>(desc().first);
-  if (v.type_ != elem && v.kind() != typeDesc(elem).kind) misuse(*this, "element of another type");
+  if (!fits(v.type_, elem)) misuse(*this, "element of another type");
   v.type_ = elem;
   v.present_ = true;
   items_.push_back(std::move(v));

@@ -287,6 +287,13 @@ TEST(PerCodec, ValueMisuseIsAProgrammingError) {
   EXPECT_THROW(v[pertest::Numbers::small], std::logic_error);
   EXPECT_THROW(v.field(pertest::Numbers::small).setText("x"), std::logic_error);
   EXPECT_EQ(v.find("small"), &v[pertest::Numbers::small]);
+  Value record(pertest::Record::Id);
+  EXPECT_THROW(record.set(pertest::Record::mode, Value(pertest::Shape::Id)), std::logic_error);
+  Value number(pertest::Numbers::Id);
+  number.set(pertest::Numbers::octet, Value(v[pertest::Numbers::small].type()).setInteger(300));
+  EXPECT_EQ(encode(number).error().code, Errc::Missing);
+  completeMandatory(number);
+  EXPECT_EQ(encode(number).error().code, Errc::OutOfRange);   // 300 does not fit 0..255
   EXPECT_EQ(v.find("nothing"), nullptr);
 }
 

@@ -109,6 +109,15 @@ TEST(Q931, BuildsMessagesWithElementsInOrder) {
   ASSERT_TRUE(back);
   EXPECT_EQ(*back, m);
   EXPECT_EQ(back->userUser(), uu);
+  Q931Message info(Q931Message::Information, 0x1234, true);
+  info.setKeypad("12#");
+  info.setSignal(0x40);
+  std::optional<Q931Message> infoBack = Q931Message::decode(info.encode());
+  ASSERT_TRUE(infoBack);
+  EXPECT_TRUE(infoBack->fromDestination());
+  EXPECT_EQ(infoBack->keypad(), "12#");
+  EXPECT_EQ(infoBack->signal(), 0x40);
+  EXPECT_EQ(infoBack->elements()[0].id, Q931Message::IeKeypadFacility);   // 0x2c before 0x34
   m.setDisplay("Bob");   // replaced, not added
   EXPECT_EQ(m.elements().size(), 5u);
   EXPECT_THROW(m.set(Q931Message::IeDisplay, std::vector<std::uint8_t>(256)), std::length_error);
