@@ -86,7 +86,15 @@ bool PerDecoder::sized(const TypeDesc& t, const SizeRules& s, bool rootSize, Tak
     if (v > s.ub - s.lb) return fail(Errc::BadLength, t);
     return take(static_cast<std::size_t>(s.lb + v));
   }
-  return chunks(t, take);
+  // A general length still has to respect the size constraint when the size is in the root.
+  std::size_t total = 0;
+  if (!chunks(t, [&](std::size_t n) {
+        total += n;
+        return take(n);
+      }))
+    return false;
+  if (rootSize && !s.within(total)) return fail(Errc::BadLength, t);
+  return true;
 }
 
 bool PerDecoder::openType(const TypeDesc& t, std::string& raw) {

@@ -6,6 +6,7 @@
 #include "stack/asn/Defaults.h"
 #include "stack/asn/Per.h"
 #include "stack/asn/Text.h"
+#include "stack/asn/generated/H235.h"
 #include "stack/asn/generated/PerTest.h"
 #include "tests/stack/CaptureVectors.h"
 
@@ -272,6 +273,12 @@ TEST(PerCodec, HostileInputEndsInAnErrorNotACrash) {
   Result<Value> many = decode(pertest::Lists::Id, l.finish());
   ASSERT_FALSE(many.ok());
   EXPECT_EQ(many.error().code, Errc::TooLarge);
+
+  // A general length (upper bound of 64K or more) below the lower bound of the size: a key of
+  // 8 bits where 2049 to 65536 are allowed.
+  Result<Value> key = decode(h235::DHsetExt::Id, fromHex("0008ff"));
+  ASSERT_FALSE(key.ok());
+  EXPECT_EQ(key.error().code, Errc::BadLength);
 
   // Lengths beyond the input.
   std::string octets = "010203";
