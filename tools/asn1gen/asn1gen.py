@@ -259,7 +259,7 @@ class Parser:
                 cons = []
                 if self.peek()[1] == "SIZE":
                     self.next()
-                    cons.append({"size": self.constraint_body(), "ext": False})
+                    cons.append({"size": self.constraint(), "ext": False})
                 elif self.peek()[1] == "(":
                     cons.append(self.constraint())
                 self.expect("OF")
@@ -391,12 +391,6 @@ class Parser:
         self.expect(")")
         return c
 
-    def constraint_body(self):
-        self.expect("(")
-        c = self.constraint_elements()
-        self.expect(")")
-        return c
-
     def constraint_elements(self):
         """One parenthesised constraint: a list of intersected elements and an extension marker.
         Returns {"range": (lo, hi), "size": {...}, "from": "chars", "ext": bool, "contained": type}."""
@@ -408,7 +402,7 @@ class Parser:
                 c["ext"] = True
             elif v == "SIZE":
                 self.next()
-                c["size"] = self.constraint_body()
+                c["size"] = self.constraint()
             elif v == "FROM":
                 self.next()
                 self.expect("(")
