@@ -1,0 +1,19 @@
+// H323-UserInformation (the user-user element of Q.931), and the fastStart proposals and
+// tunnelled H.245 messages inside it, as the call signalling reads them.
+#include "fuzz/stack/PerRoundTrip.h"
+#include "stack/asn/generated/H225.h"
+#include "stack/asn/generated/H245.h"
+
+using namespace vantro::asn;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  Value uu;
+  if (!vantro::fuzz::decodeAndCheck(h225::H323_UserInformation::Id, data, size, uu)) return 0;
+  if (const Value* control = uu.find("h323-uu-pdu.h245Control"))
+    for (const Value& m : control->elements()) (void)decode(h245::MultimediaSystemControlMessage::Id, m.octets());
+  const Value* body = uu.find("h323-uu-pdu.h323-message-body");
+  if (body && !body->isUnknownAlternative() && body->alternative().kind() == Kind::Sequence)
+    if (const Value* fastStart = body->alternative().find("fastStart"))
+      for (const Value& olc : fastStart->elements()) (void)decode(h245::OpenLogicalChannel::Id, olc.octets());
+  return 0;
+}

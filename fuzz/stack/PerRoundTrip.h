@@ -1,0 +1,31 @@
+#pragma once
+// The property every PER fuzz target checks: whatever decodes must encode, and the encoding must
+// decode to the same value. A violation aborts, which libFuzzer reports as a finding.
+
+#include "stack/asn/Per.h"
+#include "stack/asn/Text.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace vantro::fuzz {
+
+inline const asn::Value* decodeAndCheck(asn::TypeId type, const std::uint8_t* data, std::size_t size, asn::Value& out) {
+  asn::Result<asn::Value> v = asn::decode(type, {data, size});
+  if (!v.ok()) return nullptr;
+  (void)asn::toText(*v);
+  asn::Result<std::vector<std::uint8_t>> bytes = asn::encode(*v);
+  if (!bytes.ok()) {
+    std::fprintf(stderr, "decoded value does not encode: %s\n", bytes.error().message().c_str());
+    std::abort();
+  }
+  asn::Result<asn::Value> again = asn::decode(type, *bytes);
+  if (!again.ok() || !(*again == *v)) {
+    std::fprintf(stderr, "re-encoded value decodes differently\n");
+    std::abort();
+  }
+  out = std::move(*v);
+  return &out;
+}
+
+}  // namespace vantro::fuzz

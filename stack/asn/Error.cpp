@@ -1,0 +1,23 @@
+#include "stack/asn/Error.h"
+
+namespace vantro::asn {
+
+const char* errcName(Errc c) {
+  switch (c) {
+    case Errc::Truncated: return "input ends inside a value";
+    case Errc::BadLength: return "malformed length";
+    case Errc::OutOfRange: return "value outside its constraints";
+    case Errc::BadCharacter: return "character outside the permitted alphabet";
+    case Errc::TooDeep: return "nesting too deep";
+    case Errc::TooLarge: return "too many values for the input";
+    case Errc::Missing: return "mandatory value missing";
+    case Errc::WrongType: return "value of the wrong type";
+  }
+  return "error";
+}
+
+std::string Error::message() const {
+  return std::string(errcName(code)) + " in " + where + " at bit " + std::to_string(bit);
+}
+
+}  // namespace vantro::asn

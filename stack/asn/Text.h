@@ -1,0 +1,13 @@
+#pragma once
+// A readable rendering of a value, with component and alternative names, for logs, test failure
+// messages and diagnostics.
+
+#include "stack/asn/Value.h"
+
+#include <string>
+
+namespace vantro::asn {
+
+std::string toText(const Value& v);
+
+}  // namespace vantro::asn

@@ -1,0 +1,34 @@
+#pragma once
+// Hex test vectors of messages captured between independent H.323 peers.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vantro::test {
+
+struct CaptureVector {
+  const char* name;   // capture, frame and message
+  const char* hex;
+};
+
+extern const std::vector<CaptureVector> kRasVectors;    // RasMessage (UDP payload)
+extern const std::vector<CaptureVector> kQ931Vectors;   // Q.931 message (TPKT payload)
+
+inline std::vector<std::uint8_t> fromHex(const std::string& hex) {
+  std::vector<std::uint8_t> out;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  return out;
+}
+
+inline std::string toHex(const std::vector<std::uint8_t>& bytes) {
+  static const char* digits = "0123456789abcdef";
+  std::string out;
+  for (std::uint8_t b : bytes) {
+    out += digits[b >> 4];
+    out += digits[b & 15];
+  }
+  return out;
+}
+
+}  // namespace vantro::test
