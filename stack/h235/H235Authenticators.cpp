@@ -1,0 +1,135 @@
+#include "stack/h235/H235Authenticators.h"
+
+#include "stack/asn/Per.h"
+#include "stack/asn/generated/H225.h"
+#include "stack/asn/generated/H235.h"
+#include "stack/h235/H235AuthCAT.h"
+#include "stack/h235/H235AuthSimpleMD5.h"
+
+#include <chrono>
+#include <random>
+
+namespace vantro::h235 {
+
+using asn::Value;
+namespace ras = asn::h225;
+
+namespace {
+
+template <std::size_t N>
+bool isOid(const Value& v, const std::array<std::uint32_t, N>& arcs) {
+  return v.oid() == std::vector<std::uint32_t>(arcs.begin(), arcs.end());
+}
+
+std::uint32_t systemSeconds() {
+  using namespace std::chrono;
+  return static_cast<std::uint32_t>(duration_cast<seconds>(system_clock::now().time_since_epoch()).count());
+}
+
+// Which methods protect a message of this kind.
+unsigned methodsFor(std::uint16_t kind) {
+  switch (kind) {
+    case ras::RasMessage::gatekeeperRequest:
+    case ras::RasMessage::gatekeeperConfirm:
+    case ras::RasMessage::gatekeeperReject:
+      return 0;
+    case ras::RasMessage::registrationRequest:
+    case ras::RasMessage::admissionRequest:
+      return H235Authenticators::AllMethods;
+    case ras::RasMessage::unregistrationRequest:
+    case ras::RasMessage::bandwidthRequest:
+    case ras::RasMessage::disengageRequest:
+    case ras::RasMessage::infoRequestResponse:
+      return H235Authenticators::Md5 | H235Authenticators::Procedure1;
+    default:
+      return H235Authenticators::Procedure1;
+  }
+}
+
+}  // namespace
+
+H235Authenticators::H235Authenticators() : clock_(systemSeconds) {
+  std::random_device rd;
+  catRandom_ = static_cast<std::uint8_t>(rd());
+  procedure1Random_ = static_cast<std::uint32_t>(rd());
+}
+
+void H235Authenticators::SetCapabilities(Value& grq) const {
+  if (!IsActive()) return;
+  using G = ras::GatekeeperRequest;
+  Value& mechanisms = grq.field(G::authenticationCapability);
+  mechanisms.append().select(asn::h235::AuthenticationMechanism::pwdHash);
+  mechanisms.append()
+      .select(asn::h235::AuthenticationMechanism::authenticationBES)
+      .select(asn::h235::AuthenticationBES::radius);
+  Value& algorithms = grq.field(G::algorithmOIDs);
+  algorithms.append().setOid(kOidHmacSha1_96);
+  algorithms.append().setOid(kOidCat);
+  algorithms.append().setOid(kOidMd5);
+}
+
+void H235Authenticators::SelectFromConfirm(const Value& gcf) {
+  methods_ = AllMethods;
+  const Value* algorithm = gcf.get(ras::GatekeeperConfirm::algorithmOID);
+  if (!algorithm) return;
+  if (isOid(*algorithm, kOidMd5))
+    methods_ = Md5;
+  else if (isOid(*algorithm, kOidCat))
+    methods_ = Cat;
+  else if (isOid(*algorithm, kOidHmacSha1_96))
+    methods_ = Procedure1;
+}
+
+H235Authenticators::Pending H235Authenticators::AddTokens(Value& rasMessage, const Identities& ids) {
+  Pending pending;
+  const unsigned methods = IsActive() ? methodsFor(rasMessage.choice()) & methods_ : 0;
+  if (!methods) return pending;
+  Value& body = rasMessage.alternative();
+  const std::uint32_t now = clock_();
+  const int tokensIndex = body.indexOf("tokens");
+  const int cryptoIndex = body.indexOf("cryptoTokens");
+  if ((methods & Md5) && cryptoIndex >= 0) {
+    if (auto token = H235AuthSimpleMD5::CreateCryptoToken(ids.alias, password_, now))
+      body.field(static_cast<std::uint16_t>(cryptoIndex)).append(std::move(*token));
+  }
+  if ((methods & Cat) && tokensIndex >= 0) {
+    if (auto token = H235AuthCAT::CreateClearToken(ids.alias, password_, now, ++catRandom_))
+      body.field(static_cast<std::uint16_t>(tokensIndex)).append(std::move(*token));
+  }
+  if ((methods & Procedure1) && cryptoIndex >= 0) {
+    std::random_device rd;
+    H235AuthProcedure1::Hash marker;
+    for (auto& b : marker) b = static_cast<std::uint8_t>(rd());
+    const std::string& sender = ids.endpointId.empty() ? ids.alias : ids.endpointId;
+    if (auto token = H235AuthProcedure1::CreateCryptoToken(sender, ids.gatekeeperId, now, ++procedure1Random_, marker)) {
+      body.field(static_cast<std::uint16_t>(cryptoIndex)).append(std::move(*token));
+      pending.marker = marker;
+    }
+  }
+  return pending;
+}
+
+std::optional<std::vector<std::uint8_t>> H235Authenticators::Encode(const Value& rasMessage,
+                                                                    const Pending& pending) const {
+  auto encoded = asn::encode(rasMessage);
+  if (!encoded) return std::nullopt;
+  if (pending.marker && !H235AuthProcedure1::Sign(*encoded, *pending.marker, password_)) return std::nullopt;
+  return std::move(*encoded);
+}
+
+TokenCheck H235Authenticators::CheckReceived(const Value& rasMessage, std::span<const std::uint8_t> encoded) const {
+  if (!IsActive() || !(methods_ & Procedure1) || rasMessage.isUnknownAlternative()) return TokenCheck::Absent;
+  const Value& body = rasMessage.alternative();
+  const int cryptoIndex = body.indexOf("cryptoTokens");
+  const Value* tokens = cryptoIndex >= 0 ? body.get(static_cast<std::uint16_t>(cryptoIndex)) : nullptr;
+  if (!tokens) return TokenCheck::Absent;
+  TokenCheck result = TokenCheck::Absent;
+  for (const Value& token : tokens->elements()) {
+    TokenCheck check = H235AuthProcedure1::Validate(encoded, token, password_);
+    if (check == TokenCheck::Ok) return check;
+    if (check != TokenCheck::Absent) result = check;
+  }
+  return result;
+}
+
+}  // namespace vantro::h235

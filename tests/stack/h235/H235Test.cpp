@@ -1,0 +1,182 @@
+// The three password tokens, recomputed from tokens that real peers made with the password
+// "secret" for the alias 5550100, and derived independently where no capture has one (CAT).
+
+#include "stack/asn/Per.h"
+#include "stack/asn/generated/H225.h"
+#include "stack/asn/generated/H235.h"
+#include "stack/h235/H235AuthCAT.h"
+#include "stack/h235/H235AuthProcedure1.h"
+#include "stack/h235/H235AuthSimpleMD5.h"
+#include "stack/h235/H235Authenticators.h"
+#include "tests/stack/CaptureVectors.h"
+
+#include <gtest/gtest.h>
+
+namespace vantro::test {
+namespace {
+
+using asn::Value;
+using namespace vantro::h235;
+namespace ras = asn::h225;
+
+std::vector<std::uint8_t> capture(const std::string& name) {
+  for (const auto& v : kRasVectors)
+    if (name == v.name) return fromHex(v.hex);
+  ADD_FAILURE() << "no capture " << name;
+  return {};
+}
+
+Value decoded(const std::vector<std::uint8_t>& bytes) { return *asn::decode(ras::RasMessage::Id, bytes); }
+
+std::string hex(std::span<const std::uint8_t> b) { return toHex(std::vector<std::uint8_t>(b.begin(), b.end())); }
+
+const Value& firstCryptoToken(const Value& msg) {
+  const Value& body = msg.alternative();
+  return body[static_cast<std::uint16_t>(body.indexOf("cryptoTokens"))].at(0);
+}
+
+TEST(H235Md5, RecomputesTheCapturedPasswordHash) {
+  const auto bytes = capture("md5 frame 7 registrationRequest");
+  const Value rrq = decoded(bytes);
+  const Value& token = firstCryptoToken(rrq);
+  ASSERT_TRUE(token.is(ras::CryptoH323Token::cryptoEPPwdHash));
+  const Value& pwdHash = token.alternative();
+  const auto stamp = static_cast<std::uint32_t>(pwdHash[ras::CryptoH323Token_cryptoEPPwdHash::timeStamp].integer());
+
+  auto hash = H235AuthSimpleMD5::PasswordHash("5550100", "secret", stamp);
+  ASSERT_TRUE(hash);
+  EXPECT_EQ(hex(*hash), "0ee35c0dc67f2866ee1e28dac66e895b");
+  EXPECT_EQ(H235AuthSimpleMD5::Validate(token, "secret"), TokenCheck::Ok);
+  EXPECT_EQ(H235AuthSimpleMD5::Validate(token, "Secret"), TokenCheck::BadPassword);
+  // Our token is the captured one, octet for octet.
+  auto ours = H235AuthSimpleMD5::CreateCryptoToken("5550100", "secret", stamp);
+  ASSERT_TRUE(ours);
+  EXPECT_EQ(*ours, token);
+  // Without the terminating zero characters the hash would differ: the recipe is pinned.
+  EXPECT_NE(H235AuthSimpleMD5::PasswordHash("5550100", "secret", stamp + 1), hash);
+}
+
+TEST(H235Md5, TextsTooLongForATokenGiveNoToken) {
+  EXPECT_FALSE(H235AuthSimpleMD5::CreateCryptoToken("5550100", std::string(128, 'x'), 1));
+  EXPECT_TRUE(H235AuthSimpleMD5::CreateCryptoToken("5550100", std::string(127, 'x'), 1));
+  EXPECT_FALSE(H235AuthSimpleMD5::CreateCryptoToken("", "secret", 1));
+  EXPECT_EQ(ucs2PlusNull("a\xc3\xa4\xe4"), std::string("\0a\0\xe4\0\xe4\0\0", 8));  // UTF-8, then Latin-1
+}
+
+TEST(H235Procedure1, RecomputesTheCapturedHashesOfBothSides) {
+  for (const char* name : {"g711 frame 7 registrationRequest", "g711 frame 8 registrationConfirm"}) {
+    SCOPED_TRACE(name);
+    auto bytes = capture(name);
+    const Value msg = decoded(bytes);
+    const Value& token = firstCryptoToken(msg);
+    EXPECT_EQ(H235AuthProcedure1::Validate(bytes, token, "secret"), TokenCheck::Ok);
+    EXPECT_EQ(H235AuthProcedure1::Validate(bytes, token, "secreT"), TokenCheck::BadPassword);
+    bytes[20] ^= 1;  // a changed message no longer matches its hash
+    EXPECT_EQ(H235AuthProcedure1::Validate(bytes, token, "secret"), TokenCheck::BadPassword);
+  }
+  EXPECT_EQ(H235AuthProcedure1::SendersID(firstCryptoToken(decoded(capture("g711 frame 7 registrationRequest")))),
+            "5550100");
+  // The wrong-password capture was rejected for a reason.
+  auto wrong = capture("rrj frame 3 registrationRequest");
+  EXPECT_EQ(H235AuthProcedure1::Validate(wrong, firstCryptoToken(decoded(wrong)), "secret"), TokenCheck::BadPassword);
+}
+
+TEST(H235Procedure1, SigningReproducesTheCapturedMessage) {
+  const auto captured = capture("g711 frame 7 registrationRequest");
+  Value rrq = decoded(captured);
+  Value& token = rrq.alternative().field(ras::RegistrationRequest::cryptoTokens).at(0);
+  Value& hashed = token.alternative().alternative();
+  using T = asn::h235::CryptoToken_cryptoHashedToken;
+  using C = asn::h235::ClearToken;
+  const Value& vals = hashed[T::hashedVals];
+
+  // Our token names the same things the captured one does.
+  const H235AuthProcedure1::Hash marker{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+  auto ours = H235AuthProcedure1::CreateCryptoToken("5550100", "GnuGk", static_cast<std::uint32_t>(vals[C::timeStamp].integer()),
+                                                    static_cast<std::uint32_t>(vals[C::random].integer()), marker);
+  ASSERT_TRUE(ours);
+  const Value& ourVals = ours->alternative().alternative()[T::hashedVals];
+  for (std::uint16_t f : {C::tokenOID, C::timeStamp, C::random, C::generalID, C::sendersID})
+    EXPECT_EQ(ourVals[f], vals[f]) << f;
+  EXPECT_EQ(ours->alternative().alternative()[T::tokenOID], hashed[T::tokenOID]);
+
+  // Signing the message with the marker in the hash bits gives the captured octets.
+  hashed.field(T::token).field(asn::h235::HASHED_EncodedGeneralToken::hash).setBits(marker, 96);
+  auto bytes = *asn::encode(rrq);
+  ASSERT_TRUE(H235AuthProcedure1::Sign(bytes, marker, "secret"));
+  EXPECT_EQ(toHex(bytes), toHex(captured));
+  EXPECT_FALSE(H235AuthProcedure1::Sign(bytes, marker, "secret"));  // the marker is gone
+}
+
+TEST(H235Cat, ChallengeIsMd5OfRandomPasswordAndBigEndianTime) {
+  // Vectors computed independently: md5(bytes([r]) + password + time.to_bytes(4, "big")).
+  EXPECT_EQ(hex(H235AuthCAT::Challenge(1, "secret", 0x12345678)), "90ea85188bb5395bc32ffb19a3170419");
+  EXPECT_EQ(hex(H235AuthCAT::Challenge(200, "p\xe4ss", 1796603276)), "d0f2ab1a9f1ba391af5023aa65139539");
+
+  auto token = H235AuthCAT::CreateClearToken("5550100", "secret", 0x12345678, 1);
+  ASSERT_TRUE(token);
+  using C = asn::h235::ClearToken;
+  EXPECT_EQ((*token)[C::tokenOID].oidText(), "1.2.840.113548.10.1.2.1");
+  EXPECT_EQ((*token)[C::generalID].bytes(), ucs2PlusNull("5550100"));
+  EXPECT_EQ((*token)[C::random].integer(), 1);
+  EXPECT_EQ(H235AuthCAT::Validate(*token, "secret"), TokenCheck::Ok);
+  EXPECT_EQ(H235AuthCAT::Validate(*token, "secrets"), TokenCheck::BadPassword);
+  // It survives the wire.
+  auto back = asn::decode(C::Id, *asn::encode(*token));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(H235AuthCAT::Validate(*back, "secret"), TokenCheck::Ok);
+}
+
+Value registrationRequest() {
+  Value msg(ras::RasMessage::Id);
+  Value& rrq = msg.select(ras::RasMessage::registrationRequest);
+  rrq.field(ras::RegistrationRequest::requestSeqNum).setInteger(1);
+  return msg;
+}
+
+TEST(H235Authenticators, TheGatekeepersChoiceDecidesTheTokens) {
+  H235Authenticators auth;
+  auth.SetClock([] { return 1796603276u; });
+  const H235Authenticators::Identities ids{"5550100", "", "GnuGk"};
+
+  auto count = [&](unsigned methods) {
+    auth.SetMethods(methods);
+    Value msg = registrationRequest();
+    auth.AddTokens(msg, ids);
+    const Value& b = msg.alternative();
+    const Value* clear = b.get(ras::RegistrationRequest::tokens);
+    const Value* crypto = b.get(ras::RegistrationRequest::cryptoTokens);
+    return std::pair<std::size_t, std::size_t>(clear ? clear->size() : 0, crypto ? crypto->size() : 0);
+  };
+  EXPECT_EQ(count(H235Authenticators::AllMethods), std::make_pair(std::size_t{0}, std::size_t{0}));  // no password
+  auth.SetPassword("secret");
+  EXPECT_EQ(count(H235Authenticators::AllMethods), std::make_pair(std::size_t{1}, std::size_t{2}));
+  EXPECT_EQ(count(H235Authenticators::Md5), std::make_pair(std::size_t{0}, std::size_t{1}));
+
+  // The captured confirms name HMAC-SHA1-96 and MD5.
+  auth.SelectFromConfirm(decoded(capture("g711 frame 6 gatekeeperConfirm")).alternative());
+  EXPECT_EQ(auth.Methods(), unsigned{H235Authenticators::Procedure1});
+  auth.SelectFromConfirm(decoded(capture("md5 frame 6 gatekeeperConfirm")).alternative());
+  EXPECT_EQ(auth.Methods(), unsigned{H235Authenticators::Md5});
+  auth.SelectFromConfirm(decoded(capture("g711 frame 2 gatekeeperConfirm")).alternative());
+  EXPECT_EQ(auth.Methods(), unsigned{H235Authenticators::AllMethods});
+}
+
+TEST(H235Authenticators, SignedMessagesCheckOutAndTamperedOnesDoNot) {
+  H235Authenticators auth;
+  auth.SetPassword("secret");
+  Value ucf(ras::RasMessage::Id);
+  ucf.select(ras::RasMessage::unregistrationConfirm).field(ras::UnregistrationConfirm::requestSeqNum).setInteger(7);
+  auto pending = auth.AddTokens(ucf, {"5550100", "ep1", "GnuGk"});
+  auto signedUcf = auth.Encode(ucf, pending);
+  ASSERT_TRUE(signedUcf);
+  const Value back = decoded(*signedUcf);
+  EXPECT_EQ(H235AuthProcedure1::SendersID(firstCryptoToken(back)), "ep1");
+  EXPECT_EQ(auth.CheckReceived(back, *signedUcf), TokenCheck::Ok);
+  H235Authenticators other;
+  other.SetPassword("other");
+  EXPECT_EQ(other.CheckReceived(back, *signedUcf), TokenCheck::BadPassword);
+}
+
+}  // namespace
+}  // namespace vantro::test
