@@ -1,0 +1,130 @@
+#pragma once
+// The endpoint's gatekeeper: discovery at the address the user gave, registration, keep-alive,
+// the answers to the gatekeeper's own requests (information and unregistration requests), and
+// unregistration.
+//
+// Discovery sends a GatekeeperRequest to the address; a confirm names the gatekeeper (and may
+// move its RAS address), a reject counts as found but refusing (see GetRegistrationFailReason).
+// Registration sends a full RegistrationRequest; the confirm's time to live sets the keep-alive,
+// a lightweight RegistrationRequest sent while two fifths of the time to live remain (at most a
+// minute before). A keep-alive rejected with fullRegistrationRequired is followed by a full
+// registration at once; one left unanswered loses the registration, and full registrations are
+// tried again at the keep-alive interval until one succeeds.
+//
+// Only datagrams from the gatekeeper's RAS address count; answers must carry the sequence number of
+// the request, and when H.235.1 protects the exchange, confirms and the gatekeeper's requests must
+// carry a valid hash or no token at all.
+//
+// The protocol runs on the io_context's thread. DiscoverAndRegister blocks its caller (never that
+// thread) until an outcome or Abort.
+
+#include "stack/asn/H323Values.h"
+#include "stack/h235/H235Authenticators.h"
+#include "stack/ras/RasChannel.h"
+#include "stack/ras/H323GatekeeperMessages.h"
+#include "stack/ras/RasTimings.h"
+
+#include <asio.hpp>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace vantro::ras {
+
+class H323Gatekeeper : public std::enable_shared_from_this<H323Gatekeeper> {
+ public:
+  // Why the endpoint is not registered.
+  enum RegistrationFailReasons : unsigned {
+    RegistrationSuccessful,
+    UnregisteredLocally,
+    UnregisteredByGatekeeper,
+    GatekeeperLostRegistration,
+    InvalidListener,
+    DuplicateAlias,
+    SecurityDenied,
+    TransportError,
+    NumRegistrationFailReasons,
+    // A reject whose reason is none of the above: this bit and the reason's index.
+    RegistrationRejectReasonMask = 0x8000
+  };
+
+  struct Settings {
+    std::string alias;                         // the local user name
+    std::string password;                      // empty: no authentication
+    std::string gatekeeperIdentifier;          // the gatekeeper asked for; empty: whichever answers
+    std::optional<asn::Ipv4Address> listener;  // call signalling (0.0.0.0: every interface); none: not listening
+    std::uint32_t timeToLive = 0;              // seconds asked for; 0: none
+    RasTimings timings;
+    std::function<std::uint32_t()> clock;      // seconds since 1970 for tokens; the system clock when empty
+  };
+
+  H323Gatekeeper(asio::io_context& io, Settings settings);
+  ~H323Gatekeeper();
+  H323Gatekeeper(const H323Gatekeeper&) = delete;
+  H323Gatekeeper& operator=(const H323Gatekeeper&) = delete;
+
+  // Discovery at address, then registration when a gatekeeper confirmed. found tells whether a
+  // gatekeeper answered the discovery at all. Returns IsRegistered().
+  bool DiscoverAndRegister(const asio::ip::udp::endpoint& address, bool& found);
+
+  bool IsRegistered() const { return registered_; }
+  bool IsDiscoveryComplete() const { return discovered_; }
+  unsigned GetRegistrationFailReason() const { return failReason_; }
+  std::string GetIdentifier() const;
+  std::string GetEndpointIdentifier() const;
+  // The gatekeeper's RAS address and our own, as used.
+  asio::ip::udp::endpoint GetRasAddress() const;
+  asn::Ipv4Address GetLocalRasAddress() const;
+
+  // Unregisters in the background: an UnregistrationRequest when registered, a pending
+  // registration ends as unregistered locally. done runs on the io_context's thread when over.
+  void Unregister(std::function<void()> done);
+  // Makes a blocked DiscoverAndRegister return at once.
+  void Abort();
+  // Closes the socket and stops the timers (on the io_context's thread, or once it has stopped).
+  void Close();
+
+ private:
+  struct Waiter;
+  void Post(std::function<void()> fn);
+  bool Wait(const std::shared_ptr<Waiter>& waiter);
+
+  void StartDiscovery(std::function<void(bool found)> done);
+  void StartRegistration(bool keepAlive, std::function<void(bool registered)> done);
+  void OnRegistrationAnswer(bool keepAlive, RasChannel::Answer answer, std::function<void(bool)> done);
+  void ScheduleKeepAlive(std::chrono::milliseconds wait);
+  void OnRequest(const asn::Value& message, std::span<const std::uint8_t> bytes);
+  void SetPeer(const asio::ip::udp::endpoint& peer);
+  EndpointInfo Info() const;
+  h235::H235Authenticators::Identities Ids() const;
+  std::optional<RasChannel::Bytes> Encode(asn::Value message);
+  void SetRegistered(bool registered, unsigned reason);
+
+  asio::io_context& io_;
+  Settings settings_;
+  std::shared_ptr<RasChannel> channel_;
+  h235::H235Authenticators auth_;
+  asio::steady_timer keepAliveTimer_;
+  asn::Ipv4Address localIp_{};
+  std::chrono::milliseconds keepAliveInterval_{0};
+  std::chrono::milliseconds keepAliveTimeout_{0};
+
+  std::atomic<bool> registered_{false};
+  std::atomic<bool> discovered_{false};
+  std::atomic<unsigned> failReason_{UnregisteredLocally};
+  std::atomic<bool> aborted_{false};
+  std::atomic<bool> unregistering_{false};
+
+  mutable std::mutex mutex_;  // the identifiers, the peer, the waiter
+  std::string gatekeeperId_;
+  std::string endpointId_;
+  asio::ip::udp::endpoint peer_;
+  std::shared_ptr<Waiter> waiter_;
+};
+
+}  // namespace vantro::ras
