@@ -339,9 +339,9 @@ void H323Gatekeeper::OnRequest(const Value& message, std::span<const std::uint8_
       channel_->Send(*out, peer);
     return;
   }
-  if (auto out = Encode(MakeUnregistrationConfirm(seq))) channel_->Send(*out, peer);
   keepAliveTimer_.cancel();
   SetRegistered(false, UnregisteredByGatekeeper);
+  if (auto out = Encode(MakeUnregistrationConfirm(seq))) channel_->Send(*out, peer);
   const Value* reason = body.get(U::reason);
   if (reason && reason->choice() == h225::UnregRequestReason::reregistrationRequired)
     StartRegistration(false, [](bool) {});

@@ -70,7 +70,7 @@ void RasChannel::OnDatagram(std::span<const std::uint8_t> bytes) {
         if (p.extensions++ < timings_.maxProgressExtensions) {
           const auto delay = std::clamp<std::int64_t>(
               message.alternative()[ras::RequestInProgress::delay].integer(), 0, timings_.maxProgressDelay.count());
-          Arm(seq, std::max(std::chrono::milliseconds(delay), p.timeout));
+          Arm(seq, std::chrono::milliseconds(delay) + p.timeout);
         }
         return;
       }

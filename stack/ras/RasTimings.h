@@ -16,7 +16,8 @@ struct RasTimings {
   // Unregistration: shorter, as the endpoint goes on without an answer.
   std::chrono::milliseconds unregisterTimeout{1000};
   int unregisterTries = 2;
-  // A RequestInProgress extends the wait by its delay, at most this much each time, and at most
+  // A RequestInProgress extends the wait to its delay and a timeout more; the delay counts at most
+  // this much each time, and at most
   // this many times per request.
   std::chrono::milliseconds maxProgressDelay{30000};
   int maxProgressExtensions = 10;

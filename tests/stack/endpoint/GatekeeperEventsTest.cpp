@@ -1,0 +1,166 @@
+// What happens after registration: keep-alives, the gatekeeper's own requests, registering again,
+// and ending a registration that is still under way.
+
+#include "tests/stack/endpoint/RegistrationFixture.h"
+
+#include <future>
+#include <thread>
+
+namespace vantro::test {
+namespace {
+
+using R = h225::RegistrationRequest;
+
+TEST(KeepAlive, LightweightRequestsComeBeforeTheTimeToLiveRunsOut) {
+  TestGatekeeper::Script script;
+  script.grantedTimeToLive = 2;
+  script.auth = TestGatekeeper::Auth::Procedure1;
+  script.password = "secret";
+  TestGatekeeper gk(script);
+  H323EndPoint ep;
+  Prepare(ep, "5550100", "secret");
+  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  ASSERT_TRUE(gk.WaitUntil([&](auto&) { return gk.RegistrationRequests(true).size() >= 3; }, 10s));
+  EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
+  EXPECT_TRUE(gk.LastTokensValid());
+  auto all = gk.MessagesOf(h225::RasMessage::registrationRequest);
+  for (std::size_t i = 1; i < all.size(); ++i) {
+    const asn::Value& rrq = Body(all[i]);
+    EXPECT_TRUE(rrq[R::keepAlive].boolean());
+    EXPECT_EQ(rrq[R::endpointIdentifier].text(), gk.EndpointId());
+    EXPECT_EQ(rrq[R::gatekeeperIdentifier].text(), "TestGk");
+    EXPECT_FALSE(rrq.has(R::terminalAlias));
+    EXPECT_TRUE(rrq.has(R::cryptoTokens));
+    // Each one well inside the two seconds the registration lives.
+    EXPECT_LT(all[i].at - all[i - 1].at, 2s);
+  }
+}
+
+TEST(KeepAlive, FullRegistrationRequiredBringsAFullRegistration) {
+  TestGatekeeper::Script script;
+  script.grantedTimeToLive = 1;
+  script.keepAlivesNeedingFullRegistration = 1;
+  TestGatekeeper gk(script);
+  H323EndPoint ep;
+  Prepare(ep, "5550100");
+  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  const std::string first = gk.EndpointId();
+  ASSERT_TRUE(gk.WaitUntil([&](auto&) { return gk.RegistrationRequests(false).size() >= 2 && gk.RegistrationRequests(true).size() >= 2; }, 10s));
+  EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
+  EXPECT_NE(ep.GetGatekeeper()->GetEndpointIdentifier(), first);
+  EXPECT_EQ(ep.GetGatekeeper()->GetEndpointIdentifier(), gk.EndpointId());
+}
+
+TEST(KeepAlive, AnUnansweredKeepAliveLosesTheRegistrationUntilTheGatekeeperIsBack) {
+  TestGatekeeper::Script script;
+  script.grantedTimeToLive = 1;
+  TestGatekeeper gk(script);
+  H323EndPoint ep;
+  Prepare(ep, "5550100");
+  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  auto silent = script;
+  silent.answerKeepAlive = false;
+  silent.answerRegistration = false;
+  gk.SetScript(silent);
+  auto gatekeeper = ep.GetGatekeeper();
+  for (int i = 0; i < 100 && gatekeeper->IsRegistered(); ++i) std::this_thread::sleep_for(50ms);
+  EXPECT_FALSE(gatekeeper->IsRegistered());
+  EXPECT_EQ(gatekeeper->GetRegistrationFailReason(), unsigned{Gk::GatekeeperLostRegistration});
+  gk.SetScript(script);
+  for (int i = 0; i < 100 && !gatekeeper->IsRegistered(); ++i) std::this_thread::sleep_for(50ms);
+  EXPECT_TRUE(gatekeeper->IsRegistered());
+}
+
+TEST(GatekeeperRequests, AnUnregistrationRequestIsConfirmed) {
+  TestGatekeeper gk;
+  H323EndPoint ep;
+  Prepare(ep, "5550100");
+  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  auto answer = gk.SendUnregistrationRequest(h225::UnregRequestReason::maintenance);
+  ASSERT_TRUE(answer);
+  EXPECT_TRUE(answer->is(h225::RasMessage::unregistrationConfirm));
+  EXPECT_FALSE(ep.IsRegisteredWithGatekeeper());
+  EXPECT_EQ(FailReason(ep), unsigned{Gk::UnregisteredByGatekeeper});
+  // Not registered any more: a second one is refused.
+  answer = gk.SendUnregistrationRequest(std::nullopt);
+  ASSERT_TRUE(answer);
+  EXPECT_TRUE(answer->is(h225::RasMessage::unregistrationReject));
+}
+
+TEST(GatekeeperRequests, ReregistrationRequiredRegistersAgain) {
+  TestGatekeeper gk;
+  H323EndPoint ep;
+  Prepare(ep, "5550100");
+  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  auto answer = gk.SendUnregistrationRequest(h225::UnregRequestReason::reregistrationRequired);
+  ASSERT_TRUE(answer && answer->is(h225::RasMessage::unregistrationConfirm));
+  ASSERT_TRUE(gk.WaitUntil([&](auto&) { return gk.RegistrationRequests(false).size() == 2; }, 5s));
+  for (int i = 0; i < 100 && !ep.IsRegisteredWithGatekeeper(); ++i) std::this_thread::sleep_for(20ms);
+  EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
+}
+
+TEST(GatekeeperRequests, AnInformationRequestIsAnswered) {
+  TestGatekeeper::Script script;
+  script.auth = TestGatekeeper::Auth::Md5;
+  script.password = "secret";
+  TestGatekeeper gk(script);
+  H323EndPoint ep;
+  Prepare(ep, "5550100", "secret");
+  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  auto answer = gk.SendInfoRequest();
+  ASSERT_TRUE(answer);
+  ASSERT_TRUE(answer->is(h225::RasMessage::infoRequestResponse));
+  using I = h225::InfoRequestResponse;
+  const asn::Value& irr = answer->alternative();
+  EXPECT_EQ(irr[I::endpointIdentifier].text(), gk.EndpointId());
+  EXPECT_EQ(asn::ipv4(irr[I::callSignalAddress].at(0)), ep.GetListenerAddress());
+  EXPECT_EQ(asn::ipv4(irr[I::rasAddress]), ep.GetGatekeeper()->GetLocalRasAddress());
+  EXPECT_TRUE(irr.has(I::cryptoTokens));  // the information response carries the password hash
+}
+
+TEST(Reregistration, TheOldRegistrationGoesFirst) {
+  TestGatekeeper gk;
+  H323EndPoint ep;
+  Prepare(ep, "5550100");
+  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  const std::string first = gk.EndpointId();
+  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  std::vector<std::uint16_t> kinds;
+  for (auto& r : gk.Messages()) kinds.push_back(r.message.choice());
+  using M = h225::RasMessage;
+  EXPECT_EQ(kinds, (std::vector<std::uint16_t>{M::gatekeeperRequest, M::registrationRequest, M::unregistrationRequest,
+                                               M::gatekeeperRequest, M::registrationRequest}));
+  EXPECT_EQ(Body(gk.MessagesOf(M::unregistrationRequest).at(0))[h225::UnregistrationRequest::endpointIdentifier].text(), first);
+  EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
+  // Removing it unregisters in the background and leaves no gatekeeper.
+  EXPECT_TRUE(ep.RemoveGatekeeper());
+  EXPECT_EQ(ep.GetGatekeeper(), nullptr);
+  EXPECT_TRUE(gk.WaitUntil([&](auto&) { return gk.MessagesOf(M::unregistrationRequest).size() == 2; }, 5s));
+  EXPECT_FALSE(ep.RemoveGatekeeper());
+}
+
+TEST(PendingRegistration, RemoveGatekeeperAndShutdownEndItAtOnce) {
+  TestGatekeeper::Script script;
+  script.answerDiscovery = false;
+  TestGatekeeper gk(script);
+  auto slow = FastTimings();
+  slow.discoveryTimeout = 60s;
+  for (bool byShutdown : {false, true}) {
+    auto ep = std::make_unique<H323EndPoint>();
+    Prepare(*ep, "5550100");
+    ep->SetRasTimings(slow);
+    auto result = std::async(std::launch::async, [&] { return ep->UseGatekeeper(gk.Address()); });
+    const std::size_t before = gk.MessagesOf(h225::RasMessage::gatekeeperRequest).size();
+    ASSERT_TRUE(gk.WaitUntil([&](auto&) { return gk.MessagesOf(h225::RasMessage::gatekeeperRequest).size() > before; }, 5s));
+    if (byShutdown)
+      ep->Shutdown();
+    else
+      ep->RemoveGatekeeper();
+    ASSERT_EQ(result.wait_for(5s), std::future_status::ready);  // a guard against hanging, not a speed test
+    EXPECT_FALSE(result.get());
+    EXPECT_TRUE(ep->WasLastRegistrationCancelled());
+  }
+}
+
+}  // namespace
+}  // namespace vantro::test

@@ -1,0 +1,257 @@
+// Discovery and registration against the test gatekeeper: the fields gatekeepers require, the
+// password methods, every reject reason, silence, and what protects the exchange.
+
+#include "stack/asn/Defaults.h"
+#include "stack/asn/Per.h"
+#include "stack/asn/generated/H235.h"
+#include "tests/stack/endpoint/RegistrationFixture.h"
+
+#include <future>
+#include <thread>
+
+namespace vantro::test {
+namespace {
+
+using Auth = TestGatekeeper::Auth;
+
+TEST(Registration, CarriesWhatGatekeepersRequire) {
+  TestGatekeeper gk;
+  H323EndPoint ep;
+  Prepare(ep, "5550100");
+  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
+  EXPECT_EQ(FailReason(ep), unsigned{Gk::RegistrationSuccessful});
+  EXPECT_EQ(ep.GetGatekeeper()->GetEndpointIdentifier(), gk.EndpointId());
+  EXPECT_EQ(ep.GetGatekeeper()->GetIdentifier(), "TestGk");
+
+  const auto grqs = gk.MessagesOf(h225::RasMessage::gatekeeperRequest);
+  const auto rrqs = gk.RegistrationRequests(false);
+  ASSERT_EQ(grqs.size(), 1u);
+  ASSERT_EQ(rrqs.size(), 1u);
+  const asn::Value& grq = Body(grqs[0]);
+  const asn::Value& rrq = Body(rrqs[0]);
+  using R = h225::RegistrationRequest;
+  // Our RAS address is the real one the datagrams come from, never 0.0.0.0 or port 0.
+  const asn::Ipv4Address ras{{127, 0, 0, 1}, rrqs[0].from.port()};
+  EXPECT_EQ(asn::ipv4(grq[h225::GatekeeperRequest::rasAddress]), ras);
+  EXPECT_EQ(asn::ipv4(rrq[R::rasAddress].at(0)), ras);
+  EXPECT_EQ(asn::ipv4(rrq[R::callSignalAddress].at(0)), ep.GetListenerAddress());
+  EXPECT_NE(ep.GetListenerAddress()->port, 0);
+  EXPECT_EQ(asn::aliasText(grq[h225::GatekeeperRequest::endpointAlias].at(0)), "5550100");
+  EXPECT_TRUE(rrq[R::terminalAlias].at(0).is(h225::AliasAddress::dialedDigits));
+  EXPECT_EQ(asn::aliasText(rrq[R::terminalAlias].at(0)), "5550100");
+  EXPECT_TRUE(rrq[R::discoveryComplete].boolean());
+  EXPECT_TRUE(rrq[R::terminalType].has(h225::EndpointType::terminal));
+  EXPECT_EQ(rrq[R::endpointVendor][h225::VendorIdentifier::productId].bytes(), "Vantro Dialer");
+  EXPECT_EQ(rrq[R::gatekeeperIdentifier].text(), "TestGk");
+  EXPECT_EQ(rrq[R::timeToLive].integer(), 10);
+  EXPECT_FALSE(rrq[R::keepAlive].boolean());
+  EXPECT_FALSE(rrq.has(R::cryptoTokens));  // no password, no tokens
+  EXPECT_FALSE(grq.has(h225::GatekeeperRequest::authenticationCapability));
+
+  // A user name that is not a number registers as an H.323 identifier.
+  H323EndPoint named;
+  Prepare(named, "alice");
+  ASSERT_TRUE(named.UseGatekeeper(gk.Address()));
+  EXPECT_TRUE(Body(gk.RegistrationRequests(false).back())[R::terminalAlias].at(0).is(h225::AliasAddress::h323_ID));
+}
+
+TEST(Registration, EachPasswordMethodRegistersAndAWrongPasswordIsDenied) {
+  for (Auth auth : {Auth::Md5, Auth::Cat, Auth::Procedure1, Auth::Unannounced}) {
+    SCOPED_TRACE(static_cast<int>(auth));
+    TestGatekeeper::Script script;
+    script.auth = auth;
+    script.password = "secret";
+    TestGatekeeper gk(script);
+    H323EndPoint ep;
+    Prepare(ep, "5550100", "secret");
+    EXPECT_TRUE(ep.UseGatekeeper(gk.Address()));
+    EXPECT_TRUE(gk.LastTokensValid());
+    const auto grqs = gk.MessagesOf(h225::RasMessage::gatekeeperRequest);
+    const asn::Value& grq = Body(grqs.at(0));
+    EXPECT_EQ(grq[h225::GatekeeperRequest::algorithmOIDs].size(), 3u);
+    // The method the gatekeeper chose is the only one sent; a gatekeeper that chose none gets all.
+    const auto rrqs = gk.RegistrationRequests(false);
+    const asn::Value& rrq = Body(rrqs.at(0));
+    const std::size_t crypto = rrq.has(h225::RegistrationRequest::cryptoTokens) ? rrq[h225::RegistrationRequest::cryptoTokens].size() : 0;
+    const std::size_t clear = rrq.has(h225::RegistrationRequest::tokens) ? rrq[h225::RegistrationRequest::tokens].size() : 0;
+    const std::size_t expected = auth == Auth::Unannounced ? 3 : 1;
+    EXPECT_EQ(crypto + clear, expected);
+
+    H323EndPoint wrong;
+    Prepare(wrong, "5550100", "guess");
+    EXPECT_FALSE(wrong.UseGatekeeper(gk.Address()));
+    EXPECT_EQ(FailReason(wrong), unsigned{Gk::SecurityDenied});
+
+    // Without a password nothing passes either.
+    H323EndPoint none;
+    Prepare(none, "5550100");
+    EXPECT_FALSE(none.UseGatekeeper(gk.Address()));
+    EXPECT_EQ(FailReason(none), unsigned{Gk::SecurityDenied});
+  }
+}
+
+TEST(Registration, RejectReasonsMapToFailReasons) {
+  using J = h225::RegistrationRejectReason;
+  const std::pair<std::uint16_t, unsigned> cases[] = {
+      {J::invalidCallSignalAddress, Gk::InvalidListener},
+      {J::invalidRASAddress, Gk::InvalidListener},
+      {J::duplicateAlias, Gk::DuplicateAlias},
+      {J::securityDenial, Gk::SecurityDenied},
+      {J::securityError, Gk::SecurityDenied},
+      {J::undefinedReason, 0x8000u | J::undefinedReason},
+      {J::resourceUnavailable, 0x8000u | J::resourceUnavailable},
+      {J::invalidAlias, 0x8000u | J::invalidAlias},
+  };
+  TestGatekeeper gk;
+  H323EndPoint ep;
+  Prepare(ep, "5550100");
+  for (auto [reason, fail] : cases) {
+    SCOPED_TRACE(reason);
+    TestGatekeeper::Script script;
+    script.registrationReject = reason;
+    gk.SetScript(script);
+    EXPECT_FALSE(ep.UseGatekeeper(gk.Address()));
+    ASSERT_TRUE(ep.GetGatekeeper());  // found, but refusing
+    EXPECT_EQ(FailReason(ep), fail);
+    EXPECT_FALSE(ep.IsRegisteredWithGatekeeper());
+  }
+}
+
+TEST(Registration, SilenceMeansNoGatekeeper) {
+  TestGatekeeper::Script script;
+  script.answerDiscovery = false;
+  TestGatekeeper gk(script);
+  H323EndPoint ep;
+  Prepare(ep, "5550100");
+  EXPECT_FALSE(ep.UseGatekeeper(gk.Address()));
+  EXPECT_EQ(ep.GetGatekeeper(), nullptr);
+  EXPECT_FALSE(ep.WasLastRegistrationCancelled());
+  // Each try repeated the request with its sequence number.
+  const auto grqs = gk.MessagesOf(h225::RasMessage::gatekeeperRequest);
+  ASSERT_EQ(grqs.size(), 2u);
+  EXPECT_EQ(Body(grqs[0])[h225::GatekeeperRequest::requestSeqNum], Body(grqs[1])[h225::GatekeeperRequest::requestSeqNum]);
+
+  // Unusable addresses find nothing either, without sending anything.
+  for (const char* bad : {"", "127.0.0.1:99999", "not a host", "::1"}) EXPECT_FALSE(ep.UseGatekeeper(bad)) << bad;
+  EXPECT_EQ(ep.GetGatekeeper(), nullptr);
+}
+
+TEST(Registration, AGatekeeperRejectCountsAsFoundAndRefusing) {
+  TestGatekeeper::Script script;
+  script.discoveryReject = h225::GatekeeperRejectReason::terminalExcluded;
+  TestGatekeeper gk(script);
+  H323EndPoint ep;
+  Prepare(ep, "5550100");
+  EXPECT_FALSE(ep.UseGatekeeper(gk.Address()));
+  ASSERT_TRUE(ep.GetGatekeeper());
+  EXPECT_EQ(FailReason(ep), 0x8000u | h225::GatekeeperRejectReason::terminalExcluded);
+  EXPECT_TRUE(gk.MessagesOf(h225::RasMessage::registrationRequest).empty());
+
+  script.discoveryReject = h225::GatekeeperRejectReason::securityDenial;
+  gk.SetScript(script);
+  EXPECT_FALSE(ep.UseGatekeeper(gk.Address()));
+  EXPECT_EQ(FailReason(ep), unsigned{Gk::SecurityDenied});
+}
+
+TEST(Registration, AnUnansweredRegistrationIsATransportFailure) {
+  TestGatekeeper::Script script;
+  script.answerRegistration = false;
+  TestGatekeeper gk(script);
+  H323EndPoint ep;
+  Prepare(ep, "5550100");
+  EXPECT_FALSE(ep.UseGatekeeper(gk.Address()));
+  EXPECT_EQ(FailReason(ep), unsigned{Gk::TransportError});
+  EXPECT_EQ(gk.RegistrationRequests(false).size(), 2u);
+}
+
+TEST(Registration, WithoutAListenerNothingIsRegistered) {
+  TestGatekeeper gk;
+  H323EndPoint ep;
+  Prepare(ep, "5550100");
+  ep.RemoveListeners();
+  EXPECT_FALSE(ep.UseGatekeeper(gk.Address()));
+  EXPECT_EQ(FailReason(ep), unsigned{Gk::InvalidListener});
+  EXPECT_TRUE(gk.MessagesOf(h225::RasMessage::registrationRequest).empty());
+}
+
+TEST(Registration, RequestInProgressExtendsTheWait) {
+  TestGatekeeper::Script script;
+  script.progressDelay = 700ms;  // beyond both tries of 200 ms
+  TestGatekeeper gk(script);
+  H323EndPoint ep;
+  Prepare(ep, "5550100");
+  EXPECT_TRUE(ep.UseGatekeeper(gk.Address()));
+  EXPECT_EQ(gk.MessagesOf(h225::RasMessage::gatekeeperRequest).size(), 1u);  // no retries while waiting
+  EXPECT_EQ(gk.RegistrationRequests(false).size(), 1u);
+}
+
+TEST(Registration, AHostNameIsLookedUp) {
+  TestGatekeeper gk;
+  H323EndPoint ep;
+  Prepare(ep, "5550100");
+  EXPECT_TRUE(ep.UseGatekeeper("localhost:" + std::to_string(gk.Port())));
+}
+
+TEST(Registration, AnswersFromElsewhereAreIgnored) {
+  TestGatekeeper::Script script;
+  script.progressDelay = 400ms;  // the spoofer has time to answer first
+  TestGatekeeper gk(script);
+  asio::io_context io;
+  asio::ip::udp::socket spoofer(io, asio::ip::udp::endpoint(asio::ip::address_v4::loopback(), 0));
+  H323EndPoint ep;
+  Prepare(ep, "5550100");
+  auto result = std::async(std::launch::async, [&] { return ep.UseGatekeeper(gk.Address()); });
+
+  auto forge = [&](std::uint16_t requestKind, std::uint16_t answerKind) {
+    ASSERT_TRUE(gk.WaitUntil([&](auto& all) {
+      for (auto& r : all) if (r.message.is(requestKind)) return true;
+      return false;
+    }, 5s));
+    const auto request = gk.MessagesOf(requestKind).at(0);
+    asn::Value answer(h225::RasMessage::Id);
+    asn::Value& b = answer.select(answerKind);
+    b.field(static_cast<std::uint16_t>(b.indexOf("requestSeqNum"))).setInteger(request.message.alternative().find("requestSeqNum")->integer());
+    if (answerKind == h225::RasMessage::gatekeeperConfirm) {
+      b.field(h225::GatekeeperConfirm::protocolIdentifier).setOid(asn::kH225ProtocolIdentifier);
+      asn::setIpv4(b.field(h225::GatekeeperConfirm::rasAddress), {{127, 0, 0, 1}, spoofer.local_endpoint().port()});
+    } else {
+      b.field(h225::RegistrationReject::protocolIdentifier).setOid(asn::kH225ProtocolIdentifier);
+      b.field(h225::RegistrationReject::rejectReason).select(h225::RegistrationRejectReason::duplicateAlias);
+    }
+    asn::completeMandatory(b);
+    spoofer.send_to(asio::buffer(*asn::encode(answer)), request.from);
+  };
+  forge(h225::RasMessage::gatekeeperRequest, h225::RasMessage::gatekeeperConfirm);
+  forge(h225::RasMessage::registrationRequest, h225::RasMessage::registrationReject);
+  ASSERT_EQ(result.wait_for(10s), std::future_status::ready);
+  EXPECT_TRUE(result.get());
+  EXPECT_EQ(FailReason(ep), unsigned{Gk::RegistrationSuccessful});
+  EXPECT_EQ(ep.GetGatekeeper()->GetRasAddress().port(), gk.Port());
+
+  // A forged unregistration from elsewhere changes nothing either.
+  asn::Value urq(h225::RasMessage::Id);
+  asn::Value& u = urq.select(h225::RasMessage::unregistrationRequest);
+  u.field(h225::UnregistrationRequest::requestSeqNum).setInteger(9);
+  asn::setIpv4(u.field(h225::UnregistrationRequest::callSignalAddress).append(), {{127, 0, 0, 1}, 1});
+  spoofer.send_to(asio::buffer(*asn::encode(urq)), gk.RegistrationRequests(false).at(0).from);
+  std::this_thread::sleep_for(200ms);
+  EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
+}
+
+TEST(Registration, NothingAnsweringEndsWithinTenSecondsWithTheRealTimings) {
+  TestGatekeeper::Script script;
+  script.answerDiscovery = false;
+  TestGatekeeper gk(script);
+  H323EndPoint ep;
+  ep.SetLocalUserName("5550100");
+  ASSERT_TRUE(ep.StartListeners({"127.0.0.1:0"}));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(ep.UseGatekeeper(gk.Address()));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+  EXPECT_EQ(ep.GetGatekeeper(), nullptr);
+  EXPECT_EQ(gk.MessagesOf(h225::RasMessage::gatekeeperRequest).size(), 3u);
+}
+
+}  // namespace
+}  // namespace vantro::test

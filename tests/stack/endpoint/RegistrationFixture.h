@@ -1,0 +1,46 @@
+#pragma once
+// An endpoint on 127.0.0.1 with short RAS timings, and helpers to read what the test gatekeeper got.
+
+#include "stack/asn/H323Values.h"
+#include "stack/asn/generated/H225.h"
+#include "stack/endpoint/H323EndPoint.h"
+#include "tests/support/TestGatekeeper.h"
+
+#include <gtest/gtest.h>
+
+namespace vantro::test {
+
+namespace h225 = asn::h225;
+using endpoint::H323EndPoint;
+using Gk = ras::H323Gatekeeper;
+using namespace std::chrono_literals;
+
+inline ras::RasTimings FastTimings() {
+  ras::RasTimings t;
+  t.discoveryTimeout = 200ms;
+  t.discoveryTries = 2;
+  t.requestTimeout = 200ms;
+  t.requestTries = 2;
+  t.unregisterTimeout = 200ms;
+  t.unregisterTries = 1;
+  t.resolveTimeout = 2s;
+  return t;
+}
+
+// The endpoint as the dialer sets it up, listening on an ephemeral port of 127.0.0.1.
+inline void Prepare(H323EndPoint& ep, const std::string& alias, const std::string& password = "") {
+  ep.SetLocalUserName(alias);
+  ep.SetGatekeeperPassword(password);
+  ep.SetRasTimings(FastTimings());
+  ep.SetRegistrationTimeToLive(10000ms);
+  ASSERT_TRUE(ep.StartListeners({"127.0.0.1:0"}));
+}
+
+inline unsigned FailReason(const H323EndPoint& ep) {
+  auto gk = ep.GetGatekeeper();
+  return gk ? gk->GetRegistrationFailReason() : 0xffffffffu;
+}
+
+inline const asn::Value& Body(const TestGatekeeper::Received& r) { return r.message.alternative(); }
+
+}  // namespace vantro::test
