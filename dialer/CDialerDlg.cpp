@@ -35,7 +35,9 @@ CDialerDlg::CDialerDlg(QWidget *parent) : CShapedDialog(parent)
 
 CDialerDlg::~CDialerDlg()
 {
-    // Workers that wait on the network or play tones end early; then none outlives the window.
+    // A registration waiting for the gatekeeper returns at once; workers that wait on the network
+    // or play tones end early; then none outlives the window.
+    m_endpoint.Shutdown();
     m_closing = true;
     m_dialTones.Stop();
     m_workers.JoinAll();

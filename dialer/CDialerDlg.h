@@ -12,6 +12,7 @@
 #include "book/CAddressBookDlg.h"
 #include "book/CCallLog.h"
 #include "dialer/DialerControls.h"
+#include "h323/CDialerEndPoint.h"
 #include "platform/Guarded.h"
 #include "platform/Sounds.h"
 #include "platform/VolumeSliders.h"
@@ -74,7 +75,8 @@ public:
     void RemoveRegistration();
     // Runs the gatekeeper registration on a worker (RegisterThread).
     void StartRegisterThread();
-    // The private registration request: runs the registration on the user-interface thread.
+    // The private registration request: runs the registration as RegisterThread does, on a
+    // worker, so that the window never waits for the gatekeeper.
     void OnRegisterRequest();
 
     // After the settings dialog's OK: the devices, the local user name and the capabilities take
@@ -128,6 +130,7 @@ public:
     std::atomic<int> m_bBusy{0};
     CCallLog m_callLog;
     std::atomic<uint32_t> m_dwCallStart{0};
+    CDialerEndPoint m_endpoint;
     Guarded<std::string> m_strToken;
     Guarded<std::string> m_strSerial;
     Guarded<std::string> m_strPin;

@@ -98,7 +98,7 @@ TEST_F(Startup, NotRememberedTheFileKeepsNoAccountButTheWindowUsesIt)
     CDialerSettings seed;
     seed.SaveSettings("old", "old", "old", "0", "old", 1, 2, 3);
     CDialerDlg dlg;
-    SignIn("gk.example", "SER2", "9999", false);
+    SignIn("127.0.0.1:9", "SER2", "9999", false);
     EXPECT_TRUE(dlg.OnInitDialog());
     EXPECT_EQ(Settings(), "Serial=\r\nPin=\r\nGatekeeper=\r\nIsGkPassEnabled=0\r\nGkPass=\r\n"
                           "Codec Index=1\r\nPlay Device Index=2\r\nRecord Device Index=3");
@@ -163,7 +163,7 @@ TEST_F(Startup, AnIncompleteAccountEndsTheProgramAfterSayingSo)
     boxes.clear();
     exitCodes.clear();
     CDialerDlg dlg;
-    SignIn("gk", " ", "1");
+    SignIn("127.0.0.1:9", " ", "1");
     EXPECT_TRUE(dlg.OnInitDialog());
     EXPECT_TRUE(exitCodes.empty());
 }

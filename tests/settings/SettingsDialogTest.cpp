@@ -91,7 +91,7 @@ TEST_F(SettingsDialog, WithoutRememberOnlyTheChoicesAreStored)
         EXPECT_EQ(List(dlg, 1026)->count(), 0);
         EXPECT_EQ(List(dlg, 1026)->currentIndex(), -1);
         EXPECT_EQ(List(dlg, 1028)->currentIndex(), 1);
-        TypeIntoDlgItem(dlg, 1020, "gk.example");
+        TypeIntoDlgItem(dlg, 1020, "127.0.0.1:9");
         TypeIntoDlgItem(dlg, 1018, "SER");
         TypeIntoDlgItem(dlg, 1019, "77");
         ClickDlgItem(dlg, 1);
@@ -101,7 +101,7 @@ TEST_F(SettingsDialog, WithoutRememberOnlyTheChoicesAreStored)
                           "Codec Index=1\r\nPlay Device Index=0\r\nRecord Device Index=0");
     // The window goes on with what was typed until the next balance refresh.
     EXPECT_EQ(window.m_strPin.Get(), "77");
-    EXPECT_EQ(window.m_strGatekeeper.Get(), "gk.example");
+    EXPECT_EQ(window.m_strGatekeeper.Get(), "127.0.0.1:9");
 }
 
 TEST_F(SettingsDialog, CancelChangesNothing)

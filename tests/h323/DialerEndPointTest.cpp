@@ -1,0 +1,69 @@
+// The dialer's endpoint set-up: what Initialise gives the endpoint, and the capability table.
+#include <gtest/gtest.h>
+
+#include "dialer/CDialerDlg.h"
+#include "h323/CDialerEndPoint.h"
+#include "tests/support/TempDir.h"
+
+using Gatekeeper = vantro::ras::H323Gatekeeper;
+
+namespace {
+
+TEST(DialerEndPoint, InitialiseAppliesTheAccountDevicesAndTuning)
+{
+    TempDir dir{true};
+    CDialerDlg window;
+    CDialerEndPoint &ep = window.m_endpoint;
+    ep.listenerInterfaces = "127.0.0.1:0,,";
+    window.m_strPin = "5550100";
+    window.m_strGkPass = "secret";
+    window.m_nGkPassEnabled = 0;
+    EXPECT_EQ(ep.Initialise(&window, 1, "speaker", "mic"), 1);
+    EXPECT_EQ(ep.window.load(), &window);
+    EXPECT_EQ(ep.GetLocalUserName(), "5550100");
+    EXPECT_EQ(ep.GetGatekeeperPassword(), ""); // the flag is off: the stored password stays unused
+    EXPECT_EQ(ep.GetRtpIpTypeofService(), 0xB0u);
+    EXPECT_EQ(ep.GetSoundChannelPlayDevice(), "speaker");
+    EXPECT_EQ(ep.GetSoundChannelRecordDevice(), "mic");
+    EXPECT_EQ(ep.GetAudioJitterDelay(), std::make_pair(28u, 400u));
+    EXPECT_FALSE(ep.IsFastStartDisabled());
+    EXPECT_FALSE(ep.IsH245TunnelingDisabled());
+    const auto listener = ep.GetListenerAddress();
+    ASSERT_TRUE(listener);
+
+    window.m_nGkPassEnabled = 1;
+    EXPECT_EQ(ep.Initialise(&window, 0, "", ""), 1); // again: the same listener goes on
+    EXPECT_EQ(ep.GetGatekeeperPassword(), "secret");
+    EXPECT_EQ(ep.GetListenerAddress(), listener);
+
+    ep.listenerInterfaces = "nowhere:1737";
+    EXPECT_EQ(ep.Initialise(&window, 0, "", ""), 0);
+}
+
+TEST(DialerEndPoint, TheCapabilityTableIsAlwaysTheSameThree)
+{
+    using Sets = std::vector<std::vector<std::vector<std::string>>>;
+    const Sets expected{{{"G.729A"}, {"G.723.1A"}, {"G.711-uLaw-64k"}}};
+    CDialerEndPoint ep;
+    for (int codec : {0, 1, 0, 7}) {
+        ep.BuildCapabilities(codec);
+        EXPECT_EQ(ep.GetCapabilities().GetSize(), 3u);
+        EXPECT_EQ(ep.GetCapabilities().Descriptors(), expected);
+    }
+}
+
+TEST(DialerEndPoint, FailureMessages)
+{
+    EXPECT_EQ(RegistrationFailureMessage(Gatekeeper::InvalidListener),
+              "Gatekeeper refused to allow the listening port.");
+    EXPECT_EQ(RegistrationFailureMessage(Gatekeeper::DuplicateAlias),
+              "Gatekeeper refused to allow the listening port.");
+    EXPECT_EQ(RegistrationFailureMessage(Gatekeeper::SecurityDenied),
+              "Gatekeeper security denial, check your PIN no ");
+    EXPECT_EQ(RegistrationFailureMessage(Gatekeeper::TransportError), "Gatekeeper transport failure.");
+    EXPECT_EQ(RegistrationFailureMessage(0x8000 | 6), "Gatekeeper reject the request.");
+    for (unsigned quiet : {0u, 1u, 2u, 3u, 8u})
+        EXPECT_EQ(RegistrationFailureMessage(quiet), "") << quiet;
+}
+
+} // namespace
