@@ -51,7 +51,7 @@ unsigned methodsFor(std::uint16_t kind) {
 H235Authenticators::H235Authenticators() : clock_(systemSeconds) {
   std::random_device rd;
   catRandom_ = static_cast<std::uint8_t>(rd());
-  procedure1Random_ = static_cast<std::uint32_t>(rd());
+  procedure1Random_ = static_cast<std::uint32_t>(rd()) & 0x7fffffff;
 }
 
 void H235Authenticators::SetCapabilities(Value& grq) const {
@@ -101,7 +101,9 @@ H235Authenticators::Pending H235Authenticators::AddTokens(Value& rasMessage, con
     H235AuthProcedure1::Hash marker;
     for (auto& b : marker) b = static_cast<std::uint8_t>(rd());
     const std::string& sender = ids.endpointId.empty() ? ids.alias : ids.endpointId;
-    if (auto token = H235AuthProcedure1::CreateCryptoToken(sender, ids.gatekeeperId, now, ++procedure1Random_, marker)) {
+    // The random value is a 32-bit signed integer to its receivers: it counts within 1 to 2^31 - 1.
+    procedure1Random_ = procedure1Random_ % 0x7fffffff + 1;
+    if (auto token = H235AuthProcedure1::CreateCryptoToken(sender, ids.gatekeeperId, now, procedure1Random_, marker)) {
       body.field(static_cast<std::uint16_t>(cryptoIndex)).append(std::move(*token));
       pending.marker = marker;
     }
