@@ -1,5 +1,6 @@
 // The test gatekeeper as a program, to run the dialer against by hand:
 //   test_gatekeeper [--password PW] [--auth none|md5|cat|h2351|any] [--reject N] [--silent] [--ttl S]
+//                   [--delay MS]   (RequestInProgress first, the answer MS milliseconds later)
 // It prints "listening on 127.0.0.1:PORT" and runs until its standard input closes.
 #include "tests/support/TestGatekeeper.h"
 
@@ -31,6 +32,9 @@ int main(int argc, char** argv) {
       ++i;
     } else if (arg == "--silent") {
       script.answerDiscovery = false;
+    } else if (arg == "--delay") {
+      script.progressDelay = std::chrono::milliseconds(std::atoi(value));
+      ++i;
     } else if (arg == "--ttl") {
       script.grantedTimeToLive = static_cast<std::uint32_t>(std::atoi(value));
       ++i;
