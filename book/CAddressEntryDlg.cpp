@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "platform/DataExchange.h"
 #include "platform/DialogItems.h"
 #include "platform/DialogUnits.h"
 #include "platform/MessageBox.h"
@@ -59,15 +60,9 @@ int CAddressEntryDlg::DoModal()
 
 void CAddressEntryDlg::UpdateData(bool save)
 {
-    if (save) {
-        m_strName = m_name->text().toStdString();
-        m_strDescription = m_description->text().toStdString();
-        m_strNumber = m_number->text().toStdString();
-    } else {
-        m_name->setText(QString::fromStdString(m_strName));
-        m_description->setText(QString::fromStdString(m_strDescription));
-        m_number->setText(QString::fromStdString(m_strNumber));
-    }
+    DDX_Text(save, m_name, m_strName);
+    DDX_Text(save, m_description, m_strDescription);
+    DDX_Text(save, m_number, m_strNumber);
 }
 
 void CAddressEntryDlg::accept()

@@ -75,9 +75,6 @@ public:
     void RemoveRegistration();
     // Runs the gatekeeper registration on a worker (RegisterThread).
     void StartRegisterThread();
-    // The private registration request: runs the registration as RegisterThread does, on a
-    // worker, so that the window never waits for the gatekeeper.
-    void OnRegisterRequest();
 
     // After the settings dialog's OK: the devices, the local user name and the capabilities take
     // effect on the endpoint at once.
@@ -184,6 +181,10 @@ signals:
     void keyClicked(int id);
 
 public slots:
+    // The private registration request (queued to the window by whoever wants a registration;
+    // the dialer itself never sends it). The registration runs on a worker, as RegisterThread's
+    // does, so that the window never waits for the gatekeeper.
+    void OnRegisterRequest();
     // The close request: ends the window unless a call or a balance refresh is running, in which
     // case it comes back through the event queue until both have finished.
     void OnCloseRequest();

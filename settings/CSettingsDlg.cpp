@@ -8,6 +8,7 @@
 
 #include "dialer/CDialerDlg.h"
 #include "dialer/WebAddresses.h"
+#include "platform/DataExchange.h"
 #include "platform/DialogItems.h"
 #include "platform/DialogUnits.h"
 #include "platform/SoundDevices.h"
@@ -119,17 +120,10 @@ void CSettingsDlg::OnInitDialog()
 
 void CSettingsDlg::UpdateData(bool save)
 {
-    if (save) {
-        m_strPin = m_pin->text().toStdString();
-        m_strSerial = m_serial->text().toStdString();
-        m_strGatekeeper = m_gatekeeper->text().toStdString();
-        m_strGkPass = m_gkPass->text().toStdString();
-    } else {
-        m_pin->setText(QString::fromStdString(m_strPin));
-        m_serial->setText(QString::fromStdString(m_strSerial));
-        m_gatekeeper->setText(QString::fromStdString(m_strGatekeeper));
-        m_gkPass->setText(QString::fromStdString(m_strGkPass));
-    }
+    DDX_Text(save, m_pin, m_strPin);
+    DDX_Text(save, m_serial, m_strSerial);
+    DDX_Text(save, m_gatekeeper, m_strGatekeeper);
+    DDX_Text(save, m_gkPass, m_strGkPass);
 }
 
 void CSettingsDlg::accept()
