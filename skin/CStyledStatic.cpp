@@ -1,6 +1,9 @@
 #include "skin/CStyledStatic.h"
 
+#include <algorithm>
+
 #include <QMouseEvent>
+#include <QFontMetrics>
 #include <QPainter>
 
 CStyledStatic::CStyledStatic(QWidget *parent) : CStyledStatic(QString(), parent) {}
@@ -47,9 +50,15 @@ QColor CStyledStatic::BackColor() const
 QFont CStyledStatic::TextFont() const
 {
     QFont font(m_strFace);
-    if (m_nHeight > 0)
-        font.setPixelSize(m_nHeight);
     font.setWeight(m_bHeavy ? QFont::Black : QFont::Normal);
+    if (m_nHeight > 0) {
+        // The height is the character cell's (ascent plus descent), as font creation takes a
+        // positive height on the desktop the skin was drawn for; Qt's pixel size is the em.
+        font.setPixelSize(m_nHeight);
+        const int cell = QFontMetrics(font).height();
+        if (cell > m_nHeight)
+            font.setPixelSize(std::max(1, m_nHeight * m_nHeight / cell));
+    }
     font.setItalic(m_bItalic);
     font.setUnderline(m_bUnderline);
     font.setStrikeOut(m_bStrikeOut);

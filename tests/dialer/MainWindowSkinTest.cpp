@@ -2,6 +2,7 @@
 #include <QProgressBar>
 #include <QTest>
 
+#include <QFontMetrics>
 #include <gtest/gtest.h>
 
 #include "dialer/CDialerDlg.h"
@@ -79,7 +80,9 @@ TEST_F(MainWindowSkin, TextLinesAndSlidersAreStyled)
     dlg.SkinControls();
     EXPECT_EQ(dlg.m_statusLine->BackColor(), QColor(36, 62, 111));
     EXPECT_EQ(dlg.m_statusLine->TextColor(), QColor(202, 202, 202));
-    EXPECT_EQ(dlg.m_balanceLine->TextFont().pixelSize(), 16);
+    // Height 16 is the character cell: the whole text fits the line's 16 pixels.
+    EXPECT_LE(QFontMetrics(dlg.m_balanceLine->TextFont()).height(), 16);
+    EXPECT_GE(QFontMetrics(dlg.m_balanceLine->TextFont()).height(), 13);
     EXPECT_EQ(dlg.m_balanceLine->TextFont().weight(), QFont::Black);
     // Louder is up: the largest volume puts the thumb's centre 4 pixels from the top, silence
     // 5 pixels from the bottom.

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWidget>
+#include <QFontMetrics>
 #include <gtest/gtest.h>
 
 #include "skin/CMaskedBitmap.h"
@@ -486,7 +487,8 @@ TEST(CStyledStatic, StyleFlagsSwitchOnAndAlignmentIsSetAnew)
 
     s.SetTextStyle("Arial", 16, QColor(202, 202, 202), 1);
     s.SetBackColor(QColor(36, 62, 111));
-    EXPECT_EQ(s.TextFont().pixelSize(), 16);
+    EXPECT_LE(QFontMetrics(s.TextFont()).height(), 16); // the cell, not the em, is 16 high
+    EXPECT_GE(QFontMetrics(s.TextFont()).height(), 13);
     EXPECT_EQ(s.TextFont().family(), "Arial");
     s.resize(60, 20);
     const QImage shot = s.grab().toImage();
