@@ -17,15 +17,22 @@ extern char **environ;
 
 namespace {
 
+// The argument vector of a spawn: pointers into argv, ending with a null pointer.
+std::vector<char *> ArgumentVector(const std::vector<std::string> &argv)
+{
+    std::vector<char *> args;
+    for (const std::string &a : argv)
+        args.push_back(const_cast<char *>(a.c_str()));
+    args.push_back(nullptr);
+    return args;
+}
+
 // Starts argv; on success stores the child's pid.
 int Spawn(const std::vector<std::string> &argv, pid_t *pid)
 {
     if (argv.empty() || argv[0].empty())
         return SE_ERR_FNF;
-    std::vector<char *> args;
-    for (const std::string &a : argv)
-        args.push_back(const_cast<char *>(a.c_str()));
-    args.push_back(nullptr);
+    std::vector<char *> args = ArgumentVector(argv);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
@@ -78,10 +85,7 @@ std::string FirstLineOf(const std::vector<std::string> &argv)
     int pipefd[2];
     if (::pipe(pipefd) != 0)
         return {};
-    std::vector<char *> args;
-    for (const std::string &a : argv)
-        args.push_back(const_cast<char *>(a.c_str()));
-    args.push_back(nullptr);
+    std::vector<char *> args = ArgumentVector(argv);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipefd[1], STDOUT_FILENO);
