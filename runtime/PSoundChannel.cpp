@@ -147,11 +147,11 @@ bool PSoundChannel::Open(const std::string &device, Directions dir, unsigned num
         return Fail("no sound server");
     }
 
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, sampleRate, uint8_t(numChannels)};
+    const pa_sample_spec format{PA_SAMPLE_S16LE, sampleRate, uint8_t(numChannels)};
     pa_proplist *props = pa_proplist_new();
     pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, m_role.c_str());
     st.stream = pa_stream_new_with_proplist(st.conn.Context(), dir == Player ? "Playback" : "Recording",
-                                            &spec, nullptr, props);
+                                            &format, nullptr, props);
     pa_proplist_free(props);
     if (!st.stream) {
         Close();
