@@ -1,6 +1,9 @@
 #include "stack/endpoint/H323Capabilities.h"
 
+#include "stack/asn/generated/H245.h"
+
 #include <algorithm>
+#include <cstdint>
 
 namespace vantro::endpoint {
 
@@ -25,6 +28,79 @@ std::vector<std::vector<std::vector<std::string>>> H323Capabilities::Descriptors
     sets[e.simultaneous].push_back(e.capability->GetFormatName());
   }
   return out;
+}
+
+std::shared_ptr<const H323Capability> H323Capabilities::FindMatch(const asn::Value& audioCapability) const {
+  for (const Entry& e : entries_)
+    if (e.capability->IsMatch(audioCapability)) return e.capability;
+  return nullptr;
+}
+
+namespace {
+
+using Audio = asn::h245::AudioCapability;
+
+unsigned FramesOr(unsigned framesPerPacket, unsigned fallback) {
+  return std::clamp(framesPerPacket == 0 ? fallback : framesPerPacket, 1u, 256u);
+}
+
+bool IsAudio(const asn::Value& v) { return v.type() == Audio::Id && v.kind() == asn::Kind::Choice; }
+
+}  // namespace
+
+// --- G.729A ---
+
+asn::Value H323_G729ACapability::GetAudioCapability(Direction direction, unsigned framesPerPacket) const {
+  asn::Value v(Audio::Id);
+  const unsigned fallback = direction == Direction::Receive ? GetRxFramesInPacket() : GetTxFramesInPacket();
+  v.select(Audio::g729AnnexA).setInteger(FramesOr(framesPerPacket, fallback));
+  return v;
+}
+
+bool H323_G729ACapability::IsMatch(const asn::Value& a) const {
+  return IsAudio(a) && (a.is(Audio::g729AnnexA) || a.is(Audio::g729));
+}
+
+unsigned H323_G729ACapability::GetFramesInPacket(const asn::Value& a) const {
+  if (!IsMatch(a)) return 0;
+  return static_cast<unsigned>(std::clamp<std::int64_t>(a.alternative().integer(), 1, 256));
+}
+
+// --- G.723.1 ---
+
+asn::Value H323_G7231Capability::GetAudioCapability(Direction direction, unsigned framesPerPacket) const {
+  asn::Value v(Audio::Id);
+  const unsigned fallback = direction == Direction::Receive ? GetRxFramesInPacket() : GetTxFramesInPacket();
+  asn::Value& g = v.select(Audio::g7231);
+  g.field(asn::h245::AudioCapability_g7231::maxAl_sduAudioFrames).setInteger(FramesOr(framesPerPacket, fallback));
+  g.field(asn::h245::AudioCapability_g7231::silenceSuppression).setBoolean(annexA_);
+  return v;
+}
+
+bool H323_G7231Capability::IsMatch(const asn::Value& a) const { return IsAudio(a) && a.is(Audio::g7231); }
+
+unsigned H323_G7231Capability::GetFramesInPacket(const asn::Value& a) const {
+  if (!IsMatch(a)) return 0;
+  const asn::Value* frames = a.alternative().get(asn::h245::AudioCapability_g7231::maxAl_sduAudioFrames);
+  return frames ? static_cast<unsigned>(std::clamp<std::int64_t>(frames->integer(), 1, 256)) : 1;
+}
+
+// --- G.711 ---
+
+asn::Value H323_G711Capability::GetAudioCapability(Direction direction, unsigned framesPerPacket) const {
+  asn::Value v(Audio::Id);
+  const unsigned fallback = direction == Direction::Receive ? GetRxFramesInPacket() : GetTxFramesInPacket();
+  v.select(mode_ == muLaw ? Audio::g711Ulaw64k : Audio::g711Alaw64k).setInteger(FramesOr(framesPerPacket, fallback));
+  return v;
+}
+
+bool H323_G711Capability::IsMatch(const asn::Value& a) const {
+  return IsAudio(a) && a.is(mode_ == muLaw ? Audio::g711Ulaw64k : Audio::g711Alaw64k);
+}
+
+unsigned H323_G711Capability::GetFramesInPacket(const asn::Value& a) const {
+  if (!IsMatch(a)) return 0;
+  return static_cast<unsigned>(std::clamp<std::int64_t>(a.alternative().integer(), 1, 256));
 }
 
 }  // namespace vantro::endpoint

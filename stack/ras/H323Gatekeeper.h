@@ -27,12 +27,14 @@
 #include <asio.hpp>
 
 #include <atomic>
+#include <cstdint>
 #include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vantro::ras {
 
@@ -80,6 +82,52 @@ class H323Gatekeeper : public std::enable_shared_from_this<H323Gatekeeper> {
   // The gatekeeper's RAS address and our own, as used.
   asio::ip::udp::endpoint GetRasAddress() const;
   asn::Ipv4Address GetLocalRasAddress() const;
+
+  // --- calls ---
+  // What the gatekeeper is told about one call (ARQ, DRQ, and the perCallInfo of an IRR).
+  struct CallInfo {
+    std::uint16_t callReference = 0;
+    std::string callIdentifier;  // 16 octets (CallIdentifier.guid)
+    std::string conferenceID;    // 16 octets
+    bool answerCall = false;     // we are the callee
+    std::string destinationAlias;                          // the called party ("" when none)
+    std::optional<asn::Ipv4Address> destCallSignalAddress;  // the called address, when calling one
+    std::string sourceAlias;                               // the caller's alias (incoming calls)
+    std::optional<asn::Ipv4Address> srcCallSignalAddress;   // the caller's address (incoming calls)
+    std::uint32_t bandwidth = 1280;                        // units of 100 bit/s, both directions
+    // For IRR: the far end's call signalling address and our own, once connected.
+    std::optional<asn::Ipv4Address> remoteCallSignalAddress;
+    std::optional<asn::Ipv4Address> localCallSignalAddress;
+    bool gatekeeperRouted = false;
+  };
+
+  struct Admission {
+    enum class Outcome { Confirmed, Rejected, TimedOut, TransportFailed, NotRegistered, Cancelled };
+    Outcome outcome = Outcome::TimedOut;
+    std::uint16_t rejectReason = 0;                    // an AdmissionRejectReason alternative
+    std::optional<asn::Ipv4Address> destCallSignalAddress;  // ACF: where Setup goes
+    bool gatekeeperRouted = false;                     // ACF callModel
+    std::uint32_t bandwidth = 0;
+    std::vector<std::string> destinationAliases;       // ACF destinationInfo
+    std::optional<std::uint32_t> irrFrequency;          // seconds, when the gatekeeper wants IRRs
+    asn::Value confirm;                                 // the whole ACF or ARJ, for anything else
+  };
+
+  // Asks the gatekeeper to admit a call (ARQ; tokens as for registration). done runs once, on
+  // the io_context's thread, with the outcome (NotRegistered at once when not registered).
+  // Callable from any thread.
+  void RequestAdmission(const CallInfo& call, std::function<void(Admission)> done);
+  // Tells the gatekeeper a call ended (DRQ with the reason, a DisengageReason alternative). done
+  // runs once on the io_context's thread when confirmed, rejected or given up. Callable from any
+  // thread.
+  void Disengage(const CallInfo& call, std::uint16_t reason, std::function<void()> done = {});
+  // The calls under way, for the perCallInfo of the answer to an InfoRequest; called on the
+  // io_context's thread.
+  void SetCallInfoProvider(std::function<std::vector<CallInfo>()> provider);
+  // A DisengageRequest from the gatekeeper for the call with this call identifier (16 octets):
+  // true when there was such a call (DCF), false otherwise (DRJ notRegistered... requestToDropOther).
+  // Called on the io_context's thread; the handler ends the call.
+  void SetDisengageHandler(std::function<bool(const std::string& callIdentifier)> handler);
 
   // Unregisters in the background: an UnregistrationRequest when registered, a pending
   // registration ends as unregistered locally. done runs on the io_context's thread when over.

@@ -1,4 +1,6 @@
-// The capability table's positions.
+// The capability table's positions and the capabilities' H.245 forms.
+#include "stack/asn/Per.h"
+#include "stack/asn/generated/H245.h"
 #include "stack/endpoint/H323EndPoint.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +18,33 @@ TEST(Capabilities, NewSetsAndDescriptorsAreNumberedInTurn) {
   EXPECT_EQ(table.Descriptors(), (Sets{{{"G.729A"}, {"G.723.1A", "G.711-ALaw-64k"}}, {{"G.711-uLaw-64k"}}}));
   table.RemoveAll();
   EXPECT_EQ(table.GetSize(), 0u);
+}
+
+// Each capability's value survives PER and is recognised by it alone, with its frame count; a
+// peer's value for a format we have is found in table order.
+TEST(Capabilities, AudioCapabilityValuesRoundTripAndMatchTheirOwnFormatOnly) {
+  using Dir = H323Capability::Direction;
+  H323Capabilities table;
+  table.SetCapability(0, 0, std::make_unique<H323_G729ACapability>());
+  table.SetCapability(0, kNewCapabilitySet, std::make_unique<H323_G7231Capability>(true));
+  table.SetCapability(0, kNewCapabilitySet, std::make_unique<H323_G711Capability>());
+  for (const auto& e : table.Entries()) {
+    const H323Capability& cap = *e.capability;
+    auto bytes = asn::encode(cap.GetAudioCapability(Dir::Transmit, 3));
+    ASSERT_TRUE(bytes.ok()) << cap.GetFormatName();
+    auto back = asn::decode(asn::h245::AudioCapability::Id, *bytes);
+    ASSERT_TRUE(back.ok()) << cap.GetFormatName();
+    EXPECT_EQ(cap.GetFramesInPacket(*back), 3u);
+    EXPECT_EQ(table.FindMatch(*back).get(), e.capability.get()) << cap.GetFormatName();
+    EXPECT_EQ(cap.GetFramesInPacket(cap.GetAudioCapability(Dir::Receive)), cap.GetRxFramesInPacket());
+  }
+  // A-law is not mu-law; plain G.729 is read by the G.729A capability.
+  asn::Value alaw(asn::h245::AudioCapability::Id);
+  alaw.select(asn::h245::AudioCapability::g711Alaw64k).setInteger(20);
+  EXPECT_EQ(table.FindMatch(alaw), nullptr);
+  asn::Value g729(asn::h245::AudioCapability::Id);
+  g729.select(asn::h245::AudioCapability::g729).setInteger(4);
+  EXPECT_EQ(table.FindMatch(g729)->GetFormatName(), "G.729A");
 }
 
 }  // namespace
