@@ -120,7 +120,7 @@ std::optional<std::vector<std::uint8_t>> H235Authenticators::Encode(const Value&
 }
 
 TokenCheck H235Authenticators::CheckReceived(const Value& rasMessage, std::span<const std::uint8_t> encoded) const {
-  if (!IsActive() || !(methods_ & Procedure1) || rasMessage.isUnknownAlternative()) return TokenCheck::Absent;
+  if (!IsActive() || rasMessage.isUnknownAlternative()) return TokenCheck::Absent;
   const Value& body = rasMessage.alternative();
   const int cryptoIndex = body.indexOf("cryptoTokens");
   const Value* tokens = cryptoIndex >= 0 ? body.get(static_cast<std::uint16_t>(cryptoIndex)) : nullptr;

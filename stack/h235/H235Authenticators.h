@@ -64,9 +64,9 @@ class H235Authenticators {
   // the message cannot be encoded.
   std::optional<std::vector<std::uint8_t>> Encode(const asn::Value& rasMessage, const Pending& pending) const;
 
-  // A received RasMessage: when procedure I is in use and the message carries its token, the
-  // token must have been made with the password. Messages without tokens pass (gatekeepers need
-  // not sign what they send).
+  // A received RasMessage: when a password is in use and the message carries a procedure I token,
+  // the token must have been made with the password, whichever method the gatekeeper chose.
+  // Messages without tokens are Absent (gatekeepers need not sign what they send).
   TokenCheck CheckReceived(const asn::Value& rasMessage, std::span<const std::uint8_t> encoded) const;
 
  private:
