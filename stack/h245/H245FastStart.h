@@ -54,8 +54,11 @@ FastStartAnswer SelectFastStart(const std::vector<Octets>& proposals,
                                 const endpoint::H323Capabilities& capabilities, const FastStartLocal& local);
 
 // Caller: the channels the callee chose, read from the fastStart element of its answer, matched
-// against our proposals. Malformed elements are skipped.
+// against our capability table: at most one each way. Malformed elements, channels of formats we
+// do not have and a transmit channel without an RTP address are skipped. Peers differ in what they
+// echo: an address equal to ours in local (when given) is taken as an echo, not as the far end's.
 std::vector<FastStartChannel> ReadFastStartAnswer(const std::vector<Octets>& reply,
-                                                  const endpoint::H323Capabilities& capabilities);
+                                                  const endpoint::H323Capabilities& capabilities,
+                                                  const std::optional<FastStartLocal>& local = std::nullopt);
 
 }  // namespace vantro::h245
