@@ -102,11 +102,11 @@ void H323Connection::RequestAdmission(std::optional<asn::Ipv4Address> direct) {
   SetPhase(Phase::Admitting);
   callInfo_.destCallSignalAddress = direct;
   Event(Event::AdmissionRequested, target_.alias);
-  host_.RequestAdmission(callInfo_, [weak = weak_from_this(), direct](Admission admission) {
-    if (auto self = weak.lock())
-      self->Post("admission", [self = self.get(), admission = std::move(admission), direct] {
-        self->OnAdmission(admission, direct);
-      });
+  // The answer keeps the call alive: an incoming one has no other owner until it is admitted.
+  host_.RequestAdmission(callInfo_, [self = shared_from_this(), direct](Admission admission) {
+    self->Post("admission", [self = self.get(), admission = std::move(admission), direct] {
+      self->OnAdmission(admission, direct);
+    });
   });
 }
 
@@ -257,9 +257,8 @@ void H323Connection::OnIncomingSetup() {
     RefuseIncoming(EndedBySecurityDenial, "we are not registered with a gatekeeper to admit it");
     return;
   }
-  host_.RequestAdmission(callInfo_, [weak = weak_from_this()](Admission admission) {
-    if (auto self = weak.lock())
-      self->Post("admission", [self = self.get(), admission = std::move(admission)] { self->OnIncomingAdmission(admission); });
+  host_.RequestAdmission(callInfo_, [self = shared_from_this()](Admission admission) {
+    self->Post("admission", [self = self.get(), admission = std::move(admission)] { self->OnIncomingAdmission(admission); });
   });
 }
 

@@ -1,5 +1,7 @@
 #include "tests/stack/h225/CallHarness.h"
 
+#include "stack/asn/Per.h"
+#include "stack/asn/generated/H245.h"
 #include "stack/q931/Tpkt.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +15,7 @@ namespace vantro::test {
 FakeHost::FakeHost() {
   settings.localUserName = "5550100";
   settings.timings.statusEnquiryInterval = 0ms;
+  settings.timings.idleConnectionTimeout = 300ms;
   admit = [](const CallInfo&) {
     Admission a;
     a.outcome = Admission::Outcome::NotRegistered;
@@ -320,6 +323,31 @@ h225::H225MessageBuilder PeerBuilder(const h225::H225Message& setup, bool tunnel
       {setup.CallReference(), false, setup.CallIdentifier(), conference ? conference->bytes() : std::string()});
   b.SetTunnelling(tunnelling);
   return b;
+}
+
+PeerH245::PeerH245(endpoint::H323Capabilities capabilities) {
+  h245::H245Control::Settings settings = TestSettings();
+  settings.capabilities = std::move(capabilities);
+  peer_ = std::make_unique<H245TestPeer>(io_, "far end", std::move(settings));
+}
+
+PeerH245::~PeerH245() = default;
+
+void PeerH245::Take(const h225::H225Message& message) {
+  for (const auto& bytes : message.H245Control()) TakeOctets(bytes);
+}
+
+void PeerH245::TakeOctets(const std::vector<std::uint8_t>& bytes) {
+  auto v = asn::decode(asn::h245::MultimediaSystemControlMessage::Id, bytes);
+  ASSERT_TRUE(v) << v.error().message();
+  peer_->Receive(*v);
+}
+
+std::vector<std::vector<std::uint8_t>> PeerH245::Replies() {
+  std::vector<std::vector<std::uint8_t>> out;
+  const auto& sent = peer_->Sent();
+  for (; taken_ < sent.size(); ++taken_) out.push_back(*asn::encode(sent[taken_]));
+  return out;
 }
 
 }  // namespace vantro::test

@@ -7,6 +7,7 @@
 #include "stack/h225/H225Message.h"
 #include "stack/h225/H225MessageBuilder.h"
 #include "stack/h225/H323Connection.h"
+#include "tests/stack/h245/H245TestPeer.h"
 #include "tests/support/FakeMedia.h"
 
 #include <asio.hpp>
@@ -147,5 +148,26 @@ class SignalPeer {
 
 // The far end's messages of a call, with its call reference.
 h225::H225MessageBuilder PeerBuilder(const h225::H225Message& setup, bool tunnelling = true);
+
+// The far end's H.245: a control of its own that takes what our side sent (tunnelled in signalling
+// messages, or read from an H.245 connection) and answers. Runs on the test's thread; its timers
+// never run.
+class PeerH245 {
+ public:
+  explicit PeerH245(endpoint::H323Capabilities capabilities);
+  ~PeerH245();
+  H245TestPeer& Peer() { return *peer_; }
+  h245::H245Control& Control() { return peer_->Control(); }
+  // Feeds the H.245 messages tunnelled in a message (or one message's octets) to the control.
+  void Take(const h225::H225Message& message);
+  void TakeOctets(const std::vector<std::uint8_t>& bytes);
+  // What the control sent since the last call, encoded.
+  std::vector<std::vector<std::uint8_t>> Replies();
+
+ private:
+  asio::io_context io_;
+  std::unique_ptr<H245TestPeer> peer_;
+  std::size_t taken_ = 0;
+};
 
 }  // namespace vantro::test
