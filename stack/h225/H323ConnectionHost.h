@@ -34,6 +34,8 @@ struct CallSettings {
   bool acceptUnadmittedCalls = false;
   bool registered = false;
   std::string endpointIdentifier;  // ours, from the gatekeeper's registration confirm
+  // Where H.245's master/slave status determination numbers come from; empty: a random generator.
+  std::function<std::uint32_t()> masterSlaveNumber;
 };
 
 class H323ConnectionHost {

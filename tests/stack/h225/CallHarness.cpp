@@ -124,11 +124,9 @@ std::size_t FakeHost::InTable() const {
 bool FakeHost::WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds limit) const {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (!pred()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
     std::unique_lock lock(mutex_);
-    if (changed_.wait_until(lock, std::min(deadline, std::chrono::steady_clock::now() + 20ms)) ==
-            std::cv_status::timeout &&
-        std::chrono::steady_clock::now() >= deadline)
-      return pred();
+    changed_.wait_for(lock, 20ms);
   }
   return true;
 }
