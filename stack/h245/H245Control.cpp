@@ -369,6 +369,8 @@ void H245Control::RequestChannelClose(unsigned number) {
   }
 }
 
+void H245Control::HoldTimeouts(bool hold) { impl_->link.HoldTimeouts(hold); }
+
 void H245Control::AddFastStartChannel(unsigned number, bool weTransmit) { impl_->channels.AddOpen(number, weTransmit); }
 
 void H245Control::SendUserInput(const std::string& text) {

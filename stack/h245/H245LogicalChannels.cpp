@@ -71,10 +71,12 @@ unsigned H245LogicalChannels::Open(const OutgoingChannel& channel) {
 
 void H245LogicalChannels::AddOpen(unsigned number, bool weTransmit) {
   if (number == 0 || number > 65535) return;
-  if (weTransmit)
-    ours_[number].state = State::Open;
-  else
+  if (weTransmit) {
+    // A number H.245 already uses stays with its own channel.
+    if (auto [it, added] = ours_.try_emplace(number); added) it->second.state = State::Open;
+  } else {
     theirs_.insert(number);
+  }
 }
 
 void H245LogicalChannels::SendClose(unsigned number, Ours& channel, bool byRemote) {

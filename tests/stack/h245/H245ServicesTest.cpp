@@ -87,6 +87,20 @@ TEST_F(H245Pair, AnUnansweredRoundTripDelayFailsButARefusalDoesNot) {
   EXPECT_NE(a->failures[0].find("round trip"), std::string::npos);
 }
 
+TEST_F(H245Pair, HeldTimeoutsWaitUntilReleased) {
+  // As for a set tunnelled in Setup while the far end rings.
+  Make(TestSettings(std::chrono::milliseconds(10)), TestSettings());
+  a->Control().HoldTimeouts(true);
+  a->Control().Start();
+  a->DropQueued();
+  io.restart();
+  io.run_for(std::chrono::milliseconds(60));
+  EXPECT_TRUE(a->failures.empty());
+  a->Control().HoldTimeouts(false);
+  RunUntil([&] { return !a->failures.empty(); });
+  EXPECT_EQ(a->failures.size(), 1u);
+}
+
 TEST_F(H245Pair, EndSessionIsTheLastWordEitherWay) {
   auto quick = TestSettings(std::chrono::milliseconds(20));
   Make(quick, quick);
