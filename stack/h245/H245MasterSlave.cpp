@@ -9,7 +9,7 @@
 namespace vantro::h245 {
 
 namespace h245 = asn::h245;
-using MSCM = h245::MultimediaSystemControlMessage;
+using namespace names;
 using MSD = h245::MasterSlaveDetermination;
 using Decision = h245::MasterSlaveDeterminationAck_decision;
 

@@ -130,9 +130,7 @@ TEST_F(H245Pair, SilenceAfterOurRequestsEndsInReleaseAndFailure) {
 TEST_F(H245Pair, FarEndCapabilitiesAreMergedAsSetsArrive) {
   Make();
   auto set = [](unsigned seq, std::vector<std::pair<unsigned, bool>> entries, std::vector<unsigned> descriptor) {
-    return Message(MSCM::request, Request::terminalCapabilitySet, [&](asn::Value& tcs) {
-      tcs.field(h245::TerminalCapabilitySet::sequenceNumber).setInteger(seq);
-      tcs.field(h245::TerminalCapabilitySet::protocolIdentifier).setOid({0, 0, 8, 245, 0, 13});
+    return CapabilitySet(seq, [&](asn::Value& tcs) {
       if (!entries.empty()) {
         asn::Value& table = tcs.field(h245::TerminalCapabilitySet::capabilityTable);
         for (auto [n, present] : entries) {
@@ -193,10 +191,7 @@ TEST_F(H245Pair, AnEmptySetPausesOurChannelsAndANewSetStartsOver) {
   ASSERT_EQ(a->opened.size(), 1u);
   const std::size_t setsBefore = a->Count(MSCM::request, Request::terminalCapabilitySet);
 
-  a->Receive(Message(MSCM::request, Request::terminalCapabilitySet, [](asn::Value& tcs) {
-    tcs.field(h245::TerminalCapabilitySet::sequenceNumber).setInteger(9);
-    tcs.field(h245::TerminalCapabilitySet::protocolIdentifier).setOid({0, 0, 8, 245, 0, 13});
-  }));
+  a->Receive(CapabilitySet(9));
   EXPECT_EQ(a->Count(MSCM::request, Request::closeLogicalChannel), 1u);
   ASSERT_EQ(a->closed.size(), 1u);
   EXPECT_EQ(a->closed[0], std::make_pair(ours, true));

@@ -45,15 +45,7 @@ TEST_F(H245Pair, UserInputArrivesInOrderAsStringsAndSignals) {
 TEST_F(H245Pair, AFarEndThatTakesOnlySignalsGetsSignals) {
   Make();
   a->Control().Start();
-  a->Receive(Message(MSCM::request, Request::terminalCapabilitySet, [](asn::Value& tcs) {
-    tcs.field(h245::TerminalCapabilitySet::sequenceNumber).setInteger(1);
-    tcs.field(h245::TerminalCapabilitySet::protocolIdentifier).setOid({0, 0, 8, 245, 0, 13});
-    asn::Value& e = tcs.field(h245::TerminalCapabilitySet::capabilityTable).append();
-    e.field(h245::CapabilityTableEntry::capabilityTableEntryNumber).setInteger(1);
-    e.field(h245::CapabilityTableEntry::capability)
-        .select(h245::Capability::receiveUserInputCapability)
-        .select(h245::UserInputCapability::dtmf);
-  }));
+  a->Receive(DtmfOnlySet(1, 1));
   a->Control().SendUserInput("1a#");
   std::vector<std::string> keys;
   for (const asn::Value& m : a->Sent())
