@@ -74,9 +74,12 @@ fs::path SharedFilesFolder(const fs::path &programPath)
         candidates.push_back(dir / "vantro-dialer");
 
     std::error_code ec;
-    for (const fs::path &candidate : candidates)
-        if (fs::is_directory(candidate, ec))
-            return fs::weakly_canonical(candidate, ec);
+    for (const fs::path &candidate : candidates) {
+        if (!fs::is_directory(candidate, ec))
+            continue;
+        const fs::path canonical = fs::weakly_canonical(candidate, ec);
+        return ec ? candidate : canonical;
+    }
     return {};
 }
 
