@@ -10,7 +10,7 @@
 namespace vantro::h245 {
 
 namespace h245 = asn::h245;
-using MSCM = h245::MultimediaSystemControlMessage;
+using namespace names;
 using TCS = h245::TerminalCapabilitySet;
 using Entry = h245::CapabilityTableEntry;
 using Descriptor = h245::CapabilityDescriptor;

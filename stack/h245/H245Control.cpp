@@ -17,11 +17,7 @@
 namespace vantro::h245 {
 
 namespace h245 = asn::h245;
-using MSCM = h245::MultimediaSystemControlMessage;
-using Request = h245::RequestMessage;
-using Response = h245::ResponseMessage;
-using Command = h245::CommandMessage;
-using Indication = h245::IndicationMessage;
+using namespace names;
 
 struct H245Control::Impl {
   Impl(asio::any_io_executor strand, Owner& owner, Settings settings)
@@ -368,6 +364,8 @@ void H245Control::RequestChannelClose(unsigned number) {
     PTRACE(1, "H245", "cannot ask to close channel " << number << ": " << e.what());
   }
 }
+
+void H245Control::HoldTimeouts(bool hold) { impl_->link.HoldTimeouts(hold); }
 
 void H245Control::AddFastStartChannel(unsigned number, bool weTransmit) { impl_->channels.AddOpen(number, weTransmit); }
 

@@ -142,6 +142,12 @@ class H245Control {
   // Sends EndSessionCommand (disconnect); nothing is sent afterwards.
   void SendEndSession();
 
+  // While held, requests wait for their answers without a deadline; when released, each waiting
+  // request has its full timeout again. For the capability set and master/slave determination
+  // that go tunnelled in Setup: the callee may answer them only when the call is answered, and
+  // their timers must not run out while it rings (hold from Start until Connect).
+  void HoldTimeouts(bool hold);
+
   // A channel that fast start opened (weTransmit: ours, else the far end's), so that H.245 closes
   // it like the others and numbers our later channels around it.
   void AddFastStartChannel(unsigned number, bool weTransmit);

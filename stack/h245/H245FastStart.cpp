@@ -11,11 +11,7 @@
 namespace vantro::h245 {
 
 namespace h245 = asn::h245;
-using OLC = h245::OpenLogicalChannel;
-using Forward = h245::OpenLogicalChannel_forwardLogicalChannelParameters;
-using ForwardMultiplex = h245::OpenLogicalChannel_forwardLogicalChannelParameters_multiplexParameters;
-using Reverse = h245::OpenLogicalChannel_reverseLogicalChannelParameters;
-using ReverseMultiplex = h245::OpenLogicalChannel_reverseLogicalChannelParameters_multiplexParameters;
+using namespace names;
 using Direction = endpoint::H323Capability::Direction;
 
 namespace {

@@ -45,7 +45,8 @@ std::vector<Octets> BuildFastStartProposals(const endpoint::H323Capabilities& ca
 // Callee: picks, by our table order, one proposal the caller transmits on (we receive) and one it
 // receives on (we transmit) from the Setup's fastStart. The answer holds the encoded
 // OpenLogicalChannel values to return and the channels to open; empty when nothing fits (the call
-// then goes on with the ordinary H.245 procedures).
+// then goes on with the ordinary H.245 procedures). Our transmit channel keeps the number of the
+// caller's receive proposal.
 struct FastStartAnswer {
   std::vector<Octets> reply;
   std::vector<FastStartChannel> channels;

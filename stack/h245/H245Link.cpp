@@ -4,6 +4,9 @@
 #include "stack/asn/Defaults.h"
 #include "stack/asn/Text.h"
 #include "stack/asn/generated/H245.h"
+#include "stack/h245/H245Timer.h"
+
+#include <algorithm>
 
 namespace vantro::h245 {
 
@@ -35,6 +38,17 @@ void H245Link::Deliver(asn::Value message) {
   PTRACE(4, "H245", "send " << asn::toText(message));
   owner_->SendMessage(message);
 }
+
+void H245Link::HoldTimeouts(bool hold) {
+  timeoutsHeld_ = hold;
+  if (hold) return;
+  // A released timer may start others or end the control's procedures: walk a copy.
+  const std::vector<H245Timer*> timers = timers_;
+  for (H245Timer* t : timers)
+    if (std::find(timers_.begin(), timers_.end(), t) != timers_.end()) t->Release();
+}
+
+void H245Link::Unregister(H245Timer* timer) { std::erase(timers_, timer); }
 
 void H245Link::Fail(const std::string& why) {
   PTRACE(2, "H245", "failed: " << why);

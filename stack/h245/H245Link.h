@@ -10,8 +10,11 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vantro::h245 {
+
+class H245Timer;
 
 class H245Link {
  public:
@@ -36,6 +39,12 @@ class H245Link {
   void OnRemoteEnd() { remoteEnded_ = true; }
   bool IsEnded() const { return localEnded_ || remoteEnded_ || !owner_; }
 
+  // While held, a request's time for an answer does not run out (see H245Control::HoldTimeouts).
+  void HoldTimeouts(bool hold);
+  bool AreTimeoutsHeld() const { return timeoutsHeld_; }
+  void Register(H245Timer* timer) { timers_.push_back(timer); }
+  void Unregister(H245Timer* timer);
+
   // A procedure failed for good: the owner hears of it once.
   void Fail(const std::string& why);
 
@@ -49,6 +58,8 @@ class H245Link {
   bool localEnded_ = false;
   bool remoteEnded_ = false;
   bool failed_ = false;
+  bool timeoutsHeld_ = false;
+  std::vector<H245Timer*> timers_;
 };
 
 }  // namespace vantro::h245

@@ -8,10 +8,7 @@
 namespace vantro::h245 {
 
 namespace h245 = asn::h245;
-using MSCM = h245::MultimediaSystemControlMessage;
-using OLC = h245::OpenLogicalChannel;
-using Forward = h245::OpenLogicalChannel_forwardLogicalChannelParameters;
-using Multiplex = h245::OpenLogicalChannel_forwardLogicalChannelParameters_multiplexParameters;
+using namespace names;
 using RejectCause = h245::OpenLogicalChannelReject_cause;
 
 namespace {
@@ -51,7 +48,7 @@ unsigned H245LogicalChannels::Open(const OutgoingChannel& channel) {
   asn::Value message = NumberedMessage(MSCM::request, h245::RequestMessage::openLogicalChannel, number);
   asn::Value& forward = MessageBody(message).field(OLC::forwardLogicalChannelParameters);
   forward.field(Forward::dataType).select(h245::DataType::audioData) = channel.audioCapability;
-  FillH2250(forward.field(Forward::multiplexParameters).select(Multiplex::h2250LogicalChannelParameters),
+  FillH2250(forward.field(Forward::multiplexParameters).select(ForwardMultiplex::h2250LogicalChannelParameters),
             MediaParameters{channel.sessionID, std::nullopt, channel.control, std::nullopt});
 
   Ours& ours = ours_[number];
@@ -71,10 +68,12 @@ unsigned H245LogicalChannels::Open(const OutgoingChannel& channel) {
 
 void H245LogicalChannels::AddOpen(unsigned number, bool weTransmit) {
   if (number == 0 || number > 65535) return;
-  if (weTransmit)
-    ours_[number].state = State::Open;
-  else
+  if (weTransmit) {
+    // A number H.245 already uses stays with its own channel.
+    if (auto [it, added] = ours_.try_emplace(number); added) it->second.state = State::Open;
+  } else {
     theirs_.insert(number);
+  }
 }
 
 void H245LogicalChannels::SendClose(unsigned number, Ours& channel, bool byRemote) {
@@ -155,7 +154,7 @@ void H245LogicalChannels::OnOpen(const asn::Value& request, bool isMaster) {
   if (!audio || !link_.GetSettings().capabilities.FindMatch(*audio))
     return Reject(number, RejectCause::dataTypeNotSupported);
   const asn::Value& multiplex = forward[Forward::multiplexParameters];
-  if (!multiplex.is(Multiplex::h2250LogicalChannelParameters)) return Reject(number, RejectCause::unspecified);
+  if (!multiplex.is(ForwardMultiplex::h2250LogicalChannelParameters)) return Reject(number, RejectCause::unspecified);
   const MediaParameters media = ReadH2250(multiplex.alternative());
 
   IncomingChannel channel;

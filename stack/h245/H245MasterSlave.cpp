@@ -9,7 +9,7 @@
 namespace vantro::h245 {
 
 namespace h245 = asn::h245;
-using MSCM = h245::MultimediaSystemControlMessage;
+using namespace names;
 using MSD = h245::MasterSlaveDetermination;
 using Decision = h245::MasterSlaveDeterminationAck_decision;
 
@@ -83,15 +83,12 @@ void H245MasterSlave::Finish(const std::string& failure) {
   if (!failure.empty()) link_.Fail(failure);
 }
 
-bool H245MasterSlave::OnRequest(const asn::Value& request) {
+void H245MasterSlave::OnRequest(const asn::Value& request) {
   const unsigned theirType = static_cast<unsigned>(request[MSD::terminalType].integer());
   const std::uint32_t theirNumber = static_cast<std::uint32_t>(request[MSD::statusDeterminationNumber].integer());
   const Result result = Decide(link_.GetSettings().terminalType, number_, theirType, theirNumber);
   if (result == Result::Indeterminate) {
-    if (state_ == State::Outgoing) {
-      Retry("was indeterminate");
-      return false;
-    }
+    if (state_ == State::Outgoing) return Retry("was indeterminate");
     // Idle (or a far end that started over): it picks a new number after our reject.
     Finish({});
     asn::Value reject = NewMessage(MSCM::response, h245::ResponseMessage::masterSlaveDeterminationReject);
@@ -99,13 +96,12 @@ bool H245MasterSlave::OnRequest(const asn::Value& request) {
         .field(h245::MasterSlaveDeterminationReject::cause)
         .select(h245::MasterSlaveDeterminationReject_cause::identicalNumbers);
     link_.Send(std::move(reject));
-    return false;
+    return;
   }
   pending_ = result == Result::Master;
   state_ = State::Incoming;
   SendAck(pending_);
   timer_.Start(link_.GetSettings().requestTimeout, [this] { OnTimeout(); });
-  return false;
 }
 
 bool H245MasterSlave::OnAck(const asn::Value& ack) {

@@ -24,8 +24,8 @@ class H245MasterSlave {
   // Forgets the status (the far end resumed after an empty capability set).
   void Reset();
 
-  // The far end's messages. Each returns true when the status has just been determined.
-  bool OnRequest(const asn::Value& request);
+  // The far end's messages. OnAck returns true when the status has just been determined.
+  void OnRequest(const asn::Value& request);
   bool OnAck(const asn::Value& ack);
   void OnReject();
   void OnRelease();

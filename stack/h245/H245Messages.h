@@ -5,12 +5,27 @@
 
 #include "stack/asn/H323Values.h"
 #include "stack/asn/Value.h"
+#include "stack/asn/generated/H245.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace vantro::h245 {
+
+// Short names of the generated types every procedure (and its tests) spells out.
+namespace names {
+using MSCM = asn::h245::MultimediaSystemControlMessage;
+using Request = asn::h245::RequestMessage;
+using Response = asn::h245::ResponseMessage;
+using Command = asn::h245::CommandMessage;
+using Indication = asn::h245::IndicationMessage;
+using OLC = asn::h245::OpenLogicalChannel;
+using Forward = asn::h245::OpenLogicalChannel_forwardLogicalChannelParameters;
+using ForwardMultiplex = asn::h245::OpenLogicalChannel_forwardLogicalChannelParameters_multiplexParameters;
+using Reverse = asn::h245::OpenLogicalChannel_reverseLogicalChannelParameters;
+using ReverseMultiplex = asn::h245::OpenLogicalChannel_reverseLogicalChannelParameters_multiplexParameters;
+}  // namespace names
 
 // A MultimediaSystemControlMessage: kind is request, response, command or indication, alternative
 // the message within it. MessageBody gives the message to fill.

@@ -37,7 +37,7 @@ bool TakesUserInputStrings(const RemoteCapabilities* theirs) {
 std::vector<asn::Value> BuildUserInput(const std::string& text, bool asSignals) {
   std::vector<asn::Value> out;
   if (text.empty()) return out;
-  using MSCM = h245::MultimediaSystemControlMessage;
+  using names::MSCM;
   if (!asSignals) {
     asn::Value message = NewMessage(MSCM::indication, h245::IndicationMessage::userInput);
     MessageBody(message).select(UII::alphanumeric).setText(text);

@@ -45,16 +45,6 @@ TEST_F(RealPeer, ItsOpeningIsAnsweredAndTheCallBecomesReady) {
   EXPECT_TRUE(a->failures.empty());
 }
 
-TEST_F(RealPeer, ItsAnswersToOurOpeningMakeUsReady) {
-  a->Control().Start();
-  a->ReceiveHex(kPeerCapabilitySet.hex);
-  a->ReceiveHex(kPeerMasterSlave.hex);
-  a->ReceiveHex(kPeerCapabilitySetAck.hex);
-  a->ReceiveHex(kPeerMasterSlaveAckMaster.hex);
-  ASSERT_EQ(a->ready.size(), 1u);
-  EXPECT_TRUE(a->ready[0]);
-}
-
 TEST_F(RealPeer, ItsChannelIsAcknowledgedAsItAcknowledgesChannels) {
   a->answer = [](const vantro::h245::IncomingChannel&) {
     vantro::h245::IncomingAnswer yes;

@@ -4,6 +4,7 @@
 #include "stack/asn/Defaults.h"
 #include "stack/asn/Per.h"
 #include "stack/asn/generated/H245.h"
+#include "stack/h245/H245Messages.h"
 #include "tests/stack/h245/H245TestPeer.h"
 
 #include <gtest/gtest.h>
@@ -15,11 +16,7 @@
 namespace vantro::test {
 
 namespace h245 = asn::h245;
-using MSCM = h245::MultimediaSystemControlMessage;
-using Request = h245::RequestMessage;
-using Response = h245::ResponseMessage;
-using Command = h245::CommandMessage;
-using Indication = h245::IndicationMessage;
+using namespace vantro::h245::names;
 
 class H245Pair : public ::testing::Test {
  protected:
@@ -56,6 +53,26 @@ inline asn::Value Message(std::uint16_t kind, std::uint16_t alternative, const s
   asn::Value m(MSCM::Id);
   fill(m.select(kind).select(alternative));
   return m;
+}
+
+// A TerminalCapabilitySet with its sequence number and protocol, the rest filled by fill.
+inline asn::Value CapabilitySet(unsigned sequenceNumber, const std::function<void(asn::Value&)>& fill = {}) {
+  return Message(MSCM::request, Request::terminalCapabilitySet, [&](asn::Value& tcs) {
+    tcs.field(h245::TerminalCapabilitySet::sequenceNumber).setInteger(sequenceNumber);
+    tcs.field(h245::TerminalCapabilitySet::protocolIdentifier).setOid({0, 0, 8, 245, 0, 13});
+    if (fill) fill(tcs);
+  });
+}
+
+// A set whose table entry gives DTMF signals as the only user input.
+inline asn::Value DtmfOnlySet(unsigned sequenceNumber, unsigned entry) {
+  return CapabilitySet(sequenceNumber, [entry](asn::Value& tcs) {
+    asn::Value& e = tcs.field(h245::TerminalCapabilitySet::capabilityTable).append();
+    e.field(h245::CapabilityTableEntry::capabilityTableEntryNumber).setInteger(entry);
+    e.field(h245::CapabilityTableEntry::capability)
+        .select(h245::Capability::receiveUserInputCapability)
+        .select(h245::UserInputCapability::dtmf);
+  });
 }
 
 }  // namespace vantro::test

@@ -45,15 +45,7 @@ TEST_F(H245Pair, UserInputArrivesInOrderAsStringsAndSignals) {
 TEST_F(H245Pair, AFarEndThatTakesOnlySignalsGetsSignals) {
   Make();
   a->Control().Start();
-  a->Receive(Message(MSCM::request, Request::terminalCapabilitySet, [](asn::Value& tcs) {
-    tcs.field(h245::TerminalCapabilitySet::sequenceNumber).setInteger(1);
-    tcs.field(h245::TerminalCapabilitySet::protocolIdentifier).setOid({0, 0, 8, 245, 0, 13});
-    asn::Value& e = tcs.field(h245::TerminalCapabilitySet::capabilityTable).append();
-    e.field(h245::CapabilityTableEntry::capabilityTableEntryNumber).setInteger(1);
-    e.field(h245::CapabilityTableEntry::capability)
-        .select(h245::Capability::receiveUserInputCapability)
-        .select(h245::UserInputCapability::dtmf);
-  }));
+  a->Receive(DtmfOnlySet(1, 1));
   a->Control().SendUserInput("1a#");
   std::vector<std::string> keys;
   for (const asn::Value& m : a->Sent())
@@ -85,6 +77,20 @@ TEST_F(H245Pair, AnUnansweredRoundTripDelayFailsButARefusalDoesNot) {
   RunUntil([&] { return !a->failures.empty(); });
   ASSERT_EQ(a->failures.size(), 1u);
   EXPECT_NE(a->failures[0].find("round trip"), std::string::npos);
+}
+
+TEST_F(H245Pair, HeldTimeoutsWaitUntilReleased) {
+  // As for a set tunnelled in Setup while the far end rings.
+  Make(TestSettings(std::chrono::milliseconds(10)), TestSettings());
+  a->Control().HoldTimeouts(true);
+  a->Control().Start();
+  a->DropQueued();
+  io.restart();
+  io.run_for(std::chrono::milliseconds(60));
+  EXPECT_TRUE(a->failures.empty());
+  a->Control().HoldTimeouts(false);
+  RunUntil([&] { return !a->failures.empty(); });
+  EXPECT_EQ(a->failures.size(), 1u);
 }
 
 TEST_F(H245Pair, EndSessionIsTheLastWordEitherWay) {
@@ -166,7 +172,7 @@ TEST_F(H245Pair, MessagesItCannotUseAreCountedAndAnsweredNeverThrown) {
 }
 
 TEST_F(H245Pair, AnOwnerMayDestroyTheControlFromACallback) {
-  Make(TestSettings(std::chrono::milliseconds(10)), TestSettings());
+  Make(TestSettings(std::chrono::milliseconds(10)), TestSettings(std::chrono::milliseconds(10)));
   a->onFailure = [&] { a->DestroyControl(); };
   a->Control().Start();
   a->Control().OpenChannel({1, endpoint::H323_G711Capability().GetAudioCapability(
@@ -179,16 +185,12 @@ TEST_F(H245Pair, AnOwnerMayDestroyTheControlFromACallback) {
   io.restart();
   io.run_for(std::chrono::milliseconds(60));
   EXPECT_EQ(a->failures.size(), 1u);
-}
-
-TEST_F(H245Pair, ADestroyedControlLeavesNoTimerBehind) {
-  Make(TestSettings(std::chrono::milliseconds(10)), TestSettings());
-  a->Control().Start();
-  a->Control().SendRoundTripDelayRequest();
-  a->DestroyControl();
+  // Nor do those of a control destroyed from outside.
+  b->Control().SendRoundTripDelayRequest();
+  b->DestroyControl();
   io.restart();
-  io.run_for(std::chrono::milliseconds(50));
-  EXPECT_TRUE(a->failures.empty());
+  io.run_for(std::chrono::milliseconds(30));
+  EXPECT_TRUE(b->failures.empty());
 }
 
 }  // namespace

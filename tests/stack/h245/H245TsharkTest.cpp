@@ -50,9 +50,7 @@ class H245Tshark : public H245Pair {
     b->answer = [](const vantro::h245::IncomingChannel&) { return vantro::h245::IncomingAnswer{}; };
     a->Control().OpenChannel(g711);
     a->Control().SendUserInput("7");
-    b->Receive(Message(MSCM::request, Request::terminalCapabilitySet, [](asn::Value& v) {
-      v.field(h245::TerminalCapabilitySet::sequenceNumber).setInteger(5);
-      v.field(h245::TerminalCapabilitySet::protocolIdentifier).setOid({0, 0, 8, 245, 0, 13});
+    b->Receive(CapabilitySet(5, [](asn::Value& v) {
       asn::Value& d = v.field(h245::TerminalCapabilitySet::capabilityDescriptors).append();
       d.field(h245::CapabilityDescriptor::capabilityDescriptorNumber).setInteger(0);
       d.field(h245::CapabilityDescriptor::simultaneousCapabilities).append().append().setInteger(9);
@@ -67,16 +65,7 @@ class H245Tshark : public H245Pair {
     }));
     b->Receive(Message(MSCM::request, Request::conferenceRequest,
                        [](asn::Value& v) { v.select(h245::ConferenceRequest::terminalListRequest); }));
-    b->Receive(Message(MSCM::request, Request::terminalCapabilitySet, [](asn::Value& v) {
-      v.field(h245::TerminalCapabilitySet::sequenceNumber).setInteger(6);
-      v.field(h245::TerminalCapabilitySet::protocolIdentifier).setOid({0, 0, 8, 245, 0, 13});
-      asn::Value& e = v.field(h245::TerminalCapabilitySet::capabilityTable).append();
-      // A's strings entry becomes DTMF: A takes only signals now.
-      e.field(h245::CapabilityTableEntry::capabilityTableEntryNumber).setInteger(4);
-      e.field(h245::CapabilityTableEntry::capability)
-          .select(h245::Capability::receiveUserInputCapability)
-          .select(h245::UserInputCapability::dtmf);
-    }));
+    b->Receive(DtmfOnlySet(6, 4));  // A's strings entry becomes DTMF: A takes only signals now
     b->Control().SendUserInput("#");  // a signal
     a->Control().SendRoundTripDelayRequest();
     Exchange(*a, *b);
