@@ -83,6 +83,11 @@ std::vector<TestGatekeeper::Received> TestGatekeeper::Messages() const {
   return received_;
 }
 
+std::vector<TestGatekeeper::Sent> TestGatekeeper::SentMessages() const {
+  std::lock_guard lock(mutex_);
+  return sent_;
+}
+
 std::vector<TestGatekeeper::Received> TestGatekeeper::MessagesOf(std::uint16_t kind) const {
   std::vector<Received> out;
   for (auto& r : Messages())
@@ -481,6 +486,8 @@ void TestGatekeeper::Send(Value message, const asio::ip::udp::endpoint& to, Sign
   if (marker) h235::H235AuthProcedure1::Sign(*bytes, *marker, password);
   std::error_code ignored;
   socket_.send_to(asio::buffer(*bytes), to, 0, ignored);
+  std::lock_guard lock(mutex_);
+  sent_.push_back({message.choice(), to, std::chrono::steady_clock::now()});
 }
 
 std::optional<TestGatekeeper::Target> TestGatekeeper::TargetOf(const std::string& alias) const {

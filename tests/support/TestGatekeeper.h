@@ -68,6 +68,12 @@ class TestGatekeeper {
     std::chrono::steady_clock::time_point at;
   };
 
+  struct Sent {
+    std::uint16_t kind;  // RasMessage alternative
+    asio::ip::udp::endpoint to;
+    std::chrono::steady_clock::time_point at;  // just after it left
+  };
+
   struct Registration {
     std::string endpointId;
     std::vector<std::string> aliases;
@@ -111,6 +117,7 @@ class TestGatekeeper {
   const TestGatekeeperRelay& Relay() const { return relay_; }
 
   std::vector<Received> Messages() const;
+  std::vector<Sent> SentMessages() const;
   // The messages of one RasMessage alternative, and of registration requests with keepAlive set or not.
   std::vector<Received> MessagesOf(std::uint16_t kind) const;
   std::vector<Received> RegistrationRequests(bool keepAlive) const;
@@ -183,6 +190,7 @@ class TestGatekeeper {
   mutable std::condition_variable changed_;
   Script script_;
   std::vector<Received> received_;
+  std::vector<Sent> sent_;
   std::string endpointId_;  // the last registration's
   asio::ip::udp::endpoint endpointRas_;
   std::map<std::string, Registration> registrations_;  // by endpoint identifier
