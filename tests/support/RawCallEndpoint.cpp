@@ -98,26 +98,24 @@ bool RawCallEndpoint::Register(std::uint16_t rasPort, const std::string& alias, 
   return confirmed;
 }
 
-bool RawCallEndpoint::Accept(Duration wait) {
-  Close();
+bool RawCallEndpoint::Complete(const std::function<void(std::function<void(std::error_code)>)>& start, Duration wait) {
   bool done = false;
   std::error_code result;
-  acceptor_.async_accept(socket_, [&](std::error_code ec) {
+  start([&](std::error_code ec) {
     result = ec;
     done = true;
   });
   return RunUntil(done, wait) && !result;
 }
 
+bool RawCallEndpoint::Accept(Duration wait) {
+  Close();
+  return Complete([this](auto handler) { acceptor_.async_accept(socket_, handler); }, wait);
+}
+
 bool RawCallEndpoint::Connect(const asn::Ipv4Address& to, Duration wait) {
   Close();
-  bool done = false;
-  std::error_code result;
-  socket_.async_connect(EndpointOf(to), [&](std::error_code ec) {
-    result = ec;
-    done = true;
-  });
-  return RunUntil(done, wait) && !result;
+  return Complete([this, to](auto handler) { socket_.async_connect(EndpointOf(to), handler); }, wait);
 }
 
 void RawCallEndpoint::Close() {
@@ -180,23 +178,11 @@ bool RawCallEndpoint::WaitForClose(Duration wait) {
 }
 
 bool RawCallEndpoint::AcceptH245(Duration wait) {
-  bool done = false;
-  std::error_code result;
-  h245Acceptor_.async_accept(h245_, [&](std::error_code ec) {
-    result = ec;
-    done = true;
-  });
-  return RunUntil(done, wait) && !result;
+  return Complete([this](auto handler) { h245Acceptor_.async_accept(h245_, handler); }, wait);
 }
 
 bool RawCallEndpoint::ConnectH245(const asn::Ipv4Address& to, Duration wait) {
-  bool done = false;
-  std::error_code result;
-  h245_.async_connect(EndpointOf(to), [&](std::error_code ec) {
-    result = ec;
-    done = true;
-  });
-  return RunUntil(done, wait) && !result;
+  return Complete([this, to](auto handler) { h245_.async_connect(EndpointOf(to), handler); }, wait);
 }
 
 bool RawCallEndpoint::SendH245(const std::vector<std::uint8_t>& octets) {
@@ -207,13 +193,12 @@ bool RawCallEndpoint::SendH245(const std::vector<std::uint8_t>& octets) {
 
 std::optional<std::vector<std::uint8_t>> RawCallEndpoint::ReceiveH245(std::size_t n, Duration wait) {
   std::vector<std::uint8_t> octets(n);
-  bool done = false;
-  std::error_code result;
-  asio::async_read(h245_, asio::buffer(octets), [&](std::error_code ec, std::size_t) {
-    result = ec;
-    done = true;
-  });
-  if (!RunUntil(done, wait) || result) return std::nullopt;
+  const bool read = Complete(
+      [this, &octets](auto handler) {
+        asio::async_read(h245_, asio::buffer(octets), [handler](std::error_code ec, std::size_t) { handler(ec); });
+      },
+      wait);
+  if (!read) return std::nullopt;
   return octets;
 }
 

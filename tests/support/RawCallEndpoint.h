@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,6 +58,8 @@ class RawCallEndpoint {
 
  private:
   bool RunUntil(const bool& done, Duration wait);
+  // Starts one operation, handing it its completion, and waits for that; true when it succeeded.
+  bool Complete(const std::function<void(std::function<void(std::error_code)>)>& start, Duration wait);
 
   asio::io_context io_;
   asio::ip::tcp::acceptor acceptor_;

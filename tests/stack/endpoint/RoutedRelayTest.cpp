@@ -25,6 +25,27 @@ using S = h225::Setup_UUIE;
 const std::string kCall(16, '\x5a');
 constexpr std::uint16_t kReference = 0x4ee4;
 
+// The H323-UserInformation of the next message, or nullopt.
+std::optional<Value> ReceiveUserInformation(RawCallEndpoint& at) {
+  auto message = at.Receive();
+  return message ? UserInformationOf(*message) : std::nullopt;
+}
+
+// Sends a message whose body announces the sender's H.245 address, and returns the H.245 address
+// the other side finds in it.
+std::optional<asn::Ipv4Address> PassH245Address(RawCallEndpoint& from, RawCallEndpoint& to, std::uint8_t type,
+                                                Value uuie, bool fromCallee) {
+  Value& body = BodyOf(uuie);
+  asn::setIpv4(body.field(static_cast<std::uint16_t>(body.indexOf("h245Address"))), from.H245ListenAddress());
+  if (!from.Send(MakeCallMessage(type, kReference, fromCallee, uuie))) return std::nullopt;
+  auto relayed = ReceiveUserInformation(to);
+  if (!relayed) return std::nullopt;
+  const Value& got = BodyOf(*relayed);
+  const int index = got.indexOf("h245Address");
+  const Value* address = index < 0 ? nullptr : got.get(static_cast<std::uint16_t>(index));
+  return address ? asn::ipv4(*address) : std::nullopt;
+}
+
 struct RoutedCall {
   RoutedCall() {
     TestGatekeeper::Script script;
@@ -149,14 +170,8 @@ TEST(RoutedRelay, SeparateH245GoesThroughAListenerOfTheGatekeeper) {
   RoutedCall call;
   ASSERT_TRUE(call.Start());
   // The callee announces its H.245 address in Connect; the caller is told the gatekeeper's.
-  Value connect = MakeUserInformation(Body::connect, kCall);
-  asn::setIpv4(BodyOf(connect).field(h225::Connect_UUIE::h245Address), call.callee.H245ListenAddress());
-  ASSERT_TRUE(call.callee.Send(MakeCallMessage(Q931Message::Connect, kReference, true, connect)));
-  auto relayed = call.caller.Receive();
-  ASSERT_TRUE(relayed);
-  auto uuie = UserInformationOf(*relayed);
-  ASSERT_TRUE(uuie);
-  const auto announced = asn::ipv4(BodyOf(*uuie)[h225::Connect_UUIE::h245Address]);
+  const auto announced = PassH245Address(call.callee, call.caller, Q931Message::Connect,
+                                         MakeUserInformation(Body::connect, kCall), true);
   ASSERT_TRUE(announced);
   EXPECT_EQ(announced->ip, (std::array<std::uint8_t, 4>{127, 0, 0, 1}));
   EXPECT_NE(announced->port, call.callee.H245ListenAddress().port);
@@ -175,13 +190,7 @@ TEST(RoutedRelay, SeparateH245GoesThroughAListenerOfTheGatekeeper) {
   // The caller may start H.245 from its side too (Facility startH245): that address is replaced as well.
   Value start = MakeUserInformation(Body::facility, kCall);
   BodyOf(start).field(h225::Facility_UUIE::reason).select(h225::FacilityReason::startH245);
-  asn::setIpv4(BodyOf(start).field(h225::Facility_UUIE::h245Address), call.caller.H245ListenAddress());
-  ASSERT_TRUE(call.caller.Send(MakeCallMessage(Q931Message::Facility, kReference, false, start)));
-  auto facility = call.callee.Receive();
-  ASSERT_TRUE(facility);
-  auto startUuie = UserInformationOf(*facility);
-  ASSERT_TRUE(startUuie);
-  const auto replaced = asn::ipv4(BodyOf(*startUuie)[h225::Facility_UUIE::h245Address]);
+  const auto replaced = PassH245Address(call.caller, call.callee, Q931Message::Facility, start, false);
   ASSERT_TRUE(replaced);
   EXPECT_NE(replaced->port, call.caller.H245ListenAddress().port);
   EXPECT_NE(replaced->port, announced->port);
@@ -206,9 +215,7 @@ TEST(RoutedRelay, AnUnknownOrUnreachableCalleeEndsTheCallWithTheReason) {
   gone.reset();
   ASSERT_TRUE(call.caller.Connect(call.Gatekeeper()));
   ASSERT_TRUE(call.caller.Send(call.Setup("5550300")));
-  release = call.caller.Receive();
-  ASSERT_TRUE(release);
-  uuie = UserInformationOf(*release);
+  uuie = ReceiveUserInformation(call.caller);
   ASSERT_TRUE(uuie);
   EXPECT_TRUE(BodyOf(*uuie)[h225::ReleaseComplete_UUIE::reason].is(h225::ReleaseCompleteReason::unreachableDestination));
   EXPECT_EQ(call.gk.Relay().SetupsRelayed(), 1u);  // the second Setup was passed on, to nobody
