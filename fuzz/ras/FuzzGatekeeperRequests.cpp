@@ -68,9 +68,14 @@ class StandIn {
     socket_.send_to(asio::buffer(bytes.data(), bytes.size()), endpoint_, 0, ignored);
   }
 
+  // What the stand-in builds itself must encode.
   void Send(const Value& message) {
-    // Only what the stand-in builds itself goes this way: it always encodes.
-    if (auto bytes = asn::encode(message)) Send(*bytes);
+    auto bytes = asn::encode(message);
+    if (!bytes) {
+      std::fprintf(stderr, "the stand-in's own message does not encode: %s\n", bytes.error().message().c_str());
+      std::abort();
+    }
+    Send(*bytes);
   }
 
  private:
@@ -144,7 +149,8 @@ struct Harness {
   void CheckAlive() {
     Value irq(h225::RasMessage::Id);
     Value& body = irq.select(h225::RasMessage::infoRequest);
-    body.field(h225::InfoRequest::requestSeqNum).setInteger(++seq);
+    seq = seq % 65535 + 1;  // 1 to 65535
+    body.field(h225::InfoRequest::requestSeqNum).setInteger(seq);
     body.field(h225::InfoRequest::callReferenceValue).setInteger(0);
     asn::completeMandatory(irq);
     standIn.Send(irq);
