@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <random>
 #include <span>
 #include <string>
 #include <vector>
@@ -75,6 +76,7 @@ class H235Authenticators {
   std::function<std::uint32_t()> clock_;
   std::uint8_t catRandom_ = 0;
   std::uint32_t procedure1Random_ = 0;
+  std::mt19937 markers_;
 };
 
 }  // namespace vantro::h235

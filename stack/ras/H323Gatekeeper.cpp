@@ -427,7 +427,8 @@ void H323Gatekeeper::SetDisengageHandler(std::function<bool(const std::string& c
 
 void H323Gatekeeper::RequestAdmission(const CallInfo& call, std::function<void(Admission)> done) {
   Post([this, call, done = std::move(done)] {
-    if (!registered_) {
+    if (unregistering_ || !registered_) {
+      // Being removed (unregistering or closed), or not registered at all.
       Admission admission;
       admission.outcome = unregistering_ ? Admission::Outcome::Cancelled : Admission::Outcome::NotRegistered;
       done(std::move(admission));
@@ -522,7 +523,7 @@ void H323Gatekeeper::StopInfoReports(const std::string& callIdentifier) {
 void H323Gatekeeper::Disengage(const CallInfo& call, std::uint16_t reason, std::function<void()> done) {
   Post([this, call, reason, done = std::move(done)] {
     StopInfoReports(call.callIdentifier);
-    if (!registered_) {
+    if (unregistering_ || !registered_) {
       if (done) done();
       return;
     }

@@ -26,6 +26,15 @@ Value message(std::uint16_t kind, Value** body) {
   return msg;
 }
 
+// A confirm or reject: the request's sequence number, and the reason of a reject.
+Value answer(std::uint16_t kind, unsigned seq, std::optional<std::uint16_t> rejectReason) {
+  Value* b;
+  Value msg = message(kind, &b);
+  b->field(static_cast<std::uint16_t>(b->indexOf("requestSeqNum"))).setInteger(seq);
+  if (rejectReason) b->field(static_cast<std::uint16_t>(b->indexOf("rejectReason"))).select(*rejectReason);
+  return msg;
+}
+
 void callIdentifier(Value& id, const std::string& guid) { id.field(h225::CallIdentifier::guid).setBytes(guid); }
 
 void aliases(Value& list, const std::string& alias) {
@@ -127,20 +136,9 @@ Value MakeUnregistrationRequest(unsigned seq, const EndpointInfo& info, std::opt
   return msg;
 }
 
-Value MakeUnregistrationConfirm(unsigned seq) {
-  Value* b;
-  Value msg = message(h225::RasMessage::unregistrationConfirm, &b);
-  b->field(h225::UnregistrationConfirm::requestSeqNum).setInteger(seq);
-  return msg;
-}
+Value MakeUnregistrationConfirm(unsigned seq) { return answer(h225::RasMessage::unregistrationConfirm, seq, std::nullopt); }
 
-Value MakeUnregistrationReject(unsigned seq, std::uint16_t reason) {
-  Value* b;
-  Value msg = message(h225::RasMessage::unregistrationReject, &b);
-  b->field(h225::UnregistrationReject::requestSeqNum).setInteger(seq);
-  b->field(h225::UnregistrationReject::rejectReason).select(reason);
-  return msg;
-}
+Value MakeUnregistrationReject(unsigned seq, std::uint16_t reason) { return answer(h225::RasMessage::unregistrationReject, seq, reason); }
 
 Value MakeAdmissionRequest(unsigned seq, const EndpointInfo& info, const CallInfo& call) {
   using A = h225::AdmissionRequest;
@@ -214,20 +212,9 @@ Value MakeDisengageRequest(unsigned seq, const EndpointInfo& info, const CallInf
   return msg;
 }
 
-Value MakeDisengageConfirm(unsigned seq) {
-  Value* b;
-  Value msg = message(h225::RasMessage::disengageConfirm, &b);
-  b->field(h225::DisengageConfirm::requestSeqNum).setInteger(seq);
-  return msg;
-}
+Value MakeDisengageConfirm(unsigned seq) { return answer(h225::RasMessage::disengageConfirm, seq, std::nullopt); }
 
-Value MakeDisengageReject(unsigned seq, std::uint16_t reason) {
-  Value* b;
-  Value msg = message(h225::RasMessage::disengageReject, &b);
-  b->field(h225::DisengageReject::requestSeqNum).setInteger(seq);
-  b->field(h225::DisengageReject::rejectReason).select(reason);
-  return msg;
-}
+Value MakeDisengageReject(unsigned seq, std::uint16_t reason) { return answer(h225::RasMessage::disengageReject, seq, reason); }
 
 Value MakeInfoRequestResponse(const Value& irq, const EndpointInfo& info, const std::vector<CallInfo>& calls) {
   using I = h225::InfoRequestResponse;

@@ -44,14 +44,11 @@ std::vector<std::string> Aliases(const Value* list) {
 
 }  // namespace
 
-bool TestGatekeeper::Call::Active() const {
-  return std::any_of(parties.begin(), parties.end(), [](const CallParty& p) { return !p.disengaged; });
-}
-
 TestGatekeeper::TestGatekeeper() : TestGatekeeper(Script{}) {}
 
 TestGatekeeper::TestGatekeeper(Script script, std::uint16_t rasPort, std::uint16_t signallingPort)
-    : socket_(io_), relay_(io_, signallingPort, [this](const std::vector<std::string>& aliases) { return Resolve(aliases); }),
+    : socket_(io_),
+      relay_(io_, signallingPort, [this](const std::vector<std::string>& aliases) { return registry_.Resolve(aliases); }),
       script_(std::move(script)) {
   socket_.open(asio::ip::udp::v4());
   socket_.bind(asio::ip::udp::endpoint(asio::ip::address_v4::loopback(), rasPort));
@@ -81,6 +78,11 @@ void TestGatekeeper::SetScript(const Script& script) {
 std::vector<TestGatekeeper::Received> TestGatekeeper::Messages() const {
   std::lock_guard lock(mutex_);
   return received_;
+}
+
+std::vector<TestGatekeeper::Sent> TestGatekeeper::SentMessages() const {
+  std::lock_guard lock(mutex_);
+  return sent_;
 }
 
 std::vector<TestGatekeeper::Received> TestGatekeeper::MessagesOf(std::uint16_t kind) const {
@@ -123,33 +125,6 @@ std::string TestGatekeeper::EndpointId() const {
 bool TestGatekeeper::LastTokensValid() const {
   std::lock_guard lock(mutex_);
   return lastTokensValid_;
-}
-
-std::vector<TestGatekeeper::Registration> TestGatekeeper::Registrations() const {
-  std::lock_guard lock(mutex_);
-  std::vector<Registration> out;
-  for (auto& [id, r] : registrations_) out.push_back(r);
-  return out;
-}
-
-std::vector<TestGatekeeper::Call> TestGatekeeper::Calls() const {
-  std::lock_guard lock(mutex_);
-  std::vector<Call> out;
-  for (auto& [id, c] : calls_) out.push_back(c);
-  return out;
-}
-
-std::size_t TestGatekeeper::ActiveCalls() const {
-  std::lock_guard lock(mutex_);
-  return static_cast<std::size_t>(std::count_if(calls_.begin(), calls_.end(), [](auto& c) { return c.second.Active(); }));
-}
-
-std::optional<asn::Ipv4Address> TestGatekeeper::Resolve(const std::vector<std::string>& aliases) const {
-  std::lock_guard lock(mutex_);
-  for (const std::string& alias : aliases)
-    for (auto& [id, r] : registrations_)
-      if (!alias.empty() && std::find(r.aliases.begin(), r.aliases.end(), alias) != r.aliases.end()) return r.callSignal;
-  return std::nullopt;
 }
 
 void TestGatekeeper::Receive() {
@@ -279,7 +254,7 @@ void TestGatekeeper::AnswerRegistration(const Value& body, bool tokensOk, const 
     if (!s.answerKeepAlive) return;
     std::lock_guard lock(mutex_);
     const Value* id = body.get(R::endpointIdentifier);
-    if (script_.keepAlivesNeedingFullRegistration > 0 || !id || !registrations_.count(id->text())) {
+    if (script_.keepAlivesNeedingFullRegistration > 0 || !id || !registry_.Has(id->text())) {
       if (script_.keepAlivesNeedingFullRegistration > 0) --script_.keepAlivesNeedingFullRegistration;
       reject = h225::RegistrationRejectReason::fullRegistrationRequired;
     }
@@ -301,24 +276,19 @@ void TestGatekeeper::AnswerRegistration(const Value& body, bool tokensOk, const 
     return;
   }
   std::string id;
-  {
+  if (keepAlive) {
+    id = body[R::endpointIdentifier].text();
+  } else {
+    Registration r;
+    r.aliases = Aliases(body.get(R::terminalAlias));
+    if (auto ras = asn::ipv4(body[R::rasAddress].at(0))) r.ras = {asio::ip::address_v4(ras->ip), ras->port};
+    if (body[R::callSignalAddress].size() > 0)
+      if (auto cs = asn::ipv4(body[R::callSignalAddress].at(0))) r.callSignal = *cs;
+    const asio::ip::udp::endpoint ras = r.ras;
+    id = registry_.Add(std::move(r), s.identifier);
     std::lock_guard lock(mutex_);
-    if (keepAlive) {
-      id = body[R::endpointIdentifier].text();
-    } else {
-      Registration r;
-      r.aliases = Aliases(body.get(R::terminalAlias));
-      if (auto ras = asn::ipv4(body[R::rasAddress].at(0))) r.ras = {asio::ip::address_v4(ras->ip), ras->port};
-      if (body[R::callSignalAddress].size() > 0)
-        if (auto cs = asn::ipv4(body[R::callSignalAddress].at(0))) r.callSignal = *cs;
-      // A new registration replaces any other from the same RAS address.
-      std::erase_if(registrations_, [&](auto& e) { return e.second.ras == r.ras; });
-      r.endpointId = "ep" + std::to_string(nextEndpoint_++) + "_" + s.identifier;
-      registrations_[r.endpointId] = r;
-      endpointId_ = r.endpointId;
-      endpointRas_ = r.ras;
-    }
-    id = keepAlive ? id : endpointId_;
+    endpointId_ = id;
+    endpointRas_ = ras;
   }
   using C = h225::RegistrationConfirm;
   Value rcf = ras(h225::RasMessage::registrationConfirm, &b);
@@ -348,11 +318,7 @@ void TestGatekeeper::AnswerAdmission(const Value& body, bool tokensOk, const Scr
   const asn::Ipv4Address relay{{127, 0, 0, 1}, relay_.Port()};
   std::optional<std::uint16_t> reject;
   std::optional<asn::Ipv4Address> destination;
-  std::optional<Registration> caller;
-  {
-    std::lock_guard lock(mutex_);
-    if (auto it = registrations_.find(endpointId); it != registrations_.end()) caller = it->second;
-  }
+  const std::optional<Registration> caller = registry_.Find(endpointId);
   const std::vector<std::string> called = Aliases(body.get(A::destinationInfo));
   if (!caller) {
     reject = h225::AdmissionRejectReason::callerNotRegistered;
@@ -362,7 +328,7 @@ void TestGatekeeper::AnswerAdmission(const Value& body, bool tokensOk, const Scr
     reject = s.admissionReject;
   } else if (answerCall) {
     destination = s.routed ? relay : caller->callSignal;
-  } else if (auto callee = Resolve(called)) {
+  } else if (auto callee = registry_.Resolve(called)) {
     destination = s.routed ? relay : *callee;
   } else if (const Value* address = body.get(A::destCallSignalAddress); address && called.empty()) {
     destination = s.routed ? relay : asn::ipv4(*address);
@@ -379,15 +345,8 @@ void TestGatekeeper::AnswerAdmission(const Value& body, bool tokensOk, const Scr
     SendLater(std::move(arj), from, s.auth == Auth::Procedure1);
     return;
   }
-  const std::string guid = Guid(body.get(A::callIdentifier));
-  {
-    std::lock_guard lock(mutex_);
-    Call& call = calls_[guid];
-    call.callIdentifier = guid;
-    call.conferenceID = body[A::conferenceID].bytes();
-    call.parties.push_back({endpointId, static_cast<std::uint16_t>(body[A::callReferenceValue].integer()), answerCall,
-                            false});
-  }
+  registry_.Admitted(Guid(body.get(A::callIdentifier)), body[A::conferenceID].bytes(),
+                     {endpointId, static_cast<std::uint16_t>(body[A::callReferenceValue].integer()), answerCall, false});
   using C = h225::AdmissionConfirm;
   Value acf = ras(h225::RasMessage::admissionConfirm, &b);
   b->field(C::requestSeqNum).setInteger(seq);
@@ -406,14 +365,8 @@ void TestGatekeeper::AnswerDisengage(const Value& body, const Script& s, const a
   if (!s.answerDisengage) return;
   const std::int64_t seq = body[D::requestSeqNum].integer();
   const std::string endpointId = body[D::endpointIdentifier].text();
-  bool known;
-  {
-    std::lock_guard lock(mutex_);
-    known = registrations_.count(endpointId) > 0;
-    if (auto it = calls_.find(Guid(body.get(D::callIdentifier))); it != calls_.end())
-      for (CallParty& party : it->second.parties)
-        if (party.endpointId == endpointId) party.disengaged = true;
-  }
+  const bool known = registry_.Has(endpointId);
+  registry_.Disengaged(Guid(body.get(D::callIdentifier)), endpointId);
   Value* b;
   if (known) {
     Value dcf = ras(h225::RasMessage::disengageConfirm, &b);
@@ -431,10 +384,10 @@ void TestGatekeeper::AnswerUnregistration(const Value& body, const Script& s, co
   Value* b;
   Value ucf = ras(h225::RasMessage::unregistrationConfirm, &b);
   b->field(h225::UnregistrationConfirm::requestSeqNum).setInteger(body[h225::UnregistrationRequest::requestSeqNum].integer());
+  if (const Value* id = body.get(h225::UnregistrationRequest::endpointIdentifier)) registry_.Remove(id->text());
+  registry_.RemoveAt(from);
   {
     std::lock_guard lock(mutex_);
-    if (const Value* id = body.get(h225::UnregistrationRequest::endpointIdentifier)) registrations_.erase(id->text());
-    std::erase_if(registrations_, [&](auto& e) { return e.second.ras == from; });
     endpointId_.clear();
   }
   Send(std::move(ucf), from, s.auth == Auth::Procedure1 ? Signing::AsScript : Signing::None);
@@ -481,14 +434,17 @@ void TestGatekeeper::Send(Value message, const asio::ip::udp::endpoint& to, Sign
   if (marker) h235::H235AuthProcedure1::Sign(*bytes, *marker, password);
   std::error_code ignored;
   socket_.send_to(asio::buffer(*bytes), to, 0, ignored);
+  std::lock_guard lock(mutex_);
+  sent_.push_back({message.choice(), to, std::chrono::steady_clock::now()});
 }
 
 std::optional<TestGatekeeper::Target> TestGatekeeper::TargetOf(const std::string& alias) const {
+  if (!alias.empty()) {
+    auto r = registry_.FindAlias(alias);
+    return r ? std::optional<Target>(Target{r->ras, r->endpointId}) : std::nullopt;
+  }
   std::lock_guard lock(mutex_);
-  if (alias.empty()) return Target{endpointRas_, endpointId_};
-  for (auto& [id, r] : registrations_)
-    if (std::find(r.aliases.begin(), r.aliases.end(), alias) != r.aliases.end()) return Target{r.ras, id};
-  return std::nullopt;
+  return Target{endpointRas_, endpointId_};
 }
 
 std::optional<Value> TestGatekeeper::Ask(Value request, unsigned seq, const Target& to, Signing signing,
@@ -537,10 +493,7 @@ std::optional<Value> TestGatekeeper::SendUnregistrationRequest(std::optional<std
   b->field(U::gatekeeperIdentifier).setText(gk);
   if (reason) b->field(U::reason).select(*reason);
   auto answer = Ask(std::move(urq), seq, *target, signing, wait);
-  if (answer && answer->is(h225::RasMessage::unregistrationConfirm)) {
-    std::lock_guard lock(mutex_);
-    registrations_.erase(target->endpointId);
-  }
+  if (answer && answer->is(h225::RasMessage::unregistrationConfirm)) registry_.Remove(target->endpointId);
   return answer;
 }
 
@@ -579,16 +532,16 @@ std::optional<Value> TestGatekeeper::SendDisengageRequest(const std::string& cal
     seq = ++seq_;
     gk = script_.identifier;
     target = {endpointRas_, endpointId_};
-    if (auto it = calls_.find(callIdentifier); it != calls_.end()) {
-      conference = it->second.conferenceID;
-      for (const CallParty& party : it->second.parties) {
-        if (endpointId.empty() ? party.disengaged : party.endpointId != endpointId) continue;
-        auto r = registrations_.find(party.endpointId);
-        if (r == registrations_.end()) continue;
-        target = {r->second.ras, party.endpointId};
-        reference = party.callReference;
-        break;
-      }
+  }
+  if (auto call = registry_.FindCall(callIdentifier)) {
+    conference = call->conferenceID;
+    for (const CallParty& party : call->parties) {
+      if (endpointId.empty() ? party.disengaged : party.endpointId != endpointId) continue;
+      auto r = registry_.Find(party.endpointId);
+      if (!r) continue;
+      target = {r->ras, party.endpointId};
+      reference = party.callReference;
+      break;
     }
   }
   Value* b;
@@ -602,12 +555,7 @@ std::optional<Value> TestGatekeeper::SendDisengageRequest(const std::string& cal
   b->field(D::gatekeeperIdentifier).setText(gk);
   asn::completeMandatory(*b);
   auto answer = Ask(std::move(drq), seq, target, signing, wait);
-  if (answer && answer->is(h225::RasMessage::disengageConfirm)) {
-    std::lock_guard lock(mutex_);
-    if (auto it = calls_.find(callIdentifier); it != calls_.end())
-      for (CallParty& party : it->second.parties)
-        if (party.endpointId == target.endpointId) party.disengaged = true;
-  }
+  if (answer && answer->is(h225::RasMessage::disengageConfirm)) registry_.Disengaged(callIdentifier, target.endpointId);
   return answer;
 }
 
@@ -623,15 +571,6 @@ std::size_t TestGatekeeper::DropCalls() {
     if (answer && answer->is(h225::RasMessage::disengageConfirm)) ++confirmed;
   }
   return confirmed;
-}
-
-}  // namespace vantro::test
-
-namespace vantro::test {
-
-void TestGatekeeper::ForgetRegistrations() {
-  std::lock_guard lock(mutex_);
-  registrations_.clear();
 }
 
 }  // namespace vantro::test

@@ -12,6 +12,7 @@
 
 #include "stack/asn/H323Values.h"
 #include "stack/asn/Value.h"
+#include "tests/support/TestGatekeeperRegistry.h"
 #include "tests/support/TestGatekeeperRelay.h"
 
 #include <asio.hpp>
@@ -20,7 +21,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -68,26 +68,15 @@ class TestGatekeeper {
     std::chrono::steady_clock::time_point at;
   };
 
-  struct Registration {
-    std::string endpointId;
-    std::vector<std::string> aliases;
-    asio::ip::udp::endpoint ras;
-    asn::Ipv4Address callSignal;
+  struct Sent {
+    std::uint16_t kind;  // RasMessage alternative
+    asio::ip::udp::endpoint to;
+    std::chrono::steady_clock::time_point at;  // just after it left
   };
 
-  // A call as admission requests made it known: each endpoint that asked to take part.
-  struct CallParty {
-    std::string endpointId;
-    std::uint16_t callReference = 0;
-    bool answerCall = false;
-    bool disengaged = false;
-  };
-  struct Call {
-    std::string callIdentifier;  // 16 octets
-    std::string conferenceID;
-    std::vector<CallParty> parties;
-    bool Active() const;  // an admitted party has not disengaged yet
-  };
+  using Registration = TestGatekeeperRegistry::Registration;
+  using CallParty = TestGatekeeperRegistry::CallParty;
+  using Call = TestGatekeeperRegistry::Call;
 
   // How a request of ours is signed (H.235.1), for tests of forged requests.
   enum class Signing {
@@ -111,6 +100,7 @@ class TestGatekeeper {
   const TestGatekeeperRelay& Relay() const { return relay_; }
 
   std::vector<Received> Messages() const;
+  std::vector<Sent> SentMessages() const;
   // The messages of one RasMessage alternative, and of registration requests with keepAlive set or not.
   std::vector<Received> MessagesOf(std::uint16_t kind) const;
   std::vector<Received> RegistrationRequests(bool keepAlive) const;
@@ -120,9 +110,9 @@ class TestGatekeeper {
   // The endpoint identifier given in the last confirm, and whether the last password check passed.
   std::string EndpointId() const;
   bool LastTokensValid() const;
-  std::vector<Registration> Registrations() const;
-  std::vector<Call> Calls() const;
-  std::size_t ActiveCalls() const;
+  std::vector<Registration> Registrations() const { return registry_.Registrations(); }
+  std::vector<Call> Calls() const { return registry_.Calls(); }
+  std::size_t ActiveCalls() const { return registry_.ActiveCalls(); }
 
   // Sends an unregistration request (reason: an UnregRequestReason alternative) or an information
   // request (about every call, or the one a call reference or identifier names) to the endpoint
@@ -146,7 +136,7 @@ class TestGatekeeper {
   // Ends every active call with disengage requests to each party; the number of confirms.
   std::size_t DropCalls();
   // Forgets every registration, as a gatekeeper that restarted.
-  void ForgetRegistrations();
+  void ForgetRegistrations() { registry_.Clear(); }
 
  private:
   struct Target {
@@ -163,8 +153,6 @@ class TestGatekeeper {
   void AnswerDisengage(const asn::Value& body, const Script& s, const asio::ip::udp::endpoint& from);
   void AnswerUnregistration(const asn::Value& body, const Script& s, const asio::ip::udp::endpoint& from);
   bool CheckTokens(const asn::Value& message, std::span<const std::uint8_t> bytes);
-  // The callee's call signalling address for the called aliases (nullopt: none registered).
-  std::optional<asn::Ipv4Address> Resolve(const std::vector<std::string>& aliases) const;
   void Send(asn::Value message, const asio::ip::udp::endpoint& to, Signing signing);
   void SendLater(asn::Value message, const asio::ip::udp::endpoint& to, bool sign);
   std::optional<Target> TargetOf(const std::string& alias) const;
@@ -176,6 +164,7 @@ class TestGatekeeper {
   std::uint16_t port_ = 0;
   std::array<std::uint8_t, 65536> buffer_{};
   asio::ip::udp::endpoint from_;
+  TestGatekeeperRegistry registry_;
   TestGatekeeperRelay relay_;
   std::thread thread_;
 
@@ -183,12 +172,10 @@ class TestGatekeeper {
   mutable std::condition_variable changed_;
   Script script_;
   std::vector<Received> received_;
+  std::vector<Sent> sent_;
   std::string endpointId_;  // the last registration's
   asio::ip::udp::endpoint endpointRas_;
-  std::map<std::string, Registration> registrations_;  // by endpoint identifier
-  std::map<std::string, Call> calls_;                  // by call identifier
   bool lastTokensValid_ = false;
-  unsigned nextEndpoint_ = 1;
   unsigned seq_ = 100;
 };
 

@@ -14,16 +14,6 @@ namespace {
 using D = h225::DisengageRequest;
 using Signing = TestGatekeeper::Signing;
 
-struct Registered {
-  explicit Registered(TestGatekeeper::Script script = {}, const std::string& password = "") : gk(script) {
-    Prepare(ep, "5550100", password);
-    EXPECT_TRUE(ep.UseGatekeeper(gk.Address()));
-  }
-  Gk& Gatekeeper() { return *ep.GetGatekeeper(); }
-
-  TestGatekeeper gk;
-  H323EndPoint ep;
-};
 
 TestGatekeeper::Script Signed() {
   TestGatekeeper::Script script;
