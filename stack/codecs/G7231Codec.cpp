@@ -50,38 +50,40 @@ constexpr std::array<std::uint8_t, 24> kErasedFrame = [] {
 
 G7231Codec::G7231Codec(Direction direction) : H323AudioCodec(direction) {
   RouteLibraryLog();
-  const AVCodec* codec =
-      direction == Encoder ? avcodec_find_encoder(AV_CODEC_ID_G723_1) : avcodec_find_decoder(AV_CODEC_ID_G723_1);
-  if (!codec) {
-    PTRACE(1, "Codec", "libavcodec has no G.723.1 " << (direction == Encoder ? "encoder" : "decoder"));
-    return;
-  }
-  AVCodecContext* context = avcodec_alloc_context3(codec);
   frame_ = av_frame_alloc();
   packet_ = av_packet_alloc();
-  if (!context || !frame_ || !packet_) {
-    avcodec_free_context(&context);
-    return;
-  }
-  context->sample_rate = 8000;
-  av_channel_layout_default(&context->ch_layout, 1);
-  if (direction == Encoder) {
-    context->sample_fmt = AV_SAMPLE_FMT_S16;
-    context->bit_rate = 6300;
-  }
-  if (avcodec_open2(context, codec, nullptr) < 0) {
-    PTRACE(1, "Codec", "cannot open the G.723.1 " << (direction == Encoder ? "encoder" : "decoder"));
-    avcodec_free_context(&context);
-    return;
-  }
-  context_ = context;
-  if (direction == Encoder) {
+  if (frame_ && packet_) Open();
+  if (context_ && direction == Encoder) {
     frame_->nb_samples = kSamples;
     frame_->format = AV_SAMPLE_FMT_S16;
     frame_->sample_rate = 8000;
     av_channel_layout_default(&frame_->ch_layout, 1);
     if (av_frame_get_buffer(frame_, 0) < 0) avcodec_free_context(&context_);
   }
+}
+
+void G7231Codec::Open() {
+  avcodec_free_context(&context_);
+  const bool encoder = GetDirection() == Encoder;
+  const AVCodec* codec = encoder ? avcodec_find_encoder(AV_CODEC_ID_G723_1) : avcodec_find_decoder(AV_CODEC_ID_G723_1);
+  if (!codec) {
+    PTRACE(1, "Codec", "libavcodec has no G.723.1 " << (encoder ? "encoder" : "decoder"));
+    return;
+  }
+  AVCodecContext* context = avcodec_alloc_context3(codec);
+  if (!context) return;
+  context->sample_rate = 8000;
+  av_channel_layout_default(&context->ch_layout, 1);
+  if (encoder) {
+    context->sample_fmt = AV_SAMPLE_FMT_S16;
+    context->bit_rate = 6300;
+  }
+  if (avcodec_open2(context, codec, nullptr) < 0) {
+    PTRACE(1, "Codec", "cannot open the G.723.1 " << (encoder ? "encoder" : "decoder"));
+    avcodec_free_context(&context);
+    return;
+  }
+  context_ = context;
 }
 
 G7231Codec::~G7231Codec() {
@@ -145,7 +147,19 @@ unsigned G7231Codec::Run(std::span<const std::uint8_t> bits, std::span<std::int1
     std::memcpy(pcm.data(), frame_->data[0], n * sizeof(std::int16_t));
     av_frame_unref(frame_);
   }
-  if (n > 0) UpdateLevel(pcm.first(n));
+  if (n == 0) return 0;
+  // Out of step with the encoder (after losses, worst with steady tones) the decoder can run away
+  // into full-scale noise and not come back: two such frames in a row start it afresh.
+  const auto clipped = std::count_if(pcm.begin(), pcm.begin() + static_cast<std::ptrdiff_t>(n),
+                                     [](std::int16_t x) { return x >= 32000 || x <= -32000; });
+  runaway_ = clipped * 4 > static_cast<std::ptrdiff_t>(n) ? runaway_ + 1 : 0;
+  if (runaway_ >= 2) {
+    PTRACE(3, "Codec", "G.723.1 decoder ran away; starting it afresh");
+    std::fill_n(pcm.begin(), n, std::int16_t(0));
+    runaway_ = 0;
+    Open();
+  }
+  UpdateLevel(pcm.first(n));
   return static_cast<unsigned>(n);
 }
 

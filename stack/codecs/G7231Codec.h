@@ -29,12 +29,14 @@ class G7231Codec : public H323AudioCodec {
   unsigned Conceal(std::span<std::int16_t> pcm) override;
 
  private:
+  void Open();
   unsigned Run(std::span<const std::uint8_t> bits, std::span<std::int16_t> pcm);
 
   AVCodecContext* context_ = nullptr;
   AVFrame* frame_ = nullptr;
   AVPacket* packet_ = nullptr;
-  unsigned erased_ = 0;  // frames made up since the last that came
+  unsigned erased_ = 0;   // frames made up since the last that came
+  unsigned runaway_ = 0;  // frames in a row mostly at full scale
 };
 
 }  // namespace vantro::codecs

@@ -1,0 +1,60 @@
+#pragma once
+// Two audio channels of our own over 127.0.0.1: a transmit channel fed by a computed signal on one
+// RTP session, a receive channel that records on another, and (unless left out) an impairment
+// relay on the way between them. The receiving session is told the sender's own address, so the
+// relay's port is one it latches onto.
+
+#include "stack/endpoint/H323Channel.h"
+#include "tests/support/RecordingAudioSink.h"
+#include "tests/support/SignalAudioSource.h"
+#include "tests/support/UdpImpairmentRelay.h"
+
+#include <memory>
+#include <string>
+
+namespace vantro::test {
+
+class MediaLoop {
+ public:
+  struct Config {
+    std::shared_ptr<const endpoint::H323Capability> capability;
+    SignalAudioSource::Signal signal;
+    bool relay = true;
+    Impairment impairment;
+    unsigned jitterMinimumMs = 28;
+    unsigned jitterMaximumMs = 400;
+    unsigned framesPerPacket = 0;
+    std::uint16_t portBase = 41000;
+    std::uint16_t portMax = 41999;
+    // In place of the computed signal and the recording, when set.
+    endpoint::AudioDevices devices;
+  };
+
+  explicit MediaLoop(const Config& config);
+  ~MediaLoop();
+  // Empty when everything opened; else what failed.
+  const std::string& Error() const { return error_; }
+
+  bool Start();
+  void Close();
+
+  SignalAudioSource& Source() { return *source_; }
+  RecordingAudioSink& Sink() { return *sink_; }
+  endpoint::H323Channel& Transmitter() { return *transmitter_; }
+  endpoint::H323Channel& Receiver() { return *receiver_; }
+  endpoint::H323RtpSession& SendingSession() { return *sending_; }
+  endpoint::H323RtpSession& ReceivingSession() { return *receiving_; }
+  UdpImpairmentRelay* Relay() { return relay_.get(); }
+
+ private:
+  std::string error_;
+  std::shared_ptr<SignalAudioSource> source_;
+  std::shared_ptr<RecordingAudioSink> sink_;
+  std::shared_ptr<endpoint::H323RtpSession> sending_;
+  std::shared_ptr<endpoint::H323RtpSession> receiving_;
+  std::unique_ptr<UdpImpairmentRelay> relay_;
+  std::unique_ptr<endpoint::H323Channel> transmitter_;
+  std::unique_ptr<endpoint::H323Channel> receiver_;
+};
+
+}  // namespace vantro::test
