@@ -17,6 +17,9 @@ MediaLoop::MediaLoop(const Config& config)
   options.devices.openSink = [s = sink_](const std::string&) { return std::make_unique<SharedAudioSink<RecordingAudioSink>>(s); };
   if (config.devices.openSource) options.devices.openSource = config.devices.openSource;
   if (config.devices.openSink) options.devices.openSink = config.devices.openSink;
+  if (config.soundDevices) options.devices = {};
+  options.recordDevice = config.recordDevice;
+  options.playDevice = config.playDevice;
   const asn::Ipv4Address loopback{{127, 0, 0, 1}, 0};
   sending_ = OpenRtpSession(kAudioSessionID, loopback, options, &error_);
   if (sending_) receiving_ = OpenRtpSession(kAudioSessionID, loopback, options, &error_);

@@ -28,6 +28,10 @@ class MediaLoop {
     std::uint16_t portMax = 41999;
     // In place of the computed signal and the recording, when set.
     endpoint::AudioDevices devices;
+    // The sound server's devices of these names instead (Source() and Sink() then stay unused).
+    bool soundDevices = false;
+    std::string recordDevice;
+    std::string playDevice;
   };
 
   explicit MediaLoop(const Config& config);
