@@ -1,5 +1,8 @@
 #include "stack/h225/TpktChannel.h"
 
+#include <atomic>
+#include <mutex>
+
 namespace vantro::h225 {
 
 namespace {
@@ -9,7 +12,20 @@ std::optional<asn::Ipv4Address> ToIpv4(const asio::ip::tcp::endpoint& e) {
   return asn::Ipv4Address{e.address().to_v4().to_bytes(), e.port()};
 }
 
+std::mutex tapMutex;
+std::atomic<bool> tapSet{false};
+TpktChannel::WireTap& Tap() {
+  static TpktChannel::WireTap tap;
+  return tap;
+}
+
 }  // namespace
+
+void TpktChannel::SetWireTap(WireTap tap) {
+  std::lock_guard lock(tapMutex);
+  tapSet = static_cast<bool>(tap);
+  Tap() = std::move(tap);
+}
 
 TpktChannel::TpktChannel(asio::any_io_executor strand) : strand_(strand), socket_(strand), timer_(strand) {}
 
@@ -110,6 +126,11 @@ bool TpktChannel::Send(std::span<const std::uint8_t> payload) {
   if (closing_ || !socket_.is_open()) return false;
   auto framed = q931::tpktFrame(payload);
   if (!framed) return false;
+  if (tapSet) {
+    std::lock_guard lock(tapMutex);
+    if (Tap())
+      if (auto from = LocalAddress(), to = RemoteAddress(); from && to) Tap()(*from, *to, *framed);
+  }
   backlog_ += framed->size();
   queue_.push_back(std::move(*framed));
   if (backlog_ > kMaxBacklog) {

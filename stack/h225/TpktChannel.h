@@ -38,6 +38,12 @@ class TpktChannel : public std::enable_shared_from_this<TpktChannel> {
   using CloseHandler = std::function<void(std::error_code ec)>;
   using ConnectHandler = std::function<void(std::error_code ec)>;
 
+  // Sees every TPKT packet this process sends on any channel, as it goes out (for tests that hand
+  // a whole call to an independent decoder). Called on the sending channel's strand.
+  using WireTap = std::function<void(const asn::Ipv4Address& from, const asn::Ipv4Address& to,
+                                     std::span<const std::uint8_t> tpkt)>;
+  static void SetWireTap(WireTap tap);
+
   static constexpr std::size_t kMaxBacklog = 256 * 1024;
   // How long a channel shut down gracefully waits for the far end to close its side.
   static constexpr std::chrono::milliseconds kLinger{2000};
