@@ -88,8 +88,23 @@ void TpktChannel::Deliver() {
       return;
     }
     // The handler may pause or close the channel; what is left waits or is dropped then.
-    if (onPacket_) onPacket_(std::move(payload));
+    if (!onPacket_) continue;
+    delivering_ = true;
+    onPacket_(std::move(payload));
+    delivering_ = false;
+    if (handlersGone_) DropHandlers();
   }
+}
+
+void TpktChannel::DropHandlers() {
+  // Not while a handler runs: it would destroy itself.
+  if (delivering_) {
+    handlersGone_ = true;
+    return;
+  }
+  handlersGone_ = false;
+  onPacket_ = nullptr;
+  onClose_ = nullptr;
 }
 
 void TpktChannel::Read() {
@@ -178,16 +193,14 @@ void TpktChannel::Fail(std::error_code ec) {
     backlog_ = 0;
   }
   auto handler = std::move(onClose_);
-  onPacket_ = nullptr;
-  onClose_ = nullptr;
+  DropHandlers();
   if (handler) handler(ec);
 }
 
 void TpktChannel::Shutdown() {
   if (closing_) return;
   closing_ = true;
-  onPacket_ = nullptr;
-  onClose_ = nullptr;
+  DropHandlers();
   if (!socket_.is_open()) return;
   shutdownPending_ = true;
   // Bound the whole goodbye, slow writes included.
@@ -228,8 +241,7 @@ void TpktChannel::Drained(std::error_code ec) {
 
 void TpktChannel::Close() {
   closing_ = true;
-  onPacket_ = nullptr;
-  onClose_ = nullptr;
+  DropHandlers();
   shutdownPending_ = false;
   if (!writing_) {
     queue_.clear();

@@ -91,6 +91,7 @@ class TpktChannel : public std::enable_shared_from_this<TpktChannel> {
   void FinishShutdown();
   void Drain();
   void Drained(std::error_code ec);
+  void DropHandlers();
 
   asio::any_io_executor strand_;
   asio::ip::tcp::socket socket_;
@@ -102,6 +103,8 @@ class TpktChannel : public std::enable_shared_from_this<TpktChannel> {
   bool writing_ = false;
   bool reading_ = false;
   bool paused_ = false;
+  bool delivering_ = false;    // a packet handler runs
+  bool handlersGone_ = false;  // dropped while it ran: gone once it returns
   bool closing_ = false;      // Shutdown or Close called, or failed
   bool shutdownPending_ = false;  // Shutdown waits for the queue to go out
   bool peerDone_ = false;         // the far end closed (or the socket failed) while shutting down
