@@ -64,39 +64,41 @@ void H323ListenerTCP::Wait(asio::ip::tcp::socket socket) {
   }
   std::weak_ptr<H323ListenerTCP> weak = shared_from_this();
   // Everything below runs on the connection's strand.
-  asio::post(waiter->channel->GetExecutor(), [weak, waiter, timeout = std::chrono::milliseconds(idleTimeoutMs_.load())] {
-    waiter->timer->expires_after(timeout);
-    waiter->timer->async_wait([weak, waiter](std::error_code ec) {
-      if (ec || waiter->done) return;
-      PTRACE(2, "H225", "closed a call signalling connection that sent no Setup in time");
-      waiter->channel->Close();
-      if (auto self = weak.lock()) self->Done(waiter);
-    });
-    waiter->channel->Start(
-        [weak, waiter](h225::TpktChannel::Bytes payload) {
-          if (waiter->done) return;
-          waiter->timer->cancel();
-          auto self = weak.lock();
-          std::string error;
-          auto message = h225::H225Message::Decode(payload, &error);
-          const bool setup = message && message->Type() == q931::Q931Message::Setup &&
-                             message->BodyType() == asn::h225::H323_UU_PDU_h323_message_body::setup;
-          if (!setup || !self || !self->onSetup_) {
-            if (!setup) PTRACE(2, "H225", "closed a call signalling connection that began without a Setup " << error);
-            waiter->channel->Close();
-            if (self) self->Done(waiter);
-            return;
-          }
-          self->Done(waiter);
-          // The call takes the channel over; what came after the Setup waits for it.
-          waiter->channel->Pause();
-          self->onSetup_(waiter->channel, std::move(*message));
-        },
-        [weak, waiter](std::error_code) {
-          waiter->timer->cancel();
-          if (auto self = weak.lock()) self->Done(waiter);
-        });
-  });
+  asio::post(waiter->channel->GetExecutor(),
+             [weak, waiter, timeout = std::chrono::milliseconds(idleTimeoutMs_.load())] {
+               waiter->timer->expires_after(timeout);
+               waiter->timer->async_wait([weak, waiter](std::error_code ec) {
+                 if (ec || waiter->done) return;
+                 PTRACE(2, "H225", "closed a call signalling connection that sent no Setup in time");
+                 waiter->channel->Close();
+                 if (auto self = weak.lock()) self->Done(waiter);
+               });
+               waiter->channel->Start(
+                   [weak, waiter](h225::TpktChannel::Bytes payload) {
+                     if (waiter->done) return;
+                     waiter->timer->cancel();
+                     auto self = weak.lock();
+                     std::string error;
+                     auto message = h225::H225Message::Decode(payload, &error);
+                     const bool setup = message && message->Type() == q931::Q931Message::Setup &&
+                                        message->BodyType() == asn::h225::H323_UU_PDU_h323_message_body::setup;
+                     if (!setup || !self || !self->onSetup_) {
+                       if (!setup)
+                         PTRACE(2, "H225", "closed a call signalling connection that began without a Setup " << error);
+                       waiter->channel->Close();
+                       if (self) self->Done(waiter);
+                       return;
+                     }
+                     self->Done(waiter);
+                     // The call takes the channel over; what came after the Setup waits for it.
+                     waiter->channel->Pause();
+                     self->onSetup_(waiter->channel, std::move(*message));
+                   },
+                   [weak, waiter](std::error_code) {
+                     waiter->timer->cancel();
+                     if (auto self = weak.lock()) self->Done(waiter);
+                   });
+             });
 }
 
 void H323ListenerTCP::Done(const std::shared_ptr<Waiter>& waiter) {

@@ -16,7 +16,7 @@ constexpr std::uint8_t kIeCallState = 0x14;
 
 q931::PartyNumber Number(const std::string& digits) {
   q931::PartyNumber n;
-  n.typeOfNumber = 0;  // unknown
+  n.typeOfNumber = 0;   // unknown
   n.numberingPlan = 1;  // E.164
   n.digits = digits;
   return n;
@@ -60,12 +60,16 @@ H225Message H225MessageBuilder::Setup(const SetupFields& f) const {
   using S = h::Setup_UUIE;
   H225Message m = Make(Q931Message::Setup, h::H323_UU_PDU_h323_message_body::setup);
   Q931Message& q = m.Q931();
-  q.setBearerCapability({0, q931::BearerCapability::Speech, 0, q931::BearerCapability::Rate64k, std::nullopt,
-                         q931::BearerCapability::Layer1H221, {}});
+  q.setBearerCapability({0,
+                         q931::BearerCapability::Speech,
+                         0,
+                         q931::BearerCapability::Rate64k,
+                         std::nullopt,
+                         q931::BearerCapability::Layer1H221,
+                         {}});
   if (!f.sourceAlias.empty()) q.setDisplay(f.sourceAlias);
   if (IsDigits(f.sourceAlias)) q.setCallingPartyNumber(Number(f.sourceAlias));
-  if (IsDigits(f.destinationAlias))
-q.setCalledPartyNumber(Number(f.destinationAlias));
+  if (IsDigits(f.destinationAlias)) q.setCalledPartyNumber(Number(f.destinationAlias));
 
   Value& s = m.Body();
   if (!f.sourceAlias.empty()) asn::setAlias(s.field(S::sourceAddress).append(), f.sourceAlias);

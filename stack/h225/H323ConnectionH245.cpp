@@ -65,7 +65,8 @@ void H323Connection::StartH245() {
   settings.capabilities = settings_.capabilities;
   settings.requestTimeout = settings_.timings.h245Timeout;
   settings.randomNumber = settings_.masterSlaveNumber;
-  h245_ = std::make_unique<h245::H245Control>(strand_, static_cast<h245::H245Control::Owner&>(*this), std::move(settings));
+  h245_ =
+      std::make_unique<h245::H245Control>(strand_, static_cast<h245::H245Control::Owner&>(*this), std::move(settings));
   if (media_)
     for (const auto& [number, weTransmit] : media_->FastStartChannels()) h245_->AddFastStartChannel(number, weTransmit);
   Event(Event::H245Connected, tunnelling_ ? "tunnelled" : "separate connection");

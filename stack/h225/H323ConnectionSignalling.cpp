@@ -26,7 +26,8 @@ bool IsDigits(const std::string& s) {
 H323Connection::CallEndReason ConnectFailure(std::error_code ec) {
   if (ec == asio::error::connection_refused) return H323Connection::EndedByNoEndPoint;
   if (ec == asio::error::timed_out) return H323Connection::EndedByHostOffline;
-  if (ec == asio::error::host_unreachable || ec == asio::error::network_unreachable) return H323Connection::EndedByUnreachable;
+  if (ec == asio::error::host_unreachable || ec == asio::error::network_unreachable)
+    return H323Connection::EndedByUnreachable;
   return H323Connection::EndedByConnectFail;
 }
 
@@ -104,9 +105,8 @@ void H323Connection::RequestAdmission(std::optional<asn::Ipv4Address> direct) {
   Event(Event::AdmissionRequested, target_.alias);
   // The answer keeps the call alive: an incoming one has no other owner until it is admitted.
   host_.RequestAdmission(callInfo_, [self = shared_from_this(), direct](Admission admission) {
-    self->Post("admission", [self = self.get(), admission = std::move(admission), direct] {
-      self->OnAdmission(admission, direct);
-    });
+    self->Post("admission",
+               [self = self.get(), admission = std::move(admission), direct] { self->OnAdmission(admission, direct); });
   });
 }
 
@@ -176,8 +176,8 @@ void H323Connection::SendSetup() {
     Release(EndedByMediaFailed, false);
     return;
   }
-  builder_.emplace(h225::H225MessageBuilder::CallIds{static_cast<std::uint16_t>(callReference_), true,
-                                                    callIdentifier_, conferenceID_});
+  builder_.emplace(h225::H225MessageBuilder::CallIds{static_cast<std::uint16_t>(callReference_), true, callIdentifier_,
+                                                     conferenceID_});
   builder_->SetTunnelling(tunnelling_);
   h225::H225MessageBuilder::SetupFields fields;
   fields.sourceAlias = settings_.localUserName;
@@ -216,8 +216,8 @@ void H323Connection::OnIncomingSetup() {
   if (const auto remote = signal_->RemoteAddress()) remoteAddress_ = h225::AddressText(*remote);
   if (setup.CallIdentifier().size() == 16) callIdentifier_ = setup.CallIdentifier();
   if (const Value* id = setup.BodyField("conferenceID"); id && id->bytes().size() == 16) conferenceID_ = id->bytes();
-  builder_.emplace(h225::H225MessageBuilder::CallIds{static_cast<std::uint16_t>(callReference_), false,
-                                                    callIdentifier_, conferenceID_});
+  builder_.emplace(h225::H225MessageBuilder::CallIds{static_cast<std::uint16_t>(callReference_), false, callIdentifier_,
+                                                     conferenceID_});
   tunnelling_ = setup.Tunnelling().value_or(false) && !settings_.tunnelingDisabled;
   tunnellingDecided_ = true;
   builder_->SetTunnelling(tunnelling_);
@@ -241,7 +241,8 @@ void H323Connection::OnIncomingSetup() {
   callInfo_.answerCall = true;
   callInfo_.destinationAlias = settings_.localUserName;
   callInfo_.sourceAlias = remoteNumber_.empty() ? h323Id : remoteNumber_;
-  if (const Value* source = setup.BodyField("sourceCallSignalAddress")) callInfo_.srcCallSignalAddress = asn::ipv4(*source);
+  if (const Value* source = setup.BodyField("sourceCallSignalAddress"))
+    callInfo_.srcCallSignalAddress = asn::ipv4(*source);
   if (!callInfo_.srcCallSignalAddress) callInfo_.srcCallSignalAddress = signal_->RemoteAddress();
 
   StartSignalChannel();
@@ -258,7 +259,8 @@ void H323Connection::OnIncomingSetup() {
     return;
   }
   host_.RequestAdmission(callInfo_, [self = shared_from_this()](Admission admission) {
-    self->Post("admission", [self = self.get(), admission = std::move(admission)] { self->OnIncomingAdmission(admission); });
+    self->Post("admission",
+               [self = self.get(), admission = std::move(admission)] { self->OnIncomingAdmission(admission); });
   });
 }
 
@@ -430,8 +432,9 @@ void H323Connection::OnSignalClosed(std::error_code ec) {
 void H323Connection::HandleSignal(H225Message& message) {
   if (phase_ == Phase::Released) return;
   if (message.CallReference() != callReference_) {
-    PTRACE(2, "H225", token_ << ": ignored " << h225::DescribeMessage(message) << " of call reference "
-                             << message.CallReference());
+    PTRACE(
+        2, "H225",
+        token_ << ": ignored " << h225::DescribeMessage(message) << " of call reference " << message.CallReference());
     return;
   }
   switch (message.Type()) {
@@ -608,16 +611,17 @@ void H323Connection::OnReleaseComplete(const H225Message& message) {
   if (const Value* r = message.BodyField("reason"); r && !r->isUnknownAlternative()) reason = r->choice();
   q931Cause_ = cause ? std::optional<unsigned>(*cause) : std::nullopt;
   const CallEndReason ended = EndReasonFromReleaseComplete(cause, reason);
-  PTRACE(3, "H225", token_ << ": Release Complete from the far end"
-                           << (cause ? ", cause " + std::to_string(*cause) : std::string())
-                           << (reason ? ", reason " + std::to_string(*reason) : std::string()));
+  PTRACE(3, "H225",
+         token_ << ": Release Complete from the far end"
+                << (cause ? ", cause " + std::to_string(*cause) : std::string())
+                << (reason ? ", reason " + std::to_string(*reason) : std::string()));
   Release(ended, false);
 }
 
 void H323Connection::OnStatus(const H225Message& message) {
   constexpr std::uint8_t kIeCallState = 0x14;
-  if (const auto* state = message.Q931().find(kIeCallState); state && !state->contents.empty() &&
-                                                                (state->contents[0] & 0x3f) == 0) {
+  if (const auto* state = message.Q931().find(kIeCallState);
+      state && !state->contents.empty() && (state->contents[0] & 0x3f) == 0) {
     PTRACE(2, "H225", token_ << ": the far end knows no such call; clearing");
     Release(EndedByTransportFail, false);
     return;
@@ -628,14 +632,22 @@ void H323Connection::OnStatus(const H225Message& message) {
 h225::H225MessageBuilder::CallState H323Connection::Q931State() const {
   using S = h225::H225MessageBuilder;
   switch (phase_) {
-    case Phase::AwaitingAnswer: return S::CallInitiated;
-    case Phase::Proceeding: return S::OutgoingCallProceeding;
-    case Phase::Alerting: return S::CallDelivered;
-    case Phase::Admitting: return originating_ ? S::Null : S::CallPresent;
-    case Phase::Answering: return S::IncomingCallProceeding;
-    case Phase::Ringing: return S::CallReceived;
-    case Phase::Established: return S::Active;
-    default: return S::Null;
+    case Phase::AwaitingAnswer:
+      return S::CallInitiated;
+    case Phase::Proceeding:
+      return S::OutgoingCallProceeding;
+    case Phase::Alerting:
+      return S::CallDelivered;
+    case Phase::Admitting:
+      return originating_ ? S::Null : S::CallPresent;
+    case Phase::Answering:
+      return S::IncomingCallProceeding;
+    case Phase::Ringing:
+      return S::CallReceived;
+    case Phase::Established:
+      return S::Active;
+    default:
+      return S::Null;
   }
 }
 

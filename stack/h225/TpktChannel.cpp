@@ -73,7 +73,9 @@ void TpktChannel::Start(PacketHandler onPacket, CloseHandler onClose) {
   asio::post(strand_, [self = shared_from_this()] { self->Deliver(); });
 }
 
-void TpktChannel::Pause() { paused_ = true; }
+void TpktChannel::Pause() {
+  paused_ = true;
+}
 
 void TpktChannel::Deliver() {
   Bytes payload;
@@ -160,26 +162,29 @@ bool TpktChannel::Send(std::span<const std::uint8_t> payload) {
 void TpktChannel::Write() {
   if (writing_ || queue_.empty() || !socket_.is_open()) return;
   writing_ = true;
-  asio::async_write(socket_, asio::buffer(queue_.front()), [self = shared_from_this()](std::error_code ec, std::size_t) {
-    self->writing_ = false;
-    if (!self->socket_.is_open()) {
-      self->queue_.clear();  // kept while the write could still read it
-      self->backlog_ = 0;
-      return;
-    }
-    if (ec) {
-      if (!self->closing_) self->Fail(ec);
-      else self->Close();
-      return;
-    }
-    self->backlog_ -= self->queue_.front().size();
-    self->queue_.pop_front();
-    if (!self->queue_.empty()) {
-      self->Write();
-      return;
-    }
-    if (self->shutdownPending_) self->FinishShutdown();
-  });
+  asio::async_write(socket_, asio::buffer(queue_.front()),
+                    [self = shared_from_this()](std::error_code ec, std::size_t) {
+                      self->writing_ = false;
+                      if (!self->socket_.is_open()) {
+                        self->queue_.clear();  // kept while the write could still read it
+                        self->backlog_ = 0;
+                        return;
+                      }
+                      if (ec) {
+                        if (!self->closing_)
+                          self->Fail(ec);
+                        else
+                          self->Close();
+                        return;
+                      }
+                      self->backlog_ -= self->queue_.front().size();
+                      self->queue_.pop_front();
+                      if (!self->queue_.empty()) {
+                        self->Write();
+                        return;
+                      }
+                      if (self->shutdownPending_) self->FinishShutdown();
+                    });
 }
 
 void TpktChannel::Fail(std::error_code ec) {

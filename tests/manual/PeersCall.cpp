@@ -48,7 +48,8 @@ class Phone : public endpoint::H323EndPoint {
     changed.notify_all();
   }
   void OnUserInputString(H323Connection&, const std::string& value) override { Print("user input \"" + value + "\""); }
-  AnswerCallResponse OnAnswerCall(H323Connection& connection, const std::string& caller, const q931::Q931Message&) override {
+  AnswerCallResponse OnAnswerCall(H323Connection& connection, const std::string& caller,
+                                  const q931::Q931Message&) override {
     Print("incoming call from " + caller + " at " + connection.GetRemotePartyAddress());
     std::lock_guard lock(mutex);
     token = connection.GetCallToken();
@@ -56,7 +57,8 @@ class Phone : public endpoint::H323EndPoint {
   }
   static void Print(const std::string& line) {
     static const auto start = std::chrono::steady_clock::now();
-    std::printf("%8.1f ms  %s\n", std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count(),
+    std::printf("%8.1f ms  %s\n",
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count(),
                 line.c_str());
     std::fflush(stdout);
   }
@@ -72,7 +74,7 @@ class Phone : public endpoint::H323EndPoint {
 
 int main(int argc, char** argv) {
   std::map<std::string, std::string> o = {{"--gk", "127.0.0.1"}, {"--alias", "5550100"}, {"--listen", "1737"},
-                                          {"--seconds", "5"},     {"--tone", "1000"},     {"--codecs", "g711,g729,g723"},
+                                          {"--seconds", "5"},    {"--tone", "1000"},     {"--codecs", "g711,g729,g723"},
                                           {"--rtp", "6000"}};
   for (int i = 1; i < argc; ++i) {
     std::string key = argv[i];
@@ -91,15 +93,22 @@ int main(int argc, char** argv) {
   phone.SetAcceptUnadmittedCalls(o.count("--unadmitted"));
   std::stringstream codecs(o["--codecs"]);
   for (std::string c; std::getline(codecs, c, ',');) {
-    if (c == "g711") phone.SetCapability(0, endpoint::kNewCapabilitySet, std::make_unique<endpoint::H323_G711Capability>());
-    if (c == "g729") phone.SetCapability(0, endpoint::kNewCapabilitySet, std::make_unique<endpoint::H323_G729ACapability>());
-    if (c == "g723") phone.SetCapability(0, endpoint::kNewCapabilitySet, std::make_unique<endpoint::H323_G7231Capability>(true));
+    if (c == "g711")
+      phone.SetCapability(0, endpoint::kNewCapabilitySet, std::make_unique<endpoint::H323_G711Capability>());
+    if (c == "g729")
+      phone.SetCapability(0, endpoint::kNewCapabilitySet, std::make_unique<endpoint::H323_G729ACapability>());
+    if (c == "g723")
+      phone.SetCapability(0, endpoint::kNewCapabilitySet, std::make_unique<endpoint::H323_G7231Capability>(true));
   }
   auto mouth = std::make_shared<test::SignalAudioSource>(test::SignalAudioSource::Tone(std::stod(o["--tone"]), 0.3));
   auto ear = std::make_shared<test::RecordingAudioSink>();
   endpoint::AudioDevices devices;
-  devices.openSource = [mouth](const std::string&) { return std::make_unique<test::SharedAudioSource<test::SignalAudioSource>>(mouth); };
-  devices.openSink = [ear](const std::string&) { return std::make_unique<test::SharedAudioSink<test::RecordingAudioSink>>(ear); };
+  devices.openSource = [mouth](const std::string&) {
+    return std::make_unique<test::SharedAudioSource<test::SignalAudioSource>>(mouth);
+  };
+  devices.openSink = [ear](const std::string&) {
+    return std::make_unique<test::SharedAudioSink<test::RecordingAudioSink>>(ear);
+  };
   phone.SetAudioDevices(devices);
 
   if (!phone.StartListeners({"*:" + o["--listen"]})) {
@@ -118,7 +127,8 @@ int main(int argc, char** argv) {
     Phone::Print("waiting for a call");
   }
   std::unique_lock lock(phone.mutex);
-  if (!phone.changed.wait_for(lock, 60s, [&] { return phone.established || phone.cleared; }) || !phone.established) return 1;
+  if (!phone.changed.wait_for(lock, 60s, [&] { return phone.established || phone.cleared; }) || !phone.established)
+    return 1;
   const std::string token = phone.token;
   lock.unlock();
   std::this_thread::sleep_for(1s);

@@ -30,11 +30,15 @@ TestPhone::TestPhone(const std::string& alias, double tone, std::uint16_t rtpBas
   devices.openSource = [mouth = mouth_](const std::string&) {
     return std::make_unique<SharedAudioSource<SignalAudioSource>>(mouth);
   };
-  devices.openSink = [ear = ear_](const std::string&) { return std::make_unique<SharedAudioSink<RecordingAudioSink>>(ear); };
+  devices.openSink = [ear = ear_](const std::string&) {
+    return std::make_unique<SharedAudioSink<RecordingAudioSink>>(ear);
+  };
   SetAudioDevices(devices);
 }
 
-TestPhone::~TestPhone() { Shutdown(); }
+TestPhone::~TestPhone() {
+  Shutdown();
+}
 
 bool TestPhone::Register(const std::string& gatekeeper) {
   return StartListeners({"127.0.0.1:0"}) && UseGatekeeper(gatekeeper);
@@ -51,7 +55,8 @@ void TestPhone::UseCodecs(const std::vector<std::string>& names) {
     if (name == "G.729A") c = std::make_unique<endpoint::H323_G729ACapability>();
     if (name == "G.723.1A") c = std::make_unique<endpoint::H323_G7231Capability>(true);
     if (name == "G.711-uLaw-64k") c = std::make_unique<endpoint::H323_G711Capability>();
-    if (name == "G.711-ALaw-64k") c = std::make_unique<endpoint::H323_G711Capability>(endpoint::H323_G711Capability::ALaw);
+    if (name == "G.711-ALaw-64k")
+      c = std::make_unique<endpoint::H323_G711Capability>(endpoint::H323_G711Capability::ALaw);
     if (c) SetCapability(0, endpoint::kNewCapabilitySet, std::move(c));
   }
 }
@@ -102,21 +107,26 @@ bool TestPhone::WaitFor(const std::function<bool()>& pred, std::chrono::millisec
   return true;
 }
 
-std::vector<std::int16_t> TestPhone::Heard() const { return ear_->Samples(); }
+std::vector<std::int16_t> TestPhone::Heard() const {
+  return ear_->Samples();
+}
 
 double TestPhone::ToneHeard(double frequency, std::chrono::milliseconds last) const {
   const auto samples = ear_->Samples();
   const std::size_t n = std::min<std::size_t>(samples.size(), static_cast<std::size_t>(last.count()) * 8);
   if (n == 0) return 0;
-  return ToneAmplitude(std::vector<std::int16_t>(samples.end() - static_cast<std::ptrdiff_t>(n), samples.end()), frequency);
+  return ToneAmplitude(std::vector<std::int16_t>(samples.end() - static_cast<std::ptrdiff_t>(n), samples.end()),
+                       frequency);
 }
 
 std::pair<std::string, std::string> TestPhone::Formats(const std::string& token) {
   std::pair<std::string, std::string> formats;
   auto call = FindConnectionWithLock(token);
   if (!call) return formats;
-  if (auto* tx = call->FindChannel(endpoint::kAudioSessionID, false)) formats.first = tx->GetCapability().GetFormatName();
-  if (auto* rx = call->FindChannel(endpoint::kAudioSessionID, true)) formats.second = rx->GetCapability().GetFormatName();
+  if (auto* tx = call->FindChannel(endpoint::kAudioSessionID, false))
+    formats.first = tx->GetCapability().GetFormatName();
+  if (auto* rx = call->FindChannel(endpoint::kAudioSessionID, true))
+    formats.second = rx->GetCapability().GetFormatName();
   return formats;
 }
 
@@ -134,7 +144,8 @@ void TestPhone::OnConnectionEstablished(H323Connection&, const std::string& toke
 }
 
 void TestPhone::OnConnectionCleared(H323Connection& connection, const std::string& token) {
-  Cleared c{token, connection.GetCallEndReason(), connection.GetQ931Cause(), connection.GetConnectionStartTime().has_value()};
+  Cleared c{token, connection.GetCallEndReason(), connection.GetQ931Cause(),
+            connection.GetConnectionStartTime().has_value()};
   std::lock_guard lock(mutex_);
   cleared_.push_back(c);
   changed_.notify_all();

@@ -51,7 +51,7 @@ class TestPhone : public H323EndPoint {
   std::vector<Step> Steps() const;
   bool HasStep(const std::string& token, CallEvent event) const;
   std::vector<std::string> Established() const;  // tokens
-  std::vector<std::string> Incoming() const;      // tokens of calls that came to this phone
+  std::vector<std::string> Incoming() const;     // tokens of calls that came to this phone
   std::vector<std::string> UserInput() const;
   int Alerts() const;
   bool WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds limit = 10s) const;

@@ -33,10 +33,12 @@ FakeHost::~FakeHost() {
     for (auto& [token, c] : table_) calls.push_back(c);
   }
   for (auto& c : calls) c->ClearCall();
-  WaitFor([&] {
-    std::lock_guard lock(mutex_);
-    return table_.empty();
-  }, 3s);
+  WaitFor(
+      [&] {
+        std::lock_guard lock(mutex_);
+        return table_.empty();
+      },
+      3s);
   work_.reset();
   io_.stop();
   thread_.join();
@@ -68,7 +70,9 @@ std::uint16_t FakeHost::Listen() {
   return port.get_future().get();
 }
 
-void FakeHost::Changed() { changed_.notify_all(); }
+void FakeHost::Changed() {
+  changed_.notify_all();
+}
 
 std::vector<std::pair<FakeHost::CallEvent, std::string>> FakeHost::Events() const {
   std::lock_guard lock(mutex_);
@@ -210,7 +214,9 @@ void FakeHost::ConnectionEnded(const std::shared_ptr<H323Connection>& connection
 
 SignalPeer::SignalPeer() : acceptor_(io_), socket_(io_) {}
 
-SignalPeer::~SignalPeer() { Close(); }
+SignalPeer::~SignalPeer() {
+  Close();
+}
 
 std::uint16_t SignalPeer::Listen() {
   acceptor_.open(asio::ip::tcp::v4());
@@ -238,7 +244,9 @@ void SignalPeer::Send(const h225::H225Message& message) {
   SendPayload(*bytes);
 }
 
-void SignalPeer::SendPayload(const std::vector<std::uint8_t>& payload) { SendRaw(*q931::tpktFrame(payload)); }
+void SignalPeer::SendPayload(const std::vector<std::uint8_t>& payload) {
+  SendRaw(*q931::tpktFrame(payload));
+}
 
 void SignalPeer::SendRaw(const std::vector<std::uint8_t>& bytes) {
   std::error_code ec;
@@ -248,7 +256,8 @@ void SignalPeer::SendRaw(const std::vector<std::uint8_t>& bytes) {
 bool SignalPeer::ReadExactly(std::uint8_t* to, std::size_t n, std::chrono::steady_clock::time_point deadline) {
   std::size_t got = 0;
   while (got < n) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     pollfd p{socket_.native_handle(), POLLIN, 0};
     if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
     std::error_code ec;
@@ -285,7 +294,8 @@ std::optional<h225::H225Message> SignalPeer::Receive(std::chrono::milliseconds l
 std::optional<h225::H225Message> SignalPeer::ReceiveType(std::uint8_t q931Type, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return std::nullopt;
     auto m = Receive(left);
     if (!m || m->Type() == q931Type) return m;
@@ -296,7 +306,8 @@ bool SignalPeer::WaitClosed(std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   std::uint8_t sink[512];
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     pollfd p{socket_.native_handle(), POLLIN, 0};
     if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
     std::error_code ec;

@@ -73,7 +73,8 @@ class FakeHost : public endpoint::H323ConnectionHost {
   endpoint::CallSettings GetCallSettings() const override;
   void RequestAdmission(const CallInfo& call, std::function<void(Admission)> done) override;
   void Disengage(const CallInfo& call, std::uint16_t reason) override;
-  std::shared_ptr<endpoint::H323RtpSession> OpenRtpSession(unsigned sessionID, const asn::Ipv4Address& localIp) override {
+  std::shared_ptr<endpoint::H323RtpSession> OpenRtpSession(unsigned sessionID,
+                                                           const asn::Ipv4Address& localIp) override {
     return media.OpenSession(sessionID, localIp);
   }
   std::unique_ptr<endpoint::H323Channel> CreateChannel(std::shared_ptr<endpoint::H323RtpSession> session,
@@ -123,7 +124,7 @@ class SignalPeer {
   bool Connect(std::uint16_t port);
 
   void Send(const h225::H225Message& message);
-  void SendRaw(const std::vector<std::uint8_t>& bytes);  // as it is, no framing
+  void SendRaw(const std::vector<std::uint8_t>& bytes);        // as it is, no framing
   void SendPayload(const std::vector<std::uint8_t>& payload);  // in a TPKT
   // The next message; nullopt on the end of the stream or after the limit.
   std::optional<h225::H225Message> Receive(std::chrono::milliseconds limit = 5s);

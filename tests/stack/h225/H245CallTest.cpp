@@ -60,7 +60,8 @@ bool PumpSeparate(asio::ip::tcp::socket& socket, PeerH245& far, const std::funct
       buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(total));
     }
     for (const auto& r : far.Replies()) {
-      Octets framed = {3, 0, static_cast<std::uint8_t>((r.size() + 4) >> 8), static_cast<std::uint8_t>((r.size() + 4) & 0xff)};
+      Octets framed = {3, 0, static_cast<std::uint8_t>((r.size() + 4) >> 8),
+                       static_cast<std::uint8_t>((r.size() + 4) & 0xff)};
       framed.insert(framed.end(), r.begin(), r.end());
       socket.non_blocking(false);
       asio::write(socket, asio::buffer(framed));
@@ -89,13 +90,15 @@ struct CallTo : ::testing::Test {
   }
   bool BothWaysOpen() {
     bool ours = false, theirs = false;
-    for (const auto& c : host.media.Channels()) (c.direction == endpoint::H323Channel::IsTransmitter ? ours : theirs) = true;
+    for (const auto& c : host.media.Channels())
+      (c.direction == endpoint::H323Channel::IsTransmitter ? ours : theirs) = true;
     return ours && theirs && !far.Peer().opened.empty();
   }
   // The far end opens its channel once its control is ready.
   void OpenFarChannel() {
     h245::OutgoingChannel channel;
-    channel.audioCapability = endpoint::H323_G711Capability().GetAudioCapability(endpoint::H323Capability::Direction::Transmit);
+    channel.audioCapability =
+        endpoint::H323_G711Capability().GetAudioCapability(endpoint::H323Capability::Direction::Transmit);
     channel.control = Loopback(7001);
     far.Control().OpenChannel(channel);
   }
@@ -122,7 +125,8 @@ TEST_F(CallTo, TunnelledH245OpensChannelsBothWaysCarriesKeysAndEndsTheSession) {
   call->SendUserInput("1");
   call->SendUserInput("#");
   far.Control().SendUserInput("9");
-  ASSERT_TRUE(PumpTunnelled(peer, far, b, [&] { return far.Peer().input.size() == 2 && host.UserInput().size() == 1; }));
+  ASSERT_TRUE(
+      PumpTunnelled(peer, far, b, [&] { return far.Peer().input.size() == 2 && host.UserInput().size() == 1; }));
   EXPECT_EQ(far.Peer().input, (std::vector<std::string>{"1", "#"}));
   EXPECT_EQ(host.UserInput(), std::vector<std::string>{"9"});
 
@@ -172,7 +176,8 @@ TEST_F(CallTo, FastStartAcceptedInCallProceedingStartsMediaBeforeConnect) {
   ASSERT_EQ(proposals.size(), 2u);  // receive and transmit for the one capability
   auto b = PeerBuilder(setup);
   h225::H225Message proceeding = b.CallProceeding();
-  const auto answer = h245::SelectFastStart(proposals, CapabilitiesOf({"G.711-uLaw-64k"}), {1, Loopback(7000), Loopback(7001)});
+  const auto answer =
+      h245::SelectFastStart(proposals, CapabilitiesOf({"G.711-uLaw-64k"}), {1, Loopback(7000), Loopback(7001)});
   ASSERT_EQ(answer.reply.size(), 2u);
   proceeding.SetFastStart(answer.reply);
   peer.Send(proceeding);
@@ -189,7 +194,8 @@ TEST_F(CallTo, FastStartAcceptedInCallProceedingStartsMediaBeforeConnect) {
   far.Control().Start();
   ASSERT_TRUE(PumpTunnelled(peer, far, b, [&] { return !far.Peer().ready.empty(); }));
   std::this_thread::sleep_for(50ms);
-  PumpTunnelled(peer, far, b, [] { return false; }, 200ms);
+  PumpTunnelled(
+      peer, far, b, [] { return false; }, 200ms);
   EXPECT_TRUE(far.Peer().incoming.empty());
   EXPECT_EQ(host.media.Channels().size(), 2u);
 }

@@ -100,7 +100,7 @@ TEST_F(Outgoing, RingsConnectsStartsH245AndClearsWithReleaseComplete) {
   for (const auto& [e, detail] : host.Events()) order.push_back(e);
   // Without fast start, H.245 starts with the first answer that says the far end tunnels.
   const std::vector<Event> expected = {Event::SetupSent, Event::Proceeding, Event::H245Connected, Event::Alerting,
-                                       Event::Connected, Event::Clearing, Event::Cleared};
+                                       Event::Connected, Event::Clearing,   Event::Cleared};
   EXPECT_EQ(order, expected);
   std::this_thread::sleep_for(50ms);
   EXPECT_EQ(host.EndedCalls().size(), 1u);  // exactly once
@@ -145,7 +145,8 @@ TEST_F(Outgoing, StatusEnquiryIsAnsweredAndWhatWeCannotUseIsIgnored) {
   h225::H225Message info(Q931Message::Information, setup.CallReference(), true,
                          h::H323_UU_PDU_h323_message_body::information);
   peer.Send(info);
-  peer.Send(h225::H225Message(Q931Message::Notify, setup.CallReference(), true, h::H323_UU_PDU_h323_message_body::notify));
+  peer.Send(
+      h225::H225Message(Q931Message::Notify, setup.CallReference(), true, h::H323_UU_PDU_h323_message_body::notify));
   h225::H225MessageBuilder other(
       {static_cast<std::uint16_t>(setup.CallReference() ^ 0x55), false, setup.CallIdentifier(), std::string(16, 'c')});
   peer.Send(other.ReleaseComplete(std::nullopt, 16));
