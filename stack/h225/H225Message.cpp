@@ -136,6 +136,24 @@ std::string H225Message::CallIdentifier() const {
   return guid ? guid->bytes() : std::string();
 }
 
+namespace {
+
+std::string Printable(const std::optional<std::string>& text) {
+  std::string out;
+  if (!text) return out;
+  for (char c : *text) {
+    if (c == '\0') break;
+    if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string H225Message::Display() const { return Printable(q931_.display()); }
+
+std::string H225Message::Keypad() const { return Printable(q931_.keypad()); }
+
 std::optional<bool> H225Message::Tunnelling() const {
   if (!hasUuie_) return std::nullopt;
   const Value* t = Pdu().get(h::H323_UU_PDU::h245Tunneling);

@@ -231,7 +231,7 @@ void H323Connection::OnIncomingSetup() {
     }
   if (remoteNumber_.empty())
     if (auto calling = setup.Q931().callingPartyNumber()) remoteNumber_ = calling->digits;
-  remoteName_ = setup.Q931().display().value_or(h323Id);
+  remoteName_ = setup.Display().empty() ? h323Id : setup.Display();
   if (remoteName_.empty()) remoteName_ = h323Id.empty() ? remoteNumber_ : h323Id;
 
   callInfo_ = {};
@@ -468,8 +468,13 @@ void H323Connection::HandleSignal(H225Message& message) {
       OnStatus(message);
       return;
     case Q931Message::Information:
+      TakeCommonFields(message);  // tunnelled H.245 may ride in it
+      // A far end without H.245 (fast start, H.245 never connected) sends its keys here.
+      if (const auto keys = message.Keypad(); !keys.empty() && phase_ != Phase::Released)
+        host_.OnUserInputString(*this, keys);
+      return;
     case Q931Message::Notify:
-      TakeCommonFields(message);  // tunnelled H.245 may ride in them; nothing else is used
+      TakeCommonFields(message);  // tunnelled H.245 may ride in it; nothing else is used
       return;
     case Q931Message::Setup:
       PTRACE(2, "H225", token_ << ": ignored a second Setup");
@@ -488,7 +493,7 @@ void H323Connection::OnAnswerMessage(H225Message& message) {
     switch (message.Type()) {
       case Q931Message::Alerting:
         SetPhase(Phase::Alerting);
-        if (auto display = message.Q931().display(); display && !display->empty()) remoteName_ = *display;
+        if (const auto display = message.Display(); !display.empty()) remoteName_ = display;
         Event(Event::Alerting);
         break;
       case Q931Message::Progress:
@@ -515,7 +520,7 @@ void H323Connection::OnConnect(H225Message& message) {
   }
   SetPhase(Phase::Established);
   startTime_ = std::chrono::system_clock::now();
-  if (auto display = message.Q931().display(); display && !display->empty()) remoteName_ = *display;
+  if (const auto display = message.Display(); !display.empty()) remoteName_ = display;
   TakeCommonFields(message);
   if (phase_ == Phase::Released) return;
   if (tunnelling_)
