@@ -29,6 +29,9 @@ CDialerDlg::CDialerDlg(QWidget *parent) : CShapedDialog(parent)
     m_sysMenu->addAction("Mi&nimize", this, &CDialerDlg::OnMinimise);
     m_sysMenu->addAction("&Close", this, [this] { close(); });
     ConnectControls();
+    // The dial box and the call timer report to this window from the start.
+    m_dialBox->SetOwner(this);
+    m_callTimer.SetOwner(this);
     m_strDial.clear();
     m_hIcon = QIcon(QPixmap::fromImage(LoadIconResource(128)));
 }

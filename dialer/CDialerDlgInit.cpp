@@ -71,8 +71,7 @@ bool CDialerDlg::OnInitDialog()
     // 14: the banner.
     ShowBanner();
 
-    // 15: the call timer.
-    m_callTimer.SetOwner(this);
+    // 15: the call timer (its owner is this window from the start).
     m_callTimer.SetPeriod(250);
     return true;
 }
