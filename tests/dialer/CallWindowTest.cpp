@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "res/Resources.h"
+#include "runtime/PSoundPlayer.h"
 #include "settings/CDialerSettings.h"
 #include "tests/dialer/WindowControls.h"
 #include "tests/support/FakeCalls.h"
@@ -35,6 +36,9 @@ protected:
         dlg.activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&dlg));
     }
+    // The dial box's click plays on the program's sound player; it is done before the next test
+    // changes the sound server the player looks up.
+    ~CallWindow() override { PSoundPlayer::Instance().WaitIdle(std::chrono::seconds(10)); }
 
     // Runs fn on a thread of its own, as the stack's callbacks run, and waits for it without
     // running the event loop: an event that waited for the user-interface thread would hang here.

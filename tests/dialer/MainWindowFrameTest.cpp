@@ -106,12 +106,14 @@ TEST_F(MainWindowFrame, CloseRequestWaitsForTheCallAndTheBalanceRefresh)
     ASSERT_TRUE(dlg.IsBusy());
     dlg.OnBalanceRefresh(true);
     QTimer::singleShot(0, &dlg, [&] { dlg.close(); });
-    QTimer::singleShot(150, &dlg, [&] { dlg.OnCallCleared(calls.LastToken(), false); });
-    QTimer::singleShot(300, &dlg, [&] {
-        EXPECT_FALSE(dlg.IsBusy());
-        EXPECT_TRUE(dlg.isVisible()); // still waiting for the balance refresh
-        busyClearedBeforeEnd = true;
-        dlg.OnBalanceRefresh(false);
+    QTimer::singleShot(150, &dlg, [&] {
+        dlg.OnCallCleared(calls.LastToken(), false);
+        QTimer::singleShot(150, &dlg, [&] {
+            EXPECT_TRUE(ProcessEventsUntil([&] { return !dlg.IsBusy(); }));
+            EXPECT_TRUE(dlg.isVisible()); // still waiting for the balance refresh
+            busyClearedBeforeEnd = true;
+            dlg.OnBalanceRefresh(false);
+        });
     });
     EXPECT_EQ(dlg.exec(), 0);
     EXPECT_TRUE(busyClearedBeforeEnd);
