@@ -57,9 +57,13 @@ rtp::RtpSession& Rtp(H323RtpSession& session) { return dynamic_cast<H323RtpUdpSe
 
 class MediaChannels : public testing::TestWithParam<Format> {};
 
+// Nothing is lost on a clean path. (The floor of the jitter buffer is raised here, so that a busy
+// machine's late threads do not make a steady tone go through the speech codecs' concealment.)
 TEST_P(MediaChannels, ToneKeepsFrequencyAndLevel) {
   const Format f = GetParam();
-  MediaLoop loop(ConfigFor(f.capability, SignalAudioSource::Tone(f.frequency, 0.3)));
+  MediaLoop::Config config = ConfigFor(f.capability, SignalAudioSource::Tone(f.frequency, 0.3));
+  config.jitterMinimumMs = 80;
+  MediaLoop loop(config);
   ASSERT_EQ(loop.Error(), "");
   ASSERT_TRUE(loop.Start());
   std::this_thread::sleep_for(1500ms);
@@ -70,9 +74,9 @@ TEST_P(MediaChannels, ToneKeepsFrequencyAndLevel) {
 
   const auto pcm = loop.Sink().Samples();
   ASSERT_GT(pcm.size(), 8000u);
-  for (std::size_t at = 2400; at + 800 <= pcm.size(); at += 800)
+  for (std::size_t at = 4000; at + 800 <= pcm.size(); at += 800)
     EXPECT_NEAR(ToneAmplitude(SampleWindow(pcm, at, 800), f.frequency), 0.3, 0.3 * f.tolerance) << "at sample " << at;
-  EXPECT_LT(ToneAmplitude(SampleWindow(pcm, 2400, 4000), f.frequency * 1.5), 0.03);
+  EXPECT_LT(ToneAmplitude(SampleWindow(pcm, 4000, 4000), f.frequency * 1.5), 0.03);
   const double level = 0.3 * 32767 * 2 / M_PI;
   EXPECT_NEAR(tx.averageLevel, level, level * 0.1);
   EXPECT_NEAR(rxLevel, level, level * (f.tolerance + 0.1));
@@ -81,8 +85,8 @@ TEST_P(MediaChannels, ToneKeepsFrequencyAndLevel) {
   EXPECT_EQ(rx.packetsLost, 0u);
   EXPECT_EQ(rx.framesConcealed, 0u);
   EXPECT_EQ(rx.packetsDropped, 0u);
-  EXPECT_GE(rx.jitterBufferMs, 28u);
-  EXPECT_LE(rx.jitterBufferMs, 45u);
+  EXPECT_GE(rx.jitterBufferMs, 80u);
+  EXPECT_LE(rx.jitterBufferMs, 100u);
 }
 
 // A voice (steady pitch of 150 Hz, syllables) through 5 % loss, 5 % duplicates, 5 % held back and
