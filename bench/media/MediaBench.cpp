@@ -44,9 +44,9 @@ std::shared_ptr<const H323Capability> Capability(int which) {
 double ExpectedDelayMs(int which) {
   switch (which) {
     case 0:
-      return 10 + 0 + 10 + 28;   // G.711: 10 ms frames, two to a packet
+      return 10 + 0 + 10 + 28;  // G.711: 10 ms frames, two to a packet
     case 1:
-      return 10 + 5 + 10 + 28;   // G.729A: 10 ms frames, 5 ms look-ahead, two to a packet
+      return 10 + 5 + 10 + 28;  // G.729A: 10 ms frames, 5 ms look-ahead, two to a packet
     default:
       return 30 + 7.5 + 0 + 28;  // G.723.1: one 30 ms frame, 7.5 ms look-ahead
   }
@@ -194,7 +194,8 @@ void BM_JitterAdaptation(benchmark::State& state) {
       const rtp::JitterBufferStatistics s = receiver.GetJitterBufferStatistics();
       std::fprintf(stderr, "%5.1f %3d %4u %4u %4llu %5llu %5llu %4llu\n", t, impairment.jitter.count() ? 80 : 0,
                    s.targetDelayMs, s.currentDelayMs, static_cast<unsigned long long>(s.packetsLate),
-                   static_cast<unsigned long long>(s.framesConcealed), static_cast<unsigned long long>(s.framesInserted),
+                   static_cast<unsigned long long>(s.framesConcealed),
+                   static_cast<unsigned long long>(s.framesInserted),
                    static_cast<unsigned long long>(s.framesDiscarded));
       peak = std::max(peak, s.currentDelayMs);
       atEnd = s.currentDelayMs;
@@ -208,7 +209,11 @@ void BM_JitterAdaptation(benchmark::State& state) {
 }
 
 BENCHMARK(BM_MouthToEar)->DenseRange(0, 2)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FullDuplexCpu)->ArgsProduct({{0, 1, 2}, {0, 1}})->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullDuplexCpu)
+    ->ArgsProduct({{0, 1, 2}, {0, 1}})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JitterAdaptation)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 }  // namespace

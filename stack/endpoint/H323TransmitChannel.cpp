@@ -35,12 +35,8 @@ std::unique_ptr<AudioSource> H323TransmitChannel::OpenSource() {
 
 void H323TransmitChannel::Main() {
   bool reported = false;
-  std::unique_ptr<AudioSource> source = OpenSource();
-  if (!source) {
-    ReportOnce(reported, "no record device; sending silence");
-    source = std::make_unique<SilentAudioSource>();
-  }
-  SetDeviceAbort([s = source.get()] { s->Abort(); });
+  std::unique_ptr<AudioSource> source =
+      UseDevice<SilentAudioSource>(OpenSource(), reported, "no record device; sending silence");
 
   const unsigned frame = codec_->GetFrameSamples();
   std::vector<std::int16_t> pcm(packetSamples_);
@@ -51,10 +47,8 @@ void H323TransmitChannel::Main() {
   while (Running()) {
     if (!source->Read(pcm)) {
       if (!Running()) break;
-      ReportOnce(reported, "the record device failed; sending silence");
-      auto silence = std::make_unique<SilentAudioSource>();
-      SetDeviceAbort([s = silence.get()] { s->Abort(); });
-      source = std::move(silence);
+      source = UseDevice<SilentAudioSource>(std::unique_ptr<AudioSource>(), reported,
+                                            "the record device failed; sending silence");
       continue;
     }
     if (IsPaused()) {

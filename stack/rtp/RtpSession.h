@@ -37,8 +37,8 @@ struct RtpSessionOptions {
   asio::ip::address_v4 localIp;
   std::uint16_t portBase = 5000;  // the data port is the first free even port of the range
   std::uint16_t portMax = 5999;
-  unsigned typeOfService = 0;     // IP type-of-service octet of both sockets
-  unsigned clockRate = 8000;      // timestamp units per second
+  unsigned typeOfService = 0;  // IP type-of-service octet of both sockets
+  unsigned clockRate = 8000;   // timestamp units per second
   // RFC 3550's minimum report interval; the first report goes after half of it. Tests shorten it.
   std::chrono::milliseconds rtcpInterval{5000};
 };
@@ -65,10 +65,10 @@ struct RtpReceiverStatistics {
   std::uint64_t droppedPayloadType = 0;
   std::uint64_t droppedSource = 0;
   std::uint64_t droppedSequence = 0;
-  std::uint64_t unclaimed = 0;        // came while no receiver was set
-  std::uint64_t sourceChanges = 0;    // SSRC changes taken
-  std::uint64_t rtcpPackets = 0;      // valid RTCP from the far end
-  std::uint64_t rtcpDropped = 0;      // malformed RTCP or RTCP from elsewhere
+  std::uint64_t unclaimed = 0;      // came while no receiver was set
+  std::uint64_t sourceChanges = 0;  // SSRC changes taken
+  std::uint64_t rtcpPackets = 0;    // valid RTCP from the far end
+  std::uint64_t rtcpDropped = 0;    // malformed RTCP or RTCP from elsewhere
   bool byeReceived = false;
   std::uint64_t Dropped() const {
     return droppedVersion + droppedTruncated + droppedPayloadType + droppedSource + droppedSequence;
@@ -102,8 +102,7 @@ class RtpSession {
 
   // Sends one data packet. mediaTimestamp counts samples from the sender's own start (the session
   // adds its random base). False when no far end is known, the session is closed or sending failed.
-  bool SendData(std::span<const std::uint8_t> payload, unsigned payloadType, std::uint32_t mediaTimestamp,
-                bool marker);
+  bool SendData(std::span<const std::uint8_t> payload, unsigned payloadType, std::uint32_t mediaTimestamp, bool marker);
 
   // Takes data packets of payloadType and hands them to handler; an empty handler takes none.
   // When this returns, an earlier handler is not running and will not be called again.

@@ -169,7 +169,8 @@ TEST(MediaPause, SilencesEachDirection) {
   std::this_thread::sleep_for(500ms);
   const std::uint64_t heardDuring = loop.Receiver().GetStatistics().packets;
   const unsigned rxLevel = loop.Receiver().GetCodec()->GetAverageSignalLevel();
-  const std::size_t buffered = dynamic_cast<H323ReceiveChannel&>(loop.Receiver()).GetJitterBufferStatistics().bufferedFrames;
+  const std::size_t buffered =
+      dynamic_cast<H323ReceiveChannel&>(loop.Receiver()).GetJitterBufferStatistics().bufferedFrames;
   const Clock::time_point unmutedAt = Clock::now();
   loop.Receiver().SetPause(false);
   std::this_thread::sleep_for(400ms);
@@ -224,7 +225,8 @@ TEST(MediaDevices, MissingOrFailingDevicesDoNotEndTheChannels) {
   });
   auto count = [&](std::string_view what) {
     std::lock_guard lock(linesMutex);
-    return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(what) != std::string::npos; });
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& l) { return l.find(what) != std::string::npos; });
   };
 
   MediaLoop::Config missing = ConfigFor(std::make_shared<H323_G729ACapability>(), SignalAudioSource::Tone(440, 0.3));
@@ -277,7 +279,8 @@ TEST(MediaDevices, MissingOrFailingDevicesDoNotEndTheChannels) {
 
 // The call ends by closing its sessions: their channels stop, and the far end hears BYE.
 TEST(MediaSession, ClosingStopsItsChannelsAndSaysBye) {
-  MediaLoop loop(ConfigFor(std::make_shared<H323_G711Capability>(H323_G711Capability::ALaw), SignalAudioSource::Tone(1000, 0.3)));
+  MediaLoop loop(
+      ConfigFor(std::make_shared<H323_G711Capability>(H323_G711Capability::ALaw), SignalAudioSource::Tone(1000, 0.3)));
   ASSERT_TRUE(loop.Start());
   std::this_thread::sleep_for(300ms);
   // Levels and statistics are read from another thread while the channels run.

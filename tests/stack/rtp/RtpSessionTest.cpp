@@ -234,7 +234,8 @@ TEST(RtpSession, FollowsTheSequenceAcrossItsWrapAndTakesANewSsrcAfterTwoPackets)
   for (std::uint16_t seq : {100, 101, 102}) peer.Send(Packet(18, seq, seq * 160u, 2, 20), to);
   ASSERT_TRUE(WaitFor([&] { return heard.Count() == 6; }));
   using P = std::pair<std::uint16_t, bool>;
-  EXPECT_EQ(heard.packets, (std::vector<P>{{65534, true}, {65535, false}, {0, false}, {1, false}, {101, true}, {102, false}}));
+  EXPECT_EQ(heard.packets,
+            (std::vector<P>{{65534, true}, {65535, false}, {0, false}, {1, false}, {101, true}, {102, false}}));
   const RtpReceiverStatistics s = session->GetReceiverStatistics();
   EXPECT_EQ(s.sourceChanges, 1u);
   EXPECT_EQ(s.ssrc, 2u);
