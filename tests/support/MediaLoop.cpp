@@ -48,8 +48,9 @@ void MediaLoop::Connect(const Config& config, H323RtpSession& from, H323RtpSessi
     from.SetRemoteDataAddress(target);
   }
   from.SetRemoteControlAddress(to.GetLocalControlAddress());
-  // The far end announces its own address; with a relay, its packets come from another port.
-  to.SetRemoteDataAddress(from.GetLocalDataAddress());
+  // The far end announces its own address; with a relay, its packets come from another port. (A
+  // session that sends too keeps the address it sends to: the relay's, of the same IP.)
+  if (!to.GetRemoteDataAddress()) to.SetRemoteDataAddress(from.GetLocalDataAddress());
   to.SetRemoteControlAddress(from.GetLocalControlAddress());
 
   H323Channel::Parameters tx;
