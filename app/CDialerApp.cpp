@@ -6,6 +6,9 @@ CDialerApp::CDialerApp(int &argc, char **argv) : QApplication(argc, argv)
 {
     setApplicationName("vantro-dialer");
     setApplicationDisplayName("Vantro Dialer");
+    // The desktop entry an install puts in share/applications, so that the desktop matches the
+    // window to it (its icon in the task bar and the window list).
+    setDesktopFileName("vantro-dialer");
     setQuitOnLastWindowClosed(false);
 }
 

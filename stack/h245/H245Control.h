@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -85,6 +86,8 @@ class H245Control {
     // The far end's TerminalCapabilitySet arrived (and was acknowledged).
     virtual void OnRemoteCapabilities(const RemoteCapabilities& capabilities) = 0;
     // Both capability sets are acknowledged and master/slave is determined: channels may open.
+    // Comes again after the far end withdrew its capabilities (an empty set, which closes our
+    // channels) and then sent a new set: the procedures start over and channels open anew.
     virtual void OnControlReady(bool isMaster) = 0;
     virtual IncomingAnswer OnOpenChannel(const IncomingChannel& channel) = 0;
     // Our OpenLogicalChannel was acknowledged: where to send RTP and RTCP.
@@ -111,6 +114,8 @@ class H245Control {
     std::chrono::milliseconds requestTimeout{10000};
     // Master/slave determination tries on an indeterminate result.
     int masterSlaveRetries = 3;
+    // Where status determination numbers come from (24 bits are used); empty: a random generator.
+    std::function<std::uint32_t()> randomNumber;
   };
 
   H245Control(asio::any_io_executor strand, Owner& owner, Settings settings);
@@ -129,16 +134,32 @@ class H245Control {
   // (RequestChannelClose).
   void CloseChannel(unsigned number);
   void RequestChannelClose(unsigned number);
-  // One UserInputIndication alphanumeric.
+  // One UserInputIndication alphanumeric. A far end whose capabilities offer DTMF signals but no
+  // strings gets one signal per key instead.
   void SendUserInput(const std::string& text);
+  // Asks the far end for a RoundTripDelayResponse; no answer within the timeout is a failure.
   void SendRoundTripDelayRequest();
   // Sends EndSessionCommand (disconnect); nothing is sent afterwards.
   void SendEndSession();
+
+  // While held, requests wait for their answers without a deadline; when released, each waiting
+  // request has its full timeout again. For the capability set and master/slave determination
+  // that go tunnelled in Setup: the callee may answer them only when the call is answered, and
+  // their timers must not run out while it rings (hold from Start until Connect).
+  void HoldTimeouts(bool hold);
+
+  // A channel that fast start opened (weTransmit: ours, else the far end's), so that H.245 closes
+  // it like the others and numbers our later channels around it.
+  void AddFastStartChannel(unsigned number, bool weTransmit);
 
   bool IsStarted() const;
   bool IsReady() const;  // as OnControlReady
   bool IsMaster() const;
   const RemoteCapabilities* GetRemoteCapabilities() const;  // null until received
+  // The last measured round trip delay, if any.
+  std::optional<std::chrono::milliseconds> GetRoundTripDelay() const;
+  // Messages that could not be handled (logged and dropped) since construction.
+  std::size_t GetMalformedCount() const;
 
  private:
   struct Impl;

@@ -45,7 +45,8 @@ std::vector<Octets> BuildFastStartProposals(const endpoint::H323Capabilities& ca
 // Callee: picks, by our table order, one proposal the caller transmits on (we receive) and one it
 // receives on (we transmit) from the Setup's fastStart. The answer holds the encoded
 // OpenLogicalChannel values to return and the channels to open; empty when nothing fits (the call
-// then goes on with the ordinary H.245 procedures).
+// then goes on with the ordinary H.245 procedures). Our transmit channel keeps the number of the
+// caller's receive proposal.
 struct FastStartAnswer {
   std::vector<Octets> reply;
   std::vector<FastStartChannel> channels;
@@ -54,8 +55,11 @@ FastStartAnswer SelectFastStart(const std::vector<Octets>& proposals,
                                 const endpoint::H323Capabilities& capabilities, const FastStartLocal& local);
 
 // Caller: the channels the callee chose, read from the fastStart element of its answer, matched
-// against our proposals. Malformed elements are skipped.
+// against our capability table: at most one each way. Malformed elements, channels of formats we
+// do not have and a transmit channel without an RTP address are skipped. Peers differ in what they
+// echo: an address equal to ours in local (when given) is taken as an echo, not as the far end's.
 std::vector<FastStartChannel> ReadFastStartAnswer(const std::vector<Octets>& reply,
-                                                  const endpoint::H323Capabilities& capabilities);
+                                                  const endpoint::H323Capabilities& capabilities,
+                                                  const std::optional<FastStartLocal>& local = std::nullopt);
 
 }  // namespace vantro::h245

@@ -1,8 +1,8 @@
 // Draws the dialer's pictures: the main window's skin and every bitmap of its controls, the
 // sign-in dialog's background and buttons, the icons, and the animated banner.
 //
-//   skingen <res folder>     writes <res>/bitmaps/<id>.png, <res>/icons/<id>.png and
-//                            <res>/data1/banner.gif
+//   skingen <res folder>     writes <res>/bitmaps/<id>.png, <res>/icons/<id>.png,
+//                            <res>/icons/desktop/<size>.png and <res>/data1/banner.gif
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -375,6 +375,9 @@ QImage AppIcon(int size)
 void Icons()
 {
     Save("icons", 128, AppIcon(48), false);
+    // The installed program's icon for the desktop's icon theme, in the theme's usual sizes.
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        Save("icons/desktop", size, AppIcon(size), false);
     auto icon = [](const std::function<void(QPainter &, QRectF)> &draw) {
         QImage image = Canvas(16, 16, Qt::transparent);
         QPainter p(&image);

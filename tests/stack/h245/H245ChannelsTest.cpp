@@ -1,0 +1,206 @@
+// Logical channels between two controls: opened each way with the right addresses, rejected,
+// closed by either side, closed on request; and what H.245 makes of channels we cannot take.
+
+#include "tests/stack/h245/H245PairTest.h"
+
+namespace vantro::test {
+namespace {
+
+using vantro::h245::IncomingAnswer;
+using vantro::h245::IncomingChannel;
+using vantro::h245::OutgoingChannel;
+using Direction = endpoint::H323Capability::Direction;
+
+OutgoingChannel G711Out(std::uint16_t rtcpPort) {
+  return {1, endpoint::H323_G711Capability().GetAudioCapability(Direction::Transmit), Loopback(rtcpPort)};
+}
+
+TEST_F(H245Pair, ChannelsOpenEachWayWithTheirAddresses) {
+  MakeReady();
+  const unsigned fromA = a->Control().OpenChannel(G711Out(5001));
+  const unsigned fromB = b->Control().OpenChannel(
+      {1, endpoint::H323_G729ACapability().GetAudioCapability(Direction::Transmit, 2), Loopback(7001)});
+  EXPECT_NE(fromA, 0u);
+  Exchange(*a, *b);
+
+  ASSERT_EQ(b->incoming.size(), 1u);
+  const IncomingChannel& atB = b->incoming[0];
+  EXPECT_EQ(atB.number, fromA);
+  EXPECT_EQ(atB.sessionID, 1u);
+  EXPECT_TRUE(atB.audioCapability.is(h245::AudioCapability::g711Ulaw64k));
+  EXPECT_EQ(atB.audioCapability.alternative().integer(), 20);
+  EXPECT_EQ(atB.remoteControl, Loopback(5001));
+  EXPECT_FALSE(atB.payloadType);
+  // A learns where B takes RTP and RTCP.
+  ASSERT_EQ(a->opened.size(), 1u);
+  EXPECT_EQ(a->opened[0].number, fromA);
+  EXPECT_EQ(a->opened[0].media, Loopback(7000));
+  EXPECT_EQ(a->opened[0].control, Loopback(7001));
+
+  ASSERT_EQ(a->incoming.size(), 1u);
+  EXPECT_EQ(a->incoming[0].number, fromB);
+  EXPECT_TRUE(a->incoming[0].audioCapability.is(h245::AudioCapability::g729AnnexA));
+  ASSERT_EQ(b->opened.size(), 1u);
+  EXPECT_EQ(b->opened[0].media, Loopback(6000));
+  EXPECT_EQ(b->opened[0].control, Loopback(6001));
+
+  // Our next channel takes another number.
+  EXPECT_NE(a->Control().OpenChannel(G711Out(5001)), fromA);
+}
+
+TEST_F(H245Pair, TheOwnerRejectsWithItsCause) {
+  MakeReady();
+  b->answer = [](const IncomingChannel&) {
+    IncomingAnswer no;
+    no.rejectCause = h245::OpenLogicalChannelReject_cause::insufficientBandwidth;
+    return no;
+  };
+  const unsigned n = a->Control().OpenChannel(G711Out(5001));
+  Exchange(*a, *b);
+  EXPECT_EQ(a->rejected, std::vector<unsigned>{n});
+  EXPECT_TRUE(a->opened.empty());
+  const asn::Value* reject = b->Last(MSCM::response, Response::openLogicalChannelReject);
+  ASSERT_TRUE(reject);
+  EXPECT_TRUE((*reject)[h245::OpenLogicalChannelReject::cause].is(
+      h245::OpenLogicalChannelReject_cause::insufficientBandwidth));
+  // A late Ack for the rejected channel opens nothing.
+  a->Receive(Message(MSCM::response, Response::openLogicalChannelAck,
+                     [n](asn::Value& v) { v.field(h245::OpenLogicalChannelAck::forwardLogicalChannelNumber).setInteger(n); }));
+  EXPECT_TRUE(a->opened.empty());
+}
+
+// An OpenLogicalChannel of channel 42 with the given data type, reverse parameters when asked.
+asn::Value OpenRequest(const std::function<void(asn::Value& dataType)>& type, bool bidirectional = false) {
+  using OLC = h245::OpenLogicalChannel;
+  using Forward = h245::OpenLogicalChannel_forwardLogicalChannelParameters;
+  return Message(MSCM::request, Request::openLogicalChannel, [&](asn::Value& olc) {
+    olc.field(OLC::forwardLogicalChannelNumber).setInteger(42);
+    asn::Value& forward = olc.field(OLC::forwardLogicalChannelParameters);
+    type(forward.field(Forward::dataType));
+    forward.field(Forward::multiplexParameters)
+        .select(h245::OpenLogicalChannel_forwardLogicalChannelParameters_multiplexParameters::h2250LogicalChannelParameters)
+        .field(h245::H2250LogicalChannelParameters::sessionID)
+        .setInteger(0);
+    if (bidirectional) {
+      asn::Value& reverse = olc.field(OLC::reverseLogicalChannelParameters);
+      reverse.field(h245::OpenLogicalChannel_reverseLogicalChannelParameters::dataType)
+          .select(h245::DataType::audioData)
+          .select(h245::AudioCapability::g711Ulaw64k)
+          .setInteger(20);
+    }
+    asn::completeMandatory(olc);
+  });
+}
+
+TEST_F(H245Pair, ChannelsWeCannotTakeAreRejectedWithoutAskingTheOwner) {
+  Make();
+  auto causeOf = [&]() -> std::uint16_t {
+    const asn::Value* r = a->Last(MSCM::response, Response::openLogicalChannelReject);
+    return r ? (*r)[h245::OpenLogicalChannelReject::cause].choice() : 0xffff;
+  };
+  auto g711 = [](asn::Value& t) { t.select(h245::DataType::audioData).select(h245::AudioCapability::g711Ulaw64k).setInteger(20); };
+  a->Receive(OpenRequest(g711, true));
+  EXPECT_EQ(causeOf(), h245::OpenLogicalChannelReject_cause::unsuitableReverseParameters);
+  a->Receive(OpenRequest([](asn::Value& t) { t.select(h245::DataType::videoData); }));
+  EXPECT_EQ(causeOf(), h245::OpenLogicalChannelReject_cause::dataTypeNotSupported);
+  a->Receive(OpenRequest([](asn::Value& t) {
+    t.select(h245::DataType::audioData).select(h245::AudioCapability::g711Alaw64k).setInteger(20);
+  }));
+  EXPECT_EQ(causeOf(), h245::OpenLogicalChannelReject_cause::dataTypeNotSupported);
+  EXPECT_TRUE(a->incoming.empty());
+  // Session 0 (the master to assign): audio gets session 1, said in the Ack.
+  a->Receive(OpenRequest(g711));
+  ASSERT_EQ(a->incoming.size(), 1u);
+  EXPECT_EQ(a->incoming[0].sessionID, 1u);
+  const asn::Value* ack = a->Last(MSCM::response, Response::openLogicalChannelAck);
+  ASSERT_TRUE(ack);
+  EXPECT_EQ(ack->find("forwardMultiplexAckParameters.h2250LogicalChannelAckParameters.sessionID")->integer(), 1);
+}
+
+TEST_F(H245Pair, EitherSideClosesItsOwnChannel) {
+  MakeReady();
+  const unsigned fromA = a->Control().OpenChannel(G711Out(5001));
+  const unsigned fromB = b->Control().OpenChannel(G711Out(7001));
+  Exchange(*a, *b);
+  a->Control().CloseChannel(fromA);
+  Exchange(*a, *b);
+  EXPECT_EQ(b->closed, (std::vector<std::pair<unsigned, bool>>{{fromA, true}}));
+  EXPECT_EQ(a->closed, (std::vector<std::pair<unsigned, bool>>{{fromA, false}}));  // on the Ack
+  b->Control().CloseChannel(fromB);
+  Exchange(*a, *b);
+  EXPECT_EQ(a->closed.back(), std::make_pair(fromB, true));
+  EXPECT_EQ(b->closed.back(), std::make_pair(fromB, false));
+  // Closing what is closed sends nothing; a close of a channel we never saw is still acknowledged.
+  const std::size_t sent = a->Sent().size();
+  a->Control().CloseChannel(fromA);
+  EXPECT_EQ(a->Sent().size(), sent);
+  a->Receive(Message(MSCM::request, Request::closeLogicalChannel, [](asn::Value& v) {
+    v.field(h245::CloseLogicalChannel::forwardLogicalChannelNumber).setInteger(999);
+    v.field(h245::CloseLogicalChannel::source).select(h245::CloseLogicalChannel_source::user);
+  }));
+  EXPECT_EQ(a->Count(MSCM::response, Response::closeLogicalChannelAck), 2u);
+  EXPECT_EQ(a->closed.size(), 2u);
+}
+
+TEST_F(H245Pair, RequestChannelCloseMakesTheFarEndCloseItsChannel) {
+  MakeReady();
+  const unsigned fromA = a->Control().OpenChannel(G711Out(5001));
+  Exchange(*a, *b);
+  b->Control().RequestChannelClose(fromA);
+  Exchange(*a, *b);
+  EXPECT_EQ(a->Count(MSCM::response, Response::requestChannelCloseAck), 1u);
+  EXPECT_EQ(a->Count(MSCM::request, Request::closeLogicalChannel), 1u);
+  // Reported once each side: A closed it on B's word, B saw it closed.
+  EXPECT_EQ(a->closed, (std::vector<std::pair<unsigned, bool>>{{fromA, true}}));
+  EXPECT_EQ(b->closed, (std::vector<std::pair<unsigned, bool>>{{fromA, true}}));
+  // Asking for a channel A does not have is refused.
+  a->Receive(Message(MSCM::request, Request::requestChannelClose, [](asn::Value& v) {
+    v.field(h245::RequestChannelClose::forwardLogicalChannelNumber).setInteger(77);
+    v.field(h245::RequestChannelClose::reason).select(h245::RequestChannelClose_reason::normal);
+  }));
+  EXPECT_EQ(a->Count(MSCM::response, Response::requestChannelCloseReject), 1u);
+  EXPECT_TRUE(a->failures.empty());
+  EXPECT_TRUE(b->failures.empty());
+}
+
+TEST_F(H245Pair, FastStartChannelsAreClosedLikeOthers) {
+  MakeReady();
+  a->Control().AddFastStartChannel(1, true);
+  a->Control().AddFastStartChannel(2, false);
+  // H.245 numbers its channels around the fast start ones.
+  EXPECT_EQ(a->Control().OpenChannel(G711Out(5001)), 2u);
+  a->Receive(Message(MSCM::request, Request::requestChannelClose, [](asn::Value& v) {
+    v.field(h245::RequestChannelClose::forwardLogicalChannelNumber).setInteger(1);
+    v.field(h245::RequestChannelClose::reason).select(h245::RequestChannelClose_reason::normal);
+  }));
+  EXPECT_EQ(a->closed, (std::vector<std::pair<unsigned, bool>>{{1, true}}));
+  a->Receive(Message(MSCM::request, Request::closeLogicalChannel, [](asn::Value& v) {
+    v.field(h245::CloseLogicalChannel::forwardLogicalChannelNumber).setInteger(2);
+    v.field(h245::CloseLogicalChannel::source).select(h245::CloseLogicalChannel_source::user);
+  }));
+  EXPECT_EQ(a->closed.back(), std::make_pair(2u, true));
+}
+
+TEST_F(H245Pair, AnUnansweredChannelIsWithdrawnAndFails) {
+  Make(TestSettings(std::chrono::milliseconds(20)), TestSettings());
+  a->Control().OpenChannel(G711Out(5001));
+  a->DropQueued();
+  RunUntil([&] { return !a->failures.empty(); });
+  ASSERT_EQ(a->failures.size(), 1u);
+  EXPECT_NE(a->failures[0].find("OpenLogicalChannel"), std::string::npos);
+  const asn::Value* close = a->Last(MSCM::request, Request::closeLogicalChannel);
+  ASSERT_TRUE(close);
+  EXPECT_TRUE((*close)[h245::CloseLogicalChannel::source].is(h245::CloseLogicalChannel_source::lcse));
+}
+
+TEST_F(H245Pair, AnUnacknowledgedCloseStillClosesWithoutFailing) {
+  Make(TestSettings(std::chrono::milliseconds(20)), TestSettings());
+  a->Control().AddFastStartChannel(5, true);
+  a->Control().CloseChannel(5);
+  RunUntil([&] { return !a->closed.empty(); });
+  EXPECT_EQ(a->closed, (std::vector<std::pair<unsigned, bool>>{{5, false}}));
+  EXPECT_TRUE(a->failures.empty());
+}
+
+}  // namespace
+}  // namespace vantro::test

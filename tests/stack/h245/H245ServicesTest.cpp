@@ -1,0 +1,197 @@
+// User input, round trip delay, end of session, requests we do not support, and a control that
+// stays up under messages it cannot use or an owner that destroys it from a callback.
+
+#include "tests/stack/h245/H245PairTest.h"
+
+namespace vantro::test {
+namespace {
+
+asn::Value Signal(const std::string& key) {
+  return Message(MSCM::indication, Indication::userInput, [&](asn::Value& v) {
+    asn::Value& s = v.select(h245::UserInputIndication::signal);
+    s.field(h245::UserInputIndication_signal::signalType).setText(key);
+    s.field(h245::UserInputIndication_signal::duration).setInteger(100);
+  });
+}
+
+TEST_F(H245Pair, UserInputArrivesInOrderAsStringsAndSignals) {
+  MakeReady();
+  for (const char* key : {"1", "2", "#", "*", "0"}) a->Control().SendUserInput(key);
+  a->Control().SendUserInput("");  // nothing to send
+  Exchange(*a, *b);
+  EXPECT_EQ(a->Count(MSCM::indication, Indication::userInput), 5u);
+  EXPECT_EQ(b->input, (std::vector<std::string>{"1", "2", "#", "*", "0"}));
+
+  b->input.clear();
+  b->Receive(Signal("5"));
+  b->Receive(Message(MSCM::indication, Indication::userInput, [](asn::Value& v) {
+    v.select(h245::UserInputIndication::signalUpdate).field(h245::UserInputIndication_signalUpdate::duration).setInteger(400);
+  }));
+  b->Receive(Signal("!"));
+  b->Receive(Message(MSCM::indication, Indication::userInput, [](asn::Value& v) {
+    asn::Value& s = v.select(h245::UserInputIndication::signal);
+    s.field(h245::UserInputIndication_signal::signalType).setText("!");
+    s.field(h245::UserInputIndication_signal::encryptedSignalType).setBytes("\x17");
+  }));
+  b->Receive(Message(MSCM::indication, Indication::userInput, [](asn::Value& v) {
+    v.select(h245::UserInputIndication::extendedAlphanumeric)
+        .field(h245::UserInputIndication_extendedAlphanumeric::alphanumeric)
+        .setText("99");
+  }));
+  // A signal update only lengthens the key before it; an encrypted key cannot be read.
+  EXPECT_EQ(b->input, (std::vector<std::string>{"5", "!", "99"}));
+}
+
+TEST_F(H245Pair, AFarEndThatTakesOnlySignalsGetsSignals) {
+  Make();
+  a->Control().Start();
+  a->Receive(DtmfOnlySet(1, 1));
+  a->Control().SendUserInput("1a#");
+  std::vector<std::string> keys;
+  for (const asn::Value& m : a->Sent())
+    if (const asn::Value* s = m.find("indication.userInput.signal.signalType")) keys.push_back(s->text());
+  EXPECT_EQ(keys, (std::vector<std::string>{"1", "A", "#"}));
+}
+
+TEST_F(H245Pair, RoundTripDelayIsAnsweredAndMeasured) {
+  MakeReady();
+  a->Control().SendRoundTripDelayRequest();
+  Exchange(*a, *b);
+  EXPECT_EQ(b->Count(MSCM::response, Response::roundTripDelayResponse), 1u);
+  EXPECT_TRUE(a->Control().GetRoundTripDelay().has_value());
+}
+
+TEST_F(H245Pair, AnUnansweredRoundTripDelayFailsButARefusalDoesNot) {
+  Make(TestSettings(std::chrono::milliseconds(20)), TestSettings());
+  a->Control().SendRoundTripDelayRequest();
+  // The far end does not support it, and says so: it is alive.
+  const asn::Value request = a->Sent().back();
+  a->Receive(Message(MSCM::indication, Indication::functionNotSupported, [&](asn::Value& v) {
+    v.field(h245::FunctionNotSupported::cause).select(h245::FunctionNotSupported_cause::unknownFunction);
+    v.field(h245::FunctionNotSupported::returnedFunction).setBytes(std::span<const std::uint8_t>(*asn::encode(request)));
+  }));
+  io.restart();
+  io.run_for(std::chrono::milliseconds(60));
+  EXPECT_TRUE(a->failures.empty());
+  a->Control().SendRoundTripDelayRequest();
+  RunUntil([&] { return !a->failures.empty(); });
+  ASSERT_EQ(a->failures.size(), 1u);
+  EXPECT_NE(a->failures[0].find("round trip"), std::string::npos);
+}
+
+TEST_F(H245Pair, HeldTimeoutsWaitUntilReleased) {
+  // As for a set tunnelled in Setup while the far end rings.
+  Make(TestSettings(std::chrono::milliseconds(10)), TestSettings());
+  a->Control().HoldTimeouts(true);
+  a->Control().Start();
+  a->DropQueued();
+  io.restart();
+  io.run_for(std::chrono::milliseconds(60));
+  EXPECT_TRUE(a->failures.empty());
+  a->Control().HoldTimeouts(false);
+  RunUntil([&] { return !a->failures.empty(); });
+  EXPECT_EQ(a->failures.size(), 1u);
+}
+
+TEST_F(H245Pair, EndSessionIsTheLastWordEitherWay) {
+  auto quick = TestSettings(std::chrono::milliseconds(20));
+  Make(quick, quick);
+  MakeReady();
+  a->Control().OpenChannel({1, endpoint::H323_G711Capability().GetAudioCapability(
+                                   endpoint::H323Capability::Direction::Transmit),
+                            Loopback(5001)});
+  a->Control().SendEndSession();
+  a->Control().SendEndSession();
+  a->Control().SendUserInput("5");
+  EXPECT_EQ(a->Count(MSCM::command, Command::endSessionCommand), 1u);
+  EXPECT_EQ(a->Count(MSCM::indication, Indication::userInput), 0u);
+  EXPECT_EQ(a->Control().OpenChannel({}), 0u);
+  Exchange(*a, *b);
+  EXPECT_EQ(b->endSessions, 1);
+  // B answers with its own EndSessionCommand; a second one from A changes nothing.
+  b->Control().SendEndSession();
+  b->Receive(a->Sent().back());
+  Exchange(*a, *b);
+  EXPECT_EQ(b->endSessions, 1);
+  EXPECT_EQ(a->endSessions, 1);
+  // A's pending channel and B's requests time out silently now.
+  b->Control().SendRoundTripDelayRequest();
+  io.restart();
+  io.run_for(std::chrono::milliseconds(80));
+  EXPECT_TRUE(a->failures.empty());
+  EXPECT_TRUE(b->failures.empty());
+}
+
+TEST_F(H245Pair, RequestModeIsRejectedAndOtherRequestsAreNotSupported) {
+  Make();
+  a->Receive(Message(MSCM::request, Request::requestMode, [](asn::Value& v) {
+    v.field(h245::RequestMode::sequenceNumber).setInteger(33);
+    v.field(h245::RequestMode::requestedModes).append().append();
+    asn::completeMandatory(v);
+  }));
+  const asn::Value* reject = a->Last(MSCM::response, Response::requestModeReject);
+  ASSERT_TRUE(reject);
+  EXPECT_EQ((*reject)[h245::RequestModeReject::sequenceNumber].integer(), 33);
+
+  std::vector<asn::Value> unsupported;
+  unsupported.push_back(Message(MSCM::request, Request::maintenanceLoopRequest, [](asn::Value& v) { asn::completeMandatory(v); }));
+  unsupported.push_back(Message(MSCM::request, Request::conferenceRequest,
+                                [](asn::Value& v) { v.select(h245::ConferenceRequest::terminalListRequest); }));
+  unsupported.push_back(Message(MSCM::request, Request::multiplexEntrySend, [](asn::Value& v) { asn::completeMandatory(v); }));
+  for (const asn::Value& request : unsupported) {
+    SCOPED_TRACE(asn::fieldDesc(request.alternative().desc(), request.alternative().choice()).name);
+    a->Receive(request);
+    const asn::Value* answer = a->Last(MSCM::indication, Indication::functionNotSupported);
+    ASSERT_TRUE(answer);
+    EXPECT_TRUE((*answer)[h245::FunctionNotSupported::cause].is(h245::FunctionNotSupported_cause::unknownFunction));
+    // The request comes back as it was.
+    auto returned = asn::decode(MSCM::Id, (*answer)[h245::FunctionNotSupported::returnedFunction].octets());
+    ASSERT_TRUE(returned.ok());
+    EXPECT_EQ(*returned, request);
+  }
+  // Commands and indications we do not use are not answered.
+  const std::size_t sent = a->Sent().size();
+  a->Receive(Message(MSCM::command, Command::flowControlCommand, [](asn::Value& v) { asn::completeMandatory(v); }));
+  a->Receive(Message(MSCM::indication, Indication::jitterIndication, [](asn::Value& v) { asn::completeMandatory(v); }));
+  a->Receive(Message(MSCM::response, Response::requestModeAck, [](asn::Value& v) { asn::completeMandatory(v); }));
+  EXPECT_EQ(a->Sent().size(), sent);
+  EXPECT_TRUE(a->failures.empty());
+}
+
+TEST_F(H245Pair, MessagesItCannotUseAreCountedAndAnsweredNeverThrown) {
+  Make();
+  // Built in memory without its mandatory components: handling it meets absent values.
+  asn::Value broken(MSCM::Id);
+  broken.select(MSCM::request).select(Request::openLogicalChannel);
+  EXPECT_NO_THROW(a->Receive(broken));
+  EXPECT_EQ(a->Control().GetMalformedCount(), 1u);
+  // Not an H.245 message at all.
+  EXPECT_NO_THROW(a->Receive(asn::Value(h245::OpenLogicalChannel::Id)));
+  EXPECT_EQ(a->Control().GetMalformedCount(), 2u);
+  EXPECT_TRUE(a->failures.empty());
+}
+
+TEST_F(H245Pair, AnOwnerMayDestroyTheControlFromACallback) {
+  Make(TestSettings(std::chrono::milliseconds(10)), TestSettings(std::chrono::milliseconds(10)));
+  a->onFailure = [&] { a->DestroyControl(); };
+  a->Control().Start();
+  a->Control().OpenChannel({1, endpoint::H323_G711Capability().GetAudioCapability(
+                                   endpoint::H323Capability::Direction::Transmit),
+                            Loopback(5001)});
+  a->DropQueued();
+  RunUntil([&] { return !a->failures.empty(); });
+  ASSERT_EQ(a->failures.size(), 1u);
+  // The other timers of the destroyed control never fire into its owner.
+  io.restart();
+  io.run_for(std::chrono::milliseconds(60));
+  EXPECT_EQ(a->failures.size(), 1u);
+  // Nor do those of a control destroyed from outside.
+  b->Control().SendRoundTripDelayRequest();
+  b->DestroyControl();
+  io.restart();
+  io.run_for(std::chrono::milliseconds(30));
+  EXPECT_TRUE(b->failures.empty());
+}
+
+}  // namespace
+}  // namespace vantro::test

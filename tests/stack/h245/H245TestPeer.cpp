@@ -1,0 +1,111 @@
+#include "tests/stack/h245/H245TestPeer.h"
+
+#include "stack/asn/Per.h"
+#include "stack/asn/Text.h"
+#include "stack/asn/generated/H245.h"
+#include "tests/stack/CaptureVectors.h"
+
+#include <gtest/gtest.h>
+
+namespace vantro::test {
+
+using asn::h245::MultimediaSystemControlMessage;
+
+endpoint::H323Capabilities CapabilitiesOf(const std::vector<std::string>& names) {
+  endpoint::H323Capabilities table;
+  for (const std::string& name : names) {
+    std::unique_ptr<endpoint::H323Capability> c;
+    if (name == "G.729A") c = std::make_unique<endpoint::H323_G729ACapability>();
+    if (name == "G.723.1A") c = std::make_unique<endpoint::H323_G7231Capability>(true);
+    if (name == "G.711-uLaw-64k") c = std::make_unique<endpoint::H323_G711Capability>();
+    if (name == "G.711-ALaw-64k") c = std::make_unique<endpoint::H323_G711Capability>(endpoint::H323_G711Capability::ALaw);
+    if (!c) throw std::invalid_argument("no capability " + name);
+    table.SetCapability(0, endpoint::kNewCapabilitySet, std::move(c));
+  }
+  return table;
+}
+
+endpoint::H323Capabilities DialerCapabilities() { return CapabilitiesOf({"G.729A", "G.723.1A", "G.711-uLaw-64k"}); }
+
+asn::Value MessageFromHex(const std::string& hex) {
+  std::vector<std::uint8_t> bytes = fromHex(hex);
+  asn::Result<asn::Value> v = asn::decode(MultimediaSystemControlMessage::Id, bytes);
+  if (!v) throw std::invalid_argument("not an H.245 message: " + hex + ": " + v.error().message());
+  return std::move(*v);
+}
+
+h245::H245Control::Settings TestSettings(std::chrono::milliseconds timeout) {
+  h245::H245Control::Settings s;
+  s.capabilities = DialerCapabilities();
+  s.requestTimeout = timeout;
+  return s;
+}
+
+asn::Ipv4Address Loopback(std::uint16_t port) { return asn::Ipv4Address{{127, 0, 0, 1}, port}; }
+
+H245TestPeer::H245TestPeer(asio::io_context& io, std::string name, h245::H245Control::Settings settings)
+    : name_(std::move(name)), control_(std::make_unique<h245::H245Control>(asio::make_strand(io), *this, std::move(settings))) {}
+
+H245TestPeer::~H245TestPeer() = default;
+
+void H245TestPeer::SendMessage(const asn::Value& message) {
+  // Through the codec, as on the wire: what cannot be encoded never reaches the far end.
+  asn::Result<std::vector<std::uint8_t>> bytes = asn::encode(message);
+  EXPECT_TRUE(bytes.ok()) << name_ << " sent what does not encode: " << asn::toText(message);
+  if (!bytes) return;
+  asn::Result<asn::Value> decoded = asn::decode(MultimediaSystemControlMessage::Id, *bytes);
+  EXPECT_TRUE(decoded.ok()) << name_ << " sent what does not decode: " << asn::toText(message);
+  if (!decoded) return;
+  sent_.push_back(*decoded);
+  queue_.push_back(std::move(*decoded));
+}
+
+bool H245TestPeer::DeliverOne() {
+  if (queue_.empty()) return false;
+  asn::Value message = std::move(queue_.front());
+  queue_.pop_front();
+  if (other_) other_->Receive(message);
+  return true;
+}
+
+void H245TestPeer::Receive(const asn::Value& message) {
+  if (control_) control_->HandleMessage(message);
+}
+
+std::size_t H245TestPeer::Count(std::uint16_t kind, std::uint16_t alternative) const {
+  std::size_t n = 0;
+  for (const asn::Value& m : sent_)
+    if (m.is(kind) && m.alternative().is(alternative)) ++n;
+  return n;
+}
+
+const asn::Value* H245TestPeer::Last(std::uint16_t kind, std::uint16_t alternative) const {
+  for (auto it = sent_.rbegin(); it != sent_.rend(); ++it)
+    if (it->is(kind) && it->alternative().is(alternative)) return &it->alternative().alternative();
+  return nullptr;
+}
+
+h245::IncomingAnswer H245TestPeer::OnOpenChannel(const h245::IncomingChannel& channel) {
+  incoming.push_back(channel);
+  if (answer) return answer(channel);
+  h245::IncomingAnswer a;
+  a.accept = true;
+  a.media = Loopback(mediaPort);
+  a.control = Loopback(static_cast<std::uint16_t>(mediaPort + 1));
+  return a;
+}
+
+void H245TestPeer::OnFailure(const std::string& why) {
+  failures.push_back(why);
+  if (onFailure) onFailure();
+}
+
+void Exchange(H245TestPeer& a, H245TestPeer& b) {
+  for (int guard = 0; guard < 10000; ++guard) {
+    const bool any = a.DeliverOne() | b.DeliverOne();
+    if (!any) return;
+  }
+  ADD_FAILURE() << "the two sides never stop sending";
+}
+
+}  // namespace vantro::test
