@@ -49,10 +49,13 @@ H323ReceiveChannel::~H323ReceiveChannel() { Close(); }
 void H323ReceiveChannel::OnStarting() {
   session_->GetRtp().SetDataHandler(GetPayloadType(),
                                     [this](const rtp::RtpPacket& packet, rtp::JitterBuffer::Clock::time_point arrival,
-                                           bool newSource) { OnPacket(packet, arrival, newSource); });
+                                           bool newSource) { OnPacket(packet, arrival, newSource); },
+                                    this);
 }
 
-void H323ReceiveChannel::OnStopped() { session_->GetRtp().SetDataHandler(GetPayloadType(), nullptr); }
+// A channel that took this one's place on the session (the far end reopened its channel) keeps the
+// packets.
+void H323ReceiveChannel::OnStopped() { session_->GetRtp().ClearDataHandler(this); }
 
 void H323ReceiveChannel::OnPacket(const rtp::RtpPacket& packet, rtp::JitterBuffer::Clock::time_point arrival,
                                   bool newSource) {

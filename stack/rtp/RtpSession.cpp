@@ -199,10 +199,19 @@ bool RtpSession::SendData(std::span<const std::uint8_t> payload, unsigned payloa
   return true;
 }
 
-void RtpSession::SetDataHandler(unsigned payloadType, DataHandler handler) {
+void RtpSession::SetDataHandler(unsigned payloadType, DataHandler handler, const void* owner) {
   std::lock_guard lock(receiveMutex_);
   payloadType_ = handler ? std::optional<unsigned>(payloadType) : std::nullopt;
   handler_ = std::move(handler);
+  handlerOwner_ = owner;
+}
+
+void RtpSession::ClearDataHandler(const void* owner) {
+  std::lock_guard lock(receiveMutex_);
+  if (handlerOwner_ != owner) return;
+  payloadType_.reset();
+  handler_ = nullptr;
+  handlerOwner_ = nullptr;
 }
 
 void RtpSession::ReceiveData() {

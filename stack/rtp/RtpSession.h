@@ -104,9 +104,12 @@ class RtpSession {
   // adds its random base). False when no far end is known, the session is closed or sending failed.
   bool SendData(std::span<const std::uint8_t> payload, unsigned payloadType, std::uint32_t mediaTimestamp, bool marker);
 
-  // Takes data packets of payloadType and hands them to handler; an empty handler takes none.
-  // When this returns, an earlier handler is not running and will not be called again.
-  void SetDataHandler(unsigned payloadType, DataHandler handler);
+  // Takes data packets of payloadType and hands them to handler, in place of an earlier one; owner
+  // names who set it. ClearDataHandler takes none any more, unless another owner's handler has
+  // taken the place of owner's since. When either returns, an earlier handler is not running and
+  // will not be called again.
+  void SetDataHandler(unsigned payloadType, DataHandler handler, const void* owner = nullptr);
+  void ClearDataHandler(const void* owner = nullptr);
 
   RtpSenderStatistics GetSenderStatistics() const;
   RtpReceiverStatistics GetReceiverStatistics() const;
@@ -169,6 +172,7 @@ class RtpSession {
   mutable std::mutex receiveMutex_;  // also held while the data handler runs
   std::optional<unsigned> payloadType_;
   DataHandler handler_;
+  const void* handlerOwner_ = nullptr;
   std::optional<RtpSource> heard_;
   std::optional<RtpSource> candidate_;  // a new SSRC on probation
   std::uint64_t octetsReceived_ = 0;

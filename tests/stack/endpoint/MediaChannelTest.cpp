@@ -4,6 +4,7 @@
 // device does not end the channel; closing the session stops its channels and says BYE.
 #include "runtime/PTrace.h"
 #include "stack/codecs/H323AudioCodec.h"
+#include "stack/endpoint/DiscardAudioSink.h"
 #include "stack/endpoint/H323ReceiveChannel.h"
 #include "stack/endpoint/H323RtpUdpSession.h"
 #include "stack/rtp/RtpPacket.h"
@@ -275,6 +276,27 @@ TEST(MediaDevices, MissingOrFailingDevicesDoNotEndTheChannels) {
   PTrace::SetSink(nullptr);
   EXPECT_EQ(count("the record device failed"), 1);
   EXPECT_EQ(count("the play device failed"), 1);
+}
+
+// The far end reopens its channel: a second receive channel takes the session's packets, and the
+// first one closing afterwards does not take them away from it.
+TEST(MediaSession, AReceiveChannelThatTookTheSessionOverKeepsItWhenTheOldOneCloses) {
+  MediaLoop loop(ConfigFor(std::make_shared<H323_G711Capability>(), SignalAudioSource::Tone(1000, 0.3)));
+  ASSERT_TRUE(loop.Start());
+  std::this_thread::sleep_for(200ms);
+  H323Channel::Parameters p;
+  p.capability = std::make_shared<H323_G711Capability>();
+  p.direction = H323Channel::IsReceiver;
+  p.number = 9;
+  MediaOptions options;
+  options.devices.openSink = [](const std::string&) { return std::make_unique<DiscardAudioSink>(); };
+  auto second = CreateAudioChannel(loop.SharedReceivingSession(), p, options);
+  ASSERT_TRUE(second && second->Start());
+  loop.Receiver().Close();
+  const std::uint64_t before = second->GetStatistics().packets;
+  std::this_thread::sleep_for(300ms);
+  EXPECT_GT(second->GetStatistics().packets, before + 10);
+  second->Close();
 }
 
 // The call ends by closing its sessions: their channels stop, and the far end hears BYE.

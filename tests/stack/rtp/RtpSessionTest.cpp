@@ -223,6 +223,24 @@ TEST(RtpSession, DropsWhatIsNotTheFarEndsAndLatchesOntoItsPortOnce) {
   EXPECT_EQ(heard.Count(), 3u);
 }
 
+TEST(RtpSession, AHandlerIsClearedOnlyByItsOwner) {
+  auto session = RtpSession::Open(Options());
+  ASSERT_TRUE(session);
+  Heard first, second;
+  int a = 0, b = 0;
+  session->SetDataHandler(0, first.Handler(), &a);
+  session->SetDataHandler(0, second.Handler(), &b);
+  session->ClearDataHandler(&a);  // too late: b's handler took its place
+  Peer peer;
+  peer.Send(Packet(0, 1, 0, 7), session->GetLocalDataAddress());
+  ASSERT_TRUE(WaitFor([&] { return second.Count() == 1; }));
+  session->ClearDataHandler(&b);
+  peer.Send(Packet(0, 2, 160, 7), session->GetLocalDataAddress());
+  ASSERT_TRUE(WaitFor([&] { return session->GetReceiverStatistics().unclaimed == 1; }));
+  EXPECT_EQ(first.Count(), 0u);
+  EXPECT_EQ(second.Count(), 1u);
+}
+
 TEST(RtpSession, FollowsTheSequenceAcrossItsWrapAndTakesANewSsrcAfterTwoPackets) {
   auto session = RtpSession::Open(Options());
   ASSERT_TRUE(session);
