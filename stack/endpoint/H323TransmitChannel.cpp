@@ -41,7 +41,8 @@ void H323TransmitChannel::Main() {
   const unsigned frame = codec_->GetFrameSamples();
   std::vector<std::int16_t> pcm(packetSamples_);
   std::vector<std::uint8_t> payload;
-  std::uint32_t timestamp = 0;
+  // A channel that takes the place of another on the session goes on with its timeline.
+  std::uint32_t timestamp = session_->GetRtp().ClaimSender(this);
   bool marker = true;
   bool sendFailed = false;
   while (Running()) {
@@ -59,7 +60,7 @@ void H323TransmitChannel::Main() {
       bool coded = true;
       for (unsigned at = 0; at + frame <= pcm.size(); at += frame)
         coded = codec_->Encode(std::span<const std::int16_t>(pcm).subspan(at, frame), payload) && coded;
-      if (coded && session_->GetRtp().SendData(payload, GetPayloadType(), timestamp, marker)) {
+      if (coded && session_->GetRtp().SendData(payload, GetPayloadType(), timestamp, marker, this, packetSamples_)) {
         marker = false;
       } else if (!sendFailed) {
         sendFailed = true;

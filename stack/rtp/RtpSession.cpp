@@ -172,12 +172,24 @@ std::optional<RtpSession::Endpoint> RtpSession::GetSourceAddress() const {
   return source_;
 }
 
+std::uint32_t RtpSession::ClaimSender(const void* owner) {
+  std::lock_guard lock(sendMutex_);
+  sender_ = owner;
+  if (packetsSent_ == 0) return 0;
+  return lastMediaTimestamp_ + lastSamples_ + SamplesSince(lastSendTime_, Clock::now());
+}
+
+std::uint32_t RtpSession::SamplesSince(Clock::time_point then, Clock::time_point now) const {
+  const auto us = std::chrono::duration_cast<std::chrono::microseconds>(now - then).count();
+  return static_cast<std::uint32_t>(std::max<std::int64_t>(us, 0) * options_.clockRate / 1000000);
+}
+
 bool RtpSession::SendData(std::span<const std::uint8_t> payload, unsigned payloadType, std::uint32_t mediaTimestamp,
-                          bool marker) {
+                          bool marker, const void* owner, unsigned samples) {
   std::optional<Endpoint> to = GetRemoteDataAddress();
   if (!to) return false;
   std::lock_guard lock(sendMutex_);
-  if (closed_) return false;
+  if (closed_ || owner != sender_) return false;
   RtpPacket packet;
   packet.marker = marker;
   packet.payloadType = static_cast<std::uint8_t>(payloadType);
@@ -193,8 +205,13 @@ bool RtpSession::SendData(std::span<const std::uint8_t> payload, unsigned payloa
   ++sequence_;
   ++packetsSent_;
   octetsSent_ += payload.size();
+  if (samples == 0 && packetsSent_ > 1) {
+    const std::uint32_t step = mediaTimestamp - lastMediaTimestamp_;
+    samples = step < options_.clockRate ? step : 0;
+  }
   sentSinceReport_ = true;
   lastMediaTimestamp_ = mediaTimestamp;
+  lastSamples_ = samples;
   lastSendTime_ = Clock::now();
   return true;
 }
@@ -374,9 +391,8 @@ void RtpSession::SendReport(bool bye) {
     if (sentSinceReport_ || sentBeforeReport_) {
       RtcpSenderInfo info;
       info.ntpTimestamp = ntp;
-      const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(now - lastSendTime_).count();
-      info.rtpTimestamp = timestampBase_ + lastMediaTimestamp_ +
-                          static_cast<std::uint32_t>(elapsed * static_cast<std::int64_t>(options_.clockRate) / 1000000);
+      // The last packet's timestamp is of its first sample, spoken a packet's time before it went.
+      info.rtpTimestamp = timestampBase_ + lastMediaTimestamp_ + lastSamples_ + SamplesSince(lastSendTime_, now);
       info.packetCount = static_cast<std::uint32_t>(packetsSent_);
       info.octetCount = static_cast<std::uint32_t>(octetsSent_);
       report.sender = info;

@@ -100,9 +100,16 @@ class RtpSession {
   // The address the far end's data comes from, once fixed.
   std::optional<Endpoint> GetSourceAddress() const;
 
-  // Sends one data packet. mediaTimestamp counts samples from the sender's own start (the session
-  // adds its random base). False when no far end is known, the session is closed or sending failed.
-  bool SendData(std::span<const std::uint8_t> payload, unsigned payloadType, std::uint32_t mediaTimestamp, bool marker);
+  // Sends one data packet. mediaTimestamp counts samples on the session's timeline (the session
+  // adds its random base); samples: how many the payload stands for (0: as many as the step from
+  // the packet before). False when no far end is known, the session is closed, sending failed, or
+  // owner is not the sender that claimed the session last.
+  bool SendData(std::span<const std::uint8_t> payload, unsigned payloadType, std::uint32_t mediaTimestamp, bool marker,
+                const void* owner = nullptr, unsigned samples = 0);
+  // Makes owner the session's sender (an earlier one sends nothing more) and gives the media
+  // timestamp it starts at: where the timeline stands now (after the last packet sent, and the
+  // time since), so that a sender taking over goes on from its predecessor.
+  std::uint32_t ClaimSender(const void* owner);
 
   // Takes data packets of payloadType and hands them to handler, in place of an earlier one; owner
   // names who set it. ClearDataHandler takes none any more, unless another owner's handler has
@@ -129,6 +136,7 @@ class RtpSession {
   void ScheduleReport(bool initial);
   void SendReport(bool bye);
   std::optional<Endpoint> ControlDestination() const;
+  std::uint32_t SamplesSince(Clock::time_point then, Clock::time_point now) const;
 
   RtpSessionOptions options_;
   asio::io_context io_;
@@ -164,6 +172,8 @@ class RtpSession {
   bool sentSinceReport_ = false;
   bool sentBeforeReport_ = false;
   std::uint32_t lastMediaTimestamp_ = 0;
+  std::uint32_t lastSamples_ = 0;  // what the last packet stood for
+  const void* sender_ = nullptr;
   Clock::time_point lastSendTime_{};
   std::vector<std::uint8_t> sendBytes_;
   std::optional<RtcpReportBlock> farEndReport_;

@@ -7,6 +7,7 @@
 #include "stack/endpoint/DiscardAudioSink.h"
 #include "stack/endpoint/H323ReceiveChannel.h"
 #include "stack/endpoint/H323RtpUdpSession.h"
+#include "stack/endpoint/SilentAudioSource.h"
 #include "stack/rtp/RtpPacket.h"
 #include "tests/support/MediaLoop.h"
 #include "tests/support/SoundTestSupport.h"
@@ -297,6 +298,37 @@ TEST(MediaSession, AReceiveChannelThatTookTheSessionOverKeepsItWhenTheOldOneClos
   std::this_thread::sleep_for(300ms);
   EXPECT_GT(second->GetStatistics().packets, before + 10);
   second->Close();
+}
+
+// A second transmit channel on the session (the far end asked for another codec) takes over: the
+// first sends nothing more, and the timestamps go on without a step back.
+TEST(MediaSession, ATransmitChannelThatTakesOverGoesOnWithTheTimeline) {
+  MediaLoop loop(ConfigFor(std::make_shared<H323_G711Capability>(), SignalAudioSource::Tone(1000, 0.3)));
+  ASSERT_TRUE(loop.Start());
+  std::this_thread::sleep_for(300ms);
+  H323Channel::Parameters p;
+  p.capability = std::make_shared<H323_G711Capability>();
+  p.direction = H323Channel::IsTransmitter;
+  p.number = 9;
+  MediaOptions options;
+  options.devices.openSource = [](const std::string&) { return std::make_unique<SilentAudioSource>(); };
+  auto second = CreateAudioChannel(loop.SharedSendingSession(), p, options);
+  ASSERT_TRUE(second && second->Start());
+  std::this_thread::sleep_for(300ms);
+  EXPECT_TRUE(loop.Transmitter().IsRunning());
+  loop.Transmitter().Close();
+  second->Close();
+  const auto packets = Packets(loop.Relay()->Received());
+  ASSERT_GT(packets.size(), 20u);
+  int marked = 0;
+  for (std::size_t i = 1; i < packets.size(); ++i) {
+    EXPECT_EQ(static_cast<std::uint16_t>(packets[i].sequence - packets[i - 1].sequence), 1);
+    const auto step = static_cast<std::int32_t>(packets[i].timestamp - packets[i - 1].timestamp);
+    EXPECT_GE(step, 160) << "packet " << i;
+    EXPECT_LE(step, 8 * 100) << "packet " << i;
+    marked += packets[i].marker;
+  }
+  EXPECT_EQ(marked, 1);
 }
 
 // The call ends by closing its sessions: their channels stop, and the far end hears BYE.
