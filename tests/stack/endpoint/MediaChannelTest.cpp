@@ -279,19 +279,26 @@ TEST(MediaDevices, MissingOrFailingDevicesDoNotEndTheChannels) {
   EXPECT_EQ(count("the play device failed"), 1);
 }
 
+// Another G.711 channel (number 9) on a session of the loop, with a device that makes or takes
+// nothing but time.
+std::unique_ptr<H323Channel> AnotherChannel(std::shared_ptr<H323RtpSession> session, H323Channel::Directions direction) {
+  H323Channel::Parameters p;
+  p.capability = std::make_shared<H323_G711Capability>();
+  p.direction = direction;
+  p.number = 9;
+  MediaOptions options;
+  options.devices.openSource = [](const std::string&) { return std::make_unique<SilentAudioSource>(); };
+  options.devices.openSink = [](const std::string&) { return std::make_unique<DiscardAudioSink>(); };
+  return CreateAudioChannel(std::move(session), p, options);
+}
+
 // The far end reopens its channel: a second receive channel takes the session's packets, and the
 // first one closing afterwards does not take them away from it.
 TEST(MediaSession, AReceiveChannelThatTookTheSessionOverKeepsItWhenTheOldOneCloses) {
   MediaLoop loop(ConfigFor(std::make_shared<H323_G711Capability>(), SignalAudioSource::Tone(1000, 0.3)));
   ASSERT_TRUE(loop.Start());
   std::this_thread::sleep_for(200ms);
-  H323Channel::Parameters p;
-  p.capability = std::make_shared<H323_G711Capability>();
-  p.direction = H323Channel::IsReceiver;
-  p.number = 9;
-  MediaOptions options;
-  options.devices.openSink = [](const std::string&) { return std::make_unique<DiscardAudioSink>(); };
-  auto second = CreateAudioChannel(loop.SharedReceivingSession(), p, options);
+  auto second = AnotherChannel(loop.SharedReceivingSession(), H323Channel::IsReceiver);
   ASSERT_TRUE(second && second->Start());
   loop.Receiver().Close();
   const std::uint64_t before = second->GetStatistics().packets;
@@ -306,13 +313,7 @@ TEST(MediaSession, ATransmitChannelThatTakesOverGoesOnWithTheTimeline) {
   MediaLoop loop(ConfigFor(std::make_shared<H323_G711Capability>(), SignalAudioSource::Tone(1000, 0.3)));
   ASSERT_TRUE(loop.Start());
   std::this_thread::sleep_for(300ms);
-  H323Channel::Parameters p;
-  p.capability = std::make_shared<H323_G711Capability>();
-  p.direction = H323Channel::IsTransmitter;
-  p.number = 9;
-  MediaOptions options;
-  options.devices.openSource = [](const std::string&) { return std::make_unique<SilentAudioSource>(); };
-  auto second = CreateAudioChannel(loop.SharedSendingSession(), p, options);
+  auto second = AnotherChannel(loop.SharedSendingSession(), H323Channel::IsTransmitter);
   ASSERT_TRUE(second && second->Start());
   std::this_thread::sleep_for(300ms);
   EXPECT_TRUE(loop.Transmitter().IsRunning());
