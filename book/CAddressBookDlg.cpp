@@ -4,7 +4,6 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "dialer/CDialerDlg.h"
 #include "platform/DialogItems.h"
 #include "platform/DialogUnits.h"
 #include "platform/MessageBox.h"
@@ -120,7 +119,6 @@ void CAddressBookDlg::OnCall()
     const int row = FirstSelectedRow(m_list);
     if (row < 0)
         return;
-    if (m_pOwner)
-        m_pOwner->m_strBookNumber = m_list->topLevelItem(row)->text(1).toStdString();
+    m_strChosenNumber = m_list->topLevelItem(row)->text(1).toStdString();
     done(kCallResult);
 }

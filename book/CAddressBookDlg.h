@@ -5,11 +5,12 @@
 #include "book/CAddressBook.h"
 #include "book/CAddressEntryDlg.h"
 
-class CDialerDlg;
+#include <string>
+
 class QTreeWidget;
 
 // The address book: the contacts of data1/Address.log, newest first, with Add, Delete, Call and
-// Exit. Call hands the chosen number to the main window and ends the dialog with kCallResult.
+// Exit. Call keeps the chosen number (ChosenNumber) and ends the dialog with kCallResult.
 class CAddressBookDlg : public QDialog {
     Q_OBJECT
 public:
@@ -18,7 +19,8 @@ public:
     enum { IDC_LIST = 1035, IDC_ADD = 1036, IDC_CALL = 1037, IDC_DELETE = 1039 };
     static constexpr int kCallResult = IDC_CALL;
 
-    void SetOwner(CDialerDlg *owner) { m_pOwner = owner; }
+    // The phone number of the contact chosen with Call.
+    const std::string &ChosenNumber() const { return m_strChosenNumber; }
 
     // Shows the dialog (refilled from the file); returns kCallResult after Call, 1 after Exit,
     // 2 after Escape or the close box.
@@ -35,7 +37,7 @@ private:
     void OnInitDialog();
     void FillList();
 
-    CDialerDlg *m_pOwner = nullptr;
+    std::string m_strChosenNumber;
     CAddressEntryDlg m_entryDlg;
     CAddressBook m_book;
     QTreeWidget *m_list;

@@ -10,6 +10,9 @@ CDialCombo::CDialCombo(QWidget *parent) : QComboBox(parent)
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
     setDuplicatesEnabled(true);
+    // Keys reach the box (it has the focus), which hands them to its edit without passing the
+    // edit's filters; keys sent to the edit itself come to the edit. Both are watched.
+    installEventFilter(this);
     lineEdit()->installEventFilter(this);
     connect(lineEdit(), &QLineEdit::textEdited, this, &CDialCombo::editChanged);
 }

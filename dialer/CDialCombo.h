@@ -1,7 +1,5 @@
 #pragma once
 
-#include <atomic>
-
 #include <QComboBox>
 
 class CDialerDlg;
@@ -17,8 +15,9 @@ public:
     void SetOwner(CDialerDlg *owner);
     CDialerDlg *Owner() const { return m_pOwner; }
 
-    // 1 while a call that the window placed has not been cleared.
-    std::atomic<int> m_bInCall{0};
+    // 1 while a call that the window placed (or answered) has not been cleared.
+    int InCall() const { return m_bInCall; }
+    void SetInCall(int inCall) { m_bInCall = inCall; }
 
     // The edit's text selection as (start, end); both the text length when nothing is selected.
     QPair<int, int> GetEditSel() const;
@@ -33,4 +32,5 @@ protected:
 
 private:
     CDialerDlg *m_pOwner = nullptr;
+    int m_bInCall = 0;
 };

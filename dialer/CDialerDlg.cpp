@@ -29,16 +29,22 @@ CDialerDlg::CDialerDlg(QWidget *parent) : CShapedDialog(parent)
     m_sysMenu->addAction("Mi&nimize", this, &CDialerDlg::OnMinimise);
     m_sysMenu->addAction("&Close", this, [this] { close(); });
     ConnectControls();
+    // The dial box and the call timer report to this window from the start.
+    m_dialBox->SetOwner(this);
+    m_callTimer.SetOwner(this);
     m_strDial.clear();
     m_hIcon = QIcon(QPixmap::fromImage(LoadIconResource(128)));
 }
 
 CDialerDlg::~CDialerDlg()
 {
-    // A registration waiting for the gatekeeper returns at once; workers that wait on the network
-    // or play tones end early; then none outlives the window.
+    // No tick after this; a registration waiting for the gatekeeper returns at once and the stack
+    // reports nothing more; workers that wait on the network, for their turn or play tones end
+    // early; then none outlives the window.
+    m_callTimer.StopTimer();
     m_endpoint.Shutdown();
     m_closing = true;
+    m_dtmfTurns.Cancel();
     m_dialTones.Stop();
     m_workers.JoinAll();
 }
@@ -75,6 +81,8 @@ void CDialerDlg::ConnectControls()
     connect(m_productLink, &CStaticPicture::clicked, this, [this] { OnWebPage(IDC_PRODUCT_LINK); });
     connect(m_banner, &CPictureEx::clicked, this, [this] { OnWebPage(IDC_BANNER); });
     connect(m_dialBox, &CDialCombo::editChanged, this, &CDialerDlg::OnDialEditChange);
+    connect(m_speakerMute, &QAbstractButton::clicked, this, &CDialerDlg::ToggleSpeakerMute);
+    connect(m_micMute, &QAbstractButton::clicked, this, &CDialerDlg::ToggleMicMute);
     qApp->installEventFilter(this);
     ConnectVolumeSliders();
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -83,7 +91,7 @@ void CDialerDlg::ConnectControls()
 
 void CDialerDlg::StartBalanceThread()
 {
-    StartWorker([this] { BalanceThread(this); });
+    StartWorker([this] { BalanceThread(this, m_settings); });
 }
 
 void CDialerDlg::SetBalanceLine(const std::string &text)
@@ -97,18 +105,6 @@ void CDialerDlg::SetStatusLine(const std::string &text)
     m_statusLine->setText(QString::fromStdString(text));
     m_statusLine->update();
 }
-
-void CDialerDlg::PlaceCall()
-{
-    UpdateData(true);
-    m_dwCallStart = 0;
-    if (m_strDial.empty()) {
-        m_dialBox->setFocus();
-        return;
-    }
-}
-
-void CDialerDlg::HangUp() {}
 
 void CDialerDlg::closeEvent(QCloseEvent *event)
 {
@@ -136,6 +132,10 @@ void CDialerDlg::OnCloseRequest()
 
 void CDialerDlg::OnCloseControl()
 {
+    // A running call is cleared first; the close request then waits for its end.
+    const std::string token = m_strToken.Get();
+    if (m_calls->HasConnection(token))
+        m_calls->ClearCall(token);
     QMetaObject::invokeMethod(this, &CDialerDlg::OnCloseRequest, Qt::QueuedConnection);
 }
 

@@ -10,7 +10,7 @@
 #include "dialer/CDialCombo.h"
 #include "dialer/CDialerDlg.h"
 #include "dialer/ControlIds.h"
-#include "dialer/WebAddresses.h"
+#include "web/WebAddresses.h"
 #include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
 #include "res/Resources.h"
@@ -93,11 +93,11 @@ void CDialerDlg::paintEvent(QPaintEvent *event)
 
 void CDialerDlg::OnBook()
 {
-    m_addressBookDlg.SetOwner(this);
     const int result = m_addressBookDlg.DoModal();
     if (result == -1) {
         AfxMessageBox("Some error has occured. Please try again.", MB_OK, {}, this);
     } else if (result == CAddressBookDlg::kCallResult) {
+        m_strBookNumber = m_addressBookDlg.ChosenNumber();
         m_strDial = m_strBookNumber;
         UpdateData(false);
         PlaceCall();

@@ -2,6 +2,7 @@
 // shown or hidden as the template has them.
 #include <QApplication>
 #include <QProgressBar>
+#include <QPushButton>
 
 #include "dialer/CDialCombo.h"
 #include "dialer/CDialerDlg.h"
@@ -149,6 +150,8 @@ void CDialerDlg::CreateControls()
         case IDC_TX_LEVEL: {
             QProgressBar *bar = Place<QProgressBar>(this, row);
             bar->setTextVisible(false);
+            bar->setRange(1, 9000);
+            bar->setValue(1);
             (row.id == IDC_RX_LEVEL ? m_rxLevel : m_txLevel) = bar;
             w = bar;
             break;
@@ -181,5 +184,10 @@ void CDialerDlg::CreateControls()
         }
         if (w && !row.visible)
             w->hide();
+    }
+    // Enter belongs to the dial box: no button of the window is pressed by it.
+    for (QPushButton *button : findChildren<QPushButton *>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
     }
 }

@@ -6,10 +6,11 @@
 
 #include "dialer/CDialCombo.h"
 #include "dialer/CDialerDlg.h"
-#include "dialer/WebAddresses.h"
+#include "web/WebAddresses.h"
 #include "platform/MessageBox.h"
 #include "platform/SoundDevices.h"
 #include "platform/System.h"
+#include "platform/UiThread.h"
 #include "web/DownloadFile.h"
 
 int CDialerDlg::DoModal()
@@ -18,32 +19,29 @@ int CDialerDlg::DoModal()
     return exec();
 }
 
+void CDialerDlg::LoadSettings()
+{
+    m_settings.LoadSettings();
+}
+
 bool CDialerDlg::OnInitDialog()
 {
-    // 1-2: the settings and the window's copies of the account.
-    m_settings.LoadSettings();
-    m_strPin = m_settings.GetPin();
-    m_strSerial = m_settings.GetSerial();
-    m_strGatekeeper = m_settings.GetGatekeeper();
-    m_strGkPass = m_settings.GetGkPass();
-    m_strGkPassEnabled = m_settings.GetGkPassEnabled();
-    m_nGkPassEnabled = AtoiClamped(m_settings.GetGkPassEnabled());
+    // 1-2: the settings and the window's copy of the account.
+    LoadSettings();
+    m_account = m_settings.GetAccount();
 
-    // 3-4: the sign-in dialog, before the window shows.
+    // 3-4: the sign-in dialog, before the window shows; OK gives the window the account entered.
     m_pAccountDlg = std::make_unique<CAccountDlg>();
-    m_pAccountDlg->m_strPin = m_strPin.Get();
-    m_pAccountDlg->m_strSerial = m_strSerial.Get();
-    m_pAccountDlg->m_strGatekeeper = m_strGatekeeper.Get();
-    m_pAccountDlg->m_strGkPass = m_strGkPass.Get();
+    m_pAccountDlg->SetAccount(m_account);
     m_pAccountDlg->m_nRecordDevice = m_settings.GetRecordDeviceIndex();
     m_pAccountDlg->m_nPlayDevice = m_settings.GetPlayDeviceIndex();
     m_pAccountDlg->m_nCodec = m_settings.GetCodecIndex();
     m_pAccountDlg->m_pSettings = &m_settings;
-    m_pAccountDlg->m_pWindow = this;
     if (m_pAccountDlg->DoModal() != IDOK) {
         EndProcess(0);
         return false; // only when a test stands in for the end of the program
     }
+    m_account = m_pAccountDlg->Account();
 
     // 5-8: window menu, icon, flags, caption.
     AppendAboutToSystemMenu();
@@ -72,6 +70,9 @@ bool CDialerDlg::OnInitDialog()
 
     // 14: the banner.
     ShowBanner();
+
+    // 15: the call timer (its owner is this window from the start).
+    m_callTimer.SetPeriod(250);
     return true;
 }
 
@@ -109,26 +110,34 @@ int CDialerDlg::BannerThread()
     const std::string path = (std::filesystem::current_path(ec) / "data1" / "link1.gif").string();
     if (ec || !DownloadFile(BannerAddress(), path, m_bannerDeadline, 8 << 20, &m_closing))
         return 0; // the shipped banner stays
-    // Every load first unloads, so a download that is not a picture leaves the banner empty.
-    if (m_banner->Load("data1/link1.gif"))
-        m_banner->Draw();
+    // Decoded here, shown whole on the user-interface thread. Every load first unloads, so a
+    // download that is not a picture leaves the banner empty.
+    auto picture = std::make_shared<const CPictureEx::Picture>(
+        CPictureEx::DecodeFile("data1/link1.gif"));
+    PostToUi(m_banner, [banner = m_banner, picture] {
+        if (banner->Load(*picture))
+            banner->Draw();
+    });
     return 0;
 }
 
 void CDialerDlg::OnSettings()
 {
     m_pSettingsDlg = std::make_unique<CSettingsDlg>();
-    m_pSettingsDlg->m_strGatekeeper = m_strGatekeeper.Get();
-    m_pSettingsDlg->m_strPin = m_strPin.Get();
-    m_pSettingsDlg->m_strSerial = m_strSerial.Get();
-    m_pSettingsDlg->m_strGkPass = m_strGkPass.Get();
-    m_pSettingsDlg->m_nGkPassEnabled = m_nGkPassEnabled;
-    m_pSettingsDlg->SetWindow(this);
+    m_pSettingsDlg->SetAccount(m_account);
+    m_pSettingsDlg->SetSettings(&m_settings);
+    m_pSettingsDlg->SetRememberAccount(m_pAccountDlg && m_pAccountDlg->RememberAccount());
     if (m_pSettingsDlg->DoModal() != 1)
         return;
-    RemoveRegistration();
-    const std::string play = GetPlayDeviceName(0);
-    const std::string record = GetRecordDeviceName(0);
-    InitialiseEndPoint(m_settings.GetCodecIndex(), play, record);
-    StartRegisterThread();
+    m_account = m_pSettingsDlg->Account();
+    if (m_bBusy != 0) {
+        // Setting the endpoint up again and unregistering would end the call in progress: that
+        // waits for the end of the call.
+        m_bReinitialiseAfterCall = true;
+        return;
+    }
+    ApplySettingsToEndPoint(m_pSettingsDlg->m_strPlayDeviceName,
+                            m_pSettingsDlg->m_strRecordDeviceName, m_account.m_strPin,
+                            m_settings.GetCodecIndex());
+    ReinitialiseEndPoint();
 }

@@ -76,17 +76,27 @@ void CDialerDlg::OnDialEditChange()
 
 void CDialerDlg::SendDtmf(char c)
 {
-    if (m_dialBox->m_bInCall == 0)
+    if (m_dialBox->InCall() == 0)
         return;
-    // Each worker carries its own character, so quick presses cannot overwrite one another.
-    StartWorker([this, c] { DtmfThread(c); });
+    // Each worker carries its own character, so quick presses cannot overwrite one another, and
+    // its turn, so the far end gets the characters in the order of the keys.
+    const uint64_t turn = m_dtmfTurns.Take();
+    if (!StartWorker([this, c, turn] { DtmfThread(c, turn); }))
+        m_dtmfTurns.Done(turn);
+}
+
+void CDialerDlg::DtmfThread(char c, uint64_t turn)
+{
+    if (m_dtmfTurns.Wait(turn))
+        m_calls->SendUserInput(m_strToken.Get(), std::string(1, c));
+    m_dtmfTurns.Done(turn);
 }
 
 bool CDialerDlg::eventFilter(QObject *watched, QEvent *event)
 {
     // Every key pressed in the window during a call goes into the call as well. A key press is
     // seen once, at the widget that has the focus.
-    if (event->type() == QEvent::KeyPress && m_dialBox->m_bInCall != 0) {
+    if (event->type() == QEvent::KeyPress && m_dialBox->InCall() != 0) {
         QWidget *focus = QApplication::focusWidget();
         if (focus && watched == focus && (focus == this || isAncestorOf(focus))) {
             const int vk = VirtualKeyCode(*static_cast<QKeyEvent *>(event));

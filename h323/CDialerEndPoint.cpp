@@ -2,10 +2,6 @@
 
 #include <sstream>
 
-#include "dialer/CDialerDlg.h"
-#include "platform/MessageBox.h"
-#include "platform/UiThread.h"
-#include "platform/WaitCursor.h"
 #include "res/Resources.h"
 
 using vantro::endpoint::H323_G711Capability;
@@ -46,14 +42,15 @@ CDialerEndPoint::~CDialerEndPoint()
     Shutdown();
 }
 
-int CDialerEndPoint::Initialise(CDialerDlg *w, int codecIndex, const std::string &playDevice,
-                                const std::string &recordDevice)
+int CDialerEndPoint::Initialise(CDialerEvents *w, const CAccount &account, int codecIndex,
+                                const std::string &playDevice, const std::string &recordDevice)
 {
     window = w;
+    m_account = account;
     connected = 0;
-    if (w->m_nGkPassEnabled != 0)
-        SetGatekeeperPassword(w->m_strGkPass.Get());
-    SetLocalUserName(w->m_strPin.Get());
+    if (account.m_nGkPassEnabled != 0)
+        SetGatekeeperPassword(account.m_strGkPass);
+    SetLocalUserName(account.m_strPin);
     SetRtpIpTypeofService(kRtpTypeOfService);
     SetSoundChannelPlayDevice(playDevice);
     SetSoundChannelRecordDevice(recordDevice);
@@ -81,12 +78,13 @@ void CDialerEndPoint::BuildCapabilities(int)
 int CDialerEndPoint::RegisterWithGatekeeper()
 {
     std::lock_guard serial(m_registerMutex);
-    CDialerDlg *w = window;
+    CDialerEvents *w = window;
     if (!w)
         return 0;
-    PostToUi(w, [w] { w->SetBalanceLine("Registering....."); });
+    // The window shows "Registering....." and the wait cursor until the outcome.
+    w->OnRegistering();
     localInterface = "";
-    gatekeeperAddress = w->m_strGatekeeper.Get();
+    gatekeeperAddress = m_account.Get().m_strGatekeeper;
     gatekeeperIdentifier = "";
 
     if (auto gatekeeper = GetGatekeeper(); gatekeeper && gatekeeper->IsRegistered())
@@ -94,27 +92,55 @@ int CDialerEndPoint::RegisterWithGatekeeper()
     SetRegistrationTimeToLive(kRegistrationTimeToLive);
     SetGatekeeperAccessTokenOID("");
 
-    BeginWaitCursor();
     registering = 1;
     const bool registered =
         UseGatekeeper(gatekeeperAddress.Get(), gatekeeperIdentifier.Get(), localInterface.Get());
+    registering = 0;
     if (registered) {
-        registering = 0;
-        EndWaitCursor();
-        w->StartBalanceThread();
+        w->OnRegistered();
         return 1;
     }
-
-    PostToUi(w, [w] { w->SetBalanceLine("Not Registered"); });
-    EndWaitCursor();
-    registering = 0;
     // Overtaken by a newer registration, or the window is closing: nothing to tell the user.
-    if (WasLastRegistrationCancelled())
-        return 0;
-    std::string message = "No Gatekeeper found .";
-    if (auto gatekeeper = GetGatekeeper())
-        message = RegistrationFailureMessage(gatekeeper->GetRegistrationFailReason());
-    if (!message.empty())
-        PostToUi(w, [w, message] { AfxMessageBox(message, MB_OK, "", w); });
+    std::string message;
+    if (!WasLastRegistrationCancelled()) {
+        message = "No Gatekeeper found .";
+        if (auto gatekeeper = GetGatekeeper())
+            message = RegistrationFailureMessage(gatekeeper->GetRegistrationFailReason());
+    }
+    w->OnRegistrationFailed(message);
     return 0;
+}
+
+// Calls. The stack's call signalling is not there yet: no call can be placed, so the window goes
+// back to idle at once, and there is never a call to clear, look into or send to.
+
+bool CDialerEndPoint::MakeCall(const std::string &, std::string &token)
+{
+    token.clear();
+    return false;
+}
+
+bool CDialerEndPoint::ClearCall(const std::string &)
+{
+    return false;
+}
+
+bool CDialerEndPoint::HasConnection(const std::string &)
+{
+    return false;
+}
+
+bool CDialerEndPoint::SendUserInput(const std::string &, const std::string &)
+{
+    return false;
+}
+
+std::optional<CSignalLevels> CDialerEndPoint::GetSignalLevels(const std::string &)
+{
+    return std::nullopt;
+}
+
+std::optional<bool> CDialerEndPoint::TogglePause(const std::string &, bool)
+{
+    return std::nullopt;
 }

@@ -1,6 +1,7 @@
 #include "WorkerThreads.h"
 
 #include <atomic>
+#include <system_error>
 #include <vector>
 
 CWorkerThreads::~CWorkerThreads()
@@ -8,16 +9,25 @@ CWorkerThreads::~CWorkerThreads()
     JoinAll();
 }
 
-void CWorkerThreads::Start(std::function<void()> body)
+bool CWorkerThreads::Start(std::function<void()> body)
 {
     auto done = std::make_shared<std::atomic<bool>>(false);
     std::lock_guard lock(m_mutex);
     ReapLocked();
-    m_workers.push_back(Worker{std::thread([body = std::move(body), done] {
-                                   body();
-                                   done->store(true);
-                               }),
-                               done});
+    try {
+        m_workers.push_back(Worker{std::thread([body = std::move(body), done] {
+                                       try {
+                                           body();
+                                       } catch (...) {
+                                           // No exception leaves a worker.
+                                       }
+                                       done->store(true);
+                                   }),
+                                   done});
+    } catch (const std::system_error &) {
+        return false;
+    }
+    return true;
 }
 
 void CWorkerThreads::JoinAll()

@@ -17,8 +17,9 @@ public:
     CWorkerThreads(const CWorkerThreads &) = delete;
     CWorkerThreads &operator=(const CWorkerThreads &) = delete;
 
-    // Starts body on a new thread at once. Threads that have ended are reaped here.
-    void Start(std::function<void()> body);
+    // Starts body on a new thread at once; false when no thread could be started (body does not
+    // run). Threads that have ended are reaped here. An exception that leaves body ends only body.
+    bool Start(std::function<void()> body);
 
     // Waits for every thread started so far.
     void JoinAll();

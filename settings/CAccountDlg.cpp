@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
-#include "dialer/CDialerDlg.h"
 #include "platform/CBitmapButton.h"
 #include "platform/DataExchange.h"
 #include "platform/DialogItems.h"
@@ -74,53 +73,39 @@ void CAccountDlg::OnInitDialog()
     m_ok->LoadBitmaps(258);
     m_cancel->LoadBitmaps(260);
     m_remember->setChecked(true);
-    m_useGkPass->setChecked(m_pWindow && m_pWindow->m_nGkPassEnabled != 0);
+    m_useGkPass->setChecked(m_account.m_nGkPassEnabled != 0);
     m_ok->setEnabled(true);
     m_gatekeeper->setFocus();
 }
 
 void CAccountDlg::UpdateData(bool save)
 {
-    DDX_Text(save, m_pin, m_strPin);
-    DDX_Text(save, m_serial, m_strSerial);
-    DDX_Text(save, m_gatekeeper, m_strGatekeeper);
-    DDX_Text(save, m_gkPass, m_strGkPass);
+    DDX_Text(save, m_pin, m_account.m_strPin);
+    DDX_Text(save, m_serial, m_account.m_strSerial);
+    DDX_Text(save, m_gatekeeper, m_account.m_strGatekeeper);
+    DDX_Text(save, m_gkPass, m_account.m_strGkPass);
 }
 
 void CAccountDlg::accept()
 {
     m_ok->setEnabled(false);
     UpdateData(true);
-    if (m_strSerial.empty() || m_strPin.empty()) {
+    if (m_account.m_strSerial.empty() || m_account.m_strPin.empty()) {
         AfxMessageBox("You Must Enter Serial and PIN both.Try again.", MB_OK, {}, this);
         EndProcess(0);
         QDialog::reject(); // reached only when a test stands in for the end of the program
         return;
     }
-    if (m_strGatekeeper.empty()) {
+    if (m_account.m_strGatekeeper.empty()) {
         AfxMessageBox("You Must Enter Gatekeeper Address.Try again.", MB_OK, {}, this);
         EndProcess(0);
         QDialog::reject();
         return;
     }
-    const bool useGkPass = m_useGkPass->isChecked();
-    if (m_pWindow) {
-        m_pWindow->m_strPin = m_strPin;
-        m_pWindow->m_strSerial = m_strSerial;
-        m_pWindow->m_strGatekeeper = m_strGatekeeper;
-        m_pWindow->m_strGkPass = m_strGkPass;
-        m_pWindow->m_strGkPassEnabled = std::string(useGkPass ? "1" : "0");
-        m_pWindow->m_nGkPassEnabled = useGkPass ? 1 : 0;
-    }
+    m_account.m_nGkPassEnabled = m_useGkPass->isChecked() ? 1 : 0;
     m_bRememberAccount = m_remember->isChecked() ? 1 : 0;
-    if (m_pSettings) {
-        const std::string flag = useGkPass ? "1" : "0";
-        if (m_bRememberAccount)
-            m_pSettings->SaveSettings(m_strPin, m_strSerial, m_strGatekeeper, flag, m_strGkPass,
-                                      m_nCodec, m_nPlayDevice, m_nRecordDevice);
-        else
-            m_pSettings->SaveSettings("", "", "", flag, "", m_nCodec, m_nPlayDevice,
-                                      m_nRecordDevice);
-    }
+    if (m_pSettings)
+        m_pSettings->SaveSettings(m_account, m_bRememberAccount != 0, m_nCodec, m_nPlayDevice,
+                                  m_nRecordDevice);
     QDialog::accept();
 }

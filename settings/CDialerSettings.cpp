@@ -112,6 +112,24 @@ int CDialerSettings::SaveSettings(std::string pin, std::string serial, std::stri
     return ReplaceFileAtomically(kFileName, bytes, 0600) ? 1 : 0;
 }
 
+int CDialerSettings::SaveSettings(const CAccount &account, bool remember, int codecIndex,
+                                  int playDeviceIndex, int recordDeviceIndex)
+{
+    if (remember)
+        return SaveSettings(account.m_strPin, account.m_strSerial, account.m_strGatekeeper,
+                            account.GkPassEnabledText(), account.m_strGkPass, codecIndex,
+                            playDeviceIndex, recordDeviceIndex);
+    return SaveSettings("", "", "", account.GkPassEnabledText(), "", codecIndex, playDeviceIndex,
+                        recordDeviceIndex);
+}
+
+CAccount CDialerSettings::GetAccount() const
+{
+    std::lock_guard lock(m_mutex);
+    return CAccount{m_strPin, m_strSerial, m_strGatekeeper, m_strGkPass,
+                    AtoiClamped(m_strGkPassEnabled)};
+}
+
 std::string CDialerSettings::GetSerial() const
 {
     std::lock_guard lock(m_mutex);

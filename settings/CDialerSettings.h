@@ -3,6 +3,8 @@
 #include <mutex>
 #include <string>
 
+#include "settings/CAccount.h"
+
 // The settings record and its file data1/Dialer.property (relative to the working folder):
 // eight positional lines, "key=value", separated by CR LF, the last without a line end.
 //
@@ -30,6 +32,14 @@ public:
     int SaveSettings(std::string pin, std::string serial, std::string gatekeeper,
                      std::string gkPassEnabled, std::string gkPass, int codecIndex,
                      int playDeviceIndex, int recordDeviceIndex);
+
+    // Saves an account with the three indexes. Unless remember is set, only the password flag and
+    // the indexes are kept: the PIN, serial, gatekeeper and password are stored empty.
+    int SaveSettings(const CAccount &account, bool remember, int codecIndex, int playDeviceIndex,
+                     int recordDeviceIndex);
+
+    // The account as the record holds it (the flag is the number the flag text starts with).
+    CAccount GetAccount() const;
 
     std::string GetSerial() const;
     std::string GetPin() const;

@@ -6,12 +6,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "dialer/CDialerDlg.h"
-#include "dialer/WebAddresses.h"
+#include "web/WebAddresses.h"
 #include "platform/DataExchange.h"
 #include "platform/DialogItems.h"
 #include "platform/DialogUnits.h"
 #include "platform/SoundDevices.h"
+#include "settings/CDialerSettings.h"
 #include "web/CHyperLink.h"
 
 namespace {
@@ -77,13 +77,13 @@ CSettingsDlg::CSettingsDlg(QWidget *parent) : QDialog(parent)
     connect(cancel, &QPushButton::clicked, this, &CSettingsDlg::reject);
 }
 
-void CSettingsDlg::SetWindow(CDialerDlg *window)
+void CSettingsDlg::SetSettings(CDialerSettings *settings)
 {
-    m_pWindow = window;
-    if (window) {
-        m_nCodec = window->m_settings.GetCodecIndex();
-        m_nPlayDevice = window->m_settings.GetPlayDeviceIndex();
-        m_nRecordDevice = window->m_settings.GetRecordDeviceIndex();
+    m_pSettings = settings;
+    if (settings) {
+        m_nCodec = settings->GetCodecIndex();
+        m_nPlayDevice = settings->GetPlayDeviceIndex();
+        m_nRecordDevice = settings->GetRecordDeviceIndex();
     }
 }
 
@@ -120,38 +120,21 @@ void CSettingsDlg::OnInitDialog()
 
 void CSettingsDlg::UpdateData(bool save)
 {
-    DDX_Text(save, m_pin, m_strPin);
-    DDX_Text(save, m_serial, m_strSerial);
-    DDX_Text(save, m_gatekeeper, m_strGatekeeper);
-    DDX_Text(save, m_gkPass, m_strGkPass);
+    DDX_Text(save, m_pin, m_account.m_strPin);
+    DDX_Text(save, m_serial, m_account.m_strSerial);
+    DDX_Text(save, m_gatekeeper, m_account.m_strGatekeeper);
+    DDX_Text(save, m_gkPass, m_account.m_strGkPass);
 }
 
 void CSettingsDlg::accept()
 {
     m_ok->setEnabled(false);
     UpdateData(true);
-    const std::string flag = m_nGkPassEnabled ? "1" : "0";
-    if (m_pWindow) {
-        m_pWindow->m_strGatekeeper = m_strGatekeeper;
-        m_pWindow->m_strPin = m_strPin;
-        m_pWindow->m_strSerial = m_strSerial;
-        m_pWindow->m_strGkPass = m_strGkPass;
-        m_pWindow->m_strGkPassEnabled = flag;
-    }
-    const int codec = m_codec->currentIndex();
-    const int play = m_play->currentIndex();
-    const int record = m_record->currentIndex();
-    if (m_pWindow) {
-        const bool remember = m_pWindow->m_pAccountDlg && m_pWindow->m_pAccountDlg->m_bRememberAccount;
-        CDialerSettings &settings = m_pWindow->m_settings;
-        if (remember)
-            settings.SaveSettings(m_strPin, m_strSerial, m_strGatekeeper, flag, m_strGkPass, codec,
-                                  play, record);
-        else
-            settings.SaveSettings("", "", "", flag, "", codec, play, record);
-        settings.LoadSettings();
-        m_pWindow->ApplySettingsToEndPoint(m_strPlayDeviceName, m_strRecordDeviceName, m_strPin,
-                                           codec);
+    // A list without a selection reads -1, which the record stores as 0.
+    if (m_pSettings) {
+        m_pSettings->SaveSettings(m_account, m_bRememberAccount, m_codec->currentIndex(),
+                                  m_play->currentIndex(), m_record->currentIndex());
+        m_pSettings->LoadSettings();
     }
     QDialog::accept();
 }

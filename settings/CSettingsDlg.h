@@ -4,15 +4,18 @@
 
 #include <QDialog>
 
-class CDialerDlg;
+#include "settings/CAccount.h"
+
+class CDialerSettings;
 class CHyperLink;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
 
 // The settings dialog: the play and record devices and the account (gatekeeper, serial, PIN,
-// gatekeeper password). OK stores them in the settings file and gives them to the main window,
-// which then sets up the endpoint again and registers anew.
+// gatekeeper password). OK stores them in the settings file through the window's settings record
+// and reloads the record; the window then takes the account from Account(), gives the endpoint the
+// remembered device names and sets it up again.
 class CSettingsDlg : public QDialog {
     Q_OBJECT
 public:
@@ -29,9 +32,16 @@ public:
         IDC_CALL_LOG_LINK = 1058,
     };
 
-    // Gives the dialog the window; the codec, play and record indexes come from the window's
-    // settings record.
-    void SetWindow(CDialerDlg *window);
+    // The window's settings record: the codec, play and record indexes come from it, OK saves
+    // through it and reloads it.
+    void SetSettings(CDialerSettings *settings);
+    // The account shown when the dialog opens (its password flag is kept as it is); after OK, the
+    // account entered.
+    void SetAccount(const CAccount &account) { m_account = account; }
+    const CAccount &Account() const { return m_account; }
+    // Whether OK stores the account itself or only the flag and the indexes (the sign-in
+    // dialog's store-the-account box).
+    void SetRememberAccount(bool remember) { m_bRememberAccount = remember; }
 
     // Shows the dialog: 1 after OK, 2 after Cancel.
     int DoModal();
@@ -43,18 +53,16 @@ public:
     int m_nCodec = 0;
     std::string m_strRecordDeviceName; // the first record device when the dialog opened
     std::string m_strPlayDeviceName;   // the first play device when the dialog opened
-    int m_nGkPassEnabled = 0;
-    CDialerDlg *m_pWindow = nullptr;
-    std::string m_strPin;
-    std::string m_strSerial;
-    std::string m_strGatekeeper;
-    std::string m_strGkPass;
 
 public slots:
     void accept() override; // OK
 
 private:
     void OnInitDialog();
+
+    CAccount m_account;
+    bool m_bRememberAccount = false;
+    CDialerSettings *m_pSettings = nullptr;
 
     QComboBox *m_play;
     QComboBox *m_record;

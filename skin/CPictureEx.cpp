@@ -114,29 +114,105 @@ void CPictureEx::RequestRepaint()
         PostToUi(this, [this] { update(); });
 }
 
-// ---- loading
+// ---- decoding and loading
 
-bool CPictureEx::Load(const QString &fileName)
+CPictureEx::Picture CPictureEx::DecodeFile(const QString &fileName)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         Trace("Load (file): Error opening file %1", fileName);
-        Unload();
-        return false;
+        return {};
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         Trace("Load (file): An exception occured while reading the file %1", fileName);
-        Unload();
-        return false;
+        return {};
     }
-    file.close();
     if (bytes.isEmpty()) {
         Trace("Load (file): Error locking memory");
-        Unload();
-        return false;
+        return {};
     }
-    return Load(reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size()));
+    return Decode(reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size()));
+}
+
+CPictureEx::Picture CPictureEx::Decode(const uint8_t *data, size_t size)
+{
+    Picture picture;
+    if (!data || size == 0) {
+        Trace("Load: Error locking memory");
+        return picture;
+    }
+    if (GifWalker::IsGifSignature(data, size))
+        DecodeGif(data, size, picture);
+    else
+        DecodeWhole(data, size, picture);
+    picture.valid = picture.valid && WithinLimits(picture.size);
+    return picture;
+}
+
+bool CPictureEx::WithinLimits(const QSize &size)
+{
+    return size.width() > 0 && size.height() > 0 &&
+           qint64(size.width()) * size.height() <= kMaxSurfacePixels;
+}
+
+void CPictureEx::DecodeWhole(const uint8_t *data, size_t size, Picture &picture)
+{
+    if (size > size_t(std::numeric_limits<int>::max()))
+        return;
+    QImage whole = QImage::fromData(data, int(size));
+    if (whole.isNull())
+        return;
+    if (!picture.isGif)
+        picture.size = whole.size();
+    picture.whole = whole;
+    picture.valid = true;
+}
+
+void CPictureEx::DecodeGif(const uint8_t *data, size_t size, Picture &picture)
+{
+    picture.isGif = true;
+    GifWalker walker(data, size);
+    picture.size = QSize(walker.ScreenWidth(), walker.ScreenHeight());
+
+    const int count = walker.CountFrames();
+    if (count == 0)
+        return;
+    if (count == 1) {
+        DecodeWhole(data, size, picture);
+        return;
+    }
+
+    std::vector<GifFrame> frames;
+    qint64 decodedBytes = 0;
+    walker.ResetReadPosition();
+    GifWalker::Frame piece, last;
+    while (walker.ExtractFrame(piece, &last)) {
+        last = piece;
+        QImage frame = QImage::fromData(piece.gif.data(), int(piece.gif.size()), "GIF");
+        if (frame.isNull())
+            continue; // the frame is dropped; the rest play
+        // The one-frame GIF decodes at the size of the logical screen with the frame at its
+        // place; the frame's own rectangle is what gets drawn.
+        const QRect rect(piece.left, piece.top, piece.width, piece.height);
+        if (frame.size() == picture.size && rect.isValid() && frame.rect().contains(rect) &&
+            rect.size() != frame.size())
+            frame = frame.copy(rect);
+        decodedBytes += frame.sizeInBytes();
+        if (decodedBytes > kMaxDecodedBytes)
+            break;
+        frames.push_back({frame, QSize(piece.width, piece.height), QPoint(piece.left, piece.top),
+                          piece.delay, piece.disposal});
+    }
+    if (frames.empty())
+        return;
+    picture.frames = std::move(frames);
+    picture.valid = true;
+}
+
+bool CPictureEx::Load(const QString &fileName)
+{
+    return Load(DecodeFile(fileName));
 }
 
 bool CPictureEx::Load(const QString &resourceName, const QString &type)
@@ -158,67 +234,21 @@ bool CPictureEx::Load(const QString &resourceName, const QString &type)
 
 bool CPictureEx::Load(const uint8_t *data, size_t size)
 {
+    return Load(Decode(data, size));
+}
+
+bool CPictureEx::Load(const Picture &picture)
+{
     Unload();
-    if (!data || size == 0) {
-        Trace("Load: Error locking memory");
+    m_bIsGif = picture.isGif;
+    m_PictureSize = picture.size;
+    if (!picture.valid)
         return false;
-    }
-    if (GifWalker::IsGifSignature(data, size))
-        return LoadGif(data, size);
-    return DecodeWhole(data, size, false);
-}
-
-bool CPictureEx::DecodeWhole(const uint8_t *data, size_t size, bool keepSize)
-{
-    if (size > size_t(std::numeric_limits<int>::max()))
-        return false;
-    QImage picture = QImage::fromData(data, int(size));
-    if (picture.isNull())
-        return false;
-    m_Picture = picture;
-    if (!keepSize)
-        m_PictureSize = picture.size();
-    return PrepareSurface(m_PictureSize.width(), m_PictureSize.height());
-}
-
-bool CPictureEx::LoadGif(const uint8_t *data, size_t size)
-{
-    m_bIsGif = true;
-    GifWalker walker(data, size);
-    m_PictureSize = QSize(walker.ScreenWidth(), walker.ScreenHeight());
-
-    const int count = walker.CountFrames();
-    if (count == 0)
-        return false;
-    if (count == 1)
-        return DecodeWhole(data, size, true);
-
-    std::vector<GifFrame> frames;
-    qint64 decodedBytes = 0;
-    walker.ResetReadPosition();
-    GifWalker::Frame piece, last;
-    while (walker.ExtractFrame(piece, &last)) {
-        last = piece;
-        QImage picture = QImage::fromData(piece.gif.data(), int(piece.gif.size()), "GIF");
-        if (picture.isNull())
-            continue; // the frame is dropped; the rest play
-        // The one-frame GIF decodes at the size of the logical screen with the frame at its
-        // place; the frame's own rectangle is what gets drawn.
-        const QRect rect(piece.left, piece.top, piece.width, piece.height);
-        if (picture.size() == m_PictureSize && rect.isValid() && picture.rect().contains(rect) &&
-            rect.size() != picture.size())
-            picture = picture.copy(rect);
-        decodedBytes += picture.sizeInBytes();
-        if (decodedBytes > kMaxDecodedBytes)
-            break;
-        frames.push_back({picture, QSize(piece.width, piece.height), QPoint(piece.left, piece.top),
-                          piece.delay, piece.disposal});
-    }
-    if (frames.empty())
-        return false;
-    {
+    if (picture.frames.empty()) {
+        m_Picture = picture.whole;
+    } else {
         std::lock_guard lock(m_shared->mutex);
-        m_shared->frames = std::move(frames);
+        m_shared->frames = picture.frames;
         m_shared->currentFrame = 0;
     }
     return PrepareSurface(m_PictureSize.width(), m_PictureSize.height());
@@ -226,12 +256,9 @@ bool CPictureEx::LoadGif(const uint8_t *data, size_t size)
 
 bool CPictureEx::PrepareSurface(int width, int height)
 {
-    if (width <= 0 || height <= 0 || qint64(width) * height > kMaxSurfacePixels)
+    if (!WithinLimits(QSize(width, height)))
         return false;
-    if (IsUiThread())
-        resize(width, height);
-    else
-        PostToUi(this, [this, width, height] { resize(width, height); });
+    resize(width, height);
     QImage surface(width, height, QImage::Format_RGB32);
     if (surface.isNull())
         return false;

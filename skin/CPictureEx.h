@@ -23,14 +23,37 @@
 // only copies the surface.
 //
 // Calling order: Load (any form), then Draw. A second Load unloads the first picture. Load and
-// Draw may be called from a worker thread; the control posts its own window updates to the
-// user-interface thread.
+// Draw belong to the user-interface thread. Decoding is apart from the control: a worker decodes a
+// picture (Decode, DecodeFile) and hands the result to the user-interface thread, which loads it
+// whole.
 class CPictureEx : public QWidget {
     Q_OBJECT
 public:
+    // One frame of an animated GIF, decoded.
+    struct GifFrame {
+        QImage picture;
+        QSize size;
+        QPoint offset;
+        uint32_t delay = 0;
+        uint32_t disposal = 0;
+        QRect Rect() const { return QRect(offset, size); }
+    };
+    // A decoded picture: a static picture (or a one-frame GIF) whole, or the frames of an
+    // animated GIF. Made on any thread; a value, shared by nothing.
+    struct Picture {
+        bool valid = false; // decoded and within the control's limits
+        bool isGif = false;
+        QSize size;         // the picture's (a GIF's logical screen)
+        QImage whole;
+        std::vector<GifFrame> frames;
+    };
+    static Picture Decode(const uint8_t *data, size_t size);
+    static Picture DecodeFile(const QString &fileName);
+
     explicit CPictureEx(QWidget *parent = nullptr);
     ~CPictureEx() override;
 
+    bool Load(const Picture &picture);                             // decoded
     bool Load(const uint8_t *data, size_t size);                   // memory
     bool Load(const QString &fileName);                            // file
     bool Load(const QString &resourceName, const QString &type);   // resource ":/<type>/<name>"
@@ -74,14 +97,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
-    struct GifFrame {
-        QImage picture;
-        QSize size;
-        QPoint offset;
-        uint32_t delay = 0;
-        uint32_t disposal = 0;
-        QRect Rect() const { return QRect(offset, size); }
-    };
     // Everything the animation thread touches. The thread holds its own reference, so a worker
     // that outlives Stop's wait only ever sees state that the control has let go of.
     struct Shared {
@@ -101,8 +116,9 @@ private:
         CPictureEx *owner = nullptr; // valid while exitRequested is false
     };
 
-    bool LoadGif(const uint8_t *data, size_t size);
-    bool DecodeWhole(const uint8_t *data, size_t size, bool keepSize);
+    static void DecodeGif(const uint8_t *data, size_t size, Picture &picture);
+    static void DecodeWhole(const uint8_t *data, size_t size, Picture &picture);
+    static bool WithinLimits(const QSize &size);
     bool PrepareSurface(int width, int height);
     void RequestRepaint();
     static void AnimationThread(std::shared_ptr<Shared> s);

@@ -1,24 +1,24 @@
 #include "web/BalanceThread.h"
 
-#include "dialer/CDialerDlg.h"
-#include "platform/UiThread.h"
-#include "platform/WaitCursor.h"
+#include <mutex>
 
-int BalanceThread(CDialerDlg *w)
+#include "h323/CDialerEvents.h"
+#include "platform/WaitCursor.h"
+#include "settings/CDialerSettings.h"
+
+int BalanceThread(CDialerEvents *w, CDialerSettings &settings)
 {
     if (!w)
         return 1;
-    ++w->m_bBalanceRunning; // counted from the start, so a close request waits for a queued refresh
+    static std::mutex refreshes; // one refresh at a time
+    w->OnBalanceRefresh(true);
     {
-        std::lock_guard serial(w->m_balanceMutex);
+        std::lock_guard serial(refreshes);
         CWaitCursor wait;
-        w->m_settings.LoadSettings();
-        if (!w->m_settings.IsInvalid()) {
-            PostToUi(w, [w] { w->SetBalanceLine("Balance= N/A"); });
-            w->m_strPin = w->m_settings.GetPin();
-            w->m_strSerial = w->m_settings.GetSerial();
-        }
+        settings.LoadSettings();
+        if (!settings.IsInvalid())
+            w->OnBalance("Balance= N/A", settings.GetPin(), settings.GetSerial());
     }
-    --w->m_bBalanceRunning;
+    w->OnBalanceRefresh(false);
     return 0;
 }

@@ -8,8 +8,6 @@
 #include <gtest/gtest.h>
 
 #include "book/CAddressBookDlg.h"
-#include "dialer/CDialCombo.h"
-#include "dialer/CDialerDlg.h"
 #include "platform/DialogItems.h"
 #include "platform/MessageBox.h"
 #include "tests/support/QtTestMain.h"
@@ -85,8 +83,7 @@ TEST_F(AddressBookDialogs, AddListsTheNewContactFirstAndStoresIt)
 TEST_F(AddressBookDialogs, DeleteAndCallUseTheUpperSelectedRow)
 {
     WriteFileBytes(dir / "data1/Address.log", "A:1:x\nB:2:y\nC:3:z\n");
-    CDialerDlg window;
-    window.m_addressBookDlg.SetOwner(&window);
+    CAddressBookDlg dlg;
     WhenModal(nullptr, [&](QWidget *book) {
         auto *list = static_cast<QTreeWidget *>(GetDlgItem(book, 1035));
         Click(book, 1039); // nothing selected: nothing happens
@@ -101,8 +98,8 @@ TEST_F(AddressBookDialogs, DeleteAndCallUseTheUpperSelectedRow)
         list->topLevelItem(1)->setSelected(true);
         Click(book, 1037);
     });
-    EXPECT_EQ(window.m_addressBookDlg.DoModal(), 1037);
-    EXPECT_EQ(window.m_strBookNumber, "1");
+    EXPECT_EQ(dlg.DoModal(), 1037);
+    EXPECT_EQ(dlg.ChosenNumber(), "1");
 }
 
 TEST_F(AddressBookDialogs, DeletingTheLastRowLeavesAnEmptyFile)
@@ -138,19 +135,6 @@ TEST_F(AddressBookDialogs, AnEmptyContactIsTwoColons)
     });
     dlg.DoModal();
     EXPECT_EQ(Book(), "::\r\n");
-}
-
-TEST_F(AddressBookDialogs, BookButtonDialsTheChosenNumber)
-{
-    WriteFileBytes(dir / "data1/Address.log", "Anna:0049301234:\r\n");
-    CDialerDlg window;
-    WhenModal(nullptr, [&](QWidget *book) {
-        static_cast<QTreeWidget *>(GetDlgItem(book, 1035))->topLevelItem(0)->setSelected(true);
-        Click(book, 1037);
-    });
-    window.OnBook();
-    EXPECT_EQ(window.m_strDial, "0049301234");
-    EXPECT_EQ(window.m_dialBox->currentText(), "0049301234");
 }
 
 TEST_F(AddressBookDialogs, AStoreThatCannotBeWrittenKeepsTheTypedContact)

@@ -6,10 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "dialer/CDialCombo.h"
-#include "dialer/CDialerDlg.h"
-#include "dialer/ControlIds.h"
 #include "platform/MessageBox.h"
+#include "tests/dialer/WindowControls.h"
+#include "tests/support/FakeCalls.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/SoundTestSupport.h"
 #include "tests/support/TempDir.h"
@@ -42,7 +41,7 @@ protected:
     ~Keypad() override { SetMessageBoxHook(nullptr); }
 
     void Press(int id) { QTest::mouseClick(dlg.GetDlgItem(id), Qt::LeftButton); }
-    QString DialBox() const { return dlg.m_dialBox->currentText(); }
+    std::string Dial() const { return DialText(dlg); }
 
     std::optional<NoServer> noServer;
     TempDir dir{true};
@@ -71,34 +70,31 @@ TEST_F(Keypad, KeysAppendTheirCharactersAndLeaveTheCaretAtTheEnd)
     for (int id : {IDC_KEY1, IDC_KEY2, IDC_KEY3, IDC_KEY4, IDC_KEY5, IDC_KEY6, IDC_KEY7, IDC_KEY8,
                    IDC_KEY9, IDC_KEY0, IDC_KEYSTAR, IDC_KEYHASH})
         Press(id);
-    EXPECT_EQ(dlg.m_strDial, "1234567890*#");
-    EXPECT_EQ(DialBox(), "1234567890*#");
-    EXPECT_TRUE(dlg.m_dialBox->hasFocus());
-    EXPECT_EQ(dlg.m_dialBox->lineEdit()->cursorPosition(), 12);
-    EXPECT_FALSE(dlg.m_dialBox->lineEdit()->hasSelectedText());
+    EXPECT_EQ(Dial(), "1234567890*#");
+    EXPECT_TRUE(DialBox(dlg)->hasFocus());
+    EXPECT_EQ(DialBox(dlg)->lineEdit()->cursorPosition(), 12);
+    EXPECT_FALSE(DialBox(dlg)->lineEdit()->hasSelectedText());
 }
 
 TEST_F(Keypad, TypedDigitsAndKeysMakeOneNumber)
 {
-    dlg.m_dialBox->setFocus();
-    QTest::keyClicks(dlg.m_dialBox->lineEdit(), "12");
+    DialBox(dlg)->setFocus();
+    QTest::keyClicks(DialBox(dlg)->lineEdit(), "12");
     Press(IDC_KEY3);
-    EXPECT_EQ(dlg.m_strDial, "123");
-    EXPECT_EQ(DialBox(), "123");
+    EXPECT_EQ(Dial(), "123");
 }
 
 TEST_F(Keypad, ClearDropsTheLastCharacterAndAlwaysFocusesTheDialBox)
 {
-    dlg.m_btnSettings->setFocus();
+    dlg.GetDlgItem(IDC_SETTINGS)->setFocus();
     dlg.OnClear();
-    EXPECT_EQ(dlg.m_strDial, "");
-    EXPECT_TRUE(dlg.m_dialBox->hasFocus());
+    EXPECT_EQ(Dial(), "");
+    EXPECT_TRUE(DialBox(dlg)->hasFocus());
 
     Press(IDC_KEY4);
     Press(IDC_KEYHASH);
     dlg.OnClear();
-    EXPECT_EQ(dlg.m_strDial, "4");
-    EXPECT_EQ(DialBox(), "4");
+    EXPECT_EQ(Dial(), "4");
 }
 
 TEST_F(Keypad, ACharacterTypedAtTheWindowItselfSaysHi)
@@ -108,28 +104,31 @@ TEST_F(Keypad, ACharacterTypedAtTheWindowItselfSaysHi)
     QTest::keyClick(&dlg, Qt::Key_2);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0], "Hi");
-    EXPECT_EQ(dlg.m_strDial, "");
+    EXPECT_EQ(Dial(), "");
 
     dlg.setFocus();
     QTest::keyClick(&dlg, Qt::Key_1);
     EXPECT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(dlg.m_strDial, "1");
-    EXPECT_EQ(DialBox(), "1");
-    EXPECT_TRUE(dlg.m_dialBox->hasFocus());
+    EXPECT_EQ(Dial(), "1");
+    EXPECT_TRUE(DialBox(dlg)->hasFocus());
 
     // Typed into a control, the character is the control's.
-    QTest::keyClick(dlg.m_dialBox->lineEdit(), Qt::Key_7);
+    QTest::keyClick(DialBox(dlg)->lineEdit(), Qt::Key_7);
     EXPECT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(dlg.m_strDial, "17");
+    EXPECT_EQ(Dial(), "17");
 }
 
 TEST_F(Keypad, AnEmptyDialBoxPlacesNoCall)
 {
-    dlg.m_btnSettings->setFocus();
-    QTest::mouseClick(dlg.m_btnCall, Qt::LeftButton);
-    EXPECT_TRUE(dlg.m_dialBox->hasFocus());
-    EXPECT_EQ(dlg.m_bBusy.load(), 0);
-    EXPECT_EQ(dlg.m_dialBox->m_bInCall.load(), 0);
+    FakeCalls calls;
+    dlg.UseCalls(&calls);
+    dlg.GetDlgItem(IDC_SETTINGS)->setFocus();
+    Press(IDC_CALL);
+    EXPECT_TRUE(DialBox(dlg)->hasFocus());
+    EXPECT_FALSE(dlg.IsBusy());
+    EXPECT_EQ(DialBox(dlg)->InCall(), 0);
+    EXPECT_TRUE(calls.Parties().empty());
+    EXPECT_TRUE(Enabled(dlg, IDC_CALL));
 }
 
 TEST_F(KeypadWithSound, TheZeroKeyPlaysTheToneOfZero)
@@ -147,5 +146,5 @@ TEST_F(KeypadWithSound, TheZeroKeyPlaysTheToneOfZero)
     EXPECT_GT(ToneAmplitude(heard, 1336), 0.1);
     EXPECT_LT(ToneAmplitude(heard, 697), 0.02);
     EXPECT_LT(ToneAmplitude(heard, 1477), 0.02);
-    EXPECT_EQ(dlg.m_strDial, "0");
+    EXPECT_EQ(Dial(), "0");
 }

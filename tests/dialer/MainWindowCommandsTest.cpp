@@ -3,12 +3,14 @@
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
-#include "dialer/CDialerDlg.h"
-#include "dialer/ControlIds.h"
+#include "platform/DialogItems.h"
 #include "platform/MessageBox.h"
+#include "tests/dialer/WindowControls.h"
+#include "tests/support/FakeCalls.h"
 #include "tests/support/FakePrograms.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/TempDir.h"
@@ -110,4 +112,20 @@ TEST_F(MainWindowCommands, TheWindowMenuCarriesTheAboutItem)
     });
     actions.back()->trigger();
     EXPECT_TRUE(sawAbout);
+}
+
+TEST_F(MainWindowCommands, BookButtonDialsTheChosenNumber)
+{
+    WriteFileBytes(dir / "data1/Address.log", "Anna:0049301234:\r\n");
+    FakeCalls calls;
+    CDialerDlg window;
+    window.UseCalls(&calls);
+    WhenModal(nullptr, [&](QWidget *book) {
+        static_cast<QTreeWidget *>(GetDlgItem(book, 1035))->topLevelItem(0)->setSelected(true);
+        ClickDlgItem(book, 1037);
+    });
+    window.OnBook();
+    EXPECT_EQ(DialText(window), "0049301234");
+    EXPECT_EQ(calls.Parties(), std::vector<std::string>{"0049301234@"});
+    EXPECT_EQ(StatusLine(window), "Connecting.....");
 }

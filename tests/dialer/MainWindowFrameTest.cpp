@@ -6,11 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include "dialer/CDialCombo.h"
 #include "dialer/CDialerDlg.h"
 #include "dialer/ControlIds.h"
 #include "platform/DialogItems.h"
 #include "tests/support/QtTestMain.h"
+#include "tests/dialer/WindowControls.h"
+#include "tests/support/FakeCalls.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -43,19 +44,9 @@ TEST_F(MainWindowFrame, EveryControlOfTheTemplateIsThereWithItsIdAndVisibility)
     EXPECT_EQ(dlg.GetDlgItem(1020), nullptr);
     EXPECT_EQ(dlg.GetDlgItem(1021), nullptr);
 
-    // Members are bound to their controls.
-    EXPECT_EQ(dlg.m_dialBox, dlg.GetDlgItem(IDC_DIAL));
-    EXPECT_EQ(dlg.m_keys[IDC_KEY0 - IDC_KEY2], dlg.GetDlgItem(IDC_KEY0));
-    EXPECT_EQ(dlg.m_btnCall, dlg.GetDlgItem(IDC_CALL));
-    EXPECT_EQ(dlg.m_statusLine, dlg.GetDlgItem(IDC_STATUS));
-    EXPECT_EQ(dlg.m_balanceLine, dlg.GetDlgItem(IDC_BALANCE));
-    EXPECT_EQ(dlg.m_banner, dlg.GetDlgItem(IDC_BANNER));
-    EXPECT_EQ(dlg.m_rxLevel, dlg.GetDlgItem(IDC_RX_LEVEL));
-    EXPECT_EQ(dlg.m_micVolume, dlg.GetDlgItem(IDC_MIC_VOLUME));
-
     // Call enabled, hang-up disabled at the start.
-    EXPECT_TRUE(dlg.m_btnCall->isEnabled());
-    EXPECT_FALSE(dlg.m_btnHangUp->isEnabled());
+    EXPECT_TRUE(Enabled(dlg, IDC_CALL));
+    EXPECT_FALSE(Enabled(dlg, IDC_HANGUP));
 }
 
 TEST_F(MainWindowFrame, ControlsSitAtTheirTemplatePlacesInPixels)
@@ -76,7 +67,7 @@ TEST_F(MainWindowFrame, ControlsSitAtTheirTemplatePlacesInPixels)
         EXPECT_LE(w->geometry().bottom(), 439) << GetDlgCtrlID(w);
     }
     // The dial box is one line high, not the height of its drop-down list.
-    EXPECT_LT(dlg.m_dialBox->height(), 60);
+    EXPECT_LT(DialBox(dlg)->height(), 60);
 }
 
 TEST_F(MainWindowFrame, EnterAndEscapeNeverEndTheWindow)
@@ -88,8 +79,8 @@ TEST_F(MainWindowFrame, EnterAndEscapeNeverEndTheWindow)
     QTest::keyClick(&dlg, Qt::Key_Escape);
     QTest::keyClick(&dlg, Qt::Key_Return);
     QTest::keyClick(&dlg, Qt::Key_Enter);
-    dlg.m_dialBox->setFocus();
-    QTest::keyClick(dlg.m_dialBox->lineEdit(), Qt::Key_Escape);
+    DialBox(dlg)->setFocus();
+    QTest::keyClick(DialBox(dlg)->lineEdit(), Qt::Key_Escape);
     ProcessEventsFor(50);
     EXPECT_TRUE(dlg.isVisible());
     EXPECT_EQ(dlg.result(), 42);
@@ -106,16 +97,23 @@ TEST_F(MainWindowFrame, CloseRequestWhenIdleEndsWithResultZero)
 
 TEST_F(MainWindowFrame, CloseRequestWaitsForTheCallAndTheBalanceRefresh)
 {
+    FakeCalls calls;
     CDialerDlg dlg;
+    dlg.UseCalls(&calls);
     bool busyClearedBeforeEnd = false;
-    dlg.m_bBusy = 1;
-    dlg.m_bBalanceRunning = 1;
+    DialBox(dlg)->setEditText("5");
+    dlg.PlaceCall();
+    ASSERT_TRUE(dlg.IsBusy());
+    dlg.OnBalanceRefresh(true);
     QTimer::singleShot(0, &dlg, [&] { dlg.close(); });
-    QTimer::singleShot(150, &dlg, [&] { dlg.m_bBusy = 0; });
-    QTimer::singleShot(300, &dlg, [&] {
-        EXPECT_TRUE(dlg.isVisible()); // still waiting for the balance refresh
-        busyClearedBeforeEnd = true;
-        dlg.m_bBalanceRunning = 0;
+    QTimer::singleShot(150, &dlg, [&] {
+        dlg.OnCallCleared(calls.LastToken(), false);
+        QTimer::singleShot(150, &dlg, [&] {
+            EXPECT_TRUE(ProcessEventsUntil([&] { return !dlg.IsBusy(); }));
+            EXPECT_TRUE(dlg.isVisible()); // still waiting for the balance refresh
+            busyClearedBeforeEnd = true;
+            dlg.OnBalanceRefresh(false);
+        });
     });
     EXPECT_EQ(dlg.exec(), 0);
     EXPECT_TRUE(busyClearedBeforeEnd);
@@ -129,11 +127,7 @@ TEST_F(MainWindowFrame, CloseControlAsksToCloseAndMinimiseControlMinimises)
     CDialerDlg dlg;
     dlg.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-    dlg.m_bBusy = 1;
     QTest::mouseClick(dlg.GetDlgItem(IDC_CLOSE), Qt::LeftButton);
-    ProcessEventsFor(120);
-    EXPECT_TRUE(dlg.isVisible()); // deferred while busy
-    dlg.m_bBusy = 0;
     EXPECT_TRUE(ProcessEventsUntil([&] { return !dlg.isVisible(); }, 2000));
 
     CDialerDlg other;
@@ -151,34 +145,35 @@ TEST_F(MainWindowFrame, ActivationGivesTheDialBoxTheFocus)
     dlg.show();
     dlg.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
-    dlg.m_btnSettings->setFocus();
-    ASSERT_FALSE(dlg.m_dialBox->hasFocus());
+    dlg.GetDlgItem(IDC_SETTINGS)->setFocus();
+    ASSERT_FALSE(DialBox(dlg)->hasFocus());
     emit qApp->applicationStateChanged(Qt::ApplicationInactive);
-    EXPECT_TRUE(dlg.m_dialBox->hasFocus());
-    dlg.m_btnSettings->setFocus();
+    EXPECT_TRUE(DialBox(dlg)->hasFocus());
+    dlg.GetDlgItem(IDC_SETTINGS)->setFocus();
     emit qApp->applicationStateChanged(Qt::ApplicationActive);
-    EXPECT_TRUE(dlg.m_dialBox->hasFocus());
+    EXPECT_TRUE(DialBox(dlg)->hasFocus());
 }
 
-TEST_F(MainWindowFrame, DialStringExchangeAndTypedText)
+TEST_F(MainWindowFrame, TypedTextIsTheDialString)
 {
+    // Typing goes into the dial string at once: a key clicked next appends to what was typed, and
+    // saving the dial box's text keeps it. Enter's own press adds nothing to the drop-down list.
+    FakeCalls calls;
     CDialerDlg dlg;
-    dlg.m_strDial = "0049";
-    dlg.UpdateData(false);
-    EXPECT_EQ(dlg.m_dialBox->currentText(), "0049");
-    dlg.m_dialBox->setEditText("12");
-    dlg.UpdateData(true);
-    EXPECT_EQ(dlg.m_strDial, "12");
-
-    // Typing goes into the dial string at once; Enter does not add to the drop-down list.
+    dlg.UseCalls(&calls);
     dlg.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-    dlg.m_dialBox->lineEdit()->clear();
-    QTest::keyClicks(dlg.m_dialBox->lineEdit(), "555");
-    EXPECT_EQ(dlg.m_strDial, "555");
-    QTest::keyClick(dlg.m_dialBox->lineEdit(), Qt::Key_Return);
-    EXPECT_EQ(dlg.m_dialBox->count(), 0);
+    QTest::keyClicks(DialBox(dlg)->lineEdit(), "555");
+    dlg.OnClear();
+    EXPECT_EQ(DialText(dlg), "55");
+    DialBox(dlg)->setEditText("12");
+    dlg.UpdateData(true);
+    dlg.OnClear();
+    EXPECT_EQ(DialText(dlg), "1");
+    QTest::keyPress(DialBox(dlg)->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(DialBox(dlg)->count(), 0);
     EXPECT_TRUE(dlg.isVisible());
+    EXPECT_TRUE(calls.Parties().empty());
 }
 
 TEST_F(MainWindowFrame, KeypadClicksAreReportedByControlId)

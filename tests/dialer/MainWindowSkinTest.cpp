@@ -5,8 +5,8 @@
 #include <QFontMetrics>
 #include <gtest/gtest.h>
 
-#include "dialer/CDialerDlg.h"
 #include "res/Resources.h"
+#include "tests/dialer/WindowControls.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/TempDir.h"
 
@@ -62,9 +62,11 @@ TEST_F(MainWindowSkin, ButtonsShowTheirBitmapsByState)
     CDialerDlg dlg;
     dlg.ShapeWindow(); // the shaping and skin steps of the start-up
     dlg.SkinControls();
-    EXPECT_FALSE(dlg.m_btnHangUp->isEnabled());
-    EXPECT_EQ(Face(dlg.m_btnHangUp), Bitmap(251, dlg.m_btnHangUp)); // disabled face
-    EXPECT_EQ(Face(dlg.m_btnCall), Bitmap(179, dlg.m_btnCall));
+    auto *hangUp = Control<CSkinButton>(dlg, IDC_HANGUP);
+    auto *call = Control<CSkinButton>(dlg, IDC_CALL);
+    EXPECT_FALSE(hangUp->isEnabled());
+    EXPECT_EQ(Face(hangUp), Bitmap(251, hangUp)); // disabled face
+    EXPECT_EQ(Face(call), Bitmap(179, call));
     CSkinButton *key1 = static_cast<CSkinButton *>(dlg.GetDlgItem(1003));
     EXPECT_EQ(Face(key1), Bitmap(149, key1));
     key1->setDown(true);
@@ -78,26 +80,29 @@ TEST_F(MainWindowSkin, TextLinesAndSlidersAreStyled)
     CDialerDlg dlg;
     dlg.ShapeWindow(); // the shaping and skin steps of the start-up
     dlg.SkinControls();
-    EXPECT_EQ(dlg.m_statusLine->BackColor(), QColor(36, 62, 111));
-    EXPECT_EQ(dlg.m_statusLine->TextColor(), QColor(202, 202, 202));
+    auto *status = Control<CStyledStatic>(dlg, IDC_STATUS);
+    auto *balance = Control<CStyledStatic>(dlg, IDC_BALANCE);
+    auto *speaker = Control<CTipSlider>(dlg, IDC_SPEAKER_VOLUME);
+    EXPECT_EQ(status->BackColor(), QColor(36, 62, 111));
+    EXPECT_EQ(status->TextColor(), QColor(202, 202, 202));
     // Height 16 is the character cell: the whole text fits the line's 16 pixels.
-    EXPECT_LE(QFontMetrics(dlg.m_balanceLine->TextFont()).height(), 16);
-    EXPECT_GE(QFontMetrics(dlg.m_balanceLine->TextFont()).height(), 13);
-    EXPECT_EQ(dlg.m_balanceLine->TextFont().weight(), QFont::Black);
+    EXPECT_LE(QFontMetrics(balance->TextFont()).height(), 16);
+    EXPECT_GE(QFontMetrics(balance->TextFont()).height(), 13);
+    EXPECT_EQ(balance->TextFont().weight(), QFont::Black);
     // Louder is up: the largest volume puts the thumb's centre 4 pixels from the top, silence
     // 5 pixels from the bottom.
-    dlg.m_speakerVolume->setRange(0, 65535);
-    dlg.m_speakerVolume->SetPos(65535);
-    QRect thumb = dlg.m_speakerVolume->GetThumbRect();
+    speaker->setRange(0, 65535);
+    speaker->SetPos(65535);
+    QRect thumb = speaker->GetThumbRect();
     EXPECT_EQ(thumb.top() + thumb.height() / 2, 4);
-    dlg.m_speakerVolume->SetPos(0);
-    thumb = dlg.m_speakerVolume->GetThumbRect();
-    EXPECT_EQ(thumb.top() + thumb.height() / 2, dlg.m_speakerVolume->height() - 5);
+    speaker->SetPos(0);
+    thumb = speaker->GetThumbRect();
+    EXPECT_EQ(thumb.top() + thumb.height() / 2, speaker->height() - 5);
     // The up arrow makes it louder (the setting goes to a stand-in, not the sound server).
     dlg.VolumeWriter().SetSetter([](unsigned, unsigned, unsigned, unsigned) { return true; });
-    dlg.m_speakerVolume->setFocus();
-    QTest::keyClick(dlg.m_speakerVolume, Qt::Key_Up);
-    EXPECT_GT(dlg.m_speakerVolume->value(), 0);
-    EXPECT_EQ(dlg.m_rxLevel->palette().color(QPalette::Highlight), QColor(128, 0, 64));
-    EXPECT_EQ(dlg.m_txLevel->palette().color(QPalette::Highlight), QColor(0, 196, 0));
+    speaker->setFocus();
+    QTest::keyClick(speaker, Qt::Key_Up);
+    EXPECT_GT(speaker->value(), 0);
+    EXPECT_EQ(Control(dlg, IDC_RX_LEVEL)->palette().color(QPalette::Highlight), QColor(128, 0, 64));
+    EXPECT_EQ(Control(dlg, IDC_TX_LEVEL)->palette().color(QPalette::Highlight), QColor(0, 196, 0));
 }

@@ -2,8 +2,8 @@
 
 #include <mutex>
 
-#include "dialer/CDialerDlg.h"
 #include "platform/Mixer.h"
+#include "tests/dialer/WindowControls.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/SoundTestSupport.h"
 
@@ -31,20 +31,24 @@ TEST_F(MainWindowVolume, WithoutAMixerBothSlidersStartAtTheTop)
 {
     NoServer none;
     CDialerDlg dlg;
-    dlg.m_settings.LoadSettings();
-    dlg.m_speakerVolume->setEnabled(false);
-    dlg.m_micVolume->setEnabled(false);
+    dlg.LoadSettings();
+    auto *speaker = Control<CTipSlider>(dlg, IDC_SPEAKER_VOLUME);
+    auto *mic = Control<CTipSlider>(dlg, IDC_MIC_VOLUME);
+    speaker->setEnabled(false);
+    mic->setEnabled(false);
     dlg.StartVolumeInit();
-    ASSERT_TRUE(ProcessEventsUntil([&] { return dlg.m_speakerVolume->isEnabled() && dlg.m_micVolume->isEnabled(); }));
-    EXPECT_EQ(dlg.m_speakerVolume->maximum(), 65535);
-    EXPECT_EQ(dlg.m_speakerVolume->value(), 65535);
-    EXPECT_EQ(dlg.m_micVolume->value(), 65535);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return speaker->isEnabled() && mic->isEnabled(); }));
+    EXPECT_EQ(speaker->maximum(), 65535);
+    EXPECT_EQ(speaker->value(), 65535);
+    EXPECT_EQ(mic->value(), 65535);
 }
 
 TEST_F(MainWindowVolume, MovingASliderSetsTheVolumeOfTheStoredDevicesMixer)
 {
     CDialerDlg dlg;
-    dlg.m_settings.LoadSettings();
+    dlg.LoadSettings();
+    auto *speaker = Control<CTipSlider>(dlg, IDC_SPEAKER_VOLUME);
+    auto *mic = Control<CTipSlider>(dlg, IDC_MIC_VOLUME);
     std::mutex mutex;
     std::vector<Call> calls;
     dlg.VolumeWriter().SetSetter([&](unsigned d, unsigned s, unsigned v, unsigned m) {
@@ -52,19 +56,19 @@ TEST_F(MainWindowVolume, MovingASliderSetsTheVolumeOfTheStoredDevicesMixer)
         calls.push_back({d, s, v, m});
         return true;
     });
-    ApplyVolumeToSlider(dlg.m_speakerVolume, 1000);
-    ApplyVolumeToSlider(dlg.m_micVolume, 2000);
+    ApplyVolumeToSlider(speaker, 1000);
+    ApplyVolumeToSlider(mic, 2000);
 
-    dlg.m_speakerVolume->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    speaker->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     ASSERT_TRUE(dlg.VolumeWriter().WaitIdle(std::chrono::seconds(10)));
-    dlg.m_micVolume->triggerAction(QAbstractSlider::SliderToMinimum);
+    mic->triggerAction(QAbstractSlider::SliderToMinimum);
     ASSERT_TRUE(dlg.VolumeWriter().WaitIdle(std::chrono::seconds(10)));
 
     std::lock_guard lock(mutex);
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].dst, unsigned(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS));
     EXPECT_EQ(calls[0].src, unsigned(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT));
-    EXPECT_EQ(calls[0].value, unsigned(dlg.m_speakerVolume->value()));
+    EXPECT_EQ(calls[0].value, unsigned(speaker->value()));
     EXPECT_GT(calls[0].value, 1000u);
     EXPECT_EQ(calls[0].mixer, 2u);
     EXPECT_EQ(calls[1].dst, unsigned(MIXERLINE_COMPONENTTYPE_DST_WAVEIN));

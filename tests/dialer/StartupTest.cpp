@@ -6,12 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include "dialer/CDialCombo.h"
-#include "dialer/CDialerDlg.h"
 #include "platform/DialogItems.h"
 #include "platform/MessageBox.h"
 #include "platform/System.h"
 #include "settings/CAccountDlg.h"
+#include "tests/dialer/WindowControls.h"
 #include "tests/support/LocalHttpServer.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/TempDir.h"
@@ -73,24 +72,22 @@ TEST_F(Startup, SignInThenTheWindowComesUpAsTheUserKnowsIt)
     EXPECT_EQ(Settings(), "Serial=SER1\r\nPin=1234\r\nGatekeeper=127.0.0.1:1719\r\n"
                           "IsGkPassEnabled=1\r\nGkPass=pw\r\nCodec Index=0\r\n"
                           "Play Device Index=0\r\nRecord Device Index=0");
-    EXPECT_EQ(dlg.m_strPin.Get(), "1234");
-    EXPECT_EQ(dlg.m_strGatekeeper.Get(), "127.0.0.1:1719");
-    EXPECT_EQ(dlg.m_nGkPassEnabled.load(), 1);
-    EXPECT_EQ(dlg.m_pAccountDlg->m_bRememberAccount, 1);
+    EXPECT_EQ(dlg.Account(), (CAccount{"1234", "SER1", "127.0.0.1:1719", "pw", 1}));
 
     EXPECT_EQ(dlg.windowTitle(), "Vantro Dialer");
     EXPECT_NE(dlg.Bitmap(), nullptr); // shaped from its skin
     EXPECT_EQ(dlg.SystemMenu()->actions().back()->text(), "&About Tolvane Dialer...");
-    EXPECT_TRUE(dlg.m_btnCall->isEnabled());
-    EXPECT_FALSE(dlg.m_btnHangUp->isEnabled());
-    EXPECT_EQ(dlg.m_rxLevel->minimum(), 1);
-    EXPECT_EQ(dlg.m_txLevel->maximum(), 9000);
-    EXPECT_EQ(dlg.m_txLevel->value(), 1);
-    ASSERT_EQ(dlg.m_dialBox->count(), 2);
-    EXPECT_EQ(dlg.m_dialBox->itemText(0), "555");
-    EXPECT_EQ(dlg.m_dialBox->itemText(1), "444");
-    EXPECT_EQ(dlg.m_dialBox->m_bInCall.load(), 0);
-    EXPECT_EQ(dlg.m_bBusy.load(), 0);
+    EXPECT_TRUE(Enabled(dlg, IDC_CALL));
+    EXPECT_FALSE(Enabled(dlg, IDC_HANGUP));
+    EXPECT_EQ(Control<QProgressBar>(dlg, IDC_RX_LEVEL)->minimum(), 1);
+    EXPECT_EQ(Control<QProgressBar>(dlg, IDC_TX_LEVEL)->maximum(), 9000);
+    EXPECT_EQ(Level(dlg, IDC_TX_LEVEL), 1);
+    EXPECT_EQ(Level(dlg, IDC_RX_LEVEL), 1);
+    ASSERT_EQ(DialBox(dlg)->count(), 2);
+    EXPECT_EQ(DialBox(dlg)->itemText(0), "555");
+    EXPECT_EQ(DialBox(dlg)->itemText(1), "444");
+    EXPECT_EQ(DialBox(dlg)->InCall(), 0);
+    EXPECT_FALSE(dlg.IsBusy());
 }
 
 TEST_F(Startup, NotRememberedTheFileKeepsNoAccountButTheWindowUsesIt)
@@ -102,9 +99,8 @@ TEST_F(Startup, NotRememberedTheFileKeepsNoAccountButTheWindowUsesIt)
     EXPECT_TRUE(dlg.OnInitDialog());
     EXPECT_EQ(Settings(), "Serial=\r\nPin=\r\nGatekeeper=\r\nIsGkPassEnabled=0\r\nGkPass=\r\n"
                           "Codec Index=1\r\nPlay Device Index=2\r\nRecord Device Index=3");
-    EXPECT_EQ(dlg.m_strPin.Get(), "9999");
-    EXPECT_EQ(dlg.m_strSerial.Get(), "SER2");
-    EXPECT_EQ(dlg.m_pAccountDlg->m_bRememberAccount, 0);
+    EXPECT_EQ(dlg.Account().m_strPin, "9999");
+    EXPECT_EQ(dlg.Account().m_strSerial, "SER2");
 }
 
 TEST_F(Startup, TheSignInShowsTheStoredAccount)
@@ -193,11 +189,12 @@ TEST_F(Startup, TheBannerIsReplacedByTheDownloadedOne)
     setenv("VANTRO_PRODUCT_SITE", server.Url("").substr(7).c_str(), 1);
 
     CDialerDlg dlg;
+    auto *banner = Control<CPictureEx>(dlg, IDC_BANNER);
     dlg.ShowBanner();
-    const QSize shippedSize = dlg.m_banner->GetPictureSize();
-    EXPECT_TRUE(dlg.m_banner->IsAnimatedGif());
+    const QSize shippedSize = banner->GetPictureSize();
+    EXPECT_TRUE(banner->IsAnimatedGif());
     EXPECT_NE(shippedSize, QSize(2, 1));
-    EXPECT_TRUE(ProcessEventsUntil([&] { return dlg.m_banner->GetPictureSize() == QSize(2, 1); },
+    EXPECT_TRUE(ProcessEventsUntil([&] { return banner->GetPictureSize() == QSize(2, 1); },
                                    10000));
     EXPECT_EQ(ReadFileBytes(dir / "data1/link1.gif"), TwoFrameGif());
     setenv("VANTRO_PRODUCT_SITE", "127.0.0.1:9", 1);
@@ -213,21 +210,23 @@ TEST_F(Startup, WithoutTheDownloadTheShippedBannerStays)
     {
         // A server that stalls past the deadline.
         CDialerDlg dlg;
-        dlg.m_bannerDeadline = std::chrono::milliseconds(500);
+        auto *banner = Control<CPictureEx>(dlg, IDC_BANNER);
+        dlg.SetBannerDeadline(std::chrono::milliseconds(500));
         const QSize size = [&] {
             dlg.ShowBanner();
-            return dlg.m_banner->GetPictureSize();
+            return banner->GetPictureSize();
         }();
         ProcessEventsUntil([&] { return server.Requests() == 1; }, 5000);
         ProcessEventsFor(1500);
-        EXPECT_EQ(dlg.m_banner->GetPictureSize(), size);
-        EXPECT_TRUE(dlg.m_banner->IsAnimatedGif());
+        EXPECT_EQ(banner->GetPictureSize(), size);
+        EXPECT_TRUE(banner->IsAnimatedGif());
         EXPECT_FALSE(fs::exists(dir / "data1/link1.gif"));
     }
     // A download that is no picture leaves the banner empty.
     server.Serve("/banner/banner.gif", 200, "<html>oops</html>");
     CDialerDlg dlg;
     dlg.ShowBanner();
-    EXPECT_TRUE(ProcessEventsUntil([&] { return dlg.m_banner->Surface().isNull(); }, 10000));
+    EXPECT_TRUE(ProcessEventsUntil(
+        [&] { return Control<CPictureEx>(dlg, IDC_BANNER)->Surface().isNull(); }, 10000));
     setenv("VANTRO_PRODUCT_SITE", "127.0.0.1:9", 1);
 }

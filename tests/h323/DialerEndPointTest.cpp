@@ -1,9 +1,8 @@
 // The dialer's endpoint set-up: what Initialise gives the endpoint, and the capability table.
 #include <gtest/gtest.h>
 
-#include "dialer/CDialerDlg.h"
 #include "h323/CDialerEndPoint.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/RecordingEvents.h"
 
 using Gatekeeper = vantro::ras::H323Gatekeeper;
 
@@ -11,14 +10,11 @@ namespace {
 
 TEST(DialerEndPoint, InitialiseAppliesTheAccountDevicesAndTuning)
 {
-    TempDir dir{true};
-    CDialerDlg window;
-    CDialerEndPoint &ep = window.m_endpoint;
+    RecordingEvents window;
+    CDialerEndPoint ep;
     ep.listenerInterfaces = "127.0.0.1:0,,";
-    window.m_strPin = "5550100";
-    window.m_strGkPass = "secret";
-    window.m_nGkPassEnabled = 0;
-    EXPECT_EQ(ep.Initialise(&window, 1, "speaker", "mic"), 1);
+    CAccount account{"5550100", "SER", "127.0.0.1:9", "secret", 0};
+    EXPECT_EQ(ep.Initialise(&window, account, 1, "speaker", "mic"), 1);
     EXPECT_EQ(ep.window.load(), &window);
     EXPECT_EQ(ep.GetLocalUserName(), "5550100");
     EXPECT_EQ(ep.GetGatekeeperPassword(), ""); // the flag is off: the stored password stays unused
@@ -31,13 +27,14 @@ TEST(DialerEndPoint, InitialiseAppliesTheAccountDevicesAndTuning)
     const auto listener = ep.GetListenerAddress();
     ASSERT_TRUE(listener);
 
-    window.m_nGkPassEnabled = 1;
-    EXPECT_EQ(ep.Initialise(&window, 0, "", ""), 1); // again: the same listener goes on
+    account.m_nGkPassEnabled = 1;
+    EXPECT_EQ(ep.Initialise(&window, account, 0, "", ""), 1); // again: the same listener goes on
     EXPECT_EQ(ep.GetGatekeeperPassword(), "secret");
     EXPECT_EQ(ep.GetListenerAddress(), listener);
 
     ep.listenerInterfaces = "nowhere:1737";
-    EXPECT_EQ(ep.Initialise(&window, 0, "", ""), 0);
+    EXPECT_EQ(ep.Initialise(&window, account, 0, "", ""), 0);
+    EXPECT_TRUE(window.Events().empty());
 }
 
 TEST(DialerEndPoint, TheCapabilityTableIsAlwaysTheSameThree)

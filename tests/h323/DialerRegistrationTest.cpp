@@ -4,11 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include "dialer/CDialerDlg.h"
+#include "platform/DialogItems.h"
 #include "platform/MessageBox.h"
 #include "platform/WaitCursor.h"
-#include "skin/CStyledStatic.h"
 #include "stack/asn/generated/H225.h"
+#include "tests/dialer/WindowControls.h"
+#include "tests/support/FakeCalls.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestGatekeeper.h"
@@ -46,15 +47,14 @@ protected:
     std::unique_ptr<CDialerDlg> Window(const TestGatekeeper &gk, const std::string &password = "",
                                        vantro::ras::RasTimings timings = Fast())
     {
+        const CAccount account{"5550100", "SER1", gk.Address(), password, password.empty() ? 0 : 1};
+        CDialerSettings settings;
+        settings.SaveSettings(account, true, 0, 0, 0);
         auto w = std::make_unique<CDialerDlg>();
-        w->m_settings.SaveSettings("5550100", "SER1", gk.Address(), password.empty() ? "0" : "1",
-                                   password, 0, 0, 0);
-        w->m_strGatekeeper = gk.Address();
-        w->m_strPin = "5550100";
-        w->m_strGkPass = password;
-        w->m_nGkPassEnabled = password.empty() ? 0 : 1;
-        w->m_endpoint.listenerInterfaces = "127.0.0.1:0";
-        w->m_endpoint.SetRasTimings(timings);
+        w->LoadSettings();
+        w->SetAccount(account);
+        w->EndPoint().listenerInterfaces = "127.0.0.1:0";
+        w->EndPoint().SetRasTimings(timings);
         w->InitialiseEndPoint(0, "", "");
         return w;
     }
@@ -64,10 +64,10 @@ protected:
     {
         return ProcessEventsUntil(
             [&] {
-                const std::string now = w.m_balanceLine->text().toStdString();
+                const std::string now = BalanceLine(w);
                 if (lines.empty() || lines.back() != now)
                     lines.push_back(now);
-                return now == text && w.m_endpoint.registering == 0;
+                return now == text && w.EndPoint().registering == 0;
             },
             ms);
     }
@@ -87,13 +87,13 @@ TEST_F(DialerRegistration, SuccessShowsRegisteringThenTheBalance)
     ASSERT_TRUE(LineShows(*w, "Balance= N/A"));
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Registering....."), lines.end());
     EXPECT_TRUE(boxes.empty());
-    EXPECT_TRUE(w->m_endpoint.IsRegisteredWithGatekeeper());
-    EXPECT_EQ(w->m_endpoint.registering.load(), 0);
+    EXPECT_TRUE(w->EndPoint().IsRegisteredWithGatekeeper());
+    EXPECT_EQ(w->EndPoint().registering.load(), 0);
     EXPECT_TRUE(ProcessEventsUntil([] { return WaitCursorDepth() == 0; }));
     // One balance refresh per registration: nothing rewrites the line afterwards.
     w->SetBalanceLine("marker");
     ProcessEventsFor(300);
-    EXPECT_EQ(w->m_balanceLine->text(), "marker");
+    EXPECT_EQ(BalanceLine(*w), "marker");
 }
 
 TEST_F(DialerRegistration, EachFailureShowsNotRegisteredAndItsMessage)
@@ -130,7 +130,7 @@ TEST_F(DialerRegistration, EachFailureShowsNotRegisteredAndItsMessage)
     w->StartRegisterThread();
     ASSERT_TRUE(ProcessEventsUntil([&] { return !boxes.empty(); }));
     EXPECT_EQ(boxes, std::vector<std::string>{"Gatekeeper transport failure."});
-    EXPECT_EQ(w->m_balanceLine->text(), "Not Registered");
+    EXPECT_EQ(BalanceLine(*w), "Not Registered");
 }
 
 TEST_F(DialerRegistration, TheWrongPasswordIsDeniedAndTheRightOneRegisters)
@@ -174,7 +174,7 @@ TEST_F(DialerRegistration, RegisteringAgainUnregistersFirst)
     w->InitialiseEndPoint(0, "", "");
     w->StartRegisterThread();
     ASSERT_TRUE(gk.WaitUntil([&](auto &) { return gk.RegistrationRequests(false).size() == 2; }, 5s));
-    ASSERT_TRUE(ProcessEventsUntil([&] { return w->m_endpoint.IsRegisteredWithGatekeeper(); }));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return w->EndPoint().IsRegisteredWithGatekeeper(); }));
     std::vector<std::uint16_t> kinds;
     for (auto &r : gk.Messages())
         kinds.push_back(r.message.choice());
@@ -184,6 +184,40 @@ TEST_F(DialerRegistration, RegisteringAgainUnregistersFirst)
                                                  M::registrationRequest}));
     EXPECT_NE(gk.EndpointId(), first);
     EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(DialerRegistration, SettingsConfirmedDuringACallTakeEffectAfterIt)
+{
+    TestGatekeeper gk;
+    auto w = Window(gk);
+    FakeCalls calls;
+    w->UseCalls(&calls);
+    w->StartRegisterThread();
+    ASSERT_TRUE(LineShows(*w, "Balance= N/A"));
+    DialBox(*w)->setEditText("5551234");
+    w->PlaceCall();
+    ASSERT_TRUE(w->IsBusy());
+
+    using M = h225::RasMessage;
+    WhenModal(nullptr, [](QWidget *dlg) {
+        static_cast<QLineEdit *>(GetDlgItem(dlg, 1019))->clear();
+        TypeIntoDlgItem(dlg, 1019, "7770000");
+        ClickDlgItem(dlg, 1);
+    });
+    w->OnSettings();
+    EXPECT_EQ(w->Account().m_strPin, "7770000");
+    // Neither unregistered nor set up again while the call runs.
+    ProcessEventsFor(500);
+    EXPECT_TRUE(gk.MessagesOf(M::unregistrationRequest).empty());
+    EXPECT_EQ(gk.RegistrationRequests(false).size(), 1u);
+    EXPECT_EQ(w->EndPoint().GetLocalUserName(), "5550100");
+
+    // The call ends: now the endpoint takes the new account and registers again.
+    w->OnCallCleared(calls.LastToken(), false);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return gk.RegistrationRequests(false).size() == 2; }));
+    EXPECT_EQ(gk.MessagesOf(M::unregistrationRequest).size(), 1u);
+    EXPECT_EQ(w->EndPoint().GetLocalUserName(), "7770000");
+    EXPECT_TRUE(ProcessEventsUntil([&] { return w->EndPoint().IsRegisteredWithGatekeeper(); }));
 }
 
 TEST_F(DialerRegistration, ClosingTheWindowEndsAWaitingRegistrationQuietly)

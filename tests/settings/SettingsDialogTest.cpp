@@ -17,15 +17,10 @@ namespace {
 
 class SettingsDialog : public ::testing::Test {
 protected:
-    SettingsDialog()
-    {
-        fs::create_directory("data1");
-        window.m_pAccountDlg = std::make_unique<CAccountDlg>();
-    }
+    SettingsDialog() { fs::create_directory("data1"); }
     std::string Settings() const { return ReadFileBytes(dir / "data1/Dialer.property"); }
 
     TempDir dir{true};
-    CDialerDlg window;
 };
 
 QComboBox *List(QWidget *dlg, int id)
@@ -40,17 +35,16 @@ QLineEdit *Edit(QWidget *dlg, int id)
 
 } // namespace
 
-TEST_F(SettingsDialog, OkStoresTheAccountAndChoicesAndUpdatesTheWindow)
+TEST_F(SettingsDialog, OkStoresTheAccountAndChoicesAndReloadsTheRecord)
 {
     REQUIRE_TEST_SERVER();
-    window.m_pAccountDlg->m_bRememberAccount = 1;
-    window.m_settings.SaveSettings("1", "S", "old.gk", "1", "pw", 0, 0, 0);
-    window.m_settings.LoadSettings();
-    window.m_strGatekeeper = "old.gk";
-    window.m_strPin = "1";
-    window.m_strSerial = "S";
-    window.m_strGkPass = "pw";
-    window.m_nGkPassEnabled = 1;
+    CDialerSettings record;
+    record.SaveSettings("1", "S", "old.gk", "1", "pw", 0, 0, 0);
+    record.LoadSettings();
+    CSettingsDlg dlg;
+    dlg.SetAccount({"1", "S", "old.gk", "pw", 1});
+    dlg.SetSettings(&record);
+    dlg.SetRememberAccount(true);
     WhenModal(nullptr, [](QWidget *dlg) {
         // The lists hold the sound server's devices in its order, the stored ones chosen.
         EXPECT_EQ(List(dlg, 1026)->count(), int(GetPlayDeviceNames().size()));
@@ -68,25 +62,26 @@ TEST_F(SettingsDialog, OkStoresTheAccountAndChoicesAndUpdatesTheWindow)
         List(dlg, 1028)->setCurrentIndex(1);
         ClickDlgItem(dlg, 1);
     });
-    window.OnSettings();
+    EXPECT_EQ(dlg.DoModal(), 1);
     EXPECT_EQ(Settings(), "Serial=S\r\nPin=4321\r\nGatekeeper=127.0.0.1:1719\r\n"
                           "IsGkPassEnabled=1\r\nGkPass=pw\r\nCodec Index=1\r\n"
                           "Play Device Index=1\r\nRecord Device Index=0");
-    EXPECT_EQ(window.m_strGatekeeper.Get(), "127.0.0.1:1719");
-    EXPECT_EQ(window.m_strPin.Get(), "4321");
-    EXPECT_EQ(window.m_strGkPassEnabled.Get(), "1");
-    // The window's record was reloaded from the file the dialog saved.
-    EXPECT_EQ(window.m_settings.GetPlayDeviceIndex(), 1);
-    EXPECT_EQ(window.m_settings.GetCodecIndex(), 1);
+    EXPECT_EQ(dlg.Account(), (CAccount{"4321", "S", "127.0.0.1:1719", "pw", 1}));
+    // The record was reloaded from the file the dialog saved.
+    EXPECT_EQ(record.GetPlayDeviceIndex(), 1);
+    EXPECT_EQ(record.GetCodecIndex(), 1);
+    // The devices the endpoint takes at once are the first of each list.
+    EXPECT_EQ(dlg.m_strPlayDeviceName, GetPlayDeviceNames().front());
 }
 
 TEST_F(SettingsDialog, WithoutRememberOnlyTheChoicesAreStored)
 {
     NoServer noServer; // no devices at all: the lists stay empty and store 0
-    window.m_pAccountDlg->m_bRememberAccount = 0;
-    window.m_settings.SaveSettings("", "", "", "0", "", 1, 5, 5);
-    window.m_settings.LoadSettings();
-    window.m_nGkPassEnabled = 0;
+    CDialerSettings record;
+    record.SaveSettings("", "", "", "0", "", 1, 5, 5);
+    record.LoadSettings();
+    CSettingsDlg dlg;
+    dlg.SetSettings(&record);
     WhenModal(nullptr, [](QWidget *dlg) {
         EXPECT_EQ(List(dlg, 1026)->count(), 0);
         EXPECT_EQ(List(dlg, 1026)->currentIndex(), -1);
@@ -96,25 +91,39 @@ TEST_F(SettingsDialog, WithoutRememberOnlyTheChoicesAreStored)
         TypeIntoDlgItem(dlg, 1019, "77");
         ClickDlgItem(dlg, 1);
     });
-    window.OnSettings();
+    dlg.DoModal();
     EXPECT_EQ(Settings(), "Serial=\r\nPin=\r\nGatekeeper=\r\nIsGkPassEnabled=0\r\nGkPass=\r\n"
                           "Codec Index=1\r\nPlay Device Index=0\r\nRecord Device Index=0");
-    // The window goes on with what was typed until the next balance refresh.
-    EXPECT_EQ(window.m_strPin.Get(), "77");
-    EXPECT_EQ(window.m_strGatekeeper.Get(), "127.0.0.1:9");
+    // The account entered is the dialog's all the same.
+    EXPECT_EQ(dlg.Account(), (CAccount{"77", "SER", "127.0.0.1:9", "", 0}));
 }
 
-TEST_F(SettingsDialog, CancelChangesNothing)
+TEST_F(SettingsDialog, TheWindowTakesTheAccountOnOkAndNothingOnCancel)
 {
     NoServer noServer;
-    window.m_settings.SaveSettings("1", "2", "3", "0", "", 0, 0, 0);
+    CDialerSettings seed;
+    seed.SaveSettings("1", "2", "127.0.0.1:9", "0", "", 0, 0, 0);
+    CDialerDlg window;
+    window.EndPoint().listenerInterfaces = "127.0.0.1:0";
+    window.LoadSettings();
+    window.SetAccount({"1", "2", "127.0.0.1:9", "", 0});
     const std::string before = Settings();
-    window.m_strPin = "1";
     WhenModal(nullptr, [](QWidget *dlg) {
+        EXPECT_EQ(Edit(dlg, 1019)->text(), "1");
         TypeIntoDlgItem(dlg, 1019, "999");
         ClickDlgItem(dlg, 2);
     });
     window.OnSettings();
     EXPECT_EQ(Settings(), before);
-    EXPECT_EQ(window.m_strPin.Get(), "1");
+    EXPECT_EQ(window.Account().m_strPin, "1");
+
+    WhenModal(nullptr, [](QWidget *dlg) {
+        Edit(dlg, 1019)->clear();
+        TypeIntoDlgItem(dlg, 1019, "4321");
+        ClickDlgItem(dlg, 1);
+    });
+    window.OnSettings();
+    EXPECT_EQ(window.Account(), (CAccount{"4321", "2", "127.0.0.1:9", "", 0}));
+    // The endpoint was set up again with the new PIN as its user name.
+    EXPECT_EQ(window.EndPoint().GetLocalUserName(), "4321");
 }

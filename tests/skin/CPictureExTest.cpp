@@ -231,6 +231,36 @@ TEST(CPictureEx, LoadsFromFileAndCopesWithBadFiles)
     EXPECT_FALSE(LoadBytes(pic, bare));
 }
 
+TEST(CPictureEx, APictureDecodedOnAWorkerIsLoadedWhole)
+{
+    // The decoding needs no control: a worker decodes, the user-interface thread loads the result.
+    const auto bytes = MakeGif(12, 7, {{0, 0, 12, 7, Red}, {2, 1, 3, 3, Blue}});
+    CPictureEx::Picture decoded, junk;
+    std::thread worker([&] {
+        decoded = CPictureEx::Decode(bytes.data(), bytes.size());
+        const uint8_t noise[] = {1, 2, 3};
+        junk = CPictureEx::Decode(noise, sizeof noise);
+    });
+    worker.join();
+    ASSERT_TRUE(decoded.valid);
+    EXPECT_EQ(decoded.frames.size(), 2u);
+    EXPECT_FALSE(junk.valid);
+
+    CPictureEx pic;
+    ASSERT_TRUE(pic.Load(decoded));
+    EXPECT_TRUE(pic.IsAnimatedGif());
+    EXPECT_EQ(pic.GetFrameCount(), 2);
+    EXPECT_EQ(pic.size(), QSize(12, 7));
+    EXPECT_EQ(pic.GetBackgroundColor(), Face());
+    // A picture that did not decode unloads what was shown.
+    EXPECT_FALSE(pic.Load(junk));
+    EXPECT_TRUE(pic.Surface().isNull());
+
+    // Too large a logical screen is refused when decoded, not only when shown.
+    const auto huge = MakeGif(30000, 30000, {{0, 0, 1, 1, Red}, {0, 0, 1, 1, Blue}});
+    EXPECT_FALSE(CPictureEx::Decode(huge.data(), huge.size()).valid);
+}
+
 TEST(CPictureEx, StillPicturesAreDecodedWhole)
 {
     // A one-frame GIF: shown at its logical screen size, no frames counted.

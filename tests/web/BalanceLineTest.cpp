@@ -1,9 +1,15 @@
+#include <algorithm>
+#include <thread>
+
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include "dialer/CDialerDlg.h"
+#include "settings/CDialerSettings.h"
+#include "skin/CStyledStatic.h"
 #include "tests/support/QtTestMain.h"
+#include "tests/support/RecordingEvents.h"
 #include "tests/support/TempDir.h"
 #include "web/BalanceThread.h"
 
@@ -15,64 +21,91 @@ protected:
     TempDir dir{true};
 };
 
+std::string LineText(const CDialerDlg &dlg)
+{
+    return static_cast<CStyledStatic *>(dlg.GetDlgItem(1018))->text().toStdString();
+}
+
 } // namespace
 
-TEST_F(BalanceLine, CompleteSettingsShowTheBalanceAndRefreshTheAccountCopies)
+TEST_F(BalanceLine, CompleteSettingsReportTheBalanceWithTheStoredAccount)
+{
+    CDialerSettings settings;
+    settings.SaveSettings("4321", "SER7", "gk", "1", "pw", 0, 0, 0);
+    RecordingEvents window;
+    EXPECT_EQ(BalanceThread(&window, settings), 0);
+    EXPECT_EQ(window.Events(), (std::vector<std::string>{"balance start",
+                                                         "balance Balance= N/A|4321|SER7",
+                                                         "balance end"}));
+
+    // Stored without the account: the window's copies become empty.
+    RecordingEvents other;
+    settings.SaveSettings("", "", "", "0", "", 0, 0, 0);
+    BalanceThread(&other, settings);
+    EXPECT_EQ(other.Events(), (std::vector<std::string>{"balance start", "balance Balance= N/A||",
+                                                        "balance end"}));
+}
+
+TEST_F(BalanceLine, WithoutASettingsFileNothingIsReported)
+{
+    CDialerSettings settings;
+    RecordingEvents window;
+    EXPECT_EQ(BalanceThread(&window, settings), 0);
+    EXPECT_EQ(window.Events(), (std::vector<std::string>{"balance start", "balance end"}));
+    EXPECT_EQ(BalanceThread(nullptr, settings), 1);
+}
+
+TEST_F(BalanceLine, TwoRefreshesNeverOverlap)
+{
+    CDialerSettings settings;
+    settings.SaveSettings("1", "2", "3", "0", "", 0, 0, 0);
+    RecordingEvents window;
+    std::thread a([&] { BalanceThread(&window, settings); });
+    std::thread b([&] { BalanceThread(&window, settings); });
+    a.join();
+    b.join();
+    // Whenever they start, their reports and ends come one refresh after the other.
+    std::vector<std::string> events = window.Events();
+    EXPECT_EQ(std::count(events.begin(), events.end(), "balance start"), 2);
+    std::erase(events, "balance start");
+    const std::string report = "balance Balance= N/A|1|2";
+    EXPECT_EQ(events, (std::vector<std::string>{report, "balance end", report, "balance end"}));
+}
+
+TEST_F(BalanceLine, TheWindowShowsTheBalanceAndTakesTheStoredPinAndSerial)
 {
     CDialerDlg dlg;
-    dlg.m_settings.SaveSettings("4321", "SER7", "gk", "1", "pw", 0, 0, 0);
-    dlg.m_strPin = "typed-pin";
-    dlg.m_strSerial = "typed-serial";
-    dlg.m_strGatekeeper = "typed-gk";
+    dlg.SetAccount({"typed-pin", "typed-serial", "typed-gk", "pw", 1});
     dlg.SetBalanceLine("Registering.....");
-    EXPECT_EQ(BalanceThread(&dlg), 0);
-    ProcessEventsFor(20);
-    EXPECT_EQ(dlg.m_balanceLine->text(), "Balance= N/A");
-    EXPECT_EQ(dlg.m_strPin.Get(), "4321");
-    EXPECT_EQ(dlg.m_strSerial.Get(), "SER7");
-    EXPECT_EQ(dlg.m_strGatekeeper.Get(), "typed-gk"); // not refreshed
-    EXPECT_EQ(dlg.m_bBalanceRunning.load(), 0);
+    std::thread worker([&] { dlg.OnBalance("Balance= N/A", "4321", "SER7"); });
+    worker.join();
+    EXPECT_TRUE(ProcessEventsUntil([&] { return LineText(dlg) == "Balance= N/A"; }));
+    EXPECT_EQ(dlg.Account(), (CAccount{"4321", "SER7", "typed-gk", "pw", 1})); // gatekeeper kept
 }
 
-TEST_F(BalanceLine, EmptyStoredCredentialsEmptyTheCopies)
+TEST_F(BalanceLine, ACloseRequestWaitsForTheRefreshes)
 {
     CDialerDlg dlg;
-    dlg.m_settings.SaveSettings("", "", "", "0", "", 0, 0, 0);
-    dlg.m_strPin = "typed";
-    BalanceThread(&dlg);
-    EXPECT_EQ(dlg.m_strPin.Get(), "");
-}
-
-TEST_F(BalanceLine, WithoutASettingsFileTheLineKeepsItsText)
-{
-    CDialerDlg dlg;
-    dlg.SetBalanceLine("Not Registered");
-    dlg.m_strPin = "typed";
-    EXPECT_EQ(BalanceThread(&dlg), 0);
-    ProcessEventsFor(20);
-    EXPECT_EQ(dlg.m_balanceLine->text(), "Not Registered");
-    EXPECT_EQ(dlg.m_strPin.Get(), "typed");
-    EXPECT_EQ(dlg.m_bBalanceRunning.load(), 0);
-    EXPECT_EQ(BalanceThread(nullptr), 1);
-}
-
-TEST_F(BalanceLine, ACloseRequestWaitsForTheRefresh)
-{
-    CDialerDlg dlg;
-    dlg.m_settings.SaveSettings("1", "2", "3", "0", "", 0, 0, 0);
-    // Hold the refresh in the middle: it has started but cannot finish yet.
-    std::unique_lock hold(dlg.m_balanceMutex);
-    dlg.StartBalanceThread();
-    dlg.StartBalanceThread(); // a second one queues behind the first
-    ASSERT_TRUE(ProcessEventsUntil([&] { return dlg.m_bBalanceRunning.load() == 2; }));
+    dlg.OnBalanceRefresh(true);
+    dlg.OnBalanceRefresh(true);
     bool releasedBeforeEnd = false;
     QTimer::singleShot(0, &dlg, [&] { dlg.close(); });
+    QTimer::singleShot(100, &dlg, [&] { dlg.OnBalanceRefresh(false); });
     QTimer::singleShot(200, &dlg, [&] {
-        EXPECT_TRUE(dlg.isVisible());
+        EXPECT_TRUE(dlg.isVisible()); // one is still running
         releasedBeforeEnd = true;
-        hold.unlock();
+        dlg.OnBalanceRefresh(false);
     });
     EXPECT_EQ(dlg.exec(), 0);
     EXPECT_TRUE(releasedBeforeEnd);
-    EXPECT_EQ(dlg.m_bBalanceRunning.load(), 0);
+}
+
+TEST_F(BalanceLine, TheWindowsRefreshRunsOnAWorker)
+{
+    CDialerSettings seed;
+    seed.SaveSettings("4321", "SER7", "gk", "0", "", 0, 0, 0);
+    CDialerDlg dlg;
+    dlg.StartBalanceThread();
+    EXPECT_TRUE(ProcessEventsUntil([&] { return LineText(dlg) == "Balance= N/A"; }));
+    EXPECT_TRUE(ProcessEventsUntil([&] { return dlg.Account().m_strSerial == "SER7"; }));
 }
