@@ -146,6 +146,7 @@ class H323Connection : public H323CallEndReasons,
   void EnsureH245Transport();
   void StartH245();
   void MaybeOpenChannels();
+  void RestartFailedH245();
   void FlushTunnel();
   // H245Transport::Owner
   void OnH245Message(const asn::Value& message) override;
@@ -206,6 +207,7 @@ class H323Connection : public H323CallEndReasons,
   std::unique_ptr<h225::H245Transport> h245Transport_;
   std::unique_ptr<h245::H245Control> h245_;
   bool controlReady_ = false;
+  bool earlyH245Failed_ = false;  // our H.245 before Connect got no answer: again after Connect
   std::unique_ptr<h225::CallMedia> media_;
 
   // the far end

@@ -521,6 +521,7 @@ void H323Connection::OnConnect(H225Message& message) {
   SetPhase(Phase::Established);
   startTime_ = std::chrono::system_clock::now();
   if (const auto display = message.Display(); !display.empty()) remoteName_ = display;
+  RestartFailedH245();
   TakeCommonFields(message);
   if (phase_ == Phase::Released) return;
   if (tunnelling_)

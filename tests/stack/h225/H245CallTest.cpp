@@ -141,6 +141,24 @@ TEST_F(CallTo, TunnelledH245OpensChannelsBothWaysCarriesKeysAndEndsTheSession) {
   EXPECT_TRUE(far.Peer().failures.empty());
 }
 
+TEST_F(CallTo, AFarEndThatLeavesH245UntilItAnswersIsNotClearedWhileItRings) {
+  host.settings.fastStartDisabled = true;
+  host.settings.timings.h245Timeout = 100ms;
+  const auto setup = Dial();
+  auto b = PeerBuilder(setup);
+  peer.Send(b.Alerting());
+  // Our H.245 goes unanswered while it rings, longer than its timeout.
+  ASSERT_TRUE(peer.Receive());
+  std::this_thread::sleep_for(400ms);
+  EXPECT_TRUE(host.EndedCalls().empty());
+  peer.Send(b.Connect());
+  ASSERT_TRUE(host.WaitFor([&] { return host.Established() == 1; }));
+  // After Connect, H.245 begins again, and this time it is answered.
+  far.Control().Start();
+  ASSERT_TRUE(PumpTunnelled(peer, far, b, [&] { return !far.Peer().ready.empty(); }));
+  EXPECT_TRUE(host.EndedCalls().empty());
+}
+
 TEST_F(CallTo, AFarEndThatDoesNotTunnelGetsH245OnItsOwnConnection) {
   host.settings.fastStartDisabled = true;
   const auto setup = Dial();
