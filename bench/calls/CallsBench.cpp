@@ -10,13 +10,13 @@
 #include "stack/endpoint/DiscardAudioSink.h"
 #include "stack/endpoint/H323EndPoint.h"
 #include "stack/endpoint/SilentAudioSource.h"
+#include "tests/support/ProcessCounters.h"
 #include "tests/support/TestGatekeeper.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <condition_variable>
-#include <fstream>
 #include <map>
 #include <mutex>
 
@@ -160,13 +160,6 @@ BENCHMARK(SetUp)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(50);
 
-std::size_t ResidentKilobytes() {
-  std::ifstream statm("/proc/self/statm");
-  std::size_t size = 0, resident = 0;
-  statm >> size >> resident;
-  return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) / 1024;
-}
-
 void MemoryPerCall(benchmark::State& state) {
   const std::size_t calls = static_cast<std::size_t>(state.range(0));
   Pair pair(false, true);
@@ -185,14 +178,14 @@ void MemoryPerCall(benchmark::State& state) {
   for (auto _ : state) {
     pair.caller.Forget();
     pair.callee.Forget();
-    const std::size_t before = ResidentKilobytes();
+    const std::size_t before = test::ResidentKilobytes();
     std::vector<std::string> tokens(calls);
     for (auto& token : tokens) pair.caller.MakeCall("5550200@", token);
     // Each call's first channel counts (the map keeps one step per call and kind).
     pair.callee.WaitCount(BenchPhone::CallEvent::MediaStarted, calls);
     pair.caller.WaitCount(BenchPhone::CallEvent::MediaStarted, calls);
     std::this_thread::sleep_for(500ms);  // buffers filled
-    const std::size_t during = ResidentKilobytes();
+    const std::size_t during = test::ResidentKilobytes();
     perCall = static_cast<double>(during - std::min(during, before)) / static_cast<double>(calls);
     for (auto& token : tokens) pair.caller.ClearCall(token);
     pair.caller.WaitCount(BenchPhone::kCleared, calls);

@@ -150,9 +150,13 @@ std::string Printable(const std::optional<std::string>& text) {
 
 }  // namespace
 
-std::string H225Message::Display() const { return Printable(q931_.display()); }
+std::string H225Message::Display() const {
+  return Printable(q931_.display());
+}
 
-std::string H225Message::Keypad() const { return Printable(q931_.keypad()); }
+std::string H225Message::Keypad() const {
+  return Printable(q931_.keypad());
+}
 
 std::optional<bool> H225Message::Tunnelling() const {
   if (!hasUuie_) return std::nullopt;

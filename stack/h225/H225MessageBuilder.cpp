@@ -89,28 +89,25 @@ H225Message H225MessageBuilder::Setup(const SetupFields& f) const {
   return m;
 }
 
-H225Message H225MessageBuilder::CallProceeding() const {
-  H225Message m = Make(Q931Message::CallProceeding, h::H323_UU_PDU_h323_message_body::callProceeding);
+H225Message H225MessageBuilder::Answer(std::uint8_t q931Type, std::uint16_t body) const {
+  H225Message m = Make(q931Type, body);
   SetDestinationInfo(m);
   SetCallIdentifier(m);
   SetNoMultipleCalls(m);
   return m;
+}
+
+H225Message H225MessageBuilder::CallProceeding() const {
+  return Answer(Q931Message::CallProceeding, h::H323_UU_PDU_h323_message_body::callProceeding);
 }
 
 H225Message H225MessageBuilder::Alerting() const {
-  H225Message m = Make(Q931Message::Alerting, h::H323_UU_PDU_h323_message_body::alerting);
-  SetDestinationInfo(m);
-  SetCallIdentifier(m);
-  SetNoMultipleCalls(m);
-  return m;
+  return Answer(Q931Message::Alerting, h::H323_UU_PDU_h323_message_body::alerting);
 }
 
 H225Message H225MessageBuilder::Connect() const {
-  H225Message m = Make(Q931Message::Connect, h::H323_UU_PDU_h323_message_body::connect);
-  SetDestinationInfo(m);
+  H225Message m = Answer(Q931Message::Connect, h::H323_UU_PDU_h323_message_body::connect);
   m.Body().field(h::Connect_UUIE::conferenceID).setBytes(ids_.conferenceID);
-  SetCallIdentifier(m);
-  SetNoMultipleCalls(m);
   return m;
 }
 

@@ -65,6 +65,8 @@ class H225MessageBuilder {
 
  private:
   H225Message Make(std::uint8_t q931Type, std::uint16_t body) const;
+  // The callee's answers: who answers (destinationInfo) and the call.
+  H225Message Answer(std::uint8_t q931Type, std::uint16_t body) const;
   void SetCallIdentifier(H225Message& m) const;
 
   CallIds ids_;

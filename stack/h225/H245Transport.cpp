@@ -147,24 +147,20 @@ void H245Transport::Receive(std::span<const std::uint8_t> bytes) {
 }
 
 void H245Transport::Shutdown() {
-  if (closed_) return;
-  closed_ = true;
-  std::error_code ignored;
-  acceptor_.close(ignored);
-  if (connectingChannel_) connectingChannel_->Close();
-  if (channel_) channel_->Shutdown();
-  connectingChannel_.reset();
-  channel_.reset();
-  queue_.clear();
+  End(true);
 }
 
 void H245Transport::Close() {
   if (closed_ && !channel_) return;
+  End(false);
+}
+
+void H245Transport::End(bool graceful) {
   closed_ = true;
   std::error_code ignored;
   acceptor_.close(ignored);
   if (connectingChannel_) connectingChannel_->Close();
-  if (channel_) channel_->Close();
+  if (channel_) graceful ? channel_->Shutdown() : channel_->Close();
   connectingChannel_.reset();
   channel_.reset();
   queue_.clear();

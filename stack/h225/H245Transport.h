@@ -86,6 +86,7 @@ class H245Transport {
   void Adopt(std::shared_ptr<TpktChannel> channel);
   void Receive(std::span<const std::uint8_t> bytes);
   void FlushToChannel();
+  void End(bool graceful);
 
   asio::any_io_executor strand_;
   Owner& owner_;

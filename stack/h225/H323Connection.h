@@ -107,6 +107,8 @@ class H323Connection : public H323CallEndReasons,
   void Post(const char* where, std::function<void()> fn);
   void Guarded(const char* where, const std::function<void()>& fn);
 
+  // What the gatekeeper hears of the call, for a call we place or answer.
+  void NewCallInfo(bool answerCall);
   // outgoing
   void StartOutgoing(const h225::CallTarget& target);
   void RequestAdmission(std::optional<asn::Ipv4Address> direct);

@@ -51,15 +51,19 @@ void H323Connection::PlaceCall(const std::string& party) {
   });
 }
 
-void H323Connection::StartOutgoing(const h225::CallTarget& target) {
-  target_ = target;
-  remoteNumber_ = IsDigits(target.alias) ? target.alias : std::string();
-  remoteName_ = target.alias.empty() ? target.host : target.alias;
+void H323Connection::NewCallInfo(bool answerCall) {
   callInfo_ = {};
   callInfo_.callReference = static_cast<std::uint16_t>(callReference_);
   callInfo_.callIdentifier = callIdentifier_;
   callInfo_.conferenceID = conferenceID_;
-  callInfo_.answerCall = false;
+  callInfo_.answerCall = answerCall;
+}
+
+void H323Connection::StartOutgoing(const h225::CallTarget& target) {
+  target_ = target;
+  remoteNumber_ = IsDigits(target.alias) ? target.alias : std::string();
+  remoteName_ = target.alias.empty() ? target.host : target.alias;
+  NewCallInfo(false);
   callInfo_.destinationAlias = target.alias;
   PTRACE(3, "H225", token_ << ": calling " << (target.alias.empty() ? "" : target.alias + "@") << target.host);
   if (target.host.empty()) {
@@ -234,11 +238,7 @@ void H323Connection::OnIncomingSetup() {
   remoteName_ = setup.Display().empty() ? h323Id : setup.Display();
   if (remoteName_.empty()) remoteName_ = h323Id.empty() ? remoteNumber_ : h323Id;
 
-  callInfo_ = {};
-  callInfo_.callReference = static_cast<std::uint16_t>(callReference_);
-  callInfo_.callIdentifier = callIdentifier_;
-  callInfo_.conferenceID = conferenceID_;
-  callInfo_.answerCall = true;
+  NewCallInfo(true);
   callInfo_.destinationAlias = settings_.localUserName;
   callInfo_.sourceAlias = remoteNumber_.empty() ? h323Id : remoteNumber_;
   if (const Value* source = setup.BodyField("sourceCallSignalAddress"))

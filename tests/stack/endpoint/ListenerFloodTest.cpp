@@ -3,6 +3,7 @@
 // endpoint still answers calls, its memory has not grown much, and every socket is closed again.
 
 #include "tests/stack/endpoint/TestPhone.h"
+#include "tests/support/ProcessCounters.h"
 #include "tests/support/TestGatekeeper.h"
 
 #include <gtest/gtest.h>
@@ -14,15 +15,6 @@
 
 namespace vantro::test {
 namespace {
-
-std::size_t OpenDescriptors() {
-  std::size_t n = 0;
-  if (DIR* d = opendir("/proc/self/fd")) {
-    while (readdir(d)) ++n;
-    closedir(d);
-  }
-  return n;
-}
 
 // What the descriptors are ("socket:[123]", a path, ...), for a message.
 std::vector<std::string> Descriptors() {
@@ -37,13 +29,6 @@ std::vector<std::string> Descriptors() {
   }
   std::sort(out.begin(), out.end());
   return out;
-}
-
-std::size_t ResidentKilobytes() {
-  std::ifstream statm("/proc/self/statm");
-  std::size_t size = 0, resident = 0;
-  statm >> size >> resident;
-  return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) / 1024;
 }
 
 TEST(ListenerFlood, AThousandJunkConnectionsLeaveTheEndpointAnsweringWithNothingLeaked) {

@@ -62,13 +62,11 @@ void TestPhone::UseCodecs(const std::vector<std::string>& names) {
 }
 
 std::vector<TestPhone::Cleared> TestPhone::ClearedCalls() const {
-  std::lock_guard lock(mutex_);
-  return cleared_;
+  return recorder_.Read(cleared_);
 }
 
 std::vector<TestPhone::Step> TestPhone::Steps() const {
-  std::lock_guard lock(mutex_);
-  return steps_;
+  return recorder_.Read(steps_);
 }
 
 bool TestPhone::HasStep(const std::string& token, CallEvent event) const {
@@ -78,33 +76,23 @@ bool TestPhone::HasStep(const std::string& token, CallEvent event) const {
 }
 
 std::vector<std::string> TestPhone::Established() const {
-  std::lock_guard lock(mutex_);
-  return established_;
+  return recorder_.Read(established_);
 }
 
 std::vector<std::string> TestPhone::Incoming() const {
-  std::lock_guard lock(mutex_);
-  return incoming_;
+  return recorder_.Read(incoming_);
 }
 
 std::vector<std::string> TestPhone::UserInput() const {
-  std::lock_guard lock(mutex_);
-  return input_;
+  return recorder_.Read(input_);
 }
 
 int TestPhone::Alerts() const {
-  std::lock_guard lock(mutex_);
-  return alerts_;
+  return recorder_.Read(alerts_);
 }
 
 bool TestPhone::WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds limit) const {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!pred()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, 20ms);
-  }
-  return true;
+  return recorder_.WaitFor(pred, limit);
 }
 
 std::vector<std::int16_t> TestPhone::Heard() const {
@@ -131,46 +119,33 @@ std::pair<std::string, std::string> TestPhone::Formats(const std::string& token)
 }
 
 bool TestPhone::OnAlerting(H323Connection&, const q931::Q931Message&, const std::string&) {
-  std::lock_guard lock(mutex_);
-  ++alerts_;
-  changed_.notify_all();
+  recorder_.Write([&] { ++alerts_; });
   return true;
 }
 
 void TestPhone::OnConnectionEstablished(H323Connection&, const std::string& token) {
-  std::lock_guard lock(mutex_);
-  established_.push_back(token);
-  changed_.notify_all();
+  recorder_.Write([&] { established_.push_back(token); });
 }
 
 void TestPhone::OnConnectionCleared(H323Connection& connection, const std::string& token) {
   Cleared c{token, connection.GetCallEndReason(), connection.GetQ931Cause(),
             connection.GetConnectionStartTime().has_value()};
-  std::lock_guard lock(mutex_);
-  cleared_.push_back(c);
-  changed_.notify_all();
+  recorder_.Write([&] { cleared_.push_back(c); });
 }
 
 TestPhone::AnswerCallResponse TestPhone::OnAnswerCall(H323Connection& connection, const std::string&,
                                                       const q931::Q931Message&) {
-  {
-    std::lock_guard lock(mutex_);
-    incoming_.push_back(connection.GetCallToken());
-    changed_.notify_all();
-  }
+  recorder_.Write([&] { incoming_.push_back(connection.GetCallToken()); });
   return answerLater_ ? AnswerCallPending : AnswerCallNow;
 }
 
 void TestPhone::OnUserInputString(H323Connection&, const std::string& value) {
-  std::lock_guard lock(mutex_);
-  input_.push_back(value);
-  changed_.notify_all();
+  recorder_.Write([&] { input_.push_back(value); });
 }
 
 void TestPhone::OnCallEvent(H323Connection& connection, CallEvent event, const std::string& detail) {
-  std::lock_guard lock(mutex_);
-  steps_.push_back({connection.GetCallToken(), event, detail, std::chrono::steady_clock::now()});
-  changed_.notify_all();
+  Step step{connection.GetCallToken(), event, detail, std::chrono::steady_clock::now()};
+  recorder_.Write([&] { steps_.push_back(std::move(step)); });
 }
 
 }  // namespace vantro::test

@@ -4,6 +4,7 @@
 // recorded for the test's thread, short timers.
 
 #include "stack/endpoint/H323EndPoint.h"
+#include "tests/support/Recorder.h"
 #include "tests/support/RecordingAudioSink.h"
 #include "tests/support/SignalAudioSource.h"
 
@@ -79,8 +80,7 @@ class TestPhone : public H323EndPoint {
   std::shared_ptr<RecordingAudioSink> ear_;
   std::atomic<bool> answerLater_{false};
 
-  mutable std::mutex mutex_;
-  mutable std::condition_variable changed_;
+  Recorder recorder_;  // guards what follows
   std::vector<Cleared> cleared_;
   std::vector<Step> steps_;
   std::vector<std::string> established_;

@@ -27,18 +27,8 @@ FakeHost::FakeHost() {
 
 FakeHost::~FakeHost() {
   if (listener_) asio::post(io_, [l = listener_] { l->Close(); });
-  std::vector<std::shared_ptr<H323Connection>> calls;
-  {
-    std::lock_guard lock(mutex_);
-    for (auto& [token, c] : table_) calls.push_back(c);
-  }
-  for (auto& c : calls) c->ClearCall();
-  WaitFor(
-      [&] {
-        std::lock_guard lock(mutex_);
-        return table_.empty();
-      },
-      3s);
+  for (auto& [token, call] : recorder_.Read(table_)) call->ClearCall();
+  WaitFor([&] { return recorder_.Read(table_).empty(); }, 3s);
   work_.reset();
   io_.stop();
   thread_.join();
@@ -46,10 +36,7 @@ FakeHost::~FakeHost() {
 
 std::shared_ptr<H323Connection> FakeHost::Call(const std::string& party, unsigned callReference) {
   auto connection = std::make_shared<H323Connection>(*this, callReference);
-  {
-    std::lock_guard lock(mutex_);
-    table_[connection->GetCallToken()] = connection;
-  }
+  recorder_.Write([&] { table_[connection->GetCallToken()] = connection; });
   connection->PlaceCall(party);
   return connection;
 }
@@ -70,13 +57,8 @@ std::uint16_t FakeHost::Listen() {
   return port.get_future().get();
 }
 
-void FakeHost::Changed() {
-  changed_.notify_all();
-}
-
 std::vector<std::pair<FakeHost::CallEvent, std::string>> FakeHost::Events() const {
-  std::lock_guard lock(mutex_);
-  return events_;
+  return recorder_.Read(events_);
 }
 
 bool FakeHost::HasEvent(CallEvent event) const {
@@ -86,89 +68,59 @@ bool FakeHost::HasEvent(CallEvent event) const {
 }
 
 std::vector<FakeHost::Ended> FakeHost::EndedCalls() const {
-  std::lock_guard lock(mutex_);
-  return ended_;
+  return recorder_.Read(ended_);
 }
-
 std::vector<CallInfo> FakeHost::Disengaged() const {
-  std::lock_guard lock(mutex_);
-  return disengaged_;
+  return recorder_.Read(disengaged_);
 }
-
 std::vector<CallInfo> FakeHost::AdmissionRequests() const {
-  std::lock_guard lock(mutex_);
-  return admissions_;
+  return recorder_.Read(admissions_);
 }
-
 std::vector<std::string> FakeHost::UserInput() const {
-  std::lock_guard lock(mutex_);
-  return input_;
+  return recorder_.Read(input_);
 }
-
 std::vector<std::string> FakeHost::Alerts() const {
-  std::lock_guard lock(mutex_);
-  return alerts_;
+  return recorder_.Read(alerts_);
 }
-
 int FakeHost::Established() const {
-  std::lock_guard lock(mutex_);
-  return established_;
+  return recorder_.Read(established_);
 }
-
 int FakeHost::Withdrawn() const {
-  std::lock_guard lock(mutex_);
-  return withdrawn_;
+  return recorder_.Read(withdrawn_);
 }
-
 std::size_t FakeHost::InTable() const {
-  std::lock_guard lock(mutex_);
-  return table_.size();
+  return recorder_.Read(table_).size();
 }
 
 bool FakeHost::WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds limit) const {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!pred()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, 20ms);
-  }
-  return true;
+  return recorder_.WaitFor(pred, limit);
 }
 
 endpoint::CallSettings FakeHost::GetCallSettings() const {
-  std::lock_guard lock(mutex_);
-  return settings;
+  return recorder_.Read(settings);
 }
 
 void FakeHost::RequestAdmission(const CallInfo& call, std::function<void(Admission)> done) {
   Admission a;
-  {
-    std::lock_guard lock(mutex_);
+  recorder_.Write([&] {
     admissions_.push_back(call);
     a = admit(call);
-  }
+  });
   // As the gatekeeper does: the answer comes later, on the io thread.
   asio::post(io_, [done = std::move(done), a = std::move(a)] { done(a); });
-  Changed();
 }
 
 void FakeHost::Disengage(const CallInfo& call, std::uint16_t) {
-  std::lock_guard lock(mutex_);
-  disengaged_.push_back(call);
-  Changed();
+  recorder_.Write([&] { disengaged_.push_back(call); });
 }
 
 bool FakeHost::OnAlerting(H323Connection&, const q931::Q931Message&, const std::string& user) {
-  std::lock_guard lock(mutex_);
-  alerts_.push_back(user);
-  Changed();
+  recorder_.Write([&] { alerts_.push_back(user); });
   return true;
 }
 
 void FakeHost::OnConnectionEstablished(H323Connection&, const std::string&) {
-  std::lock_guard lock(mutex_);
-  ++established_;
-  Changed();
+  recorder_.Write([&] { ++established_; });
 }
 
 FakeHost::AnswerCallResponse FakeHost::OnAnswerCall(H323Connection&, const std::string&, const q931::Q931Message&) {
@@ -176,38 +128,31 @@ FakeHost::AnswerCallResponse FakeHost::OnAnswerCall(H323Connection&, const std::
 }
 
 void FakeHost::OnUserInputString(H323Connection&, const std::string& value) {
-  std::lock_guard lock(mutex_);
-  input_.push_back(value);
-  Changed();
+  recorder_.Write([&] { input_.push_back(value); });
 }
 
 void FakeHost::OnCallEvent(H323Connection&, CallEvent event, const std::string& detail) {
-  std::lock_guard lock(mutex_);
-  events_.emplace_back(event, detail);
-  Changed();
+  recorder_.Write([&] { events_.emplace_back(event, detail); });
 }
 
 bool FakeHost::AddIncomingConnection(const std::shared_ptr<H323Connection>& connection) {
-  std::lock_guard lock(mutex_);
-  table_[connection->GetCallToken()] = connection;
-  Changed();
+  recorder_.Write([&] { table_[connection->GetCallToken()] = connection; });
   return true;
 }
 
 void FakeHost::WithdrawIncomingConnection(H323Connection&) {
-  std::lock_guard lock(mutex_);
-  ++withdrawn_;
-  Changed();
+  recorder_.Write([&] { ++withdrawn_; });
 }
 
 void FakeHost::ConnectionEnded(const std::shared_ptr<H323Connection>& connection) {
-  // Read before taking our lock: the connection takes its own, and ours is taken under it.
+  // Read before the recorder's lock: the connection takes its own, and the recorder's is taken
+  // under it.
   Ended ended{connection->GetCallToken(), connection->GetCallEndReason(), connection->GetQ931Cause(),
               connection->GetConnectionStartTime().has_value()};
-  std::lock_guard lock(mutex_);
-  table_.erase(ended.token);
-  ended_.push_back(ended);
-  Changed();
+  recorder_.Write([&] {
+    table_.erase(ended.token);
+    ended_.push_back(ended);
+  });
 }
 
 // --- the far end ---

@@ -9,6 +9,7 @@
 #include "stack/h225/H323Connection.h"
 #include "tests/stack/h245/H245TestPeer.h"
 #include "tests/support/FakeMedia.h"
+#include "tests/support/Recorder.h"
 
 #include <asio.hpp>
 
@@ -93,15 +94,12 @@ class FakeHost : public endpoint::H323ConnectionHost {
   void ConnectionEnded(const std::shared_ptr<H323Connection>& connection) override;
 
  private:
-  void Changed();
-
   asio::io_context io_;
   std::optional<asio::executor_work_guard<asio::io_context::executor_type>> work_;
   std::shared_ptr<endpoint::H323ListenerTCP> listener_;
   std::thread thread_;
 
-  mutable std::mutex mutex_;
-  mutable std::condition_variable changed_;
+  Recorder recorder_;  // guards what follows, and the settings
   std::map<std::string, std::shared_ptr<H323Connection>> table_;
   std::vector<std::pair<CallEvent, std::string>> events_;
   std::vector<Ended> ended_;

@@ -94,6 +94,16 @@ struct CallTo : ::testing::Test {
       (c.direction == endpoint::H323Channel::IsTransmitter ? ours : theirs) = true;
     return ours && theirs && !far.Peer().opened.empty();
   }
+  // The far end answers with its H.245 in Connect; both sides' channels open.
+  bool ConnectWithChannels(h225::H225MessageBuilder& b) {
+    far.Control().Start();
+    h225::H225Message connect = b.Connect();
+    for (const auto& r : far.Replies()) connect.AddH245Control(r);
+    peer.Send(connect);
+    if (!PumpTunnelled(peer, far, b, [&] { return !far.Peer().ready.empty(); })) return false;
+    OpenFarChannel();
+    return PumpTunnelled(peer, far, b, [&] { return BothWaysOpen(); });
+  }
   // The far end opens its channel once its control is ready.
   void OpenFarChannel() {
     h245::OutgoingChannel channel;
@@ -110,13 +120,7 @@ TEST_F(CallTo, TunnelledH245OpensChannelsBothWaysCarriesKeysAndEndsTheSession) {
   EXPECT_TRUE(setup.FastStart().empty());
   auto b = PeerBuilder(setup);
   peer.Send(b.CallProceeding());
-  far.Control().Start();
-  h225::H225Message connect = b.Connect();
-  for (const auto& r : far.Replies()) connect.AddH245Control(r);
-  peer.Send(connect);
-  ASSERT_TRUE(PumpTunnelled(peer, far, b, [&] { return !far.Peer().ready.empty(); }));
-  OpenFarChannel();
-  ASSERT_TRUE(PumpTunnelled(peer, far, b, [&] { return BothWaysOpen(); }));
+  ASSERT_TRUE(ConnectWithChannels(b));
   // Our channel goes where the far end said; theirs is acknowledged with our session's addresses.
   EXPECT_EQ(host.media.Sessions().at(0)->GetRemoteDataAddress(), Loopback(far.Peer().mediaPort));
   EXPECT_EQ(far.Peer().opened.at(0).media, host.media.Sessions().at(0)->GetLocalDataAddress());
@@ -226,13 +230,7 @@ TEST_F(CallTo, FastStartRefusedFallsBackToH245Channels) {
   proceeding.SetFastConnectRefused();
   peer.Send(proceeding);
   ASSERT_TRUE(host.WaitFor([&] { return host.HasEvent(Event::FastStartRefused); }));
-  far.Control().Start();
-  h225::H225Message connect = b.Connect();
-  for (const auto& r : far.Replies()) connect.AddH245Control(r);
-  peer.Send(connect);
-  ASSERT_TRUE(PumpTunnelled(peer, far, b, [&] { return !far.Peer().ready.empty(); }));
-  OpenFarChannel();
-  ASSERT_TRUE(PumpTunnelled(peer, far, b, [&] { return BothWaysOpen(); }));
+  ASSERT_TRUE(ConnectWithChannels(b));
   EXPECT_FALSE(host.HasEvent(Event::FastStartAccepted));
 }
 
