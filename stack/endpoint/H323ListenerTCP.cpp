@@ -37,12 +37,15 @@ void H323ListenerTCP::Accept() {
                                                                              asio::ip::tcp::socket socket) {
     if (ec == asio::error::operation_aborted || !self->acceptor_.is_open()) return;
     if (ec) {
-      // Out of descriptors, say: try again a little later rather than spin.
-      PTRACE(2, "H225", "accepting a call signalling connection failed: " << ec.message());
-      auto pause = std::make_shared<asio::steady_timer>(self->acceptor_.get_executor(), std::chrono::milliseconds(100));
+      // Out of descriptors, say: try again later rather than spin, and later still each time.
+      self->backoff_ = std::min(std::max(self->backoff_ * 2, std::chrono::milliseconds(50)), kMaxBackoff);
+      PTRACE(2, "H225", "accepting a call signalling connection failed: " << ec.message() << "; again in "
+                                                                           << self->backoff_.count() << " ms");
+      auto pause = std::make_shared<asio::steady_timer>(self->acceptor_.get_executor(), self->backoff_);
       pause->async_wait([self, pause](std::error_code) { self->Accept(); });
       return;
     }
+    self->backoff_ = std::chrono::milliseconds(0);
     self->Wait(std::move(socket));
     self->Accept();
   });
