@@ -330,13 +330,15 @@ TEST_F(CallWindow, AnAnsweredCallRunsLikeAPlacedOne)
 TEST_F(CallWindow, AnotherCallsEventsLeaveTheCallInProgressAlone)
 {
     const std::string token = Place("5");
-    // A second call the stack turned away: its events do not touch the window's call.
+    // Another call's events do not touch the window's call.
     Stack([&] {
         dlg.OnCallAlerting("other");
         dlg.OnCallEstablished("other", true, "666");
         dlg.OnCallCleared("other", false);
     });
     ProcessEventsFor(100);
+    // The one that got as far as established is ended: nothing of the window reaches it.
+    EXPECT_EQ(calls.ClearRequests(), std::vector<std::string>{"other"});
     EXPECT_EQ(StatusLine(dlg), "Connecting.....");
     EXPECT_FALSE(dlg.IsCallTimerRunning());
     ExpectState(true);
