@@ -396,6 +396,41 @@ TEST_F(QuietRealCallWindow, TheCloseControlEndsTheCallThenTheWindow)
     EXPECT_EQ(FarCleared()[0].reason, H323Connection::EndedByRemoteUser);
 }
 
+TEST_F(QuietRealCallWindow, SettingsConfirmedDuringACallTakeEffectAfterIt)
+{
+    using Ras = vantro::asn::h225::RasMessage;
+    StartWindow();
+    TestGatekeeper &gk = *s_farEnd->gatekeeper;
+    const size_t unregistrations = gk.MessagesOf(Ras::unregistrationRequest).size();
+    const size_t registrations = gk.RegistrationRequests(false).size();
+    Place(kFarNumber);
+    const std::string farCall = FarCall();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return dlg.IsCallTimerRunning(); }));
+
+    WhenModal(nullptr, [](QWidget *settings) {
+        static_cast<QLineEdit *>(GetDlgItem(settings, 1019))->clear();
+        TypeIntoDlgItem(settings, 1019, "7770000");
+        ClickDlgItem(settings, 1);
+    });
+    dlg.OnSettings();
+    EXPECT_EQ(dlg.Account().m_strPin, "7770000");
+    // The call goes on: the endpoint is neither unregistered nor set up again under it.
+    ProcessEventsFor(500);
+    ExpectState(State::Established);
+    EXPECT_TRUE(FarCleared().empty());
+    EXPECT_EQ(gk.MessagesOf(Ras::unregistrationRequest).size(), unregistrations);
+    EXPECT_EQ(dlg.EndPoint().GetLocalUserName(), kWindowNumber);
+
+    // The call ends: now the endpoint takes the new account and registers again.
+    far.ClearCall(farCall);
+    ASSERT_TRUE(ProcessEventsUntil([&] {
+        return gk.RegistrationRequests(false).size() == registrations + 1 &&
+               dlg.EndPoint().IsRegisteredWithGatekeeper();
+    }));
+    EXPECT_EQ(gk.MessagesOf(Ras::unregistrationRequest).size(), unregistrations + 1);
+    EXPECT_EQ(dlg.EndPoint().GetLocalUserName(), "7770000");
+}
+
 // The call's audio plays on the test sound server's mic_feed, which its mic source records; the
 // dial tones of the number and a key tone play on the same device beside it.
 TEST_F(RealCallWindow, KeyAndDialTonesPlayBesideTheCallsOwnAudio)
