@@ -9,7 +9,6 @@
 
 #include "platform/DialogItems.h"
 #include "platform/SoundDevices.h"
-#include "res/Resources.h"
 #include "runtime/PSoundPlayer.h"
 #include "settings/CDialerSettings.h"
 #include "tests/dialer/CallAudio.h"
@@ -151,14 +150,7 @@ protected:
     // Runs the event loop until the status line reads text, noting every text it showed.
     bool StatusShows(const std::string &text, int ms = 10000)
     {
-        return ProcessEventsUntil(
-            [&] {
-                const std::string line = StatusLine(dlg);
-                if (statuses.empty() || statuses.back() != line)
-                    statuses.push_back(line);
-                return line == text;
-            },
-            ms);
+        return StatusLineShows(dlg, text, statuses, ms);
     }
 
     // The flags, timer and buttons of the three states of a call as the window shows it.
@@ -210,16 +202,6 @@ class QuietRealCallWindow : public RealCallWindow {
 protected:
     NoServer noServer;
 };
-
-QImage IconImage(const QIcon &icon)
-{
-    return icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
-}
-
-QImage IconImage(int id)
-{
-    return IconImage(QIcon(QPixmap::fromImage(LoadIconResource(id))));
-}
 
 } // namespace
 
