@@ -2,18 +2,17 @@
 
 #include <sstream>
 
-#include "stack/codecs/H323AudioCodec.h"
-
 #include "res/Resources.h"
+#include "stack/codecs/H323AudioCodec.h"
 
 using vantro::endpoint::H323_G711Capability;
 using vantro::endpoint::H323_G7231Capability;
 using vantro::endpoint::H323_G729ACapability;
-using vantro::endpoint::kNewCapabilitySet;
 using vantro::endpoint::H323Channel;
 using vantro::endpoint::H323Connection;
 using vantro::endpoint::H323ConnectionLock;
 using vantro::endpoint::kAudioSessionID;
+using vantro::endpoint::kNewCapabilitySet;
 using Gatekeeper = vantro::ras::H323Gatekeeper;
 
 namespace {
@@ -25,6 +24,16 @@ constexpr unsigned kJitterMinimumMs = 28;
 constexpr unsigned kJitterMaximumMs = 400;
 // How long a registration lives at the gatekeeper before a keep-alive must renew it.
 constexpr std::chrono::milliseconds kRegistrationTimeToLive{10000};
+
+// The average signal level of the codec of a call's audio channel from the far end (fromRemote)
+// or towards it; nullopt without such a channel. The call is locked.
+std::optional<unsigned> AverageLevel(const H323Connection &call, bool fromRemote)
+{
+    const H323Channel *channel = call.FindChannel(kAudioSessionID, fromRemote);
+    if (!channel || !channel->GetCodec())
+        return std::nullopt;
+    return channel->GetCodec()->GetAverageSignalLevel();
+}
 
 } // namespace
 
@@ -147,18 +156,6 @@ bool CDialerEndPoint::SendUserInput(const std::string &token, const std::string 
     return true;
 }
 
-namespace {
-
-std::optional<unsigned> AverageLevel(const H323Connection &call, bool fromRemote)
-{
-    const H323Channel *channel = call.FindChannel(kAudioSessionID, fromRemote);
-    if (!channel || !channel->GetCodec())
-        return std::nullopt;
-    return channel->GetCodec()->GetAverageSignalLevel();
-}
-
-} // namespace
-
 std::optional<CSignalLevels> CDialerEndPoint::GetSignalLevels(const std::string &token)
 {
     const H323ConnectionLock call = FindConnectionWithLock(token);
@@ -191,11 +188,12 @@ bool CDialerEndPoint::OnAlerting(H323Connection &connection, const vantro::q931:
 
 void CDialerEndPoint::OnConnectionEstablished(H323Connection &connection, const std::string &token)
 {
+    // Set first: the window reads it when it handles the event.
+    connected = 1;
     // A call the far end placed was answered by the stack's default policy: the window runs it
     // like one of its own and logs the caller's number.
     if (CDialerEvents *w = window)
         w->OnCallEstablished(token, !connection.IsOriginating(), connection.GetRemotePartyNumber());
-    connected = 1;
 }
 
 void CDialerEndPoint::OnConnectionCleared(H323Connection &connection, const std::string &token)
