@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     arrival += packet->payload.size() * 8;
     if (source->UpdateSequence(packet->sequence)) source->UpdateJitter(packet->timestamp, arrival);
     const RtcpReportBlock block = source->MakeReportBlock();
-    if (source->GetJitter() < 0 || block.cumulativeLost < -0x800000 || block.cumulativeLost > 0x7fffff) __builtin_trap();
+    if (source->GetJitter() < 0 || block.cumulativeLost < -0x800000 || block.cumulativeLost > 0x7fffff)
+      __builtin_trap();
   }
   return 0;
 }

@@ -51,8 +51,8 @@ unsigned G729ACodec::Run(std::span<const std::uint8_t> bits, bool erased, bool s
   std::array<std::uint8_t, kFrameBytes> input{};
   std::copy_n(bits.begin(), std::min(bits.size(), input.size()), input.begin());
   std::array<std::int16_t, kSamples> output{};
-  bcg729Decoder(decoder_, input.data(), static_cast<std::uint8_t>(erased ? kFrameBytes : bits.size()), erased,
-                silence, 0, output.data());
+  bcg729Decoder(decoder_, input.data(), static_cast<std::uint8_t>(erased ? kFrameBytes : bits.size()), erased, silence,
+                0, output.data());
   const std::size_t n = std::min(pcm.size(), kSamples);
   std::copy_n(output.begin(), n, pcm.begin());
   UpdateLevel(pcm.first(n));

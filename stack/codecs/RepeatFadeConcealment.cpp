@@ -7,8 +7,8 @@ namespace vantro::codecs {
 
 namespace {
 
-constexpr std::size_t kFullLevel = 80;   // 10 ms at full level
-constexpr std::size_t kFadeLength = 400; // then 50 ms down to silence
+constexpr std::size_t kFullLevel = 80;    // 10 ms at full level
+constexpr std::size_t kFadeLength = 400;  // then 50 ms down to silence
 constexpr std::size_t kShortestPeriod = 20;
 constexpr std::size_t kLongestPeriod = 160;
 constexpr std::size_t kMatchLength = 80;
@@ -53,8 +53,7 @@ std::int16_t RepeatFadeConcealment::Next() {
   const std::int16_t s = period_[periodPosition_];
   periodPosition_ = (periodPosition_ + 1) % period_.size();
   double gain = 1.0;
-  if (concealed_ >= kFullLevel)
-    gain = std::max(0.0, 1.0 - double(concealed_ - kFullLevel) / double(kFadeLength));
+  if (concealed_ >= kFullLevel) gain = std::max(0.0, 1.0 - double(concealed_ - kFullLevel) / double(kFadeLength));
   ++concealed_;
   return static_cast<std::int16_t>(std::lround(s * gain));
 }

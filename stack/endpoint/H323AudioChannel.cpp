@@ -37,9 +37,10 @@ bool H323AudioChannel::Start() {
   std::snprintf(name, sizeof name, "%s-%u", parameters_.direction == IsTransmitter ? "audio-tx" : "audio-rx",
                 parameters_.number);
   pthread_setname_np(thread_.native_handle(), name);
-  PTRACE(3, "Media", "channel " << parameters_.number << " started: " << codec_->GetName() << ", "
-                                << (parameters_.direction == IsTransmitter ? "transmitting" : "receiving")
-                                << " payload type " << payloadType_);
+  PTRACE(3, "Media",
+         "channel " << parameters_.number << " started: " << codec_->GetName() << ", "
+                    << (parameters_.direction == IsTransmitter ? "transmitting" : "receiving") << " payload type "
+                    << payloadType_);
   return true;
 }
 

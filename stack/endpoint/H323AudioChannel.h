@@ -51,6 +51,17 @@ class H323AudioChannel : public H323Channel {
   void SetDeviceAbort(std::function<void()> abort);
   // Logs a device's failure the first time only.
   void ReportOnce(bool& reported, std::string_view what);
+  // The device the thread is to use: the one given, or when there is none (it could not be opened,
+  // or failed) a stand-in of type Fallback, saying why once. Stop can interrupt it from then on.
+  template <class Fallback, class Device>
+  std::unique_ptr<Device> UseDevice(std::unique_ptr<Device> device, bool& reported, std::string_view why) {
+    if (!device) {
+      ReportOnce(reported, why);
+      device = std::make_unique<Fallback>();
+    }
+    SetDeviceAbort([d = device.get()] { d->Abort(); });
+    return device;
+  }
 
   std::shared_ptr<H323RtpUdpSession> session_;
   const Parameters parameters_;
@@ -75,7 +86,6 @@ class H323AudioChannel : public H323Channel {
 // The channel of a capability, for the session the call opened; nullptr for another kind of session
 // or a capability without a codec here.
 std::unique_ptr<H323Channel> CreateAudioChannel(std::shared_ptr<H323RtpSession> session,
-                                                const H323Channel::Parameters& parameters,
-                                                const MediaOptions& options);
+                                                const H323Channel::Parameters& parameters, const MediaOptions& options);
 
 }  // namespace vantro::endpoint

@@ -37,12 +37,15 @@ void H323ListenerTCP::Accept() {
                                                                              asio::ip::tcp::socket socket) {
     if (ec == asio::error::operation_aborted || !self->acceptor_.is_open()) return;
     if (ec) {
-      // Out of descriptors, say: try again a little later rather than spin.
-      PTRACE(2, "H225", "accepting a call signalling connection failed: " << ec.message());
-      auto pause = std::make_shared<asio::steady_timer>(self->acceptor_.get_executor(), std::chrono::milliseconds(100));
+      // Out of descriptors, say: try again later rather than spin, and later still each time.
+      self->backoff_ = std::min(std::max(self->backoff_ * 2, std::chrono::milliseconds(50)), kMaxBackoff);
+      PTRACE(2, "H225", "accepting a call signalling connection failed: " << ec.message() << "; again in "
+                                                                           << self->backoff_.count() << " ms");
+      auto pause = std::make_shared<asio::steady_timer>(self->acceptor_.get_executor(), self->backoff_);
       pause->async_wait([self, pause](std::error_code) { self->Accept(); });
       return;
     }
+    self->backoff_ = std::chrono::milliseconds(0);
     self->Wait(std::move(socket));
     self->Accept();
   });
@@ -64,39 +67,41 @@ void H323ListenerTCP::Wait(asio::ip::tcp::socket socket) {
   }
   std::weak_ptr<H323ListenerTCP> weak = shared_from_this();
   // Everything below runs on the connection's strand.
-  asio::post(waiter->channel->GetExecutor(), [weak, waiter, timeout = std::chrono::milliseconds(idleTimeoutMs_.load())] {
-    waiter->timer->expires_after(timeout);
-    waiter->timer->async_wait([weak, waiter](std::error_code ec) {
-      if (ec || waiter->done) return;
-      PTRACE(2, "H225", "closed a call signalling connection that sent no Setup in time");
-      waiter->channel->Close();
-      if (auto self = weak.lock()) self->Done(waiter);
-    });
-    waiter->channel->Start(
-        [weak, waiter](h225::TpktChannel::Bytes payload) {
-          if (waiter->done) return;
-          waiter->timer->cancel();
-          auto self = weak.lock();
-          std::string error;
-          auto message = h225::H225Message::Decode(payload, &error);
-          const bool setup = message && message->Type() == q931::Q931Message::Setup &&
-                             message->BodyType() == asn::h225::H323_UU_PDU_h323_message_body::setup;
-          if (!setup || !self || !self->onSetup_) {
-            if (!setup) PTRACE(2, "H225", "closed a call signalling connection that began without a Setup " << error);
-            waiter->channel->Close();
-            if (self) self->Done(waiter);
-            return;
-          }
-          self->Done(waiter);
-          // The call takes the channel over; what came after the Setup waits for it.
-          waiter->channel->Pause();
-          self->onSetup_(waiter->channel, std::move(*message));
-        },
-        [weak, waiter](std::error_code) {
-          waiter->timer->cancel();
-          if (auto self = weak.lock()) self->Done(waiter);
-        });
-  });
+  asio::post(waiter->channel->GetExecutor(),
+             [weak, waiter, timeout = std::chrono::milliseconds(idleTimeoutMs_.load())] {
+               waiter->timer->expires_after(timeout);
+               waiter->timer->async_wait([weak, waiter](std::error_code ec) {
+                 if (ec || waiter->done) return;
+                 PTRACE(2, "H225", "closed a call signalling connection that sent no Setup in time");
+                 waiter->channel->Close();
+                 if (auto self = weak.lock()) self->Done(waiter);
+               });
+               waiter->channel->Start(
+                   [weak, waiter](h225::TpktChannel::Bytes payload) {
+                     if (waiter->done) return;
+                     waiter->timer->cancel();
+                     auto self = weak.lock();
+                     std::string error;
+                     auto message = h225::H225Message::Decode(payload, &error);
+                     const bool setup = message && message->Type() == q931::Q931Message::Setup &&
+                                        message->BodyType() == asn::h225::H323_UU_PDU_h323_message_body::setup;
+                     if (!setup || !self || !self->onSetup_) {
+                       if (!setup)
+                         PTRACE(2, "H225", "closed a call signalling connection that began without a Setup " << error);
+                       waiter->channel->Close();
+                       if (self) self->Done(waiter);
+                       return;
+                     }
+                     self->Done(waiter);
+                     // The call takes the channel over; what came after the Setup waits for it.
+                     waiter->channel->Pause();
+                     self->onSetup_(waiter->channel, std::move(*message));
+                   },
+                   [weak, waiter](std::error_code) {
+                     waiter->timer->cancel();
+                     if (auto self = weak.lock()) self->Done(waiter);
+                   });
+             });
 }
 
 void H323ListenerTCP::Done(const std::shared_ptr<Waiter>& waiter) {

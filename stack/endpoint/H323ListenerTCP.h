@@ -11,6 +11,7 @@
 
 #include <asio.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -25,6 +26,8 @@ class H323ListenerTCP : public std::enable_shared_from_this<H323ListenerTCP> {
   // A Setup on a new connection; runs on the connection's strand (the channel's executor).
   using SetupHandler = std::function<void(std::shared_ptr<h225::TpktChannel> channel, h225::H225Message setup)>;
   static constexpr std::size_t kMaxWaiting = 64;
+  // The longest pause after failed accepts.
+  static constexpr std::chrono::milliseconds kMaxBackoff{2000};
 
   explicit H323ListenerTCP(asio::io_context& io) : io_(io), acceptor_(io) {}
 
@@ -49,6 +52,7 @@ class H323ListenerTCP : public std::enable_shared_from_this<H323ListenerTCP> {
   asio::ip::tcp::acceptor acceptor_;
   SetupHandler onSetup_;
   std::atomic<long long> idleTimeoutMs_{5000};
+  std::chrono::milliseconds backoff_{0};  // on the io_context's thread
   mutable std::mutex mutex_;  // waiting_: waiters finish on their own strands
   std::set<std::shared_ptr<Waiter>> waiting_;
 };

@@ -47,12 +47,15 @@ H323ReceiveChannel::H323ReceiveChannel(std::shared_ptr<H323RtpUdpSession> sessio
 H323ReceiveChannel::~H323ReceiveChannel() { Close(); }
 
 void H323ReceiveChannel::OnStarting() {
-  session_->GetRtp().SetDataHandler(GetPayloadType(), [this](const rtp::RtpPacket& packet,
-                                                             rtp::JitterBuffer::Clock::time_point arrival,
-                                                             bool newSource) { OnPacket(packet, arrival, newSource); });
+  session_->GetRtp().SetDataHandler(GetPayloadType(),
+                                    [this](const rtp::RtpPacket& packet, rtp::JitterBuffer::Clock::time_point arrival,
+                                           bool newSource) { OnPacket(packet, arrival, newSource); },
+                                    this);
 }
 
-void H323ReceiveChannel::OnStopped() { session_->GetRtp().SetDataHandler(GetPayloadType(), nullptr); }
+// A channel that took this one's place on the session (the far end reopened its channel) keeps the
+// packets.
+void H323ReceiveChannel::OnStopped() { session_->GetRtp().ClearDataHandler(this); }
 
 void H323ReceiveChannel::OnPacket(const rtp::RtpPacket& packet, rtp::JitterBuffer::Clock::time_point arrival,
                                   bool newSource) {
@@ -61,7 +64,8 @@ void H323ReceiveChannel::OnPacket(const rtp::RtpPacket& packet, rtp::JitterBuffe
   frames_.clear();
   unsigned offset = 0;
   for (const codecs::FrameSlice& slice : slices_) {
-    frames_.push_back(rtp::JitterBuffer::Frame{offset, slice.samples, packet.payload.subspan(slice.offset, slice.length)});
+    frames_.push_back(
+        rtp::JitterBuffer::Frame{offset, slice.samples, packet.payload.subspan(slice.offset, slice.length)});
     offset += slice.samples;
   }
   jitter_.Put(packet.sequence, packet.timestamp, frames_, arrival, newSource);
@@ -74,12 +78,8 @@ std::unique_ptr<AudioSink> H323ReceiveChannel::OpenSink() {
 
 void H323ReceiveChannel::Main() {
   bool reported = false;
-  std::unique_ptr<AudioSink> sink = OpenSink();
-  if (!sink) {
-    ReportOnce(reported, "no play device; the far end's audio is dropped");
-    sink = std::make_unique<DiscardAudioSink>();
-  }
-  SetDeviceAbort([s = sink.get()] { s->Abort(); });
+  std::unique_ptr<AudioSink> sink =
+      UseDevice<DiscardAudioSink>(OpenSink(), reported, "no play device; the far end's audio is dropped");
 
   std::vector<std::int16_t> pcm(codec_->GetFrameSamples());
   std::vector<std::uint8_t> bytes;
@@ -105,10 +105,8 @@ void H323ReceiveChannel::Main() {
     }
     if (!sink->Write(piece)) {
       if (!Running()) break;
-      ReportOnce(reported, "the play device failed; the far end's audio is dropped");
-      auto discard = std::make_unique<DiscardAudioSink>();
-      SetDeviceAbort([s = discard.get()] { s->Abort(); });
-      sink = std::move(discard);
+      sink = UseDevice<DiscardAudioSink>(std::unique_ptr<AudioSink>(), reported,
+                                         "the play device failed; the far end's audio is dropped");
     }
   }
   SetDeviceAbort(nullptr);

@@ -36,8 +36,9 @@ std::shared_ptr<H323RtpSession> OpenRtpSession(unsigned sessionID, const asn::Ip
     if (error) *error = why;
     return nullptr;
   }
-  PTRACE(3, "Media", "RTP session " << sessionID << " on " << rtp->GetLocalDataAddress() << " and "
-                                    << rtp->GetLocalControlAddress());
+  PTRACE(
+      3, "Media",
+      "RTP session " << sessionID << " on " << rtp->GetLocalDataAddress() << " and " << rtp->GetLocalControlAddress());
   return std::make_shared<H323RtpUdpSession>(sessionID, std::move(rtp));
 }
 

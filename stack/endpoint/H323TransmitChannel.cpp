@@ -35,26 +35,21 @@ std::unique_ptr<AudioSource> H323TransmitChannel::OpenSource() {
 
 void H323TransmitChannel::Main() {
   bool reported = false;
-  std::unique_ptr<AudioSource> source = OpenSource();
-  if (!source) {
-    ReportOnce(reported, "no record device; sending silence");
-    source = std::make_unique<SilentAudioSource>();
-  }
-  SetDeviceAbort([s = source.get()] { s->Abort(); });
+  std::unique_ptr<AudioSource> source =
+      UseDevice<SilentAudioSource>(OpenSource(), reported, "no record device; sending silence");
 
   const unsigned frame = codec_->GetFrameSamples();
   std::vector<std::int16_t> pcm(packetSamples_);
   std::vector<std::uint8_t> payload;
-  std::uint32_t timestamp = 0;
+  // A channel that takes the place of another on the session goes on with its timeline.
+  std::uint32_t timestamp = session_->GetRtp().ClaimSender(this);
   bool marker = true;
   bool sendFailed = false;
   while (Running()) {
     if (!source->Read(pcm)) {
       if (!Running()) break;
-      ReportOnce(reported, "the record device failed; sending silence");
-      auto silence = std::make_unique<SilentAudioSource>();
-      SetDeviceAbort([s = silence.get()] { s->Abort(); });
-      source = std::move(silence);
+      source = UseDevice<SilentAudioSource>(std::unique_ptr<AudioSource>(), reported,
+                                            "the record device failed; sending silence");
       continue;
     }
     if (IsPaused()) {
@@ -65,7 +60,7 @@ void H323TransmitChannel::Main() {
       bool coded = true;
       for (unsigned at = 0; at + frame <= pcm.size(); at += frame)
         coded = codec_->Encode(std::span<const std::int16_t>(pcm).subspan(at, frame), payload) && coded;
-      if (coded && session_->GetRtp().SendData(payload, GetPayloadType(), timestamp, marker)) {
+      if (coded && session_->GetRtp().SendData(payload, GetPayloadType(), timestamp, marker, this, packetSamples_)) {
         marker = false;
       } else if (!sendFailed) {
         sendFailed = true;

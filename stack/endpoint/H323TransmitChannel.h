@@ -1,7 +1,9 @@
 #pragma once
 // Audio towards the far end: the record device gives a packet's worth of samples at a time, the
 // codec turns them into frames, the session sends them. The first packet, and the first after a
-// pause, carries the marker bit; timestamps go on through a pause, as the samples do.
+// pause, carries the marker bit; timestamps go on through a pause, as the samples do. A channel
+// that takes another's place on the session (another codec, say) goes on with its timeline, and
+// the one it replaced sends nothing more.
 
 #include "stack/endpoint/H323AudioChannel.h"
 

@@ -8,8 +8,8 @@
 
 namespace vantro::h225 {
 
-using endpoint::H323Channel;
 using endpoint::H323Capability;
+using endpoint::H323Channel;
 using Direction = endpoint::H323Capability::Direction;
 using Event = endpoint::H323ConnectionHost::CallEvent;
 
@@ -57,9 +57,9 @@ std::vector<Octets> CallMedia::AnswerProposals(const std::vector<Octets>& propos
       if (!c.remoteMedia) continue;
       session_->SetRemoteDataAddress(*c.remoteMedia);
     }
-    const unsigned frames = c.weTransmit ? std::min(c.capability->GetTxFramesInPacket(),
-                                                    c.capability->GetFramesInPacket(c.audioCapability))
-                                         : 0;
+    const unsigned frames =
+        c.weTransmit ? std::min(c.capability->GetTxFramesInPacket(), c.capability->GetFramesInPacket(c.audioCapability))
+                     : 0;
     started |= StartChannel(c.capability, c.weTransmit, c.number, c.payloadType, frames);
   }
   if (!started) return {};
@@ -103,13 +103,15 @@ bool CallMedia::StartChannel(const std::shared_ptr<const H323Capability>& capabi
     return false;
   }
   if (!channel->Start()) {
-    PTRACE(2, "H225", connection_.GetCallToken() << ": the " << what << " channel for " << capability->GetFormatName()
-                                                  << " did not start");
+    PTRACE(2, "H225",
+           connection_.GetCallToken() << ": the " << what << " channel for " << capability->GetFormatName()
+                                      << " did not start");
     channel->Close();
     return false;
   }
-  PTRACE(3, "H225", connection_.GetCallToken() << ": " << what << " channel " << number << " "
-                                                << capability->GetFormatName() << " started");
+  PTRACE(3, "H225",
+         connection_.GetCallToken() << ": " << what << " channel " << number << " " << capability->GetFormatName()
+                                    << " started");
   auto& slot = transmit ? transmit_ : receive_;
   if (slot) Retire(std::move(slot));
   slot = std::move(channel);
@@ -152,8 +154,9 @@ bool CallMedia::OpenNextCandidate(h245::H245Control& control) {
   channel.audioCapability = next.capability->GetAudioCapability(Direction::Transmit, next.framesPerPacket);
   channel.control = session_->GetLocalControlAddress();
   next.number = control.OpenChannel(channel);
-  PTRACE(3, "H225", connection_.GetCallToken() << ": opening transmit channel " << next.number << " "
-                                                << next.capability->GetFormatName());
+  PTRACE(3, "H225",
+         connection_.GetCallToken() << ": opening transmit channel " << next.number << " "
+                                    << next.capability->GetFormatName());
   pending_ = next;
   return true;
 }
@@ -218,7 +221,9 @@ endpoint::H323Channel* CallMedia::FindChannel(unsigned sessionID, bool fromRemot
   return channel && channel->GetSessionID() == sessionID ? channel.get() : nullptr;
 }
 
-std::vector<std::unique_ptr<H323Channel>> CallMedia::TakeRetired() { return std::move(retired_); }
+std::vector<std::unique_ptr<H323Channel>> CallMedia::TakeRetired() {
+  return std::move(retired_);
+}
 
 CallMedia::Resources CallMedia::TakeAll() {
   Resources r;

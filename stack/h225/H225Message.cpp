@@ -65,11 +65,19 @@ std::uint16_t H225Message::BodyType() const {
   return body->choice();
 }
 
-const Value& H225Message::Pdu() const { return uu_[h::H323_UserInformation::h323_uu_pdu]; }
-Value& H225Message::Pdu() { return uu_.field(h::H323_UserInformation::h323_uu_pdu); }
+const Value& H225Message::Pdu() const {
+  return uu_[h::H323_UserInformation::h323_uu_pdu];
+}
+Value& H225Message::Pdu() {
+  return uu_.field(h::H323_UserInformation::h323_uu_pdu);
+}
 
-const Value& H225Message::Body() const { return Pdu()[h::H323_UU_PDU::h323_message_body].alternative(); }
-Value& H225Message::Body() { return Pdu().field(h::H323_UU_PDU::h323_message_body).alternative(); }
+const Value& H225Message::Body() const {
+  return Pdu()[h::H323_UU_PDU::h323_message_body].alternative();
+}
+Value& H225Message::Body() {
+  return Pdu().field(h::H323_UU_PDU::h323_message_body).alternative();
+}
 
 const Value* H225Message::BodyField(std::string_view name) const {
   if (BodyType() == kNoBody) return nullptr;
@@ -101,9 +109,13 @@ void H225Message::SetFastStart(const std::vector<Octets>& elements) {
   for (const Octets& e : elements) fs->append().setBytes(e);
 }
 
-bool H225Message::FastConnectRefused() const { return BodyField("fastConnectRefused") != nullptr; }
+bool H225Message::FastConnectRefused() const {
+  return BodyField("fastConnectRefused") != nullptr;
+}
 
-void H225Message::SetFastConnectRefused() { SetBodyField("fastConnectRefused"); }
+void H225Message::SetFastConnectRefused() {
+  SetBodyField("fastConnectRefused");
+}
 
 std::optional<asn::Ipv4Address> H225Message::H245Address() const {
   const Value* a = BodyField("h245Address");
@@ -122,6 +134,28 @@ std::string H225Message::CallIdentifier() const {
   if (!id) return {};
   const Value* guid = id->get(h::CallIdentifier::guid);
   return guid ? guid->bytes() : std::string();
+}
+
+namespace {
+
+std::string Printable(const std::optional<std::string>& text) {
+  std::string out;
+  if (!text) return out;
+  for (char c : *text) {
+    if (c == '\0') break;
+    if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string H225Message::Display() const {
+  return Printable(q931_.display());
+}
+
+std::string H225Message::Keypad() const {
+  return Printable(q931_.keypad());
 }
 
 std::optional<bool> H225Message::Tunnelling() const {

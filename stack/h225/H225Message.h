@@ -63,6 +63,10 @@ class H225Message {
   void SetH245Address(const asn::Ipv4Address& address);
   // The call identifier's 16 octets; empty when absent.
   std::string CallIdentifier() const;
+  // The display and keypad elements as text: up to a NUL (some peers end them with one), control
+  // characters dropped; empty when absent.
+  std::string Display() const;
+  std::string Keypad() const;
 
   // h245Tunneling of the PDU; nullopt without an H323-UserInformation.
   std::optional<bool> Tunnelling() const;

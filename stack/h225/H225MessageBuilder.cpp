@@ -16,7 +16,7 @@ constexpr std::uint8_t kIeCallState = 0x14;
 
 q931::PartyNumber Number(const std::string& digits) {
   q931::PartyNumber n;
-  n.typeOfNumber = 0;  // unknown
+  n.typeOfNumber = 0;   // unknown
   n.numberingPlan = 1;  // E.164
   n.digits = digits;
   return n;
@@ -60,12 +60,16 @@ H225Message H225MessageBuilder::Setup(const SetupFields& f) const {
   using S = h::Setup_UUIE;
   H225Message m = Make(Q931Message::Setup, h::H323_UU_PDU_h323_message_body::setup);
   Q931Message& q = m.Q931();
-  q.setBearerCapability({0, q931::BearerCapability::Speech, 0, q931::BearerCapability::Rate64k, std::nullopt,
-                         q931::BearerCapability::Layer1H221, {}});
+  q.setBearerCapability({0,
+                         q931::BearerCapability::Speech,
+                         0,
+                         q931::BearerCapability::Rate64k,
+                         std::nullopt,
+                         q931::BearerCapability::Layer1H221,
+                         {}});
   if (!f.sourceAlias.empty()) q.setDisplay(f.sourceAlias);
   if (IsDigits(f.sourceAlias)) q.setCallingPartyNumber(Number(f.sourceAlias));
-  if (IsDigits(f.destinationAlias))
-q.setCalledPartyNumber(Number(f.destinationAlias));
+  if (IsDigits(f.destinationAlias)) q.setCalledPartyNumber(Number(f.destinationAlias));
 
   Value& s = m.Body();
   if (!f.sourceAlias.empty()) asn::setAlias(s.field(S::sourceAddress).append(), f.sourceAlias);
@@ -85,28 +89,25 @@ q.setCalledPartyNumber(Number(f.destinationAlias));
   return m;
 }
 
-H225Message H225MessageBuilder::CallProceeding() const {
-  H225Message m = Make(Q931Message::CallProceeding, h::H323_UU_PDU_h323_message_body::callProceeding);
+H225Message H225MessageBuilder::Answer(std::uint8_t q931Type, std::uint16_t body) const {
+  H225Message m = Make(q931Type, body);
   SetDestinationInfo(m);
   SetCallIdentifier(m);
   SetNoMultipleCalls(m);
   return m;
+}
+
+H225Message H225MessageBuilder::CallProceeding() const {
+  return Answer(Q931Message::CallProceeding, h::H323_UU_PDU_h323_message_body::callProceeding);
 }
 
 H225Message H225MessageBuilder::Alerting() const {
-  H225Message m = Make(Q931Message::Alerting, h::H323_UU_PDU_h323_message_body::alerting);
-  SetDestinationInfo(m);
-  SetCallIdentifier(m);
-  SetNoMultipleCalls(m);
-  return m;
+  return Answer(Q931Message::Alerting, h::H323_UU_PDU_h323_message_body::alerting);
 }
 
 H225Message H225MessageBuilder::Connect() const {
-  H225Message m = Make(Q931Message::Connect, h::H323_UU_PDU_h323_message_body::connect);
-  SetDestinationInfo(m);
+  H225Message m = Answer(Q931Message::Connect, h::H323_UU_PDU_h323_message_body::connect);
   m.Body().field(h::Connect_UUIE::conferenceID).setBytes(ids_.conferenceID);
-  SetCallIdentifier(m);
-  SetNoMultipleCalls(m);
   return m;
 }
 

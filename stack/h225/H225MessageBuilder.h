@@ -17,24 +17,31 @@ class H225MessageBuilder {
  public:
   struct CallIds {
     std::uint16_t callReference = 0;
-    bool originating = true;   // we allocated the call reference (our messages carry flag 0)
+    bool originating = true;     // we allocated the call reference (our messages carry flag 0)
     std::string callIdentifier;  // 16 octets
     std::string conferenceID;    // 16 octets
   };
 
   // What Setup says about both parties.
   struct SetupFields {
-    std::string sourceAlias;          // our user name; empty: none
-    std::string endpointIdentifier;   // given by the gatekeeper at registration; empty: none
-    std::string destinationAlias;     // the called party; empty: none (a bare address)
+    std::string sourceAlias;         // our user name; empty: none
+    std::string endpointIdentifier;  // given by the gatekeeper at registration; empty: none
+    std::string destinationAlias;    // the called party; empty: none (a bare address)
     std::optional<asn::Ipv4Address> destCallSignalAddress;
     std::optional<asn::Ipv4Address> sourceCallSignalAddress;
   };
 
   // Q.931 call states the Status message reports.
   enum CallState : std::uint8_t {
-    Null = 0, CallInitiated = 1, OutgoingCallProceeding = 3, CallDelivered = 4, CallPresent = 6,
-    CallReceived = 7, ConnectRequest = 8, IncomingCallProceeding = 9, Active = 10,
+    Null = 0,
+    CallInitiated = 1,
+    OutgoingCallProceeding = 3,
+    CallDelivered = 4,
+    CallPresent = 6,
+    CallReceived = 7,
+    ConnectRequest = 8,
+    IncomingCallProceeding = 9,
+    Active = 10,
   };
 
   explicit H225MessageBuilder(CallIds ids) : ids_(std::move(ids)) {}
@@ -58,6 +65,8 @@ class H225MessageBuilder {
 
  private:
   H225Message Make(std::uint8_t q931Type, std::uint16_t body) const;
+  // The callee's answers: who answers (destinationInfo) and the call.
+  H225Message Answer(std::uint8_t q931Type, std::uint16_t body) const;
   void SetCallIdentifier(H225Message& m) const;
 
   CallIds ids_;

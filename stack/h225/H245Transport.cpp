@@ -10,7 +10,10 @@ namespace vantro::h225 {
 H245Transport::H245Transport(asio::any_io_executor strand, Owner& owner, std::weak_ptr<void> keepAlive)
     : strand_(strand), owner_(owner), acceptor_(strand), keepAlive_(std::move(keepAlive)) {}
 
-H245Transport::~H245Transport() { Close(); }
+H245Transport::~H245Transport() {
+  life_.reset();  // handlers still queued see that the transport is gone
+  Close();
+}
 
 std::optional<asn::Ipv4Address> H245Transport::Listen(const asn::Ipv4Address& localIp) {
   if (listening_) return listening_;
@@ -29,9 +32,9 @@ std::optional<asn::Ipv4Address> H245Transport::Listen(const asn::Ipv4Address& lo
     return std::nullopt;
   }
   listening_ = asn::Ipv4Address{localIp.ip, bound.port()};
-  acceptor_.async_accept(strand_, [this, keep = keepAlive_](std::error_code ec, asio::ip::tcp::socket socket) {
-    auto hold = keep.lock();
-    if (!hold || closed_ || ec == asio::error::operation_aborted) return;
+  acceptor_.async_accept(strand_, [this, guard = Guard()](std::error_code ec, asio::ip::tcp::socket socket) {
+    auto hold = guard.keep.lock();
+    if (!hold || guard.life.expired() || closed_ || ec == asio::error::operation_aborted) return;
     std::error_code ignored;
     acceptor_.close(ignored);
     if (ec) {
@@ -52,9 +55,9 @@ void H245Transport::ConnectTo(const asn::Ipv4Address& address, std::chrono::mill
   connecting_ = true;
   connectingChannel_ = std::make_shared<TpktChannel>(strand_);
   PTRACE(3, "H245", "connecting to the H.245 address " << AddressText(address));
-  connectingChannel_->Connect(address, timeout, [this, keep = keepAlive_](std::error_code ec) {
-    auto hold = keep.lock();
-    if (!hold || closed_) return;
+  connectingChannel_->Connect(address, timeout, [this, guard = Guard()](std::error_code ec) {
+    auto hold = guard.keep.lock();
+    if (!hold || guard.life.expired() || closed_) return;
     connecting_ = false;
     auto channel = std::move(connectingChannel_);
     if (channel_) {  // the far end's connection to us came first
@@ -77,14 +80,14 @@ void H245Transport::Adopt(std::shared_ptr<TpktChannel> channel) {
   channel_ = std::move(channel);
   connected_ = true;
   channel_->Start(
-      [this, keep = keepAlive_](TpktChannel::Bytes payload) {
-        auto hold = keep.lock();
-        if (!hold || closed_) return;
+      [this, guard = Guard()](TpktChannel::Bytes payload) {
+        auto hold = guard.keep.lock();
+        if (!hold || guard.life.expired() || closed_) return;
         Receive(payload);
       },
-      [this, keep = keepAlive_](std::error_code ec) {
-        auto hold = keep.lock();
-        if (!hold || closed_) return;
+      [this, guard = Guard()](std::error_code ec) {
+        auto hold = guard.keep.lock();
+        if (!hold || guard.life.expired() || closed_) return;
         connected_ = false;
         owner_.OnH245Closed(ec);
       });
@@ -144,24 +147,20 @@ void H245Transport::Receive(std::span<const std::uint8_t> bytes) {
 }
 
 void H245Transport::Shutdown() {
-  if (closed_) return;
-  closed_ = true;
-  std::error_code ignored;
-  acceptor_.close(ignored);
-  if (connectingChannel_) connectingChannel_->Close();
-  if (channel_) channel_->Shutdown();
-  connectingChannel_.reset();
-  channel_.reset();
-  queue_.clear();
+  End(true);
 }
 
 void H245Transport::Close() {
   if (closed_ && !channel_) return;
+  End(false);
+}
+
+void H245Transport::End(bool graceful) {
   closed_ = true;
   std::error_code ignored;
   acceptor_.close(ignored);
   if (connectingChannel_) connectingChannel_->Close();
-  if (channel_) channel_->Close();
+  if (channel_) graceful ? channel_->Shutdown() : channel_->Close();
   connectingChannel_.reset();
   channel_.reset();
   queue_.clear();

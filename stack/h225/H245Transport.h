@@ -76,9 +76,17 @@ class H245Transport {
   void Close();
 
  private:
+  // What a handler holds: the owner, kept alive while the handler runs, and the transport's own
+  // life (it may go, at the end of a call, before the owner).
+  struct HandlerGuard {
+    std::weak_ptr<void> keep;
+    std::weak_ptr<int> life;
+  };
+  HandlerGuard Guard() const { return {keepAlive_, life_}; }
   void Adopt(std::shared_ptr<TpktChannel> channel);
   void Receive(std::span<const std::uint8_t> bytes);
   void FlushToChannel();
+  void End(bool graceful);
 
   asio::any_io_executor strand_;
   Owner& owner_;
@@ -91,6 +99,7 @@ class H245Transport {
   bool connecting_ = false;
   std::deque<Octets> queue_;
   std::weak_ptr<void> keepAlive_;
+  std::shared_ptr<int> life_ = std::make_shared<int>(0);
   bool closed_ = false;
 };
 

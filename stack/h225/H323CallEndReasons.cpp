@@ -40,17 +40,34 @@ enum : std::uint8_t {
 }  // namespace
 
 const char* H323CallEndReasons::CallEndReasonName(CallEndReason reason) {
-  static const char* const kNames[] = {
-      "EndedByLocalUser",        "EndedByNoAccept",         "EndedByAnswerDenied",
-      "EndedByRemoteUser",       "EndedByRefusal",          "EndedByNoAnswer",
-      "EndedByCallerAbort",      "EndedByTransportFail",    "EndedByConnectFail",
-      "EndedByGatekeeper",       "EndedByNoUser",           "EndedByNoBandwidth",
-      "EndedByCapabilityExchange", "EndedByCallForwarded",  "EndedBySecurityDenial",
-      "EndedByLocalBusy",        "EndedByLocalCongestion",  "EndedByRemoteBusy",
-      "EndedByRemoteCongestion", "EndedByUnreachable",      "EndedByNoEndPoint",
-      "EndedByHostOffline",      "EndedByTemporaryFailure", "EndedByQ931Cause",
-      "EndedByDurationLimit",    "EndedByInvalidConferenceID", "EndedByMediaFailed",
-      "NumCallEndReasons"};
+  static const char* const kNames[] = {"EndedByLocalUser",
+                                       "EndedByNoAccept",
+                                       "EndedByAnswerDenied",
+                                       "EndedByRemoteUser",
+                                       "EndedByRefusal",
+                                       "EndedByNoAnswer",
+                                       "EndedByCallerAbort",
+                                       "EndedByTransportFail",
+                                       "EndedByConnectFail",
+                                       "EndedByGatekeeper",
+                                       "EndedByNoUser",
+                                       "EndedByNoBandwidth",
+                                       "EndedByCapabilityExchange",
+                                       "EndedByCallForwarded",
+                                       "EndedBySecurityDenial",
+                                       "EndedByLocalBusy",
+                                       "EndedByLocalCongestion",
+                                       "EndedByRemoteBusy",
+                                       "EndedByRemoteCongestion",
+                                       "EndedByUnreachable",
+                                       "EndedByNoEndPoint",
+                                       "EndedByHostOffline",
+                                       "EndedByTemporaryFailure",
+                                       "EndedByQ931Cause",
+                                       "EndedByDurationLimit",
+                                       "EndedByInvalidConferenceID",
+                                       "EndedByMediaFailed",
+                                       "NumCallEndReasons"};
   static_assert(sizeof(kNames) / sizeof(kNames[0]) == NumCallEndReasons + 1);
   if (reason < 0 || reason > NumCallEndReasons) return "?";
   return kNames[reason];

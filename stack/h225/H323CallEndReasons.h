@@ -11,34 +11,34 @@ namespace vantro::endpoint {
 
 struct H323CallEndReasons {
   enum CallEndReason {
-    EndedByLocalUser,           // the local user cleared the call
-    EndedByNoAccept,            // the incoming call was not accepted
-    EndedByAnswerDenied,        // the local user refused to answer
-    EndedByRemoteUser,          // the far end cleared the call
-    EndedByRefusal,             // the far end refused the call
-    EndedByNoAnswer,            // the far end did not answer in time
-    EndedByCallerAbort,         // the caller gave up before the call was answered
-    EndedByTransportFail,       // the signalling connection failed or the far end stopped answering
-    EndedByConnectFail,         // the connection to the far end could not be made
-    EndedByGatekeeper,          // the gatekeeper refused or ended the call, or could not be asked
-    EndedByNoUser,              // the called party is not known
-    EndedByNoBandwidth,         // not enough bandwidth
-    EndedByCapabilityExchange,  // no common capability, or the H.245 procedures failed
-    EndedByCallForwarded,       // the call was forwarded elsewhere
-    EndedBySecurityDenial,      // refused for want of an admission (not registered)
-    EndedByLocalBusy,           // we were busy
-    EndedByLocalCongestion,     // we had no resources
-    EndedByRemoteBusy,          // the far end was busy
-    EndedByRemoteCongestion,    // the far end (or its network) had no resources
-    EndedByUnreachable,         // no route to the far end
-    EndedByNoEndPoint,          // nothing answers at the far end's address
-    EndedByHostOffline,         // the far end's host does not answer
-    EndedByTemporaryFailure,    // a temporary failure of the far end or its network
-    EndedByQ931Cause,           // a Q.931 cause none of the above stands for (GetQ931Cause)
-    EndedByDurationLimit,       // the call ran out of time
-    EndedByInvalidConferenceID, // the far end did not know the call
-    EndedByMediaFailed,         // no media channel could run
-    NumCallEndReasons           // the call has not ended
+    EndedByLocalUser,            // the local user cleared the call
+    EndedByNoAccept,             // the incoming call was not accepted
+    EndedByAnswerDenied,         // the local user refused to answer
+    EndedByRemoteUser,           // the far end cleared the call
+    EndedByRefusal,              // the far end refused the call
+    EndedByNoAnswer,             // the far end did not answer in time
+    EndedByCallerAbort,          // the caller gave up before the call was answered
+    EndedByTransportFail,        // the signalling connection failed or the far end stopped answering
+    EndedByConnectFail,          // the connection to the far end could not be made
+    EndedByGatekeeper,           // the gatekeeper refused or ended the call, or could not be asked
+    EndedByNoUser,               // the called party is not known
+    EndedByNoBandwidth,          // not enough bandwidth
+    EndedByCapabilityExchange,   // no common capability, or the H.245 procedures failed
+    EndedByCallForwarded,        // the call was forwarded elsewhere
+    EndedBySecurityDenial,       // refused for want of an admission (not registered)
+    EndedByLocalBusy,            // we were busy
+    EndedByLocalCongestion,      // we had no resources
+    EndedByRemoteBusy,           // the far end was busy
+    EndedByRemoteCongestion,     // the far end (or its network) had no resources
+    EndedByUnreachable,          // no route to the far end
+    EndedByNoEndPoint,           // nothing answers at the far end's address
+    EndedByHostOffline,          // the far end's host does not answer
+    EndedByTemporaryFailure,     // a temporary failure of the far end or its network
+    EndedByQ931Cause,            // a Q.931 cause none of the above stands for (GetQ931Cause)
+    EndedByDurationLimit,        // the call ran out of time
+    EndedByInvalidConferenceID,  // the far end did not know the call
+    EndedByMediaFailed,          // no media channel could run
+    NumCallEndReasons            // the call has not ended
   };
 
   // "EndedByRemoteUser", for logs; "NumCallEndReasons" for a call that runs; "?" otherwise.

@@ -38,20 +38,34 @@ std::string NewGuid() {
 
 const char* H323ConnectionHost::CallEventName(CallEvent event) {
   switch (event) {
-    case CallEvent::AdmissionRequested: return "AdmissionRequested";
-    case CallEvent::Admitted: return "Admitted";
-    case CallEvent::SetupSent: return "SetupSent";
-    case CallEvent::SetupReceived: return "SetupReceived";
-    case CallEvent::Proceeding: return "Proceeding";
-    case CallEvent::Alerting: return "Alerting";
-    case CallEvent::Progress: return "Progress";
-    case CallEvent::FastStartAccepted: return "FastStartAccepted";
-    case CallEvent::FastStartRefused: return "FastStartRefused";
-    case CallEvent::H245Connected: return "H245Connected";
-    case CallEvent::MediaStarted: return "MediaStarted";
-    case CallEvent::Connected: return "Connected";
-    case CallEvent::Clearing: return "Clearing";
-    case CallEvent::Cleared: return "Cleared";
+    case CallEvent::AdmissionRequested:
+      return "AdmissionRequested";
+    case CallEvent::Admitted:
+      return "Admitted";
+    case CallEvent::SetupSent:
+      return "SetupSent";
+    case CallEvent::SetupReceived:
+      return "SetupReceived";
+    case CallEvent::Proceeding:
+      return "Proceeding";
+    case CallEvent::Alerting:
+      return "Alerting";
+    case CallEvent::Progress:
+      return "Progress";
+    case CallEvent::FastStartAccepted:
+      return "FastStartAccepted";
+    case CallEvent::FastStartRefused:
+      return "FastStartRefused";
+    case CallEvent::H245Connected:
+      return "H245Connected";
+    case CallEvent::MediaStarted:
+      return "MediaStarted";
+    case CallEvent::Connected:
+      return "Connected";
+    case CallEvent::Clearing:
+      return "Clearing";
+    case CallEvent::Cleared:
+      return "Cleared";
   }
   return "?";
 }
@@ -181,7 +195,8 @@ bool H323Connection::IsAdmittedCall() const {
 
 void H323Connection::Event(H323ConnectionHost::CallEvent event, const std::string& detail) {
   if (!inTable_) return;
-  PTRACE(3, "H225", token_ << ": " << H323ConnectionHost::CallEventName(event) << (detail.empty() ? "" : " ") << detail);
+  PTRACE(3, "H225",
+         token_ << ": " << H323ConnectionHost::CallEventName(event) << (detail.empty() ? "" : " ") << detail);
   host_.OnCallEvent(*this, event, detail);
 }
 
@@ -276,8 +291,9 @@ void H323Connection::Release(CallEndReason reason, bool sendReleaseComplete) {
     admitted_ = false;
     host_.Disengage(GetCallInfo(), asn::h225::DisengageReason::normalDrop);
   }
-  PTRACE(3, "H225", token_ << ": cleared, " << CallEndReasonName(endReason_)
-                           << (q931Cause_ ? ", cause " + std::to_string(*q931Cause_) : std::string()));
+  PTRACE(3, "H225",
+         token_ << ": cleared, " << CallEndReasonName(endReason_)
+                << (q931Cause_ ? ", cause " + std::to_string(*q931Cause_) : std::string()));
   if (!finishPosted_) {
     finishPosted_ = true;
     asio::post(strand_, [self = shared_from_this()] { self->Finish(); });

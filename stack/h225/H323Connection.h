@@ -107,6 +107,8 @@ class H323Connection : public H323CallEndReasons,
   void Post(const char* where, std::function<void()> fn);
   void Guarded(const char* where, const std::function<void()>& fn);
 
+  // What the gatekeeper hears of the call, for a call we place or answer.
+  void NewCallInfo(bool answerCall);
   // outgoing
   void StartOutgoing(const h225::CallTarget& target);
   void RequestAdmission(std::optional<asn::Ipv4Address> direct);
@@ -146,6 +148,7 @@ class H323Connection : public H323CallEndReasons,
   void EnsureH245Transport();
   void StartH245();
   void MaybeOpenChannels();
+  void RestartFailedH245();
   void FlushTunnel();
   // H245Transport::Owner
   void OnH245Message(const asn::Value& message) override;
@@ -206,6 +209,7 @@ class H323Connection : public H323CallEndReasons,
   std::unique_ptr<h225::H245Transport> h245Transport_;
   std::unique_ptr<h245::H245Control> h245_;
   bool controlReady_ = false;
+  bool earlyH245Failed_ = false;  // our H.245 before Connect got no answer: again after Connect
   std::unique_ptr<h225::CallMedia> media_;
 
   // the far end

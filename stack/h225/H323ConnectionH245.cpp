@@ -65,7 +65,8 @@ void H323Connection::StartH245() {
   settings.capabilities = settings_.capabilities;
   settings.requestTimeout = settings_.timings.h245Timeout;
   settings.randomNumber = settings_.masterSlaveNumber;
-  h245_ = std::make_unique<h245::H245Control>(strand_, static_cast<h245::H245Control::Owner&>(*this), std::move(settings));
+  h245_ =
+      std::make_unique<h245::H245Control>(strand_, static_cast<h245::H245Control::Owner&>(*this), std::move(settings));
   if (media_)
     for (const auto& [number, weTransmit] : media_->FastStartChannels()) h245_->AddFastStartChannel(number, weTransmit);
   Event(Event::H245Connected, tunnelling_ ? "tunnelled" : "separate connection");
@@ -212,9 +213,24 @@ void H323Connection::OnEndSession() {
 
 void H323Connection::OnFailure(const std::string& why) {
   Guarded("OnFailure", [&] {
+    if (originating_ && tunnelling_ && phase_ != Phase::Established && phase_ != Phase::Released) {
+      // We began H.245 while the far end rings; some peers leave it until they answer. Not a
+      // reason to give up the call: H.245 begins again with Connect.
+      PTRACE(2, "H225", token_ << ": H.245 before Connect failed (" << why << "); again after Connect");
+      earlyH245Failed_ = true;
+      return;
+    }
     PTRACE(2, "H225", token_ << ": H.245 failed: " << why);
     Release(EndedByCapabilityExchange);
   });
+}
+
+void H323Connection::RestartFailedH245() {
+  if (!earlyH245Failed_) return;
+  earlyH245Failed_ = false;
+  // Not from within the control's own callback: here, from a message of the signalling.
+  h245_.reset();
+  controlReady_ = false;
 }
 
 }  // namespace vantro::endpoint

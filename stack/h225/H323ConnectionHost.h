@@ -44,8 +44,20 @@ class H323ConnectionHost {
   enum AnswerCallResponse { AnswerCallNow, AnswerCallDenied, AnswerCallPending };
   // Every step of a call, for a tool that reports them with time stamps.
   enum class CallEvent {
-    AdmissionRequested, Admitted, SetupSent, SetupReceived, Proceeding, Alerting, Progress, FastStartAccepted,
-    FastStartRefused, H245Connected, MediaStarted, Connected, Clearing, Cleared
+    AdmissionRequested,
+    Admitted,
+    SetupSent,
+    SetupReceived,
+    Proceeding,
+    Alerting,
+    Progress,
+    FastStartAccepted,
+    FastStartRefused,
+    H245Connected,
+    MediaStarted,
+    Connected,
+    Clearing,
+    Cleared
   };
   static const char* CallEventName(CallEvent event);
 
@@ -66,7 +78,8 @@ class H323ConnectionHost {
                                                      const H323Channel::Parameters& parameters) = 0;
 
   // The callbacks of the call API (stack threads; none may wait for a UI thread).
-  virtual bool OnAlerting(H323Connection& connection, const q931::Q931Message& alertingPDU, const std::string& user) = 0;
+  virtual bool OnAlerting(H323Connection& connection, const q931::Q931Message& alertingPDU,
+                          const std::string& user) = 0;
   virtual void OnConnectionEstablished(H323Connection& connection, const std::string& token) = 0;
   virtual AnswerCallResponse OnAnswerCall(H323Connection& connection, const std::string& caller,
                                           const q931::Q931Message& setupPDU) = 0;

@@ -14,8 +14,8 @@ class H323ConnectionLock {
  public:
   H323ConnectionLock() = default;
   explicit H323ConnectionLock(std::shared_ptr<H323Connection> connection)
-      : connection_(std::move(connection)), lock_(connection_ ? std::unique_lock(connection_->GetMutex())
-                                                              : std::unique_lock<std::recursive_mutex>()) {}
+      : connection_(std::move(connection)),
+        lock_(connection_ ? std::unique_lock(connection_->GetMutex()) : std::unique_lock<std::recursive_mutex>()) {}
   H323ConnectionLock(H323ConnectionLock&&) noexcept = default;
   H323ConnectionLock& operator=(H323ConnectionLock&& other) noexcept {
     Unlock();

@@ -1,5 +1,5 @@
-// The call signalling of H323Connection: placing a call (admission, the TCP connection, Setup),
-// answering one (admission, Call Proceeding, Connect) and the messages of the far end.
+// The call signalling of H323Connection: placing a call (admission, the TCP connection, Setup) and
+// the messages of the far end.
 
 #include "runtime/PTrace.h"
 #include "stack/asn/generated/H225.h"
@@ -26,7 +26,8 @@ bool IsDigits(const std::string& s) {
 H323Connection::CallEndReason ConnectFailure(std::error_code ec) {
   if (ec == asio::error::connection_refused) return H323Connection::EndedByNoEndPoint;
   if (ec == asio::error::timed_out) return H323Connection::EndedByHostOffline;
-  if (ec == asio::error::host_unreachable || ec == asio::error::network_unreachable) return H323Connection::EndedByUnreachable;
+  if (ec == asio::error::host_unreachable || ec == asio::error::network_unreachable)
+    return H323Connection::EndedByUnreachable;
   return H323Connection::EndedByConnectFail;
 }
 
@@ -50,15 +51,19 @@ void H323Connection::PlaceCall(const std::string& party) {
   });
 }
 
-void H323Connection::StartOutgoing(const h225::CallTarget& target) {
-  target_ = target;
-  remoteNumber_ = IsDigits(target.alias) ? target.alias : std::string();
-  remoteName_ = target.alias.empty() ? target.host : target.alias;
+void H323Connection::NewCallInfo(bool answerCall) {
   callInfo_ = {};
   callInfo_.callReference = static_cast<std::uint16_t>(callReference_);
   callInfo_.callIdentifier = callIdentifier_;
   callInfo_.conferenceID = conferenceID_;
-  callInfo_.answerCall = false;
+  callInfo_.answerCall = answerCall;
+}
+
+void H323Connection::StartOutgoing(const h225::CallTarget& target) {
+  target_ = target;
+  remoteNumber_ = IsDigits(target.alias) ? target.alias : std::string();
+  remoteName_ = target.alias.empty() ? target.host : target.alias;
+  NewCallInfo(false);
   callInfo_.destinationAlias = target.alias;
   PTRACE(3, "H225", token_ << ": calling " << (target.alias.empty() ? "" : target.alias + "@") << target.host);
   if (target.host.empty()) {
@@ -104,9 +109,8 @@ void H323Connection::RequestAdmission(std::optional<asn::Ipv4Address> direct) {
   Event(Event::AdmissionRequested, target_.alias);
   // The answer keeps the call alive: an incoming one has no other owner until it is admitted.
   host_.RequestAdmission(callInfo_, [self = shared_from_this(), direct](Admission admission) {
-    self->Post("admission", [self = self.get(), admission = std::move(admission), direct] {
-      self->OnAdmission(admission, direct);
-    });
+    self->Post("admission",
+               [self = self.get(), admission = std::move(admission), direct] { self->OnAdmission(admission, direct); });
   });
 }
 
@@ -176,8 +180,8 @@ void H323Connection::SendSetup() {
     Release(EndedByMediaFailed, false);
     return;
   }
-  builder_.emplace(h225::H225MessageBuilder::CallIds{static_cast<std::uint16_t>(callReference_), true,
-                                                    callIdentifier_, conferenceID_});
+  builder_.emplace(h225::H225MessageBuilder::CallIds{static_cast<std::uint16_t>(callReference_), true, callIdentifier_,
+                                                     conferenceID_});
   builder_->SetTunnelling(tunnelling_);
   h225::H225MessageBuilder::SetupFields fields;
   fields.sourceAlias = settings_.localUserName;
@@ -197,183 +201,6 @@ void H323Connection::SendSetup() {
   }
   SetPhase(Phase::AwaitingAnswer);
   Event(Event::SetupSent, remoteAddress_);
-}
-
-// --- answering a call ---
-
-void H323Connection::AnswerIncoming(std::shared_ptr<h225::TpktChannel> channel, H225Message setup) {
-  Post("AnswerIncoming", [this, channel = std::move(channel), setup = std::move(setup)]() mutable {
-    signal_ = std::move(channel);
-    setup_ = std::move(setup);
-    OnIncomingSetup();
-  });
-}
-
-void H323Connection::OnIncomingSetup() {
-  originating_ = false;
-  settings_ = host_.GetCallSettings();
-  const H225Message& setup = *setup_;
-  if (const auto remote = signal_->RemoteAddress()) remoteAddress_ = h225::AddressText(*remote);
-  if (setup.CallIdentifier().size() == 16) callIdentifier_ = setup.CallIdentifier();
-  if (const Value* id = setup.BodyField("conferenceID"); id && id->bytes().size() == 16) conferenceID_ = id->bytes();
-  builder_.emplace(h225::H225MessageBuilder::CallIds{static_cast<std::uint16_t>(callReference_), false,
-                                                    callIdentifier_, conferenceID_});
-  tunnelling_ = setup.Tunnelling().value_or(false) && !settings_.tunnelingDisabled;
-  tunnellingDecided_ = true;
-  builder_->SetTunnelling(tunnelling_);
-
-  // Who calls: the display and the aliases of the caller.
-  std::string h323Id;
-  if (const Value* aliases = setup.BodyField("sourceAddress"))
-    for (const Value& alias : aliases->elements()) {
-      if (alias.is(h::AliasAddress::dialedDigits) && remoteNumber_.empty()) remoteNumber_ = asn::aliasText(alias);
-      if (alias.is(h::AliasAddress::h323_ID) && h323Id.empty()) h323Id = asn::aliasText(alias);
-    }
-  if (remoteNumber_.empty())
-    if (auto calling = setup.Q931().callingPartyNumber()) remoteNumber_ = calling->digits;
-  remoteName_ = setup.Q931().display().value_or(h323Id);
-  if (remoteName_.empty()) remoteName_ = h323Id.empty() ? remoteNumber_ : h323Id;
-
-  callInfo_ = {};
-  callInfo_.callReference = static_cast<std::uint16_t>(callReference_);
-  callInfo_.callIdentifier = callIdentifier_;
-  callInfo_.conferenceID = conferenceID_;
-  callInfo_.answerCall = true;
-  callInfo_.destinationAlias = settings_.localUserName;
-  callInfo_.sourceAlias = remoteNumber_.empty() ? h323Id : remoteNumber_;
-  if (const Value* source = setup.BodyField("sourceCallSignalAddress")) callInfo_.srcCallSignalAddress = asn::ipv4(*source);
-  if (!callInfo_.srcCallSignalAddress) callInfo_.srcCallSignalAddress = signal_->RemoteAddress();
-
-  StartSignalChannel();
-  SetPhase(Phase::Admitting);
-  PTRACE(3, "H225", token_ << ": incoming call from " << remoteName_ << " at " << remoteAddress_);
-  if (!settings_.registered) {
-    if (settings_.acceptUnadmittedCalls) {
-      Admission none;
-      none.outcome = Admission::Outcome::NotRegistered;
-      OnIncomingAdmission(none);
-      return;
-    }
-    RefuseIncoming(EndedBySecurityDenial, "we are not registered with a gatekeeper to admit it");
-    return;
-  }
-  host_.RequestAdmission(callInfo_, [self = shared_from_this()](Admission admission) {
-    self->Post("admission", [self = self.get(), admission = std::move(admission)] { self->OnIncomingAdmission(admission); });
-  });
-}
-
-void H323Connection::OnIncomingAdmission(const Admission& admission) {
-  using Outcome = Admission::Outcome;
-  if (phase_ != Phase::Admitting) {
-    if (admission.outcome == Outcome::Confirmed) host_.Disengage(callInfo_, h::DisengageReason::forcedDrop);
-    return;
-  }
-  const bool unadmittedAllowed = admission.outcome == Outcome::NotRegistered && settings_.acceptUnadmittedCalls;
-  if (admission.outcome == Outcome::Rejected) {
-    RefuseIncoming(EndedByGatekeeper, "the gatekeeper rejected its admission");
-    return;
-  }
-  if (admission.outcome != Outcome::Confirmed && !unadmittedAllowed) {
-    RefuseIncoming(EndedBySecurityDenial, "the gatekeeper did not admit it");
-    return;
-  }
-  admitted_ = admission.outcome == Outcome::Confirmed;
-  gatekeeperRouted_ = admission.gatekeeperRouted;
-  if (!host_.AddIncomingConnection(shared_from_this())) {
-    RefuseIncoming(EndedByLocalBusy, "the endpoint takes no more calls");
-    return;
-  }
-  inTable_ = true;
-  Event(Event::SetupReceived, remoteName_ + " at " + remoteAddress_);
-  if (admitted_) Event(Event::Admitted, gatekeeperRouted_ ? "gatekeeper routed" : "direct");
-  Answer();
-}
-
-void H323Connection::RefuseIncoming(CallEndReason reason, const char* why) {
-  PTRACE(2, "H225", token_ << ": refused the call from " << remoteName_ << " at " << remoteAddress_ << ": " << why);
-  Release(reason);
-}
-
-void H323Connection::Answer() {
-  SetPhase(Phase::Answering);
-  const auto local = signal_->LocalAddress();
-  media_ = std::make_unique<h225::CallMedia>(host_, *this, settings_.capabilities);
-  if (!local || !media_->OpenSession(*local)) {
-    Release(EndedByMediaFailed);
-    return;
-  }
-  H225Message proceeding = builder_->CallProceeding();
-  const auto proposals = setup_->FastStart();
-  fastStartProposed_ = !proposals.empty();
-  fastStartSettled_ = true;
-  if (fastStartProposed_) {
-    std::vector<h225::Octets> reply;
-    if (!settings_.fastStartDisabled) reply = media_->AnswerProposals(proposals);
-    if (!reply.empty()) {
-      proceeding.SetFastStart(reply);
-      Event(Event::FastStartAccepted);
-    } else {
-      proceeding.SetFastConnectRefused();
-      Event(Event::FastStartRefused);
-    }
-  }
-  if (!tunnelling_) {
-    if (const auto theirs = setup_->H245Address()) {
-      EnsureH245Transport();
-      h245Transport_->ConnectTo(*theirs, settings_.timings.connectTimeout);
-    } else {
-      OfferH245Address();
-      if (h245Transport_ && h245Transport_->ListeningAddress())
-        proceeding.SetH245Address(*h245Transport_->ListeningAddress());
-    }
-  }
-  // H.245 the caller put in its Setup is answered in Call Proceeding.
-  if (tunnelling_ && !setup_->H245Control().empty()) {
-    StartH245();
-    if (h245Transport_) h245Transport_->ReceiveTunnelled(setup_->H245Control());
-  }
-  if (!SendSignal(proceeding) || phase_ == Phase::Released) return;
-
-  switch (host_.OnAnswerCall(*this, remoteName_, setup_->Q931())) {
-    case H323ConnectionHost::AnswerCallDenied:
-      Release(EndedByAnswerDenied);
-      return;
-    case H323ConnectionHost::AnswerCallPending: {
-      if (phase_ == Phase::Released) return;
-      SetPhase(Phase::Ringing);
-      H225Message alerting = builder_->Alerting();
-      SendSignal(alerting);
-      return;
-    }
-    case H323ConnectionHost::AnswerCallNow:
-      break;
-  }
-  SendConnect();
-}
-
-void H323Connection::AnsweringCall(H323ConnectionHost::AnswerCallResponse response) {
-  Post("AnsweringCall", [this, response] {
-    if (phase_ != Phase::Ringing) return;
-    if (response == H323ConnectionHost::AnswerCallDenied)
-      Release(EndedByAnswerDenied);
-    else if (response == H323ConnectionHost::AnswerCallNow)
-      SendConnect();
-  });
-}
-
-void H323Connection::SendConnect() {
-  if (phase_ == Phase::Released) return;
-  if (tunnelling_) StartH245();  // our capabilities and master/slave determination go in Connect
-  H225Message connect = builder_->Connect();
-  if (h245Transport_ && h245Transport_->ListeningAddress() && !h245Transport_->IsConnected())
-    connect.SetH245Address(*h245Transport_->ListeningAddress());
-  if (!SendSignal(connect) || phase_ == Phase::Released) return;
-  SetPhase(Phase::Established);
-  startTime_ = std::chrono::system_clock::now();
-  setup_.reset();
-  Event(Event::Connected);
-  host_.OnConnectionEstablished(*this, token_);
-  ArmStatusEnquiry();
 }
 
 // --- the signalling channel ---
@@ -430,8 +257,9 @@ void H323Connection::OnSignalClosed(std::error_code ec) {
 void H323Connection::HandleSignal(H225Message& message) {
   if (phase_ == Phase::Released) return;
   if (message.CallReference() != callReference_) {
-    PTRACE(2, "H225", token_ << ": ignored " << h225::DescribeMessage(message) << " of call reference "
-                             << message.CallReference());
+    PTRACE(
+        2, "H225",
+        token_ << ": ignored " << h225::DescribeMessage(message) << " of call reference " << message.CallReference());
     return;
   }
   switch (message.Type()) {
@@ -465,8 +293,13 @@ void H323Connection::HandleSignal(H225Message& message) {
       OnStatus(message);
       return;
     case Q931Message::Information:
+      TakeCommonFields(message);  // tunnelled H.245 may ride in it
+      // A far end without H.245 (fast start, H.245 never connected) sends its keys here.
+      if (const auto keys = message.Keypad(); !keys.empty() && phase_ != Phase::Released)
+        host_.OnUserInputString(*this, keys);
+      return;
     case Q931Message::Notify:
-      TakeCommonFields(message);  // tunnelled H.245 may ride in them; nothing else is used
+      TakeCommonFields(message);  // tunnelled H.245 may ride in it; nothing else is used
       return;
     case Q931Message::Setup:
       PTRACE(2, "H225", token_ << ": ignored a second Setup");
@@ -485,7 +318,7 @@ void H323Connection::OnAnswerMessage(H225Message& message) {
     switch (message.Type()) {
       case Q931Message::Alerting:
         SetPhase(Phase::Alerting);
-        if (auto display = message.Q931().display(); display && !display->empty()) remoteName_ = *display;
+        if (const auto display = message.Display(); !display.empty()) remoteName_ = display;
         Event(Event::Alerting);
         break;
       case Q931Message::Progress:
@@ -512,7 +345,8 @@ void H323Connection::OnConnect(H225Message& message) {
   }
   SetPhase(Phase::Established);
   startTime_ = std::chrono::system_clock::now();
-  if (auto display = message.Q931().display(); display && !display->empty()) remoteName_ = *display;
+  if (const auto display = message.Display(); !display.empty()) remoteName_ = display;
+  RestartFailedH245();
   TakeCommonFields(message);
   if (phase_ == Phase::Released) return;
   if (tunnelling_)
@@ -608,16 +442,17 @@ void H323Connection::OnReleaseComplete(const H225Message& message) {
   if (const Value* r = message.BodyField("reason"); r && !r->isUnknownAlternative()) reason = r->choice();
   q931Cause_ = cause ? std::optional<unsigned>(*cause) : std::nullopt;
   const CallEndReason ended = EndReasonFromReleaseComplete(cause, reason);
-  PTRACE(3, "H225", token_ << ": Release Complete from the far end"
-                           << (cause ? ", cause " + std::to_string(*cause) : std::string())
-                           << (reason ? ", reason " + std::to_string(*reason) : std::string()));
+  PTRACE(3, "H225",
+         token_ << ": Release Complete from the far end"
+                << (cause ? ", cause " + std::to_string(*cause) : std::string())
+                << (reason ? ", reason " + std::to_string(*reason) : std::string()));
   Release(ended, false);
 }
 
 void H323Connection::OnStatus(const H225Message& message) {
   constexpr std::uint8_t kIeCallState = 0x14;
-  if (const auto* state = message.Q931().find(kIeCallState); state && !state->contents.empty() &&
-                                                                (state->contents[0] & 0x3f) == 0) {
+  if (const auto* state = message.Q931().find(kIeCallState);
+      state && !state->contents.empty() && (state->contents[0] & 0x3f) == 0) {
     PTRACE(2, "H225", token_ << ": the far end knows no such call; clearing");
     Release(EndedByTransportFail, false);
     return;
@@ -628,14 +463,22 @@ void H323Connection::OnStatus(const H225Message& message) {
 h225::H225MessageBuilder::CallState H323Connection::Q931State() const {
   using S = h225::H225MessageBuilder;
   switch (phase_) {
-    case Phase::AwaitingAnswer: return S::CallInitiated;
-    case Phase::Proceeding: return S::OutgoingCallProceeding;
-    case Phase::Alerting: return S::CallDelivered;
-    case Phase::Admitting: return originating_ ? S::Null : S::CallPresent;
-    case Phase::Answering: return S::IncomingCallProceeding;
-    case Phase::Ringing: return S::CallReceived;
-    case Phase::Established: return S::Active;
-    default: return S::Null;
+    case Phase::AwaitingAnswer:
+      return S::CallInitiated;
+    case Phase::Proceeding:
+      return S::OutgoingCallProceeding;
+    case Phase::Alerting:
+      return S::CallDelivered;
+    case Phase::Admitting:
+      return originating_ ? S::Null : S::CallPresent;
+    case Phase::Answering:
+      return S::IncomingCallProceeding;
+    case Phase::Ringing:
+      return S::CallReceived;
+    case Phase::Established:
+      return S::Active;
+    default:
+      return S::Null;
   }
 }
 

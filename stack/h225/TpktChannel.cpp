@@ -73,7 +73,9 @@ void TpktChannel::Start(PacketHandler onPacket, CloseHandler onClose) {
   asio::post(strand_, [self = shared_from_this()] { self->Deliver(); });
 }
 
-void TpktChannel::Pause() { paused_ = true; }
+void TpktChannel::Pause() {
+  paused_ = true;
+}
 
 void TpktChannel::Deliver() {
   Bytes payload;
@@ -88,8 +90,23 @@ void TpktChannel::Deliver() {
       return;
     }
     // The handler may pause or close the channel; what is left waits or is dropped then.
-    if (onPacket_) onPacket_(std::move(payload));
+    if (!onPacket_) continue;
+    delivering_ = true;
+    onPacket_(std::move(payload));
+    delivering_ = false;
+    if (handlersGone_) DropHandlers();
   }
+}
+
+void TpktChannel::DropHandlers() {
+  // Not while a handler runs: it would destroy itself.
+  if (delivering_) {
+    handlersGone_ = true;
+    return;
+  }
+  handlersGone_ = false;
+  onPacket_ = nullptr;
+  onClose_ = nullptr;
 }
 
 void TpktChannel::Read() {
@@ -145,26 +162,29 @@ bool TpktChannel::Send(std::span<const std::uint8_t> payload) {
 void TpktChannel::Write() {
   if (writing_ || queue_.empty() || !socket_.is_open()) return;
   writing_ = true;
-  asio::async_write(socket_, asio::buffer(queue_.front()), [self = shared_from_this()](std::error_code ec, std::size_t) {
-    self->writing_ = false;
-    if (!self->socket_.is_open()) {
-      self->queue_.clear();  // kept while the write could still read it
-      self->backlog_ = 0;
-      return;
-    }
-    if (ec) {
-      if (!self->closing_) self->Fail(ec);
-      else self->Close();
-      return;
-    }
-    self->backlog_ -= self->queue_.front().size();
-    self->queue_.pop_front();
-    if (!self->queue_.empty()) {
-      self->Write();
-      return;
-    }
-    if (self->shutdownPending_) self->FinishShutdown();
-  });
+  asio::async_write(socket_, asio::buffer(queue_.front()),
+                    [self = shared_from_this()](std::error_code ec, std::size_t) {
+                      self->writing_ = false;
+                      if (!self->socket_.is_open()) {
+                        self->queue_.clear();  // kept while the write could still read it
+                        self->backlog_ = 0;
+                        return;
+                      }
+                      if (ec) {
+                        if (!self->closing_)
+                          self->Fail(ec);
+                        else
+                          self->Close();
+                        return;
+                      }
+                      self->backlog_ -= self->queue_.front().size();
+                      self->queue_.pop_front();
+                      if (!self->queue_.empty()) {
+                        self->Write();
+                        return;
+                      }
+                      if (self->shutdownPending_) self->FinishShutdown();
+                    });
 }
 
 void TpktChannel::Fail(std::error_code ec) {
@@ -178,16 +198,14 @@ void TpktChannel::Fail(std::error_code ec) {
     backlog_ = 0;
   }
   auto handler = std::move(onClose_);
-  onPacket_ = nullptr;
-  onClose_ = nullptr;
+  DropHandlers();
   if (handler) handler(ec);
 }
 
 void TpktChannel::Shutdown() {
   if (closing_) return;
   closing_ = true;
-  onPacket_ = nullptr;
-  onClose_ = nullptr;
+  DropHandlers();
   if (!socket_.is_open()) return;
   shutdownPending_ = true;
   // Bound the whole goodbye, slow writes included.
@@ -228,8 +246,7 @@ void TpktChannel::Drained(std::error_code ec) {
 
 void TpktChannel::Close() {
   closing_ = true;
-  onPacket_ = nullptr;
-  onClose_ = nullptr;
+  DropHandlers();
   shutdownPending_ = false;
   if (!writing_) {
     queue_.clear();

@@ -11,12 +11,12 @@ using us = std::int64_t;
 
 constexpr us kTransitSpanUs = 4'000'000;   // the smallest transit is of the last 4 to 8 s
 constexpr us kLatenessSpanUs = 5'000'000;  // the target covers the lateness of the last 5 to 10 s
-constexpr us kReaderSpanUs = 1'000'000;   // the play clock is anchored to the last 1 to 2 s
+constexpr us kReaderSpanUs = 1'000'000;    // the play clock is anchored to the last 1 to 2 s
 constexpr us kMarginUs = 2'000;            // above the lateness seen
 constexpr us kSlackUs = 1'000;
-constexpr us kDecayPerSecondUs = 5'000;    // how fast an unneeded target comes down
-constexpr us kShrinkSpacingUs = 50'000;    // at most one frame left out in this time
-constexpr us kConcealLimitUs = 100'000;    // made-up sound beyond this is silence
+constexpr us kDecayPerSecondUs = 5'000;  // how fast an unneeded target comes down
+constexpr us kShrinkSpacingUs = 50'000;  // at most one frame left out in this time
+constexpr us kConcealLimitUs = 100'000;  // made-up sound beyond this is silence
 constexpr us kJumpAgreementUs = 60'000;
 constexpr us kOffTimelineExtraUs = 600'000;
 constexpr std::size_t kMaxFrames = 2048;

@@ -26,7 +26,8 @@ RtcpReportBlock ReadBlock(std::span<const std::uint8_t> d, std::size_t at) {
   RtcpReportBlock b;
   b.ssrc = Read32(d, at);
   b.fractionLost = d[at + 4];
-  std::int32_t lost = static_cast<std::int32_t>(std::uint32_t(d[at + 5]) << 16 | std::uint32_t(d[at + 6]) << 8 | d[at + 7]);
+  std::int32_t lost =
+      static_cast<std::int32_t>(std::uint32_t(d[at + 5]) << 16 | std::uint32_t(d[at + 6]) << 8 | d[at + 7]);
   if (lost & 0x800000) lost -= 0x1000000;
   b.cumulativeLost = lost;
   b.highestSequence = Read32(d, at + 8);

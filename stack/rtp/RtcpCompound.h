@@ -20,11 +20,11 @@ inline constexpr std::uint8_t kRtcpBye = 203;
 // What a receiver says of one source it hears.
 struct RtcpReportBlock {
   std::uint32_t ssrc = 0;
-  std::uint8_t fractionLost = 0;      // lost since the last report, in 1/256
-  std::int32_t cumulativeLost = 0;    // 24-bit signed on the wire
-  std::uint32_t highestSequence = 0;  // extended: cycles in the high 16 bits
-  std::uint32_t jitter = 0;           // interarrival jitter in timestamp units
-  std::uint32_t lastSenderReport = 0; // middle 32 bits of the NTP time of the last SR heard
+  std::uint8_t fractionLost = 0;                 // lost since the last report, in 1/256
+  std::int32_t cumulativeLost = 0;               // 24-bit signed on the wire
+  std::uint32_t highestSequence = 0;             // extended: cycles in the high 16 bits
+  std::uint32_t jitter = 0;                      // interarrival jitter in timestamp units
+  std::uint32_t lastSenderReport = 0;            // middle 32 bits of the NTP time of the last SR heard
   std::uint32_t delaySinceLastSenderReport = 0;  // in 1/65536 s
   bool operator==(const RtcpReportBlock&) const = default;
 };
@@ -42,10 +42,10 @@ class RtcpCompound {
  public:
   enum class Error { None, TooShort, NotVersion2, NotAReportFirst, BadLength, BadPadding };
 
-  std::uint32_t ssrc = 0;                 // the source that sends the report
-  std::optional<RtcpSenderInfo> sender;   // set: a sender report; unset: a receiver report
-  std::vector<RtcpReportBlock> reports;   // at most 31 are written
-  std::string cname;                      // the CNAME of ssrc, if the packet carries one
+  std::uint32_t ssrc = 0;                // the source that sends the report
+  std::optional<RtcpSenderInfo> sender;  // set: a sender report; unset: a receiver report
+  std::vector<RtcpReportBlock> reports;  // at most 31 are written
+  std::string cname;                     // the CNAME of ssrc, if the packet carries one
   bool bye = false;
   std::vector<std::uint32_t> byeSources;  // written as ssrc alone when empty
   std::string byeReason;

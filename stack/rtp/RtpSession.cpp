@@ -20,8 +20,9 @@ namespace {
 std::atomic<unsigned> nextPair{0};
 
 std::uint64_t NtpNow() {
-  const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
-                      std::chrono::system_clock::now().time_since_epoch()).count();
+  const auto us =
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
+          .count();
   const std::uint64_t seconds = static_cast<std::uint64_t>(us / 1000000) + 2208988800u;
   const std::uint64_t fraction = (static_cast<std::uint64_t>(us % 1000000) << 32) / 1000000;
   return seconds << 32 | fraction;
@@ -62,8 +63,9 @@ std::unique_ptr<RtpSession> RtpSession::Open(const RtpSessionOptions& options, s
 bool RtpSession::Bind(std::string* error) {
   const unsigned first = options_.portBase + (options_.portBase & 1u);
   if (first == 0 || first + 1 > options_.portMax) {
-    if (error) *error = "the RTP port range " + std::to_string(options_.portBase) + "-" +
-                        std::to_string(options_.portMax) + " holds no even/odd pair";
+    if (error)
+      *error = "the RTP port range " + std::to_string(options_.portBase) + "-" + std::to_string(options_.portMax) +
+               " holds no even/odd pair";
     return false;
   }
   const unsigned pairs = (options_.portMax - first + 1) / 2;
@@ -76,7 +78,8 @@ bool RtpSession::Bind(std::string* error) {
     data_.open(asio::ip::udp::v4(), dataError);
     if (!dataError) data_.bind(Endpoint(options_.localIp, port), dataError);
     if (!dataError) control_.open(asio::ip::udp::v4(), controlError);
-    if (!dataError && !controlError) control_.bind(Endpoint(options_.localIp, static_cast<std::uint16_t>(port + 1)), controlError);
+    if (!dataError && !controlError)
+      control_.bind(Endpoint(options_.localIp, static_cast<std::uint16_t>(port + 1)), controlError);
     if (!dataError && !controlError) {
       nextPair.store(index + 1);
       localData_ = data_.local_endpoint();
@@ -94,8 +97,9 @@ bool RtpSession::Bind(std::string* error) {
     // An address that cannot be bound at all fails on every port alike.
     if (ec == std::errc::address_not_available) break;
   }
-  if (error) *error = "no free RTP port pair in " + std::to_string(first) + "-" + std::to_string(options_.portMax) +
-                      " on " + options_.localIp.to_string() + ": " + ec.message();
+  if (error)
+    *error = "no free RTP port pair in " + std::to_string(first) + "-" + std::to_string(options_.portMax) + " on " +
+             options_.localIp.to_string() + ": " + ec.message();
   return false;
 }
 
@@ -168,12 +172,24 @@ std::optional<RtpSession::Endpoint> RtpSession::GetSourceAddress() const {
   return source_;
 }
 
+std::uint32_t RtpSession::ClaimSender(const void* owner) {
+  std::lock_guard lock(sendMutex_);
+  sender_ = owner;
+  if (packetsSent_ == 0) return 0;
+  return lastMediaTimestamp_ + lastSamples_ + SamplesSince(lastSendTime_, Clock::now());
+}
+
+std::uint32_t RtpSession::SamplesSince(Clock::time_point then, Clock::time_point now) const {
+  const auto us = std::chrono::duration_cast<std::chrono::microseconds>(now - then).count();
+  return static_cast<std::uint32_t>(std::max<std::int64_t>(us, 0) * options_.clockRate / 1000000);
+}
+
 bool RtpSession::SendData(std::span<const std::uint8_t> payload, unsigned payloadType, std::uint32_t mediaTimestamp,
-                          bool marker) {
+                          bool marker, const void* owner, unsigned samples) {
   std::optional<Endpoint> to = GetRemoteDataAddress();
   if (!to) return false;
   std::lock_guard lock(sendMutex_);
-  if (closed_) return false;
+  if (closed_ || owner != sender_) return false;
   RtpPacket packet;
   packet.marker = marker;
   packet.payloadType = static_cast<std::uint8_t>(payloadType);
@@ -189,16 +205,30 @@ bool RtpSession::SendData(std::span<const std::uint8_t> payload, unsigned payloa
   ++sequence_;
   ++packetsSent_;
   octetsSent_ += payload.size();
+  if (samples == 0 && packetsSent_ > 1) {
+    const std::uint32_t step = mediaTimestamp - lastMediaTimestamp_;
+    samples = step < options_.clockRate ? step : 0;
+  }
   sentSinceReport_ = true;
   lastMediaTimestamp_ = mediaTimestamp;
+  lastSamples_ = samples;
   lastSendTime_ = Clock::now();
   return true;
 }
 
-void RtpSession::SetDataHandler(unsigned payloadType, DataHandler handler) {
+void RtpSession::SetDataHandler(unsigned payloadType, DataHandler handler, const void* owner) {
   std::lock_guard lock(receiveMutex_);
   payloadType_ = handler ? std::optional<unsigned>(payloadType) : std::nullopt;
   handler_ = std::move(handler);
+  handlerOwner_ = owner;
+}
+
+void RtpSession::ClearDataHandler(const void* owner) {
+  std::lock_guard lock(receiveMutex_);
+  if (handlerOwner_ != owner) return;
+  payloadType_.reset();
+  handler_ = nullptr;
+  handlerOwner_ = nullptr;
 }
 
 void RtpSession::ReceiveData() {
@@ -223,8 +253,9 @@ bool RtpSession::TakeSource(const Endpoint& from) {
   if (remoteData_ && from.address() != remoteData_->address()) return false;
   source_ = from;
   if (remoteData_ && from.port() != remoteData_->port())
-    PTRACE(3, "RTP", "port " << localData_.port() << ": the far end sends from " << from << ", not from "
-                             << *remoteData_ << "; taking that address");
+    PTRACE(3, "RTP",
+           "port " << localData_.port() << ": the far end sends from " << from << ", not from " << *remoteData_
+                   << "; taking that address");
   return true;
 }
 
@@ -262,8 +293,9 @@ void RtpSession::OnData(std::span<const std::uint8_t> datagram, const Endpoint& 
       ++counts_.droppedSequence;
       return;
     }
-    PTRACE(3, "RTP", "port " << localData_.port() << ": the far end's source changed from " << heard_->GetSsrc()
-                             << " to " << packet->ssrc);
+    PTRACE(3, "RTP",
+           "port " << localData_.port() << ": the far end's source changed from " << heard_->GetSsrc() << " to "
+                   << packet->ssrc);
     counts_.lost += heard_->GetCumulativeLost();
     heard_ = std::move(candidate_);
     candidate_.reset();
@@ -305,8 +337,9 @@ void RtpSession::OnControl(std::span<const std::uint8_t> datagram, const Endpoin
       const auto& gone = report->byeSources;
       if (std::find(gone.begin(), gone.end(), heard_->GetSsrc()) != gone.end()) {
         counts_.byeReceived = true;
-        PTRACE(3, "RTP", "port " << localData_.port() << ": the far end said BYE" << (report->byeReason.empty() ? "" : ": ")
-                                 << report->byeReason);
+        PTRACE(3, "RTP",
+               "port " << localData_.port() << ": the far end said BYE" << (report->byeReason.empty() ? "" : ": ")
+                       << report->byeReason);
       }
     }
   }
@@ -315,7 +348,8 @@ void RtpSession::OnControl(std::span<const std::uint8_t> datagram, const Endpoin
     std::lock_guard lock(sendMutex_);
     farEndReport_ = block;
     if (block.lastSenderReport != 0) {
-      const auto units = static_cast<std::int32_t>(NtpMiddle(now) - block.lastSenderReport - block.delaySinceLastSenderReport);
+      const auto units =
+          static_cast<std::int32_t>(NtpMiddle(now) - block.lastSenderReport - block.delaySinceLastSenderReport);
       if (units >= 0) roundTripMs_ = units * 1000.0 / 65536.0;
     }
   }
@@ -326,7 +360,8 @@ void RtpSession::ScheduleReport(bool initial) {
   // random factor of 0.5 to 1.5 and divided by e - 3/2.
   static thread_local std::mt19937 random{std::random_device{}()};
   std::uniform_real_distribution<double> spread(0.5, 1.5);
-  const double ms = static_cast<double>(options_.rtcpInterval.count()) * (initial ? 0.5 : 1.0) * spread(random) / 1.21828;
+  const double ms =
+      static_cast<double>(options_.rtcpInterval.count()) * (initial ? 0.5 : 1.0) * spread(random) / 1.21828;
   reportTimer_.expires_after(std::chrono::microseconds(static_cast<std::int64_t>(ms * 1000)));
   reportTimer_.async_wait([this](std::error_code ec) {
     if (ec) return;
@@ -356,9 +391,8 @@ void RtpSession::SendReport(bool bye) {
     if (sentSinceReport_ || sentBeforeReport_) {
       RtcpSenderInfo info;
       info.ntpTimestamp = ntp;
-      const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(now - lastSendTime_).count();
-      info.rtpTimestamp = timestampBase_ + lastMediaTimestamp_ +
-                          static_cast<std::uint32_t>(elapsed * static_cast<std::int64_t>(options_.clockRate) / 1000000);
+      // The last packet's timestamp is of its first sample, spoken a packet's time before it went.
+      info.rtpTimestamp = timestampBase_ + lastMediaTimestamp_ + lastSamples_ + SamplesSince(lastSendTime_, now);
       info.packetCount = static_cast<std::uint32_t>(packetsSent_);
       info.octetCount = static_cast<std::uint32_t>(octetsSent_);
       report.sender = info;

@@ -37,8 +37,8 @@ struct RtpSessionOptions {
   asio::ip::address_v4 localIp;
   std::uint16_t portBase = 5000;  // the data port is the first free even port of the range
   std::uint16_t portMax = 5999;
-  unsigned typeOfService = 0;     // IP type-of-service octet of both sockets
-  unsigned clockRate = 8000;      // timestamp units per second
+  unsigned typeOfService = 0;  // IP type-of-service octet of both sockets
+  unsigned clockRate = 8000;   // timestamp units per second
   // RFC 3550's minimum report interval; the first report goes after half of it. Tests shorten it.
   std::chrono::milliseconds rtcpInterval{5000};
 };
@@ -65,10 +65,10 @@ struct RtpReceiverStatistics {
   std::uint64_t droppedPayloadType = 0;
   std::uint64_t droppedSource = 0;
   std::uint64_t droppedSequence = 0;
-  std::uint64_t unclaimed = 0;        // came while no receiver was set
-  std::uint64_t sourceChanges = 0;    // SSRC changes taken
-  std::uint64_t rtcpPackets = 0;      // valid RTCP from the far end
-  std::uint64_t rtcpDropped = 0;      // malformed RTCP or RTCP from elsewhere
+  std::uint64_t unclaimed = 0;      // came while no receiver was set
+  std::uint64_t sourceChanges = 0;  // SSRC changes taken
+  std::uint64_t rtcpPackets = 0;    // valid RTCP from the far end
+  std::uint64_t rtcpDropped = 0;    // malformed RTCP or RTCP from elsewhere
   bool byeReceived = false;
   std::uint64_t Dropped() const {
     return droppedVersion + droppedTruncated + droppedPayloadType + droppedSource + droppedSequence;
@@ -100,14 +100,23 @@ class RtpSession {
   // The address the far end's data comes from, once fixed.
   std::optional<Endpoint> GetSourceAddress() const;
 
-  // Sends one data packet. mediaTimestamp counts samples from the sender's own start (the session
-  // adds its random base). False when no far end is known, the session is closed or sending failed.
-  bool SendData(std::span<const std::uint8_t> payload, unsigned payloadType, std::uint32_t mediaTimestamp,
-                bool marker);
+  // Sends one data packet. mediaTimestamp counts samples on the session's timeline (the session
+  // adds its random base); samples: how many the payload stands for (0: as many as the step from
+  // the packet before). False when no far end is known, the session is closed, sending failed, or
+  // owner is not the sender that claimed the session last.
+  bool SendData(std::span<const std::uint8_t> payload, unsigned payloadType, std::uint32_t mediaTimestamp, bool marker,
+                const void* owner = nullptr, unsigned samples = 0);
+  // Makes owner the session's sender (an earlier one sends nothing more) and gives the media
+  // timestamp it starts at: where the timeline stands now (after the last packet sent, and the
+  // time since), so that a sender taking over goes on from its predecessor.
+  std::uint32_t ClaimSender(const void* owner);
 
-  // Takes data packets of payloadType and hands them to handler; an empty handler takes none.
-  // When this returns, an earlier handler is not running and will not be called again.
-  void SetDataHandler(unsigned payloadType, DataHandler handler);
+  // Takes data packets of payloadType and hands them to handler, in place of an earlier one; owner
+  // names who set it. ClearDataHandler takes none any more, unless another owner's handler has
+  // taken the place of owner's since. When either returns, an earlier handler is not running and
+  // will not be called again.
+  void SetDataHandler(unsigned payloadType, DataHandler handler, const void* owner = nullptr);
+  void ClearDataHandler(const void* owner = nullptr);
 
   RtpSenderStatistics GetSenderStatistics() const;
   RtpReceiverStatistics GetReceiverStatistics() const;
@@ -127,6 +136,7 @@ class RtpSession {
   void ScheduleReport(bool initial);
   void SendReport(bool bye);
   std::optional<Endpoint> ControlDestination() const;
+  std::uint32_t SamplesSince(Clock::time_point then, Clock::time_point now) const;
 
   RtpSessionOptions options_;
   asio::io_context io_;
@@ -162,6 +172,8 @@ class RtpSession {
   bool sentSinceReport_ = false;
   bool sentBeforeReport_ = false;
   std::uint32_t lastMediaTimestamp_ = 0;
+  std::uint32_t lastSamples_ = 0;  // what the last packet stood for
+  const void* sender_ = nullptr;
   Clock::time_point lastSendTime_{};
   std::vector<std::uint8_t> sendBytes_;
   std::optional<RtcpReportBlock> farEndReport_;
@@ -170,6 +182,7 @@ class RtpSession {
   mutable std::mutex receiveMutex_;  // also held while the data handler runs
   std::optional<unsigned> payloadType_;
   DataHandler handler_;
+  const void* handlerOwner_ = nullptr;
   std::optional<RtpSource> heard_;
   std::optional<RtpSource> candidate_;  // a new SSRC on probation
   std::uint64_t octetsReceived_ = 0;

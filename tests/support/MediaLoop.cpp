@@ -25,8 +25,12 @@ void MediaLoop::Connect(const Config& config, H323RtpSession& from, H323RtpSessi
   MediaOptions options;
   options.jitterMinimumMs = config.jitterMinimumMs;
   options.jitterMaximumMs = config.jitterMaximumMs;
-  options.devices.openSource = [s = d.source](const std::string&) { return std::make_unique<SharedAudioSource<SignalAudioSource>>(s); };
-  options.devices.openSink = [s = d.sink](const std::string&) { return std::make_unique<SharedAudioSink<RecordingAudioSink>>(s); };
+  options.devices.openSource = [s = d.source](const std::string&) {
+    return std::make_unique<SharedAudioSource<SignalAudioSource>>(s);
+  };
+  options.devices.openSink = [s = d.sink](const std::string&) {
+    return std::make_unique<SharedAudioSink<RecordingAudioSink>>(s);
+  };
   if (config.devices.openSource) options.devices.openSource = config.devices.openSource;
   if (config.devices.openSink) options.devices.openSink = config.devices.openSink;
   if (config.soundDevices) options.devices = {};
@@ -35,8 +39,8 @@ void MediaLoop::Connect(const Config& config, H323RtpSession& from, H323RtpSessi
 
   const asn::Ipv4Address target = to.GetLocalDataAddress();
   if (config.relay) {
-    d.relay = std::make_unique<UdpImpairmentRelay>(UdpImpairmentRelay::Endpoint(asio::ip::address_v4(target.ip), target.port),
-                                                   firstNumber);
+    d.relay = std::make_unique<UdpImpairmentRelay>(
+        UdpImpairmentRelay::Endpoint(asio::ip::address_v4(target.ip), target.port), firstNumber);
     d.relay->SetImpairment(config.impairment);
     const auto via = d.relay->Address();
     from.SetRemoteDataAddress(asn::Ipv4Address{via.address().to_v4().to_bytes(), via.port()});
@@ -44,8 +48,9 @@ void MediaLoop::Connect(const Config& config, H323RtpSession& from, H323RtpSessi
     from.SetRemoteDataAddress(target);
   }
   from.SetRemoteControlAddress(to.GetLocalControlAddress());
-  // The far end announces its own address; with a relay, its packets come from another port.
-  to.SetRemoteDataAddress(from.GetLocalDataAddress());
+  // The far end announces its own address; with a relay, its packets come from another port. (A
+  // session that sends too keeps the address it sends to: the relay's, of the same IP.)
+  if (!to.GetRemoteDataAddress()) to.SetRemoteDataAddress(from.GetLocalDataAddress());
   to.SetRemoteControlAddress(from.GetLocalControlAddress());
 
   H323Channel::Parameters tx;

@@ -59,6 +59,9 @@ class MediaLoop {
   endpoint::H323Channel& Receiver() { return *forward_.receiver; }
   endpoint::H323RtpSession& SendingSession() { return *sending_; }
   endpoint::H323RtpSession& ReceivingSession() { return *receiving_; }
+  // For more channels on the sessions.
+  std::shared_ptr<endpoint::H323RtpSession> SharedSendingSession() { return sending_; }
+  std::shared_ptr<endpoint::H323RtpSession> SharedReceivingSession() { return receiving_; }
   UdpImpairmentRelay* Relay() { return forward_.relay.get(); }
   Direction& Back() { return back_; }
 

@@ -18,7 +18,8 @@ void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
 
 template <class T>
 void Little(std::ofstream& out, T v) {
-  for (std::size_t i = 0; i < sizeof(T); ++i) out.put(static_cast<char>((static_cast<std::uint64_t>(v) >> (8 * i)) & 0xff));
+  for (std::size_t i = 0; i < sizeof(T); ++i)
+    out.put(static_cast<char>((static_cast<std::uint64_t>(v) >> (8 * i)) & 0xff));
 }
 
 std::uint32_t Ip(const asn::Ipv4Address& a) {

@@ -34,7 +34,8 @@ std::uint64_t SignalAudioSource::SamplesRead() const {
 
 SignalAudioSource::Signal SignalAudioSource::Tone(double frequency, double amplitude) {
   return [=](std::uint64_t n) {
-    return static_cast<std::int16_t>(std::lround(32767 * amplitude * std::sin(2 * M_PI * frequency * double(n) / 8000)));
+    return static_cast<std::int16_t>(
+        std::lround(32767 * amplitude * std::sin(2 * M_PI * frequency * double(n) / 8000)));
   };
 }
 
@@ -46,11 +47,13 @@ SignalAudioSource::Signal SignalAudioSource::Speech(double amplitude, double gli
     for (int k = 1; k <= 24; ++k) {
       const double f = k * (150 + glide * std::sin(2 * M_PI * 0.7 * t));
       if (f > 3600) break;
-      const double formants = 1 + 2 * std::exp(-std::pow((f - 700) / 200, 2)) + std::exp(-std::pow((f - 1200) / 250, 2));
+      const double formants =
+          1 + 2 * std::exp(-std::pow((f - 700) / 200, 2)) + std::exp(-std::pow((f - 1200) / 250, 2));
       s += formants / k * std::sin(k * phase);
     }
     const double syllable = 0.5 + 0.5 * std::sin(2 * M_PI * 4 * t);
-    return static_cast<std::int16_t>(std::lround(std::clamp(32767 * amplitude * 0.33 * s * syllable * syllable, -32767.0, 32767.0)));
+    return static_cast<std::int16_t>(
+        std::lround(std::clamp(32767 * amplitude * 0.33 * s * syllable * syllable, -32767.0, 32767.0)));
   };
 }
 

@@ -34,7 +34,8 @@ std::string Ipv4Udp(const std::vector<std::uint8_t>& payload, std::uint16_t from
   Put16(p, 0);       // checksum, below
   for (int i = 0; i < 2; ++i) p += std::string("\x7f\x00\x00\x01", 4);
   std::uint32_t sum = 0;
-  for (std::size_t i = 0; i < 20; i += 2) sum += static_cast<std::uint8_t>(p[i]) << 8 | static_cast<std::uint8_t>(p[i + 1]);
+  for (std::size_t i = 0; i < 20; i += 2)
+    sum += static_cast<std::uint8_t>(p[i]) << 8 | static_cast<std::uint8_t>(p[i + 1]);
   while (sum >> 16) sum = (sum & 0xffff) + (sum >> 16);
   p[10] = static_cast<char>(~sum >> 8);
   p[11] = static_cast<char>(~sum);

@@ -15,11 +15,11 @@
 namespace vantro::test {
 
 struct Impairment {
-  double loss = 0;                        // probability of a packet being lost
-  double duplicate = 0;                   // of being sent twice
-  double holdBack = 0;                    // of being held back behind the next ones
+  double loss = 0;       // probability of a packet being lost
+  double duplicate = 0;  // of being sent twice
+  double holdBack = 0;   // of being held back behind the next ones
   std::chrono::milliseconds holdBackBy{35};
-  std::chrono::milliseconds jitter{0};    // each packet is delayed by 0 to this (uniform)
+  std::chrono::milliseconds jitter{0};  // each packet is delayed by 0 to this (uniform)
 };
 
 class UdpImpairmentRelay {

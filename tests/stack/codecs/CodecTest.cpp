@@ -17,7 +17,8 @@ namespace {
 std::vector<std::int16_t> Tone(double frequency, double amplitude, std::size_t samples, std::size_t start = 0) {
   std::vector<std::int16_t> out(samples);
   for (std::size_t i = 0; i < samples; ++i)
-    out[i] = static_cast<std::int16_t>(std::lround(32767 * amplitude * std::sin(2 * M_PI * frequency * double(start + i) / 8000)));
+    out[i] = static_cast<std::int16_t>(
+        std::lround(32767 * amplitude * std::sin(2 * M_PI * frequency * double(start + i) / 8000)));
   return out;
 }
 
@@ -130,7 +131,8 @@ TEST_P(Codecs, ConcealmentBridgesALossAndFadesALongOne) {
   const unsigned concealed = MeanLevel(output, lost * f.frameSamples, f.frameSamples);
   EXPECT_GT(concealed, before / 4) << "the made-up frame is near silence";
   EXPECT_LT(concealed, before * 2) << "the made-up frame is much louder";
-  EXPECT_LT(MeanLevel(output, output.size() - f.frameSamples, f.frameSamples), before / 8) << "a long loss does not fade";
+  EXPECT_LT(MeanLevel(output, output.size() - f.frameSamples, f.frameSamples), before / 8)
+      << "a long loss does not fade";
   EXPECT_LT(decoder->GetAverageSignalLevel(), before / 8);
 }
 

@@ -38,8 +38,8 @@ struct Calls {
     return token;
   }
   bool BothHear() {
-    return caller.WaitFor([&] { return caller.ToneHeard(kCalleeTone) > kHeard && callee.ToneHeard(kCallerTone) > kHeard; },
-                          5s);
+    return caller.WaitFor(
+        [&] { return caller.ToneHeard(kCalleeTone) > kHeard && callee.ToneHeard(kCallerTone) > kHeard; }, 5s);
   }
 
   TestGatekeeper gk;
@@ -117,18 +117,15 @@ TEST_P(CallMatrix, SetsUpCarriesAudioAndKeysBothWaysAndClears) {
   EXPECT_TRUE(c.gk.WaitUntil([&](const auto&) { return c.gk.ActiveCalls() == 0; }, 5s));
 }
 
-INSTANTIATE_TEST_SUITE_P(Calls, CallMatrix,
-                         ::testing::Values(Mode{false, true, H245Way::Tunnelled}, Mode{false, false, H245Way::Tunnelled},
-                                           Mode{false, true, H245Way::CallerSeparate},
-                                           Mode{false, false, H245Way::CallerSeparate},
-                                           Mode{false, true, H245Way::CalleeSeparate},
-                                           Mode{false, false, H245Way::CalleeSeparate},
-                                           Mode{true, true, H245Way::Tunnelled}, Mode{true, false, H245Way::Tunnelled},
-                                           Mode{true, true, H245Way::CallerSeparate},
-                                           Mode{true, false, H245Way::CallerSeparate},
-                                           Mode{true, true, H245Way::CalleeSeparate},
-                                           Mode{true, false, H245Way::CalleeSeparate}),
-                         ModeName);
+INSTANTIATE_TEST_SUITE_P(
+    Calls, CallMatrix,
+    ::testing::Values(Mode{false, true, H245Way::Tunnelled}, Mode{false, false, H245Way::Tunnelled},
+                      Mode{false, true, H245Way::CallerSeparate}, Mode{false, false, H245Way::CallerSeparate},
+                      Mode{false, true, H245Way::CalleeSeparate}, Mode{false, false, H245Way::CalleeSeparate},
+                      Mode{true, true, H245Way::Tunnelled}, Mode{true, false, H245Way::Tunnelled},
+                      Mode{true, true, H245Way::CallerSeparate}, Mode{true, false, H245Way::CallerSeparate},
+                      Mode{true, true, H245Way::CalleeSeparate}, Mode{true, false, H245Way::CalleeSeparate}),
+    ModeName);
 
 // --- each codec, chosen by restricting the callee's table ---
 
@@ -145,14 +142,14 @@ TEST_P(CodecChoice, TheCalleesOnlyFormatIsUsedBothWays) {
   EXPECT_EQ(c.callee.Formats(c.callee.Established().at(0)), std::make_pair(format, format));
 }
 
-INSTANTIATE_TEST_SUITE_P(Calls, CodecChoice,
-                         ::testing::Combine(::testing::Values("G.729A", "G.723.1A", "G.711-uLaw-64k"), ::testing::Bool()),
-                         [](const auto& info) {
-                           std::string name = std::get<0>(info.param) + (std::get<1>(info.param) ? "FastStart" : "H245");
-                           name.erase(std::remove_if(name.begin(), name.end(), [](char ch) { return !std::isalnum(ch); }),
-                                      name.end());
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Calls, CodecChoice,
+    ::testing::Combine(::testing::Values("G.729A", "G.723.1A", "G.711-uLaw-64k"), ::testing::Bool()),
+    [](const auto& info) {
+      std::string name = std::get<0>(info.param) + (std::get<1>(info.param) ? "FastStart" : "H245");
+      name.erase(std::remove_if(name.begin(), name.end(), [](char ch) { return !std::isalnum(ch); }), name.end());
+      return name;
+    });
 
 // --- early media: the callee rings, and its audio is heard before it answers ---
 
@@ -170,7 +167,8 @@ TEST_P(EarlyMedia, TheFarEndIsHeardBeforeConnect) {
   EXPECT_TRUE(c.caller.HasStep(token, Event::MediaStarted));
   EXPECT_FALSE(c.caller.HasStep(token, Event::Connected));
   c.callee.Answer(c.callee.Incoming().at(0));
-  ASSERT_TRUE(c.caller.WaitFor([&] { return c.caller.Established().size() == 1 && c.callee.Established().size() == 1; }));
+  ASSERT_TRUE(
+      c.caller.WaitFor([&] { return c.caller.Established().size() == 1 && c.callee.Established().size() == 1; }));
   c.callee.ClearCall(c.callee.Established().at(0));
   ExpectClearedOnce(c.callee, E::EndedByLocalUser, 16);
   ExpectClearedOnce(c.caller, E::EndedByRemoteUser, 16);
@@ -187,9 +185,12 @@ TEST(CallClearing, TheCallerGivesUpWhileTheGatekeeperThinks) {
   Calls c(false, script);
   std::string token;
   ASSERT_TRUE(c.caller.MakeCall("5550200@", token));
-  ASSERT_TRUE(c.gk.WaitUntil([](const auto& m) {
-    return std::any_of(m.begin(), m.end(), [](const auto& r) { return r.message.is(asn::h225::RasMessage::admissionRequest); });
-  }, 5s));
+  ASSERT_TRUE(c.gk.WaitUntil(
+      [](const auto& m) {
+        return std::any_of(m.begin(), m.end(),
+                           [](const auto& r) { return r.message.is(asn::h225::RasMessage::admissionRequest); });
+      },
+      5s));
   EXPECT_TRUE(c.caller.ClearCall(token));
   ExpectClearedOnce(c.caller, E::EndedByLocalUser);
   EXPECT_TRUE(c.callee.Incoming().empty());

@@ -29,17 +29,19 @@ std::string Run(const std::string& command) {
   return out;
 }
 
-bool HaveTshark() { return std::system("command -v tshark >/dev/null 2>&1") == 0; }
+bool HaveTshark() {
+  return std::system("command -v tshark >/dev/null 2>&1") == 0;
+}
 
 // Every packet the process sends while it lives.
 class WireRecording {
  public:
   WireRecording() {
-    h225::TpktChannel::SetWireTap([this](const asn::Ipv4Address& from, const asn::Ipv4Address& to,
-                                         std::span<const std::uint8_t> tpkt) {
-      std::lock_guard lock(mutex_);
-      pcap_.Add(from, to, tpkt);
-    });
+    h225::TpktChannel::SetWireTap(
+        [this](const asn::Ipv4Address& from, const asn::Ipv4Address& to, std::span<const std::uint8_t> tpkt) {
+          std::lock_guard lock(mutex_);
+          pcap_.Add(from, to, tpkt);
+        });
   }
   ~WireRecording() { h225::TpktChannel::SetWireTap({}); }
   std::size_t Packets() {
@@ -62,8 +64,8 @@ class WireRecording {
 };
 
 struct Dissection {
-  std::set<std::string> q931Types;   // "0x05", ...
-  std::set<std::string> h245;        // "request.2", "response.3", ...
+  std::set<std::string> q931Types;  // "0x05", ...
+  std::set<std::string> h245;       // "request.2", "response.3", ...
   std::size_t frames = 0, undecoded = 0, malformed = 0;
   std::string verbose;
 };
@@ -123,7 +125,6 @@ void PlaceCall(bool fastStart, bool tunnelling) {
   ASSERT_TRUE(callee.WaitCleared());
 }
 
-
 TEST(CallsOnTheWire, TunnelledH245AndFastStart) {
   if (!HaveTshark()) GTEST_SKIP() << "no tshark";
   WireRecording wire;
@@ -152,8 +153,8 @@ TEST(CallsOnTheWire, H245OnItsOwnConnection) {
   for (const char* type : {"0x05", "0x02", "0x07", "0x5a"}) EXPECT_TRUE(d.q931Types.count(type)) << type;
   // Capabilities, master/slave, channels both ways, keys and the end of the session, on H.245's own
   // connection: tshark found it from the address the signalling announced.
-  for (const char* h245 : {"request.2", "request.1", "request.3", "response.3", "response.1", "response.5",
-                           "indication.13", "command.5"})
+  for (const char* h245 :
+       {"request.2", "request.1", "request.3", "response.3", "response.1", "response.5", "indication.13", "command.5"})
     EXPECT_TRUE(d.h245.count(h245)) << h245;
   EXPECT_EQ(d.verbose.find("Malformed"), std::string::npos);
   EXPECT_NE(d.verbose.find("h245Address"), std::string::npos);

@@ -4,8 +4,10 @@
 // device does not end the channel; closing the session stops its channels and says BYE.
 #include "runtime/PTrace.h"
 #include "stack/codecs/H323AudioCodec.h"
+#include "stack/endpoint/DiscardAudioSink.h"
 #include "stack/endpoint/H323ReceiveChannel.h"
 #include "stack/endpoint/H323RtpUdpSession.h"
+#include "stack/endpoint/SilentAudioSource.h"
 #include "stack/rtp/RtpPacket.h"
 #include "tests/support/MediaLoop.h"
 #include "tests/support/SoundTestSupport.h"
@@ -57,9 +59,13 @@ rtp::RtpSession& Rtp(H323RtpSession& session) { return dynamic_cast<H323RtpUdpSe
 
 class MediaChannels : public testing::TestWithParam<Format> {};
 
+// Nothing is lost on a clean path. (The floor of the jitter buffer is raised here, so that a busy
+// machine's late threads do not make a steady tone go through the speech codecs' concealment.)
 TEST_P(MediaChannels, ToneKeepsFrequencyAndLevel) {
   const Format f = GetParam();
-  MediaLoop loop(ConfigFor(f.capability, SignalAudioSource::Tone(f.frequency, 0.3)));
+  MediaLoop::Config config = ConfigFor(f.capability, SignalAudioSource::Tone(f.frequency, 0.3));
+  config.jitterMinimumMs = 80;
+  MediaLoop loop(config);
   ASSERT_EQ(loop.Error(), "");
   ASSERT_TRUE(loop.Start());
   std::this_thread::sleep_for(1500ms);
@@ -70,9 +76,9 @@ TEST_P(MediaChannels, ToneKeepsFrequencyAndLevel) {
 
   const auto pcm = loop.Sink().Samples();
   ASSERT_GT(pcm.size(), 8000u);
-  for (std::size_t at = 2400; at + 800 <= pcm.size(); at += 800)
+  for (std::size_t at = 4000; at + 800 <= pcm.size(); at += 800)
     EXPECT_NEAR(ToneAmplitude(SampleWindow(pcm, at, 800), f.frequency), 0.3, 0.3 * f.tolerance) << "at sample " << at;
-  EXPECT_LT(ToneAmplitude(SampleWindow(pcm, 2400, 4000), f.frequency * 1.5), 0.03);
+  EXPECT_LT(ToneAmplitude(SampleWindow(pcm, 4000, 4000), f.frequency * 1.5), 0.03);
   const double level = 0.3 * 32767 * 2 / M_PI;
   EXPECT_NEAR(tx.averageLevel, level, level * 0.1);
   EXPECT_NEAR(rxLevel, level, level * (f.tolerance + 0.1));
@@ -81,8 +87,8 @@ TEST_P(MediaChannels, ToneKeepsFrequencyAndLevel) {
   EXPECT_EQ(rx.packetsLost, 0u);
   EXPECT_EQ(rx.framesConcealed, 0u);
   EXPECT_EQ(rx.packetsDropped, 0u);
-  EXPECT_GE(rx.jitterBufferMs, 28u);
-  EXPECT_LE(rx.jitterBufferMs, 45u);
+  EXPECT_GE(rx.jitterBufferMs, 80u);
+  EXPECT_LE(rx.jitterBufferMs, 100u);
 }
 
 // A voice (steady pitch of 150 Hz, syllables) through 5 % loss, 5 % duplicates, 5 % held back and
@@ -165,7 +171,8 @@ TEST(MediaPause, SilencesEachDirection) {
   std::this_thread::sleep_for(500ms);
   const std::uint64_t heardDuring = loop.Receiver().GetStatistics().packets;
   const unsigned rxLevel = loop.Receiver().GetCodec()->GetAverageSignalLevel();
-  const std::size_t buffered = dynamic_cast<H323ReceiveChannel&>(loop.Receiver()).GetJitterBufferStatistics().bufferedFrames;
+  const std::size_t buffered =
+      dynamic_cast<H323ReceiveChannel&>(loop.Receiver()).GetJitterBufferStatistics().bufferedFrames;
   const Clock::time_point unmutedAt = Clock::now();
   loop.Receiver().SetPause(false);
   std::this_thread::sleep_for(400ms);
@@ -220,7 +227,8 @@ TEST(MediaDevices, MissingOrFailingDevicesDoNotEndTheChannels) {
   });
   auto count = [&](std::string_view what) {
     std::lock_guard lock(linesMutex);
-    return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(what) != std::string::npos; });
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& l) { return l.find(what) != std::string::npos; });
   };
 
   MediaLoop::Config missing = ConfigFor(std::make_shared<H323_G729ACapability>(), SignalAudioSource::Tone(440, 0.3));
@@ -271,9 +279,63 @@ TEST(MediaDevices, MissingOrFailingDevicesDoNotEndTheChannels) {
   EXPECT_EQ(count("the play device failed"), 1);
 }
 
+// Another G.711 channel (number 9) on a session of the loop, with a device that makes or takes
+// nothing but time.
+std::unique_ptr<H323Channel> AnotherChannel(std::shared_ptr<H323RtpSession> session, H323Channel::Directions direction) {
+  H323Channel::Parameters p;
+  p.capability = std::make_shared<H323_G711Capability>();
+  p.direction = direction;
+  p.number = 9;
+  MediaOptions options;
+  options.devices.openSource = [](const std::string&) { return std::make_unique<SilentAudioSource>(); };
+  options.devices.openSink = [](const std::string&) { return std::make_unique<DiscardAudioSink>(); };
+  return CreateAudioChannel(std::move(session), p, options);
+}
+
+// The far end reopens its channel: a second receive channel takes the session's packets, and the
+// first one closing afterwards does not take them away from it.
+TEST(MediaSession, AReceiveChannelThatTookTheSessionOverKeepsItWhenTheOldOneCloses) {
+  MediaLoop loop(ConfigFor(std::make_shared<H323_G711Capability>(), SignalAudioSource::Tone(1000, 0.3)));
+  ASSERT_TRUE(loop.Start());
+  std::this_thread::sleep_for(200ms);
+  auto second = AnotherChannel(loop.SharedReceivingSession(), H323Channel::IsReceiver);
+  ASSERT_TRUE(second && second->Start());
+  loop.Receiver().Close();
+  const std::uint64_t before = second->GetStatistics().packets;
+  std::this_thread::sleep_for(300ms);
+  EXPECT_GT(second->GetStatistics().packets, before + 10);
+  second->Close();
+}
+
+// A second transmit channel on the session (the far end asked for another codec) takes over: the
+// first sends nothing more, and the timestamps go on without a step back.
+TEST(MediaSession, ATransmitChannelThatTakesOverGoesOnWithTheTimeline) {
+  MediaLoop loop(ConfigFor(std::make_shared<H323_G711Capability>(), SignalAudioSource::Tone(1000, 0.3)));
+  ASSERT_TRUE(loop.Start());
+  std::this_thread::sleep_for(300ms);
+  auto second = AnotherChannel(loop.SharedSendingSession(), H323Channel::IsTransmitter);
+  ASSERT_TRUE(second && second->Start());
+  std::this_thread::sleep_for(300ms);
+  EXPECT_TRUE(loop.Transmitter().IsRunning());
+  loop.Transmitter().Close();
+  second->Close();
+  const auto packets = Packets(loop.Relay()->Received());
+  ASSERT_GT(packets.size(), 20u);
+  int marked = 0;
+  for (std::size_t i = 1; i < packets.size(); ++i) {
+    EXPECT_EQ(static_cast<std::uint16_t>(packets[i].sequence - packets[i - 1].sequence), 1);
+    const auto step = static_cast<std::int32_t>(packets[i].timestamp - packets[i - 1].timestamp);
+    EXPECT_GE(step, 160) << "packet " << i;
+    EXPECT_LE(step, 8 * 100) << "packet " << i;
+    marked += packets[i].marker;
+  }
+  EXPECT_EQ(marked, 1);
+}
+
 // The call ends by closing its sessions: their channels stop, and the far end hears BYE.
 TEST(MediaSession, ClosingStopsItsChannelsAndSaysBye) {
-  MediaLoop loop(ConfigFor(std::make_shared<H323_G711Capability>(H323_G711Capability::ALaw), SignalAudioSource::Tone(1000, 0.3)));
+  MediaLoop loop(
+      ConfigFor(std::make_shared<H323_G711Capability>(H323_G711Capability::ALaw), SignalAudioSource::Tone(1000, 0.3)));
   ASSERT_TRUE(loop.Start());
   std::this_thread::sleep_for(300ms);
   // Levels and statistics are read from another thread while the channels run.

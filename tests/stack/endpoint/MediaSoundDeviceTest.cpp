@@ -26,7 +26,9 @@ class TonePlayer {
     thread_ = std::thread([this, frequency, amplitude] {
       std::vector<std::int16_t> block(160);
       for (std::uint64_t n = 0; !stop_;) {
-        for (auto& s : block) s = static_cast<std::int16_t>(std::lround(32767 * amplitude * std::sin(2 * M_PI * frequency * double(n++) / 8000)));
+        for (auto& s : block)
+          s = static_cast<std::int16_t>(
+              std::lround(32767 * amplitude * std::sin(2 * M_PI * frequency * double(n++) / 8000)));
         if (!channel_.Write(block.data(), block.size() * sizeof(std::int16_t))) break;
       }
     });

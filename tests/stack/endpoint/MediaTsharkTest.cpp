@@ -55,9 +55,10 @@ TEST_P(MediaOnTheWire, RtpHeadersOfEachCodec) {
   loop.Close();
   const auto datagrams = loop.Relay()->Received();
   ASSERT_GT(datagrams.size(), 20u);
-  const auto rows = tshark.Dissect(datagrams, loop.SendingSession().GetLocalDataAddress().port, loop.Relay()->Address().port(),
-                                   "rtp", {"rtp.version", "rtp.p_type", "rtp.seq", "rtp.timestamp", "rtp.marker", "rtp.ssrc",
-                                           "rtp.padding", "rtp.ext", "_ws.malformed", "_ws.expert.severity", "_ws.expert.message"});
+  const auto rows =
+      tshark.Dissect(datagrams, loop.SendingSession().GetLocalDataAddress().port, loop.Relay()->Address().port(), "rtp",
+                     {"rtp.version", "rtp.p_type", "rtp.seq", "rtp.timestamp", "rtp.marker", "rtp.ssrc", "rtp.padding",
+                      "rtp.ext", "_ws.malformed", "_ws.expert.severity", "_ws.expert.message"});
   ASSERT_EQ(rows.size(), datagrams.size());
   ExpectWellFormed(rows);
   for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -119,10 +120,14 @@ TEST(MediaOnTheWire, RtcpReportsOfBothEnds) {
   std::this_thread::sleep_for(50ms);
   receiver->Close();
 
-  const std::vector<std::string> fields{"rtcp.version", "rtcp.pt", "rtcp.senderssrc", "rtcp.sender.packetcount",
-                                        "rtcp.sender.octetcount", "rtcp.ssrc.identifier", "rtcp.ssrc.cum_nr",
-                                        "rtcp.ssrc.high_seq", "rtcp.ssrc.jitter", "rtcp.ssrc.lsr", "rtcp.sdes.text",
-                                        "rtcp.length_check", "_ws.malformed", "_ws.expert.severity", "_ws.expert.message"};
+  const std::vector<std::string> fields{"rtcp.version",           "rtcp.pt",
+                                        "rtcp.senderssrc",        "rtcp.sender.packetcount",
+                                        "rtcp.sender.octetcount", "rtcp.ssrc.identifier",
+                                        "rtcp.ssrc.cum_nr",       "rtcp.ssrc.high_seq",
+                                        "rtcp.ssrc.jitter",       "rtcp.ssrc.lsr",
+                                        "rtcp.sdes.text",         "rtcp.length_check",
+                                        "_ws.malformed",          "_ws.expert.severity",
+                                        "_ws.expert.message"};
   const auto fromSender = tshark.Dissect(senderReports.Received(), sender->GetLocalControlAddress().port(),
                                          senderReports.Address().port(), "rtcp", fields);
   const auto fromReceiver = tshark.Dissect(receiverReports.Received(), receiver->GetLocalControlAddress().port(),
@@ -151,7 +156,7 @@ TEST(MediaOnTheWire, RtcpReportsOfBothEnds) {
   bool sawLastSenderReport = false;
   for (const auto& r : fromReceiver) {
     EXPECT_EQ(r.at("rtcp.pt").substr(0, 7), "201,202");  // RR, then SDES
-    if (r.at("rtcp.ssrc.high_seq").empty()) continue;  // before the first packet came
+    if (r.at("rtcp.ssrc.high_seq").empty()) continue;    // before the first packet came
     // The block's source, then the description's (tshark names both alike).
     EXPECT_EQ(r.at("rtcp.ssrc.identifier").substr(0, 10), Hex(ssrc));
     const unsigned highest = static_cast<unsigned>(std::stoul(r.at("rtcp.ssrc.high_seq")));

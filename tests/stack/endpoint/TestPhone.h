@@ -4,6 +4,7 @@
 // recorded for the test's thread, short timers.
 
 #include "stack/endpoint/H323EndPoint.h"
+#include "tests/support/Recorder.h"
 #include "tests/support/RecordingAudioSink.h"
 #include "tests/support/SignalAudioSource.h"
 
@@ -51,7 +52,7 @@ class TestPhone : public H323EndPoint {
   std::vector<Step> Steps() const;
   bool HasStep(const std::string& token, CallEvent event) const;
   std::vector<std::string> Established() const;  // tokens
-  std::vector<std::string> Incoming() const;      // tokens of calls that came to this phone
+  std::vector<std::string> Incoming() const;     // tokens of calls that came to this phone
   std::vector<std::string> UserInput() const;
   int Alerts() const;
   bool WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds limit = 10s) const;
@@ -79,8 +80,7 @@ class TestPhone : public H323EndPoint {
   std::shared_ptr<RecordingAudioSink> ear_;
   std::atomic<bool> answerLater_{false};
 
-  mutable std::mutex mutex_;
-  mutable std::condition_variable changed_;
+  Recorder recorder_;  // guards what follows
   std::vector<Cleared> cleared_;
   std::vector<Step> steps_;
   std::vector<std::string> established_;

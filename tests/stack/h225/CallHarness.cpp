@@ -27,16 +27,8 @@ FakeHost::FakeHost() {
 
 FakeHost::~FakeHost() {
   if (listener_) asio::post(io_, [l = listener_] { l->Close(); });
-  std::vector<std::shared_ptr<H323Connection>> calls;
-  {
-    std::lock_guard lock(mutex_);
-    for (auto& [token, c] : table_) calls.push_back(c);
-  }
-  for (auto& c : calls) c->ClearCall();
-  WaitFor([&] {
-    std::lock_guard lock(mutex_);
-    return table_.empty();
-  }, 3s);
+  for (auto& [token, call] : recorder_.Read(table_)) call->ClearCall();
+  WaitFor([&] { return recorder_.Read(table_).empty(); }, 3s);
   work_.reset();
   io_.stop();
   thread_.join();
@@ -44,10 +36,7 @@ FakeHost::~FakeHost() {
 
 std::shared_ptr<H323Connection> FakeHost::Call(const std::string& party, unsigned callReference) {
   auto connection = std::make_shared<H323Connection>(*this, callReference);
-  {
-    std::lock_guard lock(mutex_);
-    table_[connection->GetCallToken()] = connection;
-  }
+  recorder_.Write([&] { table_[connection->GetCallToken()] = connection; });
   connection->PlaceCall(party);
   return connection;
 }
@@ -68,11 +57,8 @@ std::uint16_t FakeHost::Listen() {
   return port.get_future().get();
 }
 
-void FakeHost::Changed() { changed_.notify_all(); }
-
 std::vector<std::pair<FakeHost::CallEvent, std::string>> FakeHost::Events() const {
-  std::lock_guard lock(mutex_);
-  return events_;
+  return recorder_.Read(events_);
 }
 
 bool FakeHost::HasEvent(CallEvent event) const {
@@ -82,89 +68,59 @@ bool FakeHost::HasEvent(CallEvent event) const {
 }
 
 std::vector<FakeHost::Ended> FakeHost::EndedCalls() const {
-  std::lock_guard lock(mutex_);
-  return ended_;
+  return recorder_.Read(ended_);
 }
-
 std::vector<CallInfo> FakeHost::Disengaged() const {
-  std::lock_guard lock(mutex_);
-  return disengaged_;
+  return recorder_.Read(disengaged_);
 }
-
 std::vector<CallInfo> FakeHost::AdmissionRequests() const {
-  std::lock_guard lock(mutex_);
-  return admissions_;
+  return recorder_.Read(admissions_);
 }
-
 std::vector<std::string> FakeHost::UserInput() const {
-  std::lock_guard lock(mutex_);
-  return input_;
+  return recorder_.Read(input_);
 }
-
 std::vector<std::string> FakeHost::Alerts() const {
-  std::lock_guard lock(mutex_);
-  return alerts_;
+  return recorder_.Read(alerts_);
 }
-
 int FakeHost::Established() const {
-  std::lock_guard lock(mutex_);
-  return established_;
+  return recorder_.Read(established_);
 }
-
 int FakeHost::Withdrawn() const {
-  std::lock_guard lock(mutex_);
-  return withdrawn_;
+  return recorder_.Read(withdrawn_);
 }
-
 std::size_t FakeHost::InTable() const {
-  std::lock_guard lock(mutex_);
-  return table_.size();
+  return recorder_.Read(table_).size();
 }
 
 bool FakeHost::WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds limit) const {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!pred()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, 20ms);
-  }
-  return true;
+  return recorder_.WaitFor(pred, limit);
 }
 
 endpoint::CallSettings FakeHost::GetCallSettings() const {
-  std::lock_guard lock(mutex_);
-  return settings;
+  return recorder_.Read(settings);
 }
 
 void FakeHost::RequestAdmission(const CallInfo& call, std::function<void(Admission)> done) {
   Admission a;
-  {
-    std::lock_guard lock(mutex_);
+  recorder_.Write([&] {
     admissions_.push_back(call);
     a = admit(call);
-  }
+  });
   // As the gatekeeper does: the answer comes later, on the io thread.
   asio::post(io_, [done = std::move(done), a = std::move(a)] { done(a); });
-  Changed();
 }
 
 void FakeHost::Disengage(const CallInfo& call, std::uint16_t) {
-  std::lock_guard lock(mutex_);
-  disengaged_.push_back(call);
-  Changed();
+  recorder_.Write([&] { disengaged_.push_back(call); });
 }
 
 bool FakeHost::OnAlerting(H323Connection&, const q931::Q931Message&, const std::string& user) {
-  std::lock_guard lock(mutex_);
-  alerts_.push_back(user);
-  Changed();
+  recorder_.Write([&] { alerts_.push_back(user); });
   return true;
 }
 
 void FakeHost::OnConnectionEstablished(H323Connection&, const std::string&) {
-  std::lock_guard lock(mutex_);
-  ++established_;
-  Changed();
+  recorder_.Write([&] { ++established_; });
 }
 
 FakeHost::AnswerCallResponse FakeHost::OnAnswerCall(H323Connection&, const std::string&, const q931::Q931Message&) {
@@ -172,43 +128,40 @@ FakeHost::AnswerCallResponse FakeHost::OnAnswerCall(H323Connection&, const std::
 }
 
 void FakeHost::OnUserInputString(H323Connection&, const std::string& value) {
-  std::lock_guard lock(mutex_);
-  input_.push_back(value);
-  Changed();
+  recorder_.Write([&] { input_.push_back(value); });
 }
 
 void FakeHost::OnCallEvent(H323Connection&, CallEvent event, const std::string& detail) {
-  std::lock_guard lock(mutex_);
-  events_.emplace_back(event, detail);
-  Changed();
+  recorder_.Write([&] { events_.emplace_back(event, detail); });
 }
 
 bool FakeHost::AddIncomingConnection(const std::shared_ptr<H323Connection>& connection) {
-  std::lock_guard lock(mutex_);
-  table_[connection->GetCallToken()] = connection;
-  Changed();
+  recorder_.Write([&] { table_[connection->GetCallToken()] = connection; });
   return true;
 }
 
 void FakeHost::WithdrawIncomingConnection(H323Connection&) {
-  std::lock_guard lock(mutex_);
-  ++withdrawn_;
-  Changed();
+  recorder_.Write([&] { ++withdrawn_; });
 }
 
 void FakeHost::ConnectionEnded(const std::shared_ptr<H323Connection>& connection) {
-  std::lock_guard lock(mutex_);
-  table_.erase(connection->GetCallToken());
-  ended_.push_back({connection->GetCallToken(), connection->GetCallEndReason(), connection->GetQ931Cause(),
-                    connection->GetConnectionStartTime().has_value()});
-  Changed();
+  // Read before the recorder's lock: the connection takes its own, and the recorder's is taken
+  // under it.
+  Ended ended{connection->GetCallToken(), connection->GetCallEndReason(), connection->GetQ931Cause(),
+              connection->GetConnectionStartTime().has_value()};
+  recorder_.Write([&] {
+    table_.erase(ended.token);
+    ended_.push_back(ended);
+  });
 }
 
 // --- the far end ---
 
 SignalPeer::SignalPeer() : acceptor_(io_), socket_(io_) {}
 
-SignalPeer::~SignalPeer() { Close(); }
+SignalPeer::~SignalPeer() {
+  Close();
+}
 
 std::uint16_t SignalPeer::Listen() {
   acceptor_.open(asio::ip::tcp::v4());
@@ -236,7 +189,9 @@ void SignalPeer::Send(const h225::H225Message& message) {
   SendPayload(*bytes);
 }
 
-void SignalPeer::SendPayload(const std::vector<std::uint8_t>& payload) { SendRaw(*q931::tpktFrame(payload)); }
+void SignalPeer::SendPayload(const std::vector<std::uint8_t>& payload) {
+  SendRaw(*q931::tpktFrame(payload));
+}
 
 void SignalPeer::SendRaw(const std::vector<std::uint8_t>& bytes) {
   std::error_code ec;
@@ -246,7 +201,8 @@ void SignalPeer::SendRaw(const std::vector<std::uint8_t>& bytes) {
 bool SignalPeer::ReadExactly(std::uint8_t* to, std::size_t n, std::chrono::steady_clock::time_point deadline) {
   std::size_t got = 0;
   while (got < n) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     pollfd p{socket_.native_handle(), POLLIN, 0};
     if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
     std::error_code ec;
@@ -283,7 +239,8 @@ std::optional<h225::H225Message> SignalPeer::Receive(std::chrono::milliseconds l
 std::optional<h225::H225Message> SignalPeer::ReceiveType(std::uint8_t q931Type, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return std::nullopt;
     auto m = Receive(left);
     if (!m || m->Type() == q931Type) return m;
@@ -294,7 +251,8 @@ bool SignalPeer::WaitClosed(std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   std::uint8_t sink[512];
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     pollfd p{socket_.native_handle(), POLLIN, 0};
     if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
     std::error_code ec;

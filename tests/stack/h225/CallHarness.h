@@ -9,6 +9,7 @@
 #include "stack/h225/H323Connection.h"
 #include "tests/stack/h245/H245TestPeer.h"
 #include "tests/support/FakeMedia.h"
+#include "tests/support/Recorder.h"
 
 #include <asio.hpp>
 
@@ -73,7 +74,8 @@ class FakeHost : public endpoint::H323ConnectionHost {
   endpoint::CallSettings GetCallSettings() const override;
   void RequestAdmission(const CallInfo& call, std::function<void(Admission)> done) override;
   void Disengage(const CallInfo& call, std::uint16_t reason) override;
-  std::shared_ptr<endpoint::H323RtpSession> OpenRtpSession(unsigned sessionID, const asn::Ipv4Address& localIp) override {
+  std::shared_ptr<endpoint::H323RtpSession> OpenRtpSession(unsigned sessionID,
+                                                           const asn::Ipv4Address& localIp) override {
     return media.OpenSession(sessionID, localIp);
   }
   std::unique_ptr<endpoint::H323Channel> CreateChannel(std::shared_ptr<endpoint::H323RtpSession> session,
@@ -92,15 +94,12 @@ class FakeHost : public endpoint::H323ConnectionHost {
   void ConnectionEnded(const std::shared_ptr<H323Connection>& connection) override;
 
  private:
-  void Changed();
-
   asio::io_context io_;
   std::optional<asio::executor_work_guard<asio::io_context::executor_type>> work_;
   std::shared_ptr<endpoint::H323ListenerTCP> listener_;
   std::thread thread_;
 
-  mutable std::mutex mutex_;
-  mutable std::condition_variable changed_;
+  Recorder recorder_;  // guards what follows, and the settings
   std::map<std::string, std::shared_ptr<H323Connection>> table_;
   std::vector<std::pair<CallEvent, std::string>> events_;
   std::vector<Ended> ended_;
@@ -123,7 +122,7 @@ class SignalPeer {
   bool Connect(std::uint16_t port);
 
   void Send(const h225::H225Message& message);
-  void SendRaw(const std::vector<std::uint8_t>& bytes);  // as it is, no framing
+  void SendRaw(const std::vector<std::uint8_t>& bytes);        // as it is, no framing
   void SendPayload(const std::vector<std::uint8_t>& payload);  // in a TPKT
   // The next message; nullopt on the end of the stream or after the limit.
   std::optional<h225::H225Message> Receive(std::chrono::milliseconds limit = 5s);

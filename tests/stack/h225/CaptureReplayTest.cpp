@@ -89,7 +89,8 @@ Octets WithH245Address(const Octets& payload, std::uint16_t port) {
 
 void SendH245(asio::ip::tcp::socket& socket, const std::vector<Octets>& messages) {
   for (const auto& m : messages) {
-    Octets framed = {3, 0, static_cast<std::uint8_t>((m.size() + 4) >> 8), static_cast<std::uint8_t>((m.size() + 4) & 0xff)};
+    Octets framed = {3, 0, static_cast<std::uint8_t>((m.size() + 4) >> 8),
+                     static_cast<std::uint8_t>((m.size() + 4) & 0xff)};
     framed.insert(framed.end(), m.begin(), m.end());
     asio::write(socket, asio::buffer(framed));
     std::this_thread::sleep_for(10ms);
@@ -194,7 +195,8 @@ struct Replay : ::testing::Test {
     auto setup = peer.Receive();
     ASSERT_TRUE(setup);
     auto send = [&](const Octets& payload) {
-      peer.SendPayload(WithH245Address(WithCallReference(payload, setup->CallReference()), h245Listener.local_endpoint().port()));
+      peer.SendPayload(
+          WithH245Address(WithCallReference(payload, setup->CallReference()), h245Listener.local_endpoint().port()));
       Drain(peer, 30ms);
     };
     for (const auto& payload : q931) send(payload);

@@ -60,7 +60,8 @@ bool PumpSeparate(asio::ip::tcp::socket& socket, PeerH245& far, const std::funct
       buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(total));
     }
     for (const auto& r : far.Replies()) {
-      Octets framed = {3, 0, static_cast<std::uint8_t>((r.size() + 4) >> 8), static_cast<std::uint8_t>((r.size() + 4) & 0xff)};
+      Octets framed = {3, 0, static_cast<std::uint8_t>((r.size() + 4) >> 8),
+                       static_cast<std::uint8_t>((r.size() + 4) & 0xff)};
       framed.insert(framed.end(), r.begin(), r.end());
       socket.non_blocking(false);
       asio::write(socket, asio::buffer(framed));
@@ -89,13 +90,25 @@ struct CallTo : ::testing::Test {
   }
   bool BothWaysOpen() {
     bool ours = false, theirs = false;
-    for (const auto& c : host.media.Channels()) (c.direction == endpoint::H323Channel::IsTransmitter ? ours : theirs) = true;
+    for (const auto& c : host.media.Channels())
+      (c.direction == endpoint::H323Channel::IsTransmitter ? ours : theirs) = true;
     return ours && theirs && !far.Peer().opened.empty();
+  }
+  // The far end answers with its H.245 in Connect; both sides' channels open.
+  bool ConnectWithChannels(h225::H225MessageBuilder& b) {
+    far.Control().Start();
+    h225::H225Message connect = b.Connect();
+    for (const auto& r : far.Replies()) connect.AddH245Control(r);
+    peer.Send(connect);
+    if (!PumpTunnelled(peer, far, b, [&] { return !far.Peer().ready.empty(); })) return false;
+    OpenFarChannel();
+    return PumpTunnelled(peer, far, b, [&] { return BothWaysOpen(); });
   }
   // The far end opens its channel once its control is ready.
   void OpenFarChannel() {
     h245::OutgoingChannel channel;
-    channel.audioCapability = endpoint::H323_G711Capability().GetAudioCapability(endpoint::H323Capability::Direction::Transmit);
+    channel.audioCapability =
+        endpoint::H323_G711Capability().GetAudioCapability(endpoint::H323Capability::Direction::Transmit);
     channel.control = Loopback(7001);
     far.Control().OpenChannel(channel);
   }
@@ -107,13 +120,7 @@ TEST_F(CallTo, TunnelledH245OpensChannelsBothWaysCarriesKeysAndEndsTheSession) {
   EXPECT_TRUE(setup.FastStart().empty());
   auto b = PeerBuilder(setup);
   peer.Send(b.CallProceeding());
-  far.Control().Start();
-  h225::H225Message connect = b.Connect();
-  for (const auto& r : far.Replies()) connect.AddH245Control(r);
-  peer.Send(connect);
-  ASSERT_TRUE(PumpTunnelled(peer, far, b, [&] { return !far.Peer().ready.empty(); }));
-  OpenFarChannel();
-  ASSERT_TRUE(PumpTunnelled(peer, far, b, [&] { return BothWaysOpen(); }));
+  ASSERT_TRUE(ConnectWithChannels(b));
   // Our channel goes where the far end said; theirs is acknowledged with our session's addresses.
   EXPECT_EQ(host.media.Sessions().at(0)->GetRemoteDataAddress(), Loopback(far.Peer().mediaPort));
   EXPECT_EQ(far.Peer().opened.at(0).media, host.media.Sessions().at(0)->GetLocalDataAddress());
@@ -122,7 +129,8 @@ TEST_F(CallTo, TunnelledH245OpensChannelsBothWaysCarriesKeysAndEndsTheSession) {
   call->SendUserInput("1");
   call->SendUserInput("#");
   far.Control().SendUserInput("9");
-  ASSERT_TRUE(PumpTunnelled(peer, far, b, [&] { return far.Peer().input.size() == 2 && host.UserInput().size() == 1; }));
+  ASSERT_TRUE(
+      PumpTunnelled(peer, far, b, [&] { return far.Peer().input.size() == 2 && host.UserInput().size() == 1; }));
   EXPECT_EQ(far.Peer().input, (std::vector<std::string>{"1", "#"}));
   EXPECT_EQ(host.UserInput(), std::vector<std::string>{"9"});
 
@@ -135,6 +143,24 @@ TEST_F(CallTo, TunnelledH245OpensChannelsBothWaysCarriesKeysAndEndsTheSession) {
   EXPECT_EQ(host.EndedCalls()[0].reason, E::EndedByRemoteUser);
   EXPECT_EQ(host.EndedCalls()[0].cause, 16u);
   EXPECT_TRUE(far.Peer().failures.empty());
+}
+
+TEST_F(CallTo, AFarEndThatLeavesH245UntilItAnswersIsNotClearedWhileItRings) {
+  host.settings.fastStartDisabled = true;
+  host.settings.timings.h245Timeout = 100ms;
+  const auto setup = Dial();
+  auto b = PeerBuilder(setup);
+  peer.Send(b.Alerting());
+  // Our H.245 goes unanswered while it rings, longer than its timeout.
+  ASSERT_TRUE(peer.Receive());
+  std::this_thread::sleep_for(400ms);
+  EXPECT_TRUE(host.EndedCalls().empty());
+  peer.Send(b.Connect());
+  ASSERT_TRUE(host.WaitFor([&] { return host.Established() == 1; }));
+  // After Connect, H.245 begins again, and this time it is answered.
+  far.Control().Start();
+  ASSERT_TRUE(PumpTunnelled(peer, far, b, [&] { return !far.Peer().ready.empty(); }));
+  EXPECT_TRUE(host.EndedCalls().empty());
 }
 
 TEST_F(CallTo, AFarEndThatDoesNotTunnelGetsH245OnItsOwnConnection) {
@@ -172,7 +198,8 @@ TEST_F(CallTo, FastStartAcceptedInCallProceedingStartsMediaBeforeConnect) {
   ASSERT_EQ(proposals.size(), 2u);  // receive and transmit for the one capability
   auto b = PeerBuilder(setup);
   h225::H225Message proceeding = b.CallProceeding();
-  const auto answer = h245::SelectFastStart(proposals, CapabilitiesOf({"G.711-uLaw-64k"}), {1, Loopback(7000), Loopback(7001)});
+  const auto answer =
+      h245::SelectFastStart(proposals, CapabilitiesOf({"G.711-uLaw-64k"}), {1, Loopback(7000), Loopback(7001)});
   ASSERT_EQ(answer.reply.size(), 2u);
   proceeding.SetFastStart(answer.reply);
   peer.Send(proceeding);
@@ -189,7 +216,8 @@ TEST_F(CallTo, FastStartAcceptedInCallProceedingStartsMediaBeforeConnect) {
   far.Control().Start();
   ASSERT_TRUE(PumpTunnelled(peer, far, b, [&] { return !far.Peer().ready.empty(); }));
   std::this_thread::sleep_for(50ms);
-  PumpTunnelled(peer, far, b, [] { return false; }, 200ms);
+  PumpTunnelled(
+      peer, far, b, [] { return false; }, 200ms);
   EXPECT_TRUE(far.Peer().incoming.empty());
   EXPECT_EQ(host.media.Channels().size(), 2u);
 }
@@ -202,13 +230,7 @@ TEST_F(CallTo, FastStartRefusedFallsBackToH245Channels) {
   proceeding.SetFastConnectRefused();
   peer.Send(proceeding);
   ASSERT_TRUE(host.WaitFor([&] { return host.HasEvent(Event::FastStartRefused); }));
-  far.Control().Start();
-  h225::H225Message connect = b.Connect();
-  for (const auto& r : far.Replies()) connect.AddH245Control(r);
-  peer.Send(connect);
-  ASSERT_TRUE(PumpTunnelled(peer, far, b, [&] { return !far.Peer().ready.empty(); }));
-  OpenFarChannel();
-  ASSERT_TRUE(PumpTunnelled(peer, far, b, [&] { return BothWaysOpen(); }));
+  ASSERT_TRUE(ConnectWithChannels(b));
   EXPECT_FALSE(host.HasEvent(Event::FastStartAccepted));
 }
 

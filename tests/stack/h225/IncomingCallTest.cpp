@@ -21,7 +21,9 @@ using Event = FakeHost::CallEvent;
 const std::string kCallId(16, 'i');
 const std::string kConfId(16, 'c');
 
-h225::H225MessageBuilder Caller(std::uint16_t reference = 0x0222) { return h225::H225MessageBuilder({reference, true, kCallId, kConfId}); }
+h225::H225MessageBuilder Caller(std::uint16_t reference = 0x0222) {
+  return h225::H225MessageBuilder({reference, true, kCallId, kConfId});
+}
 
 h225::H225Message SetupFromCaller(bool tunnelling = true) {
   auto b = Caller();
@@ -121,8 +123,8 @@ TEST_F(Incoming, AnAdmittedCallIsAnsweredAtOnceWithH245InConnect) {
   EXPECT_EQ(host.Disengaged()[0].releaseCause, 16);
   std::vector<Event> order;
   for (const auto& [e, detail] : host.Events()) order.push_back(e);
-  const std::vector<Event> expected = {Event::SetupReceived, Event::Admitted, Event::H245Connected, Event::Connected,
-                                       Event::Clearing, Event::Cleared};
+  const std::vector<Event> expected = {Event::SetupReceived, Event::Admitted, Event::H245Connected,
+                                       Event::Connected,     Event::Clearing, Event::Cleared};
   EXPECT_EQ(order, expected);
   EXPECT_EQ(host.Withdrawn(), 0);
 }
@@ -181,14 +183,16 @@ TEST_F(Incoming, FastStartWithNothingInCommonIsRefused) {
   Register();
   host.settings.capabilities = CapabilitiesOf({"G.729A"});
   h225::H225Message setup = SetupFromCaller();
-  setup.SetFastStart(h245::BuildFastStartProposals(CapabilitiesOf({"G.711-uLaw-64k"}), {1, Loopback(6000), Loopback(6001)}));
+  setup.SetFastStart(
+      h245::BuildFastStartProposals(CapabilitiesOf({"G.711-uLaw-64k"}), {1, Loopback(6000), Loopback(6001)}));
   ASSERT_TRUE(peer.Connect(port));
   peer.Send(setup);
   auto proceeding = peer.Receive();
   ASSERT_TRUE(proceeding);
   EXPECT_TRUE(proceeding->FastStart().empty());
   EXPECT_TRUE(proceeding->FastConnectRefused());
-  EXPECT_TRUE(host.HasEvent(Event::FastStartRefused) || host.WaitFor([&] { return host.HasEvent(Event::FastStartRefused); }));
+  EXPECT_TRUE(host.HasEvent(Event::FastStartRefused) ||
+              host.WaitFor([&] { return host.HasEvent(Event::FastStartRefused); }));
   EXPECT_TRUE(host.media.Channels().empty());
 }
 

@@ -62,7 +62,7 @@ TEST_F(Outgoing, RingsConnectsStartsH245AndClearsWithReleaseComplete) {
   auto b = PeerBuilder(setup);
   peer.Send(b.CallProceeding());
   h225::H225Message alerting = b.Alerting();
-  alerting.Q931().setDisplay("Bob");
+  alerting.Q931().setDisplay(std::string("Bob\0", 4));  // some peers end it with a NUL
   peer.Send(alerting);
   ASSERT_TRUE(host.WaitFor([&] { return !host.Alerts().empty(); }));
   EXPECT_EQ(host.Alerts()[0], "Bob");
@@ -100,7 +100,7 @@ TEST_F(Outgoing, RingsConnectsStartsH245AndClearsWithReleaseComplete) {
   for (const auto& [e, detail] : host.Events()) order.push_back(e);
   // Without fast start, H.245 starts with the first answer that says the far end tunnels.
   const std::vector<Event> expected = {Event::SetupSent, Event::Proceeding, Event::H245Connected, Event::Alerting,
-                                       Event::Connected, Event::Clearing, Event::Cleared};
+                                       Event::Connected, Event::Clearing,   Event::Cleared};
   EXPECT_EQ(order, expected);
   std::this_thread::sleep_for(50ms);
   EXPECT_EQ(host.EndedCalls().size(), 1u);  // exactly once
@@ -145,7 +145,10 @@ TEST_F(Outgoing, StatusEnquiryIsAnsweredAndWhatWeCannotUseIsIgnored) {
   h225::H225Message info(Q931Message::Information, setup.CallReference(), true,
                          h::H323_UU_PDU_h323_message_body::information);
   peer.Send(info);
-  peer.Send(h225::H225Message(Q931Message::Notify, setup.CallReference(), true, h::H323_UU_PDU_h323_message_body::notify));
+  info.Q931().setKeypad(std::string("7\0", 2));  // keys of a far end without H.245, as one sends them
+  peer.Send(info);
+  peer.Send(
+      h225::H225Message(Q931Message::Notify, setup.CallReference(), true, h::H323_UU_PDU_h323_message_body::notify));
   h225::H225MessageBuilder other(
       {static_cast<std::uint16_t>(setup.CallReference() ^ 0x55), false, setup.CallIdentifier(), std::string(16, 'c')});
   peer.Send(other.ReleaseComplete(std::nullopt, 16));
@@ -160,6 +163,7 @@ TEST_F(Outgoing, StatusEnquiryIsAnsweredAndWhatWeCannotUseIsIgnored) {
   std::this_thread::sleep_for(50ms);
   EXPECT_TRUE(host.EndedCalls().empty());
   EXPECT_TRUE(call->IsEstablished());
+  EXPECT_EQ(host.UserInput(), std::vector<std::string>{"7"});
 }
 
 TEST_F(Outgoing, AFarEndThatNeverAnswersSetupIsGivenUp) {

@@ -28,7 +28,9 @@ using q931::Q931Message;
 const std::string kCallId = std::string("\x11\x22\x33\x44\x55\x66\x77\x88\x99\xaa\xbb\xcc\xdd\xee\xff\x00", 16);
 const std::string kConfId = std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10", 16);
 
-H225MessageBuilder Builder(bool originating) { return H225MessageBuilder({0x1234, originating, kCallId, kConfId}); }
+H225MessageBuilder Builder(bool originating) {
+  return H225MessageBuilder({0x1234, originating, kCallId, kConfId});
+}
 
 H225MessageBuilder::SetupFields Fields() {
   H225MessageBuilder::SetupFields f;
@@ -261,14 +263,19 @@ TEST(SignallingMessages, TsharkReadsThem) {
       .field(asn::h245::RoundTripDelayRequest::sequenceNumber)
       .setInteger(3);
   carrier.AddH245Control(*asn::encode(rtd));
-  const std::vector<H225Message> messages = {
-      setup, callee.CallProceeding(), callee.Alerting(), callee.Connect(), carrier,
-      caller.Facility(h::FacilityReason::startH245), caller.StatusEnquiry(), callee.Status(H225MessageBuilder::Active, 30),
-      caller.ReleaseComplete(h::ReleaseCompleteReason::inConf, 17)};
+  const std::vector<H225Message> messages = {setup,
+                                             callee.CallProceeding(),
+                                             callee.Alerting(),
+                                             callee.Connect(),
+                                             carrier,
+                                             caller.Facility(h::FacilityReason::startH245),
+                                             caller.StatusEnquiry(),
+                                             callee.Status(H225MessageBuilder::Active, 30),
+                                             caller.ReleaseComplete(h::ReleaseCompleteReason::inConf, 17)};
   std::vector<std::vector<std::uint8_t>> packets;
   for (const auto& m : messages) packets.push_back(*q931::tpktFrame(*m.Encode()));
-  auto rows = judge.signalling(packets, {"q931.message_type", "h225.h323_message_body", "q931.cause_value",
-                                         "h225.guid", "h225.h245Tunnelling", "_ws.malformed"});
+  auto rows = judge.signalling(packets, {"q931.message_type", "h225.h323_message_body", "q931.cause_value", "h225.guid",
+                                         "h225.h245Tunnelling", "_ws.malformed"});
   ASSERT_EQ(rows.size(), messages.size());
   for (std::size_t i = 0; i < messages.size(); ++i) {
     SCOPED_TRACE(DescribeMessage(messages[i]));

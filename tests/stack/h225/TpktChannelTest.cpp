@@ -190,7 +190,8 @@ TEST_F(TpktChannelTest, AFarEndThatDoesNotReadEndsTheChannelInsteadOfFillingMemo
   }
   ASSERT_TRUE(WaitFor([&] { return !closes_.empty(); }));
   EXPECT_EQ(closes_[0], asio::error::no_buffer_space);
-  EXPECT_LE(OnStrand(channel->GetExecutor(), [&] { return channel->Backlog(); }), TpktChannel::kMaxBacklog + big.size());
+  EXPECT_LE(OnStrand(channel->GetExecutor(), [&] { return channel->Backlog(); }),
+            TpktChannel::kMaxBacklog + big.size());
 }
 
 TEST_F(TpktChannelTest, AConnectionRefusedIsReported) {

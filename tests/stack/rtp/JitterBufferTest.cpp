@@ -42,7 +42,8 @@ class Simulation {
 
   // Plays until the device clock reaches untilMs; quiet says whether the sound counts as quiet.
   void Run(double untilMs, bool quiet = true) {
-    std::stable_sort(arrivals_.begin(), arrivals_.end(), [](const Arrival& a, const Arrival& b) { return a.atMs < b.atMs; });
+    std::stable_sort(arrivals_.begin(), arrivals_.end(),
+                     [](const Arrival& a, const Arrival& b) { return a.atMs < b.atMs; });
     while (playedMs_ < untilMs) {
       while (next_ < arrivals_.size() && arrivals_[next_].atMs <= playedMs_) {
         const Arrival& a = arrivals_[next_++];
@@ -158,7 +159,8 @@ TEST(JitterBuffer, MakesUpLostFramesDropsLateOnesAndGrowsForThem) {
   expected.erase(std::remove(expected.begin(), expected.end(), 80), expected.end());
   sim.Run(1500);
   const std::vector<int> played = sim.Played();
-  EXPECT_EQ(std::vector<int>(played.begin(), played.begin() + 100), std::vector<int>(expected.begin(), expected.begin() + 100));
+  EXPECT_EQ(std::vector<int>(played.begin(), played.begin() + 100),
+            std::vector<int>(expected.begin(), expected.begin() + 100));
   EXPECT_EQ(sim.Statistics().packetsLate, 1u);
   EXPECT_EQ(sim.Statistics().framesConcealed, 1u);
   EXPECT_GE(sim.Statistics().targetDelayMs, 100u);

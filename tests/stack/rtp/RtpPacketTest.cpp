@@ -34,10 +34,10 @@ TEST(RtpPacket, WritesTheFixedHeaderAndReadsItBack) {
 
 // Contributing sources, a header extension and padding are taken off the payload.
 TEST(RtpPacket, PayloadExcludesContributingSourcesExtensionAndPadding) {
-  Bytes d{0xb2, 0x00, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3,  // V=2, P, X, CC=2
-          0, 0, 0, 10, 0, 0, 0, 11,                  // two CSRCs
-          0xbe, 0xde, 0, 1, 9, 9, 9, 9,              // extension of one word
-          0xaa, 0xbb, 0, 0, 3};                      // payload, three octets of padding
+  Bytes d{0xb2, 0x00, 0, 1,  0, 0, 0, 2,  0, 0, 0, 3,  // V=2, P, X, CC=2
+          0,    0,    0, 10, 0, 0, 0, 11,              // two CSRCs
+          0xbe, 0xde, 0, 1,  9, 9, 9, 9,               // extension of one word
+          0xaa, 0xbb, 0, 0,  3};                       // payload, three octets of padding
   auto p = RtpPacket::Parse(d);
   ASSERT_TRUE(p);
   EXPECT_EQ(Bytes(p->payload.begin(), p->payload.end()), (Bytes{0xaa, 0xbb}));
@@ -125,11 +125,11 @@ TEST(RtcpCompound, SenderReportWithBlockSourceDescriptionAndByeRoundTrips) {
 // What peers add is passed over: other items and chunks in the description, APP packets.
 TEST(RtcpCompound, ReadsTheSendersCnameAmongOtherPartsOfAPeersPacket) {
   const Bytes peer{
-      0x80, 201, 0, 1, 0, 0, 0, 9,                               // RR of source 9, no blocks
-      0x82, 202, 0, 7,                                           // SDES, two chunks
-      0, 0, 0, 8, 1, 3, 'x', 'y', 'z', 0, 0, 0,                  // chunk of 8: CNAME xyz
-      0, 0, 0, 9, 2, 1, 'n', 1, 4, 'p', 'e', 'e', 'r', 0, 0, 0,  // chunk of 9: NAME n, CNAME peer
-      0x80, 204, 0, 2, 0, 0, 0, 9, 't', 'e', 's', 't',           // APP
+      0x80, 201, 0, 1, 0, 0, 0,   9,                                      // RR of source 9, no blocks
+      0x82, 202, 0, 7,                                                    // SDES, two chunks
+      0,    0,   0, 8, 1, 3, 'x', 'y', 'z', 0,   0,   0,                  // chunk of 8: CNAME xyz
+      0,    0,   0, 9, 2, 1, 'n', 1,   4,   'p', 'e', 'e', 'r', 0, 0, 0,  // chunk of 9: NAME n, CNAME peer
+      0x80, 204, 0, 2, 0, 0, 0,   9,   't', 'e', 's', 't',                // APP
   };
   auto c = RtcpCompound::Parse(peer);
   ASSERT_TRUE(c);

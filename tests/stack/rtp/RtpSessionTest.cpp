@@ -223,6 +223,24 @@ TEST(RtpSession, DropsWhatIsNotTheFarEndsAndLatchesOntoItsPortOnce) {
   EXPECT_EQ(heard.Count(), 3u);
 }
 
+TEST(RtpSession, AHandlerIsClearedOnlyByItsOwner) {
+  auto session = RtpSession::Open(Options());
+  ASSERT_TRUE(session);
+  Heard first, second;
+  int a = 0, b = 0;
+  session->SetDataHandler(0, first.Handler(), &a);
+  session->SetDataHandler(0, second.Handler(), &b);
+  session->ClearDataHandler(&a);  // too late: b's handler took its place
+  Peer peer;
+  peer.Send(Packet(0, 1, 0, 7), session->GetLocalDataAddress());
+  ASSERT_TRUE(WaitFor([&] { return second.Count() == 1; }));
+  session->ClearDataHandler(&b);
+  peer.Send(Packet(0, 2, 160, 7), session->GetLocalDataAddress());
+  ASSERT_TRUE(WaitFor([&] { return session->GetReceiverStatistics().unclaimed == 1; }));
+  EXPECT_EQ(first.Count(), 0u);
+  EXPECT_EQ(second.Count(), 1u);
+}
+
 TEST(RtpSession, FollowsTheSequenceAcrossItsWrapAndTakesANewSsrcAfterTwoPackets) {
   auto session = RtpSession::Open(Options());
   ASSERT_TRUE(session);
@@ -234,7 +252,8 @@ TEST(RtpSession, FollowsTheSequenceAcrossItsWrapAndTakesANewSsrcAfterTwoPackets)
   for (std::uint16_t seq : {100, 101, 102}) peer.Send(Packet(18, seq, seq * 160u, 2, 20), to);
   ASSERT_TRUE(WaitFor([&] { return heard.Count() == 6; }));
   using P = std::pair<std::uint16_t, bool>;
-  EXPECT_EQ(heard.packets, (std::vector<P>{{65534, true}, {65535, false}, {0, false}, {1, false}, {101, true}, {102, false}}));
+  EXPECT_EQ(heard.packets,
+            (std::vector<P>{{65534, true}, {65535, false}, {0, false}, {1, false}, {101, true}, {102, false}}));
   const RtpReceiverStatistics s = session->GetReceiverStatistics();
   EXPECT_EQ(s.sourceChanges, 1u);
   EXPECT_EQ(s.ssrc, 2u);

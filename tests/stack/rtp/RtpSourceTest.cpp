@@ -39,7 +39,7 @@ TEST(RtpSource, TakesABigJumpOnlyWhenTheNextPacketFollowsIt) {
   EXPECT_FALSE(s.UpdateSequence(20000));  // alone: a stray packet
   EXPECT_TRUE(s.UpdateSequence(110));
   EXPECT_FALSE(s.UpdateSequence(30000));
-  EXPECT_TRUE(s.UpdateSequence(30001));   // the sender restarted
+  EXPECT_TRUE(s.UpdateSequence(30001));  // the sender restarted
   EXPECT_EQ(s.GetExtendedHighestSequence(), 30001u);
   EXPECT_EQ(s.GetReceived(), 1u);
   EXPECT_EQ(s.GetCumulativeLost(), 0);
