@@ -134,9 +134,13 @@ void CDialerDlg::CallAlerting(const std::string &token)
 void CDialerDlg::CallEstablished(const std::string &token, bool incoming,
                                  const std::string &remoteNumber)
 {
-    // One call at a time: another call's events do not touch the one the window shows.
-    if (m_bBusy != 0 && token != m_strToken.Get())
+    // One call at a time: another call's events do not touch the one the window shows, and a
+    // call that got through beside it (answered just as the user placed one) is ended rather
+    // than left running where no button reaches it.
+    if (m_bBusy != 0 && token != m_strToken.Get()) {
+        m_calls->ClearCall(token);
         return;
+    }
     if (m_bBusy == 0) {
         // An answered call runs like a placed one: the keypad sends digits into it, Escape and
         // Hang-up end it, and the window does not close under it.

@@ -37,7 +37,10 @@ constexpr TemplateRow kTemplate[] = {
     {IDC_HANGUP, 132, 188, 35, 20, true},
     {IDC_SETTINGS, 132, 208, 35, 20, true},
     {IDC_NO_ACTION, 132, 228, 35, 20, true},
-    {IDC_STATUS, 52, 37, 82, 11, true},
+    // Wider than the template's 82: in the line's font (Arial 16, heavy) "Call Duration : m.s"
+    // does not fit 82 units, and the wrapped duration falls below the line, out of sight. The
+    // line reaches to the edge of the panel it is drawn on.
+    {IDC_STATUS, 52, 37, 118, 11, true},
     {IDC_BALANCE, 19, 131, 111, 10, true},
     {IDC_TEXT1019, 54, 195, 56, 31, true},
     {IDC_CLOSE, 169, 8, 11, 11, true},

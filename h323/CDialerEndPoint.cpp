@@ -3,10 +3,15 @@
 #include <sstream>
 
 #include "res/Resources.h"
+#include "stack/codecs/H323AudioCodec.h"
 
 using vantro::endpoint::H323_G711Capability;
 using vantro::endpoint::H323_G7231Capability;
 using vantro::endpoint::H323_G729ACapability;
+using vantro::endpoint::H323Channel;
+using vantro::endpoint::H323Connection;
+using vantro::endpoint::H323ConnectionLock;
+using vantro::endpoint::kAudioSessionID;
 using vantro::endpoint::kNewCapabilitySet;
 using Gatekeeper = vantro::ras::H323Gatekeeper;
 
@@ -19,6 +24,16 @@ constexpr unsigned kJitterMinimumMs = 28;
 constexpr unsigned kJitterMaximumMs = 400;
 // How long a registration lives at the gatekeeper before a keep-alive must renew it.
 constexpr std::chrono::milliseconds kRegistrationTimeToLive{10000};
+
+// The average signal level of the codec of a call's audio channel from the far end (fromRemote)
+// or towards it; nullopt without such a channel. The call is locked.
+std::optional<unsigned> AverageLevel(const H323Connection &call, bool fromRemote)
+{
+    const H323Channel *channel = call.FindChannel(kAudioSessionID, fromRemote);
+    if (!channel || !channel->GetCodec())
+        return std::nullopt;
+    return channel->GetCodec()->GetAverageSignalLevel();
+}
 
 } // namespace
 
@@ -111,36 +126,79 @@ int CDialerEndPoint::RegisterWithGatekeeper()
     return 0;
 }
 
-// Calls. The stack's call signalling is not there yet: no call can be placed, so the window goes
-// back to idle at once, and there is never a call to clear, look into or send to.
+// Calls: the window's operations are the stack's, addressed by the window's token. Those that look
+// into a call hold its lock only for that look.
 
-bool CDialerEndPoint::MakeCall(const std::string &, std::string &token)
+bool CDialerEndPoint::MakeCall(const std::string &party, std::string &token)
 {
-    token.clear();
+    if (H323EndPoint::MakeCall(party, token))
+        return true;
+    token.clear(); // shut down: no call, and no event will follow
     return false;
 }
 
-bool CDialerEndPoint::ClearCall(const std::string &)
+bool CDialerEndPoint::ClearCall(const std::string &token)
 {
-    return false;
+    return H323EndPoint::ClearCall(token, H323Connection::EndedByLocalUser);
 }
 
-bool CDialerEndPoint::HasConnection(const std::string &)
+bool CDialerEndPoint::HasConnection(const std::string &token)
 {
-    return false;
+    return H323EndPoint::HasConnection(token);
 }
 
-bool CDialerEndPoint::SendUserInput(const std::string &, const std::string &)
+bool CDialerEndPoint::SendUserInput(const std::string &token, const std::string &value)
 {
-    return false;
+    const H323ConnectionLock call = FindConnectionWithLock(token);
+    if (!call)
+        return false;
+    call->SendUserInput(value);
+    return true;
 }
 
-std::optional<CSignalLevels> CDialerEndPoint::GetSignalLevels(const std::string &)
+std::optional<CSignalLevels> CDialerEndPoint::GetSignalLevels(const std::string &token)
 {
-    return std::nullopt;
+    const H323ConnectionLock call = FindConnectionWithLock(token);
+    if (!call)
+        return std::nullopt;
+    return CSignalLevels{AverageLevel(*call, true), AverageLevel(*call, false)};
 }
 
-std::optional<bool> CDialerEndPoint::TogglePause(const std::string &, bool)
+std::optional<bool> CDialerEndPoint::TogglePause(const std::string &token, bool fromRemote)
 {
-    return std::nullopt;
+    const H323ConnectionLock call = FindConnectionWithLock(token);
+    if (!call)
+        return std::nullopt;
+    H323Channel *channel = call->FindChannel(kAudioSessionID, fromRemote);
+    if (!channel)
+        return std::nullopt;
+    channel->SetPause(!channel->IsPaused());
+    return channel->IsPaused();
+}
+
+// The stack's callbacks, on its thread: each hands the window its part and returns.
+
+bool CDialerEndPoint::OnAlerting(H323Connection &connection, const vantro::q931::Q931Message &,
+                                 const std::string &)
+{
+    if (CDialerEvents *w = window)
+        w->OnCallAlerting(connection.GetCallToken());
+    return true;
+}
+
+void CDialerEndPoint::OnConnectionEstablished(H323Connection &connection, const std::string &token)
+{
+    // Set first: the window reads it when it handles the event.
+    connected = 1;
+    // A call the far end placed was answered by the stack's default policy: the window runs it
+    // like one of its own and logs the caller's number.
+    if (CDialerEvents *w = window)
+        w->OnCallEstablished(token, !connection.IsOriginating(), connection.GetRemotePartyNumber());
+}
+
+void CDialerEndPoint::OnConnectionCleared(H323Connection &connection, const std::string &token)
+{
+    connected = 0;
+    if (CDialerEvents *w = window)
+        w->OnCallCleared(token, connection.GetConnectionStartTime().has_value());
 }

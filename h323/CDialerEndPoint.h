@@ -16,7 +16,9 @@ std::string RegistrationFailureMessage(unsigned reason);
 // The dialer's endpoint: the account PIN as its user name, the gatekeeper password when the user
 // enabled it, the chosen sound devices, three audio capabilities and a call signalling listener on
 // TCP port 1737. It registers with the account's gatekeeper, places and clears the window's calls,
-// and reports registrations and calls to the window through its event interface.
+// and reports registrations and calls to the window through its event interface. Calls the far
+// end places are answered by the stack's default policy (when the gatekeeper admits them) and
+// reported like the window's own; the stack turns away a second call while one is up.
 class CDialerEndPoint : public vantro::endpoint::H323EndPoint, public CDialerCalls
 {
 public:
@@ -43,6 +45,15 @@ public:
     bool SendUserInput(const std::string &token, const std::string &value) override;
     std::optional<CSignalLevels> GetSignalLevels(const std::string &token) override;
     std::optional<bool> TogglePause(const std::string &token, bool fromRemote) override;
+
+    // The stack's callbacks: the far end rings, the call is established, the call has ended.
+    // Each reports to the window and returns at once.
+    bool OnAlerting(vantro::endpoint::H323Connection &connection,
+                    const vantro::q931::Q931Message &alertingPDU, const std::string &user) override;
+    void OnConnectionEstablished(vantro::endpoint::H323Connection &connection,
+                                 const std::string &token) override;
+    void OnConnectionCleared(vantro::endpoint::H323Connection &connection,
+                             const std::string &token) override;
 
     std::atomic<int> connected{0};          // 1 while a call is established
     std::atomic<CDialerEvents *> window{nullptr};

@@ -74,7 +74,9 @@ if [[ "${VANTRO_TEST_QUICK:-0}" != 1 ]]; then
   echo "=== thread sanitizer build (the stack's tests where threads meet)"
   tsan_tests=(test_ras_units test_rtp_session test_media_channels test_media_sound test_h245 test_h225_channel
               test_h225_calls test_h225_replay test_endpoint test_gatekeeper_registration test_gatekeeper_calls
-              test_calls_e2e test_listener_flood)
+              test_calls_e2e test_listener_flood
+              # the window's side of calls (widget tests; their suppressions come with them)
+              dialer_tests call_window_tests h323_tests)
   export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp second_deadlock_stack=1"
   if cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTRO_TSAN=ON -DVANTRO_BENCH=OFF \
        >/dev/null && cmake --build build-tsan -j "${VANTRO_JOBS:-$(nproc)}" --target "${tsan_tests[@]}"; then

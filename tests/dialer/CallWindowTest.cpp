@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include "res/Resources.h"
 #include "runtime/PSoundPlayer.h"
 #include "settings/CDialerSettings.h"
 #include "tests/dialer/WindowControls.h"
@@ -74,14 +73,7 @@ protected:
     // Runs the event loop until the status line reads text, noting every text it showed.
     bool StatusShows(const std::string &text, int ms = 5000)
     {
-        return ProcessEventsUntil(
-            [&] {
-                const std::string line = StatusLine(dlg);
-                if (statuses.empty() || statuses.back() != line)
-                    statuses.push_back(line);
-                return line == text;
-            },
-            ms);
+        return StatusLineShows(dlg, text, statuses, ms);
     }
 
     // The flags and buttons of the state table: idle, or calling/ringing/established.
@@ -103,16 +95,6 @@ protected:
     std::vector<std::string> statuses;
     CDialerDlg dlg;
 };
-
-QImage IconImage(const QIcon &icon)
-{
-    return icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
-}
-
-QImage IconImage(int id)
-{
-    return IconImage(QIcon(QPixmap::fromImage(LoadIconResource(id))));
-}
 
 } // namespace
 
@@ -330,13 +312,15 @@ TEST_F(CallWindow, AnAnsweredCallRunsLikeAPlacedOne)
 TEST_F(CallWindow, AnotherCallsEventsLeaveTheCallInProgressAlone)
 {
     const std::string token = Place("5");
-    // A second call the stack turned away: its events do not touch the window's call.
+    // Another call's events do not touch the window's call.
     Stack([&] {
         dlg.OnCallAlerting("other");
         dlg.OnCallEstablished("other", true, "666");
         dlg.OnCallCleared("other", false);
     });
     ProcessEventsFor(100);
+    // The one that got as far as established is ended: nothing of the window reaches it.
+    EXPECT_EQ(calls.ClearRequests(), std::vector<std::string>{"other"});
     EXPECT_EQ(StatusLine(dlg), "Connecting.....");
     EXPECT_FALSE(dlg.IsCallTimerRunning());
     ExpectState(true);

@@ -89,6 +89,15 @@ TEST_F(MainWindowSkin, TextLinesAndSlidersAreStyled)
     EXPECT_LE(QFontMetrics(balance->TextFont()).height(), 16);
     EXPECT_GE(QFontMetrics(balance->TextFont()).height(), 13);
     EXPECT_EQ(balance->TextFont().weight(), QFont::Black);
+    // Every text of a call, up to one of 99 minutes, fits the status line whole: the duration
+    // is not wrapped out of sight below it.
+    for (const char *text : {"Connecting.....", "Ringing.....", "Call Duration : 99.59",
+                             "Total Duration : 99.59"}) {
+        const QRect need = QFontMetrics(status->TextFont())
+                               .boundingRect(status->rect(), status->TextFlags(), text);
+        EXPECT_LE(need.width(), status->width()) << text;
+        EXPECT_LE(need.height(), status->height()) << text;
+    }
     // Louder is up: the largest volume puts the thumb's centre 4 pixels from the top, silence
     // 5 pixels from the bottom.
     speaker->setRange(0, 65535);

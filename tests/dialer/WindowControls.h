@@ -2,13 +2,17 @@
 
 // The main window's controls by id, for tests that drive the window through its controls.
 #include <string>
+#include <vector>
 
+#include <QIcon>
 #include <QLineEdit>
 #include <QProgressBar>
 
 #include "dialer/CDialCombo.h"
 #include "dialer/CDialerDlg.h"
 #include "dialer/ControlIds.h"
+#include "res/Resources.h"
+#include "tests/support/QtTestMain.h"
 
 template <typename T = QWidget>
 T *Control(const CDialerDlg &dlg, int id)
@@ -44,4 +48,30 @@ inline int Level(const CDialerDlg &dlg, int id)
 inline bool Enabled(const CDialerDlg &dlg, int id)
 {
     return dlg.GetDlgItem(id)->isEnabled();
+}
+
+// Runs the event loop until the status line reads text (false when ms pass first), noting in seen
+// every text it showed on the way.
+inline bool StatusLineShows(const CDialerDlg &dlg, const std::string &text,
+                            std::vector<std::string> &seen, int ms)
+{
+    return ProcessEventsUntil(
+        [&] {
+            const std::string line = StatusLine(dlg);
+            if (seen.empty() || seen.back() != line)
+                seen.push_back(line);
+            return line == text;
+        },
+        ms);
+}
+
+// An icon as 16 x 16 pixels, to compare icons.
+inline QImage IconImage(const QIcon &icon)
+{
+    return icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+inline QImage IconImage(int id)
+{
+    return IconImage(QIcon(QPixmap::fromImage(LoadIconResource(id))));
 }

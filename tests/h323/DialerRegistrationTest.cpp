@@ -9,7 +9,6 @@
 #include "platform/WaitCursor.h"
 #include "stack/asn/generated/H225.h"
 #include "tests/dialer/WindowControls.h"
-#include "tests/support/FakeCalls.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestGatekeeper.h"
@@ -184,40 +183,6 @@ TEST_F(DialerRegistration, RegisteringAgainUnregistersFirst)
                                                  M::registrationRequest}));
     EXPECT_NE(gk.EndpointId(), first);
     EXPECT_TRUE(boxes.empty());
-}
-
-TEST_F(DialerRegistration, SettingsConfirmedDuringACallTakeEffectAfterIt)
-{
-    TestGatekeeper gk;
-    auto w = Window(gk);
-    FakeCalls calls;
-    w->UseCalls(&calls);
-    w->StartRegisterThread();
-    ASSERT_TRUE(LineShows(*w, "Balance= N/A"));
-    DialBox(*w)->setEditText("5551234");
-    w->PlaceCall();
-    ASSERT_TRUE(w->IsBusy());
-
-    using M = h225::RasMessage;
-    WhenModal(nullptr, [](QWidget *dlg) {
-        static_cast<QLineEdit *>(GetDlgItem(dlg, 1019))->clear();
-        TypeIntoDlgItem(dlg, 1019, "7770000");
-        ClickDlgItem(dlg, 1);
-    });
-    w->OnSettings();
-    EXPECT_EQ(w->Account().m_strPin, "7770000");
-    // Neither unregistered nor set up again while the call runs.
-    ProcessEventsFor(500);
-    EXPECT_TRUE(gk.MessagesOf(M::unregistrationRequest).empty());
-    EXPECT_EQ(gk.RegistrationRequests(false).size(), 1u);
-    EXPECT_EQ(w->EndPoint().GetLocalUserName(), "5550100");
-
-    // The call ends: now the endpoint takes the new account and registers again.
-    w->OnCallCleared(calls.LastToken(), false);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return gk.RegistrationRequests(false).size() == 2; }));
-    EXPECT_EQ(gk.MessagesOf(M::unregistrationRequest).size(), 1u);
-    EXPECT_EQ(w->EndPoint().GetLocalUserName(), "7770000");
-    EXPECT_TRUE(ProcessEventsUntil([&] { return w->EndPoint().IsRegisteredWithGatekeeper(); }));
 }
 
 TEST_F(DialerRegistration, ClosingTheWindowEndsAWaitingRegistrationQuietly)

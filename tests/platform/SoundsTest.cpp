@@ -1,14 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <thread>
 
 #include "platform/SoundDevices.h"
 #include "platform/Sounds.h"
 #include "res/Resources.h"
-#include "runtime/PSound.h"
-#include "runtime/PSoundChannel.h"
 #include "runtime/PSoundPlayer.h"
 #include "tests/support/SoundTestSupport.h"
 
@@ -102,53 +99,6 @@ TEST(Sounds, DialTonesStopWhenAsked)
         EXPECT_LT(p, 50);
     }
     EXPECT_EQ(tones.Play(0, 3), 0); // stopped for good
-}
-
-TEST(Sounds, KeyAndDialTonesPlayBesideACallsAudio)
-{
-    REQUIRE_TEST_SERVER();
-    WorkingFolder folder;
-    BackgroundRecorder mic("mic");
-    ASSERT_TRUE(mic.Running());
-    // The call's own audio on the same device, as a call's receive channel plays it: a stream of
-    // its own (media role "phone", small buffers) written frame by frame, here a steady 440 Hz.
-    std::atomic<bool> stop{false};
-    std::atomic<int> failedWrites{0};
-    std::thread call([&] {
-        PSoundChannel channel;
-        channel.SetMediaRole("phone");
-        channel.SetBuffers(320, 4);
-        if (!channel.Open("mic_feed", PSoundChannel::Player)) {
-            ++failedWrites;
-            return;
-        }
-        const PSound tone = PSound::Tones({440}, 0.2, 4000);
-        const auto *samples = static_cast<const int16_t *>(tone.GetData());
-        for (size_t at = 0; !stop && at + 160 <= tone.GetFrameCount(); at += 160)
-            if (!channel.Write(samples + at, 160 * sizeof(int16_t)))
-                ++failedWrites;
-        channel.WaitForPlayCompletion();
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    // A key tone and the dial tones of a three-digit number, each on a channel of its own.
-    bool keyTone = false;
-    int dialTones = -1;
-    CDialTonePlayer player;
-    std::thread tones([&] { dialTones = player.Play(PlayIndexOf("mic_feed"), 3); });
-    keyTone = PlayKeyTone(PlayIndexOf("mic_feed"), "hash");
-    tones.join();
-    stop = true;
-    call.join();
-    const std::vector<int16_t> rec = mic.Stop();
-    EXPECT_TRUE(keyTone);
-    EXPECT_EQ(dialTones, 3);
-    EXPECT_EQ(failedWrites, 0);
-    // Every tone was heard, and the call's audio went on under each of them.
-    for (double column : {1209.0, 1336.0, 1477.0}) {
-        const TonePeak peak = FindTonePeak(rec, column);
-        EXPECT_GT(peak.amplitude, 0.1) << column;
-        EXPECT_GT(ToneAmplitude(SampleWindow(rec, peak.position, 400), 440), 0.1) << column;
-    }
 }
 
 TEST(Sounds, ClickAndBeepPlayInTheBackground)
