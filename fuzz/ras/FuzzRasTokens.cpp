@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (message->is(h225::RasMessage::gatekeeperConfirm)) auth.SelectFromConfirm(body);
   if (message->is(h225::RasMessage::infoRequest)) {
     ras::EndpointInfo info{{{127, 0, 0, 1}, 5000}, {{127, 0, 0, 1}, 1737}, "5550100", "gk", "ep", 10};
-    asn::Value irr = ras::MakeInfoRequestResponse(body, info);
+    asn::Value irr = ras::MakeInfoRequestResponse(body, info, {});
     auto pending = auth.AddTokens(irr, {"5550100", "ep", "gk"});
     if (!auth.Encode(irr, pending)) __builtin_trap();  // our answer must always encode
   }

@@ -4,8 +4,8 @@
 //   Result<std::vector<std::uint8_t>> bytes = asn::encode(value);
 //   Result<Value> msg = asn::decode(h225::RasMessage::Id, datagram);
 //
-// decode() never reads past its input, never allocates more than the input can account for and
-// refuses nesting deeper than kMaxDepth; every failure is an Error, never a crash.
+// decode() never reads past its input, never creates more values than valueBudget allows for its
+// size and refuses nesting deeper than kMaxDepth; every failure is an Error, never a crash.
 
 #include "stack/asn/Error.h"
 #include "stack/asn/Value.h"
@@ -17,6 +17,14 @@
 namespace vantro::asn {
 
 inline constexpr unsigned kMaxDepth = 96;
+
+// How many values (tree nodes: each component, alternative and element, present or not) a decode
+// may create: one per kBitsPerValue bits of input, plus kBaseValues. Real messages need at most one
+// per two bits (the shortest) and one per ten or more (the longer ones); a message that claims more
+// fails with Errc::TooLarge before the values are made.
+inline constexpr std::size_t kBitsPerValue = 2;
+inline constexpr std::size_t kBaseValues = 512;
+std::size_t valueBudget(std::size_t octets);
 
 // The complete encoding of a value: padded to whole octets, at least one octet.
 Result<std::vector<std::uint8_t>> encode(const Value& value);

@@ -1,6 +1,7 @@
 // The generic aligned-PER decoder: reads a Value along the descriptor tables of its type.
 // Every read is bounded by the input, nesting by kMaxDepth, and the number of values created by
-// a budget that grows with the input's size, so hostile input ends in an Error.
+// a budget proportional to the input's size (valueBudget), so hostile input ends in an Error and
+// the memory a message can take stays a small multiple of its size.
 
 #include "stack/asn/BitReader.h"
 #include "stack/asn/Per.h"
@@ -375,6 +376,7 @@ bool PerDecoder::sequenceOf(Value& out, const TypeDesc& t) {
   if (s.ext && !r_.bit(outside)) return readFailed(t);
   auto take = [&](std::size_t n) {
     if (!charge(n, t)) return false;
+    out.items_.reserve(out.items_.size() + n);  // exactly what was charged, no doubling beyond it
     for (std::size_t i = 0; i < n; ++i) {
       out.items_.emplace_back();
       if (!decode(out.items_.back(), static_cast<TypeId>(t.first))) return false;
@@ -385,11 +387,12 @@ bool PerDecoder::sequenceOf(Value& out, const TypeDesc& t) {
   return sized(t, s, !outside, take);
 }
 
+std::size_t valueBudget(std::size_t octets) { return octets * 8 / kBitsPerValue + kBaseValues; }
+
 Result<Value> decode(TypeId type, std::span<const std::uint8_t> data, std::size_t* consumed) {
   if (type >= tables().types.size()) return Error{Errc::WrongType, "no such type", 0};
   BitReader r(data);
-  // Room for a few values per bit of input, within a fixed ceiling.
-  std::size_t budget = std::min<std::size_t>(data.size() * 8 * 4 + 1024, std::size_t(1) << 20);
+  std::size_t budget = valueBudget(data.size());
   PerDecoder d(r, budget, 0, 0);
   Value v;
   if (!d.decode(v, type)) return d.error;

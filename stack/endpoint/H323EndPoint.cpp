@@ -8,7 +8,7 @@
 
 namespace vantro::endpoint {
 
-H323EndPoint::H323EndPoint() = default;
+H323EndPoint::H323EndPoint() { h235::warmUp(); }
 
 H323EndPoint::~H323EndPoint() { Shutdown(); }
 

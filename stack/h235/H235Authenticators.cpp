@@ -52,6 +52,7 @@ H235Authenticators::H235Authenticators() : clock_(systemSeconds) {
   std::random_device rd;
   catRandom_ = static_cast<std::uint8_t>(rd());
   procedure1Random_ = static_cast<std::uint32_t>(rd()) & 0x7fffffff;
+  markers_.seed(rd());
 }
 
 void H235Authenticators::SetCapabilities(Value& grq) const {
@@ -97,9 +98,10 @@ H235Authenticators::Pending H235Authenticators::AddTokens(Value& rasMessage, con
       body.field(static_cast<std::uint16_t>(tokensIndex)).append(std::move(*token));
   }
   if ((methods & Procedure1) && cryptoIndex >= 0) {
-    std::random_device rd;
+    // Only a place holder for the hash, found again in the encoding: unpredictable enough not to
+    // occur elsewhere in the message, no secret.
     H235AuthProcedure1::Hash marker;
-    for (auto& b : marker) b = static_cast<std::uint8_t>(rd());
+    for (auto& b : marker) b = static_cast<std::uint8_t>(markers_());
     const std::string& sender = ids.endpointId.empty() ? ids.alias : ids.endpointId;
     // The random value is a 32-bit signed integer to its receivers: it counts within 1 to 2^31 - 1.
     procedure1Random_ = procedure1Random_ % 0x7fffffff + 1;
@@ -120,7 +122,7 @@ std::optional<std::vector<std::uint8_t>> H235Authenticators::Encode(const Value&
 }
 
 TokenCheck H235Authenticators::CheckReceived(const Value& rasMessage, std::span<const std::uint8_t> encoded) const {
-  if (!IsActive() || !(methods_ & Procedure1) || rasMessage.isUnknownAlternative()) return TokenCheck::Absent;
+  if (!IsActive() || rasMessage.isUnknownAlternative()) return TokenCheck::Absent;
   const Value& body = rasMessage.alternative();
   const int cryptoIndex = body.indexOf("cryptoTokens");
   const Value* tokens = cryptoIndex >= 0 ? body.get(static_cast<std::uint16_t>(cryptoIndex)) : nullptr;

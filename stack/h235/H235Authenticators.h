@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <random>
 #include <span>
 #include <string>
 #include <vector>
@@ -64,9 +65,9 @@ class H235Authenticators {
   // the message cannot be encoded.
   std::optional<std::vector<std::uint8_t>> Encode(const asn::Value& rasMessage, const Pending& pending) const;
 
-  // A received RasMessage: when procedure I is in use and the message carries its token, the
-  // token must have been made with the password. Messages without tokens pass (gatekeepers need
-  // not sign what they send).
+  // A received RasMessage: when a password is in use and the message carries a procedure I token,
+  // the token must have been made with the password, whichever method the gatekeeper chose.
+  // Messages without tokens are Absent (gatekeepers need not sign what they send).
   TokenCheck CheckReceived(const asn::Value& rasMessage, std::span<const std::uint8_t> encoded) const;
 
  private:
@@ -75,6 +76,7 @@ class H235Authenticators {
   std::function<std::uint32_t()> clock_;
   std::uint8_t catRandom_ = 0;
   std::uint32_t procedure1Random_ = 0;
+  std::mt19937 markers_;
 };
 
 }  // namespace vantro::h235

@@ -51,6 +51,13 @@ Sha1Digest hmacSha1(std::span<const std::uint8_t> key, std::span<const std::uint
   return out;
 }
 
+void warmUp() {
+  static const std::uint8_t sample[] = {'w', 'a', 'r', 'm'};
+  (void)md5({sample});
+  (void)sha1(sample);
+  (void)hmacSha1(sample, sample);
+}
+
 bool equalBytes(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
   if (a.size() != b.size()) return false;
   std::uint8_t diff = 0;

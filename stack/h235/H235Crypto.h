@@ -18,6 +18,11 @@ Md5Digest md5(std::initializer_list<std::span<const std::uint8_t>> parts);
 Sha1Digest sha1(std::span<const std::uint8_t> data);
 Sha1Digest hmacSha1(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data);
 
+// Does the library's one-time set-up of MD5, SHA-1 and HMAC-SHA1 now (OpenSSL 3 loads its
+// providers and fetches each algorithm on first use, a millisecond or more), so that the first
+// password token of a registration does not wait for it. Safe from any thread; later calls are cheap.
+void warmUp();
+
 // Compares without stopping at the first difference.
 bool equalBytes(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b);
 

@@ -1,6 +1,7 @@
 #include "stack/ras/H323Gatekeeper.h"
 
 #include "stack/asn/generated/H225.h"
+#include "runtime/PTrace.h"
 
 #include <algorithm>
 
@@ -251,7 +252,7 @@ void H323Gatekeeper::StartRegistration(bool keepAlive, std::function<void(bool r
   auto build = [this, seq, keepAlive]() { return Encode(MakeRegistrationRequest(seq, Info(), keepAlive)); };
   auto accept = [this](const Value& m, std::span<const std::uint8_t> bytes) {
     if (m.is(h225::RasMessage::registrationReject)) return true;
-    return m.is(h225::RasMessage::registrationConfirm) && Acceptable(auth_.CheckReceived(m, bytes));
+    return m.is(h225::RasMessage::registrationConfirm) && AcceptAnswer(m, bytes);
   };
   const RasTimings& t = settings_.timings;
   channel_->Request(seq, build, accept, keepAlive ? keepAliveTimeout_ : t.requestTimeout, keepAlive ? 2 : t.requestTries,
@@ -318,20 +319,76 @@ void H323Gatekeeper::ScheduleKeepAlive(std::chrono::milliseconds wait) {
   });
 }
 
+bool H323Gatekeeper::Trusted(const Value& request, std::span<const std::uint8_t> bytes) const {
+  const TokenCheck check = auth_.CheckReceived(request, bytes);
+  return gatekeeperSigns_ ? check == TokenCheck::Ok : Acceptable(check);
+}
+
+bool H323Gatekeeper::AcceptAnswer(const Value& message, std::span<const std::uint8_t> bytes) {
+  const TokenCheck check = auth_.CheckReceived(message, bytes);
+  if (check == TokenCheck::Ok) {
+    gatekeeperSigns_ = true;
+    return true;
+  }
+  return !gatekeeperSigns_ && check == TokenCheck::Absent;
+}
+
 void H323Gatekeeper::OnRequest(const Value& message, std::span<const std::uint8_t> bytes) {
-  const bool urq = message.is(h225::RasMessage::unregistrationRequest);
-  const bool irq = message.is(h225::RasMessage::infoRequest);
-  if ((!urq && !irq) || !Acceptable(auth_.CheckReceived(message, bytes))) return;
-  const Value& body = message.alternative();
-  const asio::ip::udp::endpoint peer = GetRasAddress();
-  if (irq) {
-    asio::ip::udp::endpoint to = peer;
-    if (const Value* reply = body.get(h225::InfoRequest::replyAddress))
-      if (auto a = asn::ipv4(*reply); a && IsUsable(*a)) to = {asio::ip::address_v4(a->ip), a->port};
-    if (auto bytesOut = Encode(MakeInfoRequestResponse(body, Info()))) channel_->Send(*bytesOut, to);
+  using M = h225::RasMessage;
+  if (!message.is(M::unregistrationRequest) && !message.is(M::infoRequest) && !message.is(M::disengageRequest)) return;
+  if (!Trusted(message, bytes)) {
+    PTRACE(2, "RAS", "dropped a gatekeeper's request (" << message.alternative().typeName()
+                         << ") without a valid signature");
     return;
   }
+  const Value& body = message.alternative();
+  if (message.is(M::infoRequest))
+    OnInfoRequest(body);
+  else if (message.is(M::disengageRequest))
+    OnDisengageRequest(body);
+  else
+    OnUnregistrationRequest(body);
+}
+
+void H323Gatekeeper::OnInfoRequest(const Value& body) {
+  asio::ip::udp::endpoint to = GetRasAddress();
+  if (const Value* reply = body.get(h225::InfoRequest::replyAddress))
+    if (auto a = asn::ipv4(*reply); a && IsUsable(*a)) to = {asio::ip::address_v4(a->ip), a->port};
+  if (auto bytesOut = Encode(MakeInfoRequestResponse(body, Info(), Calls()))) channel_->Send(*bytesOut, to);
+}
+
+void H323Gatekeeper::OnDisengageRequest(const Value& body) {
+  using D = h225::DisengageRequest;
+  const unsigned seq = static_cast<unsigned>(body[D::requestSeqNum].integer());
+  std::string guid;
+  if (const Value* id = body.get(D::callIdentifier)) guid = (*id)[h225::CallIdentifier::guid].bytes();
+  if (std::all_of(guid.begin(), guid.end(), [](char c) { return c == 0; })) {
+    // No call identifier: the conference and the call reference name the call.
+    guid.clear();
+    for (const CallInfo& call : Calls())
+      if (call.conferenceID == body[D::conferenceID].bytes() &&
+          call.callReference == body[D::callReferenceValue].integer())
+        guid = call.callIdentifier;
+  }
+  std::function<bool(const std::string&)> handler;
+  {
+    std::lock_guard lock(mutex_);
+    handler = disengageHandler_;
+  }
+  std::optional<std::uint16_t> reject;
+  if (!registered_ || body[D::endpointIdentifier].text() != GetEndpointIdentifier())
+    reject = h225::DisengageRejectReason::notRegistered;
+  else if (guid.empty() || !handler || !handler(guid))
+    reject = h225::DisengageRejectReason::requestToDropOther;
+  if (!reject) StopInfoReports(guid);
+  PTRACE(3, "RAS", "gatekeeper's disengage request " << (reject ? "refused" : "confirmed"));
+  if (auto out = Encode(reject ? MakeDisengageReject(seq, *reject) : MakeDisengageConfirm(seq)))
+    channel_->Send(*out, GetRasAddress());
+}
+
+void H323Gatekeeper::OnUnregistrationRequest(const Value& body) {
   using U = h225::UnregistrationRequest;
+  const asio::ip::udp::endpoint peer = GetRasAddress();
   const unsigned seq = static_cast<unsigned>(body[U::requestSeqNum].integer());
   const Value* id = body.get(U::endpointIdentifier);
   if (!registered_ || (id && id->text() != GetEndpointIdentifier())) {
@@ -345,6 +402,146 @@ void H323Gatekeeper::OnRequest(const Value& message, std::span<const std::uint8_
   const Value* reason = body.get(U::reason);
   if (reason && reason->choice() == h225::UnregRequestReason::reregistrationRequired)
     StartRegistration(false, [](bool) {});
+}
+
+// --- calls ---
+
+std::vector<H323Gatekeeper::CallInfo> H323Gatekeeper::Calls() const {
+  std::function<std::vector<CallInfo>()> provider;
+  {
+    std::lock_guard lock(mutex_);
+    provider = callInfoProvider_;
+  }
+  return provider ? provider() : std::vector<CallInfo>{};
+}
+
+void H323Gatekeeper::SetCallInfoProvider(std::function<std::vector<CallInfo>()> provider) {
+  std::lock_guard lock(mutex_);
+  callInfoProvider_ = std::move(provider);
+}
+
+void H323Gatekeeper::SetDisengageHandler(std::function<bool(const std::string& callIdentifier)> handler) {
+  std::lock_guard lock(mutex_);
+  disengageHandler_ = std::move(handler);
+}
+
+void H323Gatekeeper::RequestAdmission(const CallInfo& call, std::function<void(Admission)> done) {
+  Post([this, call, done = std::move(done)] {
+    if (unregistering_ || !registered_) {
+      // Being removed (unregistering or closed), or not registered at all.
+      Admission admission;
+      admission.outcome = unregistering_ ? Admission::Outcome::Cancelled : Admission::Outcome::NotRegistered;
+      done(std::move(admission));
+      return;
+    }
+    const unsigned seq = channel_->NextSequenceNumber();
+    auto build = [this, seq, call] { return Encode(MakeAdmissionRequest(seq, Info(), call)); };
+    auto accept = [this](const Value& m, std::span<const std::uint8_t> bytes) {
+      if (m.is(h225::RasMessage::admissionReject)) return true;
+      return m.is(h225::RasMessage::admissionConfirm) && AcceptAnswer(m, bytes);
+    };
+    const RasTimings& t = settings_.timings;
+    channel_->Request(seq, build, accept, t.requestTimeout, t.requestTries,
+                      [self = shared_from_this(), call, done](RasChannel::Answer answer) {
+                        self->OnAdmissionAnswer(call, std::move(answer), done);
+                      });
+  });
+}
+
+void H323Gatekeeper::OnAdmissionAnswer(const CallInfo& call, RasChannel::Answer answer,
+                                       const std::function<void(Admission)>& done) {
+  using O = Admission::Outcome;
+  Admission admission;
+  switch (answer.outcome) {
+    case RasChannel::Outcome::TimedOut: admission.outcome = O::TimedOut; break;
+    case RasChannel::Outcome::TransportFailed: admission.outcome = O::TransportFailed; break;
+    case RasChannel::Outcome::Cancelled: admission.outcome = O::Cancelled; break;
+    case RasChannel::Outcome::Answered: {
+      const AdmissionAnswer read = ReadAdmissionAnswer(answer.message);
+      admission.outcome = read.confirmed ? O::Confirmed : O::Rejected;
+      admission.rejectReason = read.rejectReason;
+      admission.destCallSignalAddress = read.destCallSignalAddress;
+      admission.gatekeeperRouted = read.gatekeeperRouted;
+      admission.bandwidth = read.bandwidth;
+      admission.destinationAliases = read.destinationAliases;
+      admission.irrFrequency = read.irrFrequency;
+      admission.confirm = std::move(answer.message);
+      if (read.confirmed && !(read.destCallSignalAddress && IsUsable(*read.destCallSignalAddress))) {
+        PTRACE(2, "RAS", "admission confirm without a usable call signalling address");
+        admission.outcome = O::TransportFailed;
+      }
+      break;
+    }
+  }
+  PTRACE(3, "RAS", "admission " << (admission.outcome == O::Confirmed  ? "confirmed"
+                                    : admission.outcome == O::Rejected ? "rejected"
+                                                                       : "not answered"));
+  if (admission.outcome == O::Confirmed && admission.irrFrequency)
+    StartInfoReports(call, std::chrono::seconds(*admission.irrFrequency));
+  done(std::move(admission));
+}
+
+void H323Gatekeeper::StartInfoReports(const CallInfo& call, std::chrono::seconds interval) {
+  InfoReports& reports = infoReports_[call.callIdentifier];
+  if (reports.timer) reports.timer->cancel();
+  reports.call = call;
+  reports.interval = interval;
+  reports.timer = std::make_unique<asio::steady_timer>(io_);
+  ArmInfoReport(call.callIdentifier);
+}
+
+void H323Gatekeeper::ArmInfoReport(const std::string& callIdentifier) {
+  auto it = infoReports_.find(callIdentifier);
+  if (it == infoReports_.end()) return;
+  asio::steady_timer* timer = it->second.timer.get();
+  timer->expires_after(it->second.interval);
+  // The timer belongs to this object: the handler holds it weakly and checks the report is still the same.
+  timer->async_wait([weak = weak_from_this(), callIdentifier, timer](std::error_code ec) {
+    auto self = weak.lock();
+    if (ec || !self) return;
+    auto found = self->infoReports_.find(callIdentifier);
+    if (found == self->infoReports_.end() || found->second.timer.get() != timer) return;
+    if (self->registered_) {
+      CallInfo call = found->second.call;
+      for (const CallInfo& current : self->Calls())
+        if (current.callIdentifier == callIdentifier) call = current;
+      const unsigned seq = self->channel_->NextSequenceNumber();
+      if (auto out = self->Encode(MakeUnsolicitedInfoRequestResponse(seq, self->Info(), call)))
+        self->channel_->Send(*out, self->GetRasAddress());
+    }
+    self->ArmInfoReport(callIdentifier);
+  });
+}
+
+void H323Gatekeeper::StopInfoReports(const std::string& callIdentifier) {
+  auto it = infoReports_.find(callIdentifier);
+  if (it == infoReports_.end()) return;
+  it->second.timer->cancel();
+  infoReports_.erase(it);
+}
+
+void H323Gatekeeper::Disengage(const CallInfo& call, std::uint16_t reason, std::function<void()> done) {
+  Post([this, call, reason, done = std::move(done)] {
+    StopInfoReports(call.callIdentifier);
+    if (unregistering_ || !registered_) {
+      if (done) done();
+      return;
+    }
+    const unsigned seq = channel_->NextSequenceNumber();
+    auto build = [this, seq, call, reason] { return Encode(MakeDisengageRequest(seq, Info(), call, reason)); };
+    auto accept = [this](const Value& m, std::span<const std::uint8_t> bytes) {
+      if (m.is(h225::RasMessage::disengageReject)) return true;
+      return m.is(h225::RasMessage::disengageConfirm) && AcceptAnswer(m, bytes);
+    };
+    const RasTimings& t = settings_.timings;
+    channel_->Request(seq, build, accept, t.requestTimeout, t.requestTries,
+                      [self = shared_from_this(), done](RasChannel::Answer answer) {
+                        PTRACE(3, "RAS", "disengage " << (answer.outcome == RasChannel::Outcome::Answered
+                                                               ? answer.message.alternative().typeName()
+                                                               : "not answered"));
+                        if (done) done();
+                      });
+  });
 }
 
 void H323Gatekeeper::Unregister(std::function<void()> done) {
@@ -362,7 +559,7 @@ void H323Gatekeeper::Unregister(std::function<void()> done) {
     auto build = [this, seq] { return Encode(MakeUnregistrationRequest(seq, Info(), std::nullopt)); };
     auto accept = [this](const Value& m, std::span<const std::uint8_t> bytes) {
       if (m.is(h225::RasMessage::unregistrationReject)) return true;
-      return m.is(h225::RasMessage::unregistrationConfirm) && Acceptable(auth_.CheckReceived(m, bytes));
+      return m.is(h225::RasMessage::unregistrationConfirm) && AcceptAnswer(m, bytes);
     };
     const RasTimings& t = settings_.timings;
     channel_->Request(seq, build, accept, t.unregisterTimeout, t.unregisterTries,
@@ -373,6 +570,8 @@ void H323Gatekeeper::Unregister(std::function<void()> done) {
 void H323Gatekeeper::Close() {
   unregistering_ = true;
   keepAliveTimer_.cancel();
+  for (auto& [id, reports] : infoReports_) reports.timer->cancel();
+  infoReports_.clear();
   channel_->Close();
 }
 

@@ -13,7 +13,10 @@
 //
 // Only datagrams from the gatekeeper's RAS address count; answers must carry the sequence number of
 // the request, and when H.235.1 protects the exchange, confirms and the gatekeeper's requests must
-// carry a valid hash or no token at all.
+// carry a valid hash or no token at all; once the gatekeeper has signed a confirm, its requests
+// must carry a valid hash.
+//
+// Calls: admission (ARQ), disengage (DRQ both ways) and the calls' part of information responses.
 //
 // The protocol runs on the io_context's thread. DiscoverAndRegister blocks its caller (never that
 // thread) until an outcome or Abort.
@@ -30,6 +33,7 @@
 #include <cstdint>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -85,49 +89,46 @@ class H323Gatekeeper : public std::enable_shared_from_this<H323Gatekeeper> {
 
   // --- calls ---
   // What the gatekeeper is told about one call (ARQ, DRQ, and the perCallInfo of an IRR).
-  struct CallInfo {
-    std::uint16_t callReference = 0;
-    std::string callIdentifier;  // 16 octets (CallIdentifier.guid)
-    std::string conferenceID;    // 16 octets
-    bool answerCall = false;     // we are the callee
-    std::string destinationAlias;                          // the called party ("" when none)
-    std::optional<asn::Ipv4Address> destCallSignalAddress;  // the called address, when calling one
-    std::string sourceAlias;                               // the caller's alias (incoming calls)
-    std::optional<asn::Ipv4Address> srcCallSignalAddress;   // the caller's address (incoming calls)
-    std::uint32_t bandwidth = 1280;                        // units of 100 bit/s, both directions
-    // For IRR: the far end's call signalling address and our own, once connected.
-    std::optional<asn::Ipv4Address> remoteCallSignalAddress;
-    std::optional<asn::Ipv4Address> localCallSignalAddress;
-    bool gatekeeperRouted = false;
-  };
+  using CallInfo = ras::CallInfo;
 
   struct Admission {
     enum class Outcome { Confirmed, Rejected, TimedOut, TransportFailed, NotRegistered, Cancelled };
     Outcome outcome = Outcome::TimedOut;
-    std::uint16_t rejectReason = 0;                    // an AdmissionRejectReason alternative
+    std::uint16_t rejectReason = 0;                         // an AdmissionRejectReason alternative
     std::optional<asn::Ipv4Address> destCallSignalAddress;  // ACF: where Setup goes
-    bool gatekeeperRouted = false;                     // ACF callModel
+    bool gatekeeperRouted = false;                          // ACF callModel
     std::uint32_t bandwidth = 0;
-    std::vector<std::string> destinationAliases;       // ACF destinationInfo
-    std::optional<std::uint32_t> irrFrequency;          // seconds, when the gatekeeper wants IRRs
-    asn::Value confirm;                                 // the whole ACF or ARJ, for anything else
+    std::vector<std::string> destinationAliases;            // ACF destinationInfo
+    std::optional<std::uint32_t> irrFrequency;              // seconds, when the gatekeeper wants IRRs
+    asn::Value confirm;                                     // the whole ACF or ARJ, for anything else
   };
 
   // Asks the gatekeeper to admit a call (ARQ; tokens as for registration). done runs once, on
-  // the io_context's thread, with the outcome (NotRegistered at once when not registered).
-  // Callable from any thread.
+  // the io_context's thread, with the outcome (NotRegistered at once when not registered;
+  // Cancelled when the gatekeeper is unregistered or closed meanwhile). An ACF without a usable
+  // destCallSignalAddress counts as TransportFailed. When the ACF asks for information responses
+  // (irrFrequency), they go out unasked at that interval until Disengage. Callable from any thread.
   void RequestAdmission(const CallInfo& call, std::function<void(Admission)> done);
-  // Tells the gatekeeper a call ended (DRQ with the reason, a DisengageReason alternative). done
-  // runs once on the io_context's thread when confirmed, rejected or given up. Callable from any
-  // thread.
+  // Tells the gatekeeper a call ended (DRQ with the reason, a DisengageReason alternative; the
+  // call's releaseCause becomes its terminationCause). done runs once on the io_context's thread
+  // when confirmed, rejected or given up (at once when not registered). Callable from any thread.
   void Disengage(const CallInfo& call, std::uint16_t reason, std::function<void()> done = {});
   // The calls under way, for the perCallInfo of the answer to an InfoRequest; called on the
   // io_context's thread.
   void SetCallInfoProvider(std::function<std::vector<CallInfo>()> provider);
-  // A DisengageRequest from the gatekeeper for the call with this call identifier (16 octets):
-  // true when there was such a call (DCF), false otherwise (DRJ notRegistered... requestToDropOther).
-  // Called on the io_context's thread; the handler ends the call.
+  // A DisengageRequest from the gatekeeper for the call with this call identifier (16 octets; a
+  // request that names the call only by conference and call reference is matched through the call
+  // information provider): true when there was such a call (DCF), false otherwise (DRJ
+  // requestToDropOther; notRegistered when we are not registered). Called on the io_context's
+  // thread; the handler ends the call.
+  //
+  // Once the gatekeeper has signed its registration confirm (H.235.1), its information,
+  // disengage and unregistration requests are obeyed only when they carry a valid signature too:
+  // others are dropped unanswered, so that a datagram forged with the gatekeeper's address cannot
+  // end a call or the registration.
   void SetDisengageHandler(std::function<bool(const std::string& callIdentifier)> handler);
+  // Whether the gatekeeper signs what it sends (see above).
+  bool IsGatekeeperSigning() const { return gatekeeperSigns_; }
 
   // Unregisters in the background: an UnregistrationRequest when registered, a pending
   // registration ends as unregistered locally. done runs on the io_context's thread when over.
@@ -152,6 +153,16 @@ class H323Gatekeeper : public std::enable_shared_from_this<H323Gatekeeper> {
   h235::H235Authenticators::Identities Ids() const;
   std::optional<RasChannel::Bytes> Encode(asn::Value message);
   void SetRegistered(bool registered, unsigned reason);
+  bool Trusted(const asn::Value& request, std::span<const std::uint8_t> bytes) const;
+  bool AcceptAnswer(const asn::Value& message, std::span<const std::uint8_t> bytes);
+  void OnInfoRequest(const asn::Value& body);
+  void OnDisengageRequest(const asn::Value& body);
+  void OnUnregistrationRequest(const asn::Value& body);
+  void OnAdmissionAnswer(const CallInfo& call, RasChannel::Answer answer, const std::function<void(Admission)>& done);
+  void StartInfoReports(const CallInfo& call, std::chrono::seconds interval);
+  void ArmInfoReport(const std::string& callIdentifier);
+  void StopInfoReports(const std::string& callIdentifier);
+  std::vector<CallInfo> Calls() const;
 
   asio::io_context& io_;
   Settings settings_;
@@ -167,6 +178,17 @@ class H323Gatekeeper : public std::enable_shared_from_this<H323Gatekeeper> {
   std::atomic<unsigned> failReason_{UnregisteredLocally};
   std::atomic<bool> aborted_{false};
   std::atomic<bool> unregistering_{false};
+  std::atomic<bool> gatekeeperSigns_{false};
+
+  // On the io_context's thread only.
+  std::function<std::vector<CallInfo>()> callInfoProvider_;
+  std::function<bool(const std::string&)> disengageHandler_;
+  struct InfoReports {
+    CallInfo call;
+    std::chrono::seconds interval{0};
+    std::unique_ptr<asio::steady_timer> timer;
+  };
+  std::map<std::string, InfoReports> infoReports_;  // by call identifier
 
   mutable std::mutex mutex_;  // the identifiers, the peer, the waiter
   std::string gatekeeperId_;

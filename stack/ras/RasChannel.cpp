@@ -2,6 +2,7 @@
 
 #include "stack/asn/Per.h"
 #include "stack/asn/generated/H225.h"
+#include "runtime/PTrace.h"
 
 #include <algorithm>
 #include <random>
@@ -10,7 +11,14 @@ namespace vantro::ras {
 
 namespace ras = asn::h225;
 
-RasChannel::RasChannel(asio::io_context& io) : io_(io), socket_(io) {
+namespace {
+
+constexpr std::chrono::milliseconds kFirstRetry{10};
+constexpr std::chrono::milliseconds kLongestRetry{1000};
+
+}  // namespace
+
+RasChannel::RasChannel(asio::io_context& io) : io_(io), socket_(io), retry_(io) {
   std::random_device rd;
   seq_ = rd() % 65535;
 }
@@ -31,6 +39,7 @@ bool RasChannel::Open(std::error_code& ec) {
 
 void RasChannel::Close() {
   CancelRequests();
+  retry_.cancel();
   std::error_code ignored;
   socket_.close(ignored);
   handler_ = nullptr;
@@ -51,8 +60,25 @@ void RasChannel::Receive() {
   if (!socket_.is_open()) return;
   socket_.async_receive_from(asio::buffer(buffer_), from_, [self = shared_from_this()](std::error_code ec, std::size_t n) {
     if (ec == asio::error::operation_aborted || !self->socket_.is_open()) return;
-    if (!ec && self->from_ == self->peer_) self->OnDatagram(std::span<const std::uint8_t>(self->buffer_.data(), n));
+    if (ec || n == 0) {
+      // An error, or nothing (what a socket shut for reading gives at once, again and again).
+      self->OnReceiveFault(ec);
+      return;
+    }
+    self->retryWait_ = std::chrono::milliseconds(0);
+    if (self->from_ == self->peer_) self->OnDatagram(std::span<const std::uint8_t>(self->buffer_.data(), n));
     self->Receive();
+  });
+}
+
+void RasChannel::OnReceiveFault(const std::error_code& ec) {
+  ++receiveFaults_;
+  retryWait_ = std::clamp(retryWait_ * 2, kFirstRetry, kLongestRetry);
+  PTRACE(2, "RAS", "receive " << (ec ? ec.message() : "of nothing") << ", reading again in " << retryWait_.count()
+                               << " ms");
+  retry_.expires_after(retryWait_);
+  retry_.async_wait([self = shared_from_this()](std::error_code ec) {
+    if (!ec) self->Receive();
   });
 }
 

@@ -3,7 +3,9 @@
 // each timeout, until an answer comes from the peer (the gatekeeper's RAS address) with the
 // request's sequence number, or the tries run out; RequestInProgress from the peer extends the
 // wait. Datagrams from any other address, and answers that do not match, are dropped. Whatever
-// else the peer sends (its own requests) goes to the request handler.
+// else the peer sends (its own requests) goes to the request handler. A read that fails, or
+// brings an empty datagram, is followed by a pause before the next read, doubling with each such
+// read in a row (up to a second), so that a socket in a persistent fault does not spin the thread.
 //
 // Everything here runs on the io_context's thread; the callbacks are called there.
 
@@ -12,6 +14,7 @@
 
 #include <asio.hpp>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -71,6 +74,9 @@ class RasChannel : public std::enable_shared_from_this<RasChannel> {
 
   void SetTimings(const RasTimings& timings) { timings_ = timings; }
 
+  // Reads that failed or brought nothing, so far (for diagnostics and tests).
+  std::uint64_t ReceiveFaults() const { return receiveFaults_; }
+
  private:
   struct Pending {
     Build build;
@@ -84,6 +90,7 @@ class RasChannel : public std::enable_shared_from_this<RasChannel> {
   };
 
   void Receive();
+  void OnReceiveFault(const std::error_code& ec);
   void OnDatagram(std::span<const std::uint8_t> bytes);
   void SendTry(unsigned seq);
   void Arm(unsigned seq, std::chrono::milliseconds wait);
@@ -98,6 +105,9 @@ class RasChannel : public std::enable_shared_from_this<RasChannel> {
   RequestHandler handler_;
   RasTimings timings_;
   unsigned seq_ = 0;
+  asio::steady_timer retry_;
+  std::chrono::milliseconds retryWait_{0};
+  std::atomic<std::uint64_t> receiveFaults_{0};
 };
 
 }  // namespace vantro::ras

@@ -1,7 +1,6 @@
 #include "tests/support/TestGatekeeper.h"
 
 #include "stack/asn/Defaults.h"
-#include "stack/asn/H323Values.h"
 #include "stack/asn/Per.h"
 #include "stack/asn/generated/H225.h"
 #include "stack/asn/generated/H235.h"
@@ -9,7 +8,9 @@
 #include "stack/h235/H235AuthProcedure1.h"
 #include "stack/h235/H235AuthSimpleMD5.h"
 
+#include <algorithm>
 #include <ctime>
+#include <future>
 
 namespace vantro::test {
 
@@ -30,23 +31,41 @@ const Value* field(const Value& body, const char* name) {
   return i < 0 ? nullptr : body.get(static_cast<std::uint16_t>(i));
 }
 
+std::string Guid(const Value* callIdentifier) {
+  return callIdentifier ? (*callIdentifier)[h225::CallIdentifier::guid].bytes() : std::string();
+}
+
+std::vector<std::string> Aliases(const Value* list) {
+  std::vector<std::string> out;
+  if (list)
+    for (const Value& alias : list->elements()) out.push_back(asn::aliasText(alias));
+  return out;
+}
+
 }  // namespace
 
 TestGatekeeper::TestGatekeeper() : TestGatekeeper(Script{}) {}
 
-TestGatekeeper::TestGatekeeper(Script script) : socket_(io_), script_(std::move(script)) {
+TestGatekeeper::TestGatekeeper(Script script, std::uint16_t rasPort, std::uint16_t signallingPort)
+    : socket_(io_),
+      relay_(io_, signallingPort, [this](const std::vector<std::string>& aliases) { return registry_.Resolve(aliases); }),
+      script_(std::move(script)) {
   socket_.open(asio::ip::udp::v4());
-  socket_.bind(asio::ip::udp::endpoint(asio::ip::address_v4::loopback(), 0));
+  socket_.bind(asio::ip::udp::endpoint(asio::ip::address_v4::loopback(), rasPort));
   port_ = socket_.local_endpoint().port();
   Receive();
   thread_ = std::thread([this] { io_.run(); });
 }
 
 TestGatekeeper::~TestGatekeeper() {
-  asio::post(io_, [this] {
+  std::promise<void> closed;
+  asio::post(io_, [this, &closed] {
     std::error_code ignored;
     socket_.close(ignored);
+    relay_.Close();
+    closed.set_value();
   });
+  closed.get_future().wait();
   io_.stop();
   thread_.join();
 }
@@ -59,6 +78,11 @@ void TestGatekeeper::SetScript(const Script& script) {
 std::vector<TestGatekeeper::Received> TestGatekeeper::Messages() const {
   std::lock_guard lock(mutex_);
   return received_;
+}
+
+std::vector<TestGatekeeper::Sent> TestGatekeeper::SentMessages() const {
+  std::lock_guard lock(mutex_);
+  return sent_;
 }
 
 std::vector<TestGatekeeper::Received> TestGatekeeper::MessagesOf(std::uint16_t kind) const {
@@ -113,7 +137,7 @@ void TestGatekeeper::Receive() {
 
 void TestGatekeeper::OnDatagram(std::vector<std::uint8_t> bytes, const asio::ip::udp::endpoint& from) {
   auto decoded = asn::decode(h225::RasMessage::Id, bytes);
-  if (!decoded) return;
+  if (!decoded || decoded->isUnknownAlternative()) return;
   {
     std::lock_guard lock(mutex_);
     received_.push_back(Received{*decoded, bytes, from, std::chrono::steady_clock::now()});
@@ -155,111 +179,218 @@ void TestGatekeeper::Answer(const Value& request, std::span<const std::uint8_t> 
     s = script_;
   }
   const Value& body = request.alternative();
-  const Value* seqValue = body.find("requestSeqNum");
-  const std::int64_t seq = seqValue ? seqValue->integer() : 0;
-  Value* b;
-  if (request.is(h225::RasMessage::gatekeeperRequest)) {
-    if (!s.answerDiscovery) return;
-    if (s.discoveryReject) {
-      Value grj = ras(h225::RasMessage::gatekeeperReject, &b);
-      b->field(h225::GatekeeperReject::requestSeqNum).setInteger(seq);
-      b->field(h225::GatekeeperReject::protocolIdentifier).setOid(asn::kH225ProtocolIdentifier);
-      b->field(h225::GatekeeperReject::rejectReason).select(*s.discoveryReject);
-      asn::completeMandatory(*b);
-      SendLater(std::move(grj), from, false);
-      return;
-    }
-    using G = h225::GatekeeperConfirm;
-    Value gcf = ras(h225::RasMessage::gatekeeperConfirm, &b);
-    b->field(G::requestSeqNum).setInteger(seq);
-    b->field(G::protocolIdentifier).setOid(asn::kH225ProtocolIdentifier);
-    b->field(G::gatekeeperIdentifier).setText(s.identifier);
-    asn::setIpv4(b->field(G::rasAddress), {{127, 0, 0, 1}, port_});
-    const std::vector<std::uint32_t>* algorithm = nullptr;
-    static const std::vector<std::uint32_t> md5(h235::kOidMd5.begin(), h235::kOidMd5.end());
-    static const std::vector<std::uint32_t> cat(h235::kOidCat.begin(), h235::kOidCat.end());
-    static const std::vector<std::uint32_t> p1(h235::kOidHmacSha1_96.begin(), h235::kOidHmacSha1_96.end());
-    if (s.auth == Auth::Md5) algorithm = &md5;
-    if (s.auth == Auth::Cat) algorithm = &cat;
-    if (s.auth == Auth::Procedure1) algorithm = &p1;
-    if (algorithm) {
-      if (s.auth == Auth::Cat)
-        b->field(G::authenticationMode).select(asn::h235::AuthenticationMechanism::authenticationBES).select(asn::h235::AuthenticationBES::radius);
-      else
-        b->field(G::authenticationMode).select(asn::h235::AuthenticationMechanism::pwdHash);
-      b->field(G::algorithmOID).setOid(*algorithm);
-    }
-    SendLater(std::move(gcf), from, false);
-    return;
-  }
-
-  if (request.is(h225::RasMessage::registrationRequest)) {
-    using R = h225::RegistrationRequest;
-    const bool keepAlive = body[R::keepAlive].boolean();
-    const bool tokensOk = CheckTokens(request, bytes);
-    {
-      std::lock_guard lock(mutex_);
-      lastTokensValid_ = tokensOk;
-    }
-    std::optional<std::uint16_t> reject;
-    if (keepAlive) {
-      if (!s.answerKeepAlive) return;
-      std::lock_guard lock(mutex_);
-      const Value* id = body.get(R::endpointIdentifier);
-      if (script_.keepAlivesNeedingFullRegistration > 0 || !id || id->text() != endpointId_) {
-        if (script_.keepAlivesNeedingFullRegistration > 0) --script_.keepAlivesNeedingFullRegistration;
-        reject = h225::RegistrationRejectReason::fullRegistrationRequired;
+  using M = h225::RasMessage;
+  switch (request.choice()) {
+    case M::gatekeeperRequest:
+      AnswerDiscovery(body[h225::GatekeeperRequest::requestSeqNum].integer(), s, from);
+      break;
+    case M::registrationRequest: {
+      const bool tokensOk = CheckTokens(request, bytes);
+      {
+        std::lock_guard lock(mutex_);
+        lastTokensValid_ = tokensOk;
       }
-    } else {
-      if (!s.answerRegistration) return;
-      reject = s.registrationReject;
+      AnswerRegistration(body, tokensOk, s, from);
+      break;
     }
-    if (!reject && !tokensOk) reject = h225::RegistrationRejectReason::securityDenial;
-    if (reject) {
-      using J = h225::RegistrationReject;
-      Value rrj = ras(h225::RasMessage::registrationReject, &b);
-      b->field(J::requestSeqNum).setInteger(seq);
-      b->field(J::protocolIdentifier).setOid(asn::kH225ProtocolIdentifier);
-      Value& reason = b->field(J::rejectReason).select(*reject);
-      asn::completeMandatory(reason);
-      b->field(J::gatekeeperIdentifier).setText(s.identifier);
-      SendLater(std::move(rrj), from, false);
-      return;
-    }
-    std::string id;
-    {
-      std::lock_guard lock(mutex_);
-      if (!keepAlive) endpointId_ = "ep" + std::to_string(nextEndpoint_++) + "_" + s.identifier;
-      id = endpointId_;
-      if (auto ras = asn::ipv4(body[R::rasAddress].at(0))) endpointRas_ = {asio::ip::address_v4(ras->ip), ras->port};
-    }
-    using C = h225::RegistrationConfirm;
-    Value rcf = ras(h225::RasMessage::registrationConfirm, &b);
-    b->field(C::requestSeqNum).setInteger(seq);
-    b->field(C::protocolIdentifier).setOid(asn::kH225ProtocolIdentifier);
-    asn::setIpv4(b->field(C::callSignalAddress).append(), {{127, 0, 0, 1}, 1721});
-    if (const Value* aliases = body.get(R::terminalAlias))
-      for (const Value& alias : aliases->elements()) b->field(C::terminalAlias).append(alias);
-    b->field(C::gatekeeperIdentifier).setText(s.identifier);
-    b->field(C::endpointIdentifier).setText(id);
-    const Value* asked = body.get(R::timeToLive);
-    if (s.grantedTimeToLive || asked) b->field(C::timeToLive).setInteger(s.grantedTimeToLive ? s.grantedTimeToLive : asked->integer());
-    b->field(C::willRespondToIRR).setBoolean(false);
-    b->field(C::maintainConnection).setBoolean(false);
+    case M::admissionRequest:
+      AnswerAdmission(body, CheckTokens(request, bytes), s, from);
+      break;
+    case M::disengageRequest:
+      AnswerDisengage(body, s, from);
+      break;
+    case M::unregistrationRequest:
+      AnswerUnregistration(body, s, from);
+      break;
+    default:
+      break;
+  }
+}
+
+void TestGatekeeper::AnswerDiscovery(std::int64_t seq, const Script& s, const asio::ip::udp::endpoint& from) {
+  if (!s.answerDiscovery) return;
+  Value* b;
+  if (s.discoveryReject) {
+    Value grj = ras(h225::RasMessage::gatekeeperReject, &b);
+    b->field(h225::GatekeeperReject::requestSeqNum).setInteger(seq);
+    b->field(h225::GatekeeperReject::protocolIdentifier).setOid(asn::kH225ProtocolIdentifier);
+    b->field(h225::GatekeeperReject::rejectReason).select(*s.discoveryReject);
     asn::completeMandatory(*b);
-    SendLater(std::move(rcf), from, s.auth == Auth::Procedure1);
+    SendLater(std::move(grj), from, false);
     return;
   }
-
-  if (request.is(h225::RasMessage::unregistrationRequest)) {
-    Value ucf = ras(h225::RasMessage::unregistrationConfirm, &b);
-    b->field(h225::UnregistrationConfirm::requestSeqNum).setInteger(seq);
-    {
-      std::lock_guard lock(mutex_);
-      endpointId_.clear();
-    }
-    Send(std::move(ucf), from, s.auth == Auth::Procedure1);
+  using G = h225::GatekeeperConfirm;
+  Value gcf = ras(h225::RasMessage::gatekeeperConfirm, &b);
+  b->field(G::requestSeqNum).setInteger(seq);
+  b->field(G::protocolIdentifier).setOid(asn::kH225ProtocolIdentifier);
+  b->field(G::gatekeeperIdentifier).setText(s.identifier);
+  asn::setIpv4(b->field(G::rasAddress), {{127, 0, 0, 1}, port_});
+  const std::vector<std::uint32_t>* algorithm = nullptr;
+  static const std::vector<std::uint32_t> md5(h235::kOidMd5.begin(), h235::kOidMd5.end());
+  static const std::vector<std::uint32_t> cat(h235::kOidCat.begin(), h235::kOidCat.end());
+  static const std::vector<std::uint32_t> p1(h235::kOidHmacSha1_96.begin(), h235::kOidHmacSha1_96.end());
+  if (s.auth == Auth::Md5) algorithm = &md5;
+  if (s.auth == Auth::Cat) algorithm = &cat;
+  if (s.auth == Auth::Procedure1) algorithm = &p1;
+  if (algorithm) {
+    if (s.auth == Auth::Cat)
+      b->field(G::authenticationMode)
+          .select(asn::h235::AuthenticationMechanism::authenticationBES)
+          .select(asn::h235::AuthenticationBES::radius);
+    else
+      b->field(G::authenticationMode).select(asn::h235::AuthenticationMechanism::pwdHash);
+    b->field(G::algorithmOID).setOid(*algorithm);
   }
+  SendLater(std::move(gcf), from, false);
+}
+
+void TestGatekeeper::AnswerRegistration(const Value& body, bool tokensOk, const Script& s,
+                                        const asio::ip::udp::endpoint& from) {
+  using R = h225::RegistrationRequest;
+  const std::int64_t seq = body[R::requestSeqNum].integer();
+  const bool keepAlive = body[R::keepAlive].boolean();
+  std::optional<std::uint16_t> reject;
+  if (keepAlive) {
+    if (!s.answerKeepAlive) return;
+    std::lock_guard lock(mutex_);
+    const Value* id = body.get(R::endpointIdentifier);
+    if (script_.keepAlivesNeedingFullRegistration > 0 || !id || !registry_.Has(id->text())) {
+      if (script_.keepAlivesNeedingFullRegistration > 0) --script_.keepAlivesNeedingFullRegistration;
+      reject = h225::RegistrationRejectReason::fullRegistrationRequired;
+    }
+  } else {
+    if (!s.answerRegistration) return;
+    reject = s.registrationReject;
+  }
+  if (!reject && !tokensOk) reject = h225::RegistrationRejectReason::securityDenial;
+  Value* b;
+  if (reject) {
+    using J = h225::RegistrationReject;
+    Value rrj = ras(h225::RasMessage::registrationReject, &b);
+    b->field(J::requestSeqNum).setInteger(seq);
+    b->field(J::protocolIdentifier).setOid(asn::kH225ProtocolIdentifier);
+    Value& reason = b->field(J::rejectReason).select(*reject);
+    asn::completeMandatory(reason);
+    b->field(J::gatekeeperIdentifier).setText(s.identifier);
+    SendLater(std::move(rrj), from, false);
+    return;
+  }
+  std::string id;
+  if (keepAlive) {
+    id = body[R::endpointIdentifier].text();
+  } else {
+    Registration r;
+    r.aliases = Aliases(body.get(R::terminalAlias));
+    if (auto ras = asn::ipv4(body[R::rasAddress].at(0))) r.ras = {asio::ip::address_v4(ras->ip), ras->port};
+    if (body[R::callSignalAddress].size() > 0)
+      if (auto cs = asn::ipv4(body[R::callSignalAddress].at(0))) r.callSignal = *cs;
+    const asio::ip::udp::endpoint ras = r.ras;
+    id = registry_.Add(std::move(r), s.identifier);
+    std::lock_guard lock(mutex_);
+    endpointId_ = id;
+    endpointRas_ = ras;
+  }
+  using C = h225::RegistrationConfirm;
+  Value rcf = ras(h225::RasMessage::registrationConfirm, &b);
+  b->field(C::requestSeqNum).setInteger(seq);
+  b->field(C::protocolIdentifier).setOid(asn::kH225ProtocolIdentifier);
+  asn::setIpv4(b->field(C::callSignalAddress).append(), {{127, 0, 0, 1}, relay_.Port()});
+  if (const Value* aliases = body.get(R::terminalAlias))
+    for (const Value& alias : aliases->elements()) b->field(C::terminalAlias).append(alias);
+  b->field(C::gatekeeperIdentifier).setText(s.identifier);
+  b->field(C::endpointIdentifier).setText(id);
+  const Value* asked = body.get(R::timeToLive);
+  if (s.grantedTimeToLive || asked)
+    b->field(C::timeToLive).setInteger(s.grantedTimeToLive ? s.grantedTimeToLive : asked->integer());
+  b->field(C::willRespondToIRR).setBoolean(false);
+  b->field(C::maintainConnection).setBoolean(false);
+  asn::completeMandatory(*b);
+  SendLater(std::move(rcf), from, s.auth == Auth::Procedure1);
+}
+
+void TestGatekeeper::AnswerAdmission(const Value& body, bool tokensOk, const Script& s,
+                                     const asio::ip::udp::endpoint& from) {
+  using A = h225::AdmissionRequest;
+  if (!s.answerAdmission) return;
+  const std::int64_t seq = body[A::requestSeqNum].integer();
+  const bool answerCall = body[A::answerCall].boolean();
+  const std::string endpointId = body[A::endpointIdentifier].text();
+  const asn::Ipv4Address relay{{127, 0, 0, 1}, relay_.Port()};
+  std::optional<std::uint16_t> reject;
+  std::optional<asn::Ipv4Address> destination;
+  const std::optional<Registration> caller = registry_.Find(endpointId);
+  const std::vector<std::string> called = Aliases(body.get(A::destinationInfo));
+  if (!caller) {
+    reject = h225::AdmissionRejectReason::callerNotRegistered;
+  } else if (!tokensOk) {
+    reject = h225::AdmissionRejectReason::securityDenial;
+  } else if (s.admissionReject) {
+    reject = s.admissionReject;
+  } else if (answerCall) {
+    destination = s.routed ? relay : caller->callSignal;
+  } else if (auto callee = registry_.Resolve(called)) {
+    destination = s.routed ? relay : *callee;
+  } else if (const Value* address = body.get(A::destCallSignalAddress); address && called.empty()) {
+    destination = s.routed ? relay : asn::ipv4(*address);
+  } else {
+    reject = h225::AdmissionRejectReason::calledPartyNotRegistered;
+  }
+  if (!reject && !destination) reject = h225::AdmissionRejectReason::incompleteAddress;
+  Value* b;
+  if (reject) {
+    Value arj = ras(h225::RasMessage::admissionReject, &b);
+    b->field(h225::AdmissionReject::requestSeqNum).setInteger(seq);
+    b->field(h225::AdmissionReject::rejectReason).select(*reject);
+    asn::completeMandatory(*b);
+    SendLater(std::move(arj), from, s.auth == Auth::Procedure1);
+    return;
+  }
+  registry_.Admitted(Guid(body.get(A::callIdentifier)), body[A::conferenceID].bytes(),
+                     {endpointId, static_cast<std::uint16_t>(body[A::callReferenceValue].integer()), answerCall, false});
+  using C = h225::AdmissionConfirm;
+  Value acf = ras(h225::RasMessage::admissionConfirm, &b);
+  b->field(C::requestSeqNum).setInteger(seq);
+  b->field(C::bandWidth).setInteger(body[A::bandWidth].integer());
+  b->field(C::callModel).select(s.routed ? h225::CallModel::gatekeeperRouted : h225::CallModel::direct);
+  asn::setIpv4(b->field(C::destCallSignalAddress), *destination);
+  if (s.irrFrequency) b->field(C::irrFrequency).setInteger(s.irrFrequency);
+  if (!answerCall && !called.empty()) asn::setAlias(b->field(C::destinationInfo).append(), called.front());
+  b->field(C::willRespondToIRR).setBoolean(false);
+  asn::completeMandatory(*b);
+  SendLater(std::move(acf), from, s.auth == Auth::Procedure1);
+}
+
+void TestGatekeeper::AnswerDisengage(const Value& body, const Script& s, const asio::ip::udp::endpoint& from) {
+  using D = h225::DisengageRequest;
+  if (!s.answerDisengage) return;
+  const std::int64_t seq = body[D::requestSeqNum].integer();
+  const std::string endpointId = body[D::endpointIdentifier].text();
+  const bool known = registry_.Has(endpointId);
+  registry_.Disengaged(Guid(body.get(D::callIdentifier)), endpointId);
+  Value* b;
+  if (known) {
+    Value dcf = ras(h225::RasMessage::disengageConfirm, &b);
+    b->field(h225::DisengageConfirm::requestSeqNum).setInteger(seq);
+    SendLater(std::move(dcf), from, s.auth == Auth::Procedure1);
+    return;
+  }
+  Value drj = ras(h225::RasMessage::disengageReject, &b);
+  b->field(h225::DisengageReject::requestSeqNum).setInteger(seq);
+  b->field(h225::DisengageReject::rejectReason).select(h225::DisengageRejectReason::notRegistered);
+  SendLater(std::move(drj), from, s.auth == Auth::Procedure1);
+}
+
+void TestGatekeeper::AnswerUnregistration(const Value& body, const Script& s, const asio::ip::udp::endpoint& from) {
+  Value* b;
+  Value ucf = ras(h225::RasMessage::unregistrationConfirm, &b);
+  b->field(h225::UnregistrationConfirm::requestSeqNum).setInteger(body[h225::UnregistrationRequest::requestSeqNum].integer());
+  if (const Value* id = body.get(h225::UnregistrationRequest::endpointIdentifier)) registry_.Remove(id->text());
+  registry_.RemoveAt(from);
+  {
+    std::lock_guard lock(mutex_);
+    endpointId_.clear();
+  }
+  Send(std::move(ucf), from, s.auth == Auth::Procedure1 ? Signing::AsScript : Signing::None);
 }
 
 void TestGatekeeper::SendLater(Value message, const asio::ip::udp::endpoint& to, bool sign) {
@@ -268,57 +399,69 @@ void TestGatekeeper::SendLater(Value message, const asio::ip::udp::endpoint& to,
     std::lock_guard lock(mutex_);
     delay = script_.progressDelay;
   }
+  const Signing signing = sign ? Signing::AsScript : Signing::None;
   if (delay.count() <= 0) {
-    Send(std::move(message), to, sign);
+    Send(std::move(message), to, signing);
     return;
   }
   Value* b;
   Value rip = ras(h225::RasMessage::requestInProgress, &b);
   b->field(h225::RequestInProgress::requestSeqNum).setInteger(message.alternative().find("requestSeqNum")->integer());
   b->field(h225::RequestInProgress::delay).setInteger(delay.count());
-  Send(std::move(rip), to, false);
+  Send(std::move(rip), to, Signing::None);
   auto timer = std::make_shared<asio::steady_timer>(io_, delay);
-  timer->async_wait([this, timer, message = std::move(message), to, sign](std::error_code ec) {
-    if (!ec) Send(message, to, sign);
+  timer->async_wait([this, timer, message = std::move(message), to, signing](std::error_code ec) {
+    if (!ec) Send(message, to, signing);
   });
 }
 
-void TestGatekeeper::Send(Value message, const asio::ip::udp::endpoint& to, bool sign) {
+void TestGatekeeper::Send(Value message, const asio::ip::udp::endpoint& to, Signing signing) {
   std::optional<h235::H235AuthProcedure1::Hash> marker;
   std::string password;
-  if (sign) {
+  {
     std::lock_guard lock(mutex_);
-    password = script_.password;
-    marker = h235::H235AuthProcedure1::Hash{0xde, 0xad, 0xbe, 0xef, 1, 2, 3, 4, 5, 6, 7, 8};
-    auto token = h235::H235AuthProcedure1::CreateCryptoToken(script_.identifier, endpointId_,
-                                                             static_cast<std::uint32_t>(std::time(nullptr)), 77, *marker);
-    Value& body = message.alternative();
-    body.field(static_cast<std::uint16_t>(body.indexOf("cryptoTokens"))).append(std::move(*token));
+    if (signing == Signing::WrongPassword || (signing == Signing::AsScript && script_.auth == Auth::Procedure1)) {
+      password = signing == Signing::WrongPassword ? "not-" + script_.password : script_.password;
+      marker = h235::H235AuthProcedure1::Hash{0xde, 0xad, 0xbe, 0xef, 1, 2, 3, 4, 5, 6, 7, 8};
+      auto token = h235::H235AuthProcedure1::CreateCryptoToken(
+          script_.identifier, endpointId_, static_cast<std::uint32_t>(std::time(nullptr)), 77, *marker);
+      Value& body = message.alternative();
+      body.field(static_cast<std::uint16_t>(body.indexOf("cryptoTokens"))).append(std::move(*token));
+    }
   }
   auto bytes = asn::encode(message);
   if (!bytes) return;
   if (marker) h235::H235AuthProcedure1::Sign(*bytes, *marker, password);
   std::error_code ignored;
   socket_.send_to(asio::buffer(*bytes), to, 0, ignored);
+  std::lock_guard lock(mutex_);
+  sent_.push_back({message.choice(), to, std::chrono::steady_clock::now()});
 }
 
-std::optional<Value> TestGatekeeper::Ask(Value request, unsigned seq, std::chrono::milliseconds wait) {
-  asio::ip::udp::endpoint to;
-  bool sign;
+std::optional<TestGatekeeper::Target> TestGatekeeper::TargetOf(const std::string& alias) const {
+  if (!alias.empty()) {
+    auto r = registry_.FindAlias(alias);
+    return r ? std::optional<Target>(Target{r->ras, r->endpointId}) : std::nullopt;
+  }
+  std::lock_guard lock(mutex_);
+  return Target{endpointRas_, endpointId_};
+}
+
+std::optional<Value> TestGatekeeper::Ask(Value request, unsigned seq, const Target& to, Signing signing,
+                                         std::chrono::milliseconds wait) {
   std::size_t before;
   {
     std::lock_guard lock(mutex_);
-    to = endpointRas_;
-    sign = script_.auth == Auth::Procedure1;
     before = received_.size();
   }
-  asio::post(io_, [this, request = std::move(request), to, sign]() mutable { Send(std::move(request), to, sign); });
+  asio::post(io_, [this, request = std::move(request), to, signing]() mutable { Send(std::move(request), to.ras, signing); });
   std::optional<Value> answer;
   WaitUntil(
       [&](const std::vector<Received>& all) {
         for (std::size_t i = before; i < all.size(); ++i) {
           const Value* s = all[i].message.alternative().find("requestSeqNum");
-          if (s && s->integer() == seq && !all[i].message.is(h225::RasMessage::registrationRequest)) {
+          if (s && s->integer() == seq && all[i].from == to.ras &&
+              !all[i].message.is(h225::RasMessage::registrationRequest)) {
             answer = all[i].message;
             return true;
           }
@@ -330,28 +473,36 @@ std::optional<Value> TestGatekeeper::Ask(Value request, unsigned seq, std::chron
 }
 
 std::optional<Value> TestGatekeeper::SendUnregistrationRequest(std::optional<std::uint16_t> reason,
-                                                               std::chrono::milliseconds wait) {
+                                                               std::chrono::milliseconds wait, Signing signing,
+                                                               const std::string& alias) {
   using U = h225::UnregistrationRequest;
+  auto target = TargetOf(alias);
+  if (!target) return std::nullopt;
   Value* b;
   Value urq = ras(h225::RasMessage::unregistrationRequest, &b);
   unsigned seq;
-  std::string id, gk;
+  std::string gk;
   {
     std::lock_guard lock(mutex_);
     seq = ++seq_;
-    id = endpointId_;
     gk = script_.identifier;
   }
   b->field(U::requestSeqNum).setInteger(seq);
   asn::setIpv4(b->field(U::callSignalAddress).append(), {{127, 0, 0, 1}, 1721});
-  if (!id.empty()) b->field(U::endpointIdentifier).setText(id);
+  if (!target->endpointId.empty()) b->field(U::endpointIdentifier).setText(target->endpointId);
   b->field(U::gatekeeperIdentifier).setText(gk);
   if (reason) b->field(U::reason).select(*reason);
-  return Ask(std::move(urq), seq, wait);
+  auto answer = Ask(std::move(urq), seq, *target, signing, wait);
+  if (answer && answer->is(h225::RasMessage::unregistrationConfirm)) registry_.Remove(target->endpointId);
+  return answer;
 }
 
-std::optional<Value> TestGatekeeper::SendInfoRequest(std::chrono::milliseconds wait) {
+std::optional<Value> TestGatekeeper::SendInfoRequest(std::chrono::milliseconds wait, std::uint16_t callReference,
+                                                     const std::string& callIdentifier, Signing signing,
+                                                     const std::string& alias) {
   using I = h225::InfoRequest;
+  auto target = TargetOf(alias);
+  if (!target) return std::nullopt;
   Value* b;
   Value irq = ras(h225::RasMessage::infoRequest, &b);
   unsigned seq;
@@ -360,10 +511,66 @@ std::optional<Value> TestGatekeeper::SendInfoRequest(std::chrono::milliseconds w
     seq = ++seq_;
   }
   b->field(I::requestSeqNum).setInteger(seq);
-  b->field(I::callReferenceValue).setInteger(0);
+  b->field(I::callReferenceValue).setInteger(callReference);
   asn::setIpv4(b->field(I::replyAddress), {{127, 0, 0, 1}, port_});
+  if (!callIdentifier.empty()) b->field(I::callIdentifier).field(h225::CallIdentifier::guid).setBytes(callIdentifier);
   asn::completeMandatory(*b);
-  return Ask(std::move(irq), seq, wait);
+  return Ask(std::move(irq), seq, *target, signing, wait);
+}
+
+std::optional<Value> TestGatekeeper::SendDisengageRequest(const std::string& callIdentifier, std::uint16_t reason,
+                                                          std::chrono::milliseconds wait, Signing signing,
+                                                          const std::string& endpointId, bool zeroIdentifier) {
+  using D = h225::DisengageRequest;
+  Target target;
+  std::uint16_t reference = 1;
+  std::string conference(16, '\0');
+  unsigned seq;
+  std::string gk;
+  {
+    std::lock_guard lock(mutex_);
+    seq = ++seq_;
+    gk = script_.identifier;
+    target = {endpointRas_, endpointId_};
+  }
+  if (auto call = registry_.FindCall(callIdentifier)) {
+    conference = call->conferenceID;
+    for (const CallParty& party : call->parties) {
+      if (endpointId.empty() ? party.disengaged : party.endpointId != endpointId) continue;
+      auto r = registry_.Find(party.endpointId);
+      if (!r) continue;
+      target = {r->ras, party.endpointId};
+      reference = party.callReference;
+      break;
+    }
+  }
+  Value* b;
+  Value drq = ras(h225::RasMessage::disengageRequest, &b);
+  b->field(D::requestSeqNum).setInteger(seq);
+  b->field(D::endpointIdentifier).setText(target.endpointId.empty() ? std::string("-") : target.endpointId);
+  b->field(D::conferenceID).setBytes(conference);
+  b->field(D::callReferenceValue).setInteger(reference);
+  b->field(D::disengageReason).select(reason);
+  b->field(D::callIdentifier).field(h225::CallIdentifier::guid).setBytes(zeroIdentifier ? std::string(16, '\0') : callIdentifier);
+  b->field(D::gatekeeperIdentifier).setText(gk);
+  asn::completeMandatory(*b);
+  auto answer = Ask(std::move(drq), seq, target, signing, wait);
+  if (answer && answer->is(h225::RasMessage::disengageConfirm)) registry_.Disengaged(callIdentifier, target.endpointId);
+  return answer;
+}
+
+std::size_t TestGatekeeper::DropCalls() {
+  std::vector<std::pair<std::string, std::string>> parties;  // call identifier, endpoint identifier
+  for (const Call& call : Calls())
+    for (const CallParty& party : call.parties)
+      if (!party.disengaged) parties.emplace_back(call.callIdentifier, party.endpointId);
+  std::size_t confirmed = 0;
+  for (auto& [call, endpoint] : parties) {
+    auto answer = SendDisengageRequest(call, h225::DisengageReason::forcedDrop, std::chrono::seconds(2),
+                                       Signing::AsScript, endpoint);
+    if (answer && answer->is(h225::RasMessage::disengageConfirm)) ++confirmed;
+  }
+  return confirmed;
 }
 
 }  // namespace vantro::test

@@ -1,24 +1,41 @@
-// The test gatekeeper as a program, to run the dialer against by hand:
-//   test_gatekeeper [--password PW] [--auth none|md5|cat|h2351|any] [--reject N] [--silent] [--ttl S]
+// The test gatekeeper as a program, to run the dialer and other endpoints against by hand:
+//   test_gatekeeper [--port N] [--signal-port N] [--routed]
+//                   [--password PW] [--auth none|md5|cat|h2351|any] [--reject N] [--silent] [--ttl S]
 //                   [--delay MS]   (RequestInProgress first, the answer MS milliseconds later)
-// It prints "listening on 127.0.0.1:PORT" and runs until its standard input closes.
+//                   [--arj N]      (every admission rejected with AdmissionRejectReason N)
+//                   [--irr S]      (admission confirms ask for an information response every S seconds)
+// Ports 0 (the default) are chosen by the system. Direct mode unless --routed: the admission
+// confirm names the callee's own call signalling address; routed, it names the gatekeeper's
+// call signalling port, which relays the calls. It prints "listening on 127.0.0.1:PORT" and
+// "call signalling on 127.0.0.1:PORT" and reads commands from its standard input until it closes:
+//   urq [ALIAS]  unregisters an endpoint (the last registered one by default)
+//   drop         ends every active call with disengage requests to its parties
+//   calls        prints the number of admitted calls, active calls, Setups relayed and H.245 connections joined
+//   regs         prints the registrations
+//   count        prints the number of RAS messages received
 #include "tests/support/TestGatekeeper.h"
 
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <sstream>
 #include <string>
 
 using vantro::test::TestGatekeeper;
 
 int main(int argc, char** argv) {
   TestGatekeeper::Script script;
+  std::uint16_t rasPort = 0, signallingPort = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : "";
+    const bool takesValue = arg != "--silent" && arg != "--routed";
+    if (takesValue && i + 1 >= argc) {
+      std::fprintf(stderr, "%s needs a value\n", argv[i]);
+      return 2;
+    }
     if (arg == "--password") {
       script.password = value;
-      ++i;
     } else if (arg == "--auth") {
       const std::string a = value;
       script.auth = a == "md5"     ? TestGatekeeper::Auth::Md5
@@ -26,31 +43,66 @@ int main(int argc, char** argv) {
                     : a == "h2351" ? TestGatekeeper::Auth::Procedure1
                     : a == "any"   ? TestGatekeeper::Auth::Unannounced
                                    : TestGatekeeper::Auth::None;
-      ++i;
     } else if (arg == "--reject") {
       script.registrationReject = static_cast<std::uint16_t>(std::atoi(value));
-      ++i;
+    } else if (arg == "--arj") {
+      script.admissionReject = static_cast<std::uint16_t>(std::atoi(value));
     } else if (arg == "--silent") {
       script.answerDiscovery = false;
+    } else if (arg == "--routed") {
+      script.routed = true;
     } else if (arg == "--delay") {
       script.progressDelay = std::chrono::milliseconds(std::atoi(value));
-      ++i;
     } else if (arg == "--ttl") {
       script.grantedTimeToLive = static_cast<std::uint32_t>(std::atoi(value));
-      ++i;
+    } else if (arg == "--irr") {
+      script.irrFrequency = static_cast<std::uint32_t>(std::atoi(value));
+    } else if (arg == "--port") {
+      rasPort = static_cast<std::uint16_t>(std::atoi(value));
+    } else if (arg == "--signal-port") {
+      signallingPort = static_cast<std::uint16_t>(std::atoi(value));
     } else {
       std::fprintf(stderr, "unknown argument %s\n", argv[i]);
       return 2;
     }
+    if (takesValue) ++i;
   }
-  TestGatekeeper gatekeeper(script);
-  std::printf("listening on %s\n", gatekeeper.Address().c_str());
-  std::fflush(stdout);
-  std::string line;
-  while (std::getline(std::cin, line)) {
-    if (line == "urq") gatekeeper.SendUnregistrationRequest(std::nullopt);
-    if (line == "count") std::printf("%zu messages\n", gatekeeper.Messages().size());
+  try {
+    TestGatekeeper gatekeeper(script, rasPort, signallingPort);
+    std::printf("listening on %s\n", gatekeeper.Address().c_str());
+    std::printf("call signalling on 127.0.0.1:%u (%s)\n", gatekeeper.SignallingPort(), script.routed ? "routed" : "direct");
     std::fflush(stdout);
+    std::string line;
+    while (std::getline(std::cin, line)) {
+      std::istringstream words(line);
+      std::string command, alias;
+      words >> command >> alias;
+      if (command == "urq") {
+        auto answer = gatekeeper.SendUnregistrationRequest(std::nullopt, std::chrono::seconds(2),
+                                                           TestGatekeeper::Signing::AsScript, alias);
+        std::printf("%s\n", answer ? answer->alternative().typeName() : "no answer");
+      } else if (command == "drop") {
+        std::printf("%zu disengage confirms\n", gatekeeper.DropCalls());
+      } else if (command == "calls") {
+        std::printf("%zu calls admitted, %zu active, %zu relayed, %zu H.245 connections\n", gatekeeper.Calls().size(),
+                    gatekeeper.ActiveCalls(), gatekeeper.Relay().SetupsRelayed(), gatekeeper.Relay().H245Joined());
+      } else if (command == "regs") {
+        for (auto& r : gatekeeper.Registrations()) {
+          std::printf("%s", r.endpointId.c_str());
+          for (auto& a : r.aliases) std::printf(" %s", a.c_str());
+          std::printf(" at %u.%u.%u.%u:%u\n", r.callSignal.ip[0], r.callSignal.ip[1], r.callSignal.ip[2],
+                      r.callSignal.ip[3], r.callSignal.port);
+        }
+      } else if (command == "count") {
+        std::printf("%zu messages\n", gatekeeper.Messages().size());
+      } else if (!command.empty()) {
+        std::printf("unknown command %s\n", command.c_str());
+      }
+      std::fflush(stdout);
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "test_gatekeeper: %s\n", e.what());
+    return 1;
   }
   return 0;
 }

@@ -1,0 +1,144 @@
+// How much a hostile message can make the decoder allocate: a datagram of a kilobyte that claims
+// tens of thousands of elements, or that packs more values than any real message does, fails
+// with TooLarge having allocated little; a long list of real content still decodes.
+//
+// This program counts the bytes allocated through operator new while a decode runs.
+
+#include "stack/asn/Defaults.h"
+#include "stack/asn/H323Values.h"
+#include "stack/asn/Per.h"
+#include "stack/asn/generated/H225.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+bool counting = false;
+std::size_t live = 0;
+std::size_t peak = 0;
+
+// Each block carries its size and whether it was counted, ahead of what the caller gets.
+constexpr std::size_t kHeader = 2 * sizeof(std::max_align_t);
+
+void* Allocate(std::size_t n) {
+  auto* base = static_cast<unsigned char*>(std::malloc(n + kHeader));
+  if (!base) throw std::bad_alloc();
+  auto* header = reinterpret_cast<std::size_t*>(base);
+  header[0] = n;
+  header[1] = counting;
+  if (counting) {
+    live += n;
+    peak = std::max(peak, live);
+  }
+  return base + kHeader;
+}
+
+void Free(void* p) noexcept {
+  if (!p) return;
+  auto* base = static_cast<unsigned char*>(p) - kHeader;
+  auto* header = reinterpret_cast<std::size_t*>(base);
+  if (header[1]) live -= header[0];
+  std::free(base);
+}
+
+}  // namespace
+
+void* operator new(std::size_t n) { return Allocate(n); }
+void* operator new[](std::size_t n) { return Allocate(n); }
+void operator delete(void* p) noexcept { Free(p); }
+void operator delete[](void* p) noexcept { Free(p); }
+void operator delete(void* p, std::size_t) noexcept { Free(p); }
+void operator delete[](void* p, std::size_t) noexcept { Free(p); }
+
+namespace vantro::asn {
+namespace {
+
+struct Decoded {
+  Result<Value> result;
+  std::size_t peakBytes;
+};
+
+Decoded DecodeCounting(TypeId type, const std::vector<std::uint8_t>& bytes) {
+  live = peak = 0;
+  counting = true;
+  Result<Value> result = decode(type, bytes);
+  counting = false;
+  return {std::move(result), peak};
+}
+
+// A discovery request whose list of alternate endpoints has n elements, each made by fill.
+std::vector<std::uint8_t> DiscoveryWithEndpoints(std::size_t n, void (*fill)(Value& endpoint, std::size_t i)) {
+  Value message(h225::RasMessage::Id);
+  Value& grq = message.select(h225::RasMessage::gatekeeperRequest);
+  grq.field(h225::GatekeeperRequest::requestSeqNum).setInteger(1);
+  grq.field(h225::GatekeeperRequest::protocolIdentifier).setOid(kH225ProtocolIdentifier);
+  setIpv4(grq.field(h225::GatekeeperRequest::rasAddress), {{127, 0, 0, 1}, 1719});
+  Value& endpoints = grq.field(h225::GatekeeperRequest::alternateEndpoints);
+  for (std::size_t i = 0; i < n; ++i) fill(endpoints.append(), i);
+  completeMandatory(message);
+  auto bytes = encode(message);
+  if (!bytes) ADD_FAILURE() << bytes.error().message();
+  return bytes ? *bytes : std::vector<std::uint8_t>{};
+}
+
+// A registration request with n call signalling addresses (a list in the root of the message).
+std::vector<std::uint8_t> RegistrationWithAddresses(std::size_t n) {
+  Value message(h225::RasMessage::Id);
+  Value& rrq = message.select(h225::RasMessage::registrationRequest);
+  rrq.field(h225::RegistrationRequest::protocolIdentifier).setOid(kH225ProtocolIdentifier);
+  for (std::size_t i = 0; i < n; ++i)
+    setIpv4(rrq.field(h225::RegistrationRequest::callSignalAddress).append(), {{127, 0, 0, 1}, 1720});
+  completeMandatory(message);
+  auto bytes = encode(message);
+  if (!bytes) ADD_FAILURE() << bytes.error().message();
+  return bytes ? *bytes : std::vector<std::uint8_t>{};
+}
+
+void Empty(Value&, std::size_t) {}
+
+void Reachable(Value& endpoint, std::size_t i) {
+  setIpv4(endpoint.field(h225::Endpoint::callSignalAddress).append(),
+          {{10, 0, static_cast<std::uint8_t>(i >> 8), static_cast<std::uint8_t>(i)}, 1720});
+  setAlias(endpoint.field(h225::Endpoint::aliasAddress).append(), std::to_string(5550000 + i));
+}
+
+TEST(PerBudget, AKilobyteClaimingTensOfThousandsOfElementsFailsAtOnce) {
+  // 16384 addresses announced (one fragment), the datagram cut after a kilobyte.
+  std::vector<std::uint8_t> bytes = RegistrationWithAddresses(16384);
+  ASSERT_GT(bytes.size(), 1024u);
+  bytes.resize(1024);
+  const Decoded d = DecodeCounting(h225::RasMessage::Id, bytes);
+  ASSERT_FALSE(d.result.ok());
+  EXPECT_EQ(d.result.error().code, Errc::TooLarge) << d.result.error().message();
+  EXPECT_LT(d.peakBytes, 64u * 1024) << "decoding took " << d.peakBytes << " bytes";
+}
+
+TEST(PerBudget, AKilobyteDenserThanAnyRealMessageIsRefusedWithLittleMemory) {
+  // As many empty endpoints as a kilobyte holds: about ten bits each, twenty values each.
+  std::size_t n = 1;
+  while (DiscoveryWithEndpoints(n * 2, Empty).size() <= 1024) n *= 2;
+  while (DiscoveryWithEndpoints(n + 16, Empty).size() <= 1024) n += 16;
+  const std::vector<std::uint8_t> bytes = DiscoveryWithEndpoints(n, Empty);
+  ASSERT_LE(bytes.size(), 1024u);
+  const Decoded d = DecodeCounting(h225::RasMessage::Id, bytes);
+  ASSERT_FALSE(d.result.ok());
+  EXPECT_EQ(d.result.error().code, Errc::TooLarge) << d.result.error().message();
+  EXPECT_LT(d.peakBytes, 1024u * 1024) << "decoding took " << d.peakBytes << " bytes";
+  EXPECT_LE(d.peakBytes, valueBudget(bytes.size()) * sizeof(Value) * 3 / 2);
+}
+
+TEST(PerBudget, LongListsOfRealContentStillDecode) {
+  const std::vector<std::uint8_t> bytes = DiscoveryWithEndpoints(300, Reachable);
+  const Decoded d = DecodeCounting(h225::RasMessage::Id, bytes);
+  ASSERT_TRUE(d.result.ok()) << d.result.error().message();
+  const Value* endpoints = d.result->find("gatekeeperRequest.alternateEndpoints");
+  ASSERT_NE(endpoints, nullptr);
+  ASSERT_EQ(endpoints->size(), 300u);
+  EXPECT_EQ(aliasText(endpoints->at(299)[h225::Endpoint::aliasAddress].at(0)), "5550299");
+}
+
+}  // namespace
+}  // namespace vantro::asn

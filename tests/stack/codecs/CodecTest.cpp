@@ -1,0 +1,229 @@
+// The three codecs on their own: G.711's laws, a tone through each encoder and decoder, the
+// frames a payload is cut into, what is made up for lost frames, and the reported level.
+#include "stack/codecs/G711Law.h"
+#include "stack/codecs/H323AudioCodec.h"
+#include "tests/support/SignalAudioSource.h"
+#include "tests/support/SoundTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <random>
+
+namespace vantro::codecs {
+namespace {
+
+std::vector<std::int16_t> Tone(double frequency, double amplitude, std::size_t samples, std::size_t start = 0) {
+  std::vector<std::int16_t> out(samples);
+  for (std::size_t i = 0; i < samples; ++i)
+    out[i] = static_cast<std::int16_t>(std::lround(32767 * amplitude * std::sin(2 * M_PI * frequency * double(start + i) / 8000)));
+  return out;
+}
+
+unsigned MeanLevel(const std::vector<std::int16_t>& pcm, std::size_t from, std::size_t length) {
+  std::uint64_t sum = 0;
+  for (std::size_t i = from; i < from + length; ++i) sum += static_cast<unsigned>(std::abs(int(pcm[i])));
+  return static_cast<unsigned>(sum / length);
+}
+
+TEST(G711Law, KnownCodesAndRoundTrips) {
+  EXPECT_EQ(MuLawToLinear(0xff), 0);
+  EXPECT_EQ(MuLawToLinear(0x80), 32124);
+  EXPECT_EQ(MuLawToLinear(0x00), -32124);
+  EXPECT_EQ(LinearToMuLaw(0), 0xff);
+  EXPECT_EQ(LinearToMuLaw(-32768), 0x00);
+  EXPECT_EQ(ALawToLinear(0xd5), 8);
+  EXPECT_EQ(ALawToLinear(0x55), -8);
+  EXPECT_EQ(ALawToLinear(0xaa), 32256);
+  EXPECT_EQ(ALawToLinear(0x2a), -32256);
+  EXPECT_EQ(LinearToALaw(0), 0xd5);
+  EXPECT_EQ(LinearToALaw(32767), 0xaa);
+  // Every code decodes to a value that codes back to it (mu-law's negative zero becomes zero).
+  for (int c = 0; c < 256; ++c) {
+    const auto code = static_cast<std::uint8_t>(c);
+    EXPECT_EQ(LinearToALaw(ALawToLinear(code)), code) << c;
+    if (code != 0x7f) {
+      EXPECT_EQ(LinearToMuLaw(MuLawToLinear(code)), code) << c;
+    }
+  }
+  // Every sample comes back within half a step of its segment (a 32nd of its size, or 16).
+  for (int x = -32768; x <= 32767; ++x) {
+    const auto s = static_cast<std::int16_t>(x);
+    const int tolerance = std::max(std::abs(x) / 16, 36);
+    ASSERT_LE(std::abs(MuLawToLinear(LinearToMuLaw(s)) - x), tolerance) << x;
+    ASSERT_LE(std::abs(ALawToLinear(LinearToALaw(s)) - x), tolerance) << x;
+  }
+}
+
+struct Format {
+  const char* name;
+  unsigned payloadType;
+  unsigned frameSamples;
+  unsigned frameBytes;
+  double tolerance;  // of the tone's level after coding
+};
+
+class Codecs : public testing::TestWithParam<Format> {};
+
+// A tone coded and decoded frame by frame keeps its frequency and level; the encoder's frames have
+// the format's size; both ends report the level of what they handled.
+TEST_P(Codecs, ToneKeepsFrequencyAndLevel) {
+  const Format f = GetParam();
+  auto encoder = CreateAudioCodec(f.payloadType, H323AudioCodec::Encoder);
+  auto decoder = CreateAudioCodec(f.payloadType, H323AudioCodec::Decoder);
+  ASSERT_TRUE(encoder && decoder && encoder->IsOpen() && decoder->IsOpen());
+  EXPECT_EQ(encoder->GetFrameSamples(), f.frameSamples);
+  const std::vector<std::int16_t> input = Tone(440, 0.3, 8000);
+  std::vector<std::int16_t> output;
+  for (std::size_t at = 0; at + f.frameSamples <= input.size(); at += f.frameSamples) {
+    std::vector<std::uint8_t> bits;
+    ASSERT_TRUE(encoder->Encode(std::span(input).subspan(at, f.frameSamples), bits));
+    ASSERT_EQ(bits.size(), f.frameBytes);
+    std::vector<FrameSlice> slices;
+    decoder->SplitFrames(bits, slices);
+    ASSERT_EQ(slices.size(), 1u);
+    std::vector<std::int16_t> pcm(f.frameSamples);
+    ASSERT_EQ(decoder->Decode(bits, pcm), f.frameSamples);
+    output.insert(output.end(), pcm.begin(), pcm.end());
+  }
+  const auto settled = SampleWindow(output, 2000, 4000);
+  EXPECT_NEAR(ToneAmplitude(settled, 440), 0.3, 0.3 * f.tolerance);
+  EXPECT_LT(ToneAmplitude(settled, 1000), 0.02);
+  const unsigned expected = static_cast<unsigned>(0.3 * 32767 * 2 / M_PI);
+  // Of the last frame alone, which holds no whole number of periods.
+  EXPECT_NEAR(encoder->GetAverageSignalLevel(), expected, expected * 0.1);
+  EXPECT_NEAR(decoder->GetAverageSignalLevel(), expected, expected * std::max(f.tolerance, 0.1));
+
+  std::vector<std::int16_t> silence(f.frameSamples, 0);
+  std::vector<std::uint8_t> bits;
+  encoder->Encode(silence, bits);
+  EXPECT_EQ(encoder->GetAverageSignalLevel(), 0u);
+  encoder->ClearAverageSignalLevel();
+  EXPECT_EQ(encoder->GetAverageSignalLevel(), 0u);
+}
+
+// A lost frame in the middle of speech is made up with sound, not silence; a long loss fades out.
+// (Speech, not a tone: a pure tone puts the speech codecs' predictors out of step for long.)
+TEST_P(Codecs, ConcealmentBridgesALossAndFadesALongOne) {
+  const Format f = GetParam();
+  auto encoder = CreateAudioCodec(f.payloadType, H323AudioCodec::Encoder);
+  auto decoder = CreateAudioCodec(f.payloadType, H323AudioCodec::Decoder);
+  const auto speech = test::SignalAudioSource::Speech(0.5);
+  std::vector<std::int16_t> input(16000);
+  for (std::size_t i = 0; i < input.size(); ++i) input[i] = speech(i);
+  std::vector<std::int16_t> output;
+  const std::size_t frames = input.size() / f.frameSamples;
+  // Losses where the voice is loud (the syllables peak every 250 ms, at 62.5 ms).
+  const std::size_t lost = (4000 + 500) / f.frameSamples, longLossFrom = (10000 + 500) / f.frameSamples;
+  for (std::size_t k = 0; k < frames; ++k) {
+    std::vector<std::uint8_t> bits;
+    encoder->Encode(std::span(input).subspan(k * f.frameSamples, f.frameSamples), bits);
+    std::vector<std::int16_t> pcm(f.frameSamples);
+    if (k == lost || k >= longLossFrom)
+      EXPECT_EQ(decoder->Conceal(pcm), f.frameSamples);
+    else
+      decoder->Decode(bits, pcm);
+    output.insert(output.end(), pcm.begin(), pcm.end());
+  }
+  const unsigned before = MeanLevel(output, (lost - 1) * f.frameSamples, f.frameSamples);
+  const unsigned concealed = MeanLevel(output, lost * f.frameSamples, f.frameSamples);
+  EXPECT_GT(concealed, before / 4) << "the made-up frame is near silence";
+  EXPECT_LT(concealed, before * 2) << "the made-up frame is much louder";
+  EXPECT_LT(MeanLevel(output, output.size() - f.frameSamples, f.frameSamples), before / 8) << "a long loss does not fade";
+  EXPECT_LT(decoder->GetAverageSignalLevel(), before / 8);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, Codecs,
+                         testing::Values(Format{"G711u", 0, 80, 80, 0.02}, Format{"G711A", 8, 80, 80, 0.02},
+                                         Format{"G729A", 18, 80, 10, 0.25}, Format{"G7231", 4, 240, 24, 0.25}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// G.711 repeats the last pitch period: the made-up 10 ms carry the tone at its level, and the
+// frame after the loss joins without a jump.
+TEST(G711Concealment, RepeatsThePitchAndJoinsSmoothly) {
+  auto encoder = CreateAudioCodec(0, H323AudioCodec::Encoder);
+  auto decoder = CreateAudioCodec(0, H323AudioCodec::Decoder);
+  const std::vector<std::int16_t> input = Tone(440, 0.3, 4000);
+  std::vector<std::int16_t> output;
+  for (std::size_t k = 0; k < 50; ++k) {
+    std::vector<std::uint8_t> bits;
+    encoder->Encode(std::span(input).subspan(k * 80, 80), bits);
+    std::vector<std::int16_t> pcm(80);
+    if (k == 20)
+      decoder->Conceal(pcm);
+    else
+      decoder->Decode(bits, pcm);
+    output.insert(output.end(), pcm.begin(), pcm.end());
+  }
+  EXPECT_NEAR(ToneAmplitude(SampleWindow(output, 1600, 80), 440), 0.3, 0.05);
+  int jump = 0;
+  for (std::size_t i = 1500; i < 1800; ++i) jump = std::max(jump, std::abs(output[i] - output[i - 1]));
+  // The steepest step of the tone, and mu-law's rounding at its level.
+  const int toneStep = static_cast<int>(32767 * 0.3 * 2 * M_PI * 440 / 8000) + 600;
+  EXPECT_LE(jump, toneStep);
+}
+
+TEST(SplitFrames, CutsPayloadsIntoTheFormatsFrames) {
+  std::vector<FrameSlice> s;
+  auto g729 = CreateAudioCodec(18, H323AudioCodec::Decoder);
+  g729->SplitFrames(std::vector<std::uint8_t>(22), s);  // two frames and a silence descriptor
+  ASSERT_EQ(s.size(), 3u);
+  EXPECT_EQ(s[2].offset, 20u);
+  EXPECT_EQ(s[2].length, 2u);
+  EXPECT_EQ(s[2].samples, 80u);
+  s.clear();
+  g729->SplitFrames(std::vector<std::uint8_t>(25), s);  // octets that make no frame are left out
+  EXPECT_EQ(s.size(), 2u);
+
+  s.clear();
+  auto g723 = CreateAudioCodec(4, H323AudioCodec::Decoder);
+  std::vector<std::uint8_t> mixed(24 + 20 + 4 + 1 + 10);
+  mixed[0] = 0x00;   // 6.3 kbit/s
+  mixed[24] = 0x01;  // 5.3 kbit/s
+  mixed[44] = 0x02;  // silence descriptor
+  mixed[48] = 0x03;  // untransmitted
+  mixed[49] = 0x00;  // a 6.3 kbit/s frame cut short
+  g723->SplitFrames(mixed, s);
+  ASSERT_EQ(s.size(), 4u);
+  EXPECT_EQ(s[1].length, 20u);
+  EXPECT_EQ(s[2].length, 4u);
+  EXPECT_EQ(s[3].length, 1u);
+  for (const FrameSlice& f : s) EXPECT_EQ(f.samples, 240u);
+
+  s.clear();
+  auto g711 = CreateAudioCodec(8, H323AudioCodec::Decoder);
+  g711->SplitFrames(std::vector<std::uint8_t>(200), s);
+  ASSERT_EQ(s.size(), 3u);
+  EXPECT_EQ(s[2].length, 40u);
+  EXPECT_EQ(s[2].samples, 40u);
+  EXPECT_EQ(CreateAudioCodec(13, H323AudioCodec::Decoder), nullptr);
+}
+
+// Peers send G.723.1 at 5.3 kbit/s and, in silence, descriptors and untransmitted frames: each
+// stands for 30 ms; silence gives comfort noise, quiet but not dead.
+TEST(G7231Decoder, ReadsLowRateFramesAndSilenceDescriptors) {
+  auto decoder = CreateAudioCodec(4, H323AudioCodec::Decoder);
+  std::mt19937 random(3);
+  std::vector<std::int16_t> pcm(240);
+  for (int k = 0; k < 20; ++k) {
+    std::vector<std::uint8_t> frame(20);
+    for (auto& b : frame) b = static_cast<std::uint8_t>(random());
+    frame[0] = static_cast<std::uint8_t>((frame[0] & 0xfc) | 0x01);
+    frame[3] &= 0x03;  // a pitch lag that is allowed
+    EXPECT_EQ(decoder->Decode(frame, pcm), 240u);
+  }
+  EXPECT_GT(decoder->GetAverageSignalLevel(), 0u);
+  const std::vector<std::uint8_t> sid{0x02 | 0x80, 0x55, 0x21, 0x10};
+  EXPECT_EQ(decoder->Decode(sid, pcm), 240u);
+  unsigned noise = 0;
+  for (int k = 0; k < 10; ++k) {
+    EXPECT_EQ(decoder->Decode(std::vector<std::uint8_t>{0x03}, pcm), 240u);
+    noise = std::max(noise, decoder->GetAverageSignalLevel());
+  }
+  EXPECT_GT(noise, 0u);
+  EXPECT_LT(noise, 3000u);
+}
+
+}  // namespace
+}  // namespace vantro::codecs

@@ -1,0 +1,204 @@
+// Admission of calls against the test gatekeeper: what the request carries, where the confirm
+// sends the call (the callee in direct mode, the gatekeeper when it routes), each kind of reject,
+// silence and retries, and requests the endpoint cannot make.
+
+#include "tests/stack/endpoint/CallsFixture.h"
+
+#include <thread>
+
+namespace vantro::test {
+namespace {
+
+using A = h225::AdmissionRequest;
+
+struct TwoEndpoints {
+  explicit TwoEndpoints(TestGatekeeper::Script script = {}, const std::string& password = "") : gk(script) {
+    Prepare(caller, "5550100", password);
+    Prepare(callee, "5550200", password);
+    EXPECT_TRUE(caller.UseGatekeeper(gk.Address()));
+    EXPECT_TRUE(callee.UseGatekeeper(gk.Address()));
+  }
+  Gk& CallerGk() { return *caller.GetGatekeeper(); }
+  Gk& CalleeGk() { return *callee.GetGatekeeper(); }
+
+  TestGatekeeper gk;
+  H323EndPoint caller;
+  H323EndPoint callee;
+};
+
+TEST(Admission, DirectModeSendsTheCallToTheCalleeAndTheRequestsSayWhoCallsWhom) {
+  TwoEndpoints ends;
+  CallInfo out = MakeCallInfo(0x1234, "5550200");
+  out.bandwidth = 640;
+  const Gk::Admission confirm = Admit(ends.CallerGk(), out);
+  ASSERT_EQ(confirm.outcome, Outcome::Confirmed);
+  EXPECT_FALSE(confirm.gatekeeperRouted);
+  EXPECT_EQ(confirm.destCallSignalAddress, ends.callee.GetListenerAddress());
+  EXPECT_EQ(confirm.bandwidth, 640u);
+  EXPECT_EQ(confirm.destinationAliases, std::vector<std::string>{"5550200"});
+  EXPECT_TRUE(confirm.confirm.is(h225::RasMessage::admissionConfirm));
+
+  // The callee asks too, naming the caller.
+  CallInfo in = MakeCallInfo(0x1234, "5550100", true);
+  in.callIdentifier = out.callIdentifier;
+  in.conferenceID = out.conferenceID;
+  in.srcCallSignalAddress = asn::Ipv4Address{{127, 0, 0, 1}, 40000};
+  const Gk::Admission answer = Admit(ends.CalleeGk(), in);
+  ASSERT_EQ(answer.outcome, Outcome::Confirmed);
+  EXPECT_EQ(answer.destCallSignalAddress, ends.callee.GetListenerAddress());
+
+  const auto arqs = ends.gk.MessagesOf(h225::RasMessage::admissionRequest);
+  ASSERT_EQ(arqs.size(), 2u);
+  const asn::Value& first = Body(arqs[0]);
+  EXPECT_EQ(first[A::endpointIdentifier].text(), ends.CallerGk().GetEndpointIdentifier());
+  EXPECT_EQ(first[A::gatekeeperIdentifier].text(), "TestGk");
+  EXPECT_TRUE(first[A::callType].is(h225::CallType::pointToPoint));
+  EXPECT_EQ(asn::aliasText(first[A::destinationInfo].at(0)), "5550200");
+  EXPECT_EQ(asn::aliasText(first[A::srcInfo].at(0)), "5550100");
+  EXPECT_FALSE(first.has(A::destCallSignalAddress));
+  EXPECT_EQ(first[A::bandWidth].integer(), 640);
+  EXPECT_EQ(first[A::callReferenceValue].integer(), 0x1234);
+  EXPECT_EQ(first[A::conferenceID].bytes(), out.conferenceID);
+  EXPECT_EQ(Guid(first[A::callIdentifier]), out.callIdentifier);
+  EXPECT_FALSE(first[A::answerCall].boolean());
+  EXPECT_FALSE(first[A::activeMC].boolean());
+
+  const asn::Value& second = Body(arqs[1]);
+  EXPECT_TRUE(second[A::answerCall].boolean());
+  EXPECT_EQ(asn::aliasText(second[A::destinationInfo].at(0)), "5550200");  // itself
+  EXPECT_EQ(asn::aliasText(second[A::srcInfo].at(0)), "5550100");
+  EXPECT_EQ(asn::ipv4(second[A::destCallSignalAddress]), ends.callee.GetListenerAddress());
+  EXPECT_EQ(asn::ipv4(second[A::srcCallSignalAddress]), in.srcCallSignalAddress);
+  EXPECT_EQ(Guid(second[A::callIdentifier]), out.callIdentifier);
+
+  ASSERT_EQ(ends.gk.Calls().size(), 1u);
+  EXPECT_EQ(ends.gk.Calls()[0].parties.size(), 2u);
+}
+
+TEST(Admission, RoutedModeSendsBothSidesToTheGatekeeper) {
+  TestGatekeeper::Script script;
+  script.routed = true;
+  TwoEndpoints ends(script);
+  const asn::Ipv4Address gatekeeper{{127, 0, 0, 1}, ends.gk.SignallingPort()};
+  const Gk::Admission out = Admit(ends.CallerGk(), MakeCallInfo(7, "5550200"));
+  ASSERT_EQ(out.outcome, Outcome::Confirmed);
+  EXPECT_TRUE(out.gatekeeperRouted);
+  EXPECT_EQ(out.destCallSignalAddress, gatekeeper);
+  const Gk::Admission in = Admit(ends.CalleeGk(), MakeCallInfo(7, "5550100", true));
+  ASSERT_EQ(in.outcome, Outcome::Confirmed);
+  EXPECT_TRUE(in.gatekeeperRouted);
+  EXPECT_EQ(in.destCallSignalAddress, gatekeeper);
+}
+
+TEST(Admission, CallingAnAddressNamesItAndPasswordsSignTheRequest) {
+  TestGatekeeper::Script script;
+  script.auth = TestGatekeeper::Auth::Unannounced;
+  script.password = "secret";
+  TwoEndpoints ends(script, "secret");
+  CallInfo call = MakeCallInfo(9, "");
+  call.destCallSignalAddress = asn::Ipv4Address{{127, 0, 0, 1}, 1720};
+  const Gk::Admission confirm = Admit(ends.CallerGk(), call);
+  ASSERT_EQ(confirm.outcome, Outcome::Confirmed);
+  EXPECT_EQ(confirm.destCallSignalAddress, call.destCallSignalAddress);
+  const auto arqs = ends.gk.MessagesOf(h225::RasMessage::admissionRequest);
+  const asn::Value& arq = Body(arqs.at(0));
+  EXPECT_FALSE(arq.has(A::destinationInfo));
+  EXPECT_EQ(asn::ipv4(arq[A::destCallSignalAddress]), call.destCallSignalAddress);
+  // All three kinds of token, as on the registration.
+  EXPECT_EQ(arq[A::cryptoTokens].size(), 2u);
+  EXPECT_EQ(arq[A::tokens].size(), 1u);
+  EXPECT_TRUE(ends.gk.LastTokensValid());
+}
+
+TEST(Admission, EachRejectReasonComesBackAsItWasGiven) {
+  TwoEndpoints ends;
+  using R = h225::AdmissionRejectReason;
+  // Resolved by the gatekeeper: an alias nobody registered.
+  Gk::Admission unknown = Admit(ends.CallerGk(), MakeCallInfo(1, "5559999"));
+  EXPECT_EQ(unknown.outcome, Outcome::Rejected);
+  EXPECT_EQ(unknown.rejectReason, R::calledPartyNotRegistered);
+  EXPECT_FALSE(unknown.destCallSignalAddress);
+  EXPECT_TRUE(unknown.confirm.is(h225::RasMessage::admissionReject));
+  // The registration, permission and resource reasons, routing elsewhere (routeCallToSCN carries
+  // numbers), security, and an extension reason.
+  for (std::uint16_t reason : {R::callerNotRegistered, R::invalidPermission, R::requestDenied, R::resourceUnavailable,
+                               R::exceedsCallCapacity, R::routeCallToGatekeeper, R::routeCallToSCN, R::incompleteAddress,
+                               R::securityDenial, R::noRouteToDestination}) {
+    SCOPED_TRACE(reason);
+    TestGatekeeper::Script script;
+    script.admissionReject = reason;
+    ends.gk.SetScript(script);
+    const Gk::Admission reject = Admit(ends.CallerGk(), MakeCallInfo(2, "5550200"));
+    EXPECT_EQ(reject.outcome, Outcome::Rejected);
+    EXPECT_EQ(reject.rejectReason, reason);
+  }
+  EXPECT_TRUE(ends.gk.Calls().empty());
+}
+
+TEST(Admission, AStaleRegistrationOrAWrongPasswordIsRefusedByTheGatekeeper) {
+  TestGatekeeper::Script script;
+  script.auth = TestGatekeeper::Auth::Md5;
+  script.password = "secret";
+  TwoEndpoints ends(script, "secret");
+  script.password = "changed";
+  ends.gk.SetScript(script);
+  EXPECT_EQ(Admit(ends.CallerGk(), MakeCallInfo(3, "5550200")).rejectReason, h225::AdmissionRejectReason::securityDenial);
+  // The gatekeeper forgot the callers (they still think they are registered).
+  script.password = "secret";
+  ends.gk.SetScript(script);
+  ends.gk.ForgetRegistrations();
+  EXPECT_EQ(Admit(ends.CalleeGk(), MakeCallInfo(4, "5550100")).rejectReason,
+            h225::AdmissionRejectReason::callerNotRegistered);
+  // Unregistered by the gatekeeper: not asked at all.
+  ASSERT_TRUE(ends.caller.UseGatekeeper(ends.gk.Address()));
+  ASSERT_TRUE(ends.gk.SendUnregistrationRequest(std::nullopt));
+  const std::size_t asked = ends.gk.MessagesOf(h225::RasMessage::admissionRequest).size();
+  EXPECT_EQ(Admit(ends.CallerGk(), MakeCallInfo(5, "5550200")).outcome, Outcome::NotRegistered);
+  EXPECT_EQ(ends.gk.MessagesOf(h225::RasMessage::admissionRequest).size(), asked);
+}
+
+TEST(Admission, SilenceIsTriedAgainThenTimesOutAndProgressWaitsLonger) {
+  TwoEndpoints ends;
+  TestGatekeeper::Script script;
+  script.answerAdmission = false;
+  ends.gk.SetScript(script);
+  const Gk::Admission silent = Admit(ends.CallerGk(), MakeCallInfo(5, "5550200"));
+  EXPECT_EQ(silent.outcome, Outcome::TimedOut);
+  const auto arqs = ends.gk.MessagesOf(h225::RasMessage::admissionRequest);
+  ASSERT_EQ(arqs.size(), static_cast<std::size_t>(FastTimings().requestTries));
+  // The same request each time: one sequence number.
+  EXPECT_EQ(Body(arqs[0])[A::requestSeqNum].integer(), Body(arqs[1])[A::requestSeqNum].integer());
+
+  // RequestInProgress: the confirm comes after more than a timeout and still counts.
+  script = {};
+  script.progressDelay = FastTimings().requestTimeout * 3;
+  ends.gk.SetScript(script);
+  EXPECT_EQ(Admit(ends.CallerGk(), MakeCallInfo(6, "5550200")).outcome, Outcome::Confirmed);
+}
+
+TEST(Admission, NotRegisteredAndUnregisteringEndAtOnce) {
+  TestGatekeeper gk;
+  H323EndPoint ep;
+  Prepare(ep, "5550100");
+  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  auto gatekeeper = ep.GetGatekeeper();
+  // The gatekeeper stays silent; unregistering ends the request under way.
+  TestGatekeeper::Script script;
+  script.answerAdmission = false;
+  gk.SetScript(script);
+  auto done = std::make_shared<std::promise<Gk::Admission>>();
+  auto pending = done->get_future();
+  gatekeeper->RequestAdmission(MakeCallInfo(1, "5550200"), [done](Gk::Admission a) { done->set_value(std::move(a)); });
+  ASSERT_TRUE(gk.WaitUntil([&](auto&) { return !gk.MessagesOf(h225::RasMessage::admissionRequest).empty(); }, 5s));
+  ep.RemoveGatekeeper();
+  ASSERT_EQ(pending.wait_for(5s), std::future_status::ready);
+  EXPECT_EQ(pending.get().outcome, Outcome::Cancelled);
+  // Afterwards nothing is asked.
+  const std::size_t asked = gk.MessagesOf(h225::RasMessage::admissionRequest).size();
+  const Gk::Admission after = Admit(*gatekeeper, MakeCallInfo(2, "5550200"));
+  EXPECT_TRUE(after.outcome == Outcome::NotRegistered || after.outcome == Outcome::Cancelled);
+  EXPECT_EQ(gk.MessagesOf(h225::RasMessage::admissionRequest).size(), asked);
+}
+
+}  // namespace
+}  // namespace vantro::test

@@ -1,0 +1,208 @@
+// The end of calls and the gatekeeper's questions about them: DRQ from the endpoint (confirmed,
+// rejected, unanswered), DRQ from the gatekeeper reaching the call's handler, information
+// requests answered with the calls, unasked reports while a call lasts, and the gatekeeper's
+// requests that carry no valid signature when the gatekeeper signs (H.235.1): ignored.
+
+#include "tests/stack/endpoint/CallsFixture.h"
+
+#include <atomic>
+#include <thread>
+
+namespace vantro::test {
+namespace {
+
+using D = h225::DisengageRequest;
+using Signing = TestGatekeeper::Signing;
+
+
+TestGatekeeper::Script Signed() {
+  TestGatekeeper::Script script;
+  script.auth = TestGatekeeper::Auth::Procedure1;
+  script.password = "secret";
+  return script;
+}
+
+TEST(Disengage, TheRequestNamesTheCallAndHowItEnded) {
+  Registered r;
+  CallInfo call = MakeCallInfo(0x77, "5550200", true);
+  call.releaseCause = 17;
+  ASSERT_TRUE(Disengage(r.Gatekeeper(), call, h225::DisengageReason::forcedDrop));
+  const auto drqs = r.gk.MessagesOf(h225::RasMessage::disengageRequest);
+  ASSERT_EQ(drqs.size(), 1u);
+  const asn::Value& drq = Body(drqs[0]);
+  EXPECT_EQ(drq[D::endpointIdentifier].text(), r.gk.EndpointId());
+  EXPECT_EQ(drq[D::gatekeeperIdentifier].text(), "TestGk");
+  EXPECT_EQ(drq[D::conferenceID].bytes(), call.conferenceID);
+  EXPECT_EQ(Guid(drq[D::callIdentifier]), call.callIdentifier);
+  EXPECT_EQ(drq[D::callReferenceValue].integer(), 0x77);
+  EXPECT_TRUE(drq[D::disengageReason].is(h225::DisengageReason::forcedDrop));
+  EXPECT_TRUE(drq[D::answeredCall].boolean());
+  ASSERT_TRUE(drq[D::terminationCause].is(h225::CallTerminationCause::releaseCompleteCauseIE));
+  EXPECT_EQ(drq[D::terminationCause].alternative().bytes(), std::string("\x80\x91"));
+}
+
+TEST(Disengage, ARejectOrSilenceStillEndsTheRequest) {
+  Registered r;
+  // The gatekeeper forgot us: it rejects, once.
+  r.gk.ForgetRegistrations();
+  EXPECT_TRUE(Disengage(r.Gatekeeper(), MakeCallInfo(1, "5550200")));
+  EXPECT_EQ(r.gk.MessagesOf(h225::RasMessage::disengageRequest).size(), 1u);
+  // Silence: tried again, then given up.
+  TestGatekeeper::Script silent;
+  silent.answerDisengage = false;
+  r.gk.SetScript(silent);
+  EXPECT_TRUE(Disengage(r.Gatekeeper(), MakeCallInfo(2, "5550200")));
+  EXPECT_EQ(r.gk.MessagesOf(h225::RasMessage::disengageRequest).size(), 1u + FastTimings().requestTries);
+  // Not registered: nothing to tell, and done at once.
+  auto gatekeeper = r.ep.GetGatekeeper();
+  r.ep.RemoveGatekeeper();
+  ASSERT_TRUE(r.gk.WaitUntil([&](auto&) { return !r.gk.MessagesOf(h225::RasMessage::unregistrationRequest).empty(); }, 5s));
+  EXPECT_TRUE(Disengage(*gatekeeper, MakeCallInfo(3, "5550200")));
+  EXPECT_EQ(r.gk.MessagesOf(h225::RasMessage::disengageRequest).size(), 1u + FastTimings().requestTries);
+}
+
+TEST(GatekeeperDisengage, ReachesTheHandlerOfAKnownCallOnly) {
+  Registered r;
+  const CallInfo call = MakeCallInfo(5, "5550300", true);
+  ASSERT_EQ(Admit(r.Gatekeeper(), call).outcome, Outcome::Confirmed);
+  std::mutex mutex;
+  std::vector<std::string> ended;
+  r.Gatekeeper().SetDisengageHandler([&](const std::string& id) {
+    std::lock_guard lock(mutex);
+    ended.push_back(id);
+    return id == call.callIdentifier;
+  });
+  auto answer = r.gk.SendDisengageRequest(call.callIdentifier, h225::DisengageReason::forcedDrop);
+  ASSERT_TRUE(answer);
+  EXPECT_TRUE(answer->is(h225::RasMessage::disengageConfirm));
+  EXPECT_EQ(r.gk.ActiveCalls(), 0u);
+  // Another call: refused as one the endpoint does not have.
+  answer = r.gk.SendDisengageRequest(RandomGuid(), h225::DisengageReason::forcedDrop);
+  ASSERT_TRUE(answer);
+  ASSERT_TRUE(answer->is(h225::RasMessage::disengageReject));
+  EXPECT_TRUE(answer->alternative()[h225::DisengageReject::rejectReason].is(h225::DisengageRejectReason::requestToDropOther));
+  std::lock_guard lock(mutex);
+  ASSERT_EQ(ended.size(), 2u);
+  EXPECT_EQ(ended[0], call.callIdentifier);
+}
+
+TEST(GatekeeperDisengage, WithoutACallIdentifierTheConferenceAndReferenceFindTheCall) {
+  Registered r;
+  const CallInfo call = MakeCallInfo(0x4242, "5550300", true);
+  ASSERT_EQ(Admit(r.Gatekeeper(), call).outcome, Outcome::Confirmed);
+  r.Gatekeeper().SetCallInfoProvider([call] { return std::vector<CallInfo>{call}; });
+  std::atomic<bool> reached{false};
+  r.Gatekeeper().SetDisengageHandler([&](const std::string& id) { return reached = id == call.callIdentifier; });
+  auto answer = r.gk.SendDisengageRequest(call.callIdentifier, h225::DisengageReason::normalDrop, 2s,
+                                          Signing::AsScript, "", true);
+  ASSERT_TRUE(answer);
+  EXPECT_TRUE(answer->is(h225::RasMessage::disengageConfirm));
+  EXPECT_TRUE(reached);
+}
+
+TEST(SignedRequests, ForgedDisengageRequestsCannotEndACall) {
+  Registered r(Signed(), "secret");
+  ASSERT_TRUE(r.Gatekeeper().IsGatekeeperSigning());
+  const CallInfo call = MakeCallInfo(5, "5550300", true);
+  ASSERT_EQ(Admit(r.Gatekeeper(), call).outcome, Outcome::Confirmed);
+  std::atomic<int> reached{0};
+  r.Gatekeeper().SetDisengageHandler([&](const std::string&) {
+    ++reached;
+    return true;
+  });
+  for (Signing forged : {Signing::None, Signing::WrongPassword}) {
+    EXPECT_FALSE(r.gk.SendDisengageRequest(call.callIdentifier, h225::DisengageReason::forcedDrop, 600ms, forged));
+    EXPECT_EQ(reached, 0);
+  }
+  auto answer = r.gk.SendDisengageRequest(call.callIdentifier, h225::DisengageReason::forcedDrop);
+  ASSERT_TRUE(answer);
+  EXPECT_TRUE(answer->is(h225::RasMessage::disengageConfirm));
+  EXPECT_EQ(reached, 1);
+}
+
+TEST(SignedRequests, ForgedUnregistrationAndInformationRequestsAreIgnored) {
+  Registered r(Signed(), "secret");
+  for (Signing forged : {Signing::None, Signing::WrongPassword}) {
+    EXPECT_FALSE(r.gk.SendUnregistrationRequest(std::nullopt, 600ms, forged));
+    EXPECT_FALSE(r.gk.SendInfoRequest(600ms, 0, "", forged));
+  }
+  EXPECT_TRUE(r.ep.IsRegisteredWithGatekeeper());
+  auto irr = r.gk.SendInfoRequest();
+  ASSERT_TRUE(irr && irr->is(h225::RasMessage::infoRequestResponse));
+  auto ucf = r.gk.SendUnregistrationRequest(std::nullopt);
+  ASSERT_TRUE(ucf && ucf->is(h225::RasMessage::unregistrationConfirm));
+  EXPECT_FALSE(r.ep.IsRegisteredWithGatekeeper());
+}
+
+TEST(SignedRequests, AGatekeeperThatDoesNotSignIsObeyedWithoutTokens) {
+  // The MD5 hash and CAT go from the endpoint only: such a gatekeeper's requests carry nothing.
+  TestGatekeeper::Script script;
+  script.auth = TestGatekeeper::Auth::Md5;
+  script.password = "secret";
+  Registered r(script, "secret");
+  EXPECT_FALSE(r.Gatekeeper().IsGatekeeperSigning());
+  EXPECT_TRUE(r.gk.SendInfoRequest());
+  // One that signs with another password is not.
+  EXPECT_FALSE(r.gk.SendInfoRequest(600ms, 0, "", Signing::WrongPassword));
+}
+
+TEST(InformationRequest, AnswersWithTheCallsItAsksAbout) {
+  Registered r;
+  CallInfo out = MakeCallInfo(11, "5550200");
+  out.localCallSignalAddress = asn::Ipv4Address{{127, 0, 0, 1}, 40001};
+  out.remoteCallSignalAddress = asn::Ipv4Address{{127, 0, 0, 1}, 1720};
+  out.gatekeeperRouted = true;
+  CallInfo in = MakeCallInfo(12, "5550300", true);
+  r.Gatekeeper().SetCallInfoProvider([=] { return std::vector<CallInfo>{out, in}; });
+  using I = h225::InfoRequestResponse;
+  using P = h225::InfoRequestResponse_perCallInfo_item;
+
+  auto all = r.gk.SendInfoRequest();
+  ASSERT_TRUE(all && all->is(h225::RasMessage::infoRequestResponse));
+  const asn::Value& irr = all->alternative();
+  ASSERT_EQ(irr[I::perCallInfo].size(), 2u);
+  const asn::Value& first = irr[I::perCallInfo].at(0);
+  EXPECT_EQ(first[P::callReferenceValue].integer(), 11);
+  EXPECT_EQ(first[P::conferenceID].bytes(), out.conferenceID);
+  EXPECT_EQ(Guid(first[P::callIdentifier]), out.callIdentifier);
+  EXPECT_TRUE(first[P::originator].boolean());
+  EXPECT_TRUE(first[P::callModel].is(h225::CallModel::gatekeeperRouted));
+  EXPECT_EQ(asn::ipv4(first[P::callSignaling][h225::TransportChannelInfo::recvAddress]), out.localCallSignalAddress);
+  EXPECT_EQ(asn::ipv4(first[P::callSignaling][h225::TransportChannelInfo::sendAddress]), out.remoteCallSignalAddress);
+  EXPECT_FALSE(irr[I::perCallInfo].at(1)[P::originator].boolean());
+  EXPECT_FALSE(irr[I::unsolicited].boolean());
+
+  auto byReference = r.gk.SendInfoRequest(2s, 12);
+  ASSERT_TRUE(byReference);
+  ASSERT_EQ(byReference->alternative()[I::perCallInfo].size(), 1u);
+  EXPECT_EQ(byReference->alternative()[I::perCallInfo].at(0)[P::callReferenceValue].integer(), 12);
+  auto byIdentifier = r.gk.SendInfoRequest(2s, 99, out.callIdentifier);
+  ASSERT_TRUE(byIdentifier);
+  ASSERT_EQ(byIdentifier->alternative()[I::perCallInfo].size(), 1u);
+  EXPECT_EQ(byIdentifier->alternative()[I::perCallInfo].at(0)[P::callReferenceValue].integer(), 11);
+  auto none = r.gk.SendInfoRequest(2s, 13);
+  ASSERT_TRUE(none);
+  EXPECT_FALSE(none->alternative().has(I::perCallInfo));
+  EXPECT_TRUE(none->alternative()[I::irrStatus].is(h225::InfoRequestResponseStatus::invalidCall));
+}
+
+TEST(InformationRequest, TheConfirmsFrequencyBringsReportsUntilTheCallEnds) {
+  TestGatekeeper::Script script;
+  script.irrFrequency = 1;
+  Registered r(script);
+  const CallInfo call = MakeCallInfo(21, "5550300", true);
+  ASSERT_EQ(Admit(r.Gatekeeper(), call).outcome, Outcome::Confirmed);
+  ASSERT_TRUE(r.gk.WaitUntil([&](auto&) { return r.gk.MessagesOf(h225::RasMessage::infoRequestResponse).size() >= 2; }, 5s));
+  const auto reports = r.gk.MessagesOf(h225::RasMessage::infoRequestResponse);
+  const asn::Value& report = Body(reports.at(0));
+  EXPECT_TRUE(report[h225::InfoRequestResponse::unsolicited].boolean());
+  EXPECT_EQ(Guid(report[h225::InfoRequestResponse::perCallInfo].at(0)[h225::InfoRequestResponse_perCallInfo_item::callIdentifier]),
+            call.callIdentifier);
+  ASSERT_TRUE(Disengage(r.Gatekeeper(), call));
+  const std::size_t before = r.gk.MessagesOf(h225::RasMessage::infoRequestResponse).size();
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(r.gk.MessagesOf(h225::RasMessage::infoRequestResponse).size(), before);
+}
+
+}  // namespace
+}  // namespace vantro::test

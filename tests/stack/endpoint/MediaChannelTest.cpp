@@ -1,0 +1,304 @@
+// Two channels of our own over 127.0.0.1 carry a tone and a voice for each codec, also through a
+// relay that loses, duplicates, delays and reorders packets: what comes out has the frequency and
+// level that went in, without gaps; pause silences either direction; a missing or failing sound
+// device does not end the channel; closing the session stops its channels and says BYE.
+#include "runtime/PTrace.h"
+#include "stack/codecs/H323AudioCodec.h"
+#include "stack/endpoint/H323ReceiveChannel.h"
+#include "stack/endpoint/H323RtpUdpSession.h"
+#include "stack/rtp/RtpPacket.h"
+#include "tests/support/MediaLoop.h"
+#include "tests/support/SoundTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <mutex>
+#include <thread>
+
+namespace vantro::endpoint {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using test::Impairment;
+using test::MediaLoop;
+using test::SignalAudioSource;
+
+struct Format {
+  const char* name;
+  std::shared_ptr<const H323Capability> capability;
+  double frequency;  // of the tone the codec carries best
+  double tolerance;  // of its level
+};
+
+std::vector<Format> Formats() {
+  return {{"G711u", std::make_shared<H323_G711Capability>(H323_G711Capability::muLaw), 1000, 0.03},
+          {"G711A", std::make_shared<H323_G711Capability>(H323_G711Capability::ALaw), 1000, 0.03},
+          {"G729A", std::make_shared<H323_G729ACapability>(), 440, 0.25},
+          {"G7231", std::make_shared<H323_G7231Capability>(true), 440, 0.25}};
+}
+
+MediaLoop::Config ConfigFor(std::shared_ptr<const H323Capability> capability, SignalAudioSource::Signal signal) {
+  MediaLoop::Config c;
+  c.capability = std::move(capability);
+  c.signal = std::move(signal);
+  return c;
+}
+
+double MeanAbs(const std::vector<std::int16_t>& pcm) {
+  double sum = 0;
+  for (std::int16_t s : pcm) sum += std::abs(int(s));
+  return pcm.empty() ? 0 : sum / double(pcm.size());
+}
+
+rtp::RtpSession& Rtp(H323RtpSession& session) { return dynamic_cast<H323RtpUdpSession&>(session).GetRtp(); }
+
+class MediaChannels : public testing::TestWithParam<Format> {};
+
+TEST_P(MediaChannels, ToneKeepsFrequencyAndLevel) {
+  const Format f = GetParam();
+  MediaLoop loop(ConfigFor(f.capability, SignalAudioSource::Tone(f.frequency, 0.3)));
+  ASSERT_EQ(loop.Error(), "");
+  ASSERT_TRUE(loop.Start());
+  std::this_thread::sleep_for(1500ms);
+  const ChannelStatistics tx = loop.Transmitter().GetStatistics();
+  const ChannelStatistics rx = loop.Receiver().GetStatistics();
+  const unsigned rxLevel = loop.Receiver().GetCodec()->GetAverageSignalLevel();
+  loop.Close();
+
+  const auto pcm = loop.Sink().Samples();
+  ASSERT_GT(pcm.size(), 8000u);
+  for (std::size_t at = 2400; at + 800 <= pcm.size(); at += 800)
+    EXPECT_NEAR(ToneAmplitude(SampleWindow(pcm, at, 800), f.frequency), 0.3, 0.3 * f.tolerance) << "at sample " << at;
+  EXPECT_LT(ToneAmplitude(SampleWindow(pcm, 2400, 4000), f.frequency * 1.5), 0.03);
+  const double level = 0.3 * 32767 * 2 / M_PI;
+  EXPECT_NEAR(tx.averageLevel, level, level * 0.1);
+  EXPECT_NEAR(rxLevel, level, level * (f.tolerance + 0.1));
+  EXPECT_GT(tx.packets, 25u);
+  EXPECT_GE(rx.packets + 2, tx.packets);
+  EXPECT_EQ(rx.packetsLost, 0u);
+  EXPECT_EQ(rx.framesConcealed, 0u);
+  EXPECT_EQ(rx.packetsDropped, 0u);
+  EXPECT_GE(rx.jitterBufferMs, 28u);
+  EXPECT_LE(rx.jitterBufferMs, 45u);
+}
+
+// A voice (steady pitch of 150 Hz, syllables) through 5 % loss, 5 % duplicates, 5 % held back and
+// 0-30 ms of jitter: each quarter second still has the voice's harmonics and most of its level.
+TEST_P(MediaChannels, VoiceComesThroughLossDuplicationReorderingAndJitter) {
+  const Format f = GetParam();
+  MediaLoop::Config config = ConfigFor(f.capability, SignalAudioSource::Speech(0.5, 0));
+  config.impairment.loss = 0.05;
+  config.impairment.duplicate = 0.05;
+  config.impairment.holdBack = 0.05;
+  config.impairment.jitter = 30ms;
+  MediaLoop loop(config);
+  ASSERT_EQ(loop.Error(), "");
+  ASSERT_TRUE(loop.Start());
+  std::this_thread::sleep_for(3s);
+  const ChannelStatistics rx = loop.Receiver().GetStatistics();
+  // The relay sends from its own port: the receiving session took that source.
+  const auto source = Rtp(loop.ReceivingSession()).GetSourceAddress();
+  loop.Close();
+
+  const auto speech = SignalAudioSource::Speech(0.5, 0);
+  std::vector<std::int16_t> sent(8000);
+  for (std::size_t i = 0; i < sent.size(); ++i) sent[i] = speech(i);
+  const double sentLevel = MeanAbs(sent);
+  const auto pcm = loop.Sink().Samples();
+  ASSERT_GT(pcm.size(), 16000u);
+  double total = 0;
+  int windows = 0;
+  for (std::size_t at = 4000; at + 2000 <= pcm.size(); at += 2000, ++windows) {
+    const auto w = SampleWindow(pcm, at, 2000);
+    EXPECT_GT(ToneAmplitude(w, 750), 4 * ToneAmplitude(w, 675)) << "no harmonics at sample " << at;
+    EXPECT_GT(MeanAbs(w), 0.2 * sentLevel) << "a gap at sample " << at;
+    EXPECT_LT(MeanAbs(w), 2.5 * sentLevel) << "too loud at sample " << at;
+    total += MeanAbs(w);
+  }
+  EXPECT_GT(total / windows, 0.55 * sentLevel);
+  // The relay did spoil the stream, and the channel noticed.
+  EXPECT_GT(loop.Relay()->Lost(), 0u);
+  EXPECT_GT(rx.framesConcealed, 0u);
+  EXPECT_GT(rx.packetsDuplicate + rx.packetsLate, 0u);
+  EXPECT_EQ(rx.packetsDropped, 0u);
+  EXPECT_GT(rx.jitterMs, 1.0);
+  ASSERT_TRUE(source);
+  EXPECT_EQ(source->port(), loop.Relay()->Address().port());
+}
+
+INSTANTIATE_TEST_SUITE_P(Codecs, MediaChannels, testing::ValuesIn(Formats()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The packets the relay was given, in order.
+std::vector<rtp::RtpPacket> Packets(const std::vector<std::vector<std::uint8_t>>& datagrams) {
+  std::vector<rtp::RtpPacket> out;
+  for (const auto& d : datagrams)
+    if (auto p = rtp::RtpPacket::Parse(d)) out.push_back(*p);
+  return out;
+}
+
+// Paused, the transmit channel sends nothing and reports silence; after it, the first packet has
+// the marker bit and a timestamp that went on through the pause. Paused, the receive channel
+// plays silence while packets keep coming, and its buffer does not fill up.
+TEST(MediaPause, SilencesEachDirection) {
+  MediaLoop loop(ConfigFor(std::make_shared<H323_G711Capability>(), SignalAudioSource::Tone(1000, 0.3)));
+  ASSERT_TRUE(loop.Start());
+  std::this_thread::sleep_for(600ms);
+  loop.Transmitter().SetPause(true);
+  EXPECT_TRUE(loop.Transmitter().IsPaused());
+  std::this_thread::sleep_for(100ms);
+  const Clock::time_point pausedAt = Clock::now();
+  const std::uint64_t sentBefore = loop.Transmitter().GetStatistics().packets;
+  std::this_thread::sleep_for(500ms);
+  const std::uint64_t sentDuring = loop.Transmitter().GetStatistics().packets;
+  const unsigned txLevel = loop.Transmitter().GetCodec()->GetAverageSignalLevel();
+  const Clock::time_point resumedAt = Clock::now();
+  loop.Transmitter().SetPause(false);
+  std::this_thread::sleep_for(500ms);
+
+  loop.Receiver().SetPause(true);
+  const Clock::time_point mutedAt = Clock::now();
+  const std::uint64_t heardBefore = loop.Receiver().GetStatistics().packets;
+  std::this_thread::sleep_for(500ms);
+  const std::uint64_t heardDuring = loop.Receiver().GetStatistics().packets;
+  const unsigned rxLevel = loop.Receiver().GetCodec()->GetAverageSignalLevel();
+  const std::size_t buffered = dynamic_cast<H323ReceiveChannel&>(loop.Receiver()).GetJitterBufferStatistics().bufferedFrames;
+  const Clock::time_point unmutedAt = Clock::now();
+  loop.Receiver().SetPause(false);
+  std::this_thread::sleep_for(400ms);
+  loop.Close();
+
+  EXPECT_EQ(sentDuring, sentBefore);
+  EXPECT_EQ(txLevel, 0u);
+  EXPECT_GT(heardDuring, heardBefore + 15);
+  EXPECT_EQ(rxLevel, 0u);
+  EXPECT_LE(buffered, 10u);
+
+  const test::RecordingAudioSink& sink = loop.Sink();
+  const auto pcm = sink.Samples();
+  auto level = [&](Clock::time_point from, Clock::time_point to) {
+    const std::uint64_t a = sink.SampleAt(from), b = sink.SampleAt(to);
+    return ToneAmplitude(SampleWindow(pcm, a, b - a), 1000);
+  };
+  EXPECT_LT(level(pausedAt + 100ms, resumedAt), 0.01) << "the far end still hears the paused microphone";
+  EXPECT_NEAR(level(resumedAt + 150ms, mutedAt), 0.3, 0.03);
+  EXPECT_LT(level(mutedAt + 20ms, unmutedAt), 0.01) << "the paused speaker still plays";
+  EXPECT_NEAR(level(unmutedAt + 50ms, unmutedAt + 300ms), 0.3, 0.03);
+
+  // On the wire: sequence numbers go on by one, the first packet after the pause is marked, and
+  // its timestamp stands as far after the last one as the pause lasted.
+  const auto packets = Packets(loop.Relay()->Received());
+  ASSERT_GT(packets.size(), 50u);
+  EXPECT_TRUE(packets.front().marker);
+  int marked = 0;
+  for (std::size_t i = 1; i < packets.size(); ++i) {
+    EXPECT_EQ(static_cast<std::uint16_t>(packets[i].sequence - packets[i - 1].sequence), 1);
+    const std::uint32_t step = packets[i].timestamp - packets[i - 1].timestamp;
+    EXPECT_EQ(step % 160, 0u);
+    if (packets[i].marker) {
+      ++marked;
+      EXPECT_GE(step, 8u * 500);
+      EXPECT_LE(step, 8u * 800);
+    } else {
+      EXPECT_EQ(step, 160u);
+    }
+  }
+  EXPECT_EQ(marked, 1);
+}
+
+// Audio devices that are not there, or that fail in the middle of a call: the channels go on
+// (silence is sent, what arrives is counted and dropped), and each says so once.
+TEST(MediaDevices, MissingOrFailingDevicesDoNotEndTheChannels) {
+  std::mutex linesMutex;
+  std::vector<std::string> lines;
+  PTrace::SetSink([&](unsigned, std::string_view component, std::string_view text) {
+    std::lock_guard lock(linesMutex);
+    if (component == "Media") lines.emplace_back(text);
+  });
+  auto count = [&](std::string_view what) {
+    std::lock_guard lock(linesMutex);
+    return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(what) != std::string::npos; });
+  };
+
+  MediaLoop::Config missing = ConfigFor(std::make_shared<H323_G729ACapability>(), SignalAudioSource::Tone(440, 0.3));
+  missing.devices.openSource = [](const std::string&) { return std::unique_ptr<AudioSource>(); };
+  missing.devices.openSink = [](const std::string&) { return std::unique_ptr<AudioSink>(); };
+  {
+    MediaLoop loop(missing);
+    ASSERT_TRUE(loop.Start());
+    std::this_thread::sleep_for(600ms);
+    EXPECT_TRUE(loop.Transmitter().IsRunning());
+    EXPECT_TRUE(loop.Receiver().IsRunning());
+    EXPECT_GT(loop.Transmitter().GetStatistics().packets, 15u);
+    EXPECT_GT(loop.Receiver().GetStatistics().packets, 15u);
+    EXPECT_EQ(loop.Receiver().GetCodec()->GetAverageSignalLevel(), 0u);
+  }
+  EXPECT_EQ(count("no record device"), 1);
+  EXPECT_EQ(count("no play device"), 1);
+
+  // Devices that fail after a fifth of a second.
+  class Failing : public AudioSource, public AudioSink {
+   public:
+    bool Read(std::span<std::int16_t> s) override { return Step(s.size()); }
+    bool Write(std::span<const std::int16_t> s) override { return Step(s.size()); }
+    void Abort() override { pacer_.Abort(); }
+
+   private:
+    bool Step(std::size_t n) {
+      used_ += n;
+      return used_ < 1600 && pacer_.Wait(n);
+    }
+    std::size_t used_ = 0;
+    AudioPacer pacer_;
+  };
+  MediaLoop::Config failing = missing;
+  failing.devices.openSource = [](const std::string&) { return std::make_unique<Failing>(); };
+  failing.devices.openSink = [](const std::string&) { return std::make_unique<Failing>(); };
+  {
+    MediaLoop loop(failing);
+    ASSERT_TRUE(loop.Start());
+    std::this_thread::sleep_for(300ms);
+    const std::uint64_t sent = loop.Transmitter().GetStatistics().packets;
+    std::this_thread::sleep_for(400ms);
+    EXPECT_GT(loop.Transmitter().GetStatistics().packets, sent + 10);
+    EXPECT_TRUE(loop.Receiver().IsRunning());
+  }
+  PTrace::SetSink(nullptr);
+  EXPECT_EQ(count("the record device failed"), 1);
+  EXPECT_EQ(count("the play device failed"), 1);
+}
+
+// The call ends by closing its sessions: their channels stop, and the far end hears BYE.
+TEST(MediaSession, ClosingStopsItsChannelsAndSaysBye) {
+  MediaLoop loop(ConfigFor(std::make_shared<H323_G711Capability>(H323_G711Capability::ALaw), SignalAudioSource::Tone(1000, 0.3)));
+  ASSERT_TRUE(loop.Start());
+  std::this_thread::sleep_for(300ms);
+  // Levels and statistics are read from another thread while the channels run.
+  std::atomic<bool> stop{false};
+  std::thread reader([&] {
+    while (!stop) {
+      loop.Transmitter().GetCodec()->GetAverageSignalLevel();
+      loop.Receiver().GetStatistics();
+      std::this_thread::sleep_for(1ms);
+    }
+  });
+  std::this_thread::sleep_for(200ms);
+  stop = true;
+  reader.join();
+  loop.SendingSession().Close();
+  EXPECT_FALSE(loop.Transmitter().IsRunning());
+  EXPECT_TRUE(loop.Receiver().IsRunning());
+  EXPECT_FALSE(loop.Transmitter().Start()) << "a channel of a closed session started";
+  for (int i = 0; i < 100 && !Rtp(loop.ReceivingSession()).GetReceiverStatistics().byeReceived; ++i)
+    std::this_thread::sleep_for(10ms);
+  EXPECT_TRUE(Rtp(loop.ReceivingSession()).GetReceiverStatistics().byeReceived);
+  loop.ReceivingSession().Close();
+  EXPECT_FALSE(loop.Receiver().IsRunning());
+  loop.SendingSession().Close();  // again: nothing happens
+}
+
+}  // namespace
+}  // namespace vantro::endpoint

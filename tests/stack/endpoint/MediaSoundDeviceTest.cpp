@@ -1,0 +1,114 @@
+// The real device path on the test sound server: a tone played into mic_feed is what the "mic"
+// source records; a transmit channel records it from there, a receive channel plays it on
+// "speaker", and what speaker's monitor records has the tone. The streams carry the media role
+// "phone". A play device that does not exist does not stop the receive channel.
+#include "runtime/PSoundChannel.h"
+#include "tests/support/MediaLoop.h"
+#include "tests/support/SoundTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <thread>
+
+namespace vantro::endpoint {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Plays a tone into a sink until stopped.
+class TonePlayer {
+ public:
+  TonePlayer(const std::string& sink, double frequency, double amplitude) {
+    channel_.SetMediaRole("event");
+    if (!channel_.Open(sink, PSoundChannel::Player)) return;
+    thread_ = std::thread([this, frequency, amplitude] {
+      std::vector<std::int16_t> block(160);
+      for (std::uint64_t n = 0; !stop_;) {
+        for (auto& s : block) s = static_cast<std::int16_t>(std::lround(32767 * amplitude * std::sin(2 * M_PI * frequency * double(n++) / 8000)));
+        if (!channel_.Write(block.data(), block.size() * sizeof(std::int16_t))) break;
+      }
+    });
+  }
+  ~TonePlayer() {
+    stop_ = true;
+    channel_.Abort();
+    if (thread_.joinable()) thread_.join();
+  }
+  bool Playing() const { return thread_.joinable(); }
+
+ private:
+  PSoundChannel channel_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+// A source of the test server that has been idle takes a moment (up to a couple of seconds) to give
+// its first data: waits until the transmit channel has sent a few packets.
+bool WaitForPackets(H323Channel& channel, std::uint64_t packets) {
+  for (int i = 0; i < 500 && channel.GetStatistics().packets < packets; ++i) std::this_thread::sleep_for(10ms);
+  return channel.GetStatistics().packets >= packets;
+}
+
+struct Format {
+  const char* name;
+  std::shared_ptr<const H323Capability> capability;
+};
+
+class MediaSoundDevices : public testing::TestWithParam<Format> {};
+
+TEST_P(MediaSoundDevices, ToneFromTheMicrophoneComesOutOfTheSpeaker) {
+  REQUIRE_TEST_SERVER();
+  BackgroundRecorder recorder("speaker.monitor");
+  ASSERT_TRUE(recorder.Running());
+  TonePlayer tone("mic_feed", 440, 0.3);
+  ASSERT_TRUE(tone.Playing());
+  test::MediaLoop::Config config;
+  config.capability = GetParam().capability;
+  config.soundDevices = true;
+  config.recordDevice = "mic";
+  config.playDevice = "speaker";
+  test::MediaLoop loop(config);
+  ASSERT_EQ(loop.Error(), "");
+  ASSERT_TRUE(loop.Start());
+  ASSERT_TRUE(WaitForPackets(loop.Transmitter(), 5));
+  std::this_thread::sleep_for(1500ms);
+  const auto inputs = Pactl("list sink-inputs");
+  const auto outputs = Pactl("list source-outputs");
+  const ChannelStatistics tx = loop.Transmitter().GetStatistics();
+  loop.Close();
+  const auto recorded = recorder.Stop();
+
+  ASSERT_TRUE(inputs && outputs);
+  EXPECT_NE(inputs->find("media.role = \"phone\""), std::string::npos) << *inputs;
+  EXPECT_NE(outputs->find("media.role = \"phone\""), std::string::npos) << *outputs;
+  EXPECT_GT(tx.averageLevel, 1000u);
+  const TonePeak peak = FindTonePeak(recorded, 440, 200);
+  EXPECT_NEAR(peak.amplitude, 0.3, 0.1);
+  const auto loudest = SampleWindow(recorded, peak.position, 1600);
+  EXPECT_LT(ToneAmplitude(loudest, 660), 0.03);
+  // A second of it, not a moment.
+  EXPECT_GT(LoudPart(recorded, 3000).size(), 8000u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codecs, MediaSoundDevices,
+                         testing::Values(Format{"G711u", std::make_shared<H323_G711Capability>()},
+                                         Format{"G729A", std::make_shared<H323_G729ACapability>()}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MediaSoundDevices, AMissingPlayDeviceDoesNotStopTheCall) {
+  REQUIRE_TEST_SERVER();
+  test::MediaLoop::Config config;
+  config.capability = std::make_shared<H323_G711Capability>();
+  config.soundDevices = true;
+  config.recordDevice = "mic";
+  config.playDevice = "no_such_sink";
+  test::MediaLoop loop(config);
+  ASSERT_TRUE(loop.Start());
+  EXPECT_TRUE(WaitForPackets(loop.Receiver(), 10));
+  EXPECT_TRUE(loop.Receiver().IsRunning());
+}
+
+}  // namespace
+}  // namespace vantro::endpoint

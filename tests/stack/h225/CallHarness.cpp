@@ -1,0 +1,351 @@
+#include "tests/stack/h225/CallHarness.h"
+
+#include "stack/asn/Per.h"
+#include "stack/asn/generated/H245.h"
+#include "stack/q931/Tpkt.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+
+#include <poll.h>
+
+namespace vantro::test {
+
+FakeHost::FakeHost() {
+  settings.localUserName = "5550100";
+  settings.timings.statusEnquiryInterval = 0ms;
+  settings.timings.idleConnectionTimeout = 300ms;
+  admit = [](const CallInfo&) {
+    Admission a;
+    a.outcome = Admission::Outcome::NotRegistered;
+    return a;
+  };
+  work_.emplace(asio::make_work_guard(io_));
+  thread_ = std::thread([this] { io_.run(); });
+}
+
+FakeHost::~FakeHost() {
+  if (listener_) asio::post(io_, [l = listener_] { l->Close(); });
+  std::vector<std::shared_ptr<H323Connection>> calls;
+  {
+    std::lock_guard lock(mutex_);
+    for (auto& [token, c] : table_) calls.push_back(c);
+  }
+  for (auto& c : calls) c->ClearCall();
+  WaitFor([&] {
+    std::lock_guard lock(mutex_);
+    return table_.empty();
+  }, 3s);
+  work_.reset();
+  io_.stop();
+  thread_.join();
+}
+
+std::shared_ptr<H323Connection> FakeHost::Call(const std::string& party, unsigned callReference) {
+  auto connection = std::make_shared<H323Connection>(*this, callReference);
+  {
+    std::lock_guard lock(mutex_);
+    table_[connection->GetCallToken()] = connection;
+  }
+  connection->PlaceCall(party);
+  return connection;
+}
+
+std::uint16_t FakeHost::Listen() {
+  std::promise<std::uint16_t> port;
+  asio::post(io_, [&] {
+    listener_ = std::make_shared<endpoint::H323ListenerTCP>(io_);
+    std::error_code ec;
+    listener_->Open({{127, 0, 0, 1}, 0}, ec);
+    listener_->SetIdleTimeout(settings.timings.idleConnectionTimeout);
+    listener_->Start([this](std::shared_ptr<h225::TpktChannel> channel, h225::H225Message setup) {
+      auto connection = std::make_shared<H323Connection>(*this, setup.CallReference());
+      connection->AnswerIncoming(channel->MoveTo(connection->GetExecutor()), std::move(setup));
+    });
+    port.set_value(listener_->LocalAddress().port);
+  });
+  return port.get_future().get();
+}
+
+void FakeHost::Changed() { changed_.notify_all(); }
+
+std::vector<std::pair<FakeHost::CallEvent, std::string>> FakeHost::Events() const {
+  std::lock_guard lock(mutex_);
+  return events_;
+}
+
+bool FakeHost::HasEvent(CallEvent event) const {
+  for (const auto& [e, detail] : Events())
+    if (e == event) return true;
+  return false;
+}
+
+std::vector<FakeHost::Ended> FakeHost::EndedCalls() const {
+  std::lock_guard lock(mutex_);
+  return ended_;
+}
+
+std::vector<CallInfo> FakeHost::Disengaged() const {
+  std::lock_guard lock(mutex_);
+  return disengaged_;
+}
+
+std::vector<CallInfo> FakeHost::AdmissionRequests() const {
+  std::lock_guard lock(mutex_);
+  return admissions_;
+}
+
+std::vector<std::string> FakeHost::UserInput() const {
+  std::lock_guard lock(mutex_);
+  return input_;
+}
+
+std::vector<std::string> FakeHost::Alerts() const {
+  std::lock_guard lock(mutex_);
+  return alerts_;
+}
+
+int FakeHost::Established() const {
+  std::lock_guard lock(mutex_);
+  return established_;
+}
+
+int FakeHost::Withdrawn() const {
+  std::lock_guard lock(mutex_);
+  return withdrawn_;
+}
+
+std::size_t FakeHost::InTable() const {
+  std::lock_guard lock(mutex_);
+  return table_.size();
+}
+
+bool FakeHost::WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds limit) const {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, 20ms);
+  }
+  return true;
+}
+
+endpoint::CallSettings FakeHost::GetCallSettings() const {
+  std::lock_guard lock(mutex_);
+  return settings;
+}
+
+void FakeHost::RequestAdmission(const CallInfo& call, std::function<void(Admission)> done) {
+  Admission a;
+  {
+    std::lock_guard lock(mutex_);
+    admissions_.push_back(call);
+    a = admit(call);
+  }
+  // As the gatekeeper does: the answer comes later, on the io thread.
+  asio::post(io_, [done = std::move(done), a = std::move(a)] { done(a); });
+  Changed();
+}
+
+void FakeHost::Disengage(const CallInfo& call, std::uint16_t) {
+  std::lock_guard lock(mutex_);
+  disengaged_.push_back(call);
+  Changed();
+}
+
+bool FakeHost::OnAlerting(H323Connection&, const q931::Q931Message&, const std::string& user) {
+  std::lock_guard lock(mutex_);
+  alerts_.push_back(user);
+  Changed();
+  return true;
+}
+
+void FakeHost::OnConnectionEstablished(H323Connection&, const std::string&) {
+  std::lock_guard lock(mutex_);
+  ++established_;
+  Changed();
+}
+
+FakeHost::AnswerCallResponse FakeHost::OnAnswerCall(H323Connection&, const std::string&, const q931::Q931Message&) {
+  return answer;
+}
+
+void FakeHost::OnUserInputString(H323Connection&, const std::string& value) {
+  std::lock_guard lock(mutex_);
+  input_.push_back(value);
+  Changed();
+}
+
+void FakeHost::OnCallEvent(H323Connection&, CallEvent event, const std::string& detail) {
+  std::lock_guard lock(mutex_);
+  events_.emplace_back(event, detail);
+  Changed();
+}
+
+bool FakeHost::AddIncomingConnection(const std::shared_ptr<H323Connection>& connection) {
+  std::lock_guard lock(mutex_);
+  table_[connection->GetCallToken()] = connection;
+  Changed();
+  return true;
+}
+
+void FakeHost::WithdrawIncomingConnection(H323Connection&) {
+  std::lock_guard lock(mutex_);
+  ++withdrawn_;
+  Changed();
+}
+
+void FakeHost::ConnectionEnded(const std::shared_ptr<H323Connection>& connection) {
+  std::lock_guard lock(mutex_);
+  table_.erase(connection->GetCallToken());
+  ended_.push_back({connection->GetCallToken(), connection->GetCallEndReason(), connection->GetQ931Cause(),
+                    connection->GetConnectionStartTime().has_value()});
+  Changed();
+}
+
+// --- the far end ---
+
+SignalPeer::SignalPeer() : acceptor_(io_), socket_(io_) {}
+
+SignalPeer::~SignalPeer() { Close(); }
+
+std::uint16_t SignalPeer::Listen() {
+  acceptor_.open(asio::ip::tcp::v4());
+  acceptor_.bind({asio::ip::address_v4::loopback(), 0});
+  acceptor_.listen();
+  return acceptor_.local_endpoint().port();
+}
+
+bool SignalPeer::Accept(std::chrono::milliseconds limit) {
+  pollfd p{acceptor_.native_handle(), POLLIN, 0};
+  if (::poll(&p, 1, static_cast<int>(limit.count())) <= 0) return false;
+  acceptor_.accept(socket_);
+  return true;
+}
+
+bool SignalPeer::Connect(std::uint16_t port) {
+  std::error_code ec;
+  socket_.connect({asio::ip::address_v4::loopback(), port}, ec);
+  return !ec;
+}
+
+void SignalPeer::Send(const h225::H225Message& message) {
+  auto bytes = message.Encode();
+  ASSERT_TRUE(bytes);
+  SendPayload(*bytes);
+}
+
+void SignalPeer::SendPayload(const std::vector<std::uint8_t>& payload) { SendRaw(*q931::tpktFrame(payload)); }
+
+void SignalPeer::SendRaw(const std::vector<std::uint8_t>& bytes) {
+  std::error_code ec;
+  asio::write(socket_, asio::buffer(bytes), ec);
+}
+
+bool SignalPeer::ReadExactly(std::uint8_t* to, std::size_t n, std::chrono::steady_clock::time_point deadline) {
+  std::size_t got = 0;
+  while (got < n) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd p{socket_.native_handle(), POLLIN, 0};
+    if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
+    std::error_code ec;
+    const std::size_t r = socket_.read_some(asio::buffer(to + got, n - got), ec);
+    if (ec) return false;
+    got += r;
+  }
+  return true;
+}
+
+std::optional<std::vector<std::uint8_t>> SignalPeer::ReadPayload(std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    std::uint8_t header[4];
+    if (!ReadExactly(header, 4, deadline)) return std::nullopt;
+    const std::size_t total = static_cast<std::size_t>(header[2]) << 8 | header[3];
+    if (header[0] != 3 || total < 4) return std::nullopt;
+    std::vector<std::uint8_t> payload(total - 4);
+    if (!ReadExactly(payload.data(), payload.size(), deadline)) return std::nullopt;
+    if (!payload.empty()) return payload;
+  }
+}
+
+std::optional<h225::H225Message> SignalPeer::Receive(std::chrono::milliseconds limit) {
+  auto payload = ReadPayload(limit);
+  if (!payload) return std::nullopt;
+  std::string error;
+  auto message = h225::H225Message::Decode(*payload, &error);
+  EXPECT_TRUE(message && message->HasUuie()) << error;
+  if (message) received_.push_back(*message);
+  return message;
+}
+
+std::optional<h225::H225Message> SignalPeer::ReceiveType(std::uint8_t q931Type, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return std::nullopt;
+    auto m = Receive(left);
+    if (!m || m->Type() == q931Type) return m;
+  }
+}
+
+bool SignalPeer::WaitClosed(std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  std::uint8_t sink[512];
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd p{socket_.native_handle(), POLLIN, 0};
+    if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
+    std::error_code ec;
+    socket_.read_some(asio::buffer(sink), ec);
+    if (ec) return true;
+  }
+}
+
+void SignalPeer::Reset() {
+  std::error_code ec;
+  socket_.set_option(asio::socket_base::linger(true, 0), ec);
+  socket_.close(ec);
+}
+
+void SignalPeer::Close() {
+  std::error_code ec;
+  socket_.close(ec);
+  acceptor_.close(ec);
+}
+
+h225::H225MessageBuilder PeerBuilder(const h225::H225Message& setup, bool tunnelling) {
+  const asn::Value* conference = setup.BodyField("conferenceID");
+  h225::H225MessageBuilder b(
+      {setup.CallReference(), false, setup.CallIdentifier(), conference ? conference->bytes() : std::string()});
+  b.SetTunnelling(tunnelling);
+  return b;
+}
+
+PeerH245::PeerH245(endpoint::H323Capabilities capabilities) {
+  h245::H245Control::Settings settings = TestSettings();
+  settings.capabilities = std::move(capabilities);
+  peer_ = std::make_unique<H245TestPeer>(io_, "far end", std::move(settings));
+}
+
+PeerH245::~PeerH245() = default;
+
+void PeerH245::Take(const h225::H225Message& message) {
+  for (const auto& bytes : message.H245Control()) TakeOctets(bytes);
+}
+
+void PeerH245::TakeOctets(const std::vector<std::uint8_t>& bytes) {
+  auto v = asn::decode(asn::h245::MultimediaSystemControlMessage::Id, bytes);
+  ASSERT_TRUE(v) << v.error().message();
+  peer_->Receive(*v);
+}
+
+std::vector<std::vector<std::uint8_t>> PeerH245::Replies() {
+  std::vector<std::vector<std::uint8_t>> out;
+  const auto& sent = peer_->Sent();
+  for (; taken_ < sent.size(); ++taken_) out.push_back(*asn::encode(sent[taken_]));
+  return out;
+}
+
+}  // namespace vantro::test

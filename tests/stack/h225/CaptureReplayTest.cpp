@@ -1,0 +1,300 @@
+// Real peers' calls replayed into our connection: one side of each reference capture (a gatekeeper
+// routing between two endpoints of an open-source H.323 library, or the endpoints themselves),
+// played from the recorded bytes against our caller or our callee, to the end of the call. Only
+// the call reference (ours differs) and an H.245 address (to where the replay listens) are
+// rewritten, as a gatekeeper would. Nothing may be logged as dropped or failed on the way.
+
+#include "runtime/PTrace.h"
+#include "stack/asn/Per.h"
+#include "stack/asn/generated/H225.h"
+#include "stack/asn/generated/H245.h"
+#include "tests/stack/CaptureVectors.h"
+#include "tests/stack/h225/CallHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace vantro::test {
+namespace {
+
+using q931::Q931Message;
+using E = H323Connection;
+using Octets = std::vector<std::uint8_t>;
+
+// The payloads of a capture by direction ("35048>1721").
+std::map<std::string, std::vector<Octets>> LoadCalls(const std::string& name) {
+  const char* source = std::getenv("VANTRO_SOURCE_DIR");
+  std::ifstream in(std::string(source ? source : ".") + "/tests/stack/h225/data/" + name + ".calls");
+  EXPECT_TRUE(in) << name;
+  std::map<std::string, std::vector<Octets>> calls;
+  std::string line, direction;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    if (line.rfind("stream ", 0) == 0) {
+      direction = line.substr(line.find(' ', 7) + 1);
+      continue;
+    }
+    calls[direction].push_back(fromHex(line));
+  }
+  return calls;
+}
+
+// Warnings and errors of call signalling and H.245 while a replay runs.
+class TraceWatch {
+ public:
+  // Lines above level 2 (VANTRO_TRACE) are shown, not counted.
+  TraceWatch() {
+    previous_ = PTrace::GetLevel();
+    PTrace::SetLevel(std::max(previous_, 2u));
+    PTrace::SetSink([this](unsigned level, std::string_view component, std::string_view text) {
+      std::lock_guard lock(mutex_);
+      const std::string line = std::to_string(level) + " " + std::string(component) + ": " + std::string(text);
+      if (level <= 2) lines_.push_back(line);
+      if (previous_ > 2) std::fprintf(stderr, "%s\n", line.c_str());
+    });
+  }
+  ~TraceWatch() {
+    PTrace::SetSink({});
+    PTrace::SetLevel(previous_);
+  }
+  std::vector<std::string> Lines() {
+    std::lock_guard lock(mutex_);
+    return lines_;
+  }
+
+ private:
+  unsigned previous_;
+  std::mutex mutex_;
+  std::vector<std::string> lines_;
+};
+
+Octets WithCallReference(Octets payload, std::uint16_t reference) {
+  if (payload.size() > 4 && payload[1] == 2) {
+    payload[2] = static_cast<std::uint8_t>((payload[2] & 0x80) | ((reference >> 8) & 0x7f));
+    payload[3] = static_cast<std::uint8_t>(reference & 0xff);
+  }
+  return payload;
+}
+
+Octets WithH245Address(const Octets& payload, std::uint16_t port) {
+  auto m = h225::H225Message::Decode(payload);
+  if (!m || !m->H245Address()) return payload;
+  m->SetH245Address(Loopback(port));
+  return *m->Encode();
+}
+
+void SendH245(asio::ip::tcp::socket& socket, const std::vector<Octets>& messages) {
+  for (const auto& m : messages) {
+    Octets framed = {3, 0, static_cast<std::uint8_t>((m.size() + 4) >> 8), static_cast<std::uint8_t>((m.size() + 4) & 0xff)};
+    framed.insert(framed.end(), m.begin(), m.end());
+    asio::write(socket, asio::buffer(framed));
+    std::this_thread::sleep_for(10ms);
+  }
+}
+
+// What we said meanwhile, drained so that our side never blocks on a full socket.
+void Drain(SignalPeer& peer, std::chrono::milliseconds wait) {
+  const auto until = std::chrono::steady_clock::now() + wait;
+  while (std::chrono::steady_clock::now() < until)
+    if (!peer.Receive(5ms)) std::this_thread::sleep_for(2ms);
+}
+
+// Master/slave determination is settled by random numbers: our side draws the one that makes the
+// recorded far end's acknowledgement right (it answered a peer whose number we do not know).
+std::optional<std::uint32_t> NumberAgreeingWith(const std::vector<Octets>& q931, const std::vector<Octets>& h245) {
+  namespace m = asn::h245;
+  std::vector<asn::Value> messages;
+  auto add = [&](const Octets& bytes) {
+    if (auto v = asn::decode(m::MultimediaSystemControlMessage::Id, bytes)) messages.push_back(*v);
+  };
+  for (const auto& payload : q931)
+    if (auto message = h225::H225Message::Decode(payload))
+      for (const auto& bytes : message->H245Control()) add(bytes);
+  for (const auto& bytes : h245) add(bytes);
+  std::optional<std::uint32_t> theirs;
+  std::optional<bool> weAreMaster;
+  for (const auto& v : messages) {
+    if (const asn::Value* msd = v.find("request.masterSlaveDetermination"))
+      theirs = static_cast<std::uint32_t>(msd->find("statusDeterminationNumber")->integer());
+    if (const asn::Value* ack = v.find("response.masterSlaveDeterminationAck"))
+      weAreMaster = ack->find("decision.master") != nullptr;
+  }
+  if (!theirs || !weAreMaster) return std::nullopt;
+  const std::uint32_t quarter = 1u << 22;
+  return (*weAreMaster ? *theirs - quarter : *theirs + quarter) & 0xffffff;
+}
+
+struct Replay : ::testing::Test {
+  Replay() {
+    host.settings.capabilities = CapabilitiesOf({"G.729A", "G.723.1A", "G.711-uLaw-64k", "G.711-ALaw-64k"});
+    host.settings.acceptUnadmittedCalls = true;
+  }
+
+  // Our callee takes the recorded caller's messages (and its H.245 connection, when there is one:
+  // to our address, or from us to the address it gives, which leads to the replay).
+  void AsCallee(const std::vector<Octets>& q931, const std::vector<Octets>& h245 = {}) {
+    if (auto number = NumberAgreeingWith(q931, h245)) host.settings.masterSlaveNumber = [n = *number] { return n; };
+    const auto port = host.Listen();
+    SignalPeer peer;
+    ASSERT_TRUE(peer.Connect(port));
+    asio::io_context io;
+    asio::ip::tcp::acceptor h245Listener(io, {asio::ip::address_v4::loopback(), 0});
+    asio::ip::tcp::socket theirs(io);
+    std::optional<asn::Ipv4Address> ours;
+    for (std::size_t i = 0; i < q931.size(); ++i) {
+      const bool last = i + 1 == q931.size();
+      if (last && !h245.empty()) {
+        ASSERT_TRUE(ours) << "no H.245 address from our callee";
+        asio::ip::tcp::socket socket(io);
+        socket.connect({asio::ip::address_v4(ours->ip), ours->port});
+        SendH245(socket, h245);
+        Drain(peer, 50ms);
+      }
+      const Octets payload = WithH245Address(q931[i], h245Listener.local_endpoint().port());
+      peer.SendPayload(payload);
+      if (payload != q931[i]) h245Listener.accept(theirs);  // we were asked to connect there
+      const auto until = std::chrono::steady_clock::now() + 30ms;
+      while (std::chrono::steady_clock::now() < until)
+        if (auto m = peer.Receive(5ms); m && m->H245Address()) ours = m->H245Address();
+    }
+    ASSERT_TRUE(host.WaitEnded());
+  }
+
+  // Our caller gets the recorded callee's messages; an H.245 address in them leads to the replay,
+  // which then plays the recorded H.245 of that side. When the recorded caller ended the call
+  // (weClear), ours does so where it did: before the far end's last answers (its EndSessionCommand
+  // and Release Complete), which follow.
+  void AsCaller(std::vector<Octets> q931, std::vector<Octets> h245, bool weClear) {
+    if (auto number = NumberAgreeingWith(q931, h245)) host.settings.masterSlaveNumber = [n = *number] { return n; };
+    std::vector<Octets> answers, h245Answers;
+    if (weClear) {
+      if (!q931.empty() && q931.back().size() > 4 && q931.back()[4] == Q931Message::ReleaseComplete) {
+        answers.push_back(q931.back());
+        q931.pop_back();
+      }
+      if (!h245.empty()) {
+        auto last = asn::decode(asn::h245::MultimediaSystemControlMessage::Id, h245.back());
+        if (last && last->find("command.endSessionCommand")) {
+          h245Answers.push_back(h245.back());
+          h245.pop_back();
+        }
+      }
+    }
+    SignalPeer peer;
+    const auto port = peer.Listen();
+    asio::io_context io;
+    asio::ip::tcp::acceptor h245Listener(io, {asio::ip::address_v4::loopback(), 0});
+    asio::ip::tcp::socket socket(io);
+    auto call = host.Call("5551234@127.0.0.1:" + std::to_string(port), 0x0321);
+    ASSERT_TRUE(peer.Accept());
+    auto setup = peer.Receive();
+    ASSERT_TRUE(setup);
+    auto send = [&](const Octets& payload) {
+      peer.SendPayload(WithH245Address(WithCallReference(payload, setup->CallReference()), h245Listener.local_endpoint().port()));
+      Drain(peer, 30ms);
+    };
+    for (const auto& payload : q931) send(payload);
+    if (!h245.empty()) {
+      h245Listener.accept(socket);
+      SendH245(socket, h245);
+      Drain(peer, 50ms);
+    }
+    if (weClear) {
+      call->ClearCall();
+      ASSERT_TRUE(peer.ReceiveType(Q931Message::ReleaseComplete));
+      if (socket.is_open()) SendH245(socket, h245Answers);
+      for (const auto& payload : answers) send(payload);
+    }
+    ASSERT_TRUE(host.WaitEnded());
+  }
+
+  void ExpectCleanEnd(E::CallEndReason reason, unsigned cause) {
+    ASSERT_EQ(host.EndedCalls().size(), 1u);
+    EXPECT_EQ(host.EndedCalls()[0].reason, reason) << E::CallEndReasonName(host.EndedCalls()[0].reason);
+    EXPECT_EQ(host.EndedCalls()[0].cause, cause);
+    for (const auto& line : trace.Lines())
+      if (line.find("H225") != std::string::npos || line.find("H245") != std::string::npos) ADD_FAILURE() << line;
+  }
+
+  TraceWatch trace;
+  FakeHost host;
+};
+
+TEST_F(Replay, RoutedTunnelledCallAsCallee) {
+  auto calls = LoadCalls("routed-g711");
+  AsCallee(calls["30000>1722"]);
+  ExpectCleanEnd(E::EndedByRemoteUser, 16);
+  EXPECT_TRUE(host.Established());
+  EXPECT_FALSE(host.media.Channels().empty());
+}
+
+TEST_F(Replay, RoutedTunnelledCallAsCaller) {
+  auto calls = LoadCalls("routed-g711");
+  AsCaller(calls["1721>35048"], {}, true);
+  ExpectCleanEnd(E::EndedByLocalUser, 16);
+  EXPECT_EQ(host.Alerts().size(), 1u);
+  EXPECT_FALSE(host.media.Channels().empty());
+}
+
+TEST_F(Replay, DirectCallWithKeysAsCallee) {
+  auto calls = LoadCalls("direct-g711");
+  AsCallee(calls["31100>1722"]);
+  ExpectCleanEnd(E::EndedByRemoteUser, 16);
+  EXPECT_EQ(host.UserInput(), (std::vector<std::string>{"1", "2", "3", "#"}));
+}
+
+TEST_F(Replay, DirectCallAsCaller) {
+  auto calls = LoadCalls("direct-g711");
+  AsCaller(calls["1722>31100"], {}, true);
+  ExpectCleanEnd(E::EndedByLocalUser, 16);
+}
+
+TEST_F(Replay, SeparateH245AsCallee) {
+  auto calls = LoadCalls("routed-noTunnel");
+  AsCallee(calls["20001>1722"], calls["30001>31000"]);
+  ExpectCleanEnd(E::EndedByRemoteUser, 16);
+  EXPECT_EQ(host.UserInput(), std::vector<std::string>{"9"});
+}
+
+TEST_F(Replay, SeparateH245AsCaller) {
+  auto calls = LoadCalls("routed-noTunnel");
+  AsCaller(calls["1721>31101"], calls["30000>31102"], true);
+  ExpectCleanEnd(E::EndedByLocalUser, 16);
+  // The far end's channel opens; ours is acknowledged under the recorded number, not ours.
+  ASSERT_EQ(host.media.Channels().size(), 1u);
+  EXPECT_EQ(host.media.Channels()[0].direction, endpoint::H323Channel::IsReceiver);
+}
+
+TEST_F(Replay, FastStartWithoutTunnellingAsCallee) {
+  auto calls = LoadCalls("routed-faststart-noTunnel");
+  AsCallee(calls["20001>1722"]);
+  ExpectCleanEnd(E::EndedByRemoteUser, 16);
+  EXPECT_TRUE(host.HasEvent(FakeHost::CallEvent::FastStartAccepted));
+}
+
+TEST_F(Replay, FastStartWithoutTunnellingAsCaller) {
+  auto calls = LoadCalls("routed-faststart-noTunnel");
+  AsCaller(calls["1721>31101"], {}, true);
+  ExpectCleanEnd(E::EndedByLocalUser, 16);
+  EXPECT_TRUE(host.HasEvent(FakeHost::CallEvent::FastStartAccepted));
+}
+
+TEST_F(Replay, TwelveKeysAsCallee) {
+  auto calls = LoadCalls("routed-dtmf-busy");
+  AsCallee(calls["20003>1722"]);
+  ExpectCleanEnd(E::EndedByRemoteUser, 16);
+  EXPECT_EQ(host.UserInput(), (std::vector<std::string>{"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "*", "#"}));
+}
+
+TEST_F(Replay, BusyCalleeAsCaller) {
+  auto calls = LoadCalls("routed-dtmf-busy");
+  AsCaller(calls["1721>31200"], {}, false);
+  ExpectCleanEnd(E::EndedByRemoteBusy, 17);
+}
+
+}  // namespace
+}  // namespace vantro::test

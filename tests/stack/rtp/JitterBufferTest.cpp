@@ -1,0 +1,263 @@
+// The adaptive jitter buffer, driven by a simulated sender and a simulated play device that takes
+// each piece the moment the previous one has been played (no buffer of its own).
+#include "stack/rtp/JitterBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <random>
+
+namespace vantro::rtp {
+namespace {
+
+using Clock = JitterBuffer::Clock;
+using Kind = JitterBuffer::Output::Kind;
+
+struct Piece {
+  Kind kind;
+  unsigned samples;
+  int frame;  // the number of the frame played, -1 for silence or made-up sound
+  double atMs;
+};
+
+class Simulation {
+ public:
+  explicit Simulation(unsigned frameSamples = 80, unsigned minimumMs = 28, unsigned maximumMs = 400)
+      : frameSamples_(frameSamples), buffer_(JitterBuffer::Settings{minimumMs, maximumMs, 8000, frameSamples}) {}
+
+  // Frame n of the stream (one frame per packet): sent at n frames' time, arriving delayMs later.
+  void Send(int n, double delayMs, std::uint32_t timestampJump = 0, bool newSource = false) {
+    Arrival a;
+    a.atMs = n * FrameMs() + delayMs;
+    a.sequence = static_cast<std::uint16_t>(sequenceBase_ + n);
+    a.timestamp = timestampBase_ + static_cast<std::uint32_t>(n) * frameSamples_ + timestampJump;
+    a.bytes = {static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)};
+    a.newSource = newSource;
+    arrivals_.push_back(a);
+  }
+  void SendStream(int from, int to, const std::function<double(int)>& delayMs) {
+    for (int n = from; n < to; ++n) Send(n, delayMs(n));
+  }
+
+  // Plays until the device clock reaches untilMs; quiet says whether the sound counts as quiet.
+  void Run(double untilMs, bool quiet = true) {
+    std::stable_sort(arrivals_.begin(), arrivals_.end(), [](const Arrival& a, const Arrival& b) { return a.atMs < b.atMs; });
+    while (playedMs_ < untilMs) {
+      while (next_ < arrivals_.size() && arrivals_[next_].atMs <= playedMs_) {
+        const Arrival& a = arrivals_[next_++];
+        const JitterBuffer::Frame frame{0, frameSamples_, a.bytes};
+        buffer_.Put(a.sequence, a.timestamp, std::span(&frame, 1), At(a.atMs), a.newSource);
+      }
+      std::vector<std::uint8_t> bytes;
+      const JitterBuffer::Output out = buffer_.Read(At(playedMs_), quiet, bytes);
+      const int frame = out.kind == Kind::Play && bytes.size() == 2 ? bytes[0] << 8 | bytes[1] : -1;
+      if (out.discard) {
+        ++discarded_;
+        continue;
+      }
+      pieces_.push_back(Piece{out.kind, out.samples, frame, playedMs_});
+      playedMs_ += out.samples / 8.0;
+      delays_.emplace_back(playedMs_, buffer_.GetStatistics().currentDelayMs);
+    }
+  }
+
+  const std::vector<Piece>& Pieces() const { return pieces_; }
+  JitterBufferStatistics Statistics() const { return buffer_.GetStatistics(); }
+  int Discarded() const { return discarded_; }
+  // The played delay at each piece, with the device time.
+  const std::vector<std::pair<double, unsigned>>& Delays() const { return delays_; }
+  // The frame numbers played, in order.
+  std::vector<int> Played() const {
+    std::vector<int> out;
+    for (const Piece& p : pieces_)
+      if (p.frame >= 0) out.push_back(p.frame);
+    return out;
+  }
+  const Piece* PieceOf(int frame) const {
+    for (const Piece& p : pieces_)
+      if (p.frame == frame) return &p;
+    return nullptr;
+  }
+  int Count(Kind kind, double fromMs = 0, double toMs = 1e12) const {
+    return static_cast<int>(std::count_if(pieces_.begin(), pieces_.end(), [&](const Piece& p) {
+      return p.kind == kind && p.atMs >= fromMs && p.atMs < toMs;
+    }));
+  }
+  double FrameMs() const { return frameSamples_ / 8.0; }
+  void SetBases(std::uint16_t sequence, std::uint32_t timestamp) {
+    sequenceBase_ = sequence;
+    timestampBase_ = timestamp;
+  }
+
+ private:
+  struct Arrival {
+    double atMs;
+    std::uint16_t sequence;
+    std::uint32_t timestamp;
+    std::vector<std::uint8_t> bytes;
+    bool newSource;
+  };
+  static Clock::time_point At(double ms) {
+    return Clock::time_point(std::chrono::hours(100)) + std::chrono::microseconds(static_cast<std::int64_t>(ms * 1000));
+  }
+
+  unsigned frameSamples_;
+  JitterBuffer buffer_;
+  std::vector<Arrival> arrivals_;
+  std::size_t next_ = 0;
+  double playedMs_ = 0;
+  std::vector<Piece> pieces_;
+  std::vector<std::pair<double, unsigned>> delays_;
+  int discarded_ = 0;
+  std::uint16_t sequenceBase_ = 1000;
+  std::uint32_t timestampBase_ = 123456;
+};
+
+std::vector<int> Range(int from, int to) {
+  std::vector<int> v;
+  for (int i = from; i < to; ++i) v.push_back(i);
+  return v;
+}
+
+// At the floor the first frame plays the floor's time after it came, to the sample, also with
+// 30 ms frames; then every frame plays in order.
+TEST(JitterBuffer, StartsAtTheFloorAndPlaysEveryFrameInOrder) {
+  for (unsigned frame : {80u, 240u}) {
+    Simulation sim(frame);
+    sim.SendStream(0, 100, [](int) { return 5.0; });
+    sim.Run(100 * frame / 8.0);
+    EXPECT_EQ(sim.Played(), Range(0, 100 - 28 / int(frame / 8) - 1)) << frame;
+    ASSERT_NE(sim.PieceOf(0), nullptr);
+    EXPECT_NEAR(sim.PieceOf(0)->atMs, 5 + 28, 0.2) << frame;
+    EXPECT_EQ(sim.Count(Kind::Missing), 0);
+    EXPECT_EQ(sim.Statistics().currentDelayMs, 28u);
+    EXPECT_EQ(sim.Statistics().targetDelayMs, 28u);
+  }
+}
+
+TEST(JitterBuffer, PutsReorderedPacketsInPlaceAndDropsDuplicates) {
+  Simulation sim;
+  // Pairs swapped by 8 ms, and every fifth packet twice.
+  sim.SendStream(0, 200, [](int n) { return n % 2 ? 2.0 : 10.0; });
+  for (int n = 0; n < 200; n += 5) sim.Send(n, 15);
+  sim.Run(2000);
+  EXPECT_EQ(sim.Played(), Range(0, static_cast<int>(sim.Played().size())));
+  EXPECT_GT(sim.Played().size(), 190u);
+  EXPECT_EQ(sim.Count(Kind::Missing), 0);
+  EXPECT_EQ(sim.Statistics().packetsDuplicate, 40u);
+  EXPECT_EQ(sim.Statistics().packetsLate, 0u);
+}
+
+// A lost frame is made up in its place; a frame that comes after its time is dropped, and the
+// delay grows to cover such lateness.
+TEST(JitterBuffer, MakesUpLostFramesDropsLateOnesAndGrowsForThem) {
+  Simulation sim;
+  sim.SendStream(0, 300, [](int n) { return n == 80 ? 105.0 : 5.0; });
+  std::vector<int> expected = Range(0, 300);
+  expected.erase(std::remove(expected.begin(), expected.end(), 80), expected.end());
+  sim.Run(1500);
+  const std::vector<int> played = sim.Played();
+  EXPECT_EQ(std::vector<int>(played.begin(), played.begin() + 100), std::vector<int>(expected.begin(), expected.begin() + 100));
+  EXPECT_EQ(sim.Statistics().packetsLate, 1u);
+  EXPECT_EQ(sim.Statistics().framesConcealed, 1u);
+  EXPECT_GE(sim.Statistics().targetDelayMs, 100u);
+  // Frame 81 played before 80 arrived; the target grew when it came, and the delay followed.
+  EXPECT_LT(sim.PieceOf(81)->atMs, 80 * 10 + 105.0);
+  EXPECT_GE(sim.Delays().back().second, 100u);
+}
+
+// Jitter of up to 60 ms for five seconds, then none: the delay grows to cover it, stays within the
+// maximum, and comes back to the floor in quiet sound, leaving out frames. In speech it does not
+// leave out frames.
+TEST(JitterBuffer, DelayGrowsWithJitterAndShrinksSlowlyInQuiet) {
+  for (bool quiet : {true, false}) {
+    Simulation sim;
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> jitter(0, 60);
+    sim.SendStream(0, 4000, [&](int n) { return n < 500 ? 5 + jitter(random) : 5.0; });
+    sim.Run(40000, quiet);
+    unsigned peak = 0;
+    for (const auto& d : sim.Delays()) peak = std::max(peak, d.second);
+    EXPECT_GE(peak, 55u);
+    EXPECT_LE(peak, 75u);
+    // Little is lost once the delay has grown.
+    EXPECT_LT(sim.Count(Kind::Missing, 1000, 5000), 10);
+    if (quiet) {
+      EXPECT_LE(sim.Delays().back().second, 28u + 10u);
+      EXPECT_GT(sim.Discarded(), 0);
+    } else {
+      EXPECT_EQ(sim.Discarded(), 0);
+      EXPECT_GE(sim.Delays().back().second, 55u);
+    }
+    EXPECT_EQ(sim.Count(Kind::Missing, 6000), 0);
+  }
+}
+
+TEST(JitterBuffer, NeverWaitsLongerThanTheMaximum) {
+  Simulation sim;
+  sim.SendStream(0, 1000, [](int n) { return n % 100 == 50 ? 900.0 : 5.0; });
+  sim.Run(10000);
+  EXPECT_EQ(sim.Statistics().targetDelayMs, 400u);
+  for (const auto& d : sim.Delays()) EXPECT_LE(d.second, 400u + 10u);
+}
+
+// One packet far from the timeline is dropped and changes nothing; when the sender's timestamps
+// really jump, two packets that agree start a new timeline.
+TEST(JitterBuffer, ResynchronisesOnATimestampJumpButNotOnOneWildPacket) {
+  Simulation sim;
+  sim.SendStream(0, 100, [](int) { return 5.0; });
+  sim.Send(100, 5, 8'000'000);
+  sim.SendStream(101, 200, [](int) { return 5.0; });
+  for (int n = 200; n < 300; ++n) sim.Send(n, 5, 3'000'000);
+  sim.Run(3000);
+  const JitterBufferStatistics s = sim.Statistics();
+  EXPECT_EQ(s.packetsOffTimeline, 2u);  // the wild one, and the first after the jump
+  EXPECT_EQ(s.resyncs, 1u);
+  // The new timeline follows the old one at the same delay.
+  std::vector<int> expected = Range(0, 100);
+  for (int n : Range(101, 200)) expected.push_back(n);
+  for (int n : Range(201, 297)) expected.push_back(n);
+  EXPECT_EQ(sim.Played(), expected);
+  EXPECT_NEAR(sim.PieceOf(202)->atMs, 2020 + 5 + 28, 1);
+}
+
+// A new source's frames follow the old one's without a break.
+TEST(JitterBuffer, ANewSourceFollowsTheOldOne) {
+  Simulation sim;
+  sim.SendStream(0, 100, [](int) { return 5.0; });
+  sim.Send(100, 5, 77777, true);
+  for (int n = 101; n < 200; ++n) sim.Send(n, 5, 77777);
+  sim.Run(2000);
+  EXPECT_EQ(sim.Statistics().resyncs, 1u);
+  const std::vector<int> played = sim.Played();
+  EXPECT_EQ(std::vector<int>(played.begin(), played.begin() + 150), Range(0, 150));
+  EXPECT_EQ(sim.Count(Kind::Missing), 0);
+}
+
+TEST(JitterBuffer, PlaysOnAcrossTheWrapOfSequenceNumbersAndTimestamps) {
+  Simulation sim;
+  sim.SetBases(65500, 0xffffff00u);
+  sim.SendStream(0, 200, [](int n) { return 5.0 + (n % 3) * 4; });
+  sim.Run(2000);
+  EXPECT_EQ(sim.Played(), Range(0, static_cast<int>(sim.Played().size())));
+  EXPECT_GT(sim.Played().size(), 190u);
+  EXPECT_EQ(sim.Count(Kind::Missing), 0);
+}
+
+// A sender that stops for two seconds (its timestamps go on): a little made-up sound, then silence,
+// and its next frame plays in its place, not earlier, without a new timeline.
+TEST(JitterBuffer, AfterALongGapPlaysOnInPlace) {
+  Simulation sim;
+  sim.SendStream(0, 100, [](int) { return 5.0; });
+  sim.SendStream(300, 400, [](int) { return 5.0; });
+  sim.Run(4000);
+  EXPECT_LE(sim.Count(Kind::Missing, 1000, 3000), 10);
+  EXPECT_GT(sim.Count(Kind::Silence, 1000, 3000), 150);
+  ASSERT_NE(sim.PieceOf(300), nullptr);
+  EXPECT_NEAR(sim.PieceOf(300)->atMs, 3000 + 5 + 28, 1);
+  EXPECT_EQ(sim.Statistics().resyncs, 0u);
+}
+
+}  // namespace
+}  // namespace vantro::rtp

@@ -1,0 +1,332 @@
+// RTP sessions on real sockets of 127.0.0.1, against a peer made of plain sockets: port pairs,
+// what goes on the wire (type of service included), what is taken and what is dropped, source
+// latching, SSRC changes, reports both ways and BYE.
+#include "stack/rtp/RtpSession.h"
+
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <netinet/ip.h>
+#include <sys/socket.h>
+
+#include <mutex>
+#include <thread>
+
+namespace vantro::rtp {
+namespace {
+
+using namespace std::chrono_literals;
+using Endpoint = RtpSession::Endpoint;
+using Bytes = std::vector<std::uint8_t>;
+
+const asio::ip::address_v4 kLoopback = asio::ip::address_v4::loopback();
+
+RtpSessionOptions Options(std::uint16_t base = 42100, std::uint16_t max = 42199) {
+  RtpSessionOptions o;
+  o.localIp = kLoopback;
+  o.portBase = base;
+  o.portMax = max;
+  return o;
+}
+
+// A plain UDP socket on 127.0.0.1 with blocking reads that give up after a while.
+class Peer {
+ public:
+  Peer() : socket_(io_, Endpoint(kLoopback, 0)) {
+    const int on = 1;
+    setsockopt(socket_.native_handle(), IPPROTO_IP, IP_RECVTOS, &on, sizeof on);
+    timeval tv{0, 300000};
+    setsockopt(socket_.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  }
+  Endpoint Address() const { return socket_.local_endpoint(); }
+  void Send(const Bytes& datagram, const Endpoint& to) { socket_.send_to(asio::buffer(datagram), to); }
+  // The next datagram and its type-of-service octet; empty when none came.
+  std::optional<std::pair<Bytes, int>> Receive() {
+    Bytes buffer(65536);
+    iovec iov{buffer.data(), buffer.size()};
+    alignas(cmsghdr) char control[64];
+    msghdr m{};
+    m.msg_iov = &iov;
+    m.msg_iovlen = 1;
+    m.msg_control = control;
+    m.msg_controllen = sizeof control;
+    const ssize_t n = recvmsg(socket_.native_handle(), &m, 0);
+    if (n < 0) return std::nullopt;
+    int tos = -1;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&m); c; c = CMSG_NXTHDR(&m, c))
+      if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TOS) tos = *reinterpret_cast<unsigned char*>(CMSG_DATA(c));
+    buffer.resize(static_cast<std::size_t>(n));
+    return std::make_pair(buffer, tos);
+  }
+  // Reads until a datagram that pred accepts (or nothing more comes).
+  template <class Pred>
+  std::optional<Bytes> ReceiveUntil(Pred pred) {
+    for (int i = 0; i < 20; ++i) {
+      auto got = Receive();
+      if (got && pred(got->first)) return got->first;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  asio::io_context io_;
+  asio::ip::udp::socket socket_;
+};
+
+Bytes Packet(std::uint8_t payloadType, std::uint16_t sequence, std::uint32_t timestamp, std::uint32_t ssrc,
+             std::size_t payload = 160) {
+  Bytes data(payload, 0x55), out;
+  RtpPacket p;
+  p.payloadType = payloadType;
+  p.sequence = sequence;
+  p.timestamp = timestamp;
+  p.ssrc = ssrc;
+  p.payload = data;
+  p.Serialize(out);
+  return out;
+}
+
+// What a data handler saw.
+struct Heard {
+  std::mutex mutex;
+  std::vector<std::pair<std::uint16_t, bool>> packets;  // sequence, new source
+  RtpSession::DataHandler Handler() {
+    return [this](const RtpPacket& p, RtpSession::Clock::time_point, bool newSource) {
+      std::lock_guard lock(mutex);
+      packets.emplace_back(p.sequence, newSource);
+    };
+  }
+  std::size_t Count() {
+    std::lock_guard lock(mutex);
+    return packets.size();
+  }
+};
+
+template <class Pred>
+bool WaitFor(Pred pred) {
+  for (int i = 0; i < 200; ++i) {
+    if (pred()) return true;
+    std::this_thread::sleep_for(5ms);
+  }
+  return pred();
+}
+
+TEST(RtpSession, TakesEvenOddPairsFromTheRange) {
+  std::string error;
+  auto a = RtpSession::Open(Options(42101, 42106), &error);  // an odd base starts at the next even port
+  auto b = RtpSession::Open(Options(42101, 42106), &error);
+  ASSERT_TRUE(a && b) << error;
+  for (auto* s : {a.get(), b.get()}) {
+    EXPECT_EQ(s->GetLocalDataAddress().port() % 2, 0);
+    EXPECT_EQ(s->GetLocalControlAddress().port(), s->GetLocalDataAddress().port() + 1);
+    EXPECT_GE(s->GetLocalDataAddress().port(), 42102);
+    EXPECT_LE(s->GetLocalControlAddress().port(), 42105);
+    EXPECT_EQ(s->GetLocalDataAddress().address(), kLoopback);
+  }
+  EXPECT_NE(a->GetLocalDataAddress().port(), b->GetLocalDataAddress().port());
+  EXPECT_EQ(RtpSession::Open(Options(42101, 42106), &error), nullptr);
+  EXPECT_NE(error.find("no free RTP port pair"), std::string::npos) << error;
+  EXPECT_EQ(RtpSession::Open(Options(42110, 42110), &error), nullptr);
+  EXPECT_NE(error.find("no even/odd pair"), std::string::npos) << error;
+  // A closed session's pair is free again.
+  b->Close();
+  b.reset();
+  EXPECT_NE(RtpSession::Open(Options(42101, 42106), &error), nullptr) << error;
+}
+
+TEST(RtpSession, SendsNumberedPacketsWithTheTypeOfService) {
+  RtpSessionOptions o = Options();
+  o.typeOfService = 0xb0;
+  auto session = RtpSession::Open(o);
+  auto other = RtpSession::Open(o);
+  ASSERT_TRUE(session && other);
+  Peer peer;
+  EXPECT_FALSE(session->SendData(Bytes(10), 18, 0, true)) << "sent without a far end";
+  session->SetRemoteDataAddress(peer.Address());
+  other->SetRemoteDataAddress(peer.Address());
+  const Bytes payload(20, 7);
+  for (std::uint32_t i = 0; i < 3; ++i) ASSERT_TRUE(session->SendData(payload, 18, i * 160, i == 0));
+  ASSERT_TRUE(other->SendData(payload, 18, 0, true));
+  std::vector<RtpPacket> got;
+  std::vector<Bytes> keep;
+  for (int i = 0; i < 4; ++i) {
+    auto d = peer.Receive();
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->second, 0xb0);
+    keep.push_back(d->first);
+  }
+  for (const Bytes& d : keep) got.push_back(*RtpPacket::Parse(d));
+  EXPECT_TRUE(got[0].marker);
+  EXPECT_FALSE(got[1].marker);
+  for (int i = 1; i < 3; ++i) {
+    EXPECT_EQ(got[i].payloadType, 18);
+    EXPECT_EQ(static_cast<std::uint16_t>(got[i].sequence - got[i - 1].sequence), 1);
+    EXPECT_EQ(got[i].timestamp - got[i - 1].timestamp, 160u);
+    EXPECT_EQ(got[i].ssrc, got[0].ssrc);
+    EXPECT_EQ(Bytes(got[i].payload.begin(), got[i].payload.end()), payload);
+  }
+  // Each session draws its own source and bases.
+  EXPECT_NE(got[3].ssrc, got[0].ssrc);
+  EXPECT_TRUE(got[3].sequence != got[0].sequence || got[3].timestamp != got[0].timestamp);
+  const RtpSenderStatistics s = session->GetSenderStatistics();
+  EXPECT_EQ(s.packets, 3u);
+  EXPECT_EQ(s.octets, 60u);
+  EXPECT_EQ(s.ssrc, got[0].ssrc);
+}
+
+// Dropped and counted: not version 2, shorter than its header says, another payload type, another
+// address. The far end announced one port and sends from another: that one is taken, once.
+TEST(RtpSession, DropsWhatIsNotTheFarEndsAndLatchesOntoItsPortOnce) {
+  auto session = RtpSession::Open(Options());
+  ASSERT_TRUE(session);
+  Peer announced, natted, stranger;
+  const Endpoint to = session->GetLocalDataAddress();
+  stranger.Send(Packet(0, 1, 0, 9), to);
+  ASSERT_TRUE(WaitFor([&] { return session->GetReceiverStatistics().unclaimed == 1; }));
+
+  Heard heard;
+  session->SetDataHandler(0, heard.Handler());
+  session->SetRemoteDataAddress(announced.Address());
+  Bytes version = Packet(0, 1, 0, 9);
+  version[0] = 0x40;
+  stranger.Send(version, to);
+  Bytes truncated = Packet(0, 1, 0, 9);
+  truncated[0] |= 0x0f;  // fifteen contributing sources that are not there
+  truncated.resize(20);
+  stranger.Send(truncated, to);
+  stranger.Send(Packet(8, 1, 0, 9), to);  // A-law where mu-law was agreed: not taken, not latched
+  natted.Send(Packet(0, 100, 1600, 9), to);
+  natted.Send(Packet(0, 101, 1760, 9), to);
+  announced.Send(Packet(0, 102, 1920, 9), to);
+  stranger.Send(Packet(0, 103, 2080, 9), to);
+  natted.Send(Packet(0, 104, 2240, 9), to);
+  ASSERT_TRUE(WaitFor([&] { return heard.Count() == 3; }));
+  const RtpReceiverStatistics s = session->GetReceiverStatistics();
+  EXPECT_EQ(s.droppedVersion, 1u);
+  EXPECT_EQ(s.droppedTruncated, 1u);
+  EXPECT_EQ(s.droppedPayloadType, 1u);
+  EXPECT_EQ(s.droppedSource, 2u);
+  EXPECT_EQ(s.Dropped(), 5u);
+  EXPECT_EQ(s.packets, 3u);
+  EXPECT_EQ(s.octets, 480u);
+  EXPECT_EQ(s.ssrc, 9u);
+  EXPECT_EQ(s.lost, 2);  // 102 and 103 never came from the far end's port
+  ASSERT_TRUE(session->GetSourceAddress());
+  EXPECT_EQ(*session->GetSourceAddress(), natted.Address());
+  EXPECT_EQ(heard.packets.front(), std::make_pair(std::uint16_t(100), true));
+
+  // The far end's address changes to another IP: nothing from here is taken any more.
+  session->SetRemoteDataAddress(Endpoint(asio::ip::make_address_v4("127.0.0.2"), 5000));
+  EXPECT_FALSE(session->GetSourceAddress());
+  natted.Send(Packet(0, 105, 2400, 9), to);
+  ASSERT_TRUE(WaitFor([&] { return session->GetReceiverStatistics().droppedSource == 3; }));
+  EXPECT_EQ(heard.Count(), 3u);
+}
+
+TEST(RtpSession, FollowsTheSequenceAcrossItsWrapAndTakesANewSsrcAfterTwoPackets) {
+  auto session = RtpSession::Open(Options());
+  ASSERT_TRUE(session);
+  Heard heard;
+  session->SetDataHandler(18, heard.Handler());
+  Peer peer;
+  const Endpoint to = session->GetLocalDataAddress();
+  for (std::uint16_t seq : {65534, 65535, 0, 1}) peer.Send(Packet(18, seq, seq * 160u, 1, 20), to);
+  for (std::uint16_t seq : {100, 101, 102}) peer.Send(Packet(18, seq, seq * 160u, 2, 20), to);
+  ASSERT_TRUE(WaitFor([&] { return heard.Count() == 6; }));
+  using P = std::pair<std::uint16_t, bool>;
+  EXPECT_EQ(heard.packets, (std::vector<P>{{65534, true}, {65535, false}, {0, false}, {1, false}, {101, true}, {102, false}}));
+  const RtpReceiverStatistics s = session->GetReceiverStatistics();
+  EXPECT_EQ(s.sourceChanges, 1u);
+  EXPECT_EQ(s.ssrc, 2u);
+  EXPECT_EQ(s.droppedSequence, 1u);  // the new source's first packet, on probation
+  EXPECT_EQ(s.lost, 0);
+}
+
+// Reports every ~100 ms here: a sender report while we send, with a block about the source we
+// hear (its loss, highest sequence, jitter, and the time of its own last report); the far end's
+// block about us is kept with the round trip it gives; BYE at the end.
+TEST(RtpSession, ExchangesReportsAndSaysByeWhenClosed) {
+  RtpSessionOptions o = Options();
+  o.rtcpInterval = 100ms;
+  auto session = RtpSession::Open(o);
+  ASSERT_TRUE(session);
+  Heard heard;
+  session->SetDataHandler(0, heard.Handler());
+  Peer data, control;
+  session->SetRemoteDataAddress(data.Address());
+  session->SetRemoteControlAddress(control.Address());
+  const Endpoint to = session->GetLocalDataAddress();
+  for (std::uint16_t seq = 10; seq < 30; ++seq)
+    if (seq % 7 != 0) data.Send(Packet(0, seq, seq * 160u, 0xabc), to);
+  for (std::uint32_t i = 0; i < 5; ++i) session->SendData(Bytes(160), 0, i * 160, i == 0);
+  ASSERT_TRUE(WaitFor([&] { return heard.Count() == 17; }));
+
+  auto first = control.ReceiveUntil([](const Bytes& d) {
+    auto c = RtcpCompound::Parse(d);
+    return c && c->sender && !c->reports.empty() && c->reports[0].highestSequence == 29;
+  });
+  ASSERT_TRUE(first);
+  RtcpCompound report = *RtcpCompound::Parse(*first);
+  const std::uint32_t ssrc = session->GetSenderStatistics().ssrc;
+  EXPECT_EQ(report.ssrc, ssrc);
+  EXPECT_EQ(report.sender->packetCount, 5u);
+  EXPECT_EQ(report.sender->octetCount, 800u);
+  EXPECT_EQ(report.reports[0].ssrc, 0xabcu);
+  EXPECT_EQ(report.reports[0].cumulativeLost, 3);  // 14, 21 and 28
+  EXPECT_FALSE(report.cname.empty());
+  EXPECT_EQ(report.reports[0].lastSenderReport, 0u);
+
+  // The far end's own sender report, and its block about us.
+  RtcpCompound peer;
+  peer.ssrc = 0xabc;
+  peer.sender = RtcpSenderInfo{0x12345678'9abc0000ull, 0, 17, 2720};
+  RtcpReportBlock aboutUs;
+  aboutUs.ssrc = ssrc;
+  aboutUs.jitter = 80;
+  aboutUs.cumulativeLost = 1;
+  peer.reports = {aboutUs};
+  peer.cname = "peer";
+  Bytes bytes;
+  peer.Serialize(bytes);
+  control.Send(bytes, session->GetLocalControlAddress());
+  auto next = control.ReceiveUntil([](const Bytes& d) {
+    auto c = RtcpCompound::Parse(d);
+    return c && !c->reports.empty() && c->reports[0].lastSenderReport != 0;
+  });
+  ASSERT_TRUE(next);
+  const RtcpReportBlock block = RtcpCompound::Parse(*next)->reports[0];
+  EXPECT_EQ(block.lastSenderReport, 0x56789abcu);
+  EXPECT_LT(block.delaySinceLastSenderReport, 65536u);  // less than a second
+  ASSERT_TRUE(WaitFor([&] { return session->GetSenderStatistics().farEndReport.has_value(); }));
+  EXPECT_EQ(session->GetSenderStatistics().farEndReport->jitter, 80u);
+  EXPECT_EQ(session->GetReceiverStatistics().rtcpPackets, 1u);
+
+  session->Close();
+  auto bye = control.ReceiveUntil([](const Bytes& d) {
+    auto c = RtcpCompound::Parse(d);
+    return c && c->bye;
+  });
+  ASSERT_TRUE(bye);
+  EXPECT_EQ(RtcpCompound::Parse(*bye)->byeSources, std::vector<std::uint32_t>{ssrc});
+  EXPECT_FALSE(session->SendData(Bytes(10), 0, 0, false));
+}
+
+TEST(RtpSession, DropsReportsFromElsewhere) {
+  auto session = RtpSession::Open(Options());
+  ASSERT_TRUE(session);
+  Peer stranger;
+  RtcpCompound c;
+  c.ssrc = 5;
+  Bytes bytes;
+  c.Serialize(bytes);
+  stranger.Send(bytes, session->GetLocalControlAddress());  // no far end known yet
+  stranger.Send(Bytes{1, 2, 3}, session->GetLocalControlAddress());
+  ASSERT_TRUE(WaitFor([&] { return session->GetReceiverStatistics().rtcpDropped == 2; }));
+  session->SetRemoteDataAddress(Endpoint(asio::ip::make_address_v4("127.0.0.2"), 5000));
+  stranger.Send(bytes, session->GetLocalControlAddress());
+  ASSERT_TRUE(WaitFor([&] { return session->GetReceiverStatistics().rtcpDropped == 3; }));
+  EXPECT_EQ(session->GetReceiverStatistics().rtcpPackets, 0u);
+}
+
+}  // namespace
+}  // namespace vantro::rtp

@@ -1,0 +1,109 @@
+#pragma once
+// One call through the test gatekeeper's call signalling relay, as operators' gatekeepers route
+// calls: the caller's connection brings a Setup; the relay finds the callee by the called aliases,
+// opens its own connection to the callee and passes every Q.931/H.225.0 message between the two
+// (tunnelled H.245 and fast start proposals unchanged: media goes end to end). The Setup tells the
+// callee the relay's address as the caller's and the callee's own as the destination, and loses
+// the caller's endpoint identifier; every H.245 address an endpoint announces is replaced by a
+// listener of the relay that joins the other side to it (RelayedH245). A Release Complete passes
+// and ends both connections; a connection that closes without one ends the call with a Release
+// Complete to the other side; a callee that cannot be found or reached gets the caller a Release
+// Complete with the reason.
+//
+// Runs on the io_context's thread; the handlers hold the object alive while they wait.
+
+#include "stack/asn/H323Values.h"
+#include "stack/asn/Value.h"
+#include "stack/q931/Q931Message.h"
+#include "stack/q931/Tpkt.h"
+
+#include <asio.hpp>
+
+#include <array>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vantro::test {
+
+// What the relay passed, for tests to read from their own thread.
+struct RelayLog {
+  struct Message {
+    std::size_t call;  // 1, 2, ... in the order the calls came
+    bool fromCaller;
+    std::uint8_t type;  // Q.931 message type
+  };
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<Message> messages;
+  std::size_t setupsRelayed = 0;    // Setups passed on to a callee
+  std::size_t h245Joined = 0;       // separate H.245 connections joined
+  std::size_t callsEnded = 0;       // calls whose connections are both closed
+};
+
+class RelayedH245;
+
+class RelayedCall : public std::enable_shared_from_this<RelayedCall> {
+ public:
+  // The callee's call signalling address for the called aliases; nullopt when none is known.
+  using Resolver = std::function<std::optional<asn::Ipv4Address>(const std::vector<std::string>& aliases)>;
+
+  // self: the relay's own call signalling address.
+  RelayedCall(asio::ip::tcp::socket caller, const asn::Ipv4Address& self, Resolver resolve,
+              std::shared_ptr<RelayLog> log, std::size_t number);
+  ~RelayedCall();
+  RelayedCall(const RelayedCall&) = delete;
+  RelayedCall& operator=(const RelayedCall&) = delete;
+
+  void Start();
+  // Closes both connections at once.
+  void Close();
+
+ private:
+  struct Leg {
+    explicit Leg(asio::ip::tcp::socket s) : socket(std::move(s)) {}
+    asio::ip::tcp::socket socket;
+    q931::TpktReader reader;
+    std::array<std::uint8_t, 4096> buffer{};
+    std::deque<std::vector<std::uint8_t>> queue;  // TPKT packets to write
+    bool connected = false;
+    bool writing = false;
+    bool closed = false;
+  };
+
+  Leg& LegOf(bool caller) { return caller ? caller_ : callee_; }
+  void Read(bool fromCaller);
+  void OnMessage(bool fromCaller, const std::vector<std::uint8_t>& payload);
+  void OnSetup(q931::Q931Message setup);
+  void OnClosed(bool caller);
+  // Replaces an announced H.245 address in a decoded H323-UserInformation; true when it did.
+  bool RewriteH245Address(asn::Value& uuie, bool fromCaller);
+  void Write(bool toCaller, const std::vector<std::uint8_t>& payload);
+  void Flush(bool toCaller);
+  void CloseLeg(bool caller);
+  // Ends the call towards one side with a Release Complete of this reason and Q.931 cause.
+  void Release(bool toCaller, std::uint16_t reason, std::uint8_t cause);
+  void Record(bool fromCaller, std::uint8_t type);
+
+  Leg caller_;
+  Leg callee_;
+  asn::Ipv4Address self_;
+  Resolver resolve_;
+  std::shared_ptr<RelayLog> log_;
+  std::size_t number_;
+  bool setupSeen_ = false;
+  bool ending_ = false;  // a Release Complete passed or a side went: close once written
+  std::uint16_t callReference_ = 0;
+  std::string callIdentifier_;
+  std::map<std::pair<bool, std::uint64_t>, std::shared_ptr<RelayedH245>> h245_;  // by side and address
+};
+
+}  // namespace vantro::test
