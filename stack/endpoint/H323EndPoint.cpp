@@ -5,10 +5,11 @@
 
 #include <algorithm>
 #include <future>
+#include <random>
 
 namespace vantro::endpoint {
 
-H323EndPoint::H323EndPoint() { h235::warmUp(); }
+H323EndPoint::H323EndPoint() : nextCallReference_(std::random_device{}() & 0x7fff) { h235::warmUp(); }
 
 H323EndPoint::~H323EndPoint() { Shutdown(); }
 
@@ -176,11 +177,15 @@ bool H323EndPoint::StartListeners(const std::vector<std::string>& interfaces) {
       asio::error_code ec;
       at.ip = asio::ip::make_address_v4(parsed->host, ec).to_bytes();
     }
-    auto listener = RunOnIo([this, at]() -> std::shared_ptr<H323ListenerTCP> {
+    const auto idle = GetCallTimings().idleConnectionTimeout;
+    auto listener = RunOnIo([this, at, idle]() -> std::shared_ptr<H323ListenerTCP> {
       auto l = std::make_shared<H323ListenerTCP>(io_);
       std::error_code ec;
       if (!l->Open(at, ec)) return nullptr;
-      l->Start();
+      l->SetIdleTimeout(idle);
+      l->Start([this](std::shared_ptr<h225::TpktChannel> channel, h225::H225Message setup) {
+        OnIncomingSetup(std::move(channel), std::move(setup));
+      });
       return l;
     });
     if (listener)
@@ -283,6 +288,7 @@ bool H323EndPoint::UseGatekeeper(const std::string& address, const std::string&,
 
   EnsureRunning();
   auto gatekeeper = std::make_shared<ras::H323Gatekeeper>(io_, std::move(settings));
+  WatchCalls(gatekeeper);
   {
     std::lock_guard lock(mutex_);
     if (cancelUse_ || shutdown_) {
@@ -340,6 +346,8 @@ bool H323EndPoint::IsRegisteredWithGatekeeper() const {
 
 void H323EndPoint::Shutdown() {
   if (shutdown_.exchange(true)) return;
+  // The calls end while the gatekeeper still hears their DRQs.
+  ClearAllCalls(std::chrono::milliseconds(2000));
   cancelUse_ = true;
   RemoveGatekeeper();
   {
@@ -368,6 +376,8 @@ void H323EndPoint::Shutdown() {
   leaving_.clear();
   if (gatekeeper_) gatekeeper_->Close();
   gatekeeper_.reset();
+  std::lock_guard calls(callsMutex_);
+  connections_.clear();
 }
 
 }  // namespace vantro::endpoint

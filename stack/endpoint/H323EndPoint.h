@@ -1,14 +1,26 @@
 #pragma once
 // An H.323 endpoint: who it is (local user name, gatekeeper password), its sound devices and media
-// settings, its capability table, its call signalling listeners and its gatekeeper.
+// settings, its capability table, its call signalling listeners, its gatekeeper and its calls.
 //
 // Sockets and timers run on a thread of the endpoint's own, started when first needed. Every
 // operation may be called from any thread. UseGatekeeper blocks its caller until the gatekeeper
 // registered the endpoint or the attempt failed; RemoveGatekeeper and Shutdown end such a wait at
 // once, and no operation waits on the network otherwise.
+//
+// Calls: MakeCall places one, the listeners take incoming ones. An incoming call is answered only
+// when the gatekeeper we are registered with admits it (or SetAcceptUnadmittedCalls allows calls
+// while not registered); one refused before that, or refused because the endpoint is busy
+// (SetMaxCalls, 1 by default: Release Complete inConf, cause 17), never becomes a call: it reaches
+// no callback and is only logged. The callbacks run on the endpoint's thread and must not wait for
+// another thread that might wait for a call (a UI thread). A subclass that overrides them calls
+// Shutdown() in its own destructor, so that no callback reaches a half-destroyed object.
 
 #include "stack/endpoint/H323Capabilities.h"
+#include "stack/endpoint/H323Channel.h"
 #include "stack/endpoint/H323ListenerTCP.h"
+#include "stack/h225/H323Connection.h"
+#include "stack/h225/H323ConnectionHost.h"
+#include "stack/h225/H323ConnectionLock.h"
 #include "stack/ras/H323Gatekeeper.h"
 #include "stack/ras/RasTimings.h"
 
@@ -19,6 +31,7 @@
 #include <condition_variable>
 #include <functional>
 #include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -28,8 +41,10 @@
 
 namespace vantro::endpoint {
 
-class H323EndPoint {
+class H323EndPoint : public H323ConnectionHost {
  public:
+  using CallTimings = endpoint::CallTimings;
+
   H323EndPoint();
   virtual ~H323EndPoint();
   H323EndPoint(const H323EndPoint&) = delete;
@@ -99,11 +114,75 @@ class H323EndPoint {
   // True when the last UseGatekeeper ended because RemoveGatekeeper or Shutdown came first.
   bool WasLastRegistrationCancelled() const { return cancelled_; }
 
-  // Ends pending waits, unregisters (waiting a moment for the gatekeeper's answer), closes the
-  // listeners and stops the endpoint's thread. Nothing starts again afterwards.
+  // --- calls ---
+  // Places a call; returns at once with the new call's token in `token` (always set, even when
+  // the party cannot be called: such a failure comes through OnConnectionCleared). nullptr only
+  // when the endpoint is shut down.
+  //   "digits@"            an alias resolved by the gatekeeper (ARQ, Setup to the ACF's address)
+  //   "alias@host[:port]"  that address directly (ARQ first when registered); port 1720 unless given
+  //   "host[:port]"        likewise, without an alias
+  std::shared_ptr<H323Connection> MakeCall(const std::string& remoteParty, std::string& token,
+                                           void* userData = nullptr);
+  // Returns at once; false when there is no such call.
+  bool ClearCall(const std::string& token, H323Connection::CallEndReason reason = H323Connection::EndedByLocalUser);
+  bool HasConnection(const std::string& token) const;
+  H323ConnectionLock FindConnectionWithLock(const std::string& token);
+  std::vector<std::string> GetAllConnections() const;
+
+  // Callbacks, on the stack's thread (never holding the endpoint's table lock; a callback may call
+  // FindConnectionWithLock, ClearCall, HasConnection). None may wait for a UI thread.
+  bool OnAlerting(H323Connection& connection, const q931::Q931Message& alertingPDU, const std::string& user) override;
+  void OnConnectionEstablished(H323Connection& connection, const std::string& token) override;
+  // Exactly once per call.
+  virtual void OnConnectionCleared(H323Connection& connection, const std::string& token);
+  // A new connection object (the endpoint's table holds it); override for a subclass.
+  virtual std::shared_ptr<H323Connection> CreateConnection(unsigned callReference);
+  AnswerCallResponse OnAnswerCall(H323Connection& connection, const std::string& caller,
+                                  const q931::Q931Message& setupPDU) override;
+  void OnUserInputString(H323Connection& connection, const std::string& value) override;
+  void OnStartLogicalChannel(H323Connection& connection, H323Channel& channel) override;
+  void OnClosedLogicalChannel(H323Connection& connection, H323Channel& channel) override;
+  // Every step of a call, for a tool that reports them with time stamps.
+  void OnCallEvent(H323Connection& connection, CallEvent event, const std::string& detail) override;
+
+  // Settings of calls (all have working defaults); they apply to calls that start afterwards.
+  void SetAudioDevices(AudioDevices devices);  // files / silence / buffers instead of the sound server
+  void SetRtpPortRange(std::uint16_t base, std::uint16_t max);
+  void SetCallTimings(const CallTimings& timings);
+  CallTimings GetCallTimings() const;
+  void SetAcceptUnadmittedCalls(bool accept);  // default false
+  void SetMaxCalls(unsigned calls);            // incoming calls beyond this are refused as busy
+  // The media settings calls copy (devices, type of service, jitter buffer, RTP ports).
+  MediaOptions GetMediaOptions() const;
+  // Media hooks: tests and fuzzers replace these (defaults: OpenRtpSession / CreateAudioChannel).
+  std::shared_ptr<H323RtpSession> OpenRtpSession(unsigned sessionID, const asn::Ipv4Address& localIp) override;
+  std::unique_ptr<H323Channel> CreateChannel(std::shared_ptr<H323RtpSession> session,
+                                             const H323Channel::Parameters& parameters) override;
+
+  // Clears the calls (waiting a moment for them to end), ends pending waits, unregisters
+  // (waiting a moment for the gatekeeper's answer), closes the listeners and stops the endpoint's
+  // thread. Nothing starts again afterwards.
   void Shutdown();
 
+  asio::io_context& GetIoContext() override;
+  CallSettings GetCallSettings() const override;
+
  private:
+  // H323ConnectionHost: the gatekeeper and the table of calls
+  void RequestAdmission(const ras::H323Gatekeeper::CallInfo& call,
+                        std::function<void(ras::H323Gatekeeper::Admission)> done) override;
+  void Disengage(const ras::H323Gatekeeper::CallInfo& call, std::uint16_t disengageReason) override;
+  bool AddIncomingConnection(const std::shared_ptr<H323Connection>& connection) override;
+  void WithdrawIncomingConnection(H323Connection& connection) override;
+  void ConnectionEnded(const std::shared_ptr<H323Connection>& connection) override;
+
+  void OnIncomingSetup(std::shared_ptr<h225::TpktChannel> channel, h225::H225Message setup);
+  void RefuseBusy(const std::shared_ptr<h225::TpktChannel>& channel, const h225::H225Message& setup);
+  unsigned NextCallReference();
+  void WatchCalls(const std::shared_ptr<ras::H323Gatekeeper>& gatekeeper);
+  std::vector<std::shared_ptr<H323Connection>> Connections() const;
+  void ClearAllCalls(std::chrono::milliseconds wait);
+
   void EnsureRunning();
   template <class F>
   auto RunOnIo(F fn) -> decltype(fn());
@@ -142,6 +221,20 @@ class H323EndPoint {
 
   std::optional<asio::executor_work_guard<asio::io_context::executor_type>> work_;
   std::thread thread_;
+
+  // Calls
+  mutable std::mutex callsMutex_;  // never held while a connection's lock is taken
+  std::condition_variable callsChanged_;
+  std::map<std::string, std::shared_ptr<H323Connection>> connections_;  // by token
+  std::size_t pendingIncoming_ = 0;  // incoming calls waiting for admission
+  unsigned maxCalls_ = 1;
+  std::atomic<unsigned> nextCallReference_;
+  // Settings of calls, under mutex_
+  CallTimings callTimings_;
+  bool acceptUnadmittedCalls_ = false;
+  AudioDevices audioDevices_;
+  std::uint16_t rtpPortBase_ = MediaOptions{}.rtpPortBase;
+  std::uint16_t rtpPortMax_ = MediaOptions{}.rtpPortMax;
 };
 
 }  // namespace vantro::endpoint

@@ -68,6 +68,9 @@ class H323Connection : public H323CallEndReasons,
   H323Channel* FindChannel(unsigned sessionID, bool fromRemote) const;
   // Returns at once; the call ends through the one clearing path.
   void ClearCall(CallEndReason reason = EndedByLocalUser);
+  // Answers an incoming call that OnAnswerCall left ringing (AnswerCallPending): AnswerCallNow
+  // connects it, AnswerCallDenied refuses it. Returns at once.
+  void AnsweringCall(H323ConnectionHost::AnswerCallResponse response);
 
   // --- for the endpoint ---
   std::recursive_mutex& GetMutex() const { return mutex_; }
@@ -94,6 +97,7 @@ class H323Connection : public H323CallEndReasons,
     Proceeding,      // outgoing: Call Proceeding (or Progress) received
     Alerting,        // outgoing: Alerting received
     Answering,       // incoming: admitted, Call Proceeding sent, deciding
+    Ringing,         // incoming: Alerting sent, waiting for AnsweringCall
     Established,     // Connect sent or received
     Released,        // cleared
   };
@@ -115,6 +119,7 @@ class H323Connection : public H323CallEndReasons,
   void OnIncomingSetup();
   void OnIncomingAdmission(const ras::H323Gatekeeper::Admission& admission);
   void Answer();
+  void SendConnect();
   void RefuseIncoming(CallEndReason reason, const char* why);
 
   // signalling

@@ -40,7 +40,8 @@ struct CallSettings {
 
 class H323ConnectionHost {
  public:
-  enum AnswerCallResponse { AnswerCallNow, AnswerCallDenied };
+  // AnswerCallPending: the call rings (Alerting) until H323Connection::AnsweringCall.
+  enum AnswerCallResponse { AnswerCallNow, AnswerCallDenied, AnswerCallPending };
   // Every step of a call, for a tool that reports them with time stamps.
   enum class CallEvent {
     AdmissionRequested, Admitted, SetupSent, SetupReceived, Proceeding, Alerting, Progress, FastStartAccepted,

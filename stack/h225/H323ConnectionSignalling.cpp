@@ -327,17 +327,43 @@ void H323Connection::Answer() {
         proceeding.SetH245Address(*h245Transport_->ListeningAddress());
     }
   }
-  if (!SendSignal(proceeding) || phase_ == Phase::Released) return;
-
-  if (host_.OnAnswerCall(*this, remoteName_, setup_->Q931()) == H323ConnectionHost::AnswerCallDenied) {
-    Release(EndedByAnswerDenied);
-    return;
-  }
-  if (phase_ == Phase::Released) return;
-  if (tunnelling_) {
-    StartH245();  // our capabilities and master/slave determination go in Connect
+  // H.245 the caller put in its Setup is answered in Call Proceeding.
+  if (tunnelling_ && !setup_->H245Control().empty()) {
+    StartH245();
     if (h245Transport_) h245Transport_->ReceiveTunnelled(setup_->H245Control());
   }
+  if (!SendSignal(proceeding) || phase_ == Phase::Released) return;
+
+  switch (host_.OnAnswerCall(*this, remoteName_, setup_->Q931())) {
+    case H323ConnectionHost::AnswerCallDenied:
+      Release(EndedByAnswerDenied);
+      return;
+    case H323ConnectionHost::AnswerCallPending: {
+      if (phase_ == Phase::Released) return;
+      SetPhase(Phase::Ringing);
+      H225Message alerting = builder_->Alerting();
+      SendSignal(alerting);
+      return;
+    }
+    case H323ConnectionHost::AnswerCallNow:
+      break;
+  }
+  SendConnect();
+}
+
+void H323Connection::AnsweringCall(H323ConnectionHost::AnswerCallResponse response) {
+  Post("AnsweringCall", [this, response] {
+    if (phase_ != Phase::Ringing) return;
+    if (response == H323ConnectionHost::AnswerCallDenied)
+      Release(EndedByAnswerDenied);
+    else if (response == H323ConnectionHost::AnswerCallNow)
+      SendConnect();
+  });
+}
+
+void H323Connection::SendConnect() {
+  if (phase_ == Phase::Released) return;
+  if (tunnelling_) StartH245();  // our capabilities and master/slave determination go in Connect
   H225Message connect = builder_->Connect();
   if (h245Transport_ && h245Transport_->ListeningAddress() && !h245Transport_->IsConnected())
     connect.SetH245Address(*h245Transport_->ListeningAddress());
@@ -607,6 +633,7 @@ h225::H225MessageBuilder::CallState H323Connection::Q931State() const {
     case Phase::Alerting: return S::CallDelivered;
     case Phase::Admitting: return originating_ ? S::Null : S::CallPresent;
     case Phase::Answering: return S::IncomingCallProceeding;
+    case Phase::Ringing: return S::CallReceived;
     case Phase::Established: return S::Active;
     default: return S::Null;
   }
