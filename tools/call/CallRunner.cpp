@@ -197,7 +197,7 @@ std::optional<ExitCode> CallRunner::Register() {
 }
 
 ExitCode CallRunner::PlaceCall() {
-  Current call{CallRecord(1, true, options_.party, Clock::now())};
+  Current call(CallRecord(1, true, options_.party, Clock::now()), "");
   printer_.Print("calling", options_.party, JsonWriter().Add("call", 1).Add("party", options_.party));
   if (!endpoint_->MakeCall(options_.party, call.token)) {
     printer_.Error("the endpoint is shut down");
@@ -233,7 +233,7 @@ ExitCode CallRunner::AnswerCalls() {
     }
     auto other = Wait(call ? &*call : nullptr, idleUntil);
     if (other && !call && !finished.count(other->token)) {
-      call.emplace(Current{CallRecord(++calls, false, "", other->at), other->token});
+      call.emplace(CallRecord(++calls, false, "", other->at), other->token);
       OnCallEvent(*call, *other);
     }
     if (call && (call->record.Ended() || (call->giveUpAt && Clock::now() >= *call->giveUpAt))) {
@@ -296,7 +296,9 @@ void CallRunner::OnDeadlines(Current& call) {
   }
   if (due(call.answerAt)) {
     if (auto connection = endpoint_->FindConnectionWithLock(call.token)) {
-      printer_.Print("answering", "after ringing " + std::to_string(options_.answerDelaySeconds).substr(0, 4) + " s");
+      char text[64];
+      std::snprintf(text, sizeof text, "after ringing %.1f s", options_.answerDelaySeconds);
+      printer_.Print("answering", text);
       connection->AnsweringCall(endpoint::H323ConnectionHost::AnswerCallNow);
     }
   }

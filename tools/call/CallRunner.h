@@ -42,6 +42,7 @@ class CallRunner {
 
   // A call under way and what is due for it.
   struct Current {
+    Current(CallRecord r, std::string t) : record(std::move(r)), token(std::move(t)) {}
     CallRecord record;
     std::string token;
     std::optional<Clock::time_point> timeoutAt;  // call: not connected by then
