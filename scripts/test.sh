@@ -2,7 +2,9 @@
 # Installs what is missing, builds, and runs every test:
 #   1. the unit, widget and end-to-end tests (ctest) against a private PulseAudio daemon;
 #   2. the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer;
-#   3. a short run of every libFuzzer target from its seed corpus.
+#   3. the stack's tests where threads meet (registration, media, H.245, calls) built with
+#      ThreadSanitizer;
+#   4. a short run of every libFuzzer target from its seed corpus.
 # VANTRO_TEST_QUICK=1 runs step 1 only. VANTRO_FUZZ_SECONDS sets the time per fuzz target.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -26,11 +28,12 @@ fi
 passed=0
 failed=0
 status=0
-# run_ctest <build folder>: runs its tests and adds their counts to the totals.
+# run_ctest <build folder> [ctest options...]: runs its tests and adds their counts to the totals.
 run_ctest() {
-  local log
+  local log dir=$1
+  shift
   log=$(mktemp)
-  ctest --test-dir "$1" --output-on-failure -j "${VANTRO_JOBS:-$(nproc)}" 2>&1 | tee "$log"
+  ctest --test-dir "$dir" --output-on-failure -j "${VANTRO_JOBS:-$(nproc)}" "$@" 2>&1 | tee "$log"
   local rc=${PIPESTATUS[0]}
   local line
   line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
@@ -67,6 +70,20 @@ if [[ "${VANTRO_TEST_QUICK:-0}" != 1 ]]; then
     failed=$((failed + 1)); status=1
   fi
   unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
+
+  echo "=== thread sanitizer build (the stack's tests where threads meet)"
+  tsan_tests=(test_ras_units test_rtp_session test_media_channels test_media_sound test_h245 test_h225_channel
+              test_h225_calls test_h225_replay test_endpoint test_gatekeeper_registration test_gatekeeper_calls
+              test_calls_e2e)
+  export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp second_deadlock_stack=1"
+  if cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTRO_TSAN=ON -DVANTRO_BENCH=OFF \
+       >/dev/null && cmake --build build-tsan -j "${VANTRO_JOBS:-$(nproc)}" --target "${tsan_tests[@]}"; then
+    echo "=== thread sanitizer tests"
+    run_ctest build-tsan -R "^($(IFS='|'; echo "${tsan_tests[*]}"))\$"
+  else
+    failed=$((failed + 1)); status=1
+  fi
+  unset TSAN_OPTIONS
 
   echo "=== fuzz targets"
   if CC=clang CXX=clang++ VANTRO_BUILD_TARGET=fuzzers bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
