@@ -205,8 +205,9 @@ void CallRecord::PrintSummary(EventPrinter& printer, const CallAudio::Heard& hea
                     std::to_string(s.framesConcealed) + " frames concealed");
   }
   json.Add("levelHeard", heard.meanLevel).Add("heardSeconds", heard.seconds);
-  lines.push_back("level heard   " + Format("%.0f", heard.meanLevel) + " (mean of |sample|, full scale 32768, over " +
-                  Format("%.1f s)", heard.seconds));
+  if (receive_.seen || heard.seconds > 0)
+    lines.push_back("level heard   " + Format("%.0f", heard.meanLevel) + " (mean of |sample|, full scale 32768, over " +
+                    Format("%.1f s)", heard.seconds));
   if (!dtmfSent_.empty() || !dtmfReceived_.empty()) {
     json.Add("dtmfSent", dtmfSent_).Add("dtmfReceived", dtmfReceived_);
     lines.push_back("dtmf          sent \"" + dtmfSent_ + "\", received \"" + dtmfReceived_ + "\"");
