@@ -9,7 +9,7 @@ using endpoint::H323Connection;
 
 std::optional<MediaSnapshot> Snapshot(const H323Channel* channel) {
   if (!channel) return std::nullopt;
-  return MediaSnapshot{channel->GetCapability().GetFormatName(), channel->GetStatistics()};
+  return MediaSnapshot{channel->GetNumber(), channel->GetCapability().GetFormatName(), channel->GetStatistics()};
 }
 
 ToolEvent EventOf(ToolEvent::Kind kind, H323Connection& connection) {

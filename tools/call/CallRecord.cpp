@@ -10,16 +10,6 @@ namespace {
 
 using endpoint::ChannelStatistics;
 
-void AddCounts(ChannelStatistics& into, const ChannelStatistics& from) {
-  into.packets += from.packets;
-  into.octets += from.octets;
-  into.packetsLost += from.packetsLost;
-  into.packetsLate += from.packetsLate;
-  into.packetsDuplicate += from.packetsDuplicate;
-  into.packetsDropped += from.packetsDropped;
-  into.framesConcealed += from.framesConcealed;
-}
-
 std::string Format(const char* format, double value) {
   char text[48];
   std::snprintf(text, sizeof text, format, value);
@@ -32,26 +22,22 @@ CallRecord::CallRecord(unsigned number, bool originating, std::string party, Clo
     : number_(number), originating_(originating), party_(std::move(party)), start_(start) {}
 
 ChannelStatistics CallRecord::Direction::Total() const {
-  ChannelStatistics total = retired;
-  if (last) {
-    AddCounts(total, *last);
-    total.jitterMs = last->jitterMs;
-    total.jitterBufferMs = last->jitterBufferMs;
-    total.averageLevel = last->averageLevel;
+  ChannelStatistics total = latest.value_or(ChannelStatistics());
+  total.packetsLate = total.packetsDuplicate = total.framesConcealed = 0;
+  for (const auto& [number, s] : channels) {
+    total.packetsLate += s.packetsLate;
+    total.packetsDuplicate += s.packetsDuplicate;
+    total.framesConcealed += s.framesConcealed;
   }
   return total;
 }
 
-void CallRecord::Take(Direction& direction, const std::optional<MediaSnapshot>& snapshot, bool retired) {
+void CallRecord::Take(Direction& direction, const std::optional<MediaSnapshot>& snapshot) {
   if (!snapshot) return;
   direction.seen = true;
   direction.format = snapshot->format;
-  if (retired) {
-    AddCounts(direction.retired, snapshot->statistics);
-    direction.retired.jitterMs = snapshot->statistics.jitterMs;
-  } else {
-    direction.last = snapshot->statistics;
-  }
+  direction.channels[snapshot->channel] = snapshot->statistics;
+  direction.latest = snapshot->statistics;
 }
 
 void CallRecord::Apply(const ToolEvent& event) {
@@ -65,13 +51,13 @@ void CallRecord::Apply(const ToolEvent& event) {
         if (const auto blank = event.detail.find(' '); blank != std::string::npos) d.format = event.detail.substr(blank + 1);
       }
       if (event.step == Step::Clearing) {
-        Take(transmit_, event.transmit, false);
-        Take(receive_, event.receive, false);
+        Take(transmit_, event.transmit);
+        Take(receive_, event.receive);
       }
       break;
     case ToolEvent::Kind::ChannelClosed:
-      Take(transmit_, event.transmit, true);
-      Take(receive_, event.receive, true);
+      Take(transmit_, event.transmit);
+      Take(receive_, event.receive);
       break;
     case ToolEvent::Kind::UserInput:
       dtmfReceived_ += event.detail;

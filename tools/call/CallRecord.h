@@ -41,16 +41,19 @@ class CallRecord {
   void PrintSummary(EventPrinter& printer, const CallAudio::Heard& heard, ExitCode result) const;
 
  private:
+  // The figures of one direction. The RTP counters (packets, octets, lost, dropped, jitter) are the
+  // session's, which the channels of a direction share: the latest figures hold them all. The
+  // jitter buffer's (late, duplicate, concealed) are each channel's own: added up over channels.
   struct Direction {
     std::string format;
-    endpoint::ChannelStatistics retired;  // channels replaced during the call, added up
-    std::optional<endpoint::ChannelStatistics> last;
+    std::map<unsigned, endpoint::ChannelStatistics> channels;  // each channel's latest, by number
+    std::optional<endpoint::ChannelStatistics> latest;
     bool seen = false;
     endpoint::ChannelStatistics Total() const;
   };
 
   bool Seen(Step step) const { return steps_.count(step) != 0; }
-  void Take(Direction& direction, const std::optional<MediaSnapshot>& snapshot, bool retired);
+  void Take(Direction& direction, const std::optional<MediaSnapshot>& snapshot);
   bool MediaMissing() const;
   std::optional<long long> MsBetween(Clock::time_point from, std::optional<Clock::time_point> to) const;
   JsonWriter SetupTimes(std::vector<std::string>& words) const;

@@ -12,8 +12,9 @@
 
 namespace vantro::tool {
 
-// One direction of a call's media as last seen.
+// One channel of a call's media as last seen.
 struct MediaSnapshot {
+  unsigned channel = 0;  // its logical channel number
   std::string format;
   endpoint::ChannelStatistics statistics;
 };
@@ -23,7 +24,7 @@ struct ToolEvent {
     Step,           // a step of a call (step, detail); at Clearing with the media's last figures
     Incoming,       // an incoming call asks to be answered (remote*)
     UserInput,      // keys from the far end (detail)
-    ChannelClosed,  // a channel replaced during the call: its figures (transmit or receive)
+    ChannelClosed,  // a channel closed (replaced, or at the end of the call): its last figures
     Cleared,        // the call is over (endReason, q931Cause, established)
     Signal,         // SIGINT or SIGTERM (detail: its name)
   };
