@@ -66,6 +66,13 @@ std::optional<std::string> ParseKeys(const std::string& text) {
   return keys;
 }
 
+// Keeps a value that parsed; false when it did not.
+template <class T, class U>
+bool Store(T& into, const std::optional<U>& value) {
+  if (value) into = *value;
+  return value.has_value();
+}
+
 // A device name as given: "default" is the sound server's default device.
 std::string DeviceName(const std::string& text) { return text == "default" ? std::string() : text; }
 
@@ -139,16 +146,8 @@ std::optional<CallOptions> ParseCallOptions(const std::vector<std::string>& args
       {"--wav-out", [&](const std::string& v) { o.wavOut = v; return !v.empty(); }},
       {"--play-device", [&](const std::string& v) { o.playDevice = DeviceName(v); return !v.empty(); }},
       {"--record-device", [&](const std::string& v) { o.recordDevice = DeviceName(v); return !v.empty(); }},
-      {"--dtmf", [&](const std::string& v) {
-         auto keys = ParseKeys(v);
-         if (keys) o.dtmf = *keys;
-         return keys.has_value();
-       }},
-      {"--dtmf-gap", [&](const std::string& v) {
-         auto ms = ParseUnsigned(v, 40, 60000);
-         if (ms) o.dtmfGapMs = *ms;
-         return ms.has_value();
-       }},
+      {"--dtmf", [&](const std::string& v) { return Store(o.dtmf, ParseKeys(v)); }},
+      {"--dtmf-gap", [&](const std::string& v) { return Store(o.dtmfGapMs, ParseUnsigned(v, 40, 60000)); }},
       {"--codec", [&](const std::string& v) {
          for (const auto& [name, codec] : CodecNames())
            if (v == name) {
@@ -157,20 +156,12 @@ std::optional<CallOptions> ParseCallOptions(const std::vector<std::string>& args
            }
          return false;
        }},
-      {"--duration", [&](const std::string& v) { return (o.durationSeconds = ParseSeconds(v)).has_value(); }},
-      {"--timeout", [&](const std::string& v) { return (o.timeoutSeconds = ParseSeconds(v)).has_value(); }},
-      {"--answer-delay", [&](const std::string& v) {
-         auto s = ParseSeconds(v);
-         if (s) o.answerDelaySeconds = *s;
-         return s.has_value();
-       }},
-      {"--max-calls", [&](const std::string& v) {
-         auto n = ParseUnsigned(v, 1, 1000000);
-         if (n) o.maxCalls = *n;
-         return n.has_value();
-       }},
+      {"--duration", [&](const std::string& v) { return Store(o.durationSeconds, ParseSeconds(v)); }},
+      {"--timeout", [&](const std::string& v) { return Store(o.timeoutSeconds, ParseSeconds(v)); }},
+      {"--answer-delay", [&](const std::string& v) { return Store(o.answerDelaySeconds, ParseSeconds(v)); }},
+      {"--max-calls", [&](const std::string& v) { return Store(o.maxCalls, ParseUnsigned(v, 1, 1000000)); }},
       {"--rtp-ports", [&](const std::string& v) { return ParseRtpPorts(v, o); }},
-      {"--trace", [&](const std::string& v) { return (o.traceLevel = ParseUnsigned(v, 0, 5)).has_value(); }},
+      {"--trace", [&](const std::string& v) { return Store(o.traceLevel, ParseUnsigned(v, 0, 5)); }},
   };
   const std::map<std::string, bool*> flags = {
       {"--help", &help}, {"-h", &help}, {"--list-devices", &listDevices}, {"--no-fast-start", &o.noFastStart},

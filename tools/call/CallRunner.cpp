@@ -19,6 +19,8 @@ using Step = endpoint::H323ConnectionHost::CallEvent;
 
 // How long the stack gets to end a call once it was asked to.
 constexpr std::chrono::seconds kClearingLimit{10};
+// How long keys wait after the connect for an H.245 connection that is not up yet.
+constexpr std::chrono::seconds kH245Wait{3};
 
 std::chrono::milliseconds Ms(double seconds) {
   return std::chrono::milliseconds(static_cast<long long>(seconds * 1000.0 + 0.5));
@@ -279,8 +281,15 @@ void CallRunner::OnCallEvent(Current& call, const ToolEvent& event) {
     call.timeoutAt.reset();
     call.answerAt.reset();
     if (options_.durationSeconds) call.endAt = now + Ms(*options_.durationSeconds);
-    if (!options_.dtmf.empty()) call.keyAt = now + std::chrono::milliseconds(options_.dtmfGapMs);
+    // Keys travel in H.245: when it runs on a connection of its own that is not up yet, they wait
+    // for it (a while at most).
+    if (!options_.dtmf.empty())
+      call.keyAt = now + (call.record.TimeOf(Step::H245Connected) ? std::chrono::milliseconds(options_.dtmfGapMs)
+                                                                  : kH245Wait);
   }
+  if (event.kind == ToolEvent::Kind::Step && event.step == Step::H245Connected && call.keyAt && call.nextKey == 0 &&
+      call.record.TimeOf(Step::Connected))
+    call.keyAt = now + std::chrono::milliseconds(options_.dtmfGapMs);
 }
 
 void CallRunner::OnDeadlines(Current& call) {
