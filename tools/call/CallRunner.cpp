@@ -300,8 +300,16 @@ void CallRunner::OnDeadlines(Current& call) {
     return true;
   };
   if (due(call.timeoutAt)) {
-    printer_.Print("timeout", "not connected after " + std::to_string(static_cast<long long>(*options_.timeoutSeconds)) + " s");
-    Clear(call, H323CallEndReasons::EndedByNoAnswer);
+    // As the stack's own timers tell it: a far end that rang or proceeds did not answer; one that
+    // never got the Setup, or never said a word to it, could not be reached.
+    const auto& r = call.record;
+    const bool heard = r.TimeOf(Step::Proceeding) || r.TimeOf(Step::Alerting) || r.TimeOf(Step::Progress);
+    const auto reason = heard                    ? H323CallEndReasons::EndedByNoAnswer
+                        : r.TimeOf(Step::SetupSent) ? H323CallEndReasons::EndedByTransportFail
+                                                    : H323CallEndReasons::EndedByConnectFail;
+    const std::string seconds = std::to_string(static_cast<long long>(*options_.timeoutSeconds));
+    printer_.Print("timeout", heard ? "not answered after " + seconds + " s" : "the far end did not answer the call in " + seconds + " s");
+    Clear(call, reason);
   }
   if (due(call.answerAt)) {
     if (auto connection = endpoint_->FindConnectionWithLock(call.token)) {

@@ -205,8 +205,16 @@ TEST_F(CallTool, BusyNoAnswerUnreachableAndMediaFailureHaveTheirExitCodes) {
   EXPECT_TRUE(ringing->Events("answering").empty());
   ExitOf(*ringing);
 
-  // Unreachable: nothing listens at the address (a port just given up).
+  // A far end that takes the connection (the system does, for a listener that accepts nothing) and
+  // never says a word to the Setup is not reachable, whatever the timeout.
   asio::io_context io;
+  asio::ip::tcp::acceptor mute(io, asio::ip::tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0));
+  auto silent = Run("silent", {"call", "line@127.0.0.1:" + std::to_string(mute.local_endpoint().port()), "--timeout", "1"});
+  EXPECT_EQ(ExitOf(*silent), 8) << silent->Transcript();
+  EXPECT_TRUE(silent->WaitForEvent("setup-sent", 0s)) << silent->Transcript();
+  EXPECT_TRUE(silent->WaitForEvent("cleared", 0s, "EndedByTransportFail")) << silent->Transcript();
+
+  // Unreachable: nothing listens at the address (a port just given up).
   asio::ip::tcp::acceptor closed(io, asio::ip::tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0));
   const std::string deadParty = "line@127.0.0.1:" + std::to_string(closed.local_endpoint().port());
   closed.close();
