@@ -1,5 +1,5 @@
 // A datagram from the gatekeeper as the RAS client reads it: decoded, its tokens checked by every
-// method, and, when it is an information request, answered.
+// method, and, when it is an information request, answered (with a call to report).
 #include "stack/asn/Per.h"
 #include "stack/asn/generated/H225.h"
 #include "stack/h235/H235AuthCAT.h"
@@ -30,7 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (message->is(h225::RasMessage::gatekeeperConfirm)) auth.SelectFromConfirm(body);
   if (message->is(h225::RasMessage::infoRequest)) {
     ras::EndpointInfo info{{{127, 0, 0, 1}, 5000}, {{127, 0, 0, 1}, 1737}, "5550100", "gk", "ep", 10};
-    asn::Value irr = ras::MakeInfoRequestResponse(body, info, {});
+    ras::CallInfo call;
+    call.callReference = 7;
+    call.callIdentifier = std::string(16, '\x42');
+    call.conferenceID = std::string(16, '\x43');
+    call.localCallSignalAddress = info.callSignalAddress;
+    asn::Value irr = ras::MakeInfoRequestResponse(body, info, {call});
     auto pending = auth.AddTokens(irr, {"5550100", "ep", "gk"});
     if (!auth.Encode(irr, pending)) __builtin_trap();  // our answer must always encode
   }

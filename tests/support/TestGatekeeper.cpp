@@ -326,6 +326,8 @@ void TestGatekeeper::AnswerAdmission(const Value& body, bool tokensOk, const Scr
     reject = h225::AdmissionRejectReason::securityDenial;
   } else if (s.admissionReject) {
     reject = s.admissionReject;
+  } else if (answerCall && s.answerCallReject) {
+    reject = s.answerCallReject;
   } else if (answerCall) {
     destination = s.routed ? relay : caller->callSignal;
   } else if (auto callee = registry_.Resolve(called)) {

@@ -56,6 +56,7 @@ class TestGatekeeper {
     // Admission.
     bool answerAdmission = true;
     std::optional<std::uint16_t> admissionReject;     // an AdmissionRejectReason alternative for every ARQ
+    std::optional<std::uint16_t> answerCallReject;    // the same for the callees' ARQs (answerCall) only
     bool routed = false;                              // gatekeeper-routed call signalling
     std::uint32_t irrFrequency = 0;                   // >0: the confirm asks for information responses
     bool answerDisengage = true;

@@ -3,6 +3,7 @@
 //                   [--password PW] [--auth none|md5|cat|h2351|any] [--reject N] [--silent] [--ttl S]
 //                   [--delay MS]   (RequestInProgress first, the answer MS milliseconds later)
 //                   [--arj N]      (every admission rejected with AdmissionRejectReason N)
+//                   [--arj-answer N] (the callees' admissions only)
 //                   [--irr S]      (admission confirms ask for an information response every S seconds)
 // Ports 0 (the default) are chosen by the system. Direct mode unless --routed: the admission
 // confirm names the callee's own call signalling address; routed, it names the gatekeeper's
@@ -47,6 +48,8 @@ int main(int argc, char** argv) {
       script.registrationReject = static_cast<std::uint16_t>(std::atoi(value));
     } else if (arg == "--arj") {
       script.admissionReject = static_cast<std::uint16_t>(std::atoi(value));
+    } else if (arg == "--arj-answer") {
+      script.answerCallReject = static_cast<std::uint16_t>(std::atoi(value));
     } else if (arg == "--silent") {
       script.answerDiscovery = false;
     } else if (arg == "--routed") {

@@ -133,6 +133,12 @@ TEST(Admission, EachRejectReasonComesBackAsItWasGiven) {
     EXPECT_EQ(reject.rejectReason, reason);
   }
   EXPECT_TRUE(ends.gk.Calls().empty());
+  // Only the callee refused: the caller is admitted, the callee not.
+  TestGatekeeper::Script script;
+  script.answerCallReject = R::requestDenied;
+  ends.gk.SetScript(script);
+  EXPECT_EQ(Admit(ends.CallerGk(), MakeCallInfo(3, "5550200")).outcome, Outcome::Confirmed);
+  EXPECT_EQ(Admit(ends.CalleeGk(), MakeCallInfo(3, "5550100", true)).rejectReason, R::requestDenied);
 }
 
 TEST(Admission, AStaleRegistrationOrAWrongPasswordIsRefusedByTheGatekeeper) {
