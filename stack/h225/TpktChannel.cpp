@@ -1,5 +1,8 @@
 #include "stack/h225/TpktChannel.h"
 
+#include <atomic>
+#include <mutex>
+
 namespace vantro::h225 {
 
 namespace {
@@ -9,7 +12,20 @@ std::optional<asn::Ipv4Address> ToIpv4(const asio::ip::tcp::endpoint& e) {
   return asn::Ipv4Address{e.address().to_v4().to_bytes(), e.port()};
 }
 
+std::mutex tapMutex;
+std::atomic<bool> tapSet{false};
+TpktChannel::WireTap& Tap() {
+  static TpktChannel::WireTap tap;
+  return tap;
+}
+
 }  // namespace
+
+void TpktChannel::SetWireTap(WireTap tap) {
+  std::lock_guard lock(tapMutex);
+  tapSet = static_cast<bool>(tap);
+  Tap() = std::move(tap);
+}
 
 TpktChannel::TpktChannel(asio::any_io_executor strand) : strand_(strand), socket_(strand), timer_(strand) {}
 
@@ -72,8 +88,23 @@ void TpktChannel::Deliver() {
       return;
     }
     // The handler may pause or close the channel; what is left waits or is dropped then.
-    if (onPacket_) onPacket_(std::move(payload));
+    if (!onPacket_) continue;
+    delivering_ = true;
+    onPacket_(std::move(payload));
+    delivering_ = false;
+    if (handlersGone_) DropHandlers();
   }
+}
+
+void TpktChannel::DropHandlers() {
+  // Not while a handler runs: it would destroy itself.
+  if (delivering_) {
+    handlersGone_ = true;
+    return;
+  }
+  handlersGone_ = false;
+  onPacket_ = nullptr;
+  onClose_ = nullptr;
 }
 
 void TpktChannel::Read() {
@@ -110,6 +141,11 @@ bool TpktChannel::Send(std::span<const std::uint8_t> payload) {
   if (closing_ || !socket_.is_open()) return false;
   auto framed = q931::tpktFrame(payload);
   if (!framed) return false;
+  if (tapSet) {
+    std::lock_guard lock(tapMutex);
+    if (Tap())
+      if (auto from = LocalAddress(), to = RemoteAddress(); from && to) Tap()(*from, *to, *framed);
+  }
   backlog_ += framed->size();
   queue_.push_back(std::move(*framed));
   if (backlog_ > kMaxBacklog) {
@@ -157,16 +193,14 @@ void TpktChannel::Fail(std::error_code ec) {
     backlog_ = 0;
   }
   auto handler = std::move(onClose_);
-  onPacket_ = nullptr;
-  onClose_ = nullptr;
+  DropHandlers();
   if (handler) handler(ec);
 }
 
 void TpktChannel::Shutdown() {
   if (closing_) return;
   closing_ = true;
-  onPacket_ = nullptr;
-  onClose_ = nullptr;
+  DropHandlers();
   if (!socket_.is_open()) return;
   shutdownPending_ = true;
   // Bound the whole goodbye, slow writes included.
@@ -207,8 +241,7 @@ void TpktChannel::Drained(std::error_code ec) {
 
 void TpktChannel::Close() {
   closing_ = true;
-  onPacket_ = nullptr;
-  onClose_ = nullptr;
+  DropHandlers();
   shutdownPending_ = false;
   if (!writing_) {
     queue_.clear();

@@ -38,6 +38,12 @@ class TpktChannel : public std::enable_shared_from_this<TpktChannel> {
   using CloseHandler = std::function<void(std::error_code ec)>;
   using ConnectHandler = std::function<void(std::error_code ec)>;
 
+  // Sees every TPKT packet this process sends on any channel, as it goes out (for tests that hand
+  // a whole call to an independent decoder). Called on the sending channel's strand.
+  using WireTap = std::function<void(const asn::Ipv4Address& from, const asn::Ipv4Address& to,
+                                     std::span<const std::uint8_t> tpkt)>;
+  static void SetWireTap(WireTap tap);
+
   static constexpr std::size_t kMaxBacklog = 256 * 1024;
   // How long a channel shut down gracefully waits for the far end to close its side.
   static constexpr std::chrono::milliseconds kLinger{2000};
@@ -85,6 +91,7 @@ class TpktChannel : public std::enable_shared_from_this<TpktChannel> {
   void FinishShutdown();
   void Drain();
   void Drained(std::error_code ec);
+  void DropHandlers();
 
   asio::any_io_executor strand_;
   asio::ip::tcp::socket socket_;
@@ -96,6 +103,8 @@ class TpktChannel : public std::enable_shared_from_this<TpktChannel> {
   bool writing_ = false;
   bool reading_ = false;
   bool paused_ = false;
+  bool delivering_ = false;    // a packet handler runs
+  bool handlersGone_ = false;  // dropped while it ran: gone once it returns
   bool closing_ = false;      // Shutdown or Close called, or failed
   bool shutdownPending_ = false;  // Shutdown waits for the queue to go out
   bool peerDone_ = false;         // the far end closed (or the socket failed) while shutting down

@@ -197,10 +197,12 @@ void FakeHost::WithdrawIncomingConnection(H323Connection&) {
 }
 
 void FakeHost::ConnectionEnded(const std::shared_ptr<H323Connection>& connection) {
+  // Read before taking our lock: the connection takes its own, and ours is taken under it.
+  Ended ended{connection->GetCallToken(), connection->GetCallEndReason(), connection->GetQ931Cause(),
+              connection->GetConnectionStartTime().has_value()};
   std::lock_guard lock(mutex_);
-  table_.erase(connection->GetCallToken());
-  ended_.push_back({connection->GetCallToken(), connection->GetCallEndReason(), connection->GetQ931Cause(),
-                    connection->GetConnectionStartTime().has_value()});
+  table_.erase(ended.token);
+  ended_.push_back(ended);
   Changed();
 }
 

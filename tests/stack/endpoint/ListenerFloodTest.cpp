@@ -1,0 +1,141 @@
+// A thousand connections of junk to the call signalling listener: junk, truncated TPKT, messages
+// that are no Setup, connections closed at once and connections left open without a word. Then the
+// endpoint still answers calls, its memory has not grown much, and every socket is closed again.
+
+#include "tests/stack/endpoint/TestPhone.h"
+#include "tests/support/TestGatekeeper.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fstream>
+#include <algorithm>
+#include <random>
+
+namespace vantro::test {
+namespace {
+
+std::size_t OpenDescriptors() {
+  std::size_t n = 0;
+  if (DIR* d = opendir("/proc/self/fd")) {
+    while (readdir(d)) ++n;
+    closedir(d);
+  }
+  return n;
+}
+
+// What the descriptors are ("socket:[123]", a path, ...), for a message.
+std::vector<std::string> Descriptors() {
+  std::vector<std::string> out;
+  if (DIR* d = opendir("/proc/self/fd")) {
+    while (dirent* e = readdir(d)) {
+      char target[256] = {};
+      const std::string path = std::string("/proc/self/fd/") + e->d_name;
+      if (readlink(path.c_str(), target, sizeof target - 1) > 0) out.push_back(target);
+    }
+    closedir(d);
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+std::size_t ResidentKilobytes() {
+  std::ifstream statm("/proc/self/statm");
+  std::size_t size = 0, resident = 0;
+  statm >> size >> resident;
+  return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) / 1024;
+}
+
+TEST(ListenerFlood, AThousandJunkConnectionsLeaveTheEndpointAnsweringWithNothingLeaked) {
+  TestGatekeeper gk;
+  TestPhone caller("5550100", 440, 45000), callee("5550200", 1000, 45400);
+  endpoint::CallTimings timings = TestCallTimings();
+  timings.idleConnectionTimeout = 300ms;
+  callee.SetCallTimings(timings);
+  ASSERT_TRUE(caller.Register(gk.Address()));
+  ASSERT_TRUE(callee.Register(gk.Address()));
+  const auto at = *callee.GetListenerAddress();
+  const asio::ip::tcp::endpoint to(asio::ip::address_v4::loopback(), at.port);
+  asio::io_context io;
+
+  // One call first, so that whatever a call sets up once is there before the counting starts.
+  {
+    std::string token;
+    ASSERT_TRUE(caller.MakeCall("5550200@", token));
+    ASSERT_TRUE(caller.WaitFor([&] { return callee.Established().size() == 1; }));
+    caller.ClearCall(token);
+    ASSERT_TRUE(callee.WaitCleared());
+  }
+  std::this_thread::sleep_for(300ms);
+  {
+    asio::ip::tcp::socket s(io);  // the test's own reactor, made on first use, is not the endpoint's
+    s.open(asio::ip::tcp::v4());
+  }
+  const std::size_t descriptors = OpenDescriptors();
+  const auto before = Descriptors();
+  const std::size_t memory = ResidentKilobytes();
+
+  std::mt19937 random(11);
+  std::vector<asio::ip::tcp::socket> idle;
+  for (int i = 0; i < 1000; ++i) {
+    asio::ip::tcp::socket s(io);
+    std::error_code ec;
+    s.connect(to, ec);
+    ASSERT_FALSE(ec) << i << ": " << ec.message();
+    std::vector<std::uint8_t> bytes;
+    switch (i % 5) {
+      case 0:  // junk
+        for (int j = 0; j < 200; ++j) bytes.push_back(static_cast<std::uint8_t>(random()));
+        break;
+      case 1:  // a TPKT that promises more than comes
+        bytes = {3, 0, 0x7f, 0xff, 8, 2, 0, 1, 5};
+        break;
+      case 2:  // a whole message that is no Setup
+        bytes = {3, 0, 0, 9, 0x08, 0x02, 0x00, 0x01, 0x7d};
+        break;
+      case 3:  // nothing at all, closed at once
+        break;
+      case 4:  // nothing, and left open (a hundred of them at once)
+        if (idle.size() < 100) {
+          idle.push_back(std::move(s));
+          continue;
+        }
+        break;
+    }
+    if (!bytes.empty()) asio::write(s, asio::buffer(bytes), ec);
+    s.close(ec);
+  }
+  // The idle ones are closed by the endpoint, the first at the idle timeout, those beyond what may
+  // wait at once at once.
+  std::size_t closedByEndpoint = 0;
+  for (auto& s : idle) {
+    s.non_blocking(false);
+    char c;
+    std::error_code ec;
+    s.read_some(asio::buffer(&c, 1), ec);
+    if (ec) ++closedByEndpoint;
+  }
+  EXPECT_EQ(closedByEndpoint, idle.size());
+  idle.clear();
+
+  // Still answering.
+  std::string token;
+  ASSERT_TRUE(caller.MakeCall("5550200@", token));
+  ASSERT_TRUE(caller.WaitFor([&] { return callee.Established().size() == 2; }));
+  caller.ClearCall(token);
+  ASSERT_TRUE(callee.WaitCleared(2));
+  EXPECT_EQ(callee.ClearedCalls().size(), 2u);  // the junk never became a call
+
+  if (!caller.WaitFor([&] { return OpenDescriptors() <= descriptors; }, 5s)) {
+    std::vector<std::string> more;
+    const auto after = Descriptors();
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(more));
+    std::string list;
+    for (const auto& d : more) list += " " + d;
+    ADD_FAILURE() << OpenDescriptors() - descriptors << " descriptors more than before:" << list;
+  }
+  EXPECT_LT(ResidentKilobytes(), memory + 8 * 1024) << "resident memory grew from " << memory << " kB";
+}
+
+}  // namespace
+}  // namespace vantro::test
