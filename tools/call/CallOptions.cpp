@@ -259,8 +259,8 @@ Registration (without --gatekeeper, calls go to addresses directly and answer ta
   --listen ADDR:PORT        call signalling listener, e.g. 127.0.0.1:1737 or *:1720
                             (default: *:1720 when answering, any free port when calling)
 
-Audio (8000 Hz mono 16-bit; WAV files of other formats are converted; default: silence out, and
-what is heard is only measured):
+Audio (8000 Hz mono 16-bit; WAV files of other rates or channel counts are converted; by default
+silence is sent, and what is heard is measured only):
   --wav-in FILE             send this WAV file (once, then silence)
   --wav-out FILE            record what is heard (answer: the second call to FILE-2.wav, ...)
   --record-device NAME      send what this sound device records
@@ -277,7 +277,7 @@ The call:
   --dtmf-gap MS             time before each key (default 300)
   --duration S              clear the call S seconds after the connect (default: when the far end does)
   --timeout S               call: give up when not connected after S seconds (also bounds the
-                            gatekeeper's discovery); answer: when no call came after S seconds
+                            gatekeeper's discovery); answer: when no call came for S seconds
   --answer-delay S          answer: ring S seconds before answering
   --max-calls N             answer: stop after N calls (default: go on until Ctrl-C)
   --require-audio           an established call that received no RTP counts as media failed
