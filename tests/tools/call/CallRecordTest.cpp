@@ -142,39 +142,25 @@ TEST(CallRecord, AnEstablishedCallWithoutMediaBothWaysFailedItsMedia) {
   EXPECT_EQ(Established(5000, true, true, 1).Result(true, false), ExitCode::Ok);
 }
 
-TEST(CallRecord, TheEndOfACallThatNeverConnectedSaysWhy) {
-  const auto endedBy = [](R::CallEndReason reason, bool interrupted = false) {
+TEST(CallRecord, WhetherTheCallConnectedDecidesWhatItsEndMeans) {
+  const auto endedBy = [](R::CallEndReason reason, bool connected, bool interrupted = false) {
     CallRecord r(1, true, "x@127.0.0.1", kStart);
     r.Apply(StepAt(Step::SetupSent, 5));
-    r.Apply(StepAt(Step::Alerting, 50));
-    r.Apply(ClearedAt(1000, reason, false));
-    return r.Result(false, interrupted);
-  };
-  EXPECT_EQ(endedBy(R::EndedByNoAnswer), ExitCode::NoAnswer);
-  EXPECT_EQ(endedBy(R::EndedByRemoteBusy), ExitCode::Busy);
-  EXPECT_EQ(endedBy(R::EndedByNoUser), ExitCode::AdmissionRejected);
-  EXPECT_EQ(endedBy(R::EndedByGatekeeper), ExitCode::AdmissionRejected);
-  EXPECT_EQ(endedBy(R::EndedByConnectFail), ExitCode::Unreachable);
-  EXPECT_EQ(endedBy(R::EndedByCapabilityExchange), ExitCode::MediaFailed);
-  EXPECT_EQ(endedBy(R::EndedByRefusal), ExitCode::CallFailed);
-  // Put down before the connect, by either side: not what a line test asked for.
-  EXPECT_EQ(endedBy(R::EndedByRemoteUser), ExitCode::CallFailed);
-  EXPECT_EQ(endedBy(R::EndedByLocalUser, true), ExitCode::Interrupted);
-}
-
-TEST(CallRecord, AfterTheConnectOnlyAnAbnormalEndFails) {
-  const auto endedBy = [](R::CallEndReason reason, bool interrupted = false) {
-    CallRecord r(1, false, "", kStart);
-    r.Apply(StepAt(Step::SetupReceived, 0));
     r.Apply(StepAt(Step::MediaStarted, 20, "transmit G.711-ALaw-64k"));
     r.Apply(StepAt(Step::MediaStarted, 21, "receive G.711-ALaw-64k"));
-    r.Apply(StepAt(Step::Connected, 30));
-    r.Apply(ClearedAt(3000, reason, true));
+    if (connected) r.Apply(StepAt(Step::Connected, 30));
+    r.Apply(ClearedAt(3000, reason, connected));
     return r.Result(false, interrupted);
   };
-  EXPECT_EQ(endedBy(R::EndedByLocalUser, true), ExitCode::Ok);  // Ctrl-C hung up a call that worked
-  EXPECT_EQ(endedBy(R::EndedByRemoteUser), ExitCode::Ok);
-  EXPECT_EQ(endedBy(R::EndedByTransportFail), ExitCode::Unreachable);
-  EXPECT_EQ(endedBy(R::EndedByGatekeeper), ExitCode::CallFailed);  // cut off, not refused
-  EXPECT_EQ(endedBy(R::EndedByMediaFailed), ExitCode::MediaFailed);
+  // Put down by either side before the connect: not what a line test asked for.
+  EXPECT_EQ(endedBy(R::EndedByRemoteUser, false), ExitCode::CallFailed);
+  EXPECT_EQ(endedBy(R::EndedByRemoteUser, true), ExitCode::Ok);
+  // Ctrl-C: interrupted while it rang, a good line once it had connected.
+  EXPECT_EQ(endedBy(R::EndedByLocalUser, false, true), ExitCode::Interrupted);
+  EXPECT_EQ(endedBy(R::EndedByLocalUser, true, true), ExitCode::Ok);
+  // The gatekeeper refused the call, or cut it off.
+  EXPECT_EQ(endedBy(R::EndedByGatekeeper, false), ExitCode::AdmissionRejected);
+  EXPECT_EQ(endedBy(R::EndedByGatekeeper, true), ExitCode::CallFailed);
+  // A failure after the connect keeps its class.
+  EXPECT_EQ(endedBy(R::EndedByTransportFail, true), ExitCode::Unreachable);
 }
