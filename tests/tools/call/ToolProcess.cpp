@@ -1,0 +1,130 @@
+#include "tests/tools/call/ToolProcess.h"
+
+#include "tests/support/TempDir.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+ToolProcess::ToolProcess(const std::string& name, const std::vector<std::string>& args, const std::filesystem::path& folder)
+    : out_(folder / (name + ".out")), err_(folder / (name + ".err")) {
+  std::vector<std::string> all{VANTRO_CALL_PROGRAM};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) throw std::runtime_error("cannot start " + all[0]);
+}
+
+ToolProcess::~ToolProcess() {
+  if (pid_ > 0 && !status_) {
+    ::kill(pid_, SIGKILL);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+  }
+}
+
+std::vector<std::string> ToolProcess::Lines() const {
+  std::vector<std::string> lines;
+  std::istringstream in(ReadFileBytes(out_));
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string ToolProcess::Errors() const { return ReadFileBytes(err_); }
+
+std::vector<std::string> ToolProcess::Events(const std::string& event) const {
+  std::vector<std::string> found;
+  for (const auto& line : Lines())
+    if (JsonField(line, "event") == event) found.push_back(line);
+  return found;
+}
+
+std::vector<std::string> ToolProcess::EventNames() const {
+  std::vector<std::string> names;
+  for (const auto& line : Lines()) names.push_back(JsonField(line, "event"));
+  return names;
+}
+
+std::optional<std::string> ToolProcess::WaitForEvent(const std::string& event, std::chrono::milliseconds limit,
+                                                     const std::string& also) const {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    for (const auto& line : Events(event))
+      if (line.find(also) != std::string::npos) return line;
+    if (std::chrono::steady_clock::now() >= end) return std::nullopt;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+std::optional<int> ToolProcess::Wait(std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!status_) {
+    int status = 0;
+    const pid_t done = ::waitpid(pid_, &status, WNOHANG);
+    if (done == pid_) {
+      status_ = status;
+      break;
+    }
+    if (std::chrono::steady_clock::now() >= end) return std::nullopt;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  if (!WIFEXITED(*status_)) return std::nullopt;
+  return WEXITSTATUS(*status_);
+}
+
+void ToolProcess::Signal(int signal) {
+  if (!status_) ::kill(pid_, signal);
+}
+
+unsigned ToolProcess::ListeningPort() const {
+  const auto line = WaitForEvent("listening", std::chrono::seconds(10));
+  return line ? static_cast<unsigned>(std::stoul("0" + JsonField(*line, "port"))) : 0;
+}
+
+std::string ToolProcess::Transcript() const { return "--- output\n" + ReadFileBytes(out_) + "--- errors\n" + Errors(); }
+
+std::string JsonField(const std::string& json, const std::string& key) {
+  const std::string quoted = "\"" + key + "\":";
+  std::size_t at = json.find(quoted);
+  if (at == std::string::npos) return "";
+  at += quoted.size();
+  if (at >= json.size()) return "";
+  if (json[at] == '"') {
+    std::string text;
+    for (std::size_t i = at + 1; i < json.size() && json[i] != '"'; ++i) {
+      if (json[i] == '\\' && i + 1 < json.size()) {
+        const char c = json[++i];
+        text += c == 'n' ? '\n' : c == 't' ? '\t' : c;
+      } else {
+        text += json[i];
+      }
+    }
+    return text;
+  }
+  if (json[at] == '{') {
+    int depth = 0;
+    for (std::size_t i = at; i < json.size(); ++i) {
+      if (json[i] == '{') ++depth;
+      if (json[i] == '}' && --depth == 0) return json.substr(at, i - at + 1);
+    }
+    return "";
+  }
+  const std::size_t end = json.find_first_of(",}", at);
+  return json.substr(at, end == std::string::npos ? std::string::npos : end - at);
+}
