@@ -18,7 +18,8 @@ int BalanceThread(CDialerEvents *w, CDialerSettings &settings)
         settings.LoadSettings();
         if (!settings.IsInvalid())
             w->OnBalance("Balance= N/A", settings.GetPin(), settings.GetSerial());
+        // The end is told before the next refresh may report, so a report and its end stay together.
+        w->OnBalanceRefresh(false);
     }
-    w->OnBalanceRefresh(false);
     return 0;
 }
