@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test:
+#   0. the layers: no folder includes a folder above it (scripts/check-layers.sh);
 #   1. the unit, widget and end-to-end tests (ctest) against a private PulseAudio daemon;
 #   2. the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer;
 #   3. the stack's tests where threads meet (registration, media, H.245, calls) built with
@@ -49,6 +50,9 @@ run_ctest() {
   [[ $rc -eq 0 ]] || status=1
   rm -f "$log"
 }
+
+echo "=== layers"
+if bash scripts/check-layers.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi
 
 echo "=== build"
 if bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo; then
