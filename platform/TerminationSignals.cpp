@@ -42,8 +42,8 @@ CTerminationSignals::CTerminationSignals(QObject *parent) : QObject(parent)
     action.sa_flags = SA_RESTART;
     for (size_t i = 0; i < std::size(kSignals); ++i)
         ::sigaction(kSignals[i], &action, &g_previous[i]);
-    m_notifier = new QSocketNotifier(m_read, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &CTerminationSignals::OnReadable);
+    auto *notifier = new QSocketNotifier(m_read, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &CTerminationSignals::OnReadable);
 }
 
 CTerminationSignals::~CTerminationSignals()

@@ -2,14 +2,12 @@
 
 #include <QObject>
 
-class QSocketNotifier;
-
 // The signals that ask the program to end (SIGTERM from a desktop logout or `kill`, SIGINT from
 // Ctrl-C, SIGHUP from a closed terminal), caught while the object lives and reported as
 // received() on the user-interface thread. The handler only writes the signal's number to a pipe
 // that the event loop watches, so the program ends its calls and its registration as a close
-// does instead of dying on the spot. One object at a time; the old handlers come back when it
-// is destroyed.
+// does instead of dying on the spot. One object at a time (a second one, or one whose pipe could
+// not be made, leaves the signals as they were); the old handlers come back when it is destroyed.
 class CTerminationSignals : public QObject {
     Q_OBJECT
 public:
@@ -19,10 +17,6 @@ public:
     CTerminationSignals(const CTerminationSignals &) = delete;
     CTerminationSignals &operator=(const CTerminationSignals &) = delete;
 
-    // False when the pipe or a handler could not be set up (the signals then end the program as
-    // they would without this object).
-    bool IsActive() const { return m_notifier != nullptr; }
-
 signals:
     void received(int signal);
 
@@ -30,5 +24,4 @@ private:
     void OnReadable();
 
     int m_read = -1;
-    QSocketNotifier *m_notifier = nullptr;
 };

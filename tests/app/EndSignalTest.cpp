@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -34,12 +35,18 @@ class EndSignal : public ::testing::TestWithParam<int> {
 protected:
     EndSignal() { fs::create_directory(dir / "data1"); }
 
+    void Start(const std::vector<std::string> &args)
+    {
+        dialer.pid = Spawn(args, CurrentEnvironment(), dir / "output", dir.path());
+        ASSERT_GT(dialer.pid, 0);
+    }
+
     // Starts the dialer, signs in and waits until it has registered.
     void StartDialer()
     {
-        dialer.pid = Spawn({SIGNIN_PROBE, "signin", gatekeeper.Address(), kDialerNumber},
-                           CurrentEnvironment(), dir / "output", dir.path());
-        ASSERT_GT(dialer.pid, 0);
+        Start({SIGNIN_PROBE, "signin", gatekeeper.Address(), kDialerNumber});
+        if (HasFatalFailure())
+            return;
         ASSERT_TRUE(WaitFor(30s, [&] { return Registered() || Ended(); })) << Output();
         ASSERT_FALSE(Ended()) << Output();
     }
@@ -95,6 +102,17 @@ TEST_P(EndSignal, UnregistersAndExitsWithCodeZero)
     EXPECT_EQ(EndWith(GetParam()), 0) << Output();
     EXPECT_GE(Received(Ras::unregistrationRequest), 1u) << Output();
     EXPECT_FALSE(Registered());
+}
+
+// At sign-in nothing is registered yet: the dialog is cancelled and the program ends.
+TEST_P(EndSignal, AtSignInEndsTheProgramWithCodeZero)
+{
+    Start({SIGNIN_PROBE, "wait"});
+    ASSERT_TRUE(WaitFor(30s, [&] { return Output().find("sign-in shown") != std::string::npos; }))
+        << Output();
+    EXPECT_EQ(EndWith(GetParam()), 0) << Output();
+    EXPECT_EQ(Output().find("window shown"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "data1/Dialer.property"));
 }
 
 TEST_P(EndSignal, ClearsTheCallBeforeUnregistering)

@@ -1,8 +1,8 @@
 // Runs the dialer's start-up as the program does and answers the sign-in dialog as the first
 // argument says: "cancel" presses Cancel, "incomplete" presses OK without a serial, "signin GK PIN"
 // signs in with the gatekeeper GK and the PIN (its call signalling listener then on 127.0.0.1 at
-// a port the system chooses) and runs the window until it closes. Message boxes are answered at
-// once. It prints "window shown" once the main window appears, and "returned" if the start-up
+// a port the system chooses) and runs the window until it closes, "wait" prints "sign-in shown"
+// and leaves the dialog to whatever comes. Message boxes are answered at once. It prints "window shown" once the main window appears, and "returned" if the start-up
 // comes back instead of ending the program; after signing in that is the program's normal end.
 #include <cstdio>
 #include <cstring>
@@ -51,6 +51,11 @@ int main(int argc, char **argv)
     });
     watch.start(5);
     WhenModal(nullptr, [mode, signIn, gatekeeper, pin](QWidget *dlg) {
+        if (mode == "wait") {
+            std::printf("sign-in shown\n");
+            std::fflush(stdout);
+            return;
+        }
         if (mode == "cancel") {
             ClickDlgItem(dlg, 2);
             return;
