@@ -139,6 +139,23 @@ void CDialerDlg::OnCloseControl()
     QMetaObject::invokeMethod(this, &CDialerDlg::OnCloseRequest, Qt::QueuedConnection);
 }
 
+void CDialerDlg::OnEndRequest()
+{
+    // Each cancelled dialog's own loop ends once this returns to the event loop.
+    QWidget *modal = QApplication::activeModalWidget();
+    while (modal && modal != this) {
+        auto *dialog = qobject_cast<QDialog *>(modal);
+        if (!dialog)
+            break;
+        dialog->reject();
+        QWidget *next = QApplication::activeModalWidget();
+        if (next == modal)
+            break;
+        modal = next;
+    }
+    OnCloseControl();
+}
+
 void CDialerDlg::OnMinimise()
 {
     showMinimized();

@@ -184,6 +184,10 @@ public slots:
     void OnCloseRequest();
     // The close control: clears the call in progress, then asks to close.
     void OnCloseControl();
+    // The program is asked to end (a termination signal): dialogs open over the window are
+    // cancelled (at sign-in that ends the program), then the window closes as its close control
+    // does.
+    void OnEndRequest();
     // The minimise control.
     void OnMinimise();
     // The application became active or inactive: the dial box takes the focus.

@@ -52,8 +52,10 @@ CAccountDlg::CAccountDlg(QWidget *parent) : CShapedDialog(parent)
     m_cancel = Place<CBitmapButton>(this, 2);
     m_cancel->setText("Cancel");
 
-    for (QLineEdit *edit : {m_pin, m_serial, m_gatekeeper, m_gkPass})
+    for (QLineEdit *edit : {m_pin, m_serial, m_gatekeeper, m_gkPass}) {
+        KeepOnOneLine(edit);
         connect(edit, &QLineEdit::textEdited, this, [this] { UpdateData(true); });
+    }
     connect(m_ok, &QAbstractButton::clicked, this, &CAccountDlg::accept);
     connect(m_cancel, &QAbstractButton::clicked, this, &CAccountDlg::reject);
 }

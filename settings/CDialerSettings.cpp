@@ -37,6 +37,13 @@ std::string ValueOf(const std::string &line)
     return eq == std::string::npos ? line : line.substr(eq + 1);
 }
 
+// The value as one line: a line break inside it would push every later line out of its place.
+std::string OneLine(std::string value)
+{
+    std::erase_if(value, [](char c) { return c == '\r' || c == '\n'; });
+    return value;
+}
+
 } // namespace
 
 int AtoiClamped(const std::string &text)
@@ -102,9 +109,11 @@ int CDialerSettings::SaveSettings(std::string pin, std::string serial, std::stri
 {
     auto index = [](int n) { return std::to_string(n < 0 ? 0 : n); };
     // Every line break precedes the key it introduces, so the last line has none.
-    const std::string bytes = "Serial=" + serial + "\r\nPin=" + pin + "\r\nGatekeeper=" +
-                              gatekeeper + "\r\nIsGkPassEnabled=" + gkPassEnabled +
-                              "\r\nGkPass=" + gkPass + "\r\nCodec Index=" + index(codecIndex) +
+    const std::string bytes = "Serial=" + OneLine(serial) + "\r\nPin=" + OneLine(pin) +
+                              "\r\nGatekeeper=" + OneLine(gatekeeper) +
+                              "\r\nIsGkPassEnabled=" + OneLine(gkPassEnabled) +
+                              "\r\nGkPass=" + OneLine(gkPass) +
+                              "\r\nCodec Index=" + index(codecIndex) +
                               "\r\nPlay Device Index=" + index(playDeviceIndex) +
                               "\r\nRecord Device Index=" + index(recordDeviceIndex);
     std::lock_guard lock(m_mutex);

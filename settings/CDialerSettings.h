@@ -26,9 +26,10 @@ public:
     // Reads the file into the record; always leaves the invalid flag at 0 or 1.
     void LoadSettings();
 
-    // Rewrites the file from the arguments (negative indexes are stored as 0). The record itself is
-    // not changed. The file is replaced atomically and readable by its owner only. Returns 1 on
-    // success, 0 when the file could not be written (the old file is then left as it was).
+    // Rewrites the file from the arguments (negative indexes are stored as 0, line breaks inside a
+    // value are left out). The record itself is not changed. The file is replaced atomically and
+    // readable by its owner only. Returns 1 on success, 0 when the file could not be written (the
+    // old file is then left as it was).
     int SaveSettings(std::string pin, std::string serial, std::string gatekeeper,
                      std::string gkPassEnabled, std::string gkPass, int codecIndex,
                      int playDeviceIndex, int recordDeviceIndex);

@@ -71,8 +71,10 @@ CSettingsDlg::CSettingsDlg(QWidget *parent) : QDialog(parent)
     m_callLogLink = Place<CHyperLink>(this, IDC_CALL_LOG_LINK, 14, 180, 40, 10, "Call Log");
     m_callLogLink->hide();
 
-    for (QLineEdit *edit : {m_pin, m_serial, m_gatekeeper, m_gkPass})
+    for (QLineEdit *edit : {m_pin, m_serial, m_gatekeeper, m_gkPass}) {
+        KeepOnOneLine(edit);
         connect(edit, &QLineEdit::textEdited, this, [this] { UpdateData(true); });
+    }
     connect(m_ok, &QPushButton::clicked, this, &CSettingsDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CSettingsDlg::reject);
 }

@@ -6,10 +6,14 @@
 
 #include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
+#include "platform/UiThread.h"
 
 CHyperLink::CHyperLink(QWidget *parent) : QLabel(parent) {}
 
-CHyperLink::~CHyperLink() = default;
+CHyperLink::~CHyperLink()
+{
+    m_workers.JoinAll();
+}
 
 void CHyperLink::PreSubclassWindow()
 {
@@ -153,7 +157,19 @@ void CHyperLink::mouseReleaseEvent(QMouseEvent *event)
 void CHyperLink::OnClicked()
 {
     m_bHover = false;
-    const int r = OpenTarget(m_strTarget);
+    update();
+    // The opener may take seconds to report; the user-interface thread does not wait for it.
+    const std::string target = m_strTarget;
+    const bool started = m_workers.Start([this, target] {
+        const int r = OpenTarget(target);
+        PostToUi(this, [this, r] { OnOpened(r); });
+    });
+    if (!started)
+        OnOpened(SE_ERR_OOM_RESOURCES);
+}
+
+void CHyperLink::OnOpened(int r)
+{
     m_bWasVisited = r > 32;
     if (r > 32) {
         SetWasVisited(true);

@@ -7,10 +7,13 @@
 #include <QFont>
 #include <QLabel>
 
+#include "platform/WorkerThreads.h"
+
 // A static text that is a web link: link colours, underlined while the mouse is over it (by
 // default), a hand cursor, a tooltip with the address, and a click that opens the address with
-// the desktop's handler, falling back to the default web browser's own command. Failures are
-// reported in a message box.
+// the desktop's handler, falling back to the default web browser's own command. The opening runs
+// on a worker, so the click returns at once; its result comes back to the user-interface thread,
+// which marks the link visited or reports the failure in a message box.
 class CHyperLink : public QLabel {
     Q_OBJECT
 public:
@@ -59,6 +62,7 @@ public:
     static QColor BackgroundColour() { return QColor(210, 210, 210); }
 
 signals:
+    // An open that a click started has finished.
     void opened(bool success);
 
 protected:
@@ -72,6 +76,8 @@ private:
     void FitToText();
     void SelectFont(bool underlined);
     void OnClicked();
+    // The result r of an open, on the user-interface thread.
+    void OnOpened(int r);
 
     QColor m_crLink{0, 0, 238};
     QColor m_crVisited{85, 26, 139};
@@ -87,4 +93,6 @@ private:
     bool m_bound = false;
     bool m_pressed = false;
     bool m_currentUnderlined = false;
+    // The opens under way; the last member, so that they end before the rest goes.
+    CWorkerThreads m_workers;
 };

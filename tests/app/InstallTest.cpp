@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -27,9 +26,8 @@
 
 #include "platform/DialogUnits.h"
 #include "res/SignInLayout.h"
+#include "tests/app/Programs.h"
 #include "tests/support/TempDir.h"
-
-extern char **environ;
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -40,45 +38,6 @@ const char *const kTones[] = {"key1", "key2", "key3", "key4",  "key5",    "key6"
                               "key7", "key8", "key9", "key10", "keystar", "keyhash"};
 const int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 const std::string kSourceRes = VANTRO_TEST_SOURCE_RES_DIR;
-
-using Environment = std::vector<std::string>;
-
-Environment CurrentEnvironment()
-{
-    Environment env;
-    for (char **e = environ; *e; ++e)
-        env.emplace_back(*e);
-    return env;
-}
-
-// Starts a program (looked up on PATH) with its output and errors going to outputFile, and
-// descriptor fd3 as its descriptor 3 when given; 0 when it cannot be started.
-pid_t Spawn(const std::vector<std::string> &args, const Environment &env,
-            const fs::path &outputFile, const fs::path &workingFolder = {}, int fd3 = -1)
-{
-    std::vector<char *> argv, envp;
-    for (const std::string &a : args)
-        argv.push_back(const_cast<char *>(a.c_str()));
-    argv.push_back(nullptr);
-    for (const std::string &e : env)
-        envp.push_back(const_cast<char *>(e.c_str()));
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    if (fd3 >= 0)
-        posix_spawn_file_actions_adddup2(&actions, fd3, 3);
-    if (!workingFolder.empty())
-        posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
-        pid = 0;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
 
 struct Output {
     int exitCode = -1;
@@ -127,15 +86,6 @@ std::map<std::string, std::string> DesktopEntryKeys(const fs::path &file)
             keys[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
     }
     return keys;
-}
-
-bool WaitFor(std::chrono::seconds limit, const std::function<bool()> &done)
-{
-    for (auto end = std::chrono::steady_clock::now() + limit;
-         std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(100ms))
-        if (done())
-            return true;
-    return done();
 }
 
 // An X server of the test's own on a free display; no display when Xvfb cannot be started.
@@ -191,21 +141,6 @@ pid_t ProcessOf(const fs::path &program)
     }
     return 0;
 }
-
-// Ends a process that became this process's child, when the test is done with it.
-struct ChildGuard {
-    pid_t pid = 0;
-    ~ChildGuard()
-    {
-        if (pid <= 0 || ::waitpid(pid, nullptr, WNOHANG) != 0)
-            return;
-        ::kill(pid, SIGTERM);
-        if (!WaitFor(10s, [&] { return ::waitpid(pid, nullptr, WNOHANG) != 0; })) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-    }
-};
 
 // The id of a window on the screen whose `xwininfo -tree` line matches; empty when none is.
 std::string ViewableWindow(const std::string &display, const std::regex &line)

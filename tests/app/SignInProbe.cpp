@@ -1,9 +1,13 @@
 // Runs the dialer's start-up as the program does and answers the sign-in dialog as the first
-// argument says: "cancel" presses Cancel, "incomplete" presses OK without a serial. Message
-// boxes are answered at once. It prints "window shown" if the main window ever appears, and
-// "returned" if the start-up comes back instead of ending the program.
+// argument says: "cancel" presses Cancel, "incomplete" presses OK without a serial, "signin GK PIN"
+// signs in with the gatekeeper GK and the PIN (its call signalling listener then on 127.0.0.1 at
+// a port the system chooses) and runs the window until it closes, "wait" prints "sign-in shown"
+// and leaves the dialog to whatever comes. Message boxes are answered at once. It prints "window
+// shown" once the main window appears, and "returned" if the start-up comes back instead of
+// ending the program; after signing in that is the program's normal end.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include <QApplication>
 #include <QTimer>
@@ -14,9 +18,24 @@
 #include "platform/MessageBox.h"
 #include "tests/support/QtTestMain.h"
 
+namespace {
+
+CDialerDlg *MainWindow()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *window = qobject_cast<CDialerDlg *>(w))
+            return window;
+    return nullptr;
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
-    const bool cancel = argc > 1 && std::strcmp(argv[1], "cancel") == 0;
+    const std::string mode = argc > 1 ? argv[1] : "";
+    const bool signIn = mode == "signin" && argc > 3;
+    const std::string gatekeeper = signIn ? argv[2] : "127.0.0.1";
+    const std::string pin = signIn ? argv[3] : "1234";
     CDialerApp app(argc, argv);
     SetMessageBoxHook([](QWidget *, const std::string &text, const std::string &, unsigned) {
         std::printf("box: %s\n", text.c_str());
@@ -24,22 +43,33 @@ int main(int argc, char **argv)
         return IDOK;
     });
     QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [] {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (qobject_cast<CDialerDlg *>(w) && w->isVisible())
-                std::printf("window shown\n");
+    QObject::connect(&watch, &QTimer::timeout, [&watch] {
+        if (CDialerDlg *window = MainWindow(); window && window->isVisible()) {
+            std::printf("window shown\n");
+            std::fflush(stdout);
+            watch.stop();
+        }
     });
     watch.start(5);
-    WhenModal(nullptr, [cancel](QWidget *dlg) {
-        if (cancel) {
+    WhenModal(nullptr, [mode, signIn, gatekeeper, pin](QWidget *dlg) {
+        if (mode == "wait") {
+            std::printf("sign-in shown\n");
+            std::fflush(stdout);
+            return;
+        }
+        if (mode == "cancel") {
             ClickDlgItem(dlg, 2);
             return;
         }
-        TypeIntoDlgItem(dlg, 1020, "127.0.0.1");
-        TypeIntoDlgItem(dlg, 1019, "1234");
+        if (signIn) {
+            MainWindow()->EndPoint().listenerInterfaces = "127.0.0.1:0";
+            TypeIntoDlgItem(dlg, 1018, "SER1");
+        }
+        TypeIntoDlgItem(dlg, 1020, gatekeeper.c_str());
+        TypeIntoDlgItem(dlg, 1019, pin.c_str());
         ClickDlgItem(dlg, 1);
     });
     app.InitInstance();
     std::printf("returned\n");
-    return 3;
+    return signIn ? 0 : 3;
 }

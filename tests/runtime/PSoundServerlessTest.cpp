@@ -1,5 +1,6 @@
 // The sound layer without a sound server, and with one that does not answer: empty lists, failed
 // opens and volumes, and never a hang.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include "runtime/PSoundChannel.h"
@@ -44,4 +45,22 @@ TEST(PSoundChannelNoServer, ServerThatDoesNotAnswerIsGivenUpAndThenLeftAlone)
     EXPECT_FALSE(PSoundMixer::GetVolume(PSoundChannel::Recorder, "", v));
     EXPECT_TRUE(PSoundChannel::GetDeviceNames(PSoundChannel::Recorder).empty());
     EXPECT_EQ(silent.Connections(), 1);
+}
+
+namespace {
+
+void NeedsTestServer()
+{
+    REQUIRE_TEST_SERVER();
+}
+
+} // namespace
+
+// When the test command has started a sound server, a test that finds none fails instead of
+// skipping: a daemon that started and then does not answer must not pass unnoticed.
+TEST(SoundTestSupport, NoServerFailsWhereTheTestCommandStartedOne)
+{
+    NoServer none;
+    ScopedEnv required("VANTRO_SOUND_REQUIRED", "1");
+    EXPECT_FATAL_FAILURE(NeedsTestServer(), "VANTRO_SOUND_REQUIRED");
 }

@@ -6,6 +6,7 @@
 #include "dialer/CDialerDlg.h"
 #include "platform/DialogItems.h"
 #include "platform/SoundDevices.h"
+#include "settings/CAccountDlg.h"
 #include "settings/CSettingsDlg.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/SoundTestSupport.h"
@@ -126,4 +127,39 @@ TEST_F(SettingsDialog, TheWindowTakesTheAccountOnOkAndNothingOnCancel)
     EXPECT_EQ(window.Account(), (CAccount{"4321", "2", "127.0.0.1:9", "", 0}));
     // The endpoint was set up again with the new PIN as its user name.
     EXPECT_EQ(window.EndPoint().GetLocalUserName(), "4321");
+}
+
+// Line breaks pasted into the fields of either dialog are left out as they come: the fields show
+// none and the account taken from the dialog has none.
+TEST_F(SettingsDialog, LineBreaksPastedIntoTheFieldsAreLeftOut)
+{
+    NoServer noServer;
+    const auto paste = [](QWidget *dlg) {
+        for (int id : {1018, 1019, 1020, 1021}) {
+            Edit(dlg, id)->clear();
+            Edit(dlg, id)->insert("ab\r\ncd\n");
+            EXPECT_EQ(Edit(dlg, id)->text().toStdString(), "abcd") << id;
+        }
+        ClickDlgItem(dlg, 1);
+    };
+    const CAccount expected{"abcd", "abcd", "abcd", "abcd", 1};
+    CDialerSettings record;
+
+    CSettingsDlg settings;
+    settings.SetSettings(&record);
+    settings.SetRememberAccount(true);
+    settings.SetAccount({"", "", "", "", 1});
+    WhenModal(nullptr, paste);
+    settings.DoModal();
+    EXPECT_EQ(settings.Account(), expected);
+
+    CAccountDlg signIn;
+    signIn.SetAccount({"", "", "", "", 1});
+    signIn.m_pSettings = &record;
+    WhenModal(nullptr, paste);
+    EXPECT_EQ(signIn.DoModal(), 1);
+    EXPECT_EQ(signIn.Account(), expected);
+    EXPECT_EQ(Settings(), "Serial=abcd\r\nPin=abcd\r\nGatekeeper=abcd\r\nIsGkPassEnabled=1\r\n"
+                          "GkPass=abcd\r\nCodec Index=0\r\nPlay Device Index=0\r\n"
+                          "Record Device Index=0");
 }

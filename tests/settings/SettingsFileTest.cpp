@@ -164,6 +164,19 @@ TEST_F(SettingsFile, MissingFolderMakesSaveFail)
     EXPECT_FALSE(fs::exists(dir / "data1"));
 }
 
+TEST_F(SettingsFile, LineBreaksInValuesNeverShiftTheLines)
+{
+    // Breaks pasted into any value are left out; every line stays in its place.
+    ASSERT_EQ(s.SaveSettings("12\n34", "S\rN", "gk.example\r\n", "1", "ab\r\ncd", 1, 2, 3), 1);
+    EXPECT_EQ(FileBytes(), "Serial=SN\r\nPin=1234\r\nGatekeeper=gk.example\r\n"
+                           "IsGkPassEnabled=1\r\nGkPass=abcd\r\nCodec Index=1\r\n"
+                           "Play Device Index=2\r\nRecord Device Index=3");
+    s.LoadSettings();
+    EXPECT_EQ(s.IsInvalid(), 0);
+    EXPECT_EQ(s.GetGkPass(), "abcd");
+    EXPECT_EQ(s.GetRecordDeviceIndex(), 3);
+}
+
 TEST(Atoi, FollowsTheCLibrary)
 {
     EXPECT_EQ(AtoiClamped(""), 0);

@@ -18,6 +18,12 @@ bool HaveTestServer()
     return server && *server && !PSoundChannel::GetDeviceNames(PSoundChannel::Player).empty();
 }
 
+bool TestServerRequired()
+{
+    const char *required = std::getenv("VANTRO_SOUND_REQUIRED");
+    return required && std::string(required) == "1";
+}
+
 std::optional<std::string> Pactl(const std::string &args)
 {
     const std::string cmd = "pactl " + args + " 2>/dev/null";

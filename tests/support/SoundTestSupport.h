@@ -16,12 +16,19 @@
 // (sinks "speaker" and "mic_feed", source "mic" recording mic_feed), and stand-ins for no server
 // and a server that does not answer.
 
-// True when PULSE_SERVER names a server that answers. Tests that need one skip without it.
+// True when PULSE_SERVER names a server that answers. Tests that need one skip without it, unless
+// VANTRO_SOUND_REQUIRED=1 says that the test command started one: they then fail, so that a
+// daemon that started and does not answer cannot pass unnoticed.
 bool HaveTestServer();
+bool TestServerRequired();
 #define REQUIRE_TEST_SERVER()                                                                      \
     do {                                                                                           \
-        if (!HaveTestServer())                                                                     \
+        if (!HaveTestServer()) {                                                                   \
+            if (TestServerRequired())                                                              \
+                GTEST_FAIL() << "the PulseAudio test daemon at PULSE_SERVER does not answer, "     \
+                                "though VANTRO_SOUND_REQUIRED=1 says it was started";              \
             GTEST_SKIP() << "no PulseAudio test daemon (PULSE_SERVER); scripts/test.sh starts one"; \
+        }                                                                                          \
     } while (0)
 
 // Runs pactl against the current server; its standard output, or nothing when it failed.

@@ -30,6 +30,18 @@ void Click(QWidget *w)
     QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(2, 2));
 }
 
+// Clicks the link and waits for it to report how the open went.
+bool ClickAndWait(CHyperLink *link)
+{
+    bool reported = false;
+    const QMetaObject::Connection c =
+        QObject::connect(link, &CHyperLink::opened, [&reported] { reported = true; });
+    Click(link);
+    const bool done = ProcessEventsUntil([&] { return reported; });
+    QObject::disconnect(c);
+    return done;
+}
+
 } // namespace
 
 TEST(HyperLink, BindingTakesTargetAndTextFromEachOther)
@@ -96,7 +108,7 @@ TEST(HyperLink, ClickOpensWithTheDesktopAndMarksTheLinkVisited)
     CHyperLink link(&parent);
     link.SetTarget("http://a.example/page");
     link.PreSubclassWindow();
-    Click(&link);
+    ASSERT_TRUE(ClickAndWait(&link));
     EXPECT_EQ(fake.ArgsOf("xdg-open"), "http://a.example/page\n");
     EXPECT_TRUE(link.GetWasVisited());
     EXPECT_EQ(link.CurrentTextColour(), link.GetVisitedColour());
@@ -104,7 +116,7 @@ TEST(HyperLink, ClickOpensWithTheDesktopAndMarksTheLinkVisited)
 
     // A failed open afterwards shows the link colour again and says why.
     fake.AddRecorder("xdg-open", 3);
-    Click(&link);
+    ASSERT_TRUE(ClickAndWait(&link));
     EXPECT_FALSE(link.GetWasVisited());
     EXPECT_EQ(link.CurrentTextColour(), link.GetLinkColour());
     ASSERT_EQ(boxes.texts.size(), 1u);
@@ -137,9 +149,34 @@ TEST(HyperLink, NoOpenerAndNoBrowserGiveTheErrorBox)
     CHyperLink link(&parent);
     link.SetTarget("http://a.example/");
     link.PreSubclassWindow();
-    Click(&link);
+    ASSERT_TRUE(ClickAndWait(&link));
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_NE(boxes.texts[0].find("There is no application associated"), std::string::npos);
+}
+
+// The opener runs on a worker: the click returns while it is still at work, and the link shows
+// the result once it has finished.
+TEST(HyperLink, AClickReturnsWhileTheOpenerIsStillAtWork)
+{
+    FakePrograms fake(true);
+    const std::filesystem::path release = fake.Dir().path() / "release";
+    // The opener waits for the test (or for the test's folder to go).
+    fake.Add("xdg-open", "while [ ! -e '" + release.string() + "' ] && [ -d '" +
+                             fake.Dir().path().string() + "' ]; do /bin/sleep 0.01; done");
+    Boxes boxes;
+    QWidget parent;
+    CHyperLink link(&parent);
+    link.SetTarget("http://a.example/");
+    link.PreSubclassWindow();
+    bool reported = false;
+    QObject::connect(&link, &CHyperLink::opened, [&reported] { reported = true; });
+    Click(&link);
+    EXPECT_FALSE(reported);
+    EXPECT_FALSE(link.GetWasVisited());
+    WriteFileBytes(release, "");
+    ASSERT_TRUE(ProcessEventsUntil([&] { return reported; }));
+    EXPECT_TRUE(link.GetWasVisited());
+    EXPECT_TRUE(boxes.texts.empty());
 }
 
 TEST(HyperLink, ErrorTexts)
