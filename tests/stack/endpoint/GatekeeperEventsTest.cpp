@@ -4,7 +4,6 @@
 #include "tests/stack/endpoint/RegistrationFixture.h"
 
 #include <future>
-#include <thread>
 
 namespace vantro::test {
 namespace {
@@ -13,12 +12,13 @@ using R = h225::RegistrationRequest;
 
 TEST(KeepAlive, LightweightRequestsComeBeforeTheTimeToLiveRunsOut) {
   TestGatekeeper::Script script;
-  script.grantedTimeToLive = 2;
+  script.grantedTimeToLive = 3;
   script.auth = TestGatekeeper::Auth::Procedure1;
   script.password = "secret";
   TestGatekeeper gk(script);
   H323EndPoint ep;
   Prepare(ep, "5550100", "secret");
+  ep.SetRasTimings(KeepAliveTimings());
   ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
   ASSERT_TRUE(gk.WaitUntil([&](auto&) { return gk.RegistrationRequests(true).size() >= 3; }, 10s));
   EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
@@ -31,18 +31,19 @@ TEST(KeepAlive, LightweightRequestsComeBeforeTheTimeToLiveRunsOut) {
     EXPECT_EQ(rrq[R::gatekeeperIdentifier].text(), "TestGk");
     EXPECT_FALSE(rrq.has(R::terminalAlias));
     EXPECT_TRUE(rrq.has(R::cryptoTokens));
-    // Each one well inside the two seconds the registration lives.
-    EXPECT_LT(all[i].at - all[i - 1].at, 2s);
+    // Each one well inside the time the registration lives.
+    EXPECT_LT(all[i].at - all[i - 1].at, 3 * KeepAliveTimings().timeToLiveSecond);
   }
 }
 
 TEST(KeepAlive, FullRegistrationRequiredBringsAFullRegistration) {
   TestGatekeeper::Script script;
-  script.grantedTimeToLive = 1;
+  script.grantedTimeToLive = 2;
   script.keepAlivesNeedingFullRegistration = 1;
   TestGatekeeper gk(script);
   H323EndPoint ep;
   Prepare(ep, "5550100");
+  ep.SetRasTimings(KeepAliveTimings());
   ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
   const std::string first = gk.EndpointId();
   ASSERT_TRUE(gk.WaitUntil([&](auto&) { return gk.RegistrationRequests(false).size() >= 2 && gk.RegistrationRequests(true).size() >= 2; }, 10s));
@@ -53,22 +54,21 @@ TEST(KeepAlive, FullRegistrationRequiredBringsAFullRegistration) {
 
 TEST(KeepAlive, AnUnansweredKeepAliveLosesTheRegistrationUntilTheGatekeeperIsBack) {
   TestGatekeeper::Script script;
-  script.grantedTimeToLive = 1;
+  script.grantedTimeToLive = 2;
   TestGatekeeper gk(script);
   H323EndPoint ep;
   Prepare(ep, "5550100");
+  ep.SetRasTimings(KeepAliveTimings());
   ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
   auto silent = script;
   silent.answerKeepAlive = false;
   silent.answerRegistration = false;
   gk.SetScript(silent);
   auto gatekeeper = ep.GetGatekeeper();
-  for (int i = 0; i < 100 && gatekeeper->IsRegistered(); ++i) std::this_thread::sleep_for(50ms);
-  EXPECT_FALSE(gatekeeper->IsRegistered());
+  ASSERT_TRUE(WaitUntil([&] { return !gatekeeper->IsRegistered(); }));
   EXPECT_EQ(gatekeeper->GetRegistrationFailReason(), unsigned{Gk::GatekeeperLostRegistration});
   gk.SetScript(script);
-  for (int i = 0; i < 100 && !gatekeeper->IsRegistered(); ++i) std::this_thread::sleep_for(50ms);
-  EXPECT_TRUE(gatekeeper->IsRegistered());
+  EXPECT_TRUE(WaitUntil([&] { return gatekeeper->IsRegistered(); }));
 }
 
 TEST(GatekeeperRequests, AnUnregistrationRequestIsConfirmed) {
@@ -95,8 +95,7 @@ TEST(GatekeeperRequests, ReregistrationRequiredRegistersAgain) {
   auto answer = gk.SendUnregistrationRequest(h225::UnregRequestReason::reregistrationRequired);
   ASSERT_TRUE(answer && answer->is(h225::RasMessage::unregistrationConfirm));
   ASSERT_TRUE(gk.WaitUntil([&](auto&) { return gk.RegistrationRequests(false).size() == 2; }, 5s));
-  for (int i = 0; i < 100 && !ep.IsRegisteredWithGatekeeper(); ++i) std::this_thread::sleep_for(20ms);
-  EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
+  EXPECT_TRUE(WaitUntil([&] { return ep.IsRegisteredWithGatekeeper(); }));
 }
 
 TEST(GatekeeperRequests, AnInformationRequestIsAnswered) {

@@ -5,6 +5,7 @@
 #include "stack/asn/generated/H225.h"
 #include "stack/endpoint/H323EndPoint.h"
 #include "tests/support/TestGatekeeper.h"
+#include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,14 @@ inline ras::RasTimings FastTimings() {
   t.unregisterTimeout = 200ms;
   t.unregisterTries = 1;
   t.resolveTimeout = 2s;
+  return t;
+}
+
+// Fast timings with a time to live counted in fifths of a second, so that keep-alive tests run
+// many keep-alives in little time.
+inline ras::RasTimings KeepAliveTimings() {
+  ras::RasTimings t = FastTimings();
+  t.timeToLiveSecond = 200ms;
   return t;
 }
 
