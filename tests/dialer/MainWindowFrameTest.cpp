@@ -107,6 +107,7 @@ TEST_F(MainWindowFrame, CloseRequestWaitsForTheCallAndTheBalanceRefresh)
     dlg.OnBalanceRefresh(true);
     QTimer::singleShot(0, &dlg, [&] { dlg.close(); });
     QTimer::singleShot(150, &dlg, [&] {
+        EXPECT_TRUE(calls.ClearRequests().empty()); // closing waits for the call, it does not end it
         dlg.OnCallCleared(calls.LastToken(), false);
         QTimer::singleShot(150, &dlg, [&] {
             EXPECT_TRUE(ProcessEventsUntil([&] { return !dlg.IsBusy(); }));
