@@ -15,11 +15,10 @@ TEST(KeepAlive, LightweightRequestsComeBeforeTheTimeToLiveRunsOut) {
   script.grantedTimeToLive = 3;
   script.auth = TestGatekeeper::Auth::Procedure1;
   script.password = "secret";
-  TestGatekeeper gk(script);
-  H323EndPoint ep;
-  Prepare(ep, "5550100", "secret");
-  ep.SetRasTimings(KeepAliveTimings());
-  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  Registered r(script, "secret", KeepAliveTimings());
+  ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
+  TestGatekeeper& gk = r.gk;
+  H323EndPoint& ep = r.ep;
   ASSERT_TRUE(gk.WaitUntil([&](auto&) { return gk.RegistrationRequests(true).size() >= 3; }, 10s));
   EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
   EXPECT_TRUE(gk.LastTokensValid());
@@ -40,11 +39,10 @@ TEST(KeepAlive, FullRegistrationRequiredBringsAFullRegistration) {
   TestGatekeeper::Script script;
   script.grantedTimeToLive = 2;
   script.keepAlivesNeedingFullRegistration = 1;
-  TestGatekeeper gk(script);
-  H323EndPoint ep;
-  Prepare(ep, "5550100");
-  ep.SetRasTimings(KeepAliveTimings());
-  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  Registered r(script, "", KeepAliveTimings());
+  ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
+  TestGatekeeper& gk = r.gk;
+  H323EndPoint& ep = r.ep;
   const std::string first = gk.EndpointId();
   ASSERT_TRUE(gk.WaitUntil([&](auto&) { return gk.RegistrationRequests(false).size() >= 2 && gk.RegistrationRequests(true).size() >= 2; }, 10s));
   EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
@@ -55,11 +53,10 @@ TEST(KeepAlive, FullRegistrationRequiredBringsAFullRegistration) {
 TEST(KeepAlive, AnUnansweredKeepAliveLosesTheRegistrationUntilTheGatekeeperIsBack) {
   TestGatekeeper::Script script;
   script.grantedTimeToLive = 2;
-  TestGatekeeper gk(script);
-  H323EndPoint ep;
-  Prepare(ep, "5550100");
-  ep.SetRasTimings(KeepAliveTimings());
-  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  Registered r(script, "", KeepAliveTimings());
+  ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
+  TestGatekeeper& gk = r.gk;
+  H323EndPoint& ep = r.ep;
   auto silent = script;
   silent.answerKeepAlive = false;
   silent.answerRegistration = false;
@@ -72,10 +69,10 @@ TEST(KeepAlive, AnUnansweredKeepAliveLosesTheRegistrationUntilTheGatekeeperIsBac
 }
 
 TEST(GatekeeperRequests, AnUnregistrationRequestIsConfirmed) {
-  TestGatekeeper gk;
-  H323EndPoint ep;
-  Prepare(ep, "5550100");
-  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  Registered r;
+  ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
+  TestGatekeeper& gk = r.gk;
+  H323EndPoint& ep = r.ep;
   auto answer = gk.SendUnregistrationRequest(h225::UnregRequestReason::maintenance);
   ASSERT_TRUE(answer);
   EXPECT_TRUE(answer->is(h225::RasMessage::unregistrationConfirm));
@@ -88,10 +85,10 @@ TEST(GatekeeperRequests, AnUnregistrationRequestIsConfirmed) {
 }
 
 TEST(GatekeeperRequests, ReregistrationRequiredRegistersAgain) {
-  TestGatekeeper gk;
-  H323EndPoint ep;
-  Prepare(ep, "5550100");
-  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  Registered r;
+  ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
+  TestGatekeeper& gk = r.gk;
+  H323EndPoint& ep = r.ep;
   auto answer = gk.SendUnregistrationRequest(h225::UnregRequestReason::reregistrationRequired);
   ASSERT_TRUE(answer && answer->is(h225::RasMessage::unregistrationConfirm));
   ASSERT_TRUE(gk.WaitUntil([&](auto&) { return gk.RegistrationRequests(false).size() == 2; }, 5s));
@@ -102,10 +99,10 @@ TEST(GatekeeperRequests, AnInformationRequestIsAnswered) {
   TestGatekeeper::Script script;
   script.auth = TestGatekeeper::Auth::Md5;
   script.password = "secret";
-  TestGatekeeper gk(script);
-  H323EndPoint ep;
-  Prepare(ep, "5550100", "secret");
-  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  Registered r(script, "secret");
+  ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
+  TestGatekeeper& gk = r.gk;
+  H323EndPoint& ep = r.ep;
   auto answer = gk.SendInfoRequest();
   ASSERT_TRUE(answer);
   ASSERT_TRUE(answer->is(h225::RasMessage::infoRequestResponse));
@@ -118,10 +115,10 @@ TEST(GatekeeperRequests, AnInformationRequestIsAnswered) {
 }
 
 TEST(Reregistration, TheOldRegistrationGoesFirst) {
-  TestGatekeeper gk;
-  H323EndPoint ep;
-  Prepare(ep, "5550100");
-  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  Registered r;
+  ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
+  TestGatekeeper& gk = r.gk;
+  H323EndPoint& ep = r.ep;
   const std::string first = gk.EndpointId();
   ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
   std::vector<std::uint16_t> kinds;

@@ -15,10 +15,10 @@ namespace {
 using Auth = TestGatekeeper::Auth;
 
 TEST(Registration, CarriesWhatGatekeepersRequire) {
-  TestGatekeeper gk;
-  H323EndPoint ep;
-  Prepare(ep, "5550100");
-  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  Registered r;
+  ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
+  TestGatekeeper& gk = r.gk;
+  H323EndPoint& ep = r.ep;
   EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
   EXPECT_EQ(FailReason(ep), unsigned{Gk::RegistrationSuccessful});
   EXPECT_EQ(ep.GetGatekeeper()->GetEndpointIdentifier(), gk.EndpointId());

@@ -45,6 +45,21 @@ inline void Prepare(H323EndPoint& ep, const std::string& alias, const std::strin
   ASSERT_TRUE(ep.StartListeners({"127.0.0.1:0"}));
 }
 
+// An endpoint (5550100) registered with a test gatekeeper of this script.
+struct Registered {
+  explicit Registered(TestGatekeeper::Script script = {}, const std::string& password = "",
+                      const ras::RasTimings& timings = FastTimings())
+      : gk(script) {
+    Prepare(ep, "5550100", password);
+    ep.SetRasTimings(timings);
+    EXPECT_TRUE(ep.UseGatekeeper(gk.Address()));
+  }
+  Gk& Gatekeeper() { return *ep.GetGatekeeper(); }
+
+  TestGatekeeper gk;
+  H323EndPoint ep;
+};
+
 inline unsigned FailReason(const H323EndPoint& ep) {
   auto gk = ep.GetGatekeeper();
   return gk ? gk->GetRegistrationFailReason() : 0xffffffffu;
