@@ -14,7 +14,7 @@
 #include "tests/support/FakeCalls.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/SoundTestSupport.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/WorkFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -24,7 +24,6 @@ class CallWindow : public ::testing::Test {
 protected:
     CallWindow()
     {
-        fs::create_directory("data1");
         // Complete account settings: every balance refresh writes its line.
         CDialerSettings seed;
         seed.SaveSettings("4321", "SER", "127.0.0.1:9", "0", "", 0, 0, 0);
@@ -88,7 +87,7 @@ protected:
     std::string CallLog() const { return ReadFileBytes(dir / "data1/Call.log"); }
 
     NoServer noServer; // key and dial tones play nowhere, at once
-    TempDir dir{true};
+    WorkFolder dir;
     std::atomic<uint32_t> now{1000};
     FakeCalls calls;
     std::vector<std::string> statuses;

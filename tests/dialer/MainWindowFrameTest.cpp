@@ -12,14 +12,13 @@
 #include "tests/support/QtTestMain.h"
 #include "tests/dialer/WindowControls.h"
 #include "tests/support/FakeCalls.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/WorkFolder.h"
 
 namespace {
 
 class MainWindowFrame : public ::testing::Test {
 protected:
-    MainWindowFrame() { std::filesystem::create_directory("data1"); }
-    TempDir dir{true};
+    WorkFolder dir;
 };
 
 } // namespace

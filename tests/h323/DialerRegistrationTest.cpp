@@ -10,7 +10,7 @@
 #include "stack/asn/generated/H225.h"
 #include "tests/dialer/WindowControls.h"
 #include "tests/support/QtTestMain.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/WorkFolder.h"
 #include "tests/support/TestGatekeeper.h"
 
 using namespace std::chrono_literals;
@@ -32,7 +32,6 @@ class DialerRegistration : public ::testing::Test {
 protected:
     DialerRegistration()
     {
-        std::filesystem::create_directory("data1");
         SetMessageBoxHook([this](QWidget *, const std::string &text, const std::string &caption,
                                  unsigned) {
             boxes.push_back(text);
@@ -71,7 +70,7 @@ protected:
             ms);
     }
 
-    TempDir dir{true};
+    WorkFolder dir;
     std::vector<std::string> boxes, captions, lines;
 };
 
