@@ -206,9 +206,8 @@ TEST(CallTarget, PartiesAsUsersAndProgramsWriteThem) {
     EXPECT_FALSE(ParseCallTarget(bad)) << bad;
 }
 
-TEST(CallEndReasons, NamesForLogs) {
-  EXPECT_STREQ(H323CallEndReasons::CallEndReasonName(H323CallEndReasons::EndedByRemoteBusy), "EndedByRemoteBusy");
-  EXPECT_STREQ(H323CallEndReasons::CallEndReasonName(H323CallEndReasons::NumCallEndReasons), "NumCallEndReasons");
+// Log lines name the reason; a value out of the table reads as "?", never past its end.
+TEST(CallEndReasons, AValueOutOfTheTableHasNoName) {
   EXPECT_STREQ(H323CallEndReasons::CallEndReasonName(static_cast<H323CallEndReasons::CallEndReason>(999)), "?");
 }
 
