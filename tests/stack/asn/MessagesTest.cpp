@@ -1,7 +1,6 @@
 // The messages the stack builds: each encodes, decodes to an equal value, and reads back through
 // the generated indices and the helpers.
 
-#include "stack/asn/H323Values.h"
 #include "stack/asn/Per.h"
 #include "stack/asn/Text.h"
 #include "stack/asn/generated/H225.h"
@@ -36,22 +35,6 @@ TEST(Messages, RasMessagesRoundTrip) {
     Value back = roundTrip(m.value);
     EXPECT_EQ(alternativeName(back), m.name);
   }
-}
-
-TEST(Messages, RegistrationRequestReadsBack) {
-  Value rrq = roundTrip(test::rrqFull(42));
-  ASSERT_TRUE(rrq.is(h225::RasMessage::registrationRequest));
-  const Value& body = rrq.alternative();
-  using R = h225::RegistrationRequest;
-  EXPECT_EQ(body[R::requestSeqNum].integer(), 42);
-  EXPECT_EQ(body[R::protocolIdentifier].oidText(), "0.0.8.2250.0.7");
-  EXPECT_EQ(ipv4(body[R::rasAddress].at(0)), (Ipv4Address{{127, 0, 0, 1}, test::kEndpointRasPort}));
-  EXPECT_EQ(aliasText(body[R::terminalAlias].at(0)), test::kAliasNumber);
-  EXPECT_TRUE(body[R::terminalAlias].at(0).is(h225::AliasAddress::dialedDigits));
-  EXPECT_EQ(aliasText(body[R::terminalAlias].at(1)), test::kAliasName);
-  EXPECT_TRUE(body[R::terminalAlias].at(1).is(h225::AliasAddress::h323_ID));
-  EXPECT_EQ(body[R::gatekeeperIdentifier].text(), test::kGatekeeperId);
-  EXPECT_FALSE(body.has(R::endpointIdentifier));
 }
 
 TEST(Messages, H245MessagesRoundTrip) {
