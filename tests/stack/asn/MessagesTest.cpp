@@ -51,36 +51,6 @@ TEST(Messages, H245MessagesRoundTrip) {
   EXPECT_TRUE(table->find("[6].capability.receiveAndTransmitDataApplicationCapability.application.t38fax"));
 }
 
-TEST(Messages, SetupCarriesFastStartAndTunnelledH245) {
-  auto all = test::signallingMessages();
-  ASSERT_EQ(all.size(), 7u);
-  for (const auto& s : all) {
-    SCOPED_TRACE(s.name);
-    Value back = roundTrip(s.uu);
-    const Value* body = back.find("h323-uu-pdu.h323-message-body");
-    ASSERT_TRUE(body);
-    EXPECT_EQ(alternativeName(*body), s.name);
-    // Wrapped in Q.931, the message comes back whole.
-    q931::Q931Message q = test::q931For(s, 1723);
-    auto q2 = q931::Q931Message::decode(q.encode());
-    ASSERT_TRUE(q2);
-    EXPECT_EQ(*q2, q);
-    EXPECT_TRUE(*decode(h225::H323_UserInformation::Id, *q2->userUser()) == s.uu);
-  }
-  Value setup = roundTrip(test::setupWithFastStart());
-  const Value* fastStart = setup.find("h323-uu-pdu.h323-message-body.setup.fastStart");
-  ASSERT_TRUE(fastStart);
-  ASSERT_EQ(fastStart->size(), 2u);
-  Result<Value> second = decode(h245::OpenLogicalChannel::Id, fastStart->at(1).octets());
-  ASSERT_TRUE(second.ok());
-  EXPECT_EQ(second->find("forwardLogicalChannelParameters.dataType.audioData.g711Ulaw64k")->integer(), 20);
-  const Value* control = setup.find("h323-uu-pdu.h245Control");
-  ASSERT_TRUE(control);
-  Result<Value> tcs = decode(h245::MultimediaSystemControlMessage::Id, control->at(0).octets());
-  ASSERT_TRUE(tcs.ok());
-  EXPECT_TRUE(tcs->find("request.terminalCapabilitySet"));
-}
-
 TEST(Messages, MissingMandatoryComponentsAreReportedOnEncode) {
   Value ras(h225::RasMessage::Id);
   EXPECT_EQ(encode(ras).error().code, Errc::Missing);   // no alternative chosen
