@@ -11,22 +11,15 @@
 #include "tests/dialer/WindowControls.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/WorkFolder.h"
+#include "tests/stack/endpoint/RegistrationFixture.h"
 #include "tests/support/TestGatekeeper.h"
 
 using namespace std::chrono_literals;
+using vantro::test::FastTimings;
 using vantro::test::TestGatekeeper;
 namespace h225 = vantro::asn::h225;
 
 namespace {
-
-vantro::ras::RasTimings Fast()
-{
-    vantro::ras::RasTimings t;
-    t.discoveryTimeout = t.requestTimeout = t.unregisterTimeout = 200ms;
-    t.discoveryTries = t.requestTries = 2;
-    t.unregisterTries = 1;
-    return t;
-}
 
 class DialerRegistration : public ::testing::Test {
 protected:
@@ -43,7 +36,7 @@ protected:
 
     // A window with a complete account, its endpoint on 127.0.0.1, pointed at the gatekeeper.
     std::unique_ptr<CDialerDlg> Window(const TestGatekeeper &gk, const std::string &password = "",
-                                       vantro::ras::RasTimings timings = Fast())
+                                       vantro::ras::RasTimings timings = FastTimings())
     {
         const CAccount account{"5550100", "SER1", gk.Address(), password, password.empty() ? 0 : 1};
         CDialerSettings settings;
@@ -189,7 +182,7 @@ TEST_F(DialerRegistration, ClosingTheWindowEndsAWaitingRegistrationQuietly)
     TestGatekeeper::Script script;
     script.answerDiscovery = false;
     TestGatekeeper gk(script);
-    auto slow = Fast();
+    auto slow = FastTimings();
     slow.discoveryTimeout = 60s;
     auto w = Window(gk, "", slow);
     w->StartRegisterThread();
