@@ -298,8 +298,9 @@ void H323Gatekeeper::OnRegistrationAnswer(bool keepAlive, RasChannel::Answer ans
   SetRegistered(true, RegistrationSuccessful);
   if (const Value* ttl = body.get(C::timeToLive)) {
     using namespace std::chrono;
-    const milliseconds life = seconds(std::clamp<std::int64_t>(ttl->integer(), 1, 24 * 3600));
-    const milliseconds margin = std::min<milliseconds>(life * 2 / 5, minutes(1));
+    const milliseconds second = settings_.timings.timeToLiveSecond;
+    const milliseconds life = second * std::clamp<std::int64_t>(ttl->integer(), 1, 24 * 3600);
+    const milliseconds margin = std::min<milliseconds>(life * 2 / 5, second * 60);
     keepAliveInterval_ = life - margin;
     keepAliveTimeout_ = std::max<milliseconds>(std::min(settings_.timings.requestTimeout, margin / 2), milliseconds(1));
     ScheduleKeepAlive(keepAliveInterval_);

@@ -23,6 +23,9 @@ struct RasTimings {
   int maxProgressExtensions = 10;
   // Looking the gatekeeper's name up.
   std::chrono::milliseconds resolveTimeout{10000};
+  // How long one second of the time to live a gatekeeper grants lasts here; keep-alives are
+  // scheduled from it. Only tests make it shorter, to run many keep-alives in little time.
+  std::chrono::milliseconds timeToLiveSecond{1000};
 };
 
 }  // namespace vantro::ras

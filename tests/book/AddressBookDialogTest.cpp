@@ -11,7 +11,7 @@
 #include "platform/DialogItems.h"
 #include "platform/MessageBox.h"
 #include "tests/support/QtTestMain.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/WorkFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -19,9 +19,8 @@ namespace {
 
 class AddressBookDialogs : public ::testing::Test {
 protected:
-    AddressBookDialogs() { fs::create_directory("data1"); }
     std::string Book() const { return ReadFileBytes(dir / "data1/Address.log"); }
-    TempDir dir{true};
+    WorkFolder dir;
 };
 
 void Click(QWidget *dialog, int id)

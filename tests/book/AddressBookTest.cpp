@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "book/CAddressBook.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/WorkFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -12,7 +12,6 @@ namespace {
 
 class AddressBook : public ::testing::Test {
 protected:
-    AddressBook() { fs::create_directory("data1"); }
     std::string Bytes() const { return ReadFileBytes(dir / "data1/Address.log"); }
     std::vector<std::string> Lines()
     {
@@ -24,7 +23,7 @@ protected:
         return out;
     }
 
-    TempDir dir{true};
+    WorkFolder dir;
 };
 
 void ExpectFields(const std::string &line, const char *name, const char *number,

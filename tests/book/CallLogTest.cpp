@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "book/CCallLog.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/WorkFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -11,7 +11,6 @@ namespace {
 
 class CallLog : public ::testing::Test {
 protected:
-    CallLog() { fs::create_directory("data1"); }
     std::string Bytes() const { return ReadFileBytes(dir / "data1/Call.log"); }
     std::vector<std::string> View()
     {
@@ -23,7 +22,7 @@ protected:
         return out;
     }
 
-    TempDir dir{true};
+    WorkFolder dir;
 };
 
 std::string Lines(int from, int to, const char *eol = "\r\n")

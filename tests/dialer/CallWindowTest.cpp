@@ -5,7 +5,6 @@
 
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -15,7 +14,7 @@
 #include "tests/support/FakeCalls.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/SoundTestSupport.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/WorkFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -25,7 +24,6 @@ class CallWindow : public ::testing::Test {
 protected:
     CallWindow()
     {
-        fs::create_directory("data1");
         // Complete account settings: every balance refresh writes its line.
         CDialerSettings seed;
         seed.SaveSettings("4321", "SER", "127.0.0.1:9", "0", "", 0, 0, 0);
@@ -89,7 +87,7 @@ protected:
     std::string CallLog() const { return ReadFileBytes(dir / "data1/Call.log"); }
 
     NoServer noServer; // key and dial tones play nowhere, at once
-    TempDir dir{true};
+    WorkFolder dir;
     std::atomic<uint32_t> now{1000};
     FakeCalls calls;
     std::vector<std::string> statuses;
@@ -182,131 +180,13 @@ TEST_F(CallWindow, ACallThatEndsBeforeItIsEstablishedIsNotLogged)
     EXPECT_TRUE(ProcessEventsUntil([&] { return BalanceLine(dlg) == "Balance= N/A"; }));
 }
 
-TEST_F(CallWindow, HangUpWhileRingingAndEscapeDuringTheCall)
-{
-    std::string token = Place("111");
-    Stack([&] { dlg.OnCallAlerting(token); });
-    ASSERT_TRUE(StatusShows("Ringing....."));
-    QTest::mouseClick(dlg.GetDlgItem(IDC_HANGUP), Qt::LeftButton);
-    EXPECT_EQ(calls.ClearRequests(), std::vector<std::string>{token});
-    EXPECT_EQ(StatusLine(dlg), "Total Duration : 0.0");
-    ExpectState(true); // until the call has been cleared
-    Clear(token, false);
-    EXPECT_EQ(StatusLine(dlg), "Total Duration : 0.0");
-
-    // Escape in the dial box hangs up the call in progress and shows its length at once.
-    token = Place("222");
-    Establish(token);
-    now += 65000;
-    ASSERT_TRUE(StatusShows("Call Duration : 1.5"));
-    QTest::keyClick(DialBox(dlg), Qt::Key_Escape);
-    EXPECT_EQ(calls.ClearRequests().back(), token);
-    EXPECT_EQ(StatusLine(dlg), "Total Duration : 1.5");
-    EXPECT_FALSE(dlg.IsCallTimerRunning());
-    Clear(token, true);
-    EXPECT_EQ(StatusLine(dlg), "Total Duration : 1.5");
-
-    // Escape without a call does nothing.
-    QTest::keyClick(DialBox(dlg), Qt::Key_Escape);
-    EXPECT_EQ(calls.ClearRequests().size(), 2u);
-}
-
-TEST_F(CallWindow, KeysGoIntoTheCallOneByOneInTheirOrder)
-{
-    QTest::mouseClick(dlg.GetDlgItem(IDC_KEY5), Qt::LeftButton); // no call: nothing is sent
-    const std::string token = Place("123");
-    Establish(token);
-    for (int id : {IDC_KEY1, IDC_KEY2, IDC_KEY3, IDC_KEY4, IDC_KEY5, IDC_KEY6, IDC_KEY7, IDC_KEY8,
-                   IDC_KEY9, IDC_KEY0, IDC_KEYSTAR, IDC_KEYHASH})
-        QTest::mouseClick(dlg.GetDlgItem(id), Qt::LeftButton);
-    // A key pressed anywhere in the window goes in as its key code.
-    QTest::keyClick(DialBox(dlg), Qt::Key_7);
-    QTest::keyClick(DialBox(dlg), Qt::Key_A);
-    EXPECT_TRUE(ProcessEventsUntil([&] { return calls.Inputs(token) == "1234567890*#7A"; }))
-        << calls.Inputs(token);
-    Clear(token, true);
-    QTest::mouseClick(dlg.GetDlgItem(IDC_KEY9), Qt::LeftButton);
-    ProcessEventsFor(50);
-    EXPECT_EQ(calls.Inputs(token), "1234567890*#7A");
-}
-
-TEST_F(CallWindow, MuteBoxesPauseTheirChannelAndShowIt)
+TEST_F(CallWindow, MuteBoxesDoNothingWithoutACall)
 {
     auto *speaker = Control<QPushButton>(dlg, IDC_SPEAKER_MUTE);
-    auto *mic = Control<QPushButton>(dlg, IDC_MIC_MUTE);
     dlg.SkinControls();
     EXPECT_EQ(IconImage(speaker->icon()), IconImage(139));
-    EXPECT_EQ(IconImage(mic->icon()), IconImage(137));
-    // Without a call nothing happens but the box's own state.
     speaker->click();
     EXPECT_EQ(IconImage(speaker->icon()), IconImage(139));
-    speaker->click();
-
-    const std::string token = Place("5");
-    Establish(token);
-    speaker->click();
-    EXPECT_TRUE(calls.Paused(token, true));
-    EXPECT_FALSE(calls.Paused(token, false));
-    EXPECT_EQ(IconImage(speaker->icon()), IconImage(140));
-    mic->click();
-    EXPECT_TRUE(calls.Paused(token, false));
-    EXPECT_EQ(IconImage(mic->icon()), IconImage(138));
-    speaker->click();
-    mic->click();
-    EXPECT_FALSE(calls.Paused(token, true));
-    EXPECT_FALSE(calls.Paused(token, false));
-    EXPECT_EQ(IconImage(speaker->icon()), IconImage(139));
-    EXPECT_EQ(IconImage(mic->icon()), IconImage(137));
-}
-
-TEST_F(CallWindow, TheCloseControlEndsTheCallThenTheWindow)
-{
-    const std::string token = Place("5");
-    Establish(token);
-    bool openWhileClearing = false;
-    QTimer::singleShot(0, &dlg, [&] {
-        QTest::mouseClick(dlg.GetDlgItem(IDC_CLOSE), Qt::LeftButton);
-    });
-    QTimer::singleShot(200, &dlg, [&] {
-        // Asked to end; the window waits for the call's end.
-        openWhileClearing = dlg.isVisible() && calls.ClearRequests() == std::vector{token};
-        Clear(token, true);
-    });
-    EXPECT_EQ(dlg.exec(), 0);
-    EXPECT_TRUE(openWhileClearing);
-    EXPECT_FALSE(dlg.isVisible());
-}
-
-TEST_F(CallWindow, ACloseRequestDuringACallWaitsForItsEnd)
-{
-    const std::string token = Place("5");
-    Establish(token);
-    bool waited = false;
-    QTimer::singleShot(0, &dlg, [&] { dlg.close(); });
-    QTimer::singleShot(200, &dlg, [&] {
-        waited = dlg.isVisible() && calls.ClearRequests().empty();
-        Clear(token, true);
-    });
-    EXPECT_EQ(dlg.exec(), 0);
-    EXPECT_TRUE(waited);
-}
-
-TEST_F(CallWindow, AnAnsweredCallRunsLikeAPlacedOne)
-{
-    const std::string token = calls.Answer();
-    Stack([&] { dlg.OnCallEstablished(token, true, "0301234"); });
-    ASSERT_TRUE(ProcessEventsUntil([&] { return dlg.IsCallTimerRunning(); }));
-    ExpectState(true);
-    EXPECT_EQ(CallLog(), "0301234\r\n"); // the caller's number, not the dial box's
-    now += 3000;
-    ASSERT_TRUE(StatusShows("Call Duration : 0.3"));
-    QTest::mouseClick(dlg.GetDlgItem(IDC_KEY1), Qt::LeftButton);
-    EXPECT_TRUE(ProcessEventsUntil([&] { return calls.Inputs(token) == "1"; }));
-    QTest::keyClick(DialBox(dlg), Qt::Key_Escape);
-    EXPECT_EQ(calls.ClearRequests(), std::vector<std::string>{token});
-    Clear(token, true);
-    EXPECT_EQ(StatusLine(dlg), "Total Duration : 0.3");
-    ExpectState(false);
 }
 
 TEST_F(CallWindow, AnotherCallsEventsLeaveTheCallInProgressAlone)

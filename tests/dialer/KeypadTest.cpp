@@ -11,7 +11,7 @@
 #include "tests/support/FakeCalls.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/SoundTestSupport.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/WorkFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -25,7 +25,6 @@ protected:
     {
         if (!withSound)
             noServer.emplace();
-        fs::create_directory("data1");
         fs::create_directory("dtmf");
         for (const auto &f : fs::directory_iterator(SourceResFolder() / "dtmf"))
             fs::copy_file(f.path(), fs::path("dtmf") / f.path().filename());
@@ -44,7 +43,7 @@ protected:
     std::string Dial() const { return DialText(dlg); }
 
     std::optional<NoServer> noServer;
-    TempDir dir{true};
+    WorkFolder dir;
     std::vector<std::string> boxes;
     CDialerDlg dlg;
 };

@@ -13,7 +13,7 @@
 #include "tests/support/FakeCalls.h"
 #include "tests/support/FakePrograms.h"
 #include "tests/support/QtTestMain.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/WorkFolder.h"
 
 namespace {
 
@@ -26,7 +26,6 @@ class MainWindowCommands : public ::testing::Test {
 protected:
     MainWindowCommands()
     {
-        std::filesystem::create_directory("data1");
         SetMessageBoxHook([this](QWidget *owner, const std::string &text,
                                  const std::string &caption, unsigned) {
             boxes.push_back({text, caption, owner});
@@ -35,7 +34,7 @@ protected:
     }
     ~MainWindowCommands() override { SetMessageBoxHook(nullptr); }
 
-    TempDir dir{true};
+    WorkFolder dir;
     std::vector<Box> boxes;
 };
 

@@ -12,14 +12,13 @@
 #include "tests/support/QtTestMain.h"
 #include "tests/dialer/WindowControls.h"
 #include "tests/support/FakeCalls.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/WorkFolder.h"
 
 namespace {
 
 class MainWindowFrame : public ::testing::Test {
 protected:
-    MainWindowFrame() { std::filesystem::create_directory("data1"); }
-    TempDir dir{true};
+    WorkFolder dir;
 };
 
 } // namespace
@@ -107,6 +106,7 @@ TEST_F(MainWindowFrame, CloseRequestWaitsForTheCallAndTheBalanceRefresh)
     dlg.OnBalanceRefresh(true);
     QTimer::singleShot(0, &dlg, [&] { dlg.close(); });
     QTimer::singleShot(150, &dlg, [&] {
+        EXPECT_TRUE(calls.ClearRequests().empty()); // closing waits for the call, it does not end it
         dlg.OnCallCleared(calls.LastToken(), false);
         QTimer::singleShot(150, &dlg, [&] {
             EXPECT_TRUE(ProcessEventsUntil([&] { return !dlg.IsBusy(); }));

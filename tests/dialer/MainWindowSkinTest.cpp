@@ -8,14 +8,13 @@
 #include "res/Resources.h"
 #include "tests/dialer/WindowControls.h"
 #include "tests/support/QtTestMain.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/WorkFolder.h"
 
 namespace {
 
 class MainWindowSkin : public ::testing::Test {
 protected:
-    MainWindowSkin() { std::filesystem::create_directory("data1"); }
-    TempDir dir{true};
+    WorkFolder dir;
 };
 
 // What the button paints in its current state.

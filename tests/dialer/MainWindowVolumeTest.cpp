@@ -6,6 +6,7 @@
 #include "tests/dialer/WindowControls.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/SoundTestSupport.h"
+#include "tests/support/WorkFolder.h"
 
 namespace {
 
@@ -13,12 +14,11 @@ class MainWindowVolume : public ::testing::Test {
 protected:
     MainWindowVolume()
     {
-        std::filesystem::create_directory("data1");
         // Stored devices: play 2, record 1.
         CDialerSettings s;
         s.SaveSettings("", "", "", "0", "", 0, 2, 1);
     }
-    TempDir dir{true};
+    WorkFolder dir;
 };
 
 struct Call {

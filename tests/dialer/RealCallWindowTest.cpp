@@ -17,7 +17,7 @@
 #include "tests/stack/endpoint/TestPhone.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/SoundTestSupport.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/WorkFolder.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -78,7 +78,6 @@ protected:
     // loudspeaker. Registered when this returns.
     void StartWindow(bool realSound = false, int playDeviceIndex = 0)
     {
-        fs::create_directory("data1");
         CDialerSettings seed;
         const CAccount account{kWindowNumber, "SER1", s_farEnd->gatekeeper->Address(), "", 0};
         seed.SaveSettings(account, true, 0, playDeviceIndex, 0);
@@ -191,7 +190,7 @@ protected:
     CallAudio &farAudio;
     size_t farIncoming = 0, farCleared = 0, farInput = 0;
     CallAudio windowAudio{kWindowTone};
-    TempDir dir{true};
+    WorkFolder dir;
     std::atomic<uint32_t> now{1000};
     std::vector<std::string> statuses;
     CDialerDlg dlg;

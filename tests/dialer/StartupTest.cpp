@@ -13,7 +13,7 @@
 #include "tests/dialer/WindowControls.h"
 #include "tests/support/LocalHttpServer.h"
 #include "tests/support/QtTestMain.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/WorkFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -23,7 +23,6 @@ class Startup : public ::testing::Test {
 protected:
     Startup()
     {
-        fs::create_directory("data1");
         SetMessageBoxHook([this](QWidget *, const std::string &text, const std::string &,
                                  unsigned) {
             boxes.push_back(text);
@@ -38,7 +37,7 @@ protected:
     }
     std::string Settings() const { return ReadFileBytes(dir / "data1/Dialer.property"); }
 
-    TempDir dir{true};
+    WorkFolder dir;
     std::vector<std::string> boxes;
     std::vector<int> exitCodes;
 };

@@ -10,29 +10,21 @@
 #include "stack/asn/generated/H225.h"
 #include "tests/dialer/WindowControls.h"
 #include "tests/support/QtTestMain.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/WorkFolder.h"
+#include "tests/stack/endpoint/RegistrationFixture.h"
 #include "tests/support/TestGatekeeper.h"
 
 using namespace std::chrono_literals;
+using vantro::test::FastTimings;
 using vantro::test::TestGatekeeper;
 namespace h225 = vantro::asn::h225;
 
 namespace {
 
-vantro::ras::RasTimings Fast()
-{
-    vantro::ras::RasTimings t;
-    t.discoveryTimeout = t.requestTimeout = t.unregisterTimeout = 200ms;
-    t.discoveryTries = t.requestTries = 2;
-    t.unregisterTries = 1;
-    return t;
-}
-
 class DialerRegistration : public ::testing::Test {
 protected:
     DialerRegistration()
     {
-        std::filesystem::create_directory("data1");
         SetMessageBoxHook([this](QWidget *, const std::string &text, const std::string &caption,
                                  unsigned) {
             boxes.push_back(text);
@@ -44,7 +36,7 @@ protected:
 
     // A window with a complete account, its endpoint on 127.0.0.1, pointed at the gatekeeper.
     std::unique_ptr<CDialerDlg> Window(const TestGatekeeper &gk, const std::string &password = "",
-                                       vantro::ras::RasTimings timings = Fast())
+                                       vantro::ras::RasTimings timings = FastTimings())
     {
         const CAccount account{"5550100", "SER1", gk.Address(), password, password.empty() ? 0 : 1};
         CDialerSettings settings;
@@ -71,7 +63,7 @@ protected:
             ms);
     }
 
-    TempDir dir{true};
+    WorkFolder dir;
     std::vector<std::string> boxes, captions, lines;
 };
 
@@ -190,7 +182,7 @@ TEST_F(DialerRegistration, ClosingTheWindowEndsAWaitingRegistrationQuietly)
     TestGatekeeper::Script script;
     script.answerDiscovery = false;
     TestGatekeeper gk(script);
-    auto slow = Fast();
+    auto slow = FastTimings();
     slow.discoveryTimeout = 60s;
     auto w = Window(gk, "", slow);
     w->StartRegisterThread();

@@ -11,6 +11,7 @@
 
 #include "platform/CCallTimer.h"
 #include "platform/CTurnOrder.h"
+#include "tests/support/WaitUntil.h"
 
 using namespace std::chrono_literals;
 
@@ -36,9 +37,7 @@ public:
     }
     bool WaitFor(size_t count)
     {
-        for (int i = 0; i < 500 && Ids().size() < count; ++i)
-            std::this_thread::sleep_for(10ms);
-        return Ids().size() >= count;
+        return vantro::test::WaitUntil([&] { return Ids().size() >= count; });
     }
     std::function<void()> m_onTick;
 

@@ -1,7 +1,6 @@
 // The messages the stack builds: each encodes, decodes to an equal value, and reads back through
 // the generated indices and the helpers.
 
-#include "stack/asn/H323Values.h"
 #include "stack/asn/Per.h"
 #include "stack/asn/Text.h"
 #include "stack/asn/generated/H225.h"
@@ -38,22 +37,6 @@ TEST(Messages, RasMessagesRoundTrip) {
   }
 }
 
-TEST(Messages, RegistrationRequestReadsBack) {
-  Value rrq = roundTrip(test::rrqFull(42));
-  ASSERT_TRUE(rrq.is(h225::RasMessage::registrationRequest));
-  const Value& body = rrq.alternative();
-  using R = h225::RegistrationRequest;
-  EXPECT_EQ(body[R::requestSeqNum].integer(), 42);
-  EXPECT_EQ(body[R::protocolIdentifier].oidText(), "0.0.8.2250.0.7");
-  EXPECT_EQ(ipv4(body[R::rasAddress].at(0)), (Ipv4Address{{127, 0, 0, 1}, test::kEndpointRasPort}));
-  EXPECT_EQ(aliasText(body[R::terminalAlias].at(0)), test::kAliasNumber);
-  EXPECT_TRUE(body[R::terminalAlias].at(0).is(h225::AliasAddress::dialedDigits));
-  EXPECT_EQ(aliasText(body[R::terminalAlias].at(1)), test::kAliasName);
-  EXPECT_TRUE(body[R::terminalAlias].at(1).is(h225::AliasAddress::h323_ID));
-  EXPECT_EQ(body[R::gatekeeperIdentifier].text(), test::kGatekeeperId);
-  EXPECT_FALSE(body.has(R::endpointIdentifier));
-}
-
 TEST(Messages, H245MessagesRoundTrip) {
   for (const auto& m : test::h245Messages()) {
     SCOPED_TRACE(m.name);
@@ -66,36 +49,6 @@ TEST(Messages, H245MessagesRoundTrip) {
   EXPECT_EQ(table->size(), 9u);
   EXPECT_TRUE(table->find("[4].capability.receiveVideoCapability.h263VideoCapability"));
   EXPECT_TRUE(table->find("[6].capability.receiveAndTransmitDataApplicationCapability.application.t38fax"));
-}
-
-TEST(Messages, SetupCarriesFastStartAndTunnelledH245) {
-  auto all = test::signallingMessages();
-  ASSERT_EQ(all.size(), 7u);
-  for (const auto& s : all) {
-    SCOPED_TRACE(s.name);
-    Value back = roundTrip(s.uu);
-    const Value* body = back.find("h323-uu-pdu.h323-message-body");
-    ASSERT_TRUE(body);
-    EXPECT_EQ(alternativeName(*body), s.name);
-    // Wrapped in Q.931, the message comes back whole.
-    q931::Q931Message q = test::q931For(s, 1723);
-    auto q2 = q931::Q931Message::decode(q.encode());
-    ASSERT_TRUE(q2);
-    EXPECT_EQ(*q2, q);
-    EXPECT_TRUE(*decode(h225::H323_UserInformation::Id, *q2->userUser()) == s.uu);
-  }
-  Value setup = roundTrip(test::setupWithFastStart());
-  const Value* fastStart = setup.find("h323-uu-pdu.h323-message-body.setup.fastStart");
-  ASSERT_TRUE(fastStart);
-  ASSERT_EQ(fastStart->size(), 2u);
-  Result<Value> second = decode(h245::OpenLogicalChannel::Id, fastStart->at(1).octets());
-  ASSERT_TRUE(second.ok());
-  EXPECT_EQ(second->find("forwardLogicalChannelParameters.dataType.audioData.g711Ulaw64k")->integer(), 20);
-  const Value* control = setup.find("h323-uu-pdu.h245Control");
-  ASSERT_TRUE(control);
-  Result<Value> tcs = decode(h245::MultimediaSystemControlMessage::Id, control->at(0).octets());
-  ASSERT_TRUE(tcs.ok());
-  EXPECT_TRUE(tcs->find("request.terminalCapabilitySet"));
 }
 
 TEST(Messages, MissingMandatoryComponentsAreReportedOnEncode) {

@@ -65,37 +65,6 @@ TEST_F(Tshark, ReadsTheRegistrationRequestFields) {
   EXPECT_EQ(rows[0]["h225.protocolIdentifier"], "0.0.8.2250.0.7");
 }
 
-TEST_F(Tshark, ReadsEveryCallSignallingMessage) {
-  auto messages = signallingMessages();
-  std::vector<std::vector<std::uint8_t>> packets;
-  for (const auto& s : messages) packets.push_back(tpkt(q931For(s, 1723)));
-  auto rows = judge.signalling(packets, {"q931.message_type", "q931.call_ref", "h225.h323_message_body",
-                                         "q931.called_party_number.digits", "q931.calling_party_number.digits",
-                                         "q931.display_information", "q931.cause_value", "h225.fastStart",
-                                         "h225.h245Tunnelling", "h245.pdu_type", "h225.guid", "_ws.malformed"});
-  ASSERT_EQ(rows.size(), messages.size());
-  for (std::size_t i = 0; i < messages.size(); ++i) {
-    SCOPED_TRACE(messages[i].name);
-    char type[8];
-    std::snprintf(type, sizeof type, "0x%02x", messages[i].q931Type);
-    EXPECT_EQ(rows[i]["q931.message_type"], type);
-    EXPECT_EQ(rows[i]["q931.call_ref"], "06bb");
-    EXPECT_EQ(rows[i]["h225.h323_message_body"],
-              std::to_string(messages[i].uu.find("h323-uu-pdu.h323-message-body")->choice()));
-    EXPECT_EQ(rows[i]["h225.h245Tunnelling"], "1");
-    EXPECT_EQ(rows[i]["h225.guid"], "11223344-5566-7788-99aa-bbccddeeff00");
-    EXPECT_EQ(rows[i]["_ws.malformed"], "");
-  }
-  // Setup: the numbers, the display, two fastStart proposals and the tunnelled capability set.
-  EXPECT_EQ(rows[0]["q931.called_party_number.digits"], "5551234");
-  EXPECT_EQ(rows[0]["q931.calling_party_number.digits"], kAliasNumber);
-  EXPECT_EQ(rows[0]["q931.display_information"], kAliasName);
-  EXPECT_EQ(rows[0]["h225.fastStart"], "2");
-  EXPECT_EQ(rows[0]["h245.pdu_type"], "0");
-  EXPECT_EQ(rows[4]["q931.cause_value"], "21");
-  expectClean(judge, packets, true);
-}
-
 // H.245 messages go tunnelled in a Facility, as the stack sends them.
 TEST_F(Tshark, ReadsEveryH245Message) {
   auto messages = h245Messages();

@@ -31,18 +31,6 @@ inline CallInfo MakeCallInfo(std::uint16_t reference, const std::string& alias, 
   return call;
 }
 
-// An endpoint (5550100) registered with a test gatekeeper of this script.
-struct Registered {
-  explicit Registered(TestGatekeeper::Script script = {}, const std::string& password = "") : gk(script) {
-    Prepare(ep, "5550100", password);
-    EXPECT_TRUE(ep.UseGatekeeper(gk.Address()));
-  }
-  Gk& Gatekeeper() { return *ep.GetGatekeeper(); }
-
-  TestGatekeeper gk;
-  H323EndPoint ep;
-};
-
 inline Gk::Admission Admit(Gk& gatekeeper, const CallInfo& call) {
   auto done = std::make_shared<std::promise<Gk::Admission>>();
   auto answer = done->get_future();

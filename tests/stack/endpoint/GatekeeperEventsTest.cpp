@@ -4,7 +4,6 @@
 #include "tests/stack/endpoint/RegistrationFixture.h"
 
 #include <future>
-#include <thread>
 
 namespace vantro::test {
 namespace {
@@ -13,13 +12,13 @@ using R = h225::RegistrationRequest;
 
 TEST(KeepAlive, LightweightRequestsComeBeforeTheTimeToLiveRunsOut) {
   TestGatekeeper::Script script;
-  script.grantedTimeToLive = 2;
+  script.grantedTimeToLive = 5;
   script.auth = TestGatekeeper::Auth::Procedure1;
   script.password = "secret";
-  TestGatekeeper gk(script);
-  H323EndPoint ep;
-  Prepare(ep, "5550100", "secret");
-  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  Registered r(script, "secret", KeepAliveTimings());
+  ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
+  TestGatekeeper& gk = r.gk;
+  H323EndPoint& ep = r.ep;
   ASSERT_TRUE(gk.WaitUntil([&](auto&) { return gk.RegistrationRequests(true).size() >= 3; }, 10s));
   EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
   EXPECT_TRUE(gk.LastTokensValid());
@@ -31,19 +30,19 @@ TEST(KeepAlive, LightweightRequestsComeBeforeTheTimeToLiveRunsOut) {
     EXPECT_EQ(rrq[R::gatekeeperIdentifier].text(), "TestGk");
     EXPECT_FALSE(rrq.has(R::terminalAlias));
     EXPECT_TRUE(rrq.has(R::cryptoTokens));
-    // Each one well inside the two seconds the registration lives.
-    EXPECT_LT(all[i].at - all[i - 1].at, 2s);
+    // Each one well inside the time the registration lives.
+    EXPECT_LT(all[i].at - all[i - 1].at, 5 * KeepAliveTimings().timeToLiveSecond);
   }
 }
 
 TEST(KeepAlive, FullRegistrationRequiredBringsAFullRegistration) {
   TestGatekeeper::Script script;
-  script.grantedTimeToLive = 1;
+  script.grantedTimeToLive = 5;
   script.keepAlivesNeedingFullRegistration = 1;
-  TestGatekeeper gk(script);
-  H323EndPoint ep;
-  Prepare(ep, "5550100");
-  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  Registered r(script, "", KeepAliveTimings());
+  ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
+  TestGatekeeper& gk = r.gk;
+  H323EndPoint& ep = r.ep;
   const std::string first = gk.EndpointId();
   ASSERT_TRUE(gk.WaitUntil([&](auto&) { return gk.RegistrationRequests(false).size() >= 2 && gk.RegistrationRequests(true).size() >= 2; }, 10s));
   EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
@@ -53,29 +52,27 @@ TEST(KeepAlive, FullRegistrationRequiredBringsAFullRegistration) {
 
 TEST(KeepAlive, AnUnansweredKeepAliveLosesTheRegistrationUntilTheGatekeeperIsBack) {
   TestGatekeeper::Script script;
-  script.grantedTimeToLive = 1;
-  TestGatekeeper gk(script);
-  H323EndPoint ep;
-  Prepare(ep, "5550100");
-  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  script.grantedTimeToLive = 5;
+  Registered r(script, "", KeepAliveTimings());
+  ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
+  TestGatekeeper& gk = r.gk;
+  H323EndPoint& ep = r.ep;
   auto silent = script;
   silent.answerKeepAlive = false;
   silent.answerRegistration = false;
   gk.SetScript(silent);
   auto gatekeeper = ep.GetGatekeeper();
-  for (int i = 0; i < 100 && gatekeeper->IsRegistered(); ++i) std::this_thread::sleep_for(50ms);
-  EXPECT_FALSE(gatekeeper->IsRegistered());
+  ASSERT_TRUE(WaitUntil([&] { return !gatekeeper->IsRegistered(); }));
   EXPECT_EQ(gatekeeper->GetRegistrationFailReason(), unsigned{Gk::GatekeeperLostRegistration});
   gk.SetScript(script);
-  for (int i = 0; i < 100 && !gatekeeper->IsRegistered(); ++i) std::this_thread::sleep_for(50ms);
-  EXPECT_TRUE(gatekeeper->IsRegistered());
+  EXPECT_TRUE(WaitUntil([&] { return gatekeeper->IsRegistered(); }));
 }
 
 TEST(GatekeeperRequests, AnUnregistrationRequestIsConfirmed) {
-  TestGatekeeper gk;
-  H323EndPoint ep;
-  Prepare(ep, "5550100");
-  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  Registered r;
+  ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
+  TestGatekeeper& gk = r.gk;
+  H323EndPoint& ep = r.ep;
   auto answer = gk.SendUnregistrationRequest(h225::UnregRequestReason::maintenance);
   ASSERT_TRUE(answer);
   EXPECT_TRUE(answer->is(h225::RasMessage::unregistrationConfirm));
@@ -88,25 +85,24 @@ TEST(GatekeeperRequests, AnUnregistrationRequestIsConfirmed) {
 }
 
 TEST(GatekeeperRequests, ReregistrationRequiredRegistersAgain) {
-  TestGatekeeper gk;
-  H323EndPoint ep;
-  Prepare(ep, "5550100");
-  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  Registered r;
+  ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
+  TestGatekeeper& gk = r.gk;
+  H323EndPoint& ep = r.ep;
   auto answer = gk.SendUnregistrationRequest(h225::UnregRequestReason::reregistrationRequired);
   ASSERT_TRUE(answer && answer->is(h225::RasMessage::unregistrationConfirm));
   ASSERT_TRUE(gk.WaitUntil([&](auto&) { return gk.RegistrationRequests(false).size() == 2; }, 5s));
-  for (int i = 0; i < 100 && !ep.IsRegisteredWithGatekeeper(); ++i) std::this_thread::sleep_for(20ms);
-  EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
+  EXPECT_TRUE(WaitUntil([&] { return ep.IsRegisteredWithGatekeeper(); }));
 }
 
 TEST(GatekeeperRequests, AnInformationRequestIsAnswered) {
   TestGatekeeper::Script script;
   script.auth = TestGatekeeper::Auth::Md5;
   script.password = "secret";
-  TestGatekeeper gk(script);
-  H323EndPoint ep;
-  Prepare(ep, "5550100", "secret");
-  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  Registered r(script, "secret");
+  ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
+  TestGatekeeper& gk = r.gk;
+  H323EndPoint& ep = r.ep;
   auto answer = gk.SendInfoRequest();
   ASSERT_TRUE(answer);
   ASSERT_TRUE(answer->is(h225::RasMessage::infoRequestResponse));
@@ -119,10 +115,10 @@ TEST(GatekeeperRequests, AnInformationRequestIsAnswered) {
 }
 
 TEST(Reregistration, TheOldRegistrationGoesFirst) {
-  TestGatekeeper gk;
-  H323EndPoint ep;
-  Prepare(ep, "5550100");
-  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  Registered r;
+  ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
+  TestGatekeeper& gk = r.gk;
+  H323EndPoint& ep = r.ep;
   const std::string first = gk.EndpointId();
   ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
   std::vector<std::uint16_t> kinds;

@@ -15,10 +15,10 @@ namespace {
 using Auth = TestGatekeeper::Auth;
 
 TEST(Registration, CarriesWhatGatekeepersRequire) {
-  TestGatekeeper gk;
-  H323EndPoint ep;
-  Prepare(ep, "5550100");
-  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  Registered r;
+  ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
+  TestGatekeeper& gk = r.gk;
+  H323EndPoint& ep = r.ep;
   EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
   EXPECT_EQ(FailReason(ep), unsigned{Gk::RegistrationSuccessful});
   EXPECT_EQ(ep.GetGatekeeper()->GetEndpointIdentifier(), gk.EndpointId());
@@ -132,6 +132,10 @@ TEST(Registration, SilenceMeansNoGatekeeper) {
   ASSERT_EQ(grqs.size(), 2u);
   EXPECT_EQ(Body(grqs[0])[h225::GatekeeperRequest::requestSeqNum], Body(grqs[1])[h225::GatekeeperRequest::requestSeqNum]);
 
+  // With the real timings an unanswered discovery gives up within ten seconds.
+  const ras::RasTimings real;
+  EXPECT_LT(real.discoveryTimeout * real.discoveryTries, 10s);
+
   // Unusable addresses find nothing either, without sending anything.
   for (const char* bad : {"", "127.0.0.1:99999", "not a host", "::1"}) EXPECT_FALSE(ep.UseGatekeeper(bad)) << bad;
   EXPECT_EQ(ep.GetGatekeeper(), nullptr);
@@ -235,22 +239,10 @@ TEST(Registration, AnswersFromElsewhereAreIgnored) {
   u.field(h225::UnregistrationRequest::requestSeqNum).setInteger(9);
   asn::setIpv4(u.field(h225::UnregistrationRequest::callSignalAddress).append(), {{127, 0, 0, 1}, 1});
   spoofer.send_to(asio::buffer(*asn::encode(urq)), gk.RegistrationRequests(false).at(0).from);
-  std::this_thread::sleep_for(200ms);
+  // The endpoint reads its RAS socket in order: once it has answered the gatekeeper's request that
+  // came after the forgery, it has dealt with the forgery.
+  ASSERT_TRUE(gk.SendInfoRequest());
   EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
-}
-
-TEST(Registration, NothingAnsweringEndsWithinTenSecondsWithTheRealTimings) {
-  TestGatekeeper::Script script;
-  script.answerDiscovery = false;
-  TestGatekeeper gk(script);
-  H323EndPoint ep;
-  ep.SetLocalUserName("5550100");
-  ASSERT_TRUE(ep.StartListeners({"127.0.0.1:0"}));
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(ep.UseGatekeeper(gk.Address()));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
-  EXPECT_EQ(ep.GetGatekeeper(), nullptr);
-  EXPECT_EQ(gk.MessagesOf(h225::RasMessage::gatekeeperRequest).size(), 3u);
 }
 
 }  // namespace

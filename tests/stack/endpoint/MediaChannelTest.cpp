@@ -11,6 +11,7 @@
 #include "stack/rtp/RtpPacket.h"
 #include "tests/support/MediaLoop.h"
 #include "tests/support/SoundTestSupport.h"
+#include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +28,7 @@ using Clock = std::chrono::steady_clock;
 using test::Impairment;
 using test::MediaLoop;
 using test::SignalAudioSource;
+using test::WaitUntil;
 
 struct Format {
   const char* name;
@@ -237,11 +239,10 @@ TEST(MediaDevices, MissingOrFailingDevicesDoNotEndTheChannels) {
   {
     MediaLoop loop(missing);
     ASSERT_TRUE(loop.Start());
-    std::this_thread::sleep_for(600ms);
+    EXPECT_TRUE(WaitUntil([&] { return loop.Receiver().GetStatistics().packets > 15; }));
     EXPECT_TRUE(loop.Transmitter().IsRunning());
     EXPECT_TRUE(loop.Receiver().IsRunning());
     EXPECT_GT(loop.Transmitter().GetStatistics().packets, 15u);
-    EXPECT_GT(loop.Receiver().GetStatistics().packets, 15u);
     EXPECT_EQ(loop.Receiver().GetCodec()->GetAverageSignalLevel(), 0u);
   }
   EXPECT_EQ(count("no record device"), 1);
@@ -268,10 +269,9 @@ TEST(MediaDevices, MissingOrFailingDevicesDoNotEndTheChannels) {
   {
     MediaLoop loop(failing);
     ASSERT_TRUE(loop.Start());
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(WaitUntil([&] { return count("the record device failed") + count("the play device failed") == 2; }));
     const std::uint64_t sent = loop.Transmitter().GetStatistics().packets;
-    std::this_thread::sleep_for(400ms);
-    EXPECT_GT(loop.Transmitter().GetStatistics().packets, sent + 10);
+    EXPECT_TRUE(WaitUntil([&] { return loop.Transmitter().GetStatistics().packets > sent + 10; }));
     EXPECT_TRUE(loop.Receiver().IsRunning());
   }
   PTrace::SetSink(nullptr);
@@ -297,13 +297,12 @@ std::unique_ptr<H323Channel> AnotherChannel(std::shared_ptr<H323RtpSession> sess
 TEST(MediaSession, AReceiveChannelThatTookTheSessionOverKeepsItWhenTheOldOneCloses) {
   MediaLoop loop(ConfigFor(std::make_shared<H323_G711Capability>(), SignalAudioSource::Tone(1000, 0.3)));
   ASSERT_TRUE(loop.Start());
-  std::this_thread::sleep_for(200ms);
+  ASSERT_TRUE(WaitUntil([&] { return loop.Receiver().GetStatistics().packets > 5; }));
   auto second = AnotherChannel(loop.SharedReceivingSession(), H323Channel::IsReceiver);
   ASSERT_TRUE(second && second->Start());
   loop.Receiver().Close();
   const std::uint64_t before = second->GetStatistics().packets;
-  std::this_thread::sleep_for(300ms);
-  EXPECT_GT(second->GetStatistics().packets, before + 10);
+  EXPECT_TRUE(WaitUntil([&] { return second->GetStatistics().packets > before + 10; }));
   second->Close();
 }
 
@@ -312,10 +311,11 @@ TEST(MediaSession, AReceiveChannelThatTookTheSessionOverKeepsItWhenTheOldOneClos
 TEST(MediaSession, ATransmitChannelThatTakesOverGoesOnWithTheTimeline) {
   MediaLoop loop(ConfigFor(std::make_shared<H323_G711Capability>(), SignalAudioSource::Tone(1000, 0.3)));
   ASSERT_TRUE(loop.Start());
-  std::this_thread::sleep_for(300ms);
+  ASSERT_TRUE(WaitUntil([&] { return loop.Transmitter().GetStatistics().packets > 10; }));
   auto second = AnotherChannel(loop.SharedSendingSession(), H323Channel::IsTransmitter);
   ASSERT_TRUE(second && second->Start());
-  std::this_thread::sleep_for(300ms);
+  const std::size_t before = loop.Relay()->Received().size();
+  ASSERT_TRUE(WaitUntil([&] { return loop.Relay()->Received().size() > before + 10; }));
   EXPECT_TRUE(loop.Transmitter().IsRunning());
   loop.Transmitter().Close();
   second->Close();
@@ -337,7 +337,7 @@ TEST(MediaSession, ClosingStopsItsChannelsAndSaysBye) {
   MediaLoop loop(
       ConfigFor(std::make_shared<H323_G711Capability>(H323_G711Capability::ALaw), SignalAudioSource::Tone(1000, 0.3)));
   ASSERT_TRUE(loop.Start());
-  std::this_thread::sleep_for(300ms);
+  ASSERT_TRUE(WaitUntil([&] { return loop.Receiver().GetStatistics().packets > 10; }));
   // Levels and statistics are read from another thread while the channels run.
   std::atomic<bool> stop{false};
   std::thread reader([&] {
@@ -354,9 +354,7 @@ TEST(MediaSession, ClosingStopsItsChannelsAndSaysBye) {
   EXPECT_FALSE(loop.Transmitter().IsRunning());
   EXPECT_TRUE(loop.Receiver().IsRunning());
   EXPECT_FALSE(loop.Transmitter().Start()) << "a channel of a closed session started";
-  for (int i = 0; i < 100 && !Rtp(loop.ReceivingSession()).GetReceiverStatistics().byeReceived; ++i)
-    std::this_thread::sleep_for(10ms);
-  EXPECT_TRUE(Rtp(loop.ReceivingSession()).GetReceiverStatistics().byeReceived);
+  EXPECT_TRUE(WaitUntil([&] { return Rtp(loop.ReceivingSession()).GetReceiverStatistics().byeReceived; }));
   loop.ReceivingSession().Close();
   EXPECT_FALSE(loop.Receiver().IsRunning());
   loop.SendingSession().Close();  // again: nothing happens

@@ -5,6 +5,7 @@
 #include "runtime/PSoundChannel.h"
 #include "tests/support/MediaLoop.h"
 #include "tests/support/SoundTestSupport.h"
+#include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -49,8 +50,7 @@ class TonePlayer {
 // A source of the test server that has been idle takes a moment (up to a couple of seconds) to give
 // its first data: waits until the transmit channel has sent a few packets.
 bool WaitForPackets(H323Channel& channel, std::uint64_t packets) {
-  for (int i = 0; i < 500 && channel.GetStatistics().packets < packets; ++i) std::this_thread::sleep_for(10ms);
-  return channel.GetStatistics().packets >= packets;
+  return test::WaitUntil([&] { return channel.GetStatistics().packets >= packets; });
 }
 
 struct Format {

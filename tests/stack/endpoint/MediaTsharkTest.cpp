@@ -5,6 +5,7 @@
 #include "stack/rtp/RtpSession.h"
 #include "tests/support/MediaLoop.h"
 #include "tests/support/TsharkUdp.h"
+#include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -51,10 +52,9 @@ TEST_P(MediaOnTheWire, RtpHeadersOfEachCodec) {
   config.signal = test::SignalAudioSource::Tone(440, 0.3);
   MediaLoop loop(config);
   ASSERT_TRUE(loop.Start());
-  std::this_thread::sleep_for(800ms);
+  ASSERT_TRUE(test::WaitUntil([&] { return loop.Relay()->Received().size() > 20; }));
   loop.Close();
   const auto datagrams = loop.Relay()->Received();
-  ASSERT_GT(datagrams.size(), 20u);
   const auto rows =
       tshark.Dissect(datagrams, loop.SendingSession().GetLocalDataAddress().port, loop.Relay()->Address().port(), "rtp",
                      {"rtp.version", "rtp.p_type", "rtp.seq", "rtp.timestamp", "rtp.marker", "rtp.ssrc", "rtp.padding",

@@ -5,6 +5,7 @@
 #include "stack/asn/generated/H225.h"
 #include "stack/endpoint/H323EndPoint.h"
 #include "tests/support/TestGatekeeper.h"
+#include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +28,16 @@ inline ras::RasTimings FastTimings() {
   return t;
 }
 
+// Fast timings with a time to live counted in fifths of a second, so that keep-alive tests run
+// many keep-alives in little time. Grant at least five: a keep-alive waits for its answer a fifth
+// of the time to live at most, and less than the 200 ms the other requests wait is too short on a
+// busy machine or under a sanitizer.
+inline ras::RasTimings KeepAliveTimings() {
+  ras::RasTimings t = FastTimings();
+  t.timeToLiveSecond = 200ms;
+  return t;
+}
+
 // The endpoint as the dialer sets it up, listening on an ephemeral port of 127.0.0.1.
 inline void Prepare(H323EndPoint& ep, const std::string& alias, const std::string& password = "") {
   ep.SetLocalUserName(alias);
@@ -35,6 +46,21 @@ inline void Prepare(H323EndPoint& ep, const std::string& alias, const std::strin
   ep.SetRegistrationTimeToLive(10000ms);
   ASSERT_TRUE(ep.StartListeners({"127.0.0.1:0"}));
 }
+
+// An endpoint (5550100) registered with a test gatekeeper of this script.
+struct Registered {
+  explicit Registered(TestGatekeeper::Script script = {}, const std::string& password = "",
+                      const ras::RasTimings& timings = FastTimings())
+      : gk(script) {
+    Prepare(ep, "5550100", password);
+    ep.SetRasTimings(timings);
+    EXPECT_TRUE(ep.UseGatekeeper(gk.Address()));
+  }
+  Gk& Gatekeeper() { return *ep.GetGatekeeper(); }
+
+  TestGatekeeper gk;
+  H323EndPoint ep;
+};
 
 inline unsigned FailReason(const H323EndPoint& ep) {
   auto gk = ep.GetGatekeeper();

@@ -234,6 +234,7 @@ TEST_F(Incoming, ConnectionsWithoutASetupAreClosedAndCallsStillCome) {
   other.Send(Caller().ReleaseComplete(std::nullopt, 16));
   EXPECT_TRUE(other.WaitClosed());
   ASSERT_TRUE(silent.Connect(port));
+  EXPECT_FALSE(silent.WaitClosed(50ms));  // silence is given its time
   EXPECT_TRUE(silent.WaitClosed(host.settings.timings.idleConnectionTimeout + 2s));
   // A call still comes in.
   ASSERT_TRUE(peer.Connect(port));

@@ -35,8 +35,8 @@ class TpktChannelTest : public ::testing::Test {
     return result.get();
   }
 
-  // A channel connected to the test's raw socket, started with handlers that record.
-  std::shared_ptr<TpktChannel> Connected() {
+  // A channel connected to the test's raw socket, not started yet.
+  std::shared_ptr<TpktChannel> Connect() {
     auto strand = asio::make_strand(io_);
     auto channel = std::make_shared<TpktChannel>(strand);
     const asio::ip::tcp::endpoint at = acceptor_.local_endpoint();
@@ -48,7 +48,13 @@ class TpktChannelTest : public ::testing::Test {
     });
     acceptor_.accept(peer_);
     EXPECT_FALSE(connected.get_future().get());
-    OnStrand(strand, [&] {
+    return channel;
+  }
+
+  // A channel connected to the test's raw socket, started with handlers that record.
+  std::shared_ptr<TpktChannel> Connected() {
+    auto channel = Connect();
+    OnStrand(channel->GetExecutor(), [&] {
       channel->Start([this](Bytes p) { Got(std::move(p)); }, [this](std::error_code ec) { Closed(ec); });
       return 0;
     });
@@ -121,18 +127,10 @@ TEST_F(TpktChannelTest, AStreamThatIsNotTpktEndsTheChannel) {
 }
 
 TEST_F(TpktChannelTest, AHandOverKeepsWhatCameWithTheFirstMessage) {
-  auto channel = std::make_shared<TpktChannel>(asio::make_strand(io_));
+  auto channel = Connect();
   std::shared_ptr<TpktChannel> moved;
   std::promise<void> handedOver;
-  auto strand = channel->GetExecutor();
-  const asio::ip::tcp::endpoint at = acceptor_.local_endpoint();
-  OnStrand(strand, [&] {
-    channel->Connect({at.address().to_v4().to_bytes(), at.port()}, 2s, [](std::error_code) {});
-    return 0;
-  });
-  acceptor_.accept(peer_);
-  std::this_thread::sleep_for(50ms);
-  OnStrand(strand, [&] {
+  OnStrand(channel->GetExecutor(), [&] {
     channel->Start(
         [&](Bytes p) {
           Got(std::move(p));

@@ -2,6 +2,7 @@
 // what goes on the wire (type of service included), what is taken and what is dropped, source
 // latching, SSRC changes, reports both ways and BYE.
 #include "stack/rtp/RtpSession.h"
+#include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -102,15 +103,6 @@ struct Heard {
   }
 };
 
-template <class Pred>
-bool WaitFor(Pred pred) {
-  for (int i = 0; i < 200; ++i) {
-    if (pred()) return true;
-    std::this_thread::sleep_for(5ms);
-  }
-  return pred();
-}
-
 TEST(RtpSession, TakesEvenOddPairsFromTheRange) {
   std::string error;
   auto a = RtpSession::Open(Options(42101, 42106), &error);  // an odd base starts at the next even port
@@ -182,7 +174,7 @@ TEST(RtpSession, DropsWhatIsNotTheFarEndsAndLatchesOntoItsPortOnce) {
   Peer announced, natted, stranger;
   const Endpoint to = session->GetLocalDataAddress();
   stranger.Send(Packet(0, 1, 0, 9), to);
-  ASSERT_TRUE(WaitFor([&] { return session->GetReceiverStatistics().unclaimed == 1; }));
+  ASSERT_TRUE(test::WaitUntil([&] { return session->GetReceiverStatistics().unclaimed == 1; }));
 
   Heard heard;
   session->SetDataHandler(0, heard.Handler());
@@ -200,7 +192,7 @@ TEST(RtpSession, DropsWhatIsNotTheFarEndsAndLatchesOntoItsPortOnce) {
   announced.Send(Packet(0, 102, 1920, 9), to);
   stranger.Send(Packet(0, 103, 2080, 9), to);
   natted.Send(Packet(0, 104, 2240, 9), to);
-  ASSERT_TRUE(WaitFor([&] { return heard.Count() == 3; }));
+  ASSERT_TRUE(test::WaitUntil([&] { return heard.Count() == 3; }));
   const RtpReceiverStatistics s = session->GetReceiverStatistics();
   EXPECT_EQ(s.droppedVersion, 1u);
   EXPECT_EQ(s.droppedTruncated, 1u);
@@ -219,7 +211,7 @@ TEST(RtpSession, DropsWhatIsNotTheFarEndsAndLatchesOntoItsPortOnce) {
   session->SetRemoteDataAddress(Endpoint(asio::ip::make_address_v4("127.0.0.2"), 5000));
   EXPECT_FALSE(session->GetSourceAddress());
   natted.Send(Packet(0, 105, 2400, 9), to);
-  ASSERT_TRUE(WaitFor([&] { return session->GetReceiverStatistics().droppedSource == 3; }));
+  ASSERT_TRUE(test::WaitUntil([&] { return session->GetReceiverStatistics().droppedSource == 3; }));
   EXPECT_EQ(heard.Count(), 3u);
 }
 
@@ -233,10 +225,10 @@ TEST(RtpSession, AHandlerIsClearedOnlyByItsOwner) {
   session->ClearDataHandler(&a);  // too late: b's handler took its place
   Peer peer;
   peer.Send(Packet(0, 1, 0, 7), session->GetLocalDataAddress());
-  ASSERT_TRUE(WaitFor([&] { return second.Count() == 1; }));
+  ASSERT_TRUE(test::WaitUntil([&] { return second.Count() == 1; }));
   session->ClearDataHandler(&b);
   peer.Send(Packet(0, 2, 160, 7), session->GetLocalDataAddress());
-  ASSERT_TRUE(WaitFor([&] { return session->GetReceiverStatistics().unclaimed == 1; }));
+  ASSERT_TRUE(test::WaitUntil([&] { return session->GetReceiverStatistics().unclaimed == 1; }));
   EXPECT_EQ(first.Count(), 0u);
   EXPECT_EQ(second.Count(), 1u);
 }
@@ -250,7 +242,7 @@ TEST(RtpSession, FollowsTheSequenceAcrossItsWrapAndTakesANewSsrcAfterTwoPackets)
   const Endpoint to = session->GetLocalDataAddress();
   for (std::uint16_t seq : {65534, 65535, 0, 1}) peer.Send(Packet(18, seq, seq * 160u, 1, 20), to);
   for (std::uint16_t seq : {100, 101, 102}) peer.Send(Packet(18, seq, seq * 160u, 2, 20), to);
-  ASSERT_TRUE(WaitFor([&] { return heard.Count() == 6; }));
+  ASSERT_TRUE(test::WaitUntil([&] { return heard.Count() == 6; }));
   using P = std::pair<std::uint16_t, bool>;
   EXPECT_EQ(heard.packets,
             (std::vector<P>{{65534, true}, {65535, false}, {0, false}, {1, false}, {101, true}, {102, false}}));
@@ -278,7 +270,7 @@ TEST(RtpSession, ExchangesReportsAndSaysByeWhenClosed) {
   for (std::uint16_t seq = 10; seq < 30; ++seq)
     if (seq % 7 != 0) data.Send(Packet(0, seq, seq * 160u, 0xabc), to);
   for (std::uint32_t i = 0; i < 5; ++i) session->SendData(Bytes(160), 0, i * 160, i == 0);
-  ASSERT_TRUE(WaitFor([&] { return heard.Count() == 17; }));
+  ASSERT_TRUE(test::WaitUntil([&] { return heard.Count() == 17; }));
 
   auto first = control.ReceiveUntil([](const Bytes& d) {
     auto c = RtcpCompound::Parse(d);
@@ -316,7 +308,7 @@ TEST(RtpSession, ExchangesReportsAndSaysByeWhenClosed) {
   const RtcpReportBlock block = RtcpCompound::Parse(*next)->reports[0];
   EXPECT_EQ(block.lastSenderReport, 0x56789abcu);
   EXPECT_LT(block.delaySinceLastSenderReport, 65536u);  // less than a second
-  ASSERT_TRUE(WaitFor([&] { return session->GetSenderStatistics().farEndReport.has_value(); }));
+  ASSERT_TRUE(test::WaitUntil([&] { return session->GetSenderStatistics().farEndReport.has_value(); }));
   EXPECT_EQ(session->GetSenderStatistics().farEndReport->jitter, 80u);
   EXPECT_EQ(session->GetReceiverStatistics().rtcpPackets, 1u);
 
@@ -340,10 +332,10 @@ TEST(RtpSession, DropsReportsFromElsewhere) {
   c.Serialize(bytes);
   stranger.Send(bytes, session->GetLocalControlAddress());  // no far end known yet
   stranger.Send(Bytes{1, 2, 3}, session->GetLocalControlAddress());
-  ASSERT_TRUE(WaitFor([&] { return session->GetReceiverStatistics().rtcpDropped == 2; }));
+  ASSERT_TRUE(test::WaitUntil([&] { return session->GetReceiverStatistics().rtcpDropped == 2; }));
   session->SetRemoteDataAddress(Endpoint(asio::ip::make_address_v4("127.0.0.2"), 5000));
   stranger.Send(bytes, session->GetLocalControlAddress());
-  ASSERT_TRUE(WaitFor([&] { return session->GetReceiverStatistics().rtcpDropped == 3; }));
+  ASSERT_TRUE(test::WaitUntil([&] { return session->GetReceiverStatistics().rtcpDropped == 3; }));
   EXPECT_EQ(session->GetReceiverStatistics().rtcpPackets, 0u);
 }
 
