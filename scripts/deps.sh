@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config ccache git
+  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config ccache git clang-format
   # libraries
   qt6-base-dev libpulse-dev libasio-dev libssl-dev libavcodec-dev libbcg729-dev
   libgtest-dev libgmock-dev libbenchmark-dev
