@@ -20,7 +20,7 @@ CDialCombo::CDialCombo(QWidget *parent) : QComboBox(parent)
 void CDialCombo::SetOwner(CDialerDlg *owner)
 {
     m_pOwner = owner;
-    m_bInCall = 0;
+    m_bInCall = false;
 }
 
 QPair<int, int> CDialCombo::GetEditSel() const
@@ -47,9 +47,9 @@ bool CDialCombo::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyRelease && m_pOwner) {
         const auto *key = static_cast<QKeyEvent *>(event);
-        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && m_bInCall == 0)
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !m_bInCall)
             m_pOwner->PlaceCall();
-        else if (key->key() == Qt::Key_Escape && m_bInCall != 0)
+        else if (key->key() == Qt::Key_Escape && m_bInCall)
             m_pOwner->HangUp();
     }
     return QComboBox::eventFilter(watched, event);

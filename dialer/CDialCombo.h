@@ -16,8 +16,8 @@ public:
     CDialerDlg *Owner() const { return m_pOwner; }
 
     // 1 while a call that the window placed (or answered) has not been cleared.
-    int InCall() const { return m_bInCall; }
-    void SetInCall(int inCall) { m_bInCall = inCall; }
+    bool InCall() const { return m_bInCall; }
+    void SetInCall(bool inCall) { m_bInCall = inCall; }
 
     // The edit's text selection as (start, end); both the text length when nothing is selected.
     QPair<int, int> GetEditSel() const;
@@ -32,5 +32,5 @@ protected:
 
 private:
     CDialerDlg *m_pOwner = nullptr;
-    int m_bInCall = 0;
+    bool m_bInCall = false;
 };

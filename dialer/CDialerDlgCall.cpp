@@ -42,7 +42,7 @@ void CDialerDlg::PlaceCall()
         m_dialBox->setFocus();
         return;
     }
-    m_dialBox->SetInCall(1);
+    m_dialBox->SetInCall(true);
     m_bBusy = 1;
     SetStatusLine("Connecting.....");
 
@@ -145,7 +145,7 @@ void CDialerDlg::CallEstablished(const std::string &token, bool incoming,
         // An answered call runs like a placed one: the keypad sends digits into it, Escape and
         // Hang-up end it, and the window does not close under it.
         m_bBusy = 1;
-        m_dialBox->SetInCall(1);
+        m_dialBox->SetInCall(true);
         m_btnClear->setEnabled(false);
     }
     m_nElapsed = 0;
@@ -176,7 +176,7 @@ void CDialerDlg::CallCleared(const std::string &token, bool established)
     m_btnHangUp->setEnabled(false);
     m_btnCall->setEnabled(true);
     m_btnClear->setEnabled(true);
-    m_dialBox->SetInCall(0);
+    m_dialBox->SetInCall(false);
     m_bBusy = 0;
     ShowTotalDuration(seconds);
 

@@ -8,7 +8,7 @@
 #include "dialer/CDialerDlg.h"
 #include "dialer/ControlIds.h"
 #include "platform/MessageBox.h"
-#include "platform/Sounds.h"
+#include "dialer/Sounds.h"
 #include "platform/VirtualKeys.h"
 
 namespace {
@@ -76,7 +76,7 @@ void CDialerDlg::OnDialEditChange()
 
 void CDialerDlg::SendDtmf(char c)
 {
-    if (m_dialBox->InCall() == 0)
+    if (!m_dialBox->InCall())
         return;
     // Each worker carries its own character, so quick presses cannot overwrite one another, and
     // its turn, so the far end gets the characters in the order of the keys.
@@ -96,7 +96,7 @@ bool CDialerDlg::eventFilter(QObject *watched, QEvent *event)
 {
     // Every key pressed in the window during a call goes into the call as well. A key press is
     // seen once, at the widget that has the focus.
-    if (event->type() == QEvent::KeyPress && m_dialBox->InCall() != 0) {
+    if (event->type() == QEvent::KeyPress && m_dialBox->InCall()) {
         QWidget *focus = QApplication::focusWidget();
         if (focus && watched == focus && (focus == this || isAncestorOf(focus))) {
             const int vk = VirtualKeyCode(*static_cast<QKeyEvent *>(event));

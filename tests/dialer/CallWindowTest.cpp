@@ -78,7 +78,7 @@ protected:
     void ExpectState(bool inCall)
     {
         EXPECT_EQ(dlg.IsBusy(), inCall);
-        EXPECT_EQ(DialBox(dlg)->InCall(), inCall ? 1 : 0);
+        EXPECT_EQ(DialBox(dlg)->InCall(), inCall);
         EXPECT_EQ(Enabled(dlg, IDC_CALL), !inCall);
         EXPECT_EQ(Enabled(dlg, IDC_HANGUP), inCall);
         EXPECT_EQ(Enabled(dlg, IDC_CLEAR), !inCall);

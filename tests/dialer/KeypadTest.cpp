@@ -125,7 +125,7 @@ TEST_F(Keypad, AnEmptyDialBoxPlacesNoCall)
     Press(IDC_CALL);
     EXPECT_TRUE(DialBox(dlg)->hasFocus());
     EXPECT_FALSE(dlg.IsBusy());
-    EXPECT_EQ(DialBox(dlg)->InCall(), 0);
+    EXPECT_FALSE(DialBox(dlg)->InCall());
     EXPECT_TRUE(calls.Parties().empty());
     EXPECT_TRUE(Enabled(dlg, IDC_CALL));
 }

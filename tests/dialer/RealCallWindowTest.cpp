@@ -159,7 +159,7 @@ protected:
         const bool inCall = state != State::Idle;
         const bool established = state == State::Established;
         EXPECT_EQ(dlg.IsBusy(), inCall);
-        EXPECT_EQ(DialBox(dlg)->InCall(), inCall ? 1 : 0);
+        EXPECT_EQ(DialBox(dlg)->InCall(), inCall);
         EXPECT_EQ(dlg.EndPoint().connected.load(), established ? 1 : 0);
         EXPECT_EQ(dlg.IsCallTimerRunning(), established);
         EXPECT_EQ(Enabled(dlg, IDC_CALL), !inCall);

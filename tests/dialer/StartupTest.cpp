@@ -85,7 +85,7 @@ TEST_F(Startup, SignInThenTheWindowComesUpAsTheUserKnowsIt)
     ASSERT_EQ(DialBox(dlg)->count(), 2);
     EXPECT_EQ(DialBox(dlg)->itemText(0), "555");
     EXPECT_EQ(DialBox(dlg)->itemText(1), "444");
-    EXPECT_EQ(DialBox(dlg)->InCall(), 0);
+    EXPECT_FALSE(DialBox(dlg)->InCall());
     EXPECT_FALSE(dlg.IsBusy());
 }
 

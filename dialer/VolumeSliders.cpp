@@ -1,4 +1,4 @@
-#include "platform/VolumeSliders.h"
+#include "dialer/VolumeSliders.h"
 
 #include <QAbstractSlider>
 #include <QPointer>

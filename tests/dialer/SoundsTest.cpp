@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "platform/SoundDevices.h"
-#include "platform/Sounds.h"
+#include "dialer/Sounds.h"
 #include "res/Resources.h"
 #include "runtime/PSoundPlayer.h"
 #include "tests/support/SoundTestSupport.h"

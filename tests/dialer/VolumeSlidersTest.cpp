@@ -8,7 +8,7 @@
 
 #include "platform/Mixer.h"
 #include "platform/SoundDevices.h"
-#include "platform/VolumeSliders.h"
+#include "dialer/VolumeSliders.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/SoundTestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "platform/Sounds.h"
+#include "dialer/Sounds.h"
 
 #include "platform/SoundDevices.h"
 #include "res/Resources.h"
