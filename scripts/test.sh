@@ -81,11 +81,13 @@ if [[ "${VANTRO_TEST_QUICK:-0}" != 1 ]]; then
   tsan_tests=(test_ras_units test_rtp_session test_media_channels test_media_sound test_h245 test_h225_channel
               test_h225_calls test_h225_replay test_endpoint test_gatekeeper_registration test_gatekeeper_calls
               test_calls_e2e test_listener_flood
-              # the window's side of calls (widget tests; their suppressions come with them)
-              dialer_tests call_window_tests h323_tests)
+              # the window's side of calls and its workers (widget tests; their suppressions come with them)
+              dialer_tests call_window_tests h323_tests web_tests app_signal_tests
+              # the call tool: its endpoint's callbacks become events for the main thread
+              call_tool_tests call_tool_program_tests)
   export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp second_deadlock_stack=1"
-  if cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTRO_TSAN=ON -DVANTRO_BENCH=OFF \
-       >/dev/null && cmake --build build-tsan -j "${VANTRO_JOBS:-$(nproc)}" --target "${tsan_tests[@]}"; then
+  if VANTRO_BUILD_TARGET="${tsan_tests[*]}" bash scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+       -DVANTRO_TSAN=ON -DVANTRO_BENCH=OFF; then
     echo "=== thread sanitizer tests"
     run_ctest build-tsan -R "^($(IFS='|'; echo "${tsan_tests[*]}"))\$"
   else
@@ -96,7 +98,7 @@ if [[ "${VANTRO_TEST_QUICK:-0}" != 1 ]]; then
   echo "=== fuzz targets"
   if CC=clang CXX=clang++ VANTRO_BUILD_TARGET=fuzzers bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
        -DVANTRO_FUZZ=ON -DVANTRO_TESTS=OFF -DVANTRO_BENCH=OFF; then
-    seconds=${VANTRO_FUZZ_SECONDS:-20}
+    seconds=${VANTRO_FUZZ_SECONDS:-8}
     while IFS= read -r fuzzer; do
       name=$(basename "$fuzzer")
       work=$(mktemp -d)
