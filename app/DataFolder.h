@@ -13,11 +13,11 @@ std::filesystem::path UserDataFolder();
 //  - the source tree's res/ folder, when the program runs from the build folder it was built in;
 //  - vantro-dialer/ in each folder of $XDG_DATA_DIRS (by default /usr/local/share:/usr/share).
 // Empty when there is none.
-std::filesystem::path SharedFilesFolder(const std::filesystem::path &programPath);
+std::filesystem::path SharedFilesFolder(const std::filesystem::path& programPath);
 
 // Makes folder the working folder: creates it and its data1/ and dtmf/ folders, and copies each
 // shipped file that is not there yet (nothing when shipped is empty). Returns false (with a
 // reason) when the folder cannot be made or entered; a shipped file that cannot be copied is
 // left out.
-bool PrepareWorkingFolder(const std::filesystem::path &folder,
-                          const std::filesystem::path &shipped, std::string *error);
+bool PrepareWorkingFolder(const std::filesystem::path& folder, const std::filesystem::path& shipped,
+                          std::string* error);

@@ -4,7 +4,7 @@
 
 // The About box.
 class CAboutDlg : public QDialog {
-    Q_OBJECT
-public:
-    explicit CAboutDlg(QWidget *parent = nullptr);
+  Q_OBJECT
+ public:
+  explicit CAboutDlg(QWidget* parent = nullptr);
 };

@@ -7,29 +7,26 @@
 // reader ever sees it half replaced. Get returns a copy.
 template <typename T>
 class Guarded {
-public:
-    Guarded() = default;
-    explicit Guarded(T value) : m_value(std::move(value)) {}
-    Guarded(const Guarded &) = delete;
-    Guarded &operator=(const Guarded &) = delete;
+ public:
+  Guarded() = default;
+  explicit Guarded(T value) : m_value(std::move(value)) {}
+  Guarded(const Guarded&) = delete;
+  Guarded& operator=(const Guarded&) = delete;
 
-    T Get() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_value;
-    }
-    void Set(T value)
-    {
-        std::lock_guard lock(m_mutex);
-        m_value = std::move(value);
-    }
-    Guarded &operator=(T value)
-    {
-        Set(std::move(value));
-        return *this;
-    }
+  T Get() const {
+    std::lock_guard lock(m_mutex);
+    return m_value;
+  }
+  void Set(T value) {
+    std::lock_guard lock(m_mutex);
+    m_value = std::move(value);
+  }
+  Guarded& operator=(T value) {
+    Set(std::move(value));
+    return *this;
+  }
 
-private:
-    mutable std::mutex m_mutex;
-    T m_value{};
+ private:
+  mutable std::mutex m_mutex;
+  T m_value{};
 };

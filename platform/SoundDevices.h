@@ -12,7 +12,7 @@ std::vector<std::string> GetRecordDeviceNames();
 
 // The name at index when the index is within the list; otherwise the first name; with no names at
 // all the empty name (which opens the default device). A negative index is outside the list.
-std::string SelectDeviceName(const std::vector<std::string> &names, int index);
+std::string SelectDeviceName(const std::vector<std::string>& names, int index);
 
 // SelectDeviceName over the current play or record list.
 std::string GetPlayDeviceNameByIndex(int index);

@@ -9,19 +9,19 @@
 // does instead of dying on the spot. One object at a time (a second one, or one whose pipe could
 // not be made, leaves the signals as they were); the old handlers come back when it is destroyed.
 class CTerminationSignals : public QObject {
-    Q_OBJECT
-public:
-    explicit CTerminationSignals(QObject *parent = nullptr);
-    ~CTerminationSignals() override;
+  Q_OBJECT
+ public:
+  explicit CTerminationSignals(QObject* parent = nullptr);
+  ~CTerminationSignals() override;
 
-    CTerminationSignals(const CTerminationSignals &) = delete;
-    CTerminationSignals &operator=(const CTerminationSignals &) = delete;
+  CTerminationSignals(const CTerminationSignals&) = delete;
+  CTerminationSignals& operator=(const CTerminationSignals&) = delete;
 
-signals:
-    void received(int signal);
+ signals:
+  void received(int signal);
 
-private:
-    void OnReadable();
+ private:
+  void OnReadable();
 
-    int m_read = -1;
+  int m_read = -1;
 };

@@ -4,15 +4,12 @@
 #include <QMetaObject>
 #include <QThread>
 
-bool IsUiThread()
-{
-    QCoreApplication *app = QCoreApplication::instance();
-    return !app || QThread::currentThread() == app->thread();
+bool IsUiThread() {
+  QCoreApplication* app = QCoreApplication::instance();
+  return !app || QThread::currentThread() == app->thread();
 }
 
-void PostToUi(QObject *context, std::function<void()> fn)
-{
-    if (!context)
-        return;
-    QMetaObject::invokeMethod(context, std::move(fn), Qt::QueuedConnection);
+void PostToUi(QObject* context, std::function<void()> fn) {
+  if (!context) return;
+  QMetaObject::invokeMethod(context, std::move(fn), Qt::QueuedConnection);
 }

@@ -10,4 +10,4 @@ bool IsUiThread();
 
 // Runs fn on the thread of context, through its event queue, after the current event. If context
 // is destroyed before then, fn is dropped. Never waits.
-void PostToUi(QObject *context, std::function<void()> fn);
+void PostToUi(QObject* context, std::function<void()> fn);

@@ -8,9 +8,9 @@ void EndWaitCursor();
 int WaitCursorDepth();
 
 class CWaitCursor {
-public:
-    CWaitCursor() { BeginWaitCursor(); }
-    ~CWaitCursor() { EndWaitCursor(); }
-    CWaitCursor(const CWaitCursor &) = delete;
-    CWaitCursor &operator=(const CWaitCursor &) = delete;
+ public:
+  CWaitCursor() { BeginWaitCursor(); }
+  ~CWaitCursor() { EndWaitCursor(); }
+  CWaitCursor(const CWaitCursor&) = delete;
+  CWaitCursor& operator=(const CWaitCursor&) = delete;
 };

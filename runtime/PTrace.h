@@ -27,11 +27,11 @@ void Write(unsigned level, std::string_view component, std::string_view text);
 
 }  // namespace PTrace
 
-#define PTRACE(level, component, args)                  \
-  do {                                                   \
-    if (PTrace::CanTrace(level)) {                       \
-      std::ostringstream ptrace_line_;                   \
-      ptrace_line_ << args;                              \
+#define PTRACE(level, component, args)                     \
+  do {                                                     \
+    if (PTrace::CanTrace(level)) {                         \
+      std::ostringstream ptrace_line_;                     \
+      ptrace_line_ << args;                                \
       PTrace::Write(level, component, ptrace_line_.str()); \
-    }                                                    \
+    }                                                      \
   } while (0)

@@ -14,100 +14,91 @@
 
 namespace {
 
-QRect PlaceOf(int id)
-{
-    for (const SignInControl &c : kSignInControls)
-        if (c.id == id)
-            return DluToPixels(c.x, c.y, c.w, c.h);
-    return {};
+QRect PlaceOf(int id) {
+  for (const SignInControl& c : kSignInControls)
+    if (c.id == id) return DluToPixels(c.x, c.y, c.w, c.h);
+  return {};
 }
 
 template <typename W>
-W *Place(QWidget *parent, int id)
-{
-    auto *w = new W(parent);
-    SetDlgCtrlID(w, id);
-    w->setGeometry(PlaceOf(id));
-    return w;
+W* Place(QWidget* parent, int id) {
+  auto* w = new W(parent);
+  SetDlgCtrlID(w, id);
+  w->setGeometry(PlaceOf(id));
+  return w;
 }
 
-} // namespace
+}  // namespace
 
-CAccountDlg::CAccountDlg(QWidget *parent) : CShapedDialog(parent)
-{
-    setWindowTitle("Vantro Dialer");
-    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setFixedSize(DluToPixelsX(kSignInWidth), DluToPixelsY(kSignInHeight));
+CAccountDlg::CAccountDlg(QWidget* parent) : CShapedDialog(parent) {
+  setWindowTitle("Vantro Dialer");
+  setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+  setFixedSize(DluToPixelsX(kSignInWidth), DluToPixelsY(kSignInHeight));
 
-    m_gatekeeper = Place<QLineEdit>(this, IDC_GATEKEEPER);
-    m_serial = Place<QLineEdit>(this, IDC_SERIAL);
-    m_pin = Place<QLineEdit>(this, IDC_PIN);
-    m_pin->setEchoMode(QLineEdit::Password);
-    m_gkPass = Place<QLineEdit>(this, IDC_GKPASS);
-    m_gkPass->setEchoMode(QLineEdit::Password);
-    m_useGkPass = Place<QCheckBox>(this, IDC_USE_GKPASS);
-    m_remember = Place<QCheckBox>(this, IDC_REMEMBER);
-    m_ok = Place<CBitmapButton>(this, 1);
-    m_ok->setText("OK");
-    m_cancel = Place<CBitmapButton>(this, 2);
-    m_cancel->setText("Cancel");
+  m_gatekeeper = Place<QLineEdit>(this, IDC_GATEKEEPER);
+  m_serial = Place<QLineEdit>(this, IDC_SERIAL);
+  m_pin = Place<QLineEdit>(this, IDC_PIN);
+  m_pin->setEchoMode(QLineEdit::Password);
+  m_gkPass = Place<QLineEdit>(this, IDC_GKPASS);
+  m_gkPass->setEchoMode(QLineEdit::Password);
+  m_useGkPass = Place<QCheckBox>(this, IDC_USE_GKPASS);
+  m_remember = Place<QCheckBox>(this, IDC_REMEMBER);
+  m_ok = Place<CBitmapButton>(this, 1);
+  m_ok->setText("OK");
+  m_cancel = Place<CBitmapButton>(this, 2);
+  m_cancel->setText("Cancel");
 
-    for (QLineEdit *edit : {m_pin, m_serial, m_gatekeeper, m_gkPass}) {
-        KeepOnOneLine(edit);
-        connect(edit, &QLineEdit::textEdited, this, [this] { UpdateData(true); });
-    }
-    connect(m_ok, &QAbstractButton::clicked, this, &CAccountDlg::accept);
-    connect(m_cancel, &QAbstractButton::clicked, this, &CAccountDlg::reject);
+  for (QLineEdit* edit : {m_pin, m_serial, m_gatekeeper, m_gkPass}) {
+    KeepOnOneLine(edit);
+    connect(edit, &QLineEdit::textEdited, this, [this] { UpdateData(true); });
+  }
+  connect(m_ok, &QAbstractButton::clicked, this, &CAccountDlg::accept);
+  connect(m_cancel, &QAbstractButton::clicked, this, &CAccountDlg::reject);
 }
 
-int CAccountDlg::DoModal()
-{
-    OnInitDialog();
-    return exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+int CAccountDlg::DoModal() {
+  OnInitDialog();
+  return exec() == QDialog::Accepted ? IDOK : IDCANCEL;
 }
 
-void CAccountDlg::OnInitDialog()
-{
-    UpdateData(false);
-    SetBitmap(255);
-    SetTransparentStatics(true);
-    SetDragByBody(true);
-    m_ok->LoadBitmaps(258);
-    m_cancel->LoadBitmaps(260);
-    m_remember->setChecked(true);
-    m_useGkPass->setChecked(m_account.m_nGkPassEnabled != 0);
-    m_ok->setEnabled(true);
-    m_gatekeeper->setFocus();
+void CAccountDlg::OnInitDialog() {
+  UpdateData(false);
+  SetBitmap(255);
+  SetTransparentStatics(true);
+  SetDragByBody(true);
+  m_ok->LoadBitmaps(258);
+  m_cancel->LoadBitmaps(260);
+  m_remember->setChecked(true);
+  m_useGkPass->setChecked(m_account.m_nGkPassEnabled != 0);
+  m_ok->setEnabled(true);
+  m_gatekeeper->setFocus();
 }
 
-void CAccountDlg::UpdateData(bool save)
-{
-    DDX_Text(save, m_pin, m_account.m_strPin);
-    DDX_Text(save, m_serial, m_account.m_strSerial);
-    DDX_Text(save, m_gatekeeper, m_account.m_strGatekeeper);
-    DDX_Text(save, m_gkPass, m_account.m_strGkPass);
+void CAccountDlg::UpdateData(bool save) {
+  DDX_Text(save, m_pin, m_account.m_strPin);
+  DDX_Text(save, m_serial, m_account.m_strSerial);
+  DDX_Text(save, m_gatekeeper, m_account.m_strGatekeeper);
+  DDX_Text(save, m_gkPass, m_account.m_strGkPass);
 }
 
-void CAccountDlg::accept()
-{
-    m_ok->setEnabled(false);
-    UpdateData(true);
-    if (m_account.m_strSerial.empty() || m_account.m_strPin.empty()) {
-        AfxMessageBox("You Must Enter Serial and PIN both.Try again.", MB_OK, {}, this);
-        EndProcess(0);
-        QDialog::reject(); // reached only when a test stands in for the end of the program
-        return;
-    }
-    if (m_account.m_strGatekeeper.empty()) {
-        AfxMessageBox("You Must Enter Gatekeeper Address.Try again.", MB_OK, {}, this);
-        EndProcess(0);
-        QDialog::reject();
-        return;
-    }
-    m_account.m_nGkPassEnabled = m_useGkPass->isChecked() ? 1 : 0;
-    m_bRememberAccount = m_remember->isChecked() ? 1 : 0;
-    if (m_pSettings)
-        m_pSettings->SaveSettings(m_account, m_bRememberAccount != 0, m_nCodec, m_nPlayDevice,
-                                  m_nRecordDevice);
-    QDialog::accept();
+void CAccountDlg::accept() {
+  m_ok->setEnabled(false);
+  UpdateData(true);
+  if (m_account.m_strSerial.empty() || m_account.m_strPin.empty()) {
+    AfxMessageBox("You Must Enter Serial and PIN both.Try again.", MB_OK, {}, this);
+    EndProcess(0);
+    QDialog::reject();  // reached only when a test stands in for the end of the program
+    return;
+  }
+  if (m_account.m_strGatekeeper.empty()) {
+    AfxMessageBox("You Must Enter Gatekeeper Address.Try again.", MB_OK, {}, this);
+    EndProcess(0);
+    QDialog::reject();
+    return;
+  }
+  m_account.m_nGkPassEnabled = m_useGkPass->isChecked() ? 1 : 0;
+  m_bRememberAccount = m_remember->isChecked() ? 1 : 0;
+  if (m_pSettings)
+    m_pSettings->SaveSettings(m_account, m_bRememberAccount != 0, m_nCodec, m_nPlayDevice, m_nRecordDevice);
+  QDialog::accept();
 }

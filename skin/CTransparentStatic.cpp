@@ -1,16 +1,14 @@
 #include "skin/CTransparentStatic.h"
 
-CTransparentStatic::CTransparentStatic(QWidget *parent) : CTransparentStatic(QString(), parent) {}
+CTransparentStatic::CTransparentStatic(QWidget* parent) : CTransparentStatic(QString(), parent) {}
 
-CTransparentStatic::CTransparentStatic(const QString &text, QWidget *parent) : QLabel(text, parent)
-{
-    setAutoFillBackground(false);
-    setAttribute(Qt::WA_TranslucentBackground);
+CTransparentStatic::CTransparentStatic(const QString& text, QWidget* parent) : QLabel(text, parent) {
+  setAutoFillBackground(false);
+  setAttribute(Qt::WA_TranslucentBackground);
 }
 
-void CTransparentStatic::SetWindowText(const QString &text)
-{
-    setText(text);
-    if (QWidget *parent = parentWidget())
-        parent->repaint(geometry()); // the parent's background first, then the new text
+void CTransparentStatic::SetWindowText(const QString& text) {
+  setText(text);
+  if (QWidget* parent = parentWidget())
+    parent->repaint(geometry());  // the parent's background first, then the new text
 }

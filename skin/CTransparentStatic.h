@@ -6,9 +6,9 @@
 // own. Change its text with SetWindowText, which has the parent repaint the area at once so the
 // old text leaves no trace.
 class CTransparentStatic : public QLabel {
-public:
-    explicit CTransparentStatic(QWidget *parent = nullptr);
-    CTransparentStatic(const QString &text, QWidget *parent = nullptr);
+ public:
+  explicit CTransparentStatic(QWidget* parent = nullptr);
+  CTransparentStatic(const QString& text, QWidget* parent = nullptr);
 
-    void SetWindowText(const QString &text);
+  void SetWindowText(const QString& text);
 };

@@ -13,11 +13,10 @@
 
 // The shaped dialog's outline: rows top to bottom over the w × h top-left part of the bitmap,
 // each run moved by offset (the client area's place inside the window).
-std::vector<QRect> OpaqueRuns(const QImage &bitmap, QRgb transparent, int w, int h,
-                              QPoint offset = {});
+std::vector<QRect> OpaqueRuns(const QImage& bitmap, QRgb transparent, int w, int h, QPoint offset = {});
 
 // A button's mask: rows bottom to top over the whole mask, runs of pixels that differ from key.
-std::vector<QRect> MaskRuns(const QImage &mask, QRgb key);
+std::vector<QRect> MaskRuns(const QImage& mask, QRgb key);
 
 // The union of the rectangles, added one at a time.
-QRegion RegionFromRects(const std::vector<QRect> &rects, QRegion start = {});
+QRegion RegionFromRects(const std::vector<QRect>& rects, QRegion start = {});

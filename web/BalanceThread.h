@@ -8,4 +8,4 @@ class CDialerSettings;
 // complete, reports "Balance= N/A" with the file's PIN and serial to the window. It reports its
 // start and end (the window's close request waits meanwhile). Two refreshes never overlap: a
 // second one waits for the first. Returns 1 for a null window, else 0.
-int BalanceThread(CDialerEvents *window, CDialerSettings &settings);
+int BalanceThread(CDialerEvents* window, CDialerSettings& settings);

@@ -12,7 +12,6 @@
 // When cancel (if given) becomes true the transfer ends within a tenth of a second, as a failure.
 //
 // It runs its own event loop and may be called from any thread except the user-interface thread.
-bool DownloadFile(const std::string &url, const std::string &path,
-                  std::chrono::milliseconds deadline = std::chrono::seconds(30),
-                  long long maxBytes = 8 * 1024 * 1024,
-                  const std::atomic<bool> *cancel = nullptr);
+bool DownloadFile(const std::string& url, const std::string& path,
+                  std::chrono::milliseconds deadline = std::chrono::seconds(30), long long maxBytes = 8 * 1024 * 1024,
+                  const std::atomic<bool>* cancel = nullptr);

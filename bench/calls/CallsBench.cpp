@@ -106,9 +106,7 @@ struct Pair {
   bool ok = true;
 };
 
-double Ms(Clock::duration d) {
-  return std::chrono::duration<double, std::milli>(d).count();
-}
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 double Median(std::vector<double> v) {
   if (v.empty()) return 0;

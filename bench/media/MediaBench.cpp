@@ -40,24 +40,18 @@ using test::SignalAudioSource;
 
 std::shared_ptr<const H323Capability> Capability(int which) {
   switch (which) {
-    case 0:
-      return std::make_shared<endpoint::H323_G711Capability>();
-    case 1:
-      return std::make_shared<endpoint::H323_G729ACapability>();
-    default:
-      return std::make_shared<endpoint::H323_G7231Capability>(true);
+    case 0: return std::make_shared<endpoint::H323_G711Capability>();
+    case 1: return std::make_shared<endpoint::H323_G729ACapability>();
+    default: return std::make_shared<endpoint::H323_G7231Capability>(true);
   }
 }
 
 // Frame, look-ahead and packetisation of each codec as we send it, plus the jitter floor.
 double ExpectedDelayMs(int which) {
   switch (which) {
-    case 0:
-      return 10 + 0 + 10 + 28;  // G.711: 10 ms frames, two to a packet
-    case 1:
-      return 10 + 5 + 10 + 28;  // G.729A: 10 ms frames, 5 ms look-ahead, two to a packet
-    default:
-      return 30 + 7.5 + 0 + 28;  // G.723.1: one 30 ms frame, 7.5 ms look-ahead
+    case 0: return 10 + 0 + 10 + 28;    // G.711: 10 ms frames, two to a packet
+    case 1: return 10 + 5 + 10 + 28;    // G.729A: 10 ms frames, 5 ms look-ahead, two to a packet
+    default: return 30 + 7.5 + 0 + 28;  // G.723.1: one 30 ms frame, 7.5 ms look-ahead
   }
 }
 
@@ -285,7 +279,11 @@ void BM_JitterAdaptation(benchmark::State& state) {
   }
 }
 
-BENCHMARK(BM_MouthToEar)->ArgsProduct({{0, 1, 2}, {0, 1}})->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MouthToEar)
+    ->ArgsProduct({{0, 1, 2}, {0, 1}})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullDuplexCpu)
     ->ArgsProduct({{0, 1, 2}, {0, 1}})
     ->Iterations(1)

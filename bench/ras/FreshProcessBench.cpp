@@ -79,7 +79,13 @@ void BM_FreshProcessConfirmToRegistrationAllTokens(benchmark::State& state) {
 }
 
 BENCHMARK(BM_FreshProcessConfirmToRegistration)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(40);
-BENCHMARK(BM_FreshProcessConfirmToRegistrationWithH2351)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(40);
-BENCHMARK(BM_FreshProcessConfirmToRegistrationAllTokens)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(40);
+BENCHMARK(BM_FreshProcessConfirmToRegistrationWithH2351)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(40);
+BENCHMARK(BM_FreshProcessConfirmToRegistrationAllTokens)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(40);
 
 }  // namespace

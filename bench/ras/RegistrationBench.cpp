@@ -40,7 +40,9 @@ void Register(benchmark::State& state, TestGatekeeper::Auth auth) {
 }
 
 void BM_UseGatekeeperToRegistered(benchmark::State& state) { Register(state, TestGatekeeper::Auth::None); }
-void BM_UseGatekeeperToRegisteredWithH2351(benchmark::State& state) { Register(state, TestGatekeeper::Auth::Procedure1); }
+void BM_UseGatekeeperToRegisteredWithH2351(benchmark::State& state) {
+  Register(state, TestGatekeeper::Auth::Procedure1);
+}
 
 BENCHMARK(BM_UseGatekeeperToRegistered)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_UseGatekeeperToRegisteredWithH2351)->Unit(benchmark::kMicrosecond)->UseRealTime();

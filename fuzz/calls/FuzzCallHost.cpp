@@ -19,9 +19,7 @@ FuzzCallHost::FuzzCallHost() {
   settings.masterSlaveNumber = [] { return 0x123456u; };
 }
 
-FuzzCallHost::~FuzzCallHost() {
-  Finish();
-}
+FuzzCallHost::~FuzzCallHost() { Finish(); }
 
 void FuzzCallHost::Poll() {
   io_.restart();

@@ -162,9 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (message && control) control->HandleMessage(*message);
         break;
       }
-      case 1:
-        owner.Open(in.Byte());
-        break;
+      case 1: owner.Open(in.Byte()); break;
       case 2:
         if (control) control->CloseChannel(in.Byte());
         break;

@@ -157,7 +157,7 @@ bool BitReader::unconstrained(std::int64_t& out) {
   std::size_t n;
   std::uint64_t v;
   if (!numberOctets(n) || !bits(static_cast<unsigned>(n * 8), v)) return false;
-  if (n < 8 && (v >> (n * 8 - 1)) & 1) v |= ~std::uint64_t(0) << (n * 8);   // sign extension
+  if (n < 8 && (v >> (n * 8 - 1)) & 1) v |= ~std::uint64_t(0) << (n * 8);  // sign extension
   out = static_cast<std::int64_t>(v);
   return true;
 }

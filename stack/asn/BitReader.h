@@ -13,10 +13,10 @@ class BitReader {
  public:
   BitReader(std::span<const std::uint8_t> data) : data_(data), end_(data.size() * 8) {}
 
-  bool bits(unsigned n, std::uint64_t& out);     // n <= 64
+  bool bits(unsigned n, std::uint64_t& out);  // n <= 64
   bool bit(bool& out);
-  bool align();                                  // skips the padding up to the next octet
-  bool octets(std::size_t n, std::string& out);  // appends n octets at the current position
+  bool align();                                        // skips the padding up to the next octet
+  bool octets(std::size_t n, std::string& out);        // appends n octets at the current position
   bool bitField(std::size_t nbits, std::string& out);  // appends nbits bits, padded to octets
   bool skip(std::size_t nbits);
 

@@ -11,10 +11,10 @@ namespace vantro::asn {
 
 class BitWriter {
  public:
-  void bits(std::uint64_t value, unsigned n);   // n <= 64
+  void bits(std::uint64_t value, unsigned n);  // n <= 64
   void bit(bool b) { bits(b ? 1 : 0, 1); }
   void align();
-  void octets(std::string_view bytes);          // at the current position (caller aligns)
+  void octets(std::string_view bytes);  // at the current position (caller aligns)
   // Bits of a BIT STRING value at the current position.
   void bitField(std::string_view bytes, std::size_t nbits);
 
@@ -40,7 +40,7 @@ class BitWriter {
   std::size_t bits_ = 0;
 };
 
-unsigned bitsFor(std::uint64_t maxValue);    // bits to hold 0..maxValue
-unsigned octetsFor(std::uint64_t value);     // octets of value, at least one
+unsigned bitsFor(std::uint64_t maxValue);  // bits to hold 0..maxValue
+unsigned octetsFor(std::uint64_t value);   // octets of value, at least one
 
 }  // namespace vantro::asn

@@ -23,21 +23,15 @@ void plain(Value& v, int depth) {
       v.setBits(zeros, lb);
       break;
     }
-    case Kind::OctetString:
-      v.setBytes(std::string(lb, '\0'));
-      break;
+    case Kind::OctetString: v.setBytes(std::string(lb, '\0')); break;
     case Kind::CharString: {
       detail::CharRules r = detail::charRules(t);
       char first = r.alphabet.empty() ? ' ' : r.alphabet.front();
       v.setText(std::string(lb, first));
       break;
     }
-    case Kind::ObjectId:
-      v.setOid({0, 0});
-      break;
-    default:
-      fill(v, depth);
-      break;
+    case Kind::ObjectId: v.setOid({0, 0}); break;
+    default: fill(v, depth); break;
   }
 }
 
@@ -71,11 +65,8 @@ void fill(Value& v, int depth) {
       }
       break;
     }
-    case Kind::OpenType:
-      fill(v.contained(), depth + 1);
-      break;
-    default:
-      break;
+    case Kind::OpenType: fill(v.contained(), depth + 1); break;
+    default: break;
   }
 }
 

@@ -20,7 +20,7 @@ enum class Kind : std::uint8_t {
   OctetString,
   ObjectId,
   CharString,
-  Sequence,    // also SET: with automatic tags its components go in textual order
+  Sequence,  // also SET: with automatic tags its components go in textual order
   Choice,
   SequenceOf,  // also SET OF
   OpenType,    // TYPE-IDENTIFIER.&Type (T): a complete encoding of T inside a length-prefixed open type
@@ -29,26 +29,26 @@ enum class Kind : std::uint8_t {
 enum class CharSet : std::uint8_t { None, IA5, Numeric, Printable, Visible, General, BMP };
 
 namespace flag {
-inline constexpr std::uint8_t Extensible = 1;      // SEQUENCE, CHOICE or ENUMERATED with "..."
-inline constexpr std::uint8_t HasLb = 2;           // lb is set (value or size lower bound)
-inline constexpr std::uint8_t HasUb = 4;           // ub is set
-inline constexpr std::uint8_t ConstraintExt = 8;   // the value or size constraint has "..."
+inline constexpr std::uint8_t Extensible = 1;     // SEQUENCE, CHOICE or ENUMERATED with "..."
+inline constexpr std::uint8_t HasLb = 2;          // lb is set (value or size lower bound)
+inline constexpr std::uint8_t HasUb = 4;          // ub is set
+inline constexpr std::uint8_t ConstraintExt = 8;  // the value or size constraint has "..."
 }  // namespace flag
 
 namespace field {
 inline constexpr std::uint8_t Optional = 1;
-inline constexpr std::uint8_t Default = 2;   // encoded like OPTIONAL; absent means the default
-inline constexpr std::uint8_t InGroup = 4;   // member of an extension addition group [[ ]]
+inline constexpr std::uint8_t Default = 2;  // encoded like OPTIONAL; absent means the default
+inline constexpr std::uint8_t InGroup = 4;  // member of an extension addition group [[ ]]
 }  // namespace field
 
 struct TypeDesc {
-  const char* name;       // "Module.Type" or "Module.Type.field" for inner types
-  std::int64_t lb;        // value range (INTEGER) or size range (strings, SEQUENCE OF)
+  const char* name;  // "Module.Type" or "Module.Type.field" for inner types
+  std::int64_t lb;   // value range (INTEGER) or size range (strings, SEQUENCE OF)
   std::int64_t ub;
-  std::uint32_t first;    // first FieldDesc (SEQUENCE, CHOICE, ENUMERATED) or element type
-  std::uint16_t count;    // components, alternatives or enumerators, additions included
+  std::uint32_t first;  // first FieldDesc (SEQUENCE, CHOICE, ENUMERATED) or element type
+  std::uint16_t count;  // components, alternatives or enumerators, additions included
   std::uint16_t rootCount;
-  std::uint16_t alphabet; // index into the alphabet table, 0 = the whole character set
+  std::uint16_t alphabet;  // index into the alphabet table, 0 = the whole character set
   Kind kind;
   std::uint8_t flags;
   CharSet charset;

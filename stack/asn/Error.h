@@ -10,20 +10,20 @@
 namespace vantro::asn {
 
 enum class Errc {
-  Truncated,       // the input ends inside a value
-  BadLength,       // a length determinant is malformed or exceeds its bounds
-  OutOfRange,      // a value, size or index outside the type's constraints
-  BadCharacter,    // a character outside the permitted alphabet
-  TooDeep,         // nesting beyond the decoder's limit
-  TooLarge,        // more values than the input can account for, or an integer beyond 64 bits
-  Missing,         // encode: a mandatory component or the alternative of a CHOICE is not set
-  WrongType,       // a value's type does not match the component it stands in
+  Truncated,     // the input ends inside a value
+  BadLength,     // a length determinant is malformed or exceeds its bounds
+  OutOfRange,    // a value, size or index outside the type's constraints
+  BadCharacter,  // a character outside the permitted alphabet
+  TooDeep,       // nesting beyond the decoder's limit
+  TooLarge,      // more values than the input can account for, or an integer beyond 64 bits
+  Missing,       // encode: a mandatory component or the alternative of a CHOICE is not set
+  WrongType,     // a value's type does not match the component it stands in
 };
 
 struct Error {
   Errc code = Errc::Truncated;
-  std::string where;      // type (and component) where it happened
-  std::size_t bit = 0;    // bit offset in the input (decode) or output (encode)
+  std::string where;    // type (and component) where it happened
+  std::size_t bit = 0;  // bit offset in the input (decode) or output (encode)
 
   std::string message() const;
 };

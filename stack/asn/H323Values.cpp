@@ -56,8 +56,8 @@ std::optional<Ipv4Address> ipv4(const Value& ta) {
 }
 
 Value& setAlias(Value& alias, std::string_view text) {
-  bool digits = !text.empty() && text.size() <= 128 &&
-                text.find_first_not_of("0123456789#*,") == std::string_view::npos;
+  bool digits =
+      !text.empty() && text.size() <= 128 && text.find_first_not_of("0123456789#*,") == std::string_view::npos;
   if (digits) return alias.select(h225::AliasAddress::dialedDigits).setText(text);
   return alias.select(h225::AliasAddress::h323_ID).setText(text);
 }
@@ -67,10 +67,8 @@ std::string aliasText(const Value& alias) {
     case h225::AliasAddress::dialedDigits:
     case h225::AliasAddress::h323_ID:
     case h225::AliasAddress::url_ID:
-    case h225::AliasAddress::email_ID:
-      return alias.isUnknownAlternative() ? std::string() : alias.alternative().text();
-    default:
-      return {};
+    case h225::AliasAddress::email_ID: return alias.isUnknownAlternative() ? std::string() : alias.alternative().text();
+    default: return {};
   }
 }
 

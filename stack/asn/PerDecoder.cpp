@@ -127,36 +127,18 @@ bool PerDecoder::decode(Value& out, TypeId type) {
       out.num_ = b;
       break;
     }
-    case Kind::Null:
-      ok = true;
-      break;
-    case Kind::Integer:
-      ok = integer(out, t);
-      break;
-    case Kind::Enumerated:
-      ok = enumerated(out, t);
-      break;
-    case Kind::BitString:
-      ok = bitString(out, t);
-      break;
-    case Kind::OctetString:
-      ok = octetString(out, t);
-      break;
-    case Kind::CharString:
-      ok = charString(out, t);
-      break;
+    case Kind::Null: ok = true; break;
+    case Kind::Integer: ok = integer(out, t); break;
+    case Kind::Enumerated: ok = enumerated(out, t); break;
+    case Kind::BitString: ok = bitString(out, t); break;
+    case Kind::OctetString: ok = octetString(out, t); break;
+    case Kind::CharString: ok = charString(out, t); break;
     case Kind::ObjectId:
       ok = chunks(t, [&](std::size_t n) { return r_.octets(n, out.bytes_) || readFailed(t); });
       break;
-    case Kind::Sequence:
-      ok = sequence(out, t);
-      break;
-    case Kind::Choice:
-      ok = choice(out, t);
-      break;
-    case Kind::SequenceOf:
-      ok = sequenceOf(out, t);
-      break;
+    case Kind::Sequence: ok = sequence(out, t); break;
+    case Kind::Choice: ok = choice(out, t); break;
+    case Kind::SequenceOf: ok = sequenceOf(out, t); break;
     case Kind::OpenType: {
       std::string raw;
       ok = charge(1, t) && openType(t, raw);
@@ -189,8 +171,7 @@ bool PerDecoder::integer(Value& out, const TypeDesc& t) {
     if (v >= range) return fail(Errc::OutOfRange, t);
   } else {
     if (!r_.semiConstrained(v)) return readFailed(t);
-    if (v > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max() - t.lb))
-      return fail(Errc::TooLarge, t);
+    if (v > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max() - t.lb)) return fail(Errc::TooLarge, t);
   }
   out.num_ = t.lb + static_cast<std::int64_t>(v);
   return true;
@@ -208,7 +189,7 @@ bool PerDecoder::enumerated(Value& out, const TypeDesc& t) {
     v += t.rootCount;
     if (v > 0xffff) return fail(Errc::OutOfRange, t);
   }
-  out.num_ = static_cast<std::int64_t>(v);   // an index past the known enumerators is kept
+  out.num_ = static_cast<std::int64_t>(v);  // an index past the known enumerators is kept
   return true;
 }
 
@@ -218,7 +199,7 @@ bool PerDecoder::bitString(Value& out, const TypeDesc& t) {
   if (s.ext && !r_.bit(outside)) return readFailed(t);
   std::size_t total = 0;
   auto take = [&](std::size_t n, bool alignFirst) {
-    if (total % 8) return fail(Errc::BadLength, t);   // only the last piece may end inside an octet
+    if (total % 8) return fail(Errc::BadLength, t);  // only the last piece may end inside an octet
     if (alignFirst && n && !r_.align()) return readFailed(t);
     if (!r_.bitField(n, out.bytes_)) return readFailed(t);
     total += n;
@@ -249,8 +230,7 @@ bool PerDecoder::octetString(Value& out, const TypeDesc& t) {
 
 bool PerDecoder::charString(Value& out, const TypeDesc& t) {
   CharRules r = detail::charRules(t);
-  if (!r.knownMultiplier)
-    return chunks(t, [&](std::size_t n) { return r_.octets(n, out.bytes_) || readFailed(t); });
+  if (!r.knownMultiplier) return chunks(t, [&](std::size_t n) { return r_.octets(n, out.bytes_) || readFailed(t); });
   SizeRules s = detail::sizeRules(t);
   bool outside = false;
   if (s.ext && !r_.bit(outside)) return readFailed(t);
@@ -319,7 +299,7 @@ bool PerDecoder::sequence(Value& out, const TypeDesc& t) {
   }
   out.extBits_ = static_cast<std::uint16_t>(std::min<std::size_t>(n, 0xffff));
   std::uint16_t known = extensionCount(t);
-  std::uint16_t i = t.rootCount;   // first component of addition k
+  std::uint16_t i = t.rootCount;  // first component of addition k
   for (std::size_t k = 1; k <= n; ++k) {
     std::uint16_t from = i, to = i;
     while (to < t.count && fieldDesc(t, to).ext == k) ++to;
@@ -365,9 +345,8 @@ bool PerDecoder::choice(Value& out, const TypeDesc& t) {
     return true;
   }
   out.items_.resize(1);
-  return inner(raw, [&](PerDecoder& d) {
-    return d.decode(out.items_[0], fieldDesc(t, static_cast<std::size_t>(index)).type);
-  });
+  return inner(
+      raw, [&](PerDecoder& d) { return d.decode(out.items_[0], fieldDesc(t, static_cast<std::size_t>(index)).type); });
 }
 
 bool PerDecoder::sequenceOf(Value& out, const TypeDesc& t) {

@@ -107,29 +107,17 @@ bool PerEncoder::encode(const Value& v, TypeId type) {
   const TypeDesc& t = typeDesc(type);
   if (v.kind() != t.kind) return fail(Errc::WrongType, t);
   switch (t.kind) {
-    case Kind::Boolean:
-      w_.bit(v.num_ != 0);
-      return true;
-    case Kind::Null:
-      return true;
-    case Kind::Integer:
-      return integer(v, t);
-    case Kind::Enumerated:
-      return enumerated(v, t);
-    case Kind::BitString:
-      return bitString(v, t);
-    case Kind::OctetString:
-      return octetString(v, t);
-    case Kind::CharString:
-      return charString(v, t);
-    case Kind::ObjectId:
-      return lengthAndOctets(v.bytes_);
-    case Kind::Sequence:
-      return sequence(v, t);
-    case Kind::Choice:
-      return choice(v, t);
-    case Kind::SequenceOf:
-      return sequenceOf(v, t);
+    case Kind::Boolean: w_.bit(v.num_ != 0); return true;
+    case Kind::Null: return true;
+    case Kind::Integer: return integer(v, t);
+    case Kind::Enumerated: return enumerated(v, t);
+    case Kind::BitString: return bitString(v, t);
+    case Kind::OctetString: return octetString(v, t);
+    case Kind::CharString: return charString(v, t);
+    case Kind::ObjectId: return lengthAndOctets(v.bytes_);
+    case Kind::Sequence: return sequence(v, t);
+    case Kind::Choice: return choice(v, t);
+    case Kind::SequenceOf: return sequenceOf(v, t);
     case Kind::OpenType:
       if (v.items_.empty()) return fail(Errc::Missing, t);
       return openType([&](PerEncoder& e) { return e.encode(v.items_[0], static_cast<TypeId>(t.first)); });
@@ -320,9 +308,8 @@ bool PerEncoder::choice(const Value& v, const TypeDesc& t) {
   }
   w_.smallNumber(index - t.rootCount);
   if (unknown) return lengthAndOctets(v.unknown_[0].bytes);
-  return openType([&](PerEncoder& e) {
-    return e.encode(v.items_[0], fieldDesc(t, static_cast<std::size_t>(index)).type);
-  });
+  return openType(
+      [&](PerEncoder& e) { return e.encode(v.items_[0], fieldDesc(t, static_cast<std::size_t>(index)).type); });
 }
 
 bool PerEncoder::sequenceOf(const Value& v, const TypeDesc& t) {

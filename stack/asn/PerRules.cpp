@@ -7,8 +7,7 @@ namespace vantro::asn::detail {
 namespace {
 
 constexpr std::string_view kNumeric = " 0123456789";
-constexpr std::string_view kPrintable =
-    " '()+,-./0123456789:=?ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+constexpr std::string_view kPrintable = " '()+,-./0123456789:=?ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
 unsigned alignedBits(std::size_t n) {
   unsigned b = 0;
@@ -26,9 +25,7 @@ CharRules charRules(const TypeDesc& t) {
   std::uint32_t maxCode = 0;
   switch (t.charset) {
     case CharSet::General:
-    case CharSet::None:
-      r.knownMultiplier = false;
-      return r;
+    case CharSet::None: r.knownMultiplier = false; return r;
     case CharSet::BMP:
       r.unit = 2;
       count = 65536;
@@ -43,12 +40,8 @@ CharRules charRules(const TypeDesc& t) {
       r.lo = 32;
       maxCode = r.hi = 126;
       break;
-    case CharSet::Numeric:
-      r.alphabet = kNumeric;
-      break;
-    case CharSet::Printable:
-      r.alphabet = kPrintable;
-      break;
+    case CharSet::Numeric: r.alphabet = kNumeric; break;
+    case CharSet::Printable: r.alphabet = kPrintable; break;
   }
   if (t.alphabet) r.alphabet = tables().alphabets[t.alphabet];
   if (!r.alphabet.empty()) {
@@ -65,8 +58,9 @@ long charIndex(const CharRules& r, std::uint32_t ch) {
   if (r.alphabet.empty()) return ch >= r.lo && ch <= r.hi ? long(ch) : -1;
   if (ch > 0xff) return -1;
   auto c = static_cast<char>(ch);
-  auto it = std::lower_bound(r.alphabet.begin(), r.alphabet.end(), c,
-                             [](char a, char b) { return static_cast<unsigned char>(a) < static_cast<unsigned char>(b); });
+  auto it = std::lower_bound(r.alphabet.begin(), r.alphabet.end(), c, [](char a, char b) {
+    return static_cast<unsigned char>(a) < static_cast<unsigned char>(b);
+  });
   if (it == r.alphabet.end() || *it != c) return -1;
   return r.mapped ? long(it - r.alphabet.begin()) : long(ch);
 }

@@ -37,15 +37,9 @@ void render(std::string& out, const Value& v, int indent) {
   std::string pad(static_cast<std::size_t>(indent) * 2, ' ');
   const TypeDesc& t = v.desc();
   switch (t.kind) {
-    case Kind::Boolean:
-      out += v.boolean() ? "TRUE" : "FALSE";
-      break;
-    case Kind::Null:
-      out += "NULL";
-      break;
-    case Kind::Integer:
-      out += std::to_string(v.integer());
-      break;
+    case Kind::Boolean: out += v.boolean() ? "TRUE" : "FALSE"; break;
+    case Kind::Null: out += "NULL"; break;
+    case Kind::Integer: out += std::to_string(v.integer()); break;
     case Kind::Enumerated:
       out += v.enumerated() < t.count ? fieldDesc(t, v.enumerated()).name
                                       : "<unknown " + std::to_string(v.enumerated()) + ">";
@@ -54,15 +48,9 @@ void render(std::string& out, const Value& v, int indent) {
       hex(out, v.bytes());
       out += " (" + std::to_string(v.bitLength()) + " bits)";
       break;
-    case Kind::OctetString:
-      hex(out, v.bytes());
-      break;
-    case Kind::CharString:
-      quoted(out, v.text());
-      break;
-    case Kind::ObjectId:
-      out += v.oidText();
-      break;
+    case Kind::OctetString: hex(out, v.bytes()); break;
+    case Kind::CharString: quoted(out, v.text()); break;
+    case Kind::ObjectId: out += v.oidText(); break;
     case Kind::Sequence: {
       out += "{\n";
       for (std::uint16_t i = 0; i < t.count; ++i) {
@@ -98,9 +86,7 @@ void render(std::string& out, const Value& v, int indent) {
       }
       out += pad + "}";
       break;
-    case Kind::OpenType:
-      render(out, v.contained(), indent);
-      break;
+    case Kind::OpenType: render(out, v.contained(), indent); break;
   }
 }
 

@@ -71,8 +71,7 @@ Value& Value::setEnumerated(std::uint16_t index) {
 
 Value& Value::setBytes(std::string_view b) {
   Kind k = kind();
-  if (k != Kind::OctetString && k != Kind::CharString && k != Kind::ObjectId)
-    misuse(*this, "has no octets");
+  if (k != Kind::OctetString && k != Kind::CharString && k != Kind::ObjectId) misuse(*this, "has no octets");
   bytes_.assign(b);
   return *this;
 }
@@ -282,8 +281,7 @@ const Value* Value::find(std::string_view path) const {
 }
 
 bool Value::operator==(const Value& o) const {
-  if (type_ != o.type_ || present_ != o.present_ || num_ != o.num_ || bytes_ != o.bytes_ ||
-      unknown_ != o.unknown_)
+  if (type_ != o.type_ || present_ != o.present_ || num_ != o.num_ || bytes_ != o.bytes_ || unknown_ != o.unknown_)
     return false;
   // Absent trailing components compare equal to a shorter component vector.
   std::size_t n = std::max(items_.size(), o.items_.size());

@@ -24,7 +24,7 @@ namespace vantro::asn {
 // An extension addition or alternative this build does not know, kept as its open-type contents
 // so that a message passes through unchanged.
 struct UnknownExtension {
-  std::uint16_t index;   // SEQUENCE: 1-based addition number; CHOICE: unused
+  std::uint16_t index;  // SEQUENCE: 1-based addition number; CHOICE: unused
   std::string bytes;
   bool operator==(const UnknownExtension&) const = default;
 };
@@ -72,29 +72,29 @@ class Value {
   std::vector<std::uint32_t> oid() const;
   Value& setOid(std::initializer_list<std::uint32_t> arcs);
   Value& setOid(std::span<const std::uint32_t> arcs);
-  std::string oidText() const;   // "0.0.8.2250.0.4"
+  std::string oidText() const;  // "0.0.8.2250.0.4"
 
   // SEQUENCE / SET: components by index
   bool has(std::uint16_t i) const;
-  const Value* get(std::uint16_t i) const;      // nullptr when absent
+  const Value* get(std::uint16_t i) const;         // nullptr when absent
   const Value& operator[](std::uint16_t i) const;  // throws when absent
-  Value& field(std::uint16_t i);                // present from now on (created empty when absent)
-  Value& set(std::uint16_t i, Value v);         // sets a component to a value built elsewhere
+  Value& field(std::uint16_t i);                   // present from now on (created empty when absent)
+  Value& set(std::uint16_t i, Value v);            // sets a component to a value built elsewhere
   void remove(std::uint16_t i);
 
   // CHOICE
-  std::uint16_t choice() const;                 // index of the alternative
+  std::uint16_t choice() const;  // index of the alternative
   bool is(std::uint16_t alt) const { return kind() == Kind::Choice && choice() == alt && !items_.empty(); }
-  Value& select(std::uint16_t alt);             // selects an alternative (new, empty) and returns it
+  Value& select(std::uint16_t alt);  // selects an alternative (new, empty) and returns it
   const Value& alternative() const;
   Value& alternative();
-  bool isUnknownAlternative() const;            // an extension alternative this build does not know
+  bool isUnknownAlternative() const;  // an extension alternative this build does not know
 
   // SEQUENCE OF / SET OF
   std::size_t size() const;
   const Value& at(std::size_t i) const;
   Value& at(std::size_t i);
-  Value& append();                              // a new, empty element
+  Value& append();  // a new, empty element
   Value& append(Value v);
   const std::vector<Value>& elements() const;
 
@@ -123,10 +123,10 @@ class Value {
 
   TypeId type_ = 0;
   bool present_ = false;
-  std::uint16_t extBits_ = 0;   // SEQUENCE: length of the extension bitmap as it was received
-  std::int64_t num_ = 0;        // INTEGER, BOOLEAN, ENUMERATED index, CHOICE index, BIT STRING length
+  std::uint16_t extBits_ = 0;  // SEQUENCE: length of the extension bitmap as it was received
+  std::int64_t num_ = 0;       // INTEGER, BOOLEAN, ENUMERATED index, CHOICE index, BIT STRING length
   std::string bytes_;
-  std::vector<Value> items_;    // components (by index), the chosen alternative, elements
+  std::vector<Value> items_;  // components (by index), the chosen alternative, elements
   std::vector<UnknownExtension> unknown_;
 };
 

@@ -17,16 +17,11 @@ void H323AudioCodec::UpdateLevel(std::span<const std::int16_t> samples) {
 
 std::unique_ptr<H323AudioCodec> CreateAudioCodec(unsigned payloadType, H323AudioCodec::Direction direction) {
   switch (payloadType) {
-    case 0:
-      return std::make_unique<G711Codec>(G711Codec::MuLaw, direction);
-    case 8:
-      return std::make_unique<G711Codec>(G711Codec::ALaw, direction);
-    case 4:
-      return std::make_unique<G7231Codec>(direction);
-    case 18:
-      return std::make_unique<G729ACodec>(direction);
-    default:
-      return nullptr;
+    case 0: return std::make_unique<G711Codec>(G711Codec::MuLaw, direction);
+    case 8: return std::make_unique<G711Codec>(G711Codec::ALaw, direction);
+    case 4: return std::make_unique<G7231Codec>(direction);
+    case 18: return std::make_unique<G729ACodec>(direction);
+    default: return nullptr;
   }
 }
 

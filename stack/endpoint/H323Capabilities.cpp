@@ -7,7 +7,8 @@
 
 namespace vantro::endpoint {
 
-int H323Capabilities::SetCapability(int descriptorNum, int simultaneousNum, std::unique_ptr<H323Capability> capability) {
+int H323Capabilities::SetCapability(int descriptorNum, int simultaneousNum,
+                                    std::unique_ptr<H323Capability> capability) {
   int descriptors = 0;
   for (const Entry& e : entries_) descriptors = std::max(descriptors, e.descriptor + 1);
   if (descriptorNum < 0 || descriptorNum >= descriptors) descriptorNum = descriptors;
@@ -15,7 +16,8 @@ int H323Capabilities::SetCapability(int descriptorNum, int simultaneousNum, std:
   for (const Entry& e : entries_)
     if (e.descriptor == descriptorNum) sets = std::max(sets, e.simultaneous + 1);
   if (simultaneousNum < 0 || simultaneousNum >= sets) simultaneousNum = sets;
-  entries_.push_back(Entry{std::shared_ptr<const H323Capability>(std::move(capability)), descriptorNum, simultaneousNum});
+  entries_.push_back(
+      Entry{std::shared_ptr<const H323Capability>(std::move(capability)), descriptorNum, simultaneousNum});
   return simultaneousNum;
 }
 

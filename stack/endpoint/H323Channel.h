@@ -122,9 +122,9 @@ class H323Channel {
   struct Parameters {
     std::shared_ptr<const H323Capability> capability;
     Directions direction = IsReceiver;
-    unsigned number = 0;                   // the H.245 logical channel number
-    std::optional<unsigned> payloadType;   // dynamicRTPPayloadType of the far end; else the capability's
-    unsigned framesPerPacket = 0;          // transmit: codec frames per RTP packet; 0: the capability's default
+    unsigned number = 0;                  // the H.245 logical channel number
+    std::optional<unsigned> payloadType;  // dynamicRTPPayloadType of the far end; else the capability's
+    unsigned framesPerPacket = 0;         // transmit: codec frames per RTP packet; 0: the capability's default
   };
 
   virtual ~H323Channel() = default;
@@ -152,7 +152,6 @@ class H323Channel {
 
 // A channel on a session, not yet started. nullptr when the capability has no codec here.
 std::unique_ptr<H323Channel> CreateAudioChannel(std::shared_ptr<H323RtpSession> session,
-                                                const H323Channel::Parameters& parameters,
-                                                const MediaOptions& options);
+                                                const H323Channel::Parameters& parameters, const MediaOptions& options);
 
 }  // namespace vantro::endpoint

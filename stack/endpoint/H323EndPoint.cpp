@@ -206,7 +206,8 @@ void H323EndPoint::RemoveListeners() {
     old.swap(listeners_);
     listenerInterfaces_.clear();
   }
-  if (!old.empty()) RunOnIo([&old] {
+  if (!old.empty())
+    RunOnIo([&old] {
       for (auto& l : old) l->Close();
     });
 }
@@ -270,9 +271,9 @@ bool H323EndPoint::UseGatekeeper(const std::string& address, const std::string&,
     if (!listeners_.empty()) settings.listener = listeners_.front()->LocalAddress();
   }
   // The old registration goes first, so that the gatekeeper never sees the new one before it.
-  if (!WaitForLeaving(settings.timings.unregisterTimeout * settings.timings.unregisterTries +
-                          std::chrono::milliseconds(500),
-                      true)) {
+  if (!WaitForLeaving(
+          settings.timings.unregisterTimeout * settings.timings.unregisterTries + std::chrono::milliseconds(500),
+          true)) {
     cancelled_ = true;
     return false;
   }

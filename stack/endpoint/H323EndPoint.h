@@ -226,7 +226,7 @@ class H323EndPoint : public H323ConnectionHost {
   mutable std::mutex callsMutex_;  // never held while a connection's lock is taken
   std::condition_variable callsChanged_;
   std::map<std::string, std::shared_ptr<H323Connection>> connections_;  // by token
-  std::size_t pendingIncoming_ = 0;  // incoming calls waiting for admission
+  std::size_t pendingIncoming_ = 0;                                     // incoming calls waiting for admission
   unsigned maxCalls_ = 1;
   std::atomic<unsigned> nextCallReference_;
   // Settings of calls, under mutex_

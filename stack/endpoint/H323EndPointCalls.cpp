@@ -101,9 +101,7 @@ std::unique_ptr<H323Channel> H323EndPoint::CreateChannel(std::shared_ptr<H323Rtp
 
 // --- default callbacks ---
 
-bool H323EndPoint::OnAlerting(H323Connection&, const q931::Q931Message&, const std::string&) {
-  return true;
-}
+bool H323EndPoint::OnAlerting(H323Connection&, const q931::Q931Message&, const std::string&) { return true; }
 void H323EndPoint::OnConnectionEstablished(H323Connection&, const std::string&) {}
 void H323EndPoint::OnConnectionCleared(H323Connection&, const std::string&) {}
 H323EndPoint::AnswerCallResponse H323EndPoint::OnAnswerCall(H323Connection&, const std::string&,

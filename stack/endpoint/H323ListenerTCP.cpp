@@ -33,22 +33,23 @@ void H323ListenerTCP::Start(SetupHandler onSetup) {
 void H323ListenerTCP::Accept() {
   if (!acceptor_.is_open()) return;
   // Each connection gets a strand of its own: the call it becomes runs there.
-  acceptor_.async_accept(asio::make_strand(io_), [self = shared_from_this()](std::error_code ec,
-                                                                             asio::ip::tcp::socket socket) {
-    if (ec == asio::error::operation_aborted || !self->acceptor_.is_open()) return;
-    if (ec) {
-      // Out of descriptors, say: try again later rather than spin, and later still each time.
-      self->backoff_ = std::min(std::max(self->backoff_ * 2, std::chrono::milliseconds(50)), kMaxBackoff);
-      PTRACE(2, "H225", "accepting a call signalling connection failed: " << ec.message() << "; again in "
-                                                                           << self->backoff_.count() << " ms");
-      auto pause = std::make_shared<asio::steady_timer>(self->acceptor_.get_executor(), self->backoff_);
-      pause->async_wait([self, pause](std::error_code) { self->Accept(); });
-      return;
-    }
-    self->backoff_ = std::chrono::milliseconds(0);
-    self->Wait(std::move(socket));
-    self->Accept();
-  });
+  acceptor_.async_accept(
+      asio::make_strand(io_), [self = shared_from_this()](std::error_code ec, asio::ip::tcp::socket socket) {
+        if (ec == asio::error::operation_aborted || !self->acceptor_.is_open()) return;
+        if (ec) {
+          // Out of descriptors, say: try again later rather than spin, and later still each time.
+          self->backoff_ = std::min(std::max(self->backoff_ * 2, std::chrono::milliseconds(50)), kMaxBackoff);
+          PTRACE(2, "H225",
+                 "accepting a call signalling connection failed: " << ec.message() << "; again in "
+                                                                   << self->backoff_.count() << " ms");
+          auto pause = std::make_shared<asio::steady_timer>(self->acceptor_.get_executor(), self->backoff_);
+          pause->async_wait([self, pause](std::error_code) { self->Accept(); });
+          return;
+        }
+        self->backoff_ = std::chrono::milliseconds(0);
+        self->Wait(std::move(socket));
+        self->Accept();
+      });
 }
 
 void H323ListenerTCP::Wait(asio::ip::tcp::socket socket) {

@@ -53,7 +53,7 @@ class H323ListenerTCP : public std::enable_shared_from_this<H323ListenerTCP> {
   SetupHandler onSetup_;
   std::atomic<long long> idleTimeoutMs_{5000};
   std::chrono::milliseconds backoff_{0};  // on the io_context's thread
-  mutable std::mutex mutex_;  // waiting_: waiters finish on their own strands
+  mutable std::mutex mutex_;              // waiting_: waiters finish on their own strands
   std::set<std::shared_ptr<Waiter>> waiting_;
 };
 

@@ -47,10 +47,12 @@ H323ReceiveChannel::H323ReceiveChannel(std::shared_ptr<H323RtpUdpSession> sessio
 H323ReceiveChannel::~H323ReceiveChannel() { Close(); }
 
 void H323ReceiveChannel::OnStarting() {
-  session_->GetRtp().SetDataHandler(GetPayloadType(),
-                                    [this](const rtp::RtpPacket& packet, rtp::JitterBuffer::Clock::time_point arrival,
-                                           bool newSource) { OnPacket(packet, arrival, newSource); },
-                                    this);
+  session_->GetRtp().SetDataHandler(
+      GetPayloadType(),
+      [this](const rtp::RtpPacket& packet, rtp::JitterBuffer::Clock::time_point arrival, bool newSource) {
+        OnPacket(packet, arrival, newSource);
+      },
+      this);
 }
 
 // A channel that took this one's place on the session (the far end reopened its channel) keeps the

@@ -221,9 +221,7 @@ endpoint::H323Channel* CallMedia::FindChannel(unsigned sessionID, bool fromRemot
   return channel && channel->GetSessionID() == sessionID ? channel.get() : nullptr;
 }
 
-std::vector<std::unique_ptr<H323Channel>> CallMedia::TakeRetired() {
-  return std::move(retired_);
-}
+std::vector<std::unique_ptr<H323Channel>> CallMedia::TakeRetired() { return std::move(retired_); }
 
 CallMedia::Resources CallMedia::TakeAll() {
   Resources r;

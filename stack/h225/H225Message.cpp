@@ -65,19 +65,11 @@ std::uint16_t H225Message::BodyType() const {
   return body->choice();
 }
 
-const Value& H225Message::Pdu() const {
-  return uu_[h::H323_UserInformation::h323_uu_pdu];
-}
-Value& H225Message::Pdu() {
-  return uu_.field(h::H323_UserInformation::h323_uu_pdu);
-}
+const Value& H225Message::Pdu() const { return uu_[h::H323_UserInformation::h323_uu_pdu]; }
+Value& H225Message::Pdu() { return uu_.field(h::H323_UserInformation::h323_uu_pdu); }
 
-const Value& H225Message::Body() const {
-  return Pdu()[h::H323_UU_PDU::h323_message_body].alternative();
-}
-Value& H225Message::Body() {
-  return Pdu().field(h::H323_UU_PDU::h323_message_body).alternative();
-}
+const Value& H225Message::Body() const { return Pdu()[h::H323_UU_PDU::h323_message_body].alternative(); }
+Value& H225Message::Body() { return Pdu().field(h::H323_UU_PDU::h323_message_body).alternative(); }
 
 const Value* H225Message::BodyField(std::string_view name) const {
   if (BodyType() == kNoBody) return nullptr;
@@ -109,13 +101,9 @@ void H225Message::SetFastStart(const std::vector<Octets>& elements) {
   for (const Octets& e : elements) fs->append().setBytes(e);
 }
 
-bool H225Message::FastConnectRefused() const {
-  return BodyField("fastConnectRefused") != nullptr;
-}
+bool H225Message::FastConnectRefused() const { return BodyField("fastConnectRefused") != nullptr; }
 
-void H225Message::SetFastConnectRefused() {
-  SetBodyField("fastConnectRefused");
-}
+void H225Message::SetFastConnectRefused() { SetBodyField("fastConnectRefused"); }
 
 std::optional<asn::Ipv4Address> H225Message::H245Address() const {
   const Value* a = BodyField("h245Address");
@@ -150,13 +138,9 @@ std::string Printable(const std::optional<std::string>& text) {
 
 }  // namespace
 
-std::string H225Message::Display() const {
-  return Printable(q931_.display());
-}
+std::string H225Message::Display() const { return Printable(q931_.display()); }
 
-std::string H225Message::Keypad() const {
-  return Printable(q931_.keypad());
-}
+std::string H225Message::Keypad() const { return Printable(q931_.keypad()); }
 
 std::optional<bool> H225Message::Tunnelling() const {
   if (!hasUuie_) return std::nullopt;

@@ -146,9 +146,7 @@ void H245Transport::Receive(std::span<const std::uint8_t> bytes) {
   owner_.OnH245Message(*message);
 }
 
-void H245Transport::Shutdown() {
-  End(true);
-}
+void H245Transport::Shutdown() { End(true); }
 
 void H245Transport::Close() {
   if (closed_ && !channel_) return;

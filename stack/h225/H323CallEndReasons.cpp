@@ -77,50 +77,32 @@ ReleaseCompleteFields ReleaseCompleteFor(E::CallEndReason reason) {
   switch (reason) {
     case E::EndedByNoAccept:
     case E::EndedByAnswerDenied:
-    case E::EndedByRefusal:
-      return {R::destinationRejection, CauseCallRejected};
-    case E::EndedByNoAnswer:
-      return {std::nullopt, CauseNoAnswer};
+    case E::EndedByRefusal: return {R::destinationRejection, CauseCallRejected};
+    case E::EndedByNoAnswer: return {std::nullopt, CauseNoAnswer};
     case E::EndedByTransportFail:
-    case E::EndedByConnectFail:
-      return {R::unreachableDestination, CauseNetworkOutOfOrder};
-    case E::EndedByGatekeeper:
-      return {R::gatekeeperResources, CauseCallRejected};
-    case E::EndedByNoUser:
-      return {R::calledPartyNotRegistered, CauseUnallocatedNumber};
-    case E::EndedByNoBandwidth:
-      return {R::noBandwidth, CauseNoCircuit};
-    case E::EndedByCapabilityExchange:
-      return {R::undefinedReason, CauseIncompatibleDestination};
-    case E::EndedByCallForwarded:
-      return {R::facilityCallDeflection, CauseRedirection};
-    case E::EndedBySecurityDenial:
-      return {R::securityDenied, CauseCallRejected};
+    case E::EndedByConnectFail: return {R::unreachableDestination, CauseNetworkOutOfOrder};
+    case E::EndedByGatekeeper: return {R::gatekeeperResources, CauseCallRejected};
+    case E::EndedByNoUser: return {R::calledPartyNotRegistered, CauseUnallocatedNumber};
+    case E::EndedByNoBandwidth: return {R::noBandwidth, CauseNoCircuit};
+    case E::EndedByCapabilityExchange: return {R::undefinedReason, CauseIncompatibleDestination};
+    case E::EndedByCallForwarded: return {R::facilityCallDeflection, CauseRedirection};
+    case E::EndedBySecurityDenial: return {R::securityDenied, CauseCallRejected};
     case E::EndedByLocalBusy:
-    case E::EndedByRemoteBusy:
-      return {R::inConf, CauseUserBusy};
+    case E::EndedByRemoteBusy: return {R::inConf, CauseUserBusy};
     case E::EndedByLocalCongestion:
-    case E::EndedByRemoteCongestion:
-      return {R::gatewayResources, CauseSwitchingCongestion};
-    case E::EndedByUnreachable:
-      return {R::unreachableDestination, CauseNoRouteToDestination};
-    case E::EndedByNoEndPoint:
-      return {R::unreachableDestination, CauseNoUserResponding};
-    case E::EndedByHostOffline:
-      return {R::unreachableDestination, CauseDestinationOutOfOrder};
-    case E::EndedByTemporaryFailure:
-      return {std::nullopt, CauseTemporaryFailure};
-    case E::EndedByInvalidConferenceID:
-      return {R::invalidCID, CauseInvalidCallReference};
-    case E::EndedByMediaFailed:
-      return {std::nullopt, CauseResourceUnavailable};
+    case E::EndedByRemoteCongestion: return {R::gatewayResources, CauseSwitchingCongestion};
+    case E::EndedByUnreachable: return {R::unreachableDestination, CauseNoRouteToDestination};
+    case E::EndedByNoEndPoint: return {R::unreachableDestination, CauseNoUserResponding};
+    case E::EndedByHostOffline: return {R::unreachableDestination, CauseDestinationOutOfOrder};
+    case E::EndedByTemporaryFailure: return {std::nullopt, CauseTemporaryFailure};
+    case E::EndedByInvalidConferenceID: return {R::invalidCID, CauseInvalidCallReference};
+    case E::EndedByMediaFailed: return {std::nullopt, CauseResourceUnavailable};
     case E::EndedByLocalUser:
     case E::EndedByRemoteUser:
     case E::EndedByCallerAbort:
     case E::EndedByDurationLimit:
     case E::EndedByQ931Cause:
-    case E::NumCallEndReasons:
-      break;
+    case E::NumCallEndReasons: break;
   }
   return {std::nullopt, CauseNormalClearing};
 }
@@ -130,76 +112,52 @@ namespace {
 std::optional<E::CallEndReason> FromCause(std::uint8_t cause) {
   switch (cause) {
     case CauseNormalClearing:
-    case CauseNormalUnspecified:
-      return std::nullopt;  // says nothing more: the reason may
+    case CauseNormalUnspecified: return std::nullopt;  // says nothing more: the reason may
     case CauseUnallocatedNumber:
     case CauseNumberChanged:
-    case CauseInvalidNumberFormat:
-      return E::EndedByNoUser;
+    case CauseInvalidNumberFormat: return E::EndedByNoUser;
     case CauseNoRouteToNetwork:
-    case CauseNoRouteToDestination:
-      return E::EndedByUnreachable;
-    case CauseUserBusy:
-      return E::EndedByRemoteBusy;
+    case CauseNoRouteToDestination: return E::EndedByUnreachable;
+    case CauseUserBusy: return E::EndedByRemoteBusy;
     case CauseNoUserResponding:
     case CauseNoAnswer:
-    case CauseSubscriberAbsent:
-      return E::EndedByNoAnswer;
+    case CauseSubscriberAbsent: return E::EndedByNoAnswer;
     case CauseCallRejected:
-    case CauseBearerNotAuthorized:
-      return E::EndedByRefusal;
-    case CauseRedirection:
-      return E::EndedByCallForwarded;
-    case CauseDestinationOutOfOrder:
-      return E::EndedByHostOffline;
+    case CauseBearerNotAuthorized: return E::EndedByRefusal;
+    case CauseRedirection: return E::EndedByCallForwarded;
+    case CauseDestinationOutOfOrder: return E::EndedByHostOffline;
     case CauseNoCircuit:
     case CauseSwitchingCongestion:
     case CauseRequestedCircuitUnavailable:
-    case CauseResourceUnavailable:
-      return E::EndedByRemoteCongestion;
+    case CauseResourceUnavailable: return E::EndedByRemoteCongestion;
     case CauseNetworkOutOfOrder:
     case CauseTemporaryFailure:
-    case CauseTimerExpiry:
-      return E::EndedByTemporaryFailure;
-    case CauseInvalidCallReference:
-      return E::EndedByInvalidConferenceID;
-    case CauseIncompatibleDestination:
-      return E::EndedByCapabilityExchange;
-    default:
-      return E::EndedByQ931Cause;
+    case CauseTimerExpiry: return E::EndedByTemporaryFailure;
+    case CauseInvalidCallReference: return E::EndedByInvalidConferenceID;
+    case CauseIncompatibleDestination: return E::EndedByCapabilityExchange;
+    default: return E::EndedByQ931Cause;
   }
 }
 
 E::CallEndReason FromReason(std::uint16_t reason) {
   switch (reason) {
-    case R::noBandwidth:
-      return E::EndedByNoBandwidth;
+    case R::noBandwidth: return E::EndedByNoBandwidth;
     case R::gatekeeperResources:
     case R::unreachableGatekeeper:
-    case R::callerNotRegistered:
-      return E::EndedByGatekeeper;
-    case R::unreachableDestination:
-      return E::EndedByUnreachable;
+    case R::callerNotRegistered: return E::EndedByGatekeeper;
+    case R::unreachableDestination: return E::EndedByUnreachable;
     case R::destinationRejection:
-    case R::noPermission:
-      return E::EndedByRefusal;
-    case R::gatewayResources:
-      return E::EndedByRemoteCongestion;
+    case R::noPermission: return E::EndedByRefusal;
+    case R::gatewayResources: return E::EndedByRemoteCongestion;
     case R::badFormatAddress:
-    case R::calledPartyNotRegistered:
-      return E::EndedByNoUser;
+    case R::calledPartyNotRegistered: return E::EndedByNoUser;
     case R::adaptiveBusy:
-    case R::inConf:
-      return E::EndedByRemoteBusy;
-    case R::facilityCallDeflection:
-      return E::EndedByCallForwarded;
+    case R::inConf: return E::EndedByRemoteBusy;
+    case R::facilityCallDeflection: return E::EndedByCallForwarded;
     case R::securityDenied:
-    case R::securityError:
-      return E::EndedBySecurityDenial;
-    case R::invalidCID:
-      return E::EndedByInvalidConferenceID;
-    default:
-      return E::EndedByRemoteUser;
+    case R::securityError: return E::EndedBySecurityDenial;
+    case R::invalidCID: return E::EndedByInvalidConferenceID;
+    default: return E::EndedByRemoteUser;
   }
 }
 
@@ -218,20 +176,15 @@ E::CallEndReason EndReasonFromAdmissionReject(std::uint16_t rejectReason) {
     case A::calledPartyNotRegistered:
     case A::incompleteAddress:
     case A::unallocatedNumber:
-    case A::aliasesInconsistent:
-      return E::EndedByNoUser;
+    case A::aliasesInconsistent: return E::EndedByNoUser;
     case A::noRouteToDestination:
-    case A::routeCallToSCN:
-      return E::EndedByUnreachable;
+    case A::routeCallToSCN: return E::EndedByUnreachable;
     case A::securityDenial:
     case A::securityError:
-    case A::securityDHmismatch:
-      return E::EndedBySecurityDenial;
+    case A::securityDHmismatch: return E::EndedBySecurityDenial;
     case A::exceedsCallCapacity:
-    case A::resourceUnavailable:
-      return E::EndedByRemoteCongestion;
-    default:
-      return E::EndedByGatekeeper;
+    case A::resourceUnavailable: return E::EndedByRemoteCongestion;
+    default: return E::EndedByGatekeeper;
   }
 }
 

@@ -38,34 +38,20 @@ std::string NewGuid() {
 
 const char* H323ConnectionHost::CallEventName(CallEvent event) {
   switch (event) {
-    case CallEvent::AdmissionRequested:
-      return "AdmissionRequested";
-    case CallEvent::Admitted:
-      return "Admitted";
-    case CallEvent::SetupSent:
-      return "SetupSent";
-    case CallEvent::SetupReceived:
-      return "SetupReceived";
-    case CallEvent::Proceeding:
-      return "Proceeding";
-    case CallEvent::Alerting:
-      return "Alerting";
-    case CallEvent::Progress:
-      return "Progress";
-    case CallEvent::FastStartAccepted:
-      return "FastStartAccepted";
-    case CallEvent::FastStartRefused:
-      return "FastStartRefused";
-    case CallEvent::H245Connected:
-      return "H245Connected";
-    case CallEvent::MediaStarted:
-      return "MediaStarted";
-    case CallEvent::Connected:
-      return "Connected";
-    case CallEvent::Clearing:
-      return "Clearing";
-    case CallEvent::Cleared:
-      return "Cleared";
+    case CallEvent::AdmissionRequested: return "AdmissionRequested";
+    case CallEvent::Admitted: return "Admitted";
+    case CallEvent::SetupSent: return "SetupSent";
+    case CallEvent::SetupReceived: return "SetupReceived";
+    case CallEvent::Proceeding: return "Proceeding";
+    case CallEvent::Alerting: return "Alerting";
+    case CallEvent::Progress: return "Progress";
+    case CallEvent::FastStartAccepted: return "FastStartAccepted";
+    case CallEvent::FastStartRefused: return "FastStartRefused";
+    case CallEvent::H245Connected: return "H245Connected";
+    case CallEvent::MediaStarted: return "MediaStarted";
+    case CallEvent::Connected: return "Connected";
+    case CallEvent::Clearing: return "Clearing";
+    case CallEvent::Cleared: return "Cleared";
   }
   return "?";
 }
@@ -216,12 +202,8 @@ void H323Connection::ArmPhaseTimer() {
       reason = EndedByTransportFail;
       break;
     case Phase::Proceeding:
-    case Phase::Alerting:
-      wait = settings_.timings.ringingTimeout;
-      break;
-    default:
-      phaseTimer_.cancel();
-      return;
+    case Phase::Alerting: wait = settings_.timings.ringingTimeout; break;
+    default: phaseTimer_.cancel(); return;
   }
   phaseTimer_.expires_after(wait);
   const Phase armed = phase_;

@@ -148,9 +148,7 @@ void H323Connection::Answer() {
   if (!SendSignal(proceeding) || phase_ == Phase::Released) return;
 
   switch (host_.OnAnswerCall(*this, remoteName_, setup_->Q931())) {
-    case H323ConnectionHost::AnswerCallDenied:
-      Release(EndedByAnswerDenied);
-      return;
+    case H323ConnectionHost::AnswerCallDenied: Release(EndedByAnswerDenied); return;
     case H323ConnectionHost::AnswerCallPending: {
       if (phase_ == Phase::Released) return;
       SetPhase(Phase::Ringing);
@@ -158,8 +156,7 @@ void H323Connection::Answer() {
       SendSignal(alerting);
       return;
     }
-    case H323ConnectionHost::AnswerCallNow:
-      break;
+    case H323ConnectionHost::AnswerCallNow: break;
   }
   SendConnect();
 }

@@ -19,9 +19,7 @@ using Admission = ras::H323Gatekeeper::Admission;
 
 namespace {
 
-bool IsDigits(const std::string& s) {
-  return !s.empty() && s.find_first_not_of("0123456789#*,") == std::string::npos;
-}
+bool IsDigits(const std::string& s) { return !s.empty() && s.find_first_not_of("0123456789#*,") == std::string::npos; }
 
 H323Connection::CallEndReason ConnectFailure(std::error_code ec) {
   if (ec == asio::error::connection_refused) return H323Connection::EndedByNoEndPoint;
@@ -278,20 +276,14 @@ void H323Connection::HandleSignal(H225Message& message) {
       else
         TakeCommonFields(message);
       return;
-    case Q931Message::Facility:
-      OnFacility(message);
-      return;
-    case Q931Message::ReleaseComplete:
-      OnReleaseComplete(message);
-      return;
+    case Q931Message::Facility: OnFacility(message); return;
+    case Q931Message::ReleaseComplete: OnReleaseComplete(message); return;
     case Q931Message::StatusEnquiry: {
       H225Message status = builder_->Status(Q931State(), 30);  // response to STATUS ENQUIRY
       SendSignal(status);
       return;
     }
-    case Q931Message::Status:
-      OnStatus(message);
-      return;
+    case Q931Message::Status: OnStatus(message); return;
     case Q931Message::Information:
       TakeCommonFields(message);  // tunnelled H.245 may ride in it
       // A far end without H.245 (fast start, H.245 never connected) sends its keys here.
@@ -301,9 +293,7 @@ void H323Connection::HandleSignal(H225Message& message) {
     case Q931Message::Notify:
       TakeCommonFields(message);  // tunnelled H.245 may ride in it; nothing else is used
       return;
-    case Q931Message::Setup:
-      PTRACE(2, "H225", token_ << ": ignored a second Setup");
-      return;
+    case Q931Message::Setup: PTRACE(2, "H225", token_ << ": ignored a second Setup"); return;
     default: {
       H225Message status = builder_->Status(Q931State(), 97);  // message type not implemented
       SendSignal(status);
@@ -383,8 +373,7 @@ void H323Connection::OnFacility(H225Message& message) {
         builder_->SetTunnelling(false);
       }
       break;
-    default:
-      break;
+    default: break;
   }
   TakeCommonFields(message);
 }
@@ -463,22 +452,14 @@ void H323Connection::OnStatus(const H225Message& message) {
 h225::H225MessageBuilder::CallState H323Connection::Q931State() const {
   using S = h225::H225MessageBuilder;
   switch (phase_) {
-    case Phase::AwaitingAnswer:
-      return S::CallInitiated;
-    case Phase::Proceeding:
-      return S::OutgoingCallProceeding;
-    case Phase::Alerting:
-      return S::CallDelivered;
-    case Phase::Admitting:
-      return originating_ ? S::Null : S::CallPresent;
-    case Phase::Answering:
-      return S::IncomingCallProceeding;
-    case Phase::Ringing:
-      return S::CallReceived;
-    case Phase::Established:
-      return S::Active;
-    default:
-      return S::Null;
+    case Phase::AwaitingAnswer: return S::CallInitiated;
+    case Phase::Proceeding: return S::OutgoingCallProceeding;
+    case Phase::Alerting: return S::CallDelivered;
+    case Phase::Admitting: return originating_ ? S::Null : S::CallPresent;
+    case Phase::Answering: return S::IncomingCallProceeding;
+    case Phase::Ringing: return S::CallReceived;
+    case Phase::Established: return S::Active;
+    default: return S::Null;
   }
 }
 

@@ -73,9 +73,7 @@ void TpktChannel::Start(PacketHandler onPacket, CloseHandler onClose) {
   asio::post(strand_, [self = shared_from_this()] { self->Deliver(); });
 }
 
-void TpktChannel::Pause() {
-  paused_ = true;
-}
+void TpktChannel::Pause() { paused_ = true; }
 
 void TpktChannel::Deliver() {
   Bytes payload;

@@ -37,8 +37,8 @@ TokenCheck H235AuthCAT::Validate(const Value& clearToken, std::string_view passw
   if (!stamp || !random || !challenge || !clearToken.has(C::generalID) || challenge->bytes().size() != 16 ||
       random->integer() < -128 || random->integer() > 255 || stamp->integer() < 0 || stamp->integer() > 0xffffffffLL)
     return TokenCheck::Malformed;
-  Md5Digest expected = Challenge(static_cast<std::uint8_t>(random->integer()), password,
-                                 static_cast<std::uint32_t>(stamp->integer()));
+  Md5Digest expected =
+      Challenge(static_cast<std::uint8_t>(random->integer()), password, static_cast<std::uint32_t>(stamp->integer()));
   return equalBytes(challenge->octets(), expected) ? TokenCheck::Ok : TokenCheck::BadPassword;
 }
 

@@ -43,8 +43,8 @@ std::optional<Value> H235AuthProcedure1::CreateCryptoToken(std::string_view send
                                                            std::uint32_t timeStamp, std::uint32_t random,
                                                            const Hash& marker) {
   Value token(asn::h225::CryptoH323Token::Id);
-  Value& hashed = token.select(asn::h225::CryptoH323Token::nestedcryptoToken)
-                      .select(asn::h235::CryptoToken::cryptoHashedToken);
+  Value& hashed =
+      token.select(asn::h225::CryptoH323Token::nestedcryptoToken).select(asn::h235::CryptoToken::cryptoHashedToken);
   hashed.field(T::tokenOID).setOid(kOidProcedure1Token);
   Value& vals = hashed.field(T::hashedVals);
   vals.field(C::tokenOID).setOid(kOidProcedure1ClearToken);
@@ -102,8 +102,12 @@ TokenCheck H235AuthProcedure1::Validate(std::span<const std::uint8_t> encoded, c
   return TokenCheck::BadPassword;
 }
 
-std::string H235AuthProcedure1::SendersID(const Value& cryptoH323Token) { return identifier(cryptoH323Token, C::sendersID); }
+std::string H235AuthProcedure1::SendersID(const Value& cryptoH323Token) {
+  return identifier(cryptoH323Token, C::sendersID);
+}
 
-std::string H235AuthProcedure1::GeneralID(const Value& cryptoH323Token) { return identifier(cryptoH323Token, C::generalID); }
+std::string H235AuthProcedure1::GeneralID(const Value& cryptoH323Token) {
+  return identifier(cryptoH323Token, C::generalID);
+}
 
 }  // namespace vantro::h235

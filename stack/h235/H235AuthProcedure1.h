@@ -33,8 +33,7 @@ class H235AuthProcedure1 {
   // A CryptoH323Token whose hash bits hold `marker` until Sign replaces them; sendersID or
   // generalID may be empty (then left out). nullopt when an identifier is too long.
   static std::optional<asn::Value> CreateCryptoToken(std::string_view sendersID, std::string_view generalID,
-                                                     std::uint32_t timeStamp, std::uint32_t random,
-                                                     const Hash& marker);
+                                                     std::uint32_t timeStamp, std::uint32_t random, const Hash& marker);
 
   // Finds the marker in an encoded message (it must occur exactly once), and puts the hash of the
   // message there. False when the marker is not found once.

@@ -31,18 +31,14 @@ unsigned methodsFor(std::uint16_t kind) {
   switch (kind) {
     case ras::RasMessage::gatekeeperRequest:
     case ras::RasMessage::gatekeeperConfirm:
-    case ras::RasMessage::gatekeeperReject:
-      return 0;
+    case ras::RasMessage::gatekeeperReject: return 0;
     case ras::RasMessage::registrationRequest:
-    case ras::RasMessage::admissionRequest:
-      return H235Authenticators::AllMethods;
+    case ras::RasMessage::admissionRequest: return H235Authenticators::AllMethods;
     case ras::RasMessage::unregistrationRequest:
     case ras::RasMessage::bandwidthRequest:
     case ras::RasMessage::disengageRequest:
-    case ras::RasMessage::infoRequestResponse:
-      return H235Authenticators::Md5 | H235Authenticators::Procedure1;
-    default:
-      return H235Authenticators::Procedure1;
+    case ras::RasMessage::infoRequestResponse: return H235Authenticators::Md5 | H235Authenticators::Procedure1;
+    default: return H235Authenticators::Procedure1;
   }
 }
 

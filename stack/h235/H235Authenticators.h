@@ -50,9 +50,9 @@ class H235Authenticators {
 
   // Who the tokens name.
   struct Identities {
-    std::string alias;            // the local user name
-    std::string endpointId;       // assigned by the gatekeeper; empty before registration
-    std::string gatekeeperId;     // empty when the gatekeeper gave none
+    std::string alias;         // the local user name
+    std::string endpointId;    // assigned by the gatekeeper; empty before registration
+    std::string gatekeeperId;  // empty when the gatekeeper gave none
   };
 
   // Adds the tokens a RasMessage of its kind carries. The message is then encoded with Encode.

@@ -58,8 +58,7 @@ asn::Value H245CapabilityExchange::BuildOurs(const endpoint::H323Capabilities& c
   for (const auto& e : entries) {
     asn::Value& entry = table.append();
     entry.field(Entry::capabilityTableEntryNumber).setInteger(++number);
-    entry.field(Entry::capability)
-        .select(h245::Capability::receiveAudioCapability) =
+    entry.field(Entry::capability).select(h245::Capability::receiveAudioCapability) =
         e.capability->GetAudioCapability(endpoint::H323Capability::Direction::Receive);
     layout[e.descriptor][e.simultaneous].push_back(number);
   }

@@ -52,7 +52,7 @@ class H245CapabilityExchange {
   bool acknowledged_ = false;
 
   bool received_ = false;
-  std::map<unsigned, asn::Value> table_;                               // entry number -> Capability
+  std::map<unsigned, asn::Value> table_;                                // entry number -> Capability
   std::map<unsigned, std::vector<std::vector<unsigned>>> descriptors_;  // number -> sets -> entries
   RemoteCapabilities theirs_;
 };

@@ -21,7 +21,10 @@ using namespace names;
 
 struct H245Control::Impl {
   Impl(asio::any_io_executor strand, Owner& owner, Settings settings)
-      : link(std::move(strand), owner, std::move(settings)), capabilities(link), masterSlave(link), channels(link),
+      : link(std::move(strand), owner, std::move(settings)),
+        capabilities(link),
+        masterSlave(link),
+        channels(link),
         roundTrip(link) {}
 
   void Dispatch(const asn::Value& message);
@@ -94,21 +97,11 @@ void H245Control::Impl::OnRequest(const asn::Value& message) {
   const asn::Value& request = message.alternative();
   const asn::Value& body = request.alternative();
   switch (request.choice()) {
-    case Request::masterSlaveDetermination:
-      masterSlave.OnRequest(body);
-      break;
-    case Request::terminalCapabilitySet:
-      OnCapabilities(body);
-      break;
-    case Request::openLogicalChannel:
-      channels.OnOpen(body, masterSlave.IsMaster());
-      break;
-    case Request::closeLogicalChannel:
-      channels.OnClose(body);
-      break;
-    case Request::requestChannelClose:
-      channels.OnRequestClose(body);
-      break;
+    case Request::masterSlaveDetermination: masterSlave.OnRequest(body); break;
+    case Request::terminalCapabilitySet: OnCapabilities(body); break;
+    case Request::openLogicalChannel: channels.OnOpen(body, masterSlave.IsMaster()); break;
+    case Request::closeLogicalChannel: channels.OnClose(body); break;
+    case Request::requestChannelClose: channels.OnRequestClose(body); break;
     case Request::requestMode: {
       asn::Value reject = NewMessage(MSCM::response, Response::requestModeReject);
       asn::Value& r = MessageBody(reject);
@@ -125,9 +118,7 @@ void H245Control::Impl::OnRequest(const asn::Value& message) {
       link.Send(std::move(answer));
       break;
     }
-    default:
-      NotSupported(message);
-      break;
+    default: NotSupported(message); break;
   }
 }
 
@@ -137,42 +128,26 @@ void H245Control::Impl::OnResponse(const asn::Value& response) {
     case Response::masterSlaveDeterminationAck:
       if (masterSlave.OnAck(body)) CheckReady();
       break;
-    case Response::masterSlaveDeterminationReject:
-      masterSlave.OnReject();
-      break;
+    case Response::masterSlaveDeterminationReject: masterSlave.OnReject(); break;
     case Response::terminalCapabilitySetAck:
       if (capabilities.OnAck(body)) CheckReady();
       break;
-    case Response::terminalCapabilitySetReject:
-      capabilities.OnReject(body);
-      break;
-    case Response::openLogicalChannelAck:
-      channels.OnOpenAck(body);
-      break;
-    case Response::openLogicalChannelReject:
-      channels.OnOpenReject(body);
-      break;
-    case Response::closeLogicalChannelAck:
-      channels.OnCloseAck(body);
-      break;
-    case Response::requestChannelCloseAck:
-      channels.OnRequestCloseAnswer(body, true);
-      break;
-    case Response::requestChannelCloseReject:
-      channels.OnRequestCloseAnswer(body, false);
-      break;
+    case Response::terminalCapabilitySetReject: capabilities.OnReject(body); break;
+    case Response::openLogicalChannelAck: channels.OnOpenAck(body); break;
+    case Response::openLogicalChannelReject: channels.OnOpenReject(body); break;
+    case Response::closeLogicalChannelAck: channels.OnCloseAck(body); break;
+    case Response::requestChannelCloseAck: channels.OnRequestCloseAnswer(body, true); break;
+    case Response::requestChannelCloseReject: channels.OnRequestCloseAnswer(body, false); break;
     case Response::roundTripDelayResponse: {
       const auto seq = static_cast<unsigned>(body[h245::RoundTripDelayResponse::sequenceNumber].integer());
       if (!roundTrip.IsRunning() || seq != roundTripSequence) break;
       roundTrip.Cancel();
-      roundTripDelay = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                             roundTripSent);
+      roundTripDelay =
+          std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - roundTripSent);
       PTRACE(3, "H245", "round trip delay " << roundTripDelay->count() << " ms");
       break;
     }
-    default:
-      PTRACE(3, "H245", "response ignored: " << asn::fieldDesc(response.desc(), response.choice()).name);
-      break;
+    default: PTRACE(3, "H245", "response ignored: " << asn::fieldDesc(response.desc(), response.choice()).name); break;
   }
 }
 
@@ -189,9 +164,7 @@ void H245Control::Impl::OnCommand(const asn::Value& command) {
     case Command::sendTerminalCapabilitySet:
       if (started) capabilities.SendOurs();
       break;
-    default:
-      PTRACE(4, "H245", "command ignored: " << asn::fieldDesc(command.desc(), command.choice()).name);
-      break;
+    default: PTRACE(4, "H245", "command ignored: " << asn::fieldDesc(command.desc(), command.choice()).name); break;
   }
 }
 
@@ -205,13 +178,9 @@ void H245Control::Impl::OnIndication(const asn::Value& indication) {
         PTRACE(4, "H245", "user input indication without a key: " << asn::toText(body));
       }
       break;
-    case Indication::masterSlaveDeterminationRelease:
-      masterSlave.OnRelease();
-      break;
+    case Indication::masterSlaveDeterminationRelease: masterSlave.OnRelease(); break;
     case Indication::functionNotSupported:
-    case Indication::functionNotUnderstood:
-      OnFunctionRefused(indication);
-      break;
+    case Indication::functionNotUnderstood: OnFunctionRefused(indication); break;
     default:
       PTRACE(4, "H245", "indication ignored: " << asn::fieldDesc(indication.desc(), indication.choice()).name);
       break;
@@ -279,8 +248,7 @@ void H245Control::Impl::NotUnderstood(const asn::Value& message) {
 }
 
 void H245Control::Impl::CheckReady() {
-  if (ready || paused || !capabilities.IsOursAcknowledged() || !capabilities.HasTheirs() ||
-      !masterSlave.IsDetermined())
+  if (ready || paused || !capabilities.IsOursAcknowledged() || !capabilities.HasTheirs() || !masterSlave.IsDetermined())
     return;
   ready = true;
   PTRACE(3, "H245", "capabilities exchanged, " << (masterSlave.IsMaster() ? "master" : "slave"));

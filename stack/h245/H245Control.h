@@ -29,7 +29,7 @@ namespace vantro::h245 {
 // What the far end can receive, from its TerminalCapabilitySet.
 struct RemoteCapabilities {
   struct Entry {
-    unsigned number = 0;   // CapabilityTableEntryNumber
+    unsigned number = 0;    // CapabilityTableEntryNumber
     asn::Value capability;  // the h245::Capability value
   };
   std::vector<Entry> table;
@@ -54,7 +54,7 @@ struct RemoteCapabilities {
 struct IncomingChannel {
   unsigned number = 0;
   unsigned sessionID = 0;
-  asn::Value audioCapability;                   // the AudioCapability of its dataType
+  asn::Value audioCapability;                     // the AudioCapability of its dataType
   std::optional<asn::Ipv4Address> remoteControl;  // its mediaControlChannel (RTCP)
   std::optional<unsigned> payloadType;            // dynamicRTPPayloadType
 };
@@ -62,16 +62,16 @@ struct IncomingChannel {
 // Our answer to it: accept with our RTP and RTCP addresses, or reject.
 struct IncomingAnswer {
   bool accept = false;
-  asn::Ipv4Address media;    // where the far end sends RTP
-  asn::Ipv4Address control;  // our RTCP
+  asn::Ipv4Address media;         // where the far end sends RTP
+  asn::Ipv4Address control;       // our RTCP
   std::uint16_t rejectCause = 0;  // an OpenLogicalChannelReject.cause alternative
 };
 
 // A channel we open towards the far end (our transmit channel).
 struct OutgoingChannel {
   unsigned sessionID = 1;
-  asn::Value audioCapability;    // what we send, Direction::Transmit form
-  asn::Ipv4Address control;      // our RTCP
+  asn::Value audioCapability;  // what we send, Direction::Transmit form
+  asn::Ipv4Address control;    // our RTCP
 };
 
 class H245Control {
@@ -92,8 +92,7 @@ class H245Control {
     virtual IncomingAnswer OnOpenChannel(const IncomingChannel& channel) = 0;
     // Our OpenLogicalChannel was acknowledged: where to send RTP and RTCP.
     virtual void OnChannelOpened(unsigned number, std::optional<asn::Ipv4Address> media,
-                                 std::optional<asn::Ipv4Address> control,
-                                 std::optional<unsigned> payloadType) = 0;
+                                 std::optional<asn::Ipv4Address> control, std::optional<unsigned> payloadType) = 0;
     virtual void OnChannelRejected(unsigned number) = 0;
     // A channel is gone: the far end closed its own, or asked us to close ours (which the control
     // has done), or our close was acknowledged.

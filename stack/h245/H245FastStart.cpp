@@ -96,8 +96,8 @@ unsigned SessionOf(const Element& e, const FastStartLocal& local) {
 
 }  // namespace
 
-std::vector<Octets> BuildFastStartProposals(const endpoint::H323Capabilities& capabilities,
-                                            const FastStartLocal& local, unsigned firstNumber) {
+std::vector<Octets> BuildFastStartProposals(const endpoint::H323Capabilities& capabilities, const FastStartLocal& local,
+                                            unsigned firstNumber) {
   std::vector<Octets> out;
   unsigned number = std::clamp(firstNumber, 1u, 65535u);
   auto next = [&number] {
@@ -136,19 +136,18 @@ FastStartAnswer SelectFastStart(const std::vector<Octets>& proposals, const endp
 
   FastStartAnswer answer;
   if (auto [e, ours] = pick(false); e) {
-    answer.reply.push_back(ReverseElement(e->number, e->audio,
-                                          MediaParameters{SessionOf(*e, local), std::nullopt, local.control, std::nullopt}));
+    answer.reply.push_back(ReverseElement(
+        e->number, e->audio, MediaParameters{SessionOf(*e, local), std::nullopt, local.control, std::nullopt}));
     answer.channels.push_back(
         FastStartChannel{e->number, true, ours, e->audio, e->media.media, e->media.control, e->media.payloadType});
   }
   if (auto [e, ours] = pick(true); e) {
-    answer.reply.push_back(ForwardElement(e->number, e->audio,
-                                          MediaParameters{SessionOf(*e, local), local.media, local.control, std::nullopt}));
+    answer.reply.push_back(ForwardElement(
+        e->number, e->audio, MediaParameters{SessionOf(*e, local), local.media, local.control, std::nullopt}));
     answer.channels.push_back(
         FastStartChannel{e->number, false, ours, e->audio, std::nullopt, e->media.control, e->media.payloadType});
   }
-  if (std::any_of(answer.reply.begin(), answer.reply.end(), [](const Octets& o) { return o.empty(); }))
-    return {};
+  if (std::any_of(answer.reply.begin(), answer.reply.end(), [](const Octets& o) { return o.empty(); })) return {};
   return answer;
 }
 
@@ -173,8 +172,8 @@ std::vector<FastStartChannel> ReadFastStartAnswer(const std::vector<Octets>& rep
       PTRACE(2, "H245", "fast start answer " << e->number << " names a format we did not propose");
       continue;
     }
-    FastStartChannel channel{e->number, weTransmit, ours, e->audio, std::nullopt, notOurs(e->media.control, false),
-                             e->media.payloadType};
+    FastStartChannel channel{
+        e->number, weTransmit, ours, e->audio, std::nullopt, notOurs(e->media.control, false), e->media.payloadType};
     if (weTransmit) {
       channel.remoteMedia = notOurs(e->media.media, true);
       if (!channel.remoteMedia) {

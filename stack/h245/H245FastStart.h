@@ -31,16 +31,16 @@ struct FastStartChannel {
   unsigned number = 0;
   bool weTransmit = false;
   std::shared_ptr<const endpoint::H323Capability> capability;  // ours
-  asn::Value audioCapability;                     // as the proposal or answer carried it
-  std::optional<asn::Ipv4Address> remoteMedia;    // where we send RTP (transmit)
-  std::optional<asn::Ipv4Address> remoteControl;  // the far end's RTCP
+  asn::Value audioCapability;                                  // as the proposal or answer carried it
+  std::optional<asn::Ipv4Address> remoteMedia;                 // where we send RTP (transmit)
+  std::optional<asn::Ipv4Address> remoteControl;               // the far end's RTCP
   std::optional<unsigned> payloadType;
 };
 
 // Caller: for each capability in table order, a receive proposal and a transmit proposal (the
 // encoded OpenLogicalChannel values of Setup's fastStart). Channel numbers start at firstNumber.
-std::vector<Octets> BuildFastStartProposals(const endpoint::H323Capabilities& capabilities,
-                                            const FastStartLocal& local, unsigned firstNumber = 1);
+std::vector<Octets> BuildFastStartProposals(const endpoint::H323Capabilities& capabilities, const FastStartLocal& local,
+                                            unsigned firstNumber = 1);
 
 // Callee: picks, by our table order, one proposal the caller transmits on (we receive) and one it
 // receives on (we transmit) from the Setup's fastStart. The answer holds the encoded
@@ -51,8 +51,8 @@ struct FastStartAnswer {
   std::vector<Octets> reply;
   std::vector<FastStartChannel> channels;
 };
-FastStartAnswer SelectFastStart(const std::vector<Octets>& proposals,
-                                const endpoint::H323Capabilities& capabilities, const FastStartLocal& local);
+FastStartAnswer SelectFastStart(const std::vector<Octets>& proposals, const endpoint::H323Capabilities& capabilities,
+                                const FastStartLocal& local);
 
 // Caller: the channels the callee chose, read from the fastStart element of its answer, matched
 // against our capability table: at most one each way. Malformed elements, channels of formats we

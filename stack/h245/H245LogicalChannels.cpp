@@ -148,7 +148,8 @@ void H245LogicalChannels::Reject(unsigned number, std::uint16_t cause) {
 
 void H245LogicalChannels::OnOpen(const asn::Value& request, bool isMaster) {
   const unsigned number = NumberOf(request);
-  if (request.has(OLC::reverseLogicalChannelParameters)) return Reject(number, RejectCause::unsuitableReverseParameters);
+  if (request.has(OLC::reverseLogicalChannelParameters))
+    return Reject(number, RejectCause::unsuitableReverseParameters);
   const asn::Value& forward = request[OLC::forwardLogicalChannelParameters];
   const asn::Value* audio = AudioOf(forward[Forward::dataType]);
   if (!audio || !link_.GetSettings().capabilities.FindMatch(*audio))
@@ -179,9 +180,10 @@ void H245LogicalChannels::OnOpen(const asn::Value& request, bool isMaster) {
   }
   theirs_.insert(number);
   asn::Value ack = NumberedMessage(MSCM::response, h245::ResponseMessage::openLogicalChannelAck, number);
-  asn::Value& parameters = MessageBody(ack)
-                               .field(h245::OpenLogicalChannelAck::forwardMultiplexAckParameters)
-                               .select(h245::OpenLogicalChannelAck_forwardMultiplexAckParameters::h2250LogicalChannelAckParameters);
+  asn::Value& parameters =
+      MessageBody(ack)
+          .field(h245::OpenLogicalChannelAck::forwardMultiplexAckParameters)
+          .select(h245::OpenLogicalChannelAck_forwardMultiplexAckParameters::h2250LogicalChannelAckParameters);
   using AckParams = h245::H2250LogicalChannelAckParameters;
   parameters.field(AckParams::sessionID).setInteger(channel.sessionID);
   asn::setIpv4(parameters.field(AckParams::mediaChannel), answer.media);
@@ -201,7 +203,8 @@ void H245LogicalChannels::OnOpenAck(const asn::Value& ack) {
   it->second.timer->Cancel();
   MediaParameters media;
   const asn::Value* parameters = ack.get(h245::OpenLogicalChannelAck::forwardMultiplexAckParameters);
-  if (parameters && parameters->is(h245::OpenLogicalChannelAck_forwardMultiplexAckParameters::h2250LogicalChannelAckParameters))
+  if (parameters &&
+      parameters->is(h245::OpenLogicalChannelAck_forwardMultiplexAckParameters::h2250LogicalChannelAckParameters))
     media = ReadH2250(parameters->alternative());
   if (!media.media) PTRACE(2, "H245", "the far end acknowledged channel " << number << " without an RTP address");
   if (auto* owner = link_.GetOwner()) owner->OnChannelOpened(number, media.media, media.control, media.payloadType);

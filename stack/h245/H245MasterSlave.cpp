@@ -61,8 +61,9 @@ void H245MasterSlave::SendRequest() {
 void H245MasterSlave::SendAck(bool weAreMaster) {
   // The decision tells the receiver its own status.
   asn::Value message = NewMessage(MSCM::response, h245::ResponseMessage::masterSlaveDeterminationAck);
-  MessageBody(message).field(h245::MasterSlaveDeterminationAck::decision).select(weAreMaster ? Decision::slave
-                                                                                            : Decision::master);
+  MessageBody(message)
+      .field(h245::MasterSlaveDeterminationAck::decision)
+      .select(weAreMaster ? Decision::slave : Decision::master);
   link_.Send(std::move(message));
 }
 
@@ -120,9 +121,7 @@ bool H245MasterSlave::OnAck(const asn::Value& ack) {
       Finish({});
       master_ = master;
       break;
-    case State::Idle:
-      PTRACE(3, "H245", "master/slave acknowledgement without a determination, ignored");
-      return false;
+    case State::Idle: PTRACE(3, "H245", "master/slave acknowledgement without a determination, ignored"); return false;
   }
   PTRACE(3, "H245", "master/slave determined: " << (master ? "master" : "slave"));
   return true;
@@ -130,15 +129,9 @@ bool H245MasterSlave::OnAck(const asn::Value& ack) {
 
 void H245MasterSlave::OnReject() {
   switch (state_) {
-    case State::Outgoing:
-      Retry("was rejected (identical numbers)");
-      break;
-    case State::Incoming:
-      Finish("the far end rejected our master/slave acknowledgement");
-      break;
-    case State::Idle:
-      PTRACE(3, "H245", "master/slave reject without a determination, ignored");
-      break;
+    case State::Outgoing: Retry("was rejected (identical numbers)"); break;
+    case State::Incoming: Finish("the far end rejected our master/slave acknowledgement"); break;
+    case State::Idle: PTRACE(3, "H245", "master/slave reject without a determination, ignored"); break;
   }
 }
 

@@ -53,8 +53,8 @@ class H245MasterSlave {
   State state_ = State::Idle;
   std::uint32_t number_ = 0;
   int tries_ = 0;
-  bool pending_ = false;         // our status as answered in the Incoming state
-  std::optional<bool> master_;   // the determined status
+  bool pending_ = false;        // our status as answered in the Incoming state
+  std::optional<bool> master_;  // the determined status
 };
 
 }  // namespace vantro::h245

@@ -25,7 +25,7 @@ std::optional<BearerCapability> BearerCapability::decode(std::span<const std::ui
   b.transferRate = c[i] & 0x1f;
   bool last = c[i] & kExt;
   ++i;
-  if (!last) i = groupEnd(c, i);   // octets 4a/4b of packet mode, not used by H.225.0
+  if (!last) i = groupEnd(c, i);  // octets 4a/4b of packet mode, not used by H.225.0
   if (b.transferRate == RateMulti) {
     if (i >= c.size()) return std::nullopt;
     b.rateMultiplier = c[i] & 0x7f;
@@ -54,7 +54,7 @@ std::optional<Cause> Cause::decode(std::span<const std::uint8_t> c) {
   Cause k;
   k.codingStandard = (c[0] >> 5) & 3;
   k.location = c[0] & 0x0f;
-  std::size_t i = groupEnd(c, 0);   // octet 3a (recommendation) when bit 8 of octet 3 is clear
+  std::size_t i = groupEnd(c, 0);  // octet 3a (recommendation) when bit 8 of octet 3 is clear
   if (i >= c.size()) return std::nullopt;
   k.value = c[i] & 0x7f;
   k.diagnostics.assign(c.begin() + static_cast<std::ptrdiff_t>(i + 1), c.end());
@@ -93,7 +93,7 @@ std::optional<PartyNumber> PartyNumber::decode(std::span<const std::uint8_t> c) 
     i = groupEnd(c, 1);
   }
   for (; i < c.size(); ++i) {
-    if (c[i] & kExt) return std::nullopt;   // digits are IA5 characters
+    if (c[i] & kExt) return std::nullopt;  // digits are IA5 characters
     n.digits += static_cast<char>(c[i]);
   }
   return n;

@@ -15,13 +15,13 @@ struct BearerCapability {
   enum : std::uint8_t { Rate64k = 0x10, RateMulti = 0x18 };
   enum : std::uint8_t { Layer1Mulaw = 0x02, Layer1Alaw = 0x03, Layer1H221 = 0x05 };
 
-  std::uint8_t codingStandard = 0;            // 0: ITU-T
+  std::uint8_t codingStandard = 0;  // 0: ITU-T
   std::uint8_t transferCapability = UnrestrictedDigital;
-  std::uint8_t transferMode = 0;              // 0: circuit
+  std::uint8_t transferMode = 0;  // 0: circuit
   std::uint8_t transferRate = Rate64k;
-  std::optional<std::uint8_t> rateMultiplier; // with RateMulti
+  std::optional<std::uint8_t> rateMultiplier;  // with RateMulti
   std::optional<std::uint8_t> layer1Protocol;
-  std::vector<std::uint8_t> more;             // octets after layer 1, as they came
+  std::vector<std::uint8_t> more;  // octets after layer 1, as they came
 
   static BearerCapability speech() { return {0, Speech, 0, Rate64k, std::nullopt, Layer1Mulaw, {}}; }
   static BearerCapability digital() { return {0, UnrestrictedDigital, 0, Rate64k, std::nullopt, Layer1H221, {}}; }
@@ -44,7 +44,7 @@ struct Cause {
     TemporaryFailure = 41,
   };
   std::uint8_t codingStandard = 0;
-  std::uint8_t location = 0;        // 0: user
+  std::uint8_t location = 0;  // 0: user
   std::uint8_t value = NormalCallClearing;
   std::vector<std::uint8_t> diagnostics;
 
@@ -66,8 +66,8 @@ struct ProgressIndicator {
 
 // Calling or called party number. Presentation and screening belong to the calling number only.
 struct PartyNumber {
-  std::uint8_t typeOfNumber = 0;    // 0: unknown, 1: international, 2: national, 4: subscriber
-  std::uint8_t numberingPlan = 1;   // 1: ISDN/telephony (E.164), 9: private
+  std::uint8_t typeOfNumber = 0;   // 0: unknown, 1: international, 2: national, 4: subscriber
+  std::uint8_t numberingPlan = 1;  // 1: ISDN/telephony (E.164), 9: private
   std::optional<std::uint8_t> presentation;
   std::optional<std::uint8_t> screening;
   std::string digits;

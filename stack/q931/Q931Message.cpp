@@ -132,7 +132,7 @@ std::optional<std::string> Q931Message::display() const {
   const InformationElement* ie = find(IeDisplay);
   if (!ie) return std::nullopt;
   std::string s = textOf(ie->contents);
-  if (!s.empty() && s.back() == '\0') s.pop_back();   // some peers send it NUL-terminated
+  if (!s.empty() && s.back() == '\0') s.pop_back();  // some peers send it NUL-terminated
   return s;
 }
 void Q931Message::setDisplay(std::string_view text) { set(IeDisplay, bytesOf(text, 255)); }

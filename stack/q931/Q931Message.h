@@ -20,7 +20,7 @@
 namespace vantro::q931 {
 
 struct InformationElement {
-  std::uint8_t id = 0;                  // single-octet elements (id >= 0x80) carry no contents
+  std::uint8_t id = 0;  // single-octet elements (id >= 0x80) carry no contents
   std::vector<std::uint8_t> contents;
   bool operator==(const InformationElement&) const = default;
 };
@@ -59,7 +59,7 @@ class Q931Message {
   };
 
   static constexpr std::uint8_t kProtocolDiscriminator = 0x08;
-  static constexpr std::uint8_t kUserUserX208 = 0x05;   // user-user protocol: X.208/X.209 coded
+  static constexpr std::uint8_t kUserUserX208 = 0x05;  // user-user protocol: X.208/X.209 coded
 
   Q931Message() = default;
   Q931Message(std::uint8_t type, std::uint16_t callReference, bool fromDestination = false)

@@ -39,7 +39,7 @@ TpktReader::Status TpktReader::next(std::vector<std::uint8_t>& payload) {
     if (buffered() < total) break;
     payload.assign(h + kTpktHeader, h + total);
     start_ += total;
-    if (payload.empty()) continue;   // keep-alive
+    if (payload.empty()) continue;  // keep-alive
     return Status::Packet;
   }
   // Drop what has been consumed so the buffer holds at most one partial packet.

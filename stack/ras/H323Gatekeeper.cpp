@@ -33,25 +33,19 @@ namespace {
 unsigned MapRegistrationReject(const Value& reason) {
   switch (reason.choice()) {
     case h225::RegistrationRejectReason::invalidCallSignalAddress:
-    case h225::RegistrationRejectReason::invalidRASAddress:
-      return H323Gatekeeper::InvalidListener;
-    case h225::RegistrationRejectReason::duplicateAlias:
-      return H323Gatekeeper::DuplicateAlias;
+    case h225::RegistrationRejectReason::invalidRASAddress: return H323Gatekeeper::InvalidListener;
+    case h225::RegistrationRejectReason::duplicateAlias: return H323Gatekeeper::DuplicateAlias;
     case h225::RegistrationRejectReason::securityDenial:
-    case h225::RegistrationRejectReason::securityError:
-      return H323Gatekeeper::SecurityDenied;
-    default:
-      return H323Gatekeeper::RegistrationRejectReasonMask | reason.choice();
+    case h225::RegistrationRejectReason::securityError: return H323Gatekeeper::SecurityDenied;
+    default: return H323Gatekeeper::RegistrationRejectReasonMask | reason.choice();
   }
 }
 
 unsigned MapGatekeeperReject(const Value& reason) {
   switch (reason.choice()) {
     case h225::GatekeeperRejectReason::securityDenial:
-    case h225::GatekeeperRejectReason::securityError:
-      return H323Gatekeeper::SecurityDenied;
-    default:
-      return H323Gatekeeper::RegistrationRejectReasonMask | reason.choice();
+    case h225::GatekeeperRejectReason::securityError: return H323Gatekeeper::SecurityDenied;
+    default: return H323Gatekeeper::RegistrationRejectReasonMask | reason.choice();
   }
 }
 
@@ -255,7 +249,8 @@ void H323Gatekeeper::StartRegistration(bool keepAlive, std::function<void(bool r
     return m.is(h225::RasMessage::registrationConfirm) && AcceptAnswer(m, bytes);
   };
   const RasTimings& t = settings_.timings;
-  channel_->Request(seq, build, accept, keepAlive ? keepAliveTimeout_ : t.requestTimeout, keepAlive ? 2 : t.requestTries,
+  channel_->Request(seq, build, accept, keepAlive ? keepAliveTimeout_ : t.requestTimeout,
+                    keepAlive ? 2 : t.requestTries,
                     [self = shared_from_this(), keepAlive, done](RasChannel::Answer answer) {
                       self->OnRegistrationAnswer(keepAlive, std::move(answer), done);
                     });
@@ -338,8 +333,8 @@ void H323Gatekeeper::OnRequest(const Value& message, std::span<const std::uint8_
   using M = h225::RasMessage;
   if (!message.is(M::unregistrationRequest) && !message.is(M::infoRequest) && !message.is(M::disengageRequest)) return;
   if (!Trusted(message, bytes)) {
-    PTRACE(2, "RAS", "dropped a gatekeeper's request (" << message.alternative().typeName()
-                         << ") without a valid signature");
+    PTRACE(2, "RAS",
+           "dropped a gatekeeper's request (" << message.alternative().typeName() << ") without a valid signature");
     return;
   }
   const Value& body = message.alternative();
@@ -474,9 +469,10 @@ void H323Gatekeeper::OnAdmissionAnswer(const CallInfo& call, RasChannel::Answer 
       break;
     }
   }
-  PTRACE(3, "RAS", "admission " << (admission.outcome == O::Confirmed  ? "confirmed"
-                                    : admission.outcome == O::Rejected ? "rejected"
-                                                                       : "not answered"));
+  PTRACE(3, "RAS",
+         "admission " << (admission.outcome == O::Confirmed  ? "confirmed"
+                          : admission.outcome == O::Rejected ? "rejected"
+                                                             : "not answered"));
   if (admission.outcome == O::Confirmed && admission.irrFrequency)
     StartInfoReports(call, std::chrono::seconds(*admission.irrFrequency));
   done(std::move(admission));
@@ -537,9 +533,10 @@ void H323Gatekeeper::Disengage(const CallInfo& call, std::uint16_t reason, std::
     const RasTimings& t = settings_.timings;
     channel_->Request(seq, build, accept, t.requestTimeout, t.requestTries,
                       [self = shared_from_this(), done](RasChannel::Answer answer) {
-                        PTRACE(3, "RAS", "disengage " << (answer.outcome == RasChannel::Outcome::Answered
-                                                               ? answer.message.alternative().typeName()
-                                                               : "not answered"));
+                        PTRACE(3, "RAS",
+                               "disengage " << (answer.outcome == RasChannel::Outcome::Answered
+                                                    ? answer.message.alternative().typeName()
+                                                    : "not answered"));
                         if (done) done();
                       });
   });

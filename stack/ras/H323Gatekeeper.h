@@ -66,7 +66,7 @@ class H323Gatekeeper : public std::enable_shared_from_this<H323Gatekeeper> {
     std::optional<asn::Ipv4Address> listener;  // call signalling (0.0.0.0: every interface); none: not listening
     std::uint32_t timeToLive = 0;              // seconds asked for; 0: none
     RasTimings timings;
-    std::function<std::uint32_t()> clock;      // seconds since 1970 for tokens; the system clock when empty
+    std::function<std::uint32_t()> clock;  // seconds since 1970 for tokens; the system clock when empty
   };
 
   H323Gatekeeper(asio::io_context& io, Settings settings);
@@ -98,9 +98,9 @@ class H323Gatekeeper : public std::enable_shared_from_this<H323Gatekeeper> {
     std::optional<asn::Ipv4Address> destCallSignalAddress;  // ACF: where Setup goes
     bool gatekeeperRouted = false;                          // ACF callModel
     std::uint32_t bandwidth = 0;
-    std::vector<std::string> destinationAliases;            // ACF destinationInfo
-    std::optional<std::uint32_t> irrFrequency;              // seconds, when the gatekeeper wants IRRs
-    asn::Value confirm;                                     // the whole ACF or ARJ, for anything else
+    std::vector<std::string> destinationAliases;  // ACF destinationInfo
+    std::optional<std::uint32_t> irrFrequency;    // seconds, when the gatekeeper wants IRRs
+    asn::Value confirm;                           // the whole ACF or ARJ, for anything else
   };
 
   // Asks the gatekeeper to admit a call (ARQ; tokens as for registration). done runs once, on

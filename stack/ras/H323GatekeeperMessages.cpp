@@ -136,9 +136,13 @@ Value MakeUnregistrationRequest(unsigned seq, const EndpointInfo& info, std::opt
   return msg;
 }
 
-Value MakeUnregistrationConfirm(unsigned seq) { return answer(h225::RasMessage::unregistrationConfirm, seq, std::nullopt); }
+Value MakeUnregistrationConfirm(unsigned seq) {
+  return answer(h225::RasMessage::unregistrationConfirm, seq, std::nullopt);
+}
 
-Value MakeUnregistrationReject(unsigned seq, std::uint16_t reason) { return answer(h225::RasMessage::unregistrationReject, seq, reason); }
+Value MakeUnregistrationReject(unsigned seq, std::uint16_t reason) {
+  return answer(h225::RasMessage::unregistrationReject, seq, reason);
+}
 
 Value MakeAdmissionRequest(unsigned seq, const EndpointInfo& info, const CallInfo& call) {
   using A = h225::AdmissionRequest;
@@ -214,7 +218,9 @@ Value MakeDisengageRequest(unsigned seq, const EndpointInfo& info, const CallInf
 
 Value MakeDisengageConfirm(unsigned seq) { return answer(h225::RasMessage::disengageConfirm, seq, std::nullopt); }
 
-Value MakeDisengageReject(unsigned seq, std::uint16_t reason) { return answer(h225::RasMessage::disengageReject, seq, reason); }
+Value MakeDisengageReject(unsigned seq, std::uint16_t reason) {
+  return answer(h225::RasMessage::disengageReject, seq, reason);
+}
 
 Value MakeInfoRequestResponse(const Value& irq, const EndpointInfo& info, const std::vector<CallInfo>& calls) {
   using I = h225::InfoRequestResponse;
@@ -234,8 +240,10 @@ Value MakeInfoRequestResponse(const Value& irq, const EndpointInfo& info, const 
     perCallInfo(b->field(I::perCallInfo).append(), call);
     ++reported;
   }
-  if (!all && reported == 0) b->field(I::irrStatus).select(h225::InfoRequestResponseStatus::invalidCall);
-  else b->field(I::irrStatus).select(h225::InfoRequestResponseStatus::complete);
+  if (!all && reported == 0)
+    b->field(I::irrStatus).select(h225::InfoRequestResponseStatus::invalidCall);
+  else
+    b->field(I::irrStatus).select(h225::InfoRequestResponseStatus::complete);
   b->field(I::unsolicited).setBoolean(false);
   return msg;
 }

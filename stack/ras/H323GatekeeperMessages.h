@@ -25,9 +25,9 @@ struct EndpointInfo {
 // What the gatekeeper is told about one call (ARQ, DRQ, and the perCallInfo of an IRR).
 struct CallInfo {
   std::uint16_t callReference = 0;
-  std::string callIdentifier;  // 16 octets (CallIdentifier.guid)
-  std::string conferenceID;    // 16 octets
-  bool answerCall = false;     // we are the callee
+  std::string callIdentifier;                             // 16 octets (CallIdentifier.guid)
+  std::string conferenceID;                               // 16 octets
+  bool answerCall = false;                                // we are the callee
   std::string destinationAlias;                           // the called party ("" when none)
   std::optional<asn::Ipv4Address> destCallSignalAddress;  // the called address, when calling one
   std::string sourceAlias;                                // the caller's alias (incoming calls)
@@ -48,8 +48,8 @@ struct AdmissionAnswer {
   std::optional<asn::Ipv4Address> destCallSignalAddress;  // ACF: where Setup goes
   bool gatekeeperRouted = false;                          // ACF callModel
   std::uint32_t bandwidth = 0;
-  std::vector<std::string> destinationAliases;            // ACF destinationInfo
-  std::optional<std::uint32_t> irrFrequency;              // seconds, when the gatekeeper wants IRRs
+  std::vector<std::string> destinationAliases;  // ACF destinationInfo
+  std::optional<std::uint32_t> irrFrequency;    // seconds, when the gatekeeper wants IRRs
 };
 
 // The vendor block of terminalType and endpointVendor.

@@ -65,7 +65,8 @@ std::optional<Ipv4> ResolveIpv4(const std::string& host, std::chrono::millisecon
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) return std::nullopt;
     // Wake now and then to see the abort flag.
-    lookUp->done.wait_for(lock, std::min<std::chrono::steady_clock::duration>(deadline - now, std::chrono::milliseconds(50)));
+    lookUp->done.wait_for(lock,
+                          std::min<std::chrono::steady_clock::duration>(deadline - now, std::chrono::milliseconds(50)));
   }
   return lookUp->address;
 }

@@ -58,24 +58,27 @@ unsigned RasChannel::NextSequenceNumber() {
 
 void RasChannel::Receive() {
   if (!socket_.is_open()) return;
-  socket_.async_receive_from(asio::buffer(buffer_), from_, [self = shared_from_this()](std::error_code ec, std::size_t n) {
-    if (ec == asio::error::operation_aborted || !self->socket_.is_open()) return;
-    if (ec || n == 0) {
-      // An error, or nothing (what a socket shut for reading gives at once, again and again).
-      self->OnReceiveFault(ec);
-      return;
-    }
-    self->retryWait_ = std::chrono::milliseconds(0);
-    if (self->from_ == self->peer_) self->OnDatagram(std::span<const std::uint8_t>(self->buffer_.data(), n));
-    self->Receive();
-  });
+  socket_.async_receive_from(asio::buffer(buffer_), from_,
+                             [self = shared_from_this()](std::error_code ec, std::size_t n) {
+                               if (ec == asio::error::operation_aborted || !self->socket_.is_open()) return;
+                               if (ec || n == 0) {
+                                 // An error, or nothing (what a socket shut for reading gives at once, again and
+                                 // again).
+                                 self->OnReceiveFault(ec);
+                                 return;
+                               }
+                               self->retryWait_ = std::chrono::milliseconds(0);
+                               if (self->from_ == self->peer_)
+                                 self->OnDatagram(std::span<const std::uint8_t>(self->buffer_.data(), n));
+                               self->Receive();
+                             });
 }
 
 void RasChannel::OnReceiveFault(const std::error_code& ec) {
   ++receiveFaults_;
   retryWait_ = std::clamp(retryWait_ * 2, kFirstRetry, kLongestRetry);
-  PTRACE(2, "RAS", "receive " << (ec ? ec.message() : "of nothing") << ", reading again in " << retryWait_.count()
-                               << " ms");
+  PTRACE(2, "RAS",
+         "receive " << (ec ? ec.message() : "of nothing") << ", reading again in " << retryWait_.count() << " ms");
   retry_.expires_after(retryWait_);
   retry_.async_wait([self = shared_from_this()](std::error_code ec) {
     if (!ec) self->Receive();
@@ -94,8 +97,8 @@ void RasChannel::OnDatagram(std::span<const std::uint8_t> bytes) {
       if (message.is(ras::RasMessage::requestInProgress)) {
         Pending& p = it->second;
         if (p.extensions++ < timings_.maxProgressExtensions) {
-          const auto delay = std::clamp<std::int64_t>(
-              message.alternative()[ras::RequestInProgress::delay].integer(), 0, timings_.maxProgressDelay.count());
+          const auto delay = std::clamp<std::int64_t>(message.alternative()[ras::RequestInProgress::delay].integer(), 0,
+                                                      timings_.maxProgressDelay.count());
           Arm(seq, std::chrono::milliseconds(delay) + p.timeout);
         }
         return;

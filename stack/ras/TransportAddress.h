@@ -12,7 +12,7 @@ namespace vantro::ras {
 inline constexpr std::uint16_t kDefaultRasPort = 1719;
 
 struct HostAndPort {
-  std::string host;        // a dotted IPv4 address or a host name; "*" for every interface
+  std::string host;  // a dotted IPv4 address or a host name; "*" for every interface
   std::uint16_t port = 0;
   bool operator==(const HostAndPort&) const = default;
 };

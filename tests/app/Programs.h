@@ -17,15 +17,14 @@ Environment CurrentEnvironment();
 
 // Starts a program (looked up on PATH) with its output and errors going to outputFile, and
 // descriptor fd3 as its descriptor 3 when given; 0 when it cannot be started.
-pid_t Spawn(const std::vector<std::string> &args, const Environment &env,
-            const std::filesystem::path &outputFile,
-            const std::filesystem::path &workingFolder = {}, int fd3 = -1);
+pid_t Spawn(const std::vector<std::string>& args, const Environment& env, const std::filesystem::path& outputFile,
+            const std::filesystem::path& workingFolder = {}, int fd3 = -1);
 
 // Asks done every tenth of a second until it holds or the limit has passed; its last answer.
-bool WaitFor(std::chrono::seconds limit, const std::function<bool()> &done);
+bool WaitFor(std::chrono::seconds limit, const std::function<bool()>& done);
 
 // Ends a process that became this process's child, when the test is done with it.
 struct ChildGuard {
-    pid_t pid = 0;
-    ~ChildGuard();
+  pid_t pid = 0;
+  ~ChildGuard();
 };

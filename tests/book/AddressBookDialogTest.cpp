@@ -18,141 +18,129 @@ namespace fs = std::filesystem;
 namespace {
 
 class AddressBookDialogs : public ::testing::Test {
-protected:
-    std::string Book() const { return ReadFileBytes(dir / "data1/Address.log"); }
-    WorkFolder dir;
+ protected:
+  std::string Book() const { return ReadFileBytes(dir / "data1/Address.log"); }
+  WorkFolder dir;
 };
 
-void Click(QWidget *dialog, int id)
-{
-    ClickDlgItem(dialog, id);
+void Click(QWidget* dialog, int id) { ClickDlgItem(dialog, id); }
+
+void TypeInto(QWidget* dialog, int id, const QString& text) { TypeIntoDlgItem(dialog, id, text.toUtf8().constData()); }
+
+QStringList Row(QTreeWidget* list, int i) {
+  QTreeWidgetItem* item = list->topLevelItem(i);
+  return {item->text(0), item->text(1), item->text(2)};
 }
 
-void TypeInto(QWidget *dialog, int id, const QString &text)
-{
-    TypeIntoDlgItem(dialog, id, text.toUtf8().constData());
-}
+}  // namespace
 
-QStringList Row(QTreeWidget *list, int i)
-{
-    QTreeWidgetItem *item = list->topLevelItem(i);
-    return {item->text(0), item->text(1), item->text(2)};
-}
-
-} // namespace
-
-TEST_F(AddressBookDialogs, AddListsTheNewContactFirstAndStoresIt)
-{
-    WriteFileBytes(dir / "data1/Address.log", "Old:111:friend\r\nbroken line\r\n");
-    CAddressBookDlg dlg;
-    // The steps outlive the lambdas that arm them: they capture pointers by value only.
-    QWidget *book = &dlg;
-    auto *list = static_cast<QTreeWidget *>(GetDlgItem(&dlg, 1035));
-    QWidget *entry = &dlg.EntryDialog();
-    WhenModal(book, [=](QWidget *) {
-        EXPECT_EQ(list->topLevelItemCount(), 2);
-        EXPECT_EQ(Row(list, 1), (QStringList{"broken line", "", ""}));
-        WhenModal(entry, [=](QWidget *) {
-            TypeInto(entry, 1041, "Anna");
-            TypeInto(entry, 1043, "555");
-            TypeInto(entry, 1042, "Office: room 5");
-            Click(entry, 1);
-            WhenModal(book, [=](QWidget *) {
-                EXPECT_EQ(list->topLevelItemCount(), 3);
-                EXPECT_EQ(Row(list, 0), (QStringList{"Anna", "555", "Office: room 5"}));
-                // The next Add starts with empty boxes; Cancel stores nothing.
-                WhenModal(entry, [=](QWidget *) {
-                    EXPECT_EQ(static_cast<QLineEdit *>(GetDlgItem(entry, 1041))->text(), "");
-                    TypeInto(entry, 1041, "Ghost");
-                    Click(entry, 2);
-                    WhenModal(book, [=](QWidget *) {
-                        EXPECT_EQ(list->topLevelItemCount(), 3);
-                        Click(book, 1);
-                    });
-                });
-                Click(book, 1036);
-            });
-        });
-        Click(book, 1036);
-    });
-    EXPECT_EQ(dlg.DoModal(), 1);
-    EXPECT_EQ(Book(), "Anna:555:Office: room 5\r\nOld:111:friend\r\nbroken line\r\n");
-}
-
-TEST_F(AddressBookDialogs, DeleteAndCallUseTheUpperSelectedRow)
-{
-    WriteFileBytes(dir / "data1/Address.log", "A:1:x\nB:2:y\nC:3:z\n");
-    CAddressBookDlg dlg;
-    WhenModal(nullptr, [&](QWidget *book) {
-        auto *list = static_cast<QTreeWidget *>(GetDlgItem(book, 1035));
-        Click(book, 1039); // nothing selected: nothing happens
+TEST_F(AddressBookDialogs, AddListsTheNewContactFirstAndStoresIt) {
+  WriteFileBytes(dir / "data1/Address.log", "Old:111:friend\r\nbroken line\r\n");
+  CAddressBookDlg dlg;
+  // The steps outlive the lambdas that arm them: they capture pointers by value only.
+  QWidget* book = &dlg;
+  auto* list = static_cast<QTreeWidget*>(GetDlgItem(&dlg, 1035));
+  QWidget* entry = &dlg.EntryDialog();
+  WhenModal(book, [=](QWidget*) {
+    EXPECT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(Row(list, 1), (QStringList{"broken line", "", ""}));
+    WhenModal(entry, [=](QWidget*) {
+      TypeInto(entry, 1041, "Anna");
+      TypeInto(entry, 1043, "555");
+      TypeInto(entry, 1042, "Office: room 5");
+      Click(entry, 1);
+      WhenModal(book, [=](QWidget*) {
         EXPECT_EQ(list->topLevelItemCount(), 3);
-        list->topLevelItem(1)->setSelected(true);
-        list->topLevelItem(2)->setSelected(true);
-        Click(book, 1039);
-        EXPECT_EQ(list->topLevelItemCount(), 2);
-        EXPECT_EQ(ReadFileBytes(fs::current_path() / "data1/Address.log"), "A:1:x\r\nC:3:z\r\n");
-        list->clearSelection();
-        list->topLevelItem(0)->setSelected(true);
-        list->topLevelItem(1)->setSelected(true);
-        Click(book, 1037);
-    });
-    EXPECT_EQ(dlg.DoModal(), 1037);
-    EXPECT_EQ(dlg.ChosenNumber(), "1");
-}
-
-TEST_F(AddressBookDialogs, DeletingTheLastRowLeavesAnEmptyFile)
-{
-    WriteFileBytes(dir / "data1/Address.log", "Only:9:\r\n");
-    CAddressBookDlg dlg;
-    WhenModal(nullptr, [&](QWidget *book) {
-        auto *list = static_cast<QTreeWidget *>(GetDlgItem(book, 1035));
-        list->topLevelItem(0)->setSelected(true);
-        Click(book, 1039);
-        Click(book, 1);
-    });
-    dlg.DoModal();
-    EXPECT_TRUE(fs::exists(dir / "data1/Address.log"));
-    EXPECT_EQ(Book(), "");
-}
-
-TEST_F(AddressBookDialogs, AnEmptyContactIsTwoColons)
-{
-    CAddressBookDlg dlg;
-    QWidget *book = &dlg;
-    QWidget *entry = &dlg.EntryDialog();
-    WhenModal(book, [=](QWidget *) {
-        WhenModal(entry, [=](QWidget *) {
-            Click(entry, 1);
-            WhenModal(book, [=](QWidget *) {
-                auto *list = static_cast<QTreeWidget *>(GetDlgItem(book, 1035));
-                EXPECT_EQ(Row(list, 0), (QStringList{"", "", ""}));
-                Click(book, 1);
-            });
+        EXPECT_EQ(Row(list, 0), (QStringList{"Anna", "555", "Office: room 5"}));
+        // The next Add starts with empty boxes; Cancel stores nothing.
+        WhenModal(entry, [=](QWidget*) {
+          EXPECT_EQ(static_cast<QLineEdit*>(GetDlgItem(entry, 1041))->text(), "");
+          TypeInto(entry, 1041, "Ghost");
+          Click(entry, 2);
+          WhenModal(book, [=](QWidget*) {
+            EXPECT_EQ(list->topLevelItemCount(), 3);
+            Click(book, 1);
+          });
         });
         Click(book, 1036);
+      });
     });
-    dlg.DoModal();
-    EXPECT_EQ(Book(), "::\r\n");
+    Click(book, 1036);
+  });
+  EXPECT_EQ(dlg.DoModal(), 1);
+  EXPECT_EQ(Book(), "Anna:555:Office: room 5\r\nOld:111:friend\r\nbroken line\r\n");
 }
 
-TEST_F(AddressBookDialogs, AStoreThatCannotBeWrittenKeepsTheTypedContact)
-{
-    fs::remove_all(dir / "data1");
-    std::vector<std::string> boxes;
-    SetMessageBoxHook([&](QWidget *, const std::string &text, const std::string &, unsigned) {
-        boxes.push_back(text);
-        return IDOK;
+TEST_F(AddressBookDialogs, DeleteAndCallUseTheUpperSelectedRow) {
+  WriteFileBytes(dir / "data1/Address.log", "A:1:x\nB:2:y\nC:3:z\n");
+  CAddressBookDlg dlg;
+  WhenModal(nullptr, [&](QWidget* book) {
+    auto* list = static_cast<QTreeWidget*>(GetDlgItem(book, 1035));
+    Click(book, 1039);  // nothing selected: nothing happens
+    EXPECT_EQ(list->topLevelItemCount(), 3);
+    list->topLevelItem(1)->setSelected(true);
+    list->topLevelItem(2)->setSelected(true);
+    Click(book, 1039);
+    EXPECT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(ReadFileBytes(fs::current_path() / "data1/Address.log"), "A:1:x\r\nC:3:z\r\n");
+    list->clearSelection();
+    list->topLevelItem(0)->setSelected(true);
+    list->topLevelItem(1)->setSelected(true);
+    Click(book, 1037);
+  });
+  EXPECT_EQ(dlg.DoModal(), 1037);
+  EXPECT_EQ(dlg.ChosenNumber(), "1");
+}
+
+TEST_F(AddressBookDialogs, DeletingTheLastRowLeavesAnEmptyFile) {
+  WriteFileBytes(dir / "data1/Address.log", "Only:9:\r\n");
+  CAddressBookDlg dlg;
+  WhenModal(nullptr, [&](QWidget* book) {
+    auto* list = static_cast<QTreeWidget*>(GetDlgItem(book, 1035));
+    list->topLevelItem(0)->setSelected(true);
+    Click(book, 1039);
+    Click(book, 1);
+  });
+  dlg.DoModal();
+  EXPECT_TRUE(fs::exists(dir / "data1/Address.log"));
+  EXPECT_EQ(Book(), "");
+}
+
+TEST_F(AddressBookDialogs, AnEmptyContactIsTwoColons) {
+  CAddressBookDlg dlg;
+  QWidget* book = &dlg;
+  QWidget* entry = &dlg.EntryDialog();
+  WhenModal(book, [=](QWidget*) {
+    WhenModal(entry, [=](QWidget*) {
+      Click(entry, 1);
+      WhenModal(book, [=](QWidget*) {
+        auto* list = static_cast<QTreeWidget*>(GetDlgItem(book, 1035));
+        EXPECT_EQ(Row(list, 0), (QStringList{"", "", ""}));
+        Click(book, 1);
+      });
     });
-    CAddressEntryDlg entry;
-    WhenModal(nullptr, [&](QWidget *dlg) {
-        TypeInto(dlg, 1041, "Anna");
-        Click(dlg, 1);
-        EXPECT_TRUE(dlg->isVisible()); // not closed: nothing was stored
-        EXPECT_EQ(static_cast<QLineEdit *>(GetDlgItem(dlg, 1041))->text(), "Anna");
-        Click(dlg, 2);
-    });
-    EXPECT_EQ(entry.DoModal(), IDCANCEL);
-    SetMessageBoxHook(nullptr);
-    ASSERT_EQ(boxes.size(), 1u);
+    Click(book, 1036);
+  });
+  dlg.DoModal();
+  EXPECT_EQ(Book(), "::\r\n");
+}
+
+TEST_F(AddressBookDialogs, AStoreThatCannotBeWrittenKeepsTheTypedContact) {
+  fs::remove_all(dir / "data1");
+  std::vector<std::string> boxes;
+  SetMessageBoxHook([&](QWidget*, const std::string& text, const std::string&, unsigned) {
+    boxes.push_back(text);
+    return IDOK;
+  });
+  CAddressEntryDlg entry;
+  WhenModal(nullptr, [&](QWidget* dlg) {
+    TypeInto(dlg, 1041, "Anna");
+    Click(dlg, 1);
+    EXPECT_TRUE(dlg->isVisible());  // not closed: nothing was stored
+    EXPECT_EQ(static_cast<QLineEdit*>(GetDlgItem(dlg, 1041))->text(), "Anna");
+    Click(dlg, 2);
+  });
+  EXPECT_EQ(entry.DoModal(), IDCANCEL);
+  SetMessageBoxHook(nullptr);
+  ASSERT_EQ(boxes.size(), 1u);
 }

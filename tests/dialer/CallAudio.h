@@ -11,25 +11,24 @@
 // aborts its device for good when it ends, so one device cannot serve two calls): a tone for a
 // microphone and a loudspeaker that keeps what it plays. The loudspeaker of the latest call stays
 // at hand for the test.
-class CallAudio
-{
-public:
-    // tone: the frequency the microphone hears (Hz), at amplitude (fraction of full scale).
-    explicit CallAudio(double tone, double amplitude = 0.3);
+class CallAudio {
+ public:
+  // tone: the frequency the microphone hears (Hz), at amplitude (fraction of full scale).
+  explicit CallAudio(double tone, double amplitude = 0.3);
 
-    // The devices to give the endpoint; without a loudspeaker, the endpoint plays on its sound
-    // device.
-    vantro::endpoint::AudioDevices Devices(bool loudspeaker = true);
+  // The devices to give the endpoint; without a loudspeaker, the endpoint plays on its sound
+  // device.
+  vantro::endpoint::AudioDevices Devices(bool loudspeaker = true);
 
-    // How loud a frequency is in the last part of what the latest call's loudspeaker played.
-    double Heard(double frequency, std::chrono::milliseconds last) const;
+  // How loud a frequency is in the last part of what the latest call's loudspeaker played.
+  double Heard(double frequency, std::chrono::milliseconds last) const;
 
-private:
-    struct Shared {
-        std::mutex mutex;
-        std::shared_ptr<vantro::test::RecordingAudioSink> latest;
-    };
-    double m_tone;
-    double m_amplitude;
-    std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();
+ private:
+  struct Shared {
+    std::mutex mutex;
+    std::shared_ptr<vantro::test::RecordingAudioSink> latest;
+  };
+  double m_tone;
+  double m_amplitude;
+  std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();
 };

@@ -21,196 +21,181 @@ namespace fs = std::filesystem;
 namespace {
 
 class CallWindow : public ::testing::Test {
-protected:
-    CallWindow()
-    {
-        // Complete account settings: every balance refresh writes its line.
-        CDialerSettings seed;
-        seed.SaveSettings("4321", "SER", "127.0.0.1:9", "0", "", 0, 0, 0);
-        dlg.UseCalls(&calls);
-        dlg.SetTickSource([this] { return now.load(); });
-        dlg.show();
-        dlg.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&dlg));
-    }
-    // The dial box's click plays on the program's sound player; it is done before the next test
-    // changes the sound server the player looks up.
-    ~CallWindow() override { PSoundPlayer::Instance().WaitIdle(std::chrono::seconds(10)); }
+ protected:
+  CallWindow() {
+    // Complete account settings: every balance refresh writes its line.
+    CDialerSettings seed;
+    seed.SaveSettings("4321", "SER", "127.0.0.1:9", "0", "", 0, 0, 0);
+    dlg.UseCalls(&calls);
+    dlg.SetTickSource([this] { return now.load(); });
+    dlg.show();
+    dlg.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&dlg));
+  }
+  // The dial box's click plays on the program's sound player; it is done before the next test
+  // changes the sound server the player looks up.
+  ~CallWindow() override { PSoundPlayer::Instance().WaitIdle(std::chrono::seconds(10)); }
 
-    // Runs fn on a thread of its own, as the stack's callbacks run, and waits for it without
-    // running the event loop: an event that waited for the user-interface thread would hang here.
-    static void Stack(const std::function<void()> &fn)
-    {
-        std::thread stack(fn);
-        stack.join();
-    }
+  // Runs fn on a thread of its own, as the stack's callbacks run, and waits for it without
+  // running the event loop: an event that waited for the user-interface thread would hang here.
+  static void Stack(const std::function<void()>& fn) {
+    std::thread stack(fn);
+    stack.join();
+  }
 
-    // Types the number and presses Call; the token of the call placed.
-    std::string Place(const QString &number)
-    {
-        DialBox(dlg)->setFocus();
-        DialBox(dlg)->lineEdit()->clear();
-        QTest::keyClicks(DialBox(dlg)->lineEdit(), number);
-        QTest::mouseClick(dlg.GetDlgItem(IDC_CALL), Qt::LeftButton);
-        return calls.LastToken();
-    }
+  // Types the number and presses Call; the token of the call placed.
+  std::string Place(const QString& number) {
+    DialBox(dlg)->setFocus();
+    DialBox(dlg)->lineEdit()->clear();
+    QTest::keyClicks(DialBox(dlg)->lineEdit(), number);
+    QTest::mouseClick(dlg.GetDlgItem(IDC_CALL), Qt::LeftButton);
+    return calls.LastToken();
+  }
 
-    void Establish(const std::string &token)
-    {
-        Stack([&] { dlg.OnCallEstablished(token, false, ""); });
-        ASSERT_TRUE(ProcessEventsUntil([&] { return dlg.IsCallTimerRunning(); }));
-    }
+  void Establish(const std::string& token) {
+    Stack([&] { dlg.OnCallEstablished(token, false, ""); });
+    ASSERT_TRUE(ProcessEventsUntil([&] { return dlg.IsCallTimerRunning(); }));
+  }
 
-    void Clear(const std::string &token, bool established)
-    {
-        calls.End(token);
-        Stack([&] { dlg.OnCallCleared(token, established); });
-        ASSERT_TRUE(ProcessEventsUntil([&] { return !dlg.IsBusy(); }));
-    }
+  void Clear(const std::string& token, bool established) {
+    calls.End(token);
+    Stack([&] { dlg.OnCallCleared(token, established); });
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !dlg.IsBusy(); }));
+  }
 
-    // Runs the event loop until the status line reads text, noting every text it showed.
-    bool StatusShows(const std::string &text, int ms = 5000)
-    {
-        return StatusLineShows(dlg, text, statuses, ms);
-    }
+  // Runs the event loop until the status line reads text, noting every text it showed.
+  bool StatusShows(const std::string& text, int ms = 5000) { return StatusLineShows(dlg, text, statuses, ms); }
 
-    // The flags and buttons of the state table: idle, or calling/ringing/established.
-    void ExpectState(bool inCall)
-    {
-        EXPECT_EQ(dlg.IsBusy(), inCall);
-        EXPECT_EQ(DialBox(dlg)->InCall(), inCall);
-        EXPECT_EQ(Enabled(dlg, IDC_CALL), !inCall);
-        EXPECT_EQ(Enabled(dlg, IDC_HANGUP), inCall);
-        EXPECT_EQ(Enabled(dlg, IDC_CLEAR), !inCall);
-    }
+  // The flags and buttons of the state table: idle, or calling/ringing/established.
+  void ExpectState(bool inCall) {
+    EXPECT_EQ(dlg.IsBusy(), inCall);
+    EXPECT_EQ(DialBox(dlg)->InCall(), inCall);
+    EXPECT_EQ(Enabled(dlg, IDC_CALL), !inCall);
+    EXPECT_EQ(Enabled(dlg, IDC_HANGUP), inCall);
+    EXPECT_EQ(Enabled(dlg, IDC_CLEAR), !inCall);
+  }
 
-    std::string CallLog() const { return ReadFileBytes(dir / "data1/Call.log"); }
+  std::string CallLog() const { return ReadFileBytes(dir / "data1/Call.log"); }
 
-    NoServer noServer; // key and dial tones play nowhere, at once
-    WorkFolder dir;
-    std::atomic<uint32_t> now{1000};
-    FakeCalls calls;
-    std::vector<std::string> statuses;
-    CDialerDlg dlg;
+  NoServer noServer;  // key and dial tones play nowhere, at once
+  WorkFolder dir;
+  std::atomic<uint32_t> now{1000};
+  FakeCalls calls;
+  std::vector<std::string> statuses;
+  CDialerDlg dlg;
 };
 
-} // namespace
+}  // namespace
 
-TEST_F(CallWindow, PlacingACallShowsConnectingAndAsksForTheNumberOnce)
-{
-    const std::string token = Place("5550100");
-    EXPECT_EQ(calls.Parties(), std::vector<std::string>{"5550100@"});
-    EXPECT_EQ(StatusLine(dlg), "Connecting.....");
-    ExpectState(true);
-    EXPECT_FALSE(dlg.IsCallTimerRunning());
-    // The number is added to the drop-down list; the dial box keeps the focus and the number.
-    ASSERT_EQ(DialBox(dlg)->count(), 1);
-    EXPECT_EQ(DialBox(dlg)->itemText(0), "5550100");
-    EXPECT_EQ(DialText(dlg), "5550100");
-    EXPECT_TRUE(DialBox(dlg)->hasFocus());
+TEST_F(CallWindow, PlacingACallShowsConnectingAndAsksForTheNumberOnce) {
+  const std::string token = Place("5550100");
+  EXPECT_EQ(calls.Parties(), std::vector<std::string>{"5550100@"});
+  EXPECT_EQ(StatusLine(dlg), "Connecting.....");
+  ExpectState(true);
+  EXPECT_FALSE(dlg.IsCallTimerRunning());
+  // The number is added to the drop-down list; the dial box keeps the focus and the number.
+  ASSERT_EQ(DialBox(dlg)->count(), 1);
+  EXPECT_EQ(DialBox(dlg)->itemText(0), "5550100");
+  EXPECT_EQ(DialText(dlg), "5550100");
+  EXPECT_TRUE(DialBox(dlg)->hasFocus());
 
-    // Neither the disabled Call button nor Enter in the dial box places a second call.
-    QTest::mouseClick(dlg.GetDlgItem(IDC_CALL), Qt::LeftButton);
-    QTest::keyClick(DialBox(dlg), Qt::Key_Return);
-    ProcessEventsFor(50);
-    EXPECT_EQ(DialText(dlg), "5550100"); // Enter presses no button of the window either
-    EXPECT_EQ(calls.Parties().size(), 1u);
-    Clear(token, false);
+  // Neither the disabled Call button nor Enter in the dial box places a second call.
+  QTest::mouseClick(dlg.GetDlgItem(IDC_CALL), Qt::LeftButton);
+  QTest::keyClick(DialBox(dlg), Qt::Key_Return);
+  ProcessEventsFor(50);
+  EXPECT_EQ(DialText(dlg), "5550100");  // Enter presses no button of the window either
+  EXPECT_EQ(calls.Parties().size(), 1u);
+  Clear(token, false);
 
-    // Enter in the dial box places the next call, once.
-    QTest::keyClick(DialBox(dlg), Qt::Key_Return);
-    EXPECT_EQ(calls.Parties(), (std::vector<std::string>{"5550100@", "5550100@"}));
+  // Enter in the dial box places the next call, once.
+  QTest::keyClick(DialBox(dlg), Qt::Key_Return);
+  EXPECT_EQ(calls.Parties(), (std::vector<std::string>{"5550100@", "5550100@"}));
 }
 
-TEST_F(CallWindow, AnEstablishedCallOf125SecondsFromConnectingToTotalDuration)
-{
-    const std::string token = Place("5550100");
-    Stack([&] { dlg.OnCallAlerting(token); });
-    ASSERT_TRUE(StatusShows("Ringing....."));
-    ExpectState(true);
+TEST_F(CallWindow, AnEstablishedCallOf125SecondsFromConnectingToTotalDuration) {
+  const std::string token = Place("5550100");
+  Stack([&] { dlg.OnCallAlerting(token); });
+  ASSERT_TRUE(StatusShows("Ringing....."));
+  ExpectState(true);
 
-    Establish(token);
-    ExpectState(true);
-    EXPECT_EQ(CallLog(), "5550100\r\n"); // logged once, on establishment
-    ASSERT_TRUE(StatusShows("Call Duration : 0.0"));
+  Establish(token);
+  ExpectState(true);
+  EXPECT_EQ(CallLog(), "5550100\r\n");  // logged once, on establishment
+  ASSERT_TRUE(StatusShows("Call Duration : 0.0"));
 
-    // The bars follow the codecs' levels, within their range of 1 to 9000.
-    calls.SetLevels({20000u, 0u});
-    ASSERT_TRUE(ProcessEventsUntil([&] { return Level(dlg, IDC_RX_LEVEL) == 9000; }));
-    EXPECT_EQ(Level(dlg, IDC_TX_LEVEL), 1);
-    calls.SetLevels({3000u, 1500u});
-    ASSERT_TRUE(ProcessEventsUntil(
-        [&] { return Level(dlg, IDC_RX_LEVEL) == 3000 && Level(dlg, IDC_TX_LEVEL) == 1500; }));
+  // The bars follow the codecs' levels, within their range of 1 to 9000.
+  calls.SetLevels({20000u, 0u});
+  ASSERT_TRUE(ProcessEventsUntil([&] { return Level(dlg, IDC_RX_LEVEL) == 9000; }));
+  EXPECT_EQ(Level(dlg, IDC_TX_LEVEL), 1);
+  calls.SetLevels({3000u, 1500u});
+  ASSERT_TRUE(ProcessEventsUntil([&] { return Level(dlg, IDC_RX_LEVEL) == 3000 && Level(dlg, IDC_TX_LEVEL) == 1500; }));
 
-    now += 125000;
-    ASSERT_TRUE(StatusShows("Call Duration : 2.5"));
-    Clear(token, true);
-    EXPECT_EQ(StatusLine(dlg), "Total Duration : 2.5");
-    ExpectState(false);
-    EXPECT_FALSE(dlg.IsCallTimerRunning());
-    EXPECT_EQ(Level(dlg, IDC_RX_LEVEL), 1);
-    EXPECT_EQ(Level(dlg, IDC_TX_LEVEL), 1);
-    EXPECT_EQ(statuses, (std::vector<std::string>{"Connecting.....", "Ringing.....",
-                                                  "Call Duration : 0.0", "Call Duration : 2.5"}));
-    // The balance refresh after the call.
-    EXPECT_TRUE(ProcessEventsUntil([&] { return BalanceLine(dlg) == "Balance= N/A"; }));
-    EXPECT_EQ(CallLog(), "5550100\r\n");
-    // No tick comes back after the call.
-    ProcessEventsFor(300);
-    EXPECT_EQ(StatusLine(dlg), "Total Duration : 2.5");
+  now += 125000;
+  ASSERT_TRUE(StatusShows("Call Duration : 2.5"));
+  Clear(token, true);
+  EXPECT_EQ(StatusLine(dlg), "Total Duration : 2.5");
+  ExpectState(false);
+  EXPECT_FALSE(dlg.IsCallTimerRunning());
+  EXPECT_EQ(Level(dlg, IDC_RX_LEVEL), 1);
+  EXPECT_EQ(Level(dlg, IDC_TX_LEVEL), 1);
+  EXPECT_EQ(statuses, (std::vector<std::string>{"Connecting.....", "Ringing.....", "Call Duration : 0.0",
+                                                "Call Duration : 2.5"}));
+  // The balance refresh after the call.
+  EXPECT_TRUE(ProcessEventsUntil([&] { return BalanceLine(dlg) == "Balance= N/A"; }));
+  EXPECT_EQ(CallLog(), "5550100\r\n");
+  // No tick comes back after the call.
+  ProcessEventsFor(300);
+  EXPECT_EQ(StatusLine(dlg), "Total Duration : 2.5");
 }
 
-TEST_F(CallWindow, ACallThatEndsBeforeItIsEstablishedIsNotLogged)
-{
-    const std::string token = Place("999");
-    Stack([&] { dlg.OnCallAlerting(token); });
-    ASSERT_TRUE(StatusShows("Ringing....."));
-    Clear(token, false);
-    EXPECT_EQ(StatusLine(dlg), "Total Duration : 0.0");
-    ExpectState(false);
-    EXPECT_FALSE(fs::exists(dir / "data1/Call.log") && !CallLog().empty());
-    EXPECT_TRUE(ProcessEventsUntil([&] { return BalanceLine(dlg) == "Balance= N/A"; }));
+TEST_F(CallWindow, ACallThatEndsBeforeItIsEstablishedIsNotLogged) {
+  const std::string token = Place("999");
+  Stack([&] { dlg.OnCallAlerting(token); });
+  ASSERT_TRUE(StatusShows("Ringing....."));
+  Clear(token, false);
+  EXPECT_EQ(StatusLine(dlg), "Total Duration : 0.0");
+  ExpectState(false);
+  EXPECT_FALSE(fs::exists(dir / "data1/Call.log") && !CallLog().empty());
+  EXPECT_TRUE(ProcessEventsUntil([&] { return BalanceLine(dlg) == "Balance= N/A"; }));
 
-    // A call that cannot even start ends at once the same way.
-    dlg.SetBalanceLine("");
-    calls.SetPlaceable(false);
-    Place("998");
-    EXPECT_EQ(StatusLine(dlg), "Total Duration : 0.0");
-    ExpectState(false);
-    EXPECT_TRUE(ProcessEventsUntil([&] { return BalanceLine(dlg) == "Balance= N/A"; }));
+  // A call that cannot even start ends at once the same way.
+  dlg.SetBalanceLine("");
+  calls.SetPlaceable(false);
+  Place("998");
+  EXPECT_EQ(StatusLine(dlg), "Total Duration : 0.0");
+  ExpectState(false);
+  EXPECT_TRUE(ProcessEventsUntil([&] { return BalanceLine(dlg) == "Balance= N/A"; }));
 }
 
-TEST_F(CallWindow, MuteBoxesDoNothingWithoutACall)
-{
-    auto *speaker = Control<QPushButton>(dlg, IDC_SPEAKER_MUTE);
-    dlg.SkinControls();
-    EXPECT_EQ(IconImage(speaker->icon()), IconImage(139));
-    speaker->click();
-    EXPECT_EQ(IconImage(speaker->icon()), IconImage(139));
+TEST_F(CallWindow, MuteBoxesDoNothingWithoutACall) {
+  auto* speaker = Control<QPushButton>(dlg, IDC_SPEAKER_MUTE);
+  dlg.SkinControls();
+  EXPECT_EQ(IconImage(speaker->icon()), IconImage(139));
+  speaker->click();
+  EXPECT_EQ(IconImage(speaker->icon()), IconImage(139));
 }
 
-TEST_F(CallWindow, AnotherCallsEventsLeaveTheCallInProgressAlone)
-{
-    const std::string token = Place("5");
-    // Another call's events do not touch the window's call.
-    Stack([&] {
-        dlg.OnCallAlerting("other");
-        dlg.OnCallEstablished("other", true, "666");
-        dlg.OnCallCleared("other", false);
-    });
-    ProcessEventsFor(100);
-    // The one that got as far as established is ended: nothing of the window reaches it.
-    EXPECT_EQ(calls.ClearRequests(), std::vector<std::string>{"other"});
-    EXPECT_EQ(StatusLine(dlg), "Connecting.....");
-    EXPECT_FALSE(dlg.IsCallTimerRunning());
-    ExpectState(true);
-    EXPECT_FALSE(fs::exists(dir / "data1/Call.log") && !CallLog().empty());
+TEST_F(CallWindow, AnotherCallsEventsLeaveTheCallInProgressAlone) {
+  const std::string token = Place("5");
+  // Another call's events do not touch the window's call.
+  Stack([&] {
+    dlg.OnCallAlerting("other");
+    dlg.OnCallEstablished("other", true, "666");
+    dlg.OnCallCleared("other", false);
+  });
+  ProcessEventsFor(100);
+  // The one that got as far as established is ended: nothing of the window reaches it.
+  EXPECT_EQ(calls.ClearRequests(), std::vector<std::string>{"other"});
+  EXPECT_EQ(StatusLine(dlg), "Connecting.....");
+  EXPECT_FALSE(dlg.IsCallTimerRunning());
+  ExpectState(true);
+  EXPECT_FALSE(fs::exists(dir / "data1/Call.log") && !CallLog().empty());
 
-    Establish(token);
-    Clear(token, true);
-    // The same call cleared twice changes nothing the second time.
-    dlg.SetStatusLine("marker");
-    Stack([&] { dlg.OnCallCleared(token, true); });
-    ProcessEventsFor(50);
-    EXPECT_EQ(StatusLine(dlg), "marker");
+  Establish(token);
+  Clear(token, true);
+  // The same call cleared twice changes nothing the second time.
+  dlg.SetStatusLine("marker");
+  Stack([&] { dlg.OnCallCleared(token, true); });
+  ProcessEventsFor(50);
+  EXPECT_EQ(StatusLine(dlg), "marker");
 }

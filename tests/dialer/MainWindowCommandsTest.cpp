@@ -18,113 +18,105 @@
 namespace {
 
 struct Box {
-    std::string text, caption;
-    QWidget *owner;
+  std::string text, caption;
+  QWidget* owner;
 };
 
 class MainWindowCommands : public ::testing::Test {
-protected:
-    MainWindowCommands()
-    {
-        SetMessageBoxHook([this](QWidget *owner, const std::string &text,
-                                 const std::string &caption, unsigned) {
-            boxes.push_back({text, caption, owner});
-            return IDOK;
-        });
-    }
-    ~MainWindowCommands() override { SetMessageBoxHook(nullptr); }
+ protected:
+  MainWindowCommands() {
+    SetMessageBoxHook([this](QWidget* owner, const std::string& text, const std::string& caption, unsigned) {
+      boxes.push_back({text, caption, owner});
+      return IDOK;
+    });
+  }
+  ~MainWindowCommands() override { SetMessageBoxHook(nullptr); }
 
-    WorkFolder dir;
-    std::vector<Box> boxes;
+  WorkFolder dir;
+  std::vector<Box> boxes;
 };
 
-} // namespace
+}  // namespace
 
-TEST_F(MainWindowCommands, WebLinksOpenTheirPagesInTheBrowser)
-{
-    FakePrograms fake(true);
-    fake.AddRecorder("xdg-open");
-    // The hosts come from the environment when it names them (nothing is contacted here).
-    setenv("VANTRO_PRODUCT_SITE", "www.product.example", 1);
-    setenv("VANTRO_BILLING_HOST", "billing.example", 1);
-    CDialerDlg dlg;
-    const struct {
-        int id;
-        const char *address;
-    } links[] = {
-        {IDC_LOG, "http://billing.example:8080/voipbilling/customer/index.html\n"},
-        {IDC_PRODUCT_LINK, "http://www.product.example/\n"},
-        {IDC_MANUAL, "http://www.product.example/vantrodialer.html\n"},
-        {IDC_BANNER, "http://www.product.example/\n"},
-    };
-    for (const auto &link : links) {
-        std::filesystem::remove(fake.Dir() / "xdg-open.args");
-        dlg.OnWebPage(link.id);
-        ASSERT_TRUE(ProcessEventsUntil([&] { return !fake.ArgsOf("xdg-open").empty(); }))
-            << link.id;
-        EXPECT_EQ(fake.ArgsOf("xdg-open"), link.address);
-    }
-    ProcessEventsFor(50);
-    EXPECT_TRUE(boxes.empty());
-    setenv("VANTRO_PRODUCT_SITE", "127.0.0.1:9", 1);
-    setenv("VANTRO_BILLING_HOST", "127.0.0.1", 1);
+TEST_F(MainWindowCommands, WebLinksOpenTheirPagesInTheBrowser) {
+  FakePrograms fake(true);
+  fake.AddRecorder("xdg-open");
+  // The hosts come from the environment when it names them (nothing is contacted here).
+  setenv("VANTRO_PRODUCT_SITE", "www.product.example", 1);
+  setenv("VANTRO_BILLING_HOST", "billing.example", 1);
+  CDialerDlg dlg;
+  const struct {
+    int id;
+    const char* address;
+  } links[] = {
+      {IDC_LOG, "http://billing.example:8080/voipbilling/customer/index.html\n"},
+      {IDC_PRODUCT_LINK, "http://www.product.example/\n"},
+      {IDC_MANUAL, "http://www.product.example/vantrodialer.html\n"},
+      {IDC_BANNER, "http://www.product.example/\n"},
+  };
+  for (const auto& link : links) {
+    std::filesystem::remove(fake.Dir() / "xdg-open.args");
+    dlg.OnWebPage(link.id);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !fake.ArgsOf("xdg-open").empty(); })) << link.id;
+    EXPECT_EQ(fake.ArgsOf("xdg-open"), link.address);
+  }
+  ProcessEventsFor(50);
+  EXPECT_TRUE(boxes.empty());
+  setenv("VANTRO_PRODUCT_SITE", "127.0.0.1:9", 1);
+  setenv("VANTRO_BILLING_HOST", "127.0.0.1", 1);
 }
 
-TEST_F(MainWindowCommands, WithoutABrowserEachLinkSaysSoWithItsCaption)
-{
-    FakePrograms fake(true); // no opener at all
-    CDialerDlg dlg;
-    dlg.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-    QTest::mouseClick(dlg.GetDlgItem(IDC_PRODUCT_LINK), Qt::LeftButton);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return boxes.size() == 1; }));
-    dlg.OnWebPage(IDC_LOG);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return boxes.size() == 2; }));
-    for (const Box &b : boxes) {
-        EXPECT_EQ(b.text, "You Need Internet Explorer to view your balance");
-        EXPECT_EQ(b.owner, &dlg);
-    }
-    EXPECT_EQ(boxes[0].caption, "Vantro Dialer");
-    EXPECT_EQ(boxes[1].caption, "Qorv Talk");
+TEST_F(MainWindowCommands, WithoutABrowserEachLinkSaysSoWithItsCaption) {
+  FakePrograms fake(true);  // no opener at all
+  CDialerDlg dlg;
+  dlg.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+  QTest::mouseClick(dlg.GetDlgItem(IDC_PRODUCT_LINK), Qt::LeftButton);
+  ASSERT_TRUE(ProcessEventsUntil([&] { return boxes.size() == 1; }));
+  dlg.OnWebPage(IDC_LOG);
+  ASSERT_TRUE(ProcessEventsUntil([&] { return boxes.size() == 2; }));
+  for (const Box& b : boxes) {
+    EXPECT_EQ(b.text, "You Need Internet Explorer to view your balance");
+    EXPECT_EQ(b.owner, &dlg);
+  }
+  EXPECT_EQ(boxes[0].caption, "Vantro Dialer");
+  EXPECT_EQ(boxes[1].caption, "Qorv Talk");
 }
 
-TEST_F(MainWindowCommands, TheWindowMenuCarriesTheAboutItem)
-{
-    CDialerDlg dlg;
-    dlg.AppendAboutToSystemMenu();
-    QList<QAction *> actions = dlg.SystemMenu()->actions();
-    ASSERT_GE(actions.size(), 2);
-    EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
-    EXPECT_EQ(actions.back()->text(), "&About Tolvane Dialer...");
+TEST_F(MainWindowCommands, TheWindowMenuCarriesTheAboutItem) {
+  CDialerDlg dlg;
+  dlg.AppendAboutToSystemMenu();
+  QList<QAction*> actions = dlg.SystemMenu()->actions();
+  ASSERT_GE(actions.size(), 2);
+  EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
+  EXPECT_EQ(actions.back()->text(), "&About Tolvane Dialer...");
 
-    bool sawAbout = false;
-    QTimer::singleShot(50, [&] {
-        QWidget *about = QApplication::activeModalWidget();
-        ASSERT_NE(about, nullptr);
-        EXPECT_EQ(about->windowTitle(), "About VantroDialer");
-        QStringList texts;
-        for (QLabel *l : about->findChildren<QLabel *>())
-            texts << l->text();
-        EXPECT_TRUE(texts.contains("VantroDialer Version 1.0"));
-        sawAbout = true;
-        static_cast<QDialog *>(about)->accept();
-    });
-    actions.back()->trigger();
-    EXPECT_TRUE(sawAbout);
+  bool sawAbout = false;
+  QTimer::singleShot(50, [&] {
+    QWidget* about = QApplication::activeModalWidget();
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(about->windowTitle(), "About VantroDialer");
+    QStringList texts;
+    for (QLabel* l : about->findChildren<QLabel*>()) texts << l->text();
+    EXPECT_TRUE(texts.contains("VantroDialer Version 1.0"));
+    sawAbout = true;
+    static_cast<QDialog*>(about)->accept();
+  });
+  actions.back()->trigger();
+  EXPECT_TRUE(sawAbout);
 }
 
-TEST_F(MainWindowCommands, BookButtonDialsTheChosenNumber)
-{
-    WriteFileBytes(dir / "data1/Address.log", "Anna:0049301234:\r\n");
-    FakeCalls calls;
-    CDialerDlg window;
-    window.UseCalls(&calls);
-    WhenModal(nullptr, [&](QWidget *book) {
-        static_cast<QTreeWidget *>(GetDlgItem(book, 1035))->topLevelItem(0)->setSelected(true);
-        ClickDlgItem(book, 1037);
-    });
-    window.OnBook();
-    EXPECT_EQ(DialText(window), "0049301234");
-    EXPECT_EQ(calls.Parties(), std::vector<std::string>{"0049301234@"});
-    EXPECT_EQ(StatusLine(window), "Connecting.....");
+TEST_F(MainWindowCommands, BookButtonDialsTheChosenNumber) {
+  WriteFileBytes(dir / "data1/Address.log", "Anna:0049301234:\r\n");
+  FakeCalls calls;
+  CDialerDlg window;
+  window.UseCalls(&calls);
+  WhenModal(nullptr, [&](QWidget* book) {
+    static_cast<QTreeWidget*>(GetDlgItem(book, 1035))->topLevelItem(0)->setSelected(true);
+    ClickDlgItem(book, 1037);
+  });
+  window.OnBook();
+  EXPECT_EQ(DialText(window), "0049301234");
+  EXPECT_EQ(calls.Parties(), std::vector<std::string>{"0049301234@"});
+  EXPECT_EQ(StatusLine(window), "Connecting.....");
 }

@@ -29,430 +29,395 @@ namespace {
 
 const std::string kWindowNumber = "5550100";
 const std::string kFarNumber = "5550200";
-constexpr double kWindowTone = 440; // what the window's microphone hears
-constexpr double kFarTone = 1000;   // what the far end's microphone hears
+constexpr double kWindowTone = 440;  // what the window's microphone hears
+constexpr double kFarTone = 1000;    // what the far end's microphone hears
 // RTP ports below the range the system hands out for its own outgoing connections.
 constexpr uint16_t kWindowRtpBase = 23000;
 constexpr uint16_t kFarRtpBase = 23400;
 
 // The gatekeeper and the far end, once for the whole program.
 class FarEnd : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        gatekeeper = std::make_unique<TestGatekeeper>();
-        audio = std::make_unique<CallAudio>(kFarTone);
-        phone = std::make_unique<TestPhone>(kFarNumber, kFarTone, kFarRtpBase);
-        phone->SetAudioDevices(audio->Devices());
-        ASSERT_TRUE(phone->Register(gatekeeper->Address()));
-    }
-    void TearDown() override
-    {
-        phone.reset();
-        gatekeeper.reset();
-    }
+ public:
+  void SetUp() override {
+    gatekeeper = std::make_unique<TestGatekeeper>();
+    audio = std::make_unique<CallAudio>(kFarTone);
+    phone = std::make_unique<TestPhone>(kFarNumber, kFarTone, kFarRtpBase);
+    phone->SetAudioDevices(audio->Devices());
+    ASSERT_TRUE(phone->Register(gatekeeper->Address()));
+  }
+  void TearDown() override {
+    phone.reset();
+    gatekeeper.reset();
+  }
 
-    std::unique_ptr<TestGatekeeper> gatekeeper;
-    std::unique_ptr<CallAudio> audio; // the far end's microphone and loudspeaker
-    std::unique_ptr<TestPhone> phone;
+  std::unique_ptr<TestGatekeeper> gatekeeper;
+  std::unique_ptr<CallAudio> audio;  // the far end's microphone and loudspeaker
+  std::unique_ptr<TestPhone> phone;
 };
 
-FarEnd *const s_farEnd = static_cast<FarEnd *>(::testing::AddGlobalTestEnvironment(new FarEnd));
+FarEnd* const s_farEnd = static_cast<FarEnd*>(::testing::AddGlobalTestEnvironment(new FarEnd));
 
 class RealCallWindow : public ::testing::Test {
-protected:
-    RealCallWindow() : far(*s_farEnd->phone), farAudio(*s_farEnd->audio)
-    {
-        // Nothing of an earlier test's calls is left at the far end.
-        EXPECT_TRUE(far.WaitFor([this] { return far.GetAllConnections().empty(); }));
-        far.SetAnswerLater(false);
-        farIncoming = far.Incoming().size();
-        farCleared = far.ClearedCalls().size();
-        farInput = far.UserInput().size();
-    }
+ protected:
+  RealCallWindow() : far(*s_farEnd->phone), farAudio(*s_farEnd->audio) {
+    // Nothing of an earlier test's calls is left at the far end.
+    EXPECT_TRUE(far.WaitFor([this] { return far.GetAllConnections().empty(); }));
+    far.SetAnswerLater(false);
+    farIncoming = far.Incoming().size();
+    farCleared = far.ClearedCalls().size();
+    farInput = far.UserInput().size();
+  }
 
-    ~RealCallWindow() override { PSoundPlayer::Instance().WaitIdle(std::chrono::seconds(10)); }
+  ~RealCallWindow() override { PSoundPlayer::Instance().WaitIdle(std::chrono::seconds(10)); }
 
-    // The window as the program starts it, with its endpoint on 127.0.0.1, short timers, the
-    // ports above and, unless sound is real, a tone for a microphone and a recording for a
-    // loudspeaker. Registered when this returns.
-    void StartWindow(bool realSound = false, int playDeviceIndex = 0)
-    {
-        CDialerSettings seed;
-        const CAccount account{kWindowNumber, "SER1", s_farEnd->gatekeeper->Address(), "", 0};
-        seed.SaveSettings(account, true, 0, playDeviceIndex, 0);
-        CDialerEndPoint &ep = dlg.EndPoint();
-        ep.listenerInterfaces = "127.0.0.1:0";
-        ep.SetRasTimings(vantro::test::FastTimings());
-        ep.SetCallTimings(vantro::test::TestCallTimings());
-        ep.SetRtpPortRange(kWindowRtpBase, kWindowRtpBase + 199);
-        ep.SetAudioDevices(windowAudio.Devices(!realSound));
-        dlg.SetTickSource([this] { return now.load(); });
+  // The window as the program starts it, with its endpoint on 127.0.0.1, short timers, the
+  // ports above and, unless sound is real, a tone for a microphone and a recording for a
+  // loudspeaker. Registered when this returns.
+  void StartWindow(bool realSound = false, int playDeviceIndex = 0) {
+    CDialerSettings seed;
+    const CAccount account{kWindowNumber, "SER1", s_farEnd->gatekeeper->Address(), "", 0};
+    seed.SaveSettings(account, true, 0, playDeviceIndex, 0);
+    CDialerEndPoint& ep = dlg.EndPoint();
+    ep.listenerInterfaces = "127.0.0.1:0";
+    ep.SetRasTimings(vantro::test::FastTimings());
+    ep.SetCallTimings(vantro::test::TestCallTimings());
+    ep.SetRtpPortRange(kWindowRtpBase, kWindowRtpBase + 199);
+    ep.SetAudioDevices(windowAudio.Devices(!realSound));
+    dlg.SetTickSource([this] { return now.load(); });
 
-        // The sign-in dialog shows the stored account; OK takes it.
-        WhenModal(nullptr, [](QWidget *signIn) { ClickDlgItem(signIn, 1); });
-        ASSERT_TRUE(dlg.OnInitDialog());
-        dlg.show();
-        dlg.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
-        ASSERT_TRUE(ProcessEventsUntil([&] {
-            return dlg.EndPoint().IsRegisteredWithGatekeeper() &&
-                   BalanceLine(dlg) == "Balance= N/A";
-        }));
-    }
+    // The sign-in dialog shows the stored account; OK takes it.
+    WhenModal(nullptr, [](QWidget* signIn) { ClickDlgItem(signIn, 1); });
+    ASSERT_TRUE(dlg.OnInitDialog());
+    dlg.show();
+    dlg.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    ASSERT_TRUE(ProcessEventsUntil(
+        [&] { return dlg.EndPoint().IsRegisteredWithGatekeeper() && BalanceLine(dlg) == "Balance= N/A"; }));
+  }
 
-    // Types the number and presses Call.
-    void Place(const std::string &number)
-    {
-        DialBox(dlg)->setFocus();
-        DialBox(dlg)->lineEdit()->clear();
-        QTest::keyClicks(DialBox(dlg)->lineEdit(), QString::fromStdString(number));
-        QTest::mouseClick(dlg.GetDlgItem(IDC_CALL), Qt::LeftButton);
-        statuses = {StatusLine(dlg)};
-    }
+  // Types the number and presses Call.
+  void Place(const std::string& number) {
+    DialBox(dlg)->setFocus();
+    DialBox(dlg)->lineEdit()->clear();
+    QTest::keyClicks(DialBox(dlg)->lineEdit(), QString::fromStdString(number));
+    QTest::mouseClick(dlg.GetDlgItem(IDC_CALL), Qt::LeftButton);
+    statuses = {StatusLine(dlg)};
+  }
 
-    // The first call the far end has been offered in this test.
-    std::string FarCall()
-    {
-        EXPECT_TRUE(far.WaitFor([&] { return far.Incoming().size() > farIncoming; }));
-        const auto incoming = far.Incoming();
-        return incoming.size() > farIncoming ? incoming[farIncoming] : std::string();
-    }
+  // The first call the far end has been offered in this test.
+  std::string FarCall() {
+    EXPECT_TRUE(far.WaitFor([&] { return far.Incoming().size() > farIncoming; }));
+    const auto incoming = far.Incoming();
+    return incoming.size() > farIncoming ? incoming[farIncoming] : std::string();
+  }
 
-    // The far end's calls of this test that have ended, and the user input it received.
-    std::vector<TestPhone::Cleared> FarCleared() const
-    {
-        const auto all = far.ClearedCalls();
-        return {all.begin() + std::ptrdiff_t(farCleared), all.end()};
-    }
-    std::vector<std::string> FarInput() const
-    {
-        const auto all = far.UserInput();
-        return {all.begin() + std::ptrdiff_t(farInput), all.end()};
-    }
+  // The far end's calls of this test that have ended, and the user input it received.
+  std::vector<TestPhone::Cleared> FarCleared() const {
+    const auto all = far.ClearedCalls();
+    return {all.begin() + std::ptrdiff_t(farCleared), all.end()};
+  }
+  std::vector<std::string> FarInput() const {
+    const auto all = far.UserInput();
+    return {all.begin() + std::ptrdiff_t(farInput), all.end()};
+  }
 
-    // The window's one call, as its endpoint has it.
-    std::string WindowCall()
-    {
-        const auto tokens = dlg.EndPoint().GetAllConnections();
-        return tokens.size() == 1 ? tokens.front() : std::string();
-    }
-    // Whether the window's call's channel from the far end (or towards it) is paused.
-    bool Paused(bool fromRemote)
-    {
-        auto call = dlg.EndPoint().FindConnectionWithLock(WindowCall());
-        auto *channel = call ? call->FindChannel(vantro::endpoint::kAudioSessionID, fromRemote)
-                             : nullptr;
-        return channel && channel->IsPaused();
-    }
+  // The window's one call, as its endpoint has it.
+  std::string WindowCall() {
+    const auto tokens = dlg.EndPoint().GetAllConnections();
+    return tokens.size() == 1 ? tokens.front() : std::string();
+  }
+  // Whether the window's call's channel from the far end (or towards it) is paused.
+  bool Paused(bool fromRemote) {
+    auto call = dlg.EndPoint().FindConnectionWithLock(WindowCall());
+    auto* channel = call ? call->FindChannel(vantro::endpoint::kAudioSessionID, fromRemote) : nullptr;
+    return channel && channel->IsPaused();
+  }
 
-    // Runs the event loop until the status line reads text, noting every text it showed.
-    bool StatusShows(const std::string &text, int ms = 10000)
-    {
-        return StatusLineShows(dlg, text, statuses, ms);
-    }
+  // Runs the event loop until the status line reads text, noting every text it showed.
+  bool StatusShows(const std::string& text, int ms = 10000) { return StatusLineShows(dlg, text, statuses, ms); }
 
-    // The flags, timer and buttons of the three states of a call as the window shows it.
-    enum class State { Idle, Calling, Established };
-    void ExpectState(State state)
-    {
-        const bool inCall = state != State::Idle;
-        const bool established = state == State::Established;
-        EXPECT_EQ(dlg.IsBusy(), inCall);
-        EXPECT_EQ(DialBox(dlg)->InCall(), inCall);
-        EXPECT_EQ(dlg.EndPoint().connected.load(), established ? 1 : 0);
-        EXPECT_EQ(dlg.IsCallTimerRunning(), established);
-        EXPECT_EQ(Enabled(dlg, IDC_CALL), !inCall);
-        EXPECT_EQ(Enabled(dlg, IDC_HANGUP), inCall);
-        EXPECT_EQ(Enabled(dlg, IDC_CLEAR), !inCall);
-    }
+  // The flags, timer and buttons of the three states of a call as the window shows it.
+  enum class State { Idle, Calling, Established };
+  void ExpectState(State state) {
+    const bool inCall = state != State::Idle;
+    const bool established = state == State::Established;
+    EXPECT_EQ(dlg.IsBusy(), inCall);
+    EXPECT_EQ(DialBox(dlg)->InCall(), inCall);
+    EXPECT_EQ(dlg.EndPoint().connected.load(), established ? 1 : 0);
+    EXPECT_EQ(dlg.IsCallTimerRunning(), established);
+    EXPECT_EQ(Enabled(dlg, IDC_CALL), !inCall);
+    EXPECT_EQ(Enabled(dlg, IDC_HANGUP), inCall);
+    EXPECT_EQ(Enabled(dlg, IDC_CLEAR), !inCall);
+  }
 
-    // After a call: idle, both bars at 1, and a balance refresh that writes its line anew.
-    void ExpectIdleAfterCall()
-    {
-        ASSERT_TRUE(ProcessEventsUntil([&] { return !dlg.IsBusy(); }));
-        ExpectState(State::Idle);
-        EXPECT_EQ(Level(dlg, IDC_RX_LEVEL), 1);
-        EXPECT_EQ(Level(dlg, IDC_TX_LEVEL), 1);
-        EXPECT_TRUE(ProcessEventsUntil([&] { return BalanceLine(dlg) == "Balance= N/A"; }));
-    }
+  // After a call: idle, both bars at 1, and a balance refresh that writes its line anew.
+  void ExpectIdleAfterCall() {
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !dlg.IsBusy(); }));
+    ExpectState(State::Idle);
+    EXPECT_EQ(Level(dlg, IDC_RX_LEVEL), 1);
+    EXPECT_EQ(Level(dlg, IDC_TX_LEVEL), 1);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return BalanceLine(dlg) == "Balance= N/A"; }));
+  }
 
-    // The admission requests the gatekeeper has had.
-    static size_t Admissions()
-    {
-        using Ras = vantro::asn::h225::RasMessage;
-        return s_farEnd->gatekeeper->MessagesOf(Ras::admissionRequest).size();
-    }
+  // The admission requests the gatekeeper has had.
+  static size_t Admissions() {
+    using Ras = vantro::asn::h225::RasMessage;
+    return s_farEnd->gatekeeper->MessagesOf(Ras::admissionRequest).size();
+  }
 
-    std::string CallLog() const { return ReadFileBytes(dir / "data1/Call.log"); }
+  std::string CallLog() const { return ReadFileBytes(dir / "data1/Call.log"); }
 
-    TestPhone &far;
-    CallAudio &farAudio;
-    size_t farIncoming = 0, farCleared = 0, farInput = 0;
-    CallAudio windowAudio{kWindowTone};
-    WorkFolder dir;
-    std::atomic<uint32_t> now{1000};
-    std::vector<std::string> statuses;
-    CDialerDlg dlg;
+  TestPhone& far;
+  CallAudio& farAudio;
+  size_t farIncoming = 0, farCleared = 0, farInput = 0;
+  CallAudio windowAudio{kWindowTone};
+  WorkFolder dir;
+  std::atomic<uint32_t> now{1000};
+  std::vector<std::string> statuses;
+  CDialerDlg dlg;
 };
 
 // Tests without the sound server: key and dial tones play nowhere, at once.
 class QuietRealCallWindow : public RealCallWindow {
-protected:
-    NoServer noServer;
+ protected:
+  NoServer noServer;
 };
 
-} // namespace
+}  // namespace
 
-TEST_F(QuietRealCallWindow, APlacedCallFromConnectingThroughRingingToItsTotalDuration)
-{
-    StartWindow();
-    far.SetAnswerLater(true);
-    Place(kFarNumber);
-    EXPECT_EQ(StatusLine(dlg), "Connecting.....");
-    ExpectState(State::Calling);
-    const std::string farCall = FarCall();
-    ASSERT_TRUE(StatusShows("Ringing....."));
-    ExpectState(State::Calling);
-    EXPECT_FALSE(fs::exists(dir / "data1/Call.log") && !CallLog().empty());
+TEST_F(QuietRealCallWindow, APlacedCallFromConnectingThroughRingingToItsTotalDuration) {
+  StartWindow();
+  far.SetAnswerLater(true);
+  Place(kFarNumber);
+  EXPECT_EQ(StatusLine(dlg), "Connecting.....");
+  ExpectState(State::Calling);
+  const std::string farCall = FarCall();
+  ASSERT_TRUE(StatusShows("Ringing....."));
+  ExpectState(State::Calling);
+  EXPECT_FALSE(fs::exists(dir / "data1/Call.log") && !CallLog().empty());
 
-    far.Answer(farCall);
-    ASSERT_TRUE(StatusShows("Call Duration : 0.0"));
-    ExpectState(State::Established);
-    EXPECT_EQ(CallLog(), kFarNumber + "\r\n");
-    // A tone each way: both bars move with the codecs' levels.
-    EXPECT_TRUE(ProcessEventsUntil(
-        [&] { return Level(dlg, IDC_RX_LEVEL) > 100 && Level(dlg, IDC_TX_LEVEL) > 100; }));
+  far.Answer(farCall);
+  ASSERT_TRUE(StatusShows("Call Duration : 0.0"));
+  ExpectState(State::Established);
+  EXPECT_EQ(CallLog(), kFarNumber + "\r\n");
+  // A tone each way: both bars move with the codecs' levels.
+  EXPECT_TRUE(ProcessEventsUntil([&] { return Level(dlg, IDC_RX_LEVEL) > 100 && Level(dlg, IDC_TX_LEVEL) > 100; }));
 
-    // Enter in the dial box places no second call: no admission is asked for, and the call
-    // goes on.
-    const size_t admissions = Admissions();
-    QTest::keyClick(DialBox(dlg), Qt::Key_Return);
-    ProcessEventsFor(300);
-    EXPECT_EQ(Admissions(), admissions);
-    EXPECT_EQ(dlg.EndPoint().GetAllConnections().size(), 1u);
-    ExpectState(State::Established);
+  // Enter in the dial box places no second call: no admission is asked for, and the call
+  // goes on.
+  const size_t admissions = Admissions();
+  QTest::keyClick(DialBox(dlg), Qt::Key_Return);
+  ProcessEventsFor(300);
+  EXPECT_EQ(Admissions(), admissions);
+  EXPECT_EQ(dlg.EndPoint().GetAllConnections().size(), 1u);
+  ExpectState(State::Established);
 
-    now += 125000;
-    ASSERT_TRUE(StatusShows("Call Duration : 2.5"));
-    dlg.SetBalanceLine("");
-    // The far end hangs up.
-    far.ClearCall(farCall);
-    ASSERT_TRUE(StatusShows("Total Duration : 2.5"));
-    ExpectIdleAfterCall();
-    EXPECT_EQ(statuses, (std::vector<std::string>{"Connecting.....", "Ringing.....",
-                                                  "Call Duration : 0.0", "Call Duration : 2.5",
-                                                  "Total Duration : 2.5"}));
-    EXPECT_EQ(CallLog(), kFarNumber + "\r\n"); // logged once
-    EXPECT_TRUE(dlg.EndPoint().GetAllConnections().empty());
+  now += 125000;
+  ASSERT_TRUE(StatusShows("Call Duration : 2.5"));
+  dlg.SetBalanceLine("");
+  // The far end hangs up.
+  far.ClearCall(farCall);
+  ASSERT_TRUE(StatusShows("Total Duration : 2.5"));
+  ExpectIdleAfterCall();
+  EXPECT_EQ(statuses, (std::vector<std::string>{"Connecting.....", "Ringing.....", "Call Duration : 0.0",
+                                                "Call Duration : 2.5", "Total Duration : 2.5"}));
+  EXPECT_EQ(CallLog(), kFarNumber + "\r\n");  // logged once
+  EXPECT_TRUE(dlg.EndPoint().GetAllConnections().empty());
 }
 
-TEST_F(QuietRealCallWindow, CallsThatEndBeforeTheyAreEstablishedAreNotLogged)
-{
-    StartWindow();
-    // Hang-up while the far end rings.
-    far.SetAnswerLater(true);
-    Place(kFarNumber);
-    FarCall();
-    ASSERT_TRUE(StatusShows("Ringing....."));
-    dlg.SetBalanceLine("");
-    QTest::mouseClick(dlg.GetDlgItem(IDC_HANGUP), Qt::LeftButton);
-    EXPECT_EQ(StatusLine(dlg), "Total Duration : 0.0");
-    ExpectIdleAfterCall();
-    EXPECT_EQ(StatusLine(dlg), "Total Duration : 0.0");
-    ASSERT_TRUE(far.WaitFor([&] { return FarCleared().size() == 1; }));
-    EXPECT_FALSE(FarCleared()[0].established);
-    EXPECT_EQ(FarCleared()[0].reason, H323Connection::EndedByRemoteUser);
+TEST_F(QuietRealCallWindow, CallsThatEndBeforeTheyAreEstablishedAreNotLogged) {
+  StartWindow();
+  // Hang-up while the far end rings.
+  far.SetAnswerLater(true);
+  Place(kFarNumber);
+  FarCall();
+  ASSERT_TRUE(StatusShows("Ringing....."));
+  dlg.SetBalanceLine("");
+  QTest::mouseClick(dlg.GetDlgItem(IDC_HANGUP), Qt::LeftButton);
+  EXPECT_EQ(StatusLine(dlg), "Total Duration : 0.0");
+  ExpectIdleAfterCall();
+  EXPECT_EQ(StatusLine(dlg), "Total Duration : 0.0");
+  ASSERT_TRUE(far.WaitFor([&] { return FarCleared().size() == 1; }));
+  EXPECT_FALSE(FarCleared()[0].established);
+  EXPECT_EQ(FarCleared()[0].reason, H323Connection::EndedByRemoteUser);
 
-    // A number the gatekeeper does not know: refused before anything rings.
-    dlg.SetBalanceLine("");
-    Place("5559999");
-    EXPECT_EQ(StatusLine(dlg), "Connecting.....");
-    ASSERT_TRUE(StatusShows("Total Duration : 0.0"));
-    ExpectIdleAfterCall();
-    EXPECT_EQ(statuses, (std::vector<std::string>{"Connecting.....", "Total Duration : 0.0"}));
-    EXPECT_FALSE(fs::exists(dir / "data1/Call.log") && !CallLog().empty());
-    EXPECT_EQ(far.Incoming().size(), farIncoming + 1);
+  // A number the gatekeeper does not know: refused before anything rings.
+  dlg.SetBalanceLine("");
+  Place("5559999");
+  EXPECT_EQ(StatusLine(dlg), "Connecting.....");
+  ASSERT_TRUE(StatusShows("Total Duration : 0.0"));
+  ExpectIdleAfterCall();
+  EXPECT_EQ(statuses, (std::vector<std::string>{"Connecting.....", "Total Duration : 0.0"}));
+  EXPECT_FALSE(fs::exists(dir / "data1/Call.log") && !CallLog().empty());
+  EXPECT_EQ(far.Incoming().size(), farIncoming + 1);
 }
 
-TEST_F(QuietRealCallWindow, KeysMuteAndEscapeDuringACall)
-{
-    StartWindow();
-    QTest::mouseClick(dlg.GetDlgItem(IDC_KEY5), Qt::LeftButton); // no call: nothing is sent
-    Place(kFarNumber);
-    const std::string farCall = FarCall();
-    ASSERT_TRUE(ProcessEventsUntil([&] { return dlg.IsCallTimerRunning(); }));
+TEST_F(QuietRealCallWindow, KeysMuteAndEscapeDuringACall) {
+  StartWindow();
+  QTest::mouseClick(dlg.GetDlgItem(IDC_KEY5), Qt::LeftButton);  // no call: nothing is sent
+  Place(kFarNumber);
+  const std::string farCall = FarCall();
+  ASSERT_TRUE(ProcessEventsUntil([&] { return dlg.IsCallTimerRunning(); }));
 
-    // The far end receives the keys in the order they were pressed, one character each.
-    for (int id : {IDC_KEY1, IDC_KEY2, IDC_KEY3, IDC_KEY4, IDC_KEY5, IDC_KEY6, IDC_KEY7, IDC_KEY8,
-                   IDC_KEY9, IDC_KEY0, IDC_KEYSTAR, IDC_KEYHASH})
-        QTest::mouseClick(dlg.GetDlgItem(id), Qt::LeftButton);
-    QTest::keyClick(DialBox(dlg), Qt::Key_7);
-    const std::vector<std::string> keys{"1", "2", "3", "4", "5", "6", "7",
-                                        "8", "9", "0", "*", "#", "7"};
-    EXPECT_TRUE(far.WaitFor([&] { return FarInput().size() >= keys.size(); }));
-    EXPECT_EQ(FarInput(), keys);
+  // The far end receives the keys in the order they were pressed, one character each.
+  for (int id : {IDC_KEY1, IDC_KEY2, IDC_KEY3, IDC_KEY4, IDC_KEY5, IDC_KEY6, IDC_KEY7, IDC_KEY8, IDC_KEY9, IDC_KEY0,
+                 IDC_KEYSTAR, IDC_KEYHASH})
+    QTest::mouseClick(dlg.GetDlgItem(id), Qt::LeftButton);
+  QTest::keyClick(DialBox(dlg), Qt::Key_7);
+  const std::vector<std::string> keys{"1", "2", "3", "4", "5", "6", "7", "8", "9", "0", "*", "#", "7"};
+  EXPECT_TRUE(far.WaitFor([&] { return FarInput().size() >= keys.size(); }));
+  EXPECT_EQ(FarInput(), keys);
 
-    // The speaker box pauses the audio from the far end: its bar drops to 1 while the other
-    // still moves; a second click brings it back.
-    auto *speaker = Control<QPushButton>(dlg, IDC_SPEAKER_MUTE);
-    auto *mic = Control<QPushButton>(dlg, IDC_MIC_MUTE);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return Level(dlg, IDC_RX_LEVEL) > 100; }));
-    speaker->click();
-    EXPECT_TRUE(Paused(true));
-    EXPECT_FALSE(Paused(false));
-    EXPECT_EQ(IconImage(speaker->icon()), IconImage(140));
-    EXPECT_TRUE(ProcessEventsUntil([&] { return Level(dlg, IDC_RX_LEVEL) == 1; }));
-    EXPECT_GT(Level(dlg, IDC_TX_LEVEL), 100);
-    speaker->click();
-    EXPECT_FALSE(Paused(true));
-    EXPECT_EQ(IconImage(speaker->icon()), IconImage(139));
-    EXPECT_TRUE(ProcessEventsUntil([&] { return Level(dlg, IDC_RX_LEVEL) > 100; }));
+  // The speaker box pauses the audio from the far end: its bar drops to 1 while the other
+  // still moves; a second click brings it back.
+  auto* speaker = Control<QPushButton>(dlg, IDC_SPEAKER_MUTE);
+  auto* mic = Control<QPushButton>(dlg, IDC_MIC_MUTE);
+  ASSERT_TRUE(ProcessEventsUntil([&] { return Level(dlg, IDC_RX_LEVEL) > 100; }));
+  speaker->click();
+  EXPECT_TRUE(Paused(true));
+  EXPECT_FALSE(Paused(false));
+  EXPECT_EQ(IconImage(speaker->icon()), IconImage(140));
+  EXPECT_TRUE(ProcessEventsUntil([&] { return Level(dlg, IDC_RX_LEVEL) == 1; }));
+  EXPECT_GT(Level(dlg, IDC_TX_LEVEL), 100);
+  speaker->click();
+  EXPECT_FALSE(Paused(true));
+  EXPECT_EQ(IconImage(speaker->icon()), IconImage(139));
+  EXPECT_TRUE(ProcessEventsUntil([&] { return Level(dlg, IDC_RX_LEVEL) > 100; }));
 
-    // The microphone box pauses what goes to the far end, which stops hearing it.
-    ASSERT_TRUE(far.WaitFor([&] { return farAudio.Heard(kWindowTone, 200ms) > 0.03; }));
-    mic->click();
-    EXPECT_TRUE(Paused(false));
-    EXPECT_FALSE(Paused(true));
-    EXPECT_EQ(IconImage(mic->icon()), IconImage(138));
-    EXPECT_TRUE(ProcessEventsUntil([&] { return Level(dlg, IDC_TX_LEVEL) == 1; }));
-    EXPECT_TRUE(far.WaitFor([&] { return farAudio.Heard(kWindowTone, 200ms) < 0.003; }));
-    mic->click();
-    EXPECT_FALSE(Paused(false));
-    EXPECT_EQ(IconImage(mic->icon()), IconImage(137));
-    EXPECT_TRUE(far.WaitFor([&] { return farAudio.Heard(kWindowTone, 200ms) > 0.03; }));
+  // The microphone box pauses what goes to the far end, which stops hearing it.
+  ASSERT_TRUE(far.WaitFor([&] { return farAudio.Heard(kWindowTone, 200ms) > 0.03; }));
+  mic->click();
+  EXPECT_TRUE(Paused(false));
+  EXPECT_FALSE(Paused(true));
+  EXPECT_EQ(IconImage(mic->icon()), IconImage(138));
+  EXPECT_TRUE(ProcessEventsUntil([&] { return Level(dlg, IDC_TX_LEVEL) == 1; }));
+  EXPECT_TRUE(far.WaitFor([&] { return farAudio.Heard(kWindowTone, 200ms) < 0.003; }));
+  mic->click();
+  EXPECT_FALSE(Paused(false));
+  EXPECT_EQ(IconImage(mic->icon()), IconImage(137));
+  EXPECT_TRUE(far.WaitFor([&] { return farAudio.Heard(kWindowTone, 200ms) > 0.03; }));
 
-    // Escape in the dial box hangs up and shows the length at once.
-    now += 65000;
-    ASSERT_TRUE(StatusShows("Call Duration : 1.5"));
-    QTest::keyClick(DialBox(dlg), Qt::Key_Escape);
-    EXPECT_EQ(StatusLine(dlg), "Total Duration : 1.5");
-    EXPECT_FALSE(dlg.IsCallTimerRunning());
-    ExpectIdleAfterCall();
-    EXPECT_EQ(StatusLine(dlg), "Total Duration : 1.5");
-    ASSERT_TRUE(far.WaitFor([&] { return FarCleared().size() == 1; }));
-    EXPECT_TRUE(FarCleared()[0].established);
-    EXPECT_EQ(FarCleared()[0].reason, H323Connection::EndedByRemoteUser);
-    EXPECT_EQ(FarCleared()[0].token, farCall);
+  // Escape in the dial box hangs up and shows the length at once.
+  now += 65000;
+  ASSERT_TRUE(StatusShows("Call Duration : 1.5"));
+  QTest::keyClick(DialBox(dlg), Qt::Key_Escape);
+  EXPECT_EQ(StatusLine(dlg), "Total Duration : 1.5");
+  EXPECT_FALSE(dlg.IsCallTimerRunning());
+  ExpectIdleAfterCall();
+  EXPECT_EQ(StatusLine(dlg), "Total Duration : 1.5");
+  ASSERT_TRUE(far.WaitFor([&] { return FarCleared().size() == 1; }));
+  EXPECT_TRUE(FarCleared()[0].established);
+  EXPECT_EQ(FarCleared()[0].reason, H323Connection::EndedByRemoteUser);
+  EXPECT_EQ(FarCleared()[0].token, farCall);
 }
 
-TEST_F(QuietRealCallWindow, AnIncomingCallIsAnsweredAndTheHangUpButtonEndsIt)
-{
-    StartWindow();
-    std::string farCall;
-    ASSERT_TRUE(far.MakeCall(kWindowNumber + "@", farCall));
-    ASSERT_TRUE(ProcessEventsUntil([&] { return dlg.IsCallTimerRunning(); }));
-    ExpectState(State::Established);
-    ASSERT_TRUE(StatusShows("Call Duration : 0.0"));
-    EXPECT_EQ(CallLog(), kFarNumber + "\r\n"); // the caller's number
-    EXPECT_TRUE(ProcessEventsUntil(
-        [&] { return Level(dlg, IDC_RX_LEVEL) > 100 && Level(dlg, IDC_TX_LEVEL) > 100; }));
-    QTest::mouseClick(dlg.GetDlgItem(IDC_KEY9), Qt::LeftButton);
-    EXPECT_TRUE(far.WaitFor([&] { return FarInput() == std::vector<std::string>{"9"}; }));
+TEST_F(QuietRealCallWindow, AnIncomingCallIsAnsweredAndTheHangUpButtonEndsIt) {
+  StartWindow();
+  std::string farCall;
+  ASSERT_TRUE(far.MakeCall(kWindowNumber + "@", farCall));
+  ASSERT_TRUE(ProcessEventsUntil([&] { return dlg.IsCallTimerRunning(); }));
+  ExpectState(State::Established);
+  ASSERT_TRUE(StatusShows("Call Duration : 0.0"));
+  EXPECT_EQ(CallLog(), kFarNumber + "\r\n");  // the caller's number
+  EXPECT_TRUE(ProcessEventsUntil([&] { return Level(dlg, IDC_RX_LEVEL) > 100 && Level(dlg, IDC_TX_LEVEL) > 100; }));
+  QTest::mouseClick(dlg.GetDlgItem(IDC_KEY9), Qt::LeftButton);
+  EXPECT_TRUE(far.WaitFor([&] { return FarInput() == std::vector<std::string>{"9"}; }));
 
-    now += 3000;
-    ASSERT_TRUE(StatusShows("Call Duration : 0.3"));
-    dlg.SetBalanceLine("");
-    QTest::mouseClick(dlg.GetDlgItem(IDC_HANGUP), Qt::LeftButton);
-    ExpectIdleAfterCall();
-    EXPECT_EQ(StatusLine(dlg), "Total Duration : 0.3");
-    ASSERT_TRUE(far.WaitFor([&] { return FarCleared().size() == 1; }));
-    EXPECT_EQ(FarCleared()[0].token, farCall);
-    EXPECT_EQ(FarCleared()[0].reason, H323Connection::EndedByRemoteUser);
+  now += 3000;
+  ASSERT_TRUE(StatusShows("Call Duration : 0.3"));
+  dlg.SetBalanceLine("");
+  QTest::mouseClick(dlg.GetDlgItem(IDC_HANGUP), Qt::LeftButton);
+  ExpectIdleAfterCall();
+  EXPECT_EQ(StatusLine(dlg), "Total Duration : 0.3");
+  ASSERT_TRUE(far.WaitFor([&] { return FarCleared().size() == 1; }));
+  EXPECT_EQ(FarCleared()[0].token, farCall);
+  EXPECT_EQ(FarCleared()[0].reason, H323Connection::EndedByRemoteUser);
 }
 
-TEST_F(QuietRealCallWindow, TheCloseControlEndsTheCallThenTheWindow)
-{
-    StartWindow();
-    Place(kFarNumber);
-    FarCall();
-    ASSERT_TRUE(ProcessEventsUntil([&] { return dlg.IsCallTimerRunning(); }));
-    QTimer::singleShot(0, &dlg, [&] {
-        QTest::mouseClick(dlg.GetDlgItem(IDC_CLOSE), Qt::LeftButton);
-    });
-    EXPECT_EQ(dlg.exec(), 0);
-    EXPECT_FALSE(dlg.isVisible());
-    EXPECT_FALSE(dlg.IsBusy()); // closed only once the call had ended
-    ASSERT_TRUE(far.WaitFor([&] { return FarCleared().size() == 1; }));
-    EXPECT_EQ(FarCleared()[0].reason, H323Connection::EndedByRemoteUser);
+TEST_F(QuietRealCallWindow, TheCloseControlEndsTheCallThenTheWindow) {
+  StartWindow();
+  Place(kFarNumber);
+  FarCall();
+  ASSERT_TRUE(ProcessEventsUntil([&] { return dlg.IsCallTimerRunning(); }));
+  QTimer::singleShot(0, &dlg, [&] { QTest::mouseClick(dlg.GetDlgItem(IDC_CLOSE), Qt::LeftButton); });
+  EXPECT_EQ(dlg.exec(), 0);
+  EXPECT_FALSE(dlg.isVisible());
+  EXPECT_FALSE(dlg.IsBusy());  // closed only once the call had ended
+  ASSERT_TRUE(far.WaitFor([&] { return FarCleared().size() == 1; }));
+  EXPECT_EQ(FarCleared()[0].reason, H323Connection::EndedByRemoteUser);
 }
 
-TEST_F(QuietRealCallWindow, SettingsConfirmedDuringACallTakeEffectAfterIt)
-{
-    using Ras = vantro::asn::h225::RasMessage;
-    StartWindow();
-    TestGatekeeper &gk = *s_farEnd->gatekeeper;
-    const size_t unregistrations = gk.MessagesOf(Ras::unregistrationRequest).size();
-    const size_t registrations = gk.RegistrationRequests(false).size();
-    Place(kFarNumber);
-    const std::string farCall = FarCall();
-    ASSERT_TRUE(ProcessEventsUntil([&] { return dlg.IsCallTimerRunning(); }));
+TEST_F(QuietRealCallWindow, SettingsConfirmedDuringACallTakeEffectAfterIt) {
+  using Ras = vantro::asn::h225::RasMessage;
+  StartWindow();
+  TestGatekeeper& gk = *s_farEnd->gatekeeper;
+  const size_t unregistrations = gk.MessagesOf(Ras::unregistrationRequest).size();
+  const size_t registrations = gk.RegistrationRequests(false).size();
+  Place(kFarNumber);
+  const std::string farCall = FarCall();
+  ASSERT_TRUE(ProcessEventsUntil([&] { return dlg.IsCallTimerRunning(); }));
 
-    WhenModal(nullptr, [](QWidget *settings) {
-        static_cast<QLineEdit *>(GetDlgItem(settings, 1019))->clear();
-        TypeIntoDlgItem(settings, 1019, "7770000");
-        ClickDlgItem(settings, 1);
-    });
-    dlg.OnSettings();
-    EXPECT_EQ(dlg.Account().m_strPin, "7770000");
-    // The call goes on: the endpoint is neither unregistered nor set up again under it.
-    ProcessEventsFor(500);
-    ExpectState(State::Established);
-    EXPECT_TRUE(FarCleared().empty());
-    EXPECT_EQ(gk.MessagesOf(Ras::unregistrationRequest).size(), unregistrations);
-    EXPECT_EQ(dlg.EndPoint().GetLocalUserName(), kWindowNumber);
+  WhenModal(nullptr, [](QWidget* settings) {
+    static_cast<QLineEdit*>(GetDlgItem(settings, 1019))->clear();
+    TypeIntoDlgItem(settings, 1019, "7770000");
+    ClickDlgItem(settings, 1);
+  });
+  dlg.OnSettings();
+  EXPECT_EQ(dlg.Account().m_strPin, "7770000");
+  // The call goes on: the endpoint is neither unregistered nor set up again under it.
+  ProcessEventsFor(500);
+  ExpectState(State::Established);
+  EXPECT_TRUE(FarCleared().empty());
+  EXPECT_EQ(gk.MessagesOf(Ras::unregistrationRequest).size(), unregistrations);
+  EXPECT_EQ(dlg.EndPoint().GetLocalUserName(), kWindowNumber);
 
-    // The call ends: now the endpoint takes the new account and registers again.
-    far.ClearCall(farCall);
-    ASSERT_TRUE(ProcessEventsUntil([&] {
-        return gk.RegistrationRequests(false).size() == registrations + 1 &&
-               dlg.EndPoint().IsRegisteredWithGatekeeper();
-    }));
-    EXPECT_EQ(gk.MessagesOf(Ras::unregistrationRequest).size(), unregistrations + 1);
-    EXPECT_EQ(dlg.EndPoint().GetLocalUserName(), "7770000");
+  // The call ends: now the endpoint takes the new account and registers again.
+  far.ClearCall(farCall);
+  ASSERT_TRUE(ProcessEventsUntil([&] {
+    return gk.RegistrationRequests(false).size() == registrations + 1 && dlg.EndPoint().IsRegisteredWithGatekeeper();
+  }));
+  EXPECT_EQ(gk.MessagesOf(Ras::unregistrationRequest).size(), unregistrations + 1);
+  EXPECT_EQ(dlg.EndPoint().GetLocalUserName(), "7770000");
 }
 
 // The call's audio plays on the test sound server's mic_feed, which its mic source records; the
 // dial tones of the number and a key tone play on the same device beside it.
-TEST_F(RealCallWindow, KeyAndDialTonesPlayBesideTheCallsOwnAudio)
-{
-    REQUIRE_TEST_SERVER();
-    fs::create_directories("dtmf");
-    for (const auto &e : fs::directory_iterator(SourceResFolder() / "dtmf"))
-        fs::copy_file(e.path(), fs::path("dtmf") / e.path().filename());
-    const auto names = GetPlayDeviceNames();
-    const int feed = int(std::find(names.begin(), names.end(), "mic_feed") - names.begin());
-    ASSERT_LT(feed, int(names.size()));
-    StartWindow(true, feed);
-    BackgroundRecorder recorder("mic");
-    ASSERT_TRUE(recorder.Running());
+TEST_F(RealCallWindow, KeyAndDialTonesPlayBesideTheCallsOwnAudio) {
+  REQUIRE_TEST_SERVER();
+  fs::create_directories("dtmf");
+  for (const auto& e : fs::directory_iterator(SourceResFolder() / "dtmf"))
+    fs::copy_file(e.path(), fs::path("dtmf") / e.path().filename());
+  const auto names = GetPlayDeviceNames();
+  const int feed = int(std::find(names.begin(), names.end(), "mic_feed") - names.begin());
+  ASSERT_LT(feed, int(names.size()));
+  StartWindow(true, feed);
+  BackgroundRecorder recorder("mic");
+  ASSERT_TRUE(recorder.Running());
 
-    Place(kFarNumber); // seven dial tones, key1 to key7, while the call comes up
-    ASSERT_TRUE(ProcessEventsUntil([&] { return dlg.IsCallTimerRunning(); }));
-    ProcessEventsFor(1500);
-    QTest::mouseClick(dlg.GetDlgItem(IDC_KEYHASH), Qt::LeftButton); // returns once heard
-    ProcessEventsFor(300);
-    const std::vector<int16_t> rec = recorder.Stop();
-    QTest::mouseClick(dlg.GetDlgItem(IDC_HANGUP), Qt::LeftButton);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return !dlg.IsBusy(); }));
+  Place(kFarNumber);  // seven dial tones, key1 to key7, while the call comes up
+  ASSERT_TRUE(ProcessEventsUntil([&] { return dlg.IsCallTimerRunning(); }));
+  ProcessEventsFor(1500);
+  QTest::mouseClick(dlg.GetDlgItem(IDC_KEYHASH), Qt::LeftButton);  // returns once heard
+  ProcessEventsFor(300);
+  const std::vector<int16_t> rec = recorder.Stop();
+  QTest::mouseClick(dlg.GetDlgItem(IDC_HANGUP), Qt::LeftButton);
+  ASSERT_TRUE(ProcessEventsUntil([&] { return !dlg.IsBusy(); }));
 
-    // From the moment the far end's tone is first heard to the end, it never stops: no tone
-    // held the call's audio up. 50 ms windows, each at least a third as loud as the tone itself.
-    constexpr size_t kWindow = 400;
-    size_t start = 0;
-    while (start + kWindow <= rec.size() &&
-           ToneAmplitude(SampleWindow(rec, start, kWindow), kFarTone) < 0.05)
-        start += kWindow;
-    ASSERT_LT(start + 20 * kWindow, rec.size()) << "the far end's tone was not heard";
-    const double steady = ToneAmplitude(SampleWindow(rec, start + 10 * kWindow, kWindow), kFarTone);
-    for (size_t at = start + kWindow; at + 2 * kWindow <= rec.size(); at += kWindow)
-        EXPECT_GT(ToneAmplitude(SampleWindow(rec, at, kWindow), kFarTone), steady / 3)
-            << "at " << at / 8 << " ms";
+  // From the moment the far end's tone is first heard to the end, it never stops: no tone
+  // held the call's audio up. 50 ms windows, each at least a third as loud as the tone itself.
+  constexpr size_t kWindow = 400;
+  size_t start = 0;
+  while (start + kWindow <= rec.size() && ToneAmplitude(SampleWindow(rec, start, kWindow), kFarTone) < 0.05)
+    start += kWindow;
+  ASSERT_LT(start + 20 * kWindow, rec.size()) << "the far end's tone was not heard";
+  const double steady = ToneAmplitude(SampleWindow(rec, start + 10 * kWindow, kWindow), kFarTone);
+  for (size_t at = start + kWindow; at + 2 * kWindow <= rec.size(); at += kWindow)
+    EXPECT_GT(ToneAmplitude(SampleWindow(rec, at, kWindow), kFarTone), steady / 3) << "at " << at / 8 << " ms";
 
-    // The last dial tone (key7: 852 Hz) and the key tone of "#" (941 Hz) came while it played.
-    for (double row : {852.0, 941.0}) {
-        const TonePeak peak = FindTonePeak(rec, row);
-        EXPECT_GT(peak.amplitude, 0.1) << row;
-        EXPECT_GT(peak.position, start) << row;
-    }
+  // The last dial tone (key7: 852 Hz) and the key tone of "#" (941 Hz) came while it played.
+  for (double row : {852.0, 941.0}) {
+    const TonePeak peak = FindTonePeak(rec, row);
+    EXPECT_GT(peak.amplitude, 0.1) << row;
+    EXPECT_GT(peak.position, start) << row;
+  }
 }

@@ -15,63 +15,41 @@
 #include "tests/support/QtTestMain.h"
 
 template <typename T = QWidget>
-T *Control(const CDialerDlg &dlg, int id)
-{
-    return static_cast<T *>(dlg.GetDlgItem(id));
+T* Control(const CDialerDlg& dlg, int id) {
+  return static_cast<T*>(dlg.GetDlgItem(id));
 }
 
-inline CDialCombo *DialBox(const CDialerDlg &dlg)
-{
-    return Control<CDialCombo>(dlg, IDC_DIAL);
+inline CDialCombo* DialBox(const CDialerDlg& dlg) { return Control<CDialCombo>(dlg, IDC_DIAL); }
+
+inline std::string DialText(const CDialerDlg& dlg) { return DialBox(dlg)->currentText().toStdString(); }
+
+inline std::string StatusLine(const CDialerDlg& dlg) {
+  return Control<CStyledStatic>(dlg, IDC_STATUS)->text().toStdString();
 }
 
-inline std::string DialText(const CDialerDlg &dlg)
-{
-    return DialBox(dlg)->currentText().toStdString();
+inline std::string BalanceLine(const CDialerDlg& dlg) {
+  return Control<CStyledStatic>(dlg, IDC_BALANCE)->text().toStdString();
 }
 
-inline std::string StatusLine(const CDialerDlg &dlg)
-{
-    return Control<CStyledStatic>(dlg, IDC_STATUS)->text().toStdString();
-}
+inline int Level(const CDialerDlg& dlg, int id) { return Control<QProgressBar>(dlg, id)->value(); }
 
-inline std::string BalanceLine(const CDialerDlg &dlg)
-{
-    return Control<CStyledStatic>(dlg, IDC_BALANCE)->text().toStdString();
-}
-
-inline int Level(const CDialerDlg &dlg, int id)
-{
-    return Control<QProgressBar>(dlg, id)->value();
-}
-
-inline bool Enabled(const CDialerDlg &dlg, int id)
-{
-    return dlg.GetDlgItem(id)->isEnabled();
-}
+inline bool Enabled(const CDialerDlg& dlg, int id) { return dlg.GetDlgItem(id)->isEnabled(); }
 
 // Runs the event loop until the status line reads text (false when ms pass first), noting in seen
 // every text it showed on the way.
-inline bool StatusLineShows(const CDialerDlg &dlg, const std::string &text,
-                            std::vector<std::string> &seen, int ms)
-{
-    return ProcessEventsUntil(
-        [&] {
-            const std::string line = StatusLine(dlg);
-            if (seen.empty() || seen.back() != line)
-                seen.push_back(line);
-            return line == text;
-        },
-        ms);
+inline bool StatusLineShows(const CDialerDlg& dlg, const std::string& text, std::vector<std::string>& seen, int ms) {
+  return ProcessEventsUntil(
+      [&] {
+        const std::string line = StatusLine(dlg);
+        if (seen.empty() || seen.back() != line) seen.push_back(line);
+        return line == text;
+      },
+      ms);
 }
 
 // An icon as 16 x 16 pixels, to compare icons.
-inline QImage IconImage(const QIcon &icon)
-{
-    return icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+inline QImage IconImage(const QIcon& icon) {
+  return icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
 }
 
-inline QImage IconImage(int id)
-{
-    return IconImage(QIcon(QPixmap::fromImage(LoadIconResource(id))));
-}
+inline QImage IconImage(int id) { return IconImage(QIcon(QPixmap::fromImage(LoadIconResource(id)))); }

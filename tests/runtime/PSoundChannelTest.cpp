@@ -16,214 +16,200 @@ namespace {
 const std::vector<double> kDtmf = {697, 770, 852, 941, 1209, 1336, 1477};
 
 // The DTMF frequencies clearly present in a recording.
-std::vector<double> TonesHeard(const std::vector<int16_t> &recording)
-{
-    const std::vector<int16_t> loud = LoudPart(recording);
-    std::vector<double> heard;
-    for (double f : kDtmf)
-        if (ToneAmplitude(loud, f) > 0.1)
-            heard.push_back(f);
-    return heard;
+std::vector<double> TonesHeard(const std::vector<int16_t>& recording) {
+  const std::vector<int16_t> loud = LoudPart(recording);
+  std::vector<double> heard;
+  for (double f : kDtmf)
+    if (ToneAmplitude(loud, f) > 0.1) heard.push_back(f);
+  return heard;
 }
 
-} // namespace
+}  // namespace
 
-TEST(PSoundChannelServer, DeviceListsAreTheServersSinksAndSourcesWithoutMonitors)
-{
-    REQUIRE_TEST_SERVER();
-    EXPECT_EQ(PSoundChannel::GetDeviceNames(PSoundChannel::Player), PactlNames("sinks"));
+TEST(PSoundChannelServer, DeviceListsAreTheServersSinksAndSourcesWithoutMonitors) {
+  REQUIRE_TEST_SERVER();
+  EXPECT_EQ(PSoundChannel::GetDeviceNames(PSoundChannel::Player), PactlNames("sinks"));
 
-    std::vector<std::string> sources = PactlNames("sources");
-    std::erase_if(sources, [](const std::string &n) { return n.ends_with(".monitor"); });
-    EXPECT_EQ(PSoundChannel::GetDeviceNames(PSoundChannel::Recorder), sources);
-    EXPECT_EQ(sources, std::vector<std::string>{"mic"});
+  std::vector<std::string> sources = PactlNames("sources");
+  std::erase_if(sources, [](const std::string& n) { return n.ends_with(".monitor"); });
+  EXPECT_EQ(PSoundChannel::GetDeviceNames(PSoundChannel::Recorder), sources);
+  EXPECT_EQ(sources, std::vector<std::string>{"mic"});
 
-    const std::vector<PSoundDevice> sinks = PSoundChannel::GetDevices(PSoundChannel::Player);
-    ASSERT_GE(sinks.size(), 2u);
-    EXPECT_EQ(sinks[0].name, "speaker");
-    EXPECT_EQ(sinks[1].name, "mic_feed");
-    EXPECT_FALSE(sinks[0].description.empty());
+  const std::vector<PSoundDevice> sinks = PSoundChannel::GetDevices(PSoundChannel::Player);
+  ASSERT_GE(sinks.size(), 2u);
+  EXPECT_EQ(sinks[0].name, "speaker");
+  EXPECT_EQ(sinks[1].name, "mic_feed");
+  EXPECT_FALSE(sinks[0].description.empty());
 }
 
-TEST(PSoundChannelServer, KeyToneWrittenToASinkIsRecordedFromItsMonitor)
-{
-    REQUIRE_TEST_SERVER();
-    PSound tone;
-    ASSERT_TRUE(PWAVFile::Read((SourceResFolder() / "dtmf" / "key5.wav").string(), tone));
+TEST(PSoundChannelServer, KeyToneWrittenToASinkIsRecordedFromItsMonitor) {
+  REQUIRE_TEST_SERVER();
+  PSound tone;
+  ASSERT_TRUE(PWAVFile::Read((SourceResFolder() / "dtmf" / "key5.wav").string(), tone));
 
-    BackgroundRecorder recorder("speaker.monitor");
-    ASSERT_TRUE(recorder.Running());
-    PSoundChannel player("speaker", PSoundChannel::Player);
-    ASSERT_TRUE(player.IsOpen()) << player.GetLastError();
-    EXPECT_TRUE(player.PlaySound(tone, true)) << player.GetLastError();
-    EXPECT_EQ(TonesHeard(recorder.Stop()), (std::vector<double>{770, 1336}));
+  BackgroundRecorder recorder("speaker.monitor");
+  ASSERT_TRUE(recorder.Running());
+  PSoundChannel player("speaker", PSoundChannel::Player);
+  ASSERT_TRUE(player.IsOpen()) << player.GetLastError();
+  EXPECT_TRUE(player.PlaySound(tone, true)) << player.GetLastError();
+  EXPECT_EQ(TonesHeard(recorder.Stop()), (std::vector<double>{770, 1336}));
 }
 
-TEST(PSoundChannelServer, MicrophoneRecordsWhatIsPlayedIntoItsFeed)
-{
-    REQUIRE_TEST_SERVER();
-    BackgroundRecorder recorder("mic");
-    ASSERT_TRUE(recorder.Running());
-    PSoundChannel player("mic_feed", PSoundChannel::Player);
-    ASSERT_TRUE(player.PlayFile((SourceResFolder() / "dtmf" / "keyhash.wav").string(), true))
-        << player.GetLastError();
-    EXPECT_EQ(TonesHeard(recorder.Stop()), (std::vector<double>{941, 1477}));
+TEST(PSoundChannelServer, MicrophoneRecordsWhatIsPlayedIntoItsFeed) {
+  REQUIRE_TEST_SERVER();
+  BackgroundRecorder recorder("mic");
+  ASSERT_TRUE(recorder.Running());
+  PSoundChannel player("mic_feed", PSoundChannel::Player);
+  ASSERT_TRUE(player.PlayFile((SourceResFolder() / "dtmf" / "keyhash.wav").string(), true)) << player.GetLastError();
+  EXPECT_EQ(TonesHeard(recorder.Stop()), (std::vector<double>{941, 1477}));
 }
 
-TEST(PSoundChannelServer, ReadGivesExactlyTheBytesAskedFor)
-{
-    REQUIRE_TEST_SERVER();
-    PSoundChannel rec("speaker.monitor", PSoundChannel::Recorder);
-    ASSERT_TRUE(rec.IsOpen()) << rec.GetLastError();
-    std::vector<int16_t> buf(1000, 0x5555);
-    ASSERT_TRUE(rec.Read(buf.data(), 2 * 333));
-    EXPECT_EQ(rec.GetLastReadCount(), 666u);
-    EXPECT_EQ(buf[333], 0x5555); // nothing past what was asked for
-    ASSERT_TRUE(rec.Read(buf.data(), 2 * 1000));
-    EXPECT_EQ(rec.GetLastReadCount(), 2000u);
+TEST(PSoundChannelServer, ReadGivesExactlyTheBytesAskedFor) {
+  REQUIRE_TEST_SERVER();
+  PSoundChannel rec("speaker.monitor", PSoundChannel::Recorder);
+  ASSERT_TRUE(rec.IsOpen()) << rec.GetLastError();
+  std::vector<int16_t> buf(1000, 0x5555);
+  ASSERT_TRUE(rec.Read(buf.data(), 2 * 333));
+  EXPECT_EQ(rec.GetLastReadCount(), 666u);
+  EXPECT_EQ(buf[333], 0x5555);  // nothing past what was asked for
+  ASSERT_TRUE(rec.Read(buf.data(), 2 * 1000));
+  EXPECT_EQ(rec.GetLastReadCount(), 2000u);
 }
 
-TEST(PSoundChannelServer, BuffersAreSmall)
-{
-    REQUIRE_TEST_SERVER();
-    PSoundChannel player("speaker", PSoundChannel::Player);
-    ASSERT_TRUE(player.IsOpen());
-    // 40 ms at 16 000 bytes/s, give or take the server's rounding; its default would be seconds.
-    EXPECT_LE(player.GetServerBufferBytes(), 1600u);
-    PSoundChannel rec;
-    ASSERT_TRUE(rec.SetBuffers(480, 3));
-    ASSERT_TRUE(rec.Open("speaker.monitor", PSoundChannel::Recorder));
-    EXPECT_LE(rec.GetServerBufferBytes(), 960u);
-    EXPECT_FALSE(rec.SetBuffers(0, 2));
+TEST(PSoundChannelServer, BuffersAreSmall) {
+  REQUIRE_TEST_SERVER();
+  PSoundChannel player("speaker", PSoundChannel::Player);
+  ASSERT_TRUE(player.IsOpen());
+  // 40 ms at 16 000 bytes/s, give or take the server's rounding; its default would be seconds.
+  EXPECT_LE(player.GetServerBufferBytes(), 1600u);
+  PSoundChannel rec;
+  ASSERT_TRUE(rec.SetBuffers(480, 3));
+  ASSERT_TRUE(rec.Open("speaker.monitor", PSoundChannel::Recorder));
+  EXPECT_LE(rec.GetServerBufferBytes(), 960u);
+  EXPECT_FALSE(rec.SetBuffers(0, 2));
 }
 
-TEST(PSoundChannelServer, WrongUseFailsCleanly)
-{
-    REQUIRE_TEST_SERVER();
-    PSoundChannel ch;
-    EXPECT_FALSE(ch.Open("no_such_sink", PSoundChannel::Player));
-    EXPECT_FALSE(ch.IsOpen());
-    EXPECT_FALSE(ch.Open("speaker", PSoundChannel::Player, 1, 8000, 8));
-    EXPECT_FALSE(ch.Open("speaker", PSoundChannel::Player, 3));
-    int16_t s[2] = {};
-    EXPECT_FALSE(ch.Write(s, sizeof s));
+TEST(PSoundChannelServer, WrongUseFailsCleanly) {
+  REQUIRE_TEST_SERVER();
+  PSoundChannel ch;
+  EXPECT_FALSE(ch.Open("no_such_sink", PSoundChannel::Player));
+  EXPECT_FALSE(ch.IsOpen());
+  EXPECT_FALSE(ch.Open("speaker", PSoundChannel::Player, 1, 8000, 8));
+  EXPECT_FALSE(ch.Open("speaker", PSoundChannel::Player, 3));
+  int16_t s[2] = {};
+  EXPECT_FALSE(ch.Write(s, sizeof s));
 
-    ASSERT_TRUE(ch.Open("", PSoundChannel::Player)); // the default sink
-    EXPECT_FALSE(ch.Read(s, sizeof s));              // a player does not record
-    EXPECT_FALSE(ch.Write(s, 3));                    // not whole frames
-    EXPECT_TRUE(ch.Write(s, sizeof s));
+  ASSERT_TRUE(ch.Open("", PSoundChannel::Player));  // the default sink
+  EXPECT_FALSE(ch.Read(s, sizeof s));               // a player does not record
+  EXPECT_FALSE(ch.Write(s, 3));                     // not whole frames
+  EXPECT_TRUE(ch.Write(s, sizeof s));
 }
 
-TEST(PSoundChannelServer, DeviceThatVanishesEndsOrMovesTheStreamWithoutHanging)
-{
-    REQUIRE_TEST_SERVER();
-    ScopedPulseModule sink("module-null-sink sink_name=vanishing");
-    ASSERT_TRUE(sink.Loaded());
-    PSoundChannel player("vanishing", PSoundChannel::Player);
-    ASSERT_TRUE(player.IsOpen()) << player.GetLastError();
-    PSoundChannel rec("vanishing.monitor", PSoundChannel::Recorder);
-    ASSERT_TRUE(rec.IsOpen()) << rec.GetLastError();
-    sink.Unload();
+TEST(PSoundChannelServer, DeviceThatVanishesEndsOrMovesTheStreamWithoutHanging) {
+  REQUIRE_TEST_SERVER();
+  ScopedPulseModule sink("module-null-sink sink_name=vanishing");
+  ASSERT_TRUE(sink.Loaded());
+  PSoundChannel player("vanishing", PSoundChannel::Player);
+  ASSERT_TRUE(player.IsOpen()) << player.GetLastError();
+  PSoundChannel rec("vanishing.monitor", PSoundChannel::Recorder);
+  ASSERT_TRUE(rec.IsOpen()) << rec.GetLastError();
+  sink.Unload();
 
-    // The server may move the streams to other devices, or end them: either way every call returns,
-    // and an ended stream says so.
-    std::vector<int16_t> buf(800);
-    for (int i = 0; i < 5; ++i) {
-        if (!player.Write(buf.data(), buf.size() * 2)) {
-            EXPECT_EQ(player.GetLastError(), "the device went away");
-            break;
-        }
+  // The server may move the streams to other devices, or end them: either way every call returns,
+  // and an ended stream says so.
+  std::vector<int16_t> buf(800);
+  for (int i = 0; i < 5; ++i) {
+    if (!player.Write(buf.data(), buf.size() * 2)) {
+      EXPECT_EQ(player.GetLastError(), "the device went away");
+      break;
     }
-    for (int i = 0; i < 5; ++i) {
-        if (!rec.Read(buf.data(), buf.size() * 2)) {
-            EXPECT_EQ(rec.GetLastError(), "the device went away");
-            break;
-        }
+  }
+  for (int i = 0; i < 5; ++i) {
+    if (!rec.Read(buf.data(), buf.size() * 2)) {
+      EXPECT_EQ(rec.GetLastError(), "the device went away");
+      break;
     }
-    EXPECT_FALSE(player.Open("vanishing", PSoundChannel::Player));
-    EXPECT_FALSE(rec.Open("vanishing.monitor", PSoundChannel::Recorder));
+  }
+  EXPECT_FALSE(player.Open("vanishing", PSoundChannel::Player));
+  EXPECT_FALSE(rec.Open("vanishing.monitor", PSoundChannel::Recorder));
 }
 
-TEST(PSoundChannelServer, AbortFromAnotherThreadEndsABlockingRead)
-{
-    REQUIRE_TEST_SERVER();
-    PSoundChannel rec("speaker.monitor", PSoundChannel::Recorder);
-    ASSERT_TRUE(rec.IsOpen());
-    std::thread aborter([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        rec.Abort();
-    });
-    // Ten minutes of sound: only the abort can end this read early.
-    std::vector<int16_t> buf(8000 * 600);
-    EXPECT_FALSE(rec.Read(buf.data(), buf.size() * 2));
-    EXPECT_EQ(rec.GetLastError(), "aborted");
-    aborter.join();
-    EXPECT_FALSE(rec.Open("speaker.monitor", PSoundChannel::Recorder)); // stays aborted
+TEST(PSoundChannelServer, AbortFromAnotherThreadEndsABlockingRead) {
+  REQUIRE_TEST_SERVER();
+  PSoundChannel rec("speaker.monitor", PSoundChannel::Recorder);
+  ASSERT_TRUE(rec.IsOpen());
+  std::thread aborter([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    rec.Abort();
+  });
+  // Ten minutes of sound: only the abort can end this read early.
+  std::vector<int16_t> buf(8000 * 600);
+  EXPECT_FALSE(rec.Read(buf.data(), buf.size() * 2));
+  EXPECT_EQ(rec.GetLastError(), "aborted");
+  aborter.join();
+  EXPECT_FALSE(rec.Open("speaker.monitor", PSoundChannel::Recorder));  // stays aborted
 }
 
-TEST(PSoundChannelServer, VolumesAreSetOnEveryChannelAndReadBack)
-{
-    REQUIRE_TEST_SERVER();
-    ScopedPulseModule stereo("module-null-sink sink_name=stereo_test channels=2");
-    ScopedPulseModule mono("module-null-sink sink_name=mono_test channels=1");
-    ASSERT_TRUE(stereo.Loaded() && mono.Loaded());
+TEST(PSoundChannelServer, VolumesAreSetOnEveryChannelAndReadBack) {
+  REQUIRE_TEST_SERVER();
+  ScopedPulseModule stereo("module-null-sink sink_name=stereo_test channels=2");
+  ScopedPulseModule mono("module-null-sink sink_name=mono_test channels=1");
+  ASSERT_TRUE(stereo.Loaded() && mono.Loaded());
 
-    std::vector<uint32_t> v;
-    ASSERT_TRUE(PSoundMixer::SetVolume(PSoundChannel::Player, "stereo_test", 0x4000));
-    ASSERT_TRUE(PSoundMixer::GetVolume(PSoundChannel::Player, "stereo_test", v));
-    EXPECT_EQ(v, (std::vector<uint32_t>{0x4000, 0x4000}));
-    ASSERT_TRUE(PSoundMixer::SetVolume(PSoundChannel::Player, "mono_test", 0));
-    ASSERT_TRUE(PSoundMixer::GetVolume(PSoundChannel::Player, "mono_test", v));
-    EXPECT_EQ(v, (std::vector<uint32_t>{0}));
-    ASSERT_TRUE(PSoundMixer::SetVolume(PSoundChannel::Recorder, "mono_test.monitor", 0x8000));
-    ASSERT_TRUE(PSoundMixer::GetVolume(PSoundChannel::Recorder, "mono_test.monitor", v));
-    EXPECT_EQ(v, (std::vector<uint32_t>{0x8000}));
+  std::vector<uint32_t> v;
+  ASSERT_TRUE(PSoundMixer::SetVolume(PSoundChannel::Player, "stereo_test", 0x4000));
+  ASSERT_TRUE(PSoundMixer::GetVolume(PSoundChannel::Player, "stereo_test", v));
+  EXPECT_EQ(v, (std::vector<uint32_t>{0x4000, 0x4000}));
+  ASSERT_TRUE(PSoundMixer::SetVolume(PSoundChannel::Player, "mono_test", 0));
+  ASSERT_TRUE(PSoundMixer::GetVolume(PSoundChannel::Player, "mono_test", v));
+  EXPECT_EQ(v, (std::vector<uint32_t>{0}));
+  ASSERT_TRUE(PSoundMixer::SetVolume(PSoundChannel::Recorder, "mono_test.monitor", 0x8000));
+  ASSERT_TRUE(PSoundMixer::GetVolume(PSoundChannel::Recorder, "mono_test.monitor", v));
+  EXPECT_EQ(v, (std::vector<uint32_t>{0x8000}));
 
-    EXPECT_FALSE(PSoundMixer::GetVolume(PSoundChannel::Player, "no_such_sink", v));
-    EXPECT_FALSE(PSoundMixer::SetVolume(PSoundChannel::Recorder, "no_such_source", 1));
-    EXPECT_TRUE(PSoundMixer::GetVolume(PSoundChannel::Player, "", v)); // the default sink
+  EXPECT_FALSE(PSoundMixer::GetVolume(PSoundChannel::Player, "no_such_sink", v));
+  EXPECT_FALSE(PSoundMixer::SetVolume(PSoundChannel::Recorder, "no_such_source", 1));
+  EXPECT_TRUE(PSoundMixer::GetVolume(PSoundChannel::Player, "", v));  // the default sink
 }
 
-TEST(PSoundChannelServer, SinkVolumeChangesWhatIsHeard)
-{
-    REQUIRE_TEST_SERVER();
-    ScopedPulseModule sink("module-null-sink sink_name=volume_test");
-    ASSERT_TRUE(sink.Loaded());
-    const PSound tone = PSound::Tones({1000}, 0.5, 300);
-    auto heard = [&](uint32_t volume) {
-        EXPECT_TRUE(PSoundMixer::SetVolume(PSoundChannel::Player, "volume_test", volume));
-        BackgroundRecorder recorder("volume_test.monitor");
-        PSoundChannel player("volume_test", PSoundChannel::Player);
-        EXPECT_TRUE(player.PlaySound(tone, true));
-        return ToneAmplitude(LoudPart(recorder.Stop(), 100), 1000);
-    };
-    const double full = heard(PSoundMixer::kVolumeNorm);
-    const double half = heard(PSoundMixer::kVolumeNorm / 2); // the server's scale is cubic
-    EXPECT_NEAR(full, 0.5, 0.05);
-    EXPECT_NEAR(half / full, 0.125, 0.03);
+TEST(PSoundChannelServer, SinkVolumeChangesWhatIsHeard) {
+  REQUIRE_TEST_SERVER();
+  ScopedPulseModule sink("module-null-sink sink_name=volume_test");
+  ASSERT_TRUE(sink.Loaded());
+  const PSound tone = PSound::Tones({1000}, 0.5, 300);
+  auto heard = [&](uint32_t volume) {
+    EXPECT_TRUE(PSoundMixer::SetVolume(PSoundChannel::Player, "volume_test", volume));
+    BackgroundRecorder recorder("volume_test.monitor");
+    PSoundChannel player("volume_test", PSoundChannel::Player);
+    EXPECT_TRUE(player.PlaySound(tone, true));
+    return ToneAmplitude(LoudPart(recorder.Stop(), 100), 1000);
+  };
+  const double full = heard(PSoundMixer::kVolumeNorm);
+  const double half = heard(PSoundMixer::kVolumeNorm / 2);  // the server's scale is cubic
+  EXPECT_NEAR(full, 0.5, 0.05);
+  EXPECT_NEAR(half / full, 0.125, 0.03);
 }
 
-TEST(PSoundChannelServer, PlayerPlaysQueuedSoundsInTheBackground)
-{
-    REQUIRE_TEST_SERVER();
-    PSoundPlayer player;
-    BackgroundRecorder recorder("speaker.monitor");
-    ASSERT_TRUE(recorder.Running());
-    EXPECT_TRUE(player.Play(PSound::Tones({600}, 0.3, 100), "speaker"));
-    EXPECT_TRUE(player.Play(PSound::Tones({1477}, 0.3, 100), "speaker"));
-    ASSERT_TRUE(player.WaitIdle(std::chrono::seconds(20)));
-    EXPECT_EQ(player.GetPlayedCount(), 2u);
-    const std::vector<int16_t> rec = recorder.Stop();
-    const TonePeak first = FindTonePeak(rec, 600), second = FindTonePeak(rec, 1477);
-    EXPECT_GT(first.amplitude, 0.2);
-    EXPECT_GT(second.amplitude, 0.2);
-    EXPECT_LT(first.position, second.position);
+TEST(PSoundChannelServer, PlayerPlaysQueuedSoundsInTheBackground) {
+  REQUIRE_TEST_SERVER();
+  PSoundPlayer player;
+  BackgroundRecorder recorder("speaker.monitor");
+  ASSERT_TRUE(recorder.Running());
+  EXPECT_TRUE(player.Play(PSound::Tones({600}, 0.3, 100), "speaker"));
+  EXPECT_TRUE(player.Play(PSound::Tones({1477}, 0.3, 100), "speaker"));
+  ASSERT_TRUE(player.WaitIdle(std::chrono::seconds(20)));
+  EXPECT_EQ(player.GetPlayedCount(), 2u);
+  const std::vector<int16_t> rec = recorder.Stop();
+  const TonePeak first = FindTonePeak(rec, 600), second = FindTonePeak(rec, 1477);
+  EXPECT_GT(first.amplitude, 0.2);
+  EXPECT_GT(second.amplitude, 0.2);
+  EXPECT_LT(first.position, second.position);
 
-    // A long sound is cut short by Stop; what waited behind it is dropped.
-    EXPECT_TRUE(player.Play(PSound::Tones({440}, 0.1, 60000), "speaker"));
-    EXPECT_TRUE(player.Play(PSound::Tones({440}, 0.1, 60000), "speaker"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    player.Stop();
-    ASSERT_TRUE(player.WaitIdle(std::chrono::seconds(20)));
-    EXPECT_EQ(player.GetPlayedCount(), 2u);
+  // A long sound is cut short by Stop; what waited behind it is dropped.
+  EXPECT_TRUE(player.Play(PSound::Tones({440}, 0.1, 60000), "speaker"));
+  EXPECT_TRUE(player.Play(PSound::Tones({440}, 0.1, 60000), "speaker"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  player.Stop();
+  ASSERT_TRUE(player.WaitIdle(std::chrono::seconds(20)));
+  EXPECT_EQ(player.GetPlayedCount(), 2u);
 }

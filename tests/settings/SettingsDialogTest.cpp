@@ -17,149 +17,142 @@ namespace fs = std::filesystem;
 namespace {
 
 class SettingsDialog : public ::testing::Test {
-protected:
-    SettingsDialog() { fs::create_directory("data1"); }
-    std::string Settings() const { return ReadFileBytes(dir / "data1/Dialer.property"); }
+ protected:
+  SettingsDialog() { fs::create_directory("data1"); }
+  std::string Settings() const { return ReadFileBytes(dir / "data1/Dialer.property"); }
 
-    TempDir dir{true};
+  TempDir dir{true};
 };
 
-QComboBox *List(QWidget *dlg, int id)
-{
-    return static_cast<QComboBox *>(GetDlgItem(dlg, id));
+QComboBox* List(QWidget* dlg, int id) { return static_cast<QComboBox*>(GetDlgItem(dlg, id)); }
+
+QLineEdit* Edit(QWidget* dlg, int id) { return static_cast<QLineEdit*>(GetDlgItem(dlg, id)); }
+
+}  // namespace
+
+TEST_F(SettingsDialog, OkStoresTheAccountAndChoicesAndReloadsTheRecord) {
+  REQUIRE_TEST_SERVER();
+  CDialerSettings record;
+  record.SaveSettings("1", "S", "old.gk", "1", "pw", 0, 0, 0);
+  record.LoadSettings();
+  CSettingsDlg dlg;
+  dlg.SetAccount({"1", "S", "old.gk", "pw", 1});
+  dlg.SetSettings(&record);
+  dlg.SetRememberAccount(true);
+  WhenModal(nullptr, [](QWidget* dlg) {
+    // The lists hold the sound server's devices in its order, the stored ones chosen.
+    EXPECT_EQ(List(dlg, 1026)->count(), int(GetPlayDeviceNames().size()));
+    EXPECT_EQ(List(dlg, 1026)->itemText(0).toStdString(), GetPlayDeviceNames().front());
+    EXPECT_EQ(List(dlg, 1027)->itemText(0).toStdString(), GetRecordDeviceNames().front());
+    EXPECT_EQ(List(dlg, 1026)->currentIndex(), 0);
+    EXPECT_EQ(Edit(dlg, 1020)->text(), "old.gk");
+    EXPECT_EQ(Edit(dlg, 1021)->text(), "pw");
+    EXPECT_FALSE(List(dlg, 1028)->isVisible());
+    Edit(dlg, 1020)->clear();
+    TypeIntoDlgItem(dlg, 1020, "127.0.0.1:1719");
+    Edit(dlg, 1019)->clear();
+    TypeIntoDlgItem(dlg, 1019, "4321");
+    List(dlg, 1026)->setCurrentIndex(1);
+    List(dlg, 1028)->setCurrentIndex(1);
+    ClickDlgItem(dlg, 1);
+  });
+  EXPECT_EQ(dlg.DoModal(), 1);
+  EXPECT_EQ(Settings(),
+            "Serial=S\r\nPin=4321\r\nGatekeeper=127.0.0.1:1719\r\n"
+            "IsGkPassEnabled=1\r\nGkPass=pw\r\nCodec Index=1\r\n"
+            "Play Device Index=1\r\nRecord Device Index=0");
+  EXPECT_EQ(dlg.Account(), (CAccount{"4321", "S", "127.0.0.1:1719", "pw", 1}));
+  // The record was reloaded from the file the dialog saved.
+  EXPECT_EQ(record.GetPlayDeviceIndex(), 1);
+  EXPECT_EQ(record.GetCodecIndex(), 1);
+  // The devices the endpoint takes at once are the first of each list.
+  EXPECT_EQ(dlg.m_strPlayDeviceName, GetPlayDeviceNames().front());
 }
 
-QLineEdit *Edit(QWidget *dlg, int id)
-{
-    return static_cast<QLineEdit *>(GetDlgItem(dlg, id));
+TEST_F(SettingsDialog, WithoutRememberOnlyTheChoicesAreStored) {
+  NoServer noServer;  // no devices at all: the lists stay empty and store 0
+  CDialerSettings record;
+  record.SaveSettings("", "", "", "0", "", 1, 5, 5);
+  record.LoadSettings();
+  CSettingsDlg dlg;
+  dlg.SetSettings(&record);
+  WhenModal(nullptr, [](QWidget* dlg) {
+    EXPECT_EQ(List(dlg, 1026)->count(), 0);
+    EXPECT_EQ(List(dlg, 1026)->currentIndex(), -1);
+    EXPECT_EQ(List(dlg, 1028)->currentIndex(), 1);
+    TypeIntoDlgItem(dlg, 1020, "127.0.0.1:9");
+    TypeIntoDlgItem(dlg, 1018, "SER");
+    TypeIntoDlgItem(dlg, 1019, "77");
+    ClickDlgItem(dlg, 1);
+  });
+  dlg.DoModal();
+  EXPECT_EQ(Settings(),
+            "Serial=\r\nPin=\r\nGatekeeper=\r\nIsGkPassEnabled=0\r\nGkPass=\r\n"
+            "Codec Index=1\r\nPlay Device Index=0\r\nRecord Device Index=0");
+  // The account entered is the dialog's all the same.
+  EXPECT_EQ(dlg.Account(), (CAccount{"77", "SER", "127.0.0.1:9", "", 0}));
 }
 
-} // namespace
+TEST_F(SettingsDialog, TheWindowTakesTheAccountOnOkAndNothingOnCancel) {
+  NoServer noServer;
+  CDialerSettings seed;
+  seed.SaveSettings("1", "2", "127.0.0.1:9", "0", "", 0, 0, 0);
+  CDialerDlg window;
+  window.EndPoint().listenerInterfaces = "127.0.0.1:0";
+  window.LoadSettings();
+  window.SetAccount({"1", "2", "127.0.0.1:9", "", 0});
+  const std::string before = Settings();
+  WhenModal(nullptr, [](QWidget* dlg) {
+    EXPECT_EQ(Edit(dlg, 1019)->text(), "1");
+    TypeIntoDlgItem(dlg, 1019, "999");
+    ClickDlgItem(dlg, 2);
+  });
+  window.OnSettings();
+  EXPECT_EQ(Settings(), before);
+  EXPECT_EQ(window.Account().m_strPin, "1");
 
-TEST_F(SettingsDialog, OkStoresTheAccountAndChoicesAndReloadsTheRecord)
-{
-    REQUIRE_TEST_SERVER();
-    CDialerSettings record;
-    record.SaveSettings("1", "S", "old.gk", "1", "pw", 0, 0, 0);
-    record.LoadSettings();
-    CSettingsDlg dlg;
-    dlg.SetAccount({"1", "S", "old.gk", "pw", 1});
-    dlg.SetSettings(&record);
-    dlg.SetRememberAccount(true);
-    WhenModal(nullptr, [](QWidget *dlg) {
-        // The lists hold the sound server's devices in its order, the stored ones chosen.
-        EXPECT_EQ(List(dlg, 1026)->count(), int(GetPlayDeviceNames().size()));
-        EXPECT_EQ(List(dlg, 1026)->itemText(0).toStdString(), GetPlayDeviceNames().front());
-        EXPECT_EQ(List(dlg, 1027)->itemText(0).toStdString(), GetRecordDeviceNames().front());
-        EXPECT_EQ(List(dlg, 1026)->currentIndex(), 0);
-        EXPECT_EQ(Edit(dlg, 1020)->text(), "old.gk");
-        EXPECT_EQ(Edit(dlg, 1021)->text(), "pw");
-        EXPECT_FALSE(List(dlg, 1028)->isVisible());
-        Edit(dlg, 1020)->clear();
-        TypeIntoDlgItem(dlg, 1020, "127.0.0.1:1719");
-        Edit(dlg, 1019)->clear();
-        TypeIntoDlgItem(dlg, 1019, "4321");
-        List(dlg, 1026)->setCurrentIndex(1);
-        List(dlg, 1028)->setCurrentIndex(1);
-        ClickDlgItem(dlg, 1);
-    });
-    EXPECT_EQ(dlg.DoModal(), 1);
-    EXPECT_EQ(Settings(), "Serial=S\r\nPin=4321\r\nGatekeeper=127.0.0.1:1719\r\n"
-                          "IsGkPassEnabled=1\r\nGkPass=pw\r\nCodec Index=1\r\n"
-                          "Play Device Index=1\r\nRecord Device Index=0");
-    EXPECT_EQ(dlg.Account(), (CAccount{"4321", "S", "127.0.0.1:1719", "pw", 1}));
-    // The record was reloaded from the file the dialog saved.
-    EXPECT_EQ(record.GetPlayDeviceIndex(), 1);
-    EXPECT_EQ(record.GetCodecIndex(), 1);
-    // The devices the endpoint takes at once are the first of each list.
-    EXPECT_EQ(dlg.m_strPlayDeviceName, GetPlayDeviceNames().front());
-}
-
-TEST_F(SettingsDialog, WithoutRememberOnlyTheChoicesAreStored)
-{
-    NoServer noServer; // no devices at all: the lists stay empty and store 0
-    CDialerSettings record;
-    record.SaveSettings("", "", "", "0", "", 1, 5, 5);
-    record.LoadSettings();
-    CSettingsDlg dlg;
-    dlg.SetSettings(&record);
-    WhenModal(nullptr, [](QWidget *dlg) {
-        EXPECT_EQ(List(dlg, 1026)->count(), 0);
-        EXPECT_EQ(List(dlg, 1026)->currentIndex(), -1);
-        EXPECT_EQ(List(dlg, 1028)->currentIndex(), 1);
-        TypeIntoDlgItem(dlg, 1020, "127.0.0.1:9");
-        TypeIntoDlgItem(dlg, 1018, "SER");
-        TypeIntoDlgItem(dlg, 1019, "77");
-        ClickDlgItem(dlg, 1);
-    });
-    dlg.DoModal();
-    EXPECT_EQ(Settings(), "Serial=\r\nPin=\r\nGatekeeper=\r\nIsGkPassEnabled=0\r\nGkPass=\r\n"
-                          "Codec Index=1\r\nPlay Device Index=0\r\nRecord Device Index=0");
-    // The account entered is the dialog's all the same.
-    EXPECT_EQ(dlg.Account(), (CAccount{"77", "SER", "127.0.0.1:9", "", 0}));
-}
-
-TEST_F(SettingsDialog, TheWindowTakesTheAccountOnOkAndNothingOnCancel)
-{
-    NoServer noServer;
-    CDialerSettings seed;
-    seed.SaveSettings("1", "2", "127.0.0.1:9", "0", "", 0, 0, 0);
-    CDialerDlg window;
-    window.EndPoint().listenerInterfaces = "127.0.0.1:0";
-    window.LoadSettings();
-    window.SetAccount({"1", "2", "127.0.0.1:9", "", 0});
-    const std::string before = Settings();
-    WhenModal(nullptr, [](QWidget *dlg) {
-        EXPECT_EQ(Edit(dlg, 1019)->text(), "1");
-        TypeIntoDlgItem(dlg, 1019, "999");
-        ClickDlgItem(dlg, 2);
-    });
-    window.OnSettings();
-    EXPECT_EQ(Settings(), before);
-    EXPECT_EQ(window.Account().m_strPin, "1");
-
-    WhenModal(nullptr, [](QWidget *dlg) {
-        Edit(dlg, 1019)->clear();
-        TypeIntoDlgItem(dlg, 1019, "4321");
-        ClickDlgItem(dlg, 1);
-    });
-    window.OnSettings();
-    EXPECT_EQ(window.Account(), (CAccount{"4321", "2", "127.0.0.1:9", "", 0}));
-    // The endpoint was set up again with the new PIN as its user name.
-    EXPECT_EQ(window.EndPoint().GetLocalUserName(), "4321");
+  WhenModal(nullptr, [](QWidget* dlg) {
+    Edit(dlg, 1019)->clear();
+    TypeIntoDlgItem(dlg, 1019, "4321");
+    ClickDlgItem(dlg, 1);
+  });
+  window.OnSettings();
+  EXPECT_EQ(window.Account(), (CAccount{"4321", "2", "127.0.0.1:9", "", 0}));
+  // The endpoint was set up again with the new PIN as its user name.
+  EXPECT_EQ(window.EndPoint().GetLocalUserName(), "4321");
 }
 
 // Line breaks pasted into the fields of either dialog are left out as they come: the fields show
 // none and the account taken from the dialog has none.
-TEST_F(SettingsDialog, LineBreaksPastedIntoTheFieldsAreLeftOut)
-{
-    NoServer noServer;
-    const auto paste = [](QWidget *dlg) {
-        for (int id : {1018, 1019, 1020, 1021}) {
-            Edit(dlg, id)->clear();
-            Edit(dlg, id)->insert("ab\r\ncd\n");
-            EXPECT_EQ(Edit(dlg, id)->text().toStdString(), "abcd") << id;
-        }
-        ClickDlgItem(dlg, 1);
-    };
-    const CAccount expected{"abcd", "abcd", "abcd", "abcd", 1};
-    CDialerSettings record;
+TEST_F(SettingsDialog, LineBreaksPastedIntoTheFieldsAreLeftOut) {
+  NoServer noServer;
+  const auto paste = [](QWidget* dlg) {
+    for (int id : {1018, 1019, 1020, 1021}) {
+      Edit(dlg, id)->clear();
+      Edit(dlg, id)->insert("ab\r\ncd\n");
+      EXPECT_EQ(Edit(dlg, id)->text().toStdString(), "abcd") << id;
+    }
+    ClickDlgItem(dlg, 1);
+  };
+  const CAccount expected{"abcd", "abcd", "abcd", "abcd", 1};
+  CDialerSettings record;
 
-    CSettingsDlg settings;
-    settings.SetSettings(&record);
-    settings.SetRememberAccount(true);
-    settings.SetAccount({"", "", "", "", 1});
-    WhenModal(nullptr, paste);
-    settings.DoModal();
-    EXPECT_EQ(settings.Account(), expected);
+  CSettingsDlg settings;
+  settings.SetSettings(&record);
+  settings.SetRememberAccount(true);
+  settings.SetAccount({"", "", "", "", 1});
+  WhenModal(nullptr, paste);
+  settings.DoModal();
+  EXPECT_EQ(settings.Account(), expected);
 
-    CAccountDlg signIn;
-    signIn.SetAccount({"", "", "", "", 1});
-    signIn.m_pSettings = &record;
-    WhenModal(nullptr, paste);
-    EXPECT_EQ(signIn.DoModal(), 1);
-    EXPECT_EQ(signIn.Account(), expected);
-    EXPECT_EQ(Settings(), "Serial=abcd\r\nPin=abcd\r\nGatekeeper=abcd\r\nIsGkPassEnabled=1\r\n"
-                          "GkPass=abcd\r\nCodec Index=0\r\nPlay Device Index=0\r\n"
-                          "Record Device Index=0");
+  CAccountDlg signIn;
+  signIn.SetAccount({"", "", "", "", 1});
+  signIn.m_pSettings = &record;
+  WhenModal(nullptr, paste);
+  EXPECT_EQ(signIn.DoModal(), 1);
+  EXPECT_EQ(signIn.Account(), expected);
+  EXPECT_EQ(Settings(),
+            "Serial=abcd\r\nPin=abcd\r\nGatekeeper=abcd\r\nIsGkPassEnabled=1\r\n"
+            "GkPass=abcd\r\nCodec Index=0\r\nPlay Device Index=0\r\n"
+            "Record Device Index=0");
 }

@@ -12,177 +12,170 @@ namespace {
 
 // Each test works in a fresh working folder that has data1/.
 class SettingsFile : public ::testing::Test {
-protected:
-    SettingsFile() { fs::create_directory("data1"); }
-    std::string FileBytes() const { return ReadFileBytes(dir / "data1/Dialer.property"); }
-    void WriteFile(const std::string &bytes) { WriteFileBytes(dir / "data1/Dialer.property", bytes); }
+ protected:
+  SettingsFile() { fs::create_directory("data1"); }
+  std::string FileBytes() const { return ReadFileBytes(dir / "data1/Dialer.property"); }
+  void WriteFile(const std::string& bytes) { WriteFileBytes(dir / "data1/Dialer.property", bytes); }
 
-    TempDir dir{true};
-    CDialerSettings s;
+  TempDir dir{true};
+  CDialerSettings s;
 };
 
-} // namespace
+}  // namespace
 
-TEST_F(SettingsFile, SavedFileHasTheExactLinesInTheirOrder)
-{
-    ASSERT_EQ(s.SaveSettings("1234", "SER9", "gk.example:1719", "1", "secret", 1, 2, 3), 1);
-    EXPECT_EQ(FileBytes(), "Serial=SER9\r\nPin=1234\r\nGatekeeper=gk.example:1719\r\n"
-                           "IsGkPassEnabled=1\r\nGkPass=secret\r\nCodec Index=1\r\n"
-                           "Play Device Index=2\r\nRecord Device Index=3");
-    // The record itself is not changed by a save.
-    EXPECT_EQ(s.GetPin(), "");
+TEST_F(SettingsFile, SavedFileHasTheExactLinesInTheirOrder) {
+  ASSERT_EQ(s.SaveSettings("1234", "SER9", "gk.example:1719", "1", "secret", 1, 2, 3), 1);
+  EXPECT_EQ(FileBytes(),
+            "Serial=SER9\r\nPin=1234\r\nGatekeeper=gk.example:1719\r\n"
+            "IsGkPassEnabled=1\r\nGkPass=secret\r\nCodec Index=1\r\n"
+            "Play Device Index=2\r\nRecord Device Index=3");
+  // The record itself is not changed by a save.
+  EXPECT_EQ(s.GetPin(), "");
 
-    s.LoadSettings();
-    EXPECT_EQ(s.IsInvalid(), 0);
-    EXPECT_EQ(s.GetSerial(), "SER9");
-    EXPECT_EQ(s.GetPin(), "1234");
-    EXPECT_EQ(s.GetGatekeeper(), "gk.example:1719");
-    EXPECT_EQ(s.GetGkPassEnabled(), "1");
-    EXPECT_EQ(s.GetGkPass(), "secret");
-    EXPECT_EQ(s.GetCodecIndex(), 1);
-    EXPECT_EQ(s.GetPlayDeviceIndex(), 2);
-    EXPECT_EQ(s.GetRecordDeviceIndex(), 3);
+  s.LoadSettings();
+  EXPECT_EQ(s.IsInvalid(), 0);
+  EXPECT_EQ(s.GetSerial(), "SER9");
+  EXPECT_EQ(s.GetPin(), "1234");
+  EXPECT_EQ(s.GetGatekeeper(), "gk.example:1719");
+  EXPECT_EQ(s.GetGkPassEnabled(), "1");
+  EXPECT_EQ(s.GetGkPass(), "secret");
+  EXPECT_EQ(s.GetCodecIndex(), 1);
+  EXPECT_EQ(s.GetPlayDeviceIndex(), 2);
+  EXPECT_EQ(s.GetRecordDeviceIndex(), 3);
 }
 
-TEST_F(SettingsFile, NegativeIndexesAreStoredAsZeroAndValuesKeepTheirEquals)
-{
-    ASSERT_EQ(s.SaveSettings("p=1", "a=b=c", "gk", "0", "==", -1, -7, 4), 1);
-    EXPECT_NE(FileBytes().find("Codec Index=0\r\nPlay Device Index=0\r\nRecord Device Index=4"),
-              std::string::npos);
-    s.LoadSettings();
-    EXPECT_EQ(s.IsInvalid(), 0);
-    EXPECT_EQ(s.GetPin(), "p=1");
-    EXPECT_EQ(s.GetSerial(), "a=b=c");
-    EXPECT_EQ(s.GetGkPass(), "==");
+TEST_F(SettingsFile, NegativeIndexesAreStoredAsZeroAndValuesKeepTheirEquals) {
+  ASSERT_EQ(s.SaveSettings("p=1", "a=b=c", "gk", "0", "==", -1, -7, 4), 1);
+  EXPECT_NE(FileBytes().find("Codec Index=0\r\nPlay Device Index=0\r\nRecord Device Index=4"), std::string::npos);
+  s.LoadSettings();
+  EXPECT_EQ(s.IsInvalid(), 0);
+  EXPECT_EQ(s.GetPin(), "p=1");
+  EXPECT_EQ(s.GetSerial(), "a=b=c");
+  EXPECT_EQ(s.GetGkPass(), "==");
 }
 
-TEST_F(SettingsFile, EmptyCredentialsAreValid)
-{
-    ASSERT_EQ(s.SaveSettings("", "", "", "1", "", 0, 1, 0), 1);
-    s.LoadSettings();
-    EXPECT_EQ(s.IsInvalid(), 0);
-    EXPECT_EQ(s.GetSerial(), "");
-    EXPECT_EQ(s.GetPin(), "");
-    EXPECT_EQ(s.GetGatekeeper(), "");
-    EXPECT_EQ(s.GetGkPassEnabled(), "1");
-    EXPECT_EQ(s.GetPlayDeviceIndex(), 1);
+TEST_F(SettingsFile, EmptyCredentialsAreValid) {
+  ASSERT_EQ(s.SaveSettings("", "", "", "1", "", 0, 1, 0), 1);
+  s.LoadSettings();
+  EXPECT_EQ(s.IsInvalid(), 0);
+  EXPECT_EQ(s.GetSerial(), "");
+  EXPECT_EQ(s.GetPin(), "");
+  EXPECT_EQ(s.GetGatekeeper(), "");
+  EXPECT_EQ(s.GetGkPassEnabled(), "1");
+  EXPECT_EQ(s.GetPlayDeviceIndex(), 1);
 }
 
-TEST_F(SettingsFile, AMissingOrKeylessAccountLineMakesTheRecordInvalidAndUnsplit)
-{
-    WriteFile("Serial=S1\r\n\r\nGatekeeper=gk\r\nIsGkPassEnabled=0\r\nGkPass=x\r\n"
-              "Codec Index=1\r\nPlay Device Index=5\r\nRecord Device Index=6");
-    s.LoadSettings();
-    EXPECT_EQ(s.IsInvalid(), 1);
-    EXPECT_EQ(s.GetSerial(), "Serial=S1");   // whole line, key included
-    EXPECT_EQ(s.GetPlayDeviceIndex(), 5);    // the indexes were read all the same
+TEST_F(SettingsFile, AMissingOrKeylessAccountLineMakesTheRecordInvalidAndUnsplit) {
+  WriteFile(
+      "Serial=S1\r\n\r\nGatekeeper=gk\r\nIsGkPassEnabled=0\r\nGkPass=x\r\n"
+      "Codec Index=1\r\nPlay Device Index=5\r\nRecord Device Index=6");
+  s.LoadSettings();
+  EXPECT_EQ(s.IsInvalid(), 1);
+  EXPECT_EQ(s.GetSerial(), "Serial=S1");  // whole line, key included
+  EXPECT_EQ(s.GetPlayDeviceIndex(), 5);   // the indexes were read all the same
 
-    WriteFile("Serial=S1\r\nPin 1234\r\nGatekeeper=gk");
-    s.LoadSettings();
-    EXPECT_EQ(s.IsInvalid(), 1);
-    EXPECT_EQ(s.GetPin(), "Pin 1234");
+  WriteFile("Serial=S1\r\nPin 1234\r\nGatekeeper=gk");
+  s.LoadSettings();
+  EXPECT_EQ(s.IsInvalid(), 1);
+  EXPECT_EQ(s.GetPin(), "Pin 1234");
 
-    WriteFile("Serial=S1\nPin=9\n");          // gatekeeper line missing
-    s.LoadSettings();
-    EXPECT_EQ(s.IsInvalid(), 1);
+  WriteFile("Serial=S1\nPin=9\n");  // gatekeeper line missing
+  s.LoadSettings();
+  EXPECT_EQ(s.IsInvalid(), 1);
 }
 
-TEST_F(SettingsFile, ShortFilesAndOddNumbersReadLikeAtoi)
-{
-    WriteFile("Serial=S\nPin=P\nGatekeeper=G\nIsGkPassEnabled=1\nGkPass=x");
-    s.LoadSettings();
-    EXPECT_EQ(s.IsInvalid(), 0);
-    EXPECT_EQ(s.GetCodecIndex(), 0);
-    EXPECT_EQ(s.GetPlayDeviceIndex(), 0);
-    EXPECT_EQ(s.GetRecordDeviceIndex(), 0);
+TEST_F(SettingsFile, ShortFilesAndOddNumbersReadLikeAtoi) {
+  WriteFile("Serial=S\nPin=P\nGatekeeper=G\nIsGkPassEnabled=1\nGkPass=x");
+  s.LoadSettings();
+  EXPECT_EQ(s.IsInvalid(), 0);
+  EXPECT_EQ(s.GetCodecIndex(), 0);
+  EXPECT_EQ(s.GetPlayDeviceIndex(), 0);
+  EXPECT_EQ(s.GetRecordDeviceIndex(), 0);
 
-    WriteFile("Serial=S\nPin=P\nGatekeeper=G\nIsGkPassEnabled=1\nGkPass=x\n"
-              "Codec Index= 12abc\nPlay Device Index=-3\nRecord Device Index=99999999999");
-    s.LoadSettings();
-    EXPECT_EQ(s.GetCodecIndex(), 12);
-    EXPECT_EQ(s.GetPlayDeviceIndex(), -3);
-    EXPECT_EQ(s.GetRecordDeviceIndex(), 2147483647);
+  WriteFile(
+      "Serial=S\nPin=P\nGatekeeper=G\nIsGkPassEnabled=1\nGkPass=x\n"
+      "Codec Index= 12abc\nPlay Device Index=-3\nRecord Device Index=99999999999");
+  s.LoadSettings();
+  EXPECT_EQ(s.GetCodecIndex(), 12);
+  EXPECT_EQ(s.GetPlayDeviceIndex(), -3);
+  EXPECT_EQ(s.GetRecordDeviceIndex(), 2147483647);
 
-    WriteFile("Serial=S\nPin=P\nGatekeeper=G\nIsGkPassEnabled=1\nGkPass=x\nnodigits\n7\n=8");
-    s.LoadSettings();
-    EXPECT_EQ(s.GetCodecIndex(), 0);
-    EXPECT_EQ(s.GetPlayDeviceIndex(), 7);   // no "=": the whole line is the number
-    EXPECT_EQ(s.GetRecordDeviceIndex(), 8);
+  WriteFile("Serial=S\nPin=P\nGatekeeper=G\nIsGkPassEnabled=1\nGkPass=x\nnodigits\n7\n=8");
+  s.LoadSettings();
+  EXPECT_EQ(s.GetCodecIndex(), 0);
+  EXPECT_EQ(s.GetPlayDeviceIndex(), 7);  // no "=": the whole line is the number
+  EXPECT_EQ(s.GetRecordDeviceIndex(), 8);
 }
 
-TEST_F(SettingsFile, NoFileLeavesTheRecordAsItWas)
-{
-    s.LoadSettings();
-    EXPECT_EQ(s.IsInvalid(), 1);
-    EXPECT_EQ(s.GetSerial(), "");
+TEST_F(SettingsFile, NoFileLeavesTheRecordAsItWas) {
+  s.LoadSettings();
+  EXPECT_EQ(s.IsInvalid(), 1);
+  EXPECT_EQ(s.GetSerial(), "");
 
-    // A record loaded from a file keeps its values when the file is gone, and values holding
-    // "=" are not split a second time.
-    ASSERT_EQ(s.SaveSettings("p=1", "s=2", "g=3", "1", "k=4", 1, 1, 1), 1);
-    s.LoadSettings();
-    fs::remove(dir / "data1/Dialer.property");
-    s.LoadSettings();
-    EXPECT_EQ(s.IsInvalid(), 1);
-    EXPECT_EQ(s.GetPin(), "p=1");
-    EXPECT_EQ(s.GetSerial(), "s=2");
-    EXPECT_EQ(s.GetGatekeeper(), "g=3");
-    EXPECT_EQ(s.GetGkPass(), "k=4");
+  // A record loaded from a file keeps its values when the file is gone, and values holding
+  // "=" are not split a second time.
+  ASSERT_EQ(s.SaveSettings("p=1", "s=2", "g=3", "1", "k=4", 1, 1, 1), 1);
+  s.LoadSettings();
+  fs::remove(dir / "data1/Dialer.property");
+  s.LoadSettings();
+  EXPECT_EQ(s.IsInvalid(), 1);
+  EXPECT_EQ(s.GetPin(), "p=1");
+  EXPECT_EQ(s.GetSerial(), "s=2");
+  EXPECT_EQ(s.GetGatekeeper(), "g=3");
+  EXPECT_EQ(s.GetGkPass(), "k=4");
 }
 
-TEST_F(SettingsFile, SaveReplacesTheWholeFileReadableByItsOwnerOnly)
-{
-    WriteFile(std::string(5000, 'x'));
-    fs::permissions(dir / "data1/Dialer.property", fs::perms(0644));
-    ASSERT_EQ(s.SaveSettings("1", "2", "3", "0", "", 0, 0, 0), 1);
-    EXPECT_EQ(FileBytes(), "Serial=2\r\nPin=1\r\nGatekeeper=3\r\nIsGkPassEnabled=0\r\nGkPass=\r\n"
-                           "Codec Index=0\r\nPlay Device Index=0\r\nRecord Device Index=0");
-    struct stat st {};
-    ASSERT_EQ(::stat((dir / "data1/Dialer.property").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    // Nothing else is left in the folder.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "data1"), fs::directory_iterator()), 1);
+TEST_F(SettingsFile, SaveReplacesTheWholeFileReadableByItsOwnerOnly) {
+  WriteFile(std::string(5000, 'x'));
+  fs::permissions(dir / "data1/Dialer.property", fs::perms(0644));
+  ASSERT_EQ(s.SaveSettings("1", "2", "3", "0", "", 0, 0, 0), 1);
+  EXPECT_EQ(FileBytes(),
+            "Serial=2\r\nPin=1\r\nGatekeeper=3\r\nIsGkPassEnabled=0\r\nGkPass=\r\n"
+            "Codec Index=0\r\nPlay Device Index=0\r\nRecord Device Index=0");
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "data1/Dialer.property").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  // Nothing else is left in the folder.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "data1"), fs::directory_iterator()), 1);
 }
 
-TEST_F(SettingsFile, AWriteThatFailsHalfWayLeavesTheOldFileWhole)
-{
-    ASSERT_EQ(s.SaveSettings("1111", "OLD", "gk", "0", "", 0, 0, 0), 1);
-    const std::string before = FileBytes();
-    // The new file would be much larger than the limit: the write fails part of the way.
-    const int result = RunWithFileSizeLimit(before.size() + 20, [] {
-        CDialerSettings other;
-        return other.SaveSettings(std::string(4000, '9'), "NEW", "gk", "0", "", 0, 0, 0);
-    });
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(FileBytes(), before);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "data1"), fs::directory_iterator()), 1);
+TEST_F(SettingsFile, AWriteThatFailsHalfWayLeavesTheOldFileWhole) {
+  ASSERT_EQ(s.SaveSettings("1111", "OLD", "gk", "0", "", 0, 0, 0), 1);
+  const std::string before = FileBytes();
+  // The new file would be much larger than the limit: the write fails part of the way.
+  const int result = RunWithFileSizeLimit(before.size() + 20, [] {
+    CDialerSettings other;
+    return other.SaveSettings(std::string(4000, '9'), "NEW", "gk", "0", "", 0, 0, 0);
+  });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(FileBytes(), before);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "data1"), fs::directory_iterator()), 1);
 }
 
-TEST_F(SettingsFile, MissingFolderMakesSaveFail)
-{
-    fs::remove_all(dir / "data1");
-    EXPECT_EQ(s.SaveSettings("1", "2", "3", "0", "", 0, 0, 0), 0);
-    EXPECT_FALSE(fs::exists(dir / "data1"));
+TEST_F(SettingsFile, MissingFolderMakesSaveFail) {
+  fs::remove_all(dir / "data1");
+  EXPECT_EQ(s.SaveSettings("1", "2", "3", "0", "", 0, 0, 0), 0);
+  EXPECT_FALSE(fs::exists(dir / "data1"));
 }
 
-TEST_F(SettingsFile, LineBreaksInValuesNeverShiftTheLines)
-{
-    // Breaks pasted into any value are left out; every line stays in its place.
-    ASSERT_EQ(s.SaveSettings("12\n34", "S\rN", "gk.example\r\n", "1", "ab\r\ncd", 1, 2, 3), 1);
-    EXPECT_EQ(FileBytes(), "Serial=SN\r\nPin=1234\r\nGatekeeper=gk.example\r\n"
-                           "IsGkPassEnabled=1\r\nGkPass=abcd\r\nCodec Index=1\r\n"
-                           "Play Device Index=2\r\nRecord Device Index=3");
-    s.LoadSettings();
-    EXPECT_EQ(s.IsInvalid(), 0);
-    EXPECT_EQ(s.GetGkPass(), "abcd");
-    EXPECT_EQ(s.GetRecordDeviceIndex(), 3);
+TEST_F(SettingsFile, LineBreaksInValuesNeverShiftTheLines) {
+  // Breaks pasted into any value are left out; every line stays in its place.
+  ASSERT_EQ(s.SaveSettings("12\n34", "S\rN", "gk.example\r\n", "1", "ab\r\ncd", 1, 2, 3), 1);
+  EXPECT_EQ(FileBytes(),
+            "Serial=SN\r\nPin=1234\r\nGatekeeper=gk.example\r\n"
+            "IsGkPassEnabled=1\r\nGkPass=abcd\r\nCodec Index=1\r\n"
+            "Play Device Index=2\r\nRecord Device Index=3");
+  s.LoadSettings();
+  EXPECT_EQ(s.IsInvalid(), 0);
+  EXPECT_EQ(s.GetGkPass(), "abcd");
+  EXPECT_EQ(s.GetRecordDeviceIndex(), 3);
 }
 
-TEST(Atoi, FollowsTheCLibrary)
-{
-    EXPECT_EQ(AtoiClamped(""), 0);
-    EXPECT_EQ(AtoiClamped("  42x"), 42);
-    EXPECT_EQ(AtoiClamped("+7"), 7);
-    EXPECT_EQ(AtoiClamped("-0012"), -12);
-    EXPECT_EQ(AtoiClamped("x1"), 0);
-    EXPECT_EQ(AtoiClamped("-99999999999"), -2147483647 - 1);
+TEST(Atoi, FollowsTheCLibrary) {
+  EXPECT_EQ(AtoiClamped(""), 0);
+  EXPECT_EQ(AtoiClamped("  42x"), 42);
+  EXPECT_EQ(AtoiClamped("+7"), 7);
+  EXPECT_EQ(AtoiClamped("-0012"), -12);
+  EXPECT_EQ(AtoiClamped("x1"), 0);
+  EXPECT_EQ(AtoiClamped("-99999999999"), -2147483647 - 1);
 }

@@ -12,28 +12,23 @@ inline const std::vector<uint32_t> kPalette{0x000000, 0xFF0000, 0x00FF00, 0x0000
 enum : uint8_t { Black, Red, Green, Blue, White };
 
 struct FrameSpec {
-    int left, top, width, height;
-    uint8_t colour;
-    int delay = 10;    // hundredths; -1: no control extension
-    int disposal = 0;
+  int left, top, width, height;
+  uint8_t colour;
+  int delay = 10;  // hundredths; -1: no control extension
+  int disposal = 0;
 };
 
-inline void AddFrame(GifEncoder &gif, const FrameSpec &f)
-{
-    if (f.delay >= 0)
-        gif.GraphicControl(uint16_t(f.delay), f.disposal);
-    gif.Image(f.left, f.top, f.width, f.height,
-              std::vector<uint8_t>(size_t(f.width * f.height), f.colour));
+inline void AddFrame(GifEncoder& gif, const FrameSpec& f) {
+  if (f.delay >= 0) gif.GraphicControl(uint16_t(f.delay), f.disposal);
+  gif.Image(f.left, f.top, f.width, f.height, std::vector<uint8_t>(size_t(f.width * f.height), f.colour));
 }
 
-inline std::vector<uint8_t> MakeGif(int width, int height, const std::vector<FrameSpec> &frames)
-{
-    GifEncoder gif;
-    gif.Header(width, height, kPalette);
-    for (const FrameSpec &f : frames)
-        AddFrame(gif, f);
-    gif.Trailer();
-    return gif.Bytes();
+inline std::vector<uint8_t> MakeGif(int width, int height, const std::vector<FrameSpec>& frames) {
+  GifEncoder gif;
+  gif.Header(width, height, kPalette);
+  for (const FrameSpec& f : frames) AddFrame(gif, f);
+  gif.Trailer();
+  return gif.Bytes();
 }
 
-} // namespace giftest
+}  // namespace giftest

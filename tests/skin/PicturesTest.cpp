@@ -17,77 +17,69 @@ namespace {
 const QColor kBlue(0, 0, 255);
 }
 
-TEST(Pictures, EveryBitmapAndIconIsShipped)
-{
-    const std::set<int> bitmaps = {
-        131, 135, 136, 149, 164, 165, 166, 167, 168, 169, 170, 171, 172, 173, 174, 175, 176, 177,
-        179, 180, 187, 206, 207, 212, 214, 215, 216, 217, 218, 219, 220, 221, 223, 224, 225, 226,
-        227, 228, 229, 230, 231, 232, 233, 234, 235, 236, 237, 238, 239, 240, 244, 245, 246, 247,
-        248, 251, 252, 253, 254, 255, 258, 260, 262, 263, 264, 265, 266};
-    for (int id : bitmaps)
-        EXPECT_FALSE(LoadBitmapResource(id).isNull()) << id;
-    for (int id : {128, 137, 138, 139, 140})
-        EXPECT_FALSE(LoadIconResource(id).isNull()) << id;
+TEST(Pictures, EveryBitmapAndIconIsShipped) {
+  const std::set<int> bitmaps = {131, 135, 136, 149, 164, 165, 166, 167, 168, 169, 170, 171, 172, 173, 174, 175, 176,
+                                 177, 179, 180, 187, 206, 207, 212, 214, 215, 216, 217, 218, 219, 220, 221, 223, 224,
+                                 225, 226, 227, 228, 229, 230, 231, 232, 233, 234, 235, 236, 237, 238, 239, 240, 244,
+                                 245, 246, 247, 248, 251, 252, 253, 254, 255, 258, 260, 262, 263, 264, 265, 266};
+  for (int id : bitmaps) EXPECT_FALSE(LoadBitmapResource(id).isNull()) << id;
+  for (int id : {128, 137, 138, 139, 140}) EXPECT_FALSE(LoadIconResource(id).isNull()) << id;
 
-    // Keypad, call and hang-up faces fit their buttons exactly (copy drawing at natural size).
-    const QSize key = DluToPixels(22, 168, 35, 20).size();
-    for (int id : {149, 228, 215, 179, 244, 262, 248, 180, 252, 263, 251, 177, 207})
-        EXPECT_EQ(LoadBitmapResource(id).size(), key) << id;
-    // The slider pictures fit the trackbars; the thumb's corner is its key colour.
-    const QSize slider = DluToPixels(19, 62, 6, 43).size();
-    EXPECT_EQ(LoadBitmapResource(253).size(), slider);
-    const QImage thumb = LoadBitmapResource(254);
-    EXPECT_EQ(thumb.width(), slider.width());
-    EXPECT_EQ(thumb.pixelColor(0, 0), QColor(255, 0, 255));
-    // The sign-in pictures.
-    EXPECT_EQ(LoadBitmapResource(255).size(), QSize(312, 258));
-    const SignInControl &ok = kSignInControls[6];
-    EXPECT_EQ(LoadBitmapResource(258).size(), DluToPixels(ok.x, ok.y, ok.w, ok.h).size());
+  // Keypad, call and hang-up faces fit their buttons exactly (copy drawing at natural size).
+  const QSize key = DluToPixels(22, 168, 35, 20).size();
+  for (int id : {149, 228, 215, 179, 244, 262, 248, 180, 252, 263, 251, 177, 207})
+    EXPECT_EQ(LoadBitmapResource(id).size(), key) << id;
+  // The slider pictures fit the trackbars; the thumb's corner is its key colour.
+  const QSize slider = DluToPixels(19, 62, 6, 43).size();
+  EXPECT_EQ(LoadBitmapResource(253).size(), slider);
+  const QImage thumb = LoadBitmapResource(254);
+  EXPECT_EQ(thumb.width(), slider.width());
+  EXPECT_EQ(thumb.pixelColor(0, 0), QColor(255, 0, 255));
+  // The sign-in pictures.
+  EXPECT_EQ(LoadBitmapResource(255).size(), QSize(312, 258));
+  const SignInControl& ok = kSignInControls[6];
+  EXPECT_EQ(LoadBitmapResource(258).size(), DluToPixels(ok.x, ok.y, ok.w, ok.h).size());
 }
 
-TEST(Pictures, MainSkinIsRoundedByBlueCornersOnly)
-{
-    const QImage skin = LoadBitmapResource(131);
-    ASSERT_EQ(skin.size(), QSize(282, 440));
-    for (QPoint corner : {QPoint(0, 0), QPoint(281, 0), QPoint(0, 439), QPoint(281, 439)})
-        EXPECT_EQ(skin.pixelColor(corner), kBlue);
-    // No blue pixel inside the body: the outline has no holes but its rounded corners.
-    int blueInside = 0;
-    for (int y = 24; y < 416; ++y)
-        for (int x = 0; x < 282; ++x)
-            blueInside += skin.pixelColor(x, y) == kBlue;
-    for (int y = 0; y < 440; ++y)
-        for (int x = 24; x < 258; ++x)
-            blueInside += skin.pixelColor(x, y) == kBlue;
-    EXPECT_EQ(blueInside, 0);
-    // The text lines' background is the display's colour, so the lines sit flush in it.
-    const QRect status = DluToPixels(52, 37, 82, 11);
-    EXPECT_EQ(skin.pixelColor(status.center()), QColor(36, 62, 111));
-    const QRect balance = DluToPixels(19, 131, 111, 10);
-    EXPECT_EQ(skin.pixelColor(balance.center()), QColor(36, 62, 111));
+TEST(Pictures, MainSkinIsRoundedByBlueCornersOnly) {
+  const QImage skin = LoadBitmapResource(131);
+  ASSERT_EQ(skin.size(), QSize(282, 440));
+  for (QPoint corner : {QPoint(0, 0), QPoint(281, 0), QPoint(0, 439), QPoint(281, 439)})
+    EXPECT_EQ(skin.pixelColor(corner), kBlue);
+  // No blue pixel inside the body: the outline has no holes but its rounded corners.
+  int blueInside = 0;
+  for (int y = 24; y < 416; ++y)
+    for (int x = 0; x < 282; ++x) blueInside += skin.pixelColor(x, y) == kBlue;
+  for (int y = 0; y < 440; ++y)
+    for (int x = 24; x < 258; ++x) blueInside += skin.pixelColor(x, y) == kBlue;
+  EXPECT_EQ(blueInside, 0);
+  // The text lines' background is the display's colour, so the lines sit flush in it.
+  const QRect status = DluToPixels(52, 37, 82, 11);
+  EXPECT_EQ(skin.pixelColor(status.center()), QColor(36, 62, 111));
+  const QRect balance = DluToPixels(19, 131, 111, 10);
+  EXPECT_EQ(skin.pixelColor(balance.center()), QColor(36, 62, 111));
 }
 
-TEST(Pictures, BannerIsAnAnimatedGifWithDelaysAndDisposals)
-{
-    const char *root = std::getenv("VANTRO_SOURCE_DIR");
-    ASSERT_NE(root, nullptr);
-    QFile file(QString::fromLocal8Bit(root) + "/res/data1/banner.gif");
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    const auto *data = reinterpret_cast<const uint8_t *>(bytes.constData());
-    GifWalker walker(data, size_t(bytes.size()));
-    const auto frames = walker.ExtractFrames();
-    ASSERT_GE(frames.size(), 3u);
-    std::set<uint32_t> disposals, delays;
-    for (const auto &f : frames) {
-        disposals.insert(f.disposal);
-        delays.insert(f.delay);
-    }
-    EXPECT_TRUE(disposals.count(3));
-    EXPECT_GE(delays.size(), 2u);
+TEST(Pictures, BannerIsAnAnimatedGifWithDelaysAndDisposals) {
+  const char* root = std::getenv("VANTRO_SOURCE_DIR");
+  ASSERT_NE(root, nullptr);
+  QFile file(QString::fromLocal8Bit(root) + "/res/data1/banner.gif");
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray bytes = file.readAll();
+  const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
+  GifWalker walker(data, size_t(bytes.size()));
+  const auto frames = walker.ExtractFrames();
+  ASSERT_GE(frames.size(), 3u);
+  std::set<uint32_t> disposals, delays;
+  for (const auto& f : frames) {
+    disposals.insert(f.disposal);
+    delays.insert(f.delay);
+  }
+  EXPECT_TRUE(disposals.count(3));
+  EXPECT_GE(delays.size(), 2u);
 
-    CPictureEx banner;
-    ASSERT_TRUE(banner.Load(data, size_t(bytes.size())));
-    EXPECT_EQ(banner.GetFrameCount(), int(frames.size())); // every frame decodes
-    EXPECT_EQ(banner.GetPictureSize(), DluToPixels(41, 58, 111, 51).size());
+  CPictureEx banner;
+  ASSERT_TRUE(banner.Load(data, size_t(bytes.size())));
+  EXPECT_EQ(banner.GetFrameCount(), int(frames.size()));  // every frame decodes
+  EXPECT_EQ(banner.GetPictureSize(), DluToPixels(41, 58, 111, 51).size());
 }

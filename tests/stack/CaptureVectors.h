@@ -8,16 +8,17 @@
 namespace vantro::test {
 
 struct CaptureVector {
-  const char* name;   // capture, frame and message
+  const char* name;  // capture, frame and message
   const char* hex;
 };
 
-extern const std::vector<CaptureVector> kRasVectors;    // RasMessage (UDP payload)
-extern const std::vector<CaptureVector> kQ931Vectors;   // Q.931 message (TPKT payload)
+extern const std::vector<CaptureVector> kRasVectors;   // RasMessage (UDP payload)
+extern const std::vector<CaptureVector> kQ931Vectors;  // Q.931 message (TPKT payload)
 
 inline std::vector<std::uint8_t> fromHex(const std::string& hex) {
   std::vector<std::uint8_t> out;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+    out.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
   return out;
 }
 

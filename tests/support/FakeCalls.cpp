@@ -1,124 +1,103 @@
 #include "tests/support/FakeCalls.h"
 
-bool FakeCalls::MakeCall(const std::string &party, std::string &token)
-{
-    std::lock_guard lock(m_mutex);
-    m_parties.push_back(party);
-    if (!m_placeable) {
-        token.clear();
-        return false;
-    }
-    token = "call-" + std::to_string(++m_next);
-    m_live[token];
-    m_last = token;
-    return true;
+bool FakeCalls::MakeCall(const std::string& party, std::string& token) {
+  std::lock_guard lock(m_mutex);
+  m_parties.push_back(party);
+  if (!m_placeable) {
+    token.clear();
+    return false;
+  }
+  token = "call-" + std::to_string(++m_next);
+  m_live[token];
+  m_last = token;
+  return true;
 }
 
-bool FakeCalls::ClearCall(const std::string &token)
-{
-    std::lock_guard lock(m_mutex);
-    m_clears.push_back(token);
-    return m_live.count(token) != 0;
+bool FakeCalls::ClearCall(const std::string& token) {
+  std::lock_guard lock(m_mutex);
+  m_clears.push_back(token);
+  return m_live.count(token) != 0;
 }
 
-bool FakeCalls::HasConnection(const std::string &token)
-{
-    std::lock_guard lock(m_mutex);
-    return m_live.count(token) != 0;
+bool FakeCalls::HasConnection(const std::string& token) {
+  std::lock_guard lock(m_mutex);
+  return m_live.count(token) != 0;
 }
 
-bool FakeCalls::SendUserInput(const std::string &token, const std::string &value)
-{
-    std::lock_guard lock(m_mutex);
-    auto call = m_live.find(token);
-    if (call == m_live.end())
-        return false;
-    call->second.inputs += value;
-    return true;
+bool FakeCalls::SendUserInput(const std::string& token, const std::string& value) {
+  std::lock_guard lock(m_mutex);
+  auto call = m_live.find(token);
+  if (call == m_live.end()) return false;
+  call->second.inputs += value;
+  return true;
 }
 
-std::optional<CSignalLevels> FakeCalls::GetSignalLevels(const std::string &token)
-{
-    std::lock_guard lock(m_mutex);
-    if (m_live.count(token) == 0)
-        return std::nullopt;
-    return m_levels;
+std::optional<CSignalLevels> FakeCalls::GetSignalLevels(const std::string& token) {
+  std::lock_guard lock(m_mutex);
+  if (m_live.count(token) == 0) return std::nullopt;
+  return m_levels;
 }
 
-std::optional<bool> FakeCalls::TogglePause(const std::string &token, bool fromRemote)
-{
-    std::lock_guard lock(m_mutex);
-    auto call = m_live.find(token);
-    if (call == m_live.end())
-        return std::nullopt;
-    bool &paused = fromRemote ? call->second.receivePaused : call->second.transmitPaused;
-    paused = !paused;
-    return paused;
+std::optional<bool> FakeCalls::TogglePause(const std::string& token, bool fromRemote) {
+  std::lock_guard lock(m_mutex);
+  auto call = m_live.find(token);
+  if (call == m_live.end()) return std::nullopt;
+  bool& paused = fromRemote ? call->second.receivePaused : call->second.transmitPaused;
+  paused = !paused;
+  return paused;
 }
 
-void FakeCalls::SetPlaceable(bool placeable)
-{
-    std::lock_guard lock(m_mutex);
-    m_placeable = placeable;
+void FakeCalls::SetPlaceable(bool placeable) {
+  std::lock_guard lock(m_mutex);
+  m_placeable = placeable;
 }
 
-void FakeCalls::SetLevels(const CSignalLevels &levels)
-{
-    std::lock_guard lock(m_mutex);
-    m_levels = levels;
+void FakeCalls::SetLevels(const CSignalLevels& levels) {
+  std::lock_guard lock(m_mutex);
+  m_levels = levels;
 }
 
-std::string FakeCalls::Answer()
-{
-    std::lock_guard lock(m_mutex);
-    const std::string token = "incoming-" + std::to_string(++m_next);
-    m_live[token];
-    m_last = token;
-    return token;
+std::string FakeCalls::Answer() {
+  std::lock_guard lock(m_mutex);
+  const std::string token = "incoming-" + std::to_string(++m_next);
+  m_live[token];
+  m_last = token;
+  return token;
 }
 
-void FakeCalls::End(const std::string &token)
-{
-    std::lock_guard lock(m_mutex);
-    auto call = m_live.find(token);
-    if (call == m_live.end())
-        return;
-    m_ended[token] = call->second;
-    m_live.erase(call);
+void FakeCalls::End(const std::string& token) {
+  std::lock_guard lock(m_mutex);
+  auto call = m_live.find(token);
+  if (call == m_live.end()) return;
+  m_ended[token] = call->second;
+  m_live.erase(call);
 }
 
-std::vector<std::string> FakeCalls::Parties() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_parties;
+std::vector<std::string> FakeCalls::Parties() const {
+  std::lock_guard lock(m_mutex);
+  return m_parties;
 }
 
-std::vector<std::string> FakeCalls::ClearRequests() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_clears;
+std::vector<std::string> FakeCalls::ClearRequests() const {
+  std::lock_guard lock(m_mutex);
+  return m_clears;
 }
 
-std::string FakeCalls::Inputs(const std::string &token) const
-{
-    std::lock_guard lock(m_mutex);
-    for (const auto *calls : {&m_live, &m_ended})
-        if (auto call = calls->find(token); call != calls->end())
-            return call->second.inputs;
-    return {};
+std::string FakeCalls::Inputs(const std::string& token) const {
+  std::lock_guard lock(m_mutex);
+  for (const auto* calls : {&m_live, &m_ended})
+    if (auto call = calls->find(token); call != calls->end()) return call->second.inputs;
+  return {};
 }
 
-bool FakeCalls::Paused(const std::string &token, bool fromRemote) const
-{
-    std::lock_guard lock(m_mutex);
-    auto call = m_live.find(token);
-    if (call == m_live.end())
-        return false;
-    return fromRemote ? call->second.receivePaused : call->second.transmitPaused;
+bool FakeCalls::Paused(const std::string& token, bool fromRemote) const {
+  std::lock_guard lock(m_mutex);
+  auto call = m_live.find(token);
+  if (call == m_live.end()) return false;
+  return fromRemote ? call->second.receivePaused : call->second.transmitPaused;
 }
 
-std::string FakeCalls::LastToken() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_last;
+std::string FakeCalls::LastToken() const {
+  std::lock_guard lock(m_mutex);
+  return m_last;
 }

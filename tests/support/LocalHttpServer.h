@@ -10,25 +10,25 @@
 // loop. Each path answers with a status and a body; a path marked as stalling accepts the request
 // and never answers.
 class LocalHttpServer : public QObject {
-public:
-    LocalHttpServer();
+ public:
+  LocalHttpServer();
 
-    void Serve(const std::string &path, int status, const std::string &body);
-    void Stall(const std::string &path);
+  void Serve(const std::string& path, int status, const std::string& body);
+  void Stall(const std::string& path);
 
-    // "http://127.0.0.1:<port>" + path.
-    std::string Url(const std::string &path) const;
-    int Requests() const { return m_requests; }
+  // "http://127.0.0.1:<port>" + path.
+  std::string Url(const std::string& path) const;
+  int Requests() const { return m_requests; }
 
-private:
-    void OnConnection();
+ private:
+  void OnConnection();
 
-    struct Answer {
-        int status = 404;
-        std::string body;
-        bool stall = false;
-    };
-    QTcpServer m_server;
-    std::map<std::string, Answer> m_answers;
-    int m_requests = 0;
+  struct Answer {
+    int status = 404;
+    std::string body;
+    bool stall = false;
+  };
+  QTcpServer m_server;
+  std::map<std::string, Answer> m_answers;
+  int m_requests = 0;
 };

@@ -4,27 +4,24 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-void ProcessEventsFor(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    do {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    } while (t.elapsed() < ms);
+void ProcessEventsFor(int ms) {
+  QElapsedTimer t;
+  t.start();
+  do {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(1);
+  } while (t.elapsed() < ms);
 }
 
-bool ProcessEventsUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
+bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(1);
+  }
+  return true;
 }
 
 #include <QAbstractButton>
@@ -36,35 +33,32 @@ bool ProcessEventsUntil(const std::function<bool()> &done, int timeoutMs)
 
 #include "platform/DialogItems.h"
 
-void WhenModal(QWidget *modal, std::function<void(QWidget *)> step, int triesLeft)
-{
-    QTimer::singleShot(10, [=] {
-        QWidget *top = QApplication::activeModalWidget();
-        if (top && (!modal || top == modal))
-            step(top);
-        else if (triesLeft > 0)
-            WhenModal(modal, step, triesLeft - 1);
-        else
-            ADD_FAILURE() << "the dialog never came up";
-    });
+void WhenModal(QWidget* modal, std::function<void(QWidget*)> step, int triesLeft) {
+  QTimer::singleShot(10, [=] {
+    QWidget* top = QApplication::activeModalWidget();
+    if (top && (!modal || top == modal))
+      step(top);
+    else if (triesLeft > 0)
+      WhenModal(modal, step, triesLeft - 1);
+    else
+      ADD_FAILURE() << "the dialog never came up";
+  });
 }
 
-void ClickDlgItem(QWidget *dialog, int id)
-{
-    auto *button = qobject_cast<QAbstractButton *>(GetDlgItem(dialog, id));
-    if (!button) {
-        ADD_FAILURE() << "no button " << id;
-        return;
-    }
-    button->click();
+void ClickDlgItem(QWidget* dialog, int id) {
+  auto* button = qobject_cast<QAbstractButton*>(GetDlgItem(dialog, id));
+  if (!button) {
+    ADD_FAILURE() << "no button " << id;
+    return;
+  }
+  button->click();
 }
 
-void TypeIntoDlgItem(QWidget *dialog, int id, const char *text)
-{
-    auto *edit = qobject_cast<QLineEdit *>(GetDlgItem(dialog, id));
-    if (!edit) {
-        ADD_FAILURE() << "no edit " << id;
-        return;
-    }
-    QTest::keyClicks(edit, text);
+void TypeIntoDlgItem(QWidget* dialog, int id, const char* text) {
+  auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(dialog, id));
+  if (!edit) {
+    ADD_FAILURE() << "no edit " << id;
+    return;
+  }
+  QTest::keyClicks(edit, text);
 }

@@ -6,16 +6,16 @@
 void ProcessEventsFor(int ms);
 
 // Runs the event loop until done() answers true or timeoutMs passes; returns done()'s last answer.
-bool ProcessEventsUntil(const std::function<bool()> &done, int timeoutMs = 5000);
+bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 
 class QWidget;
 
 // Runs step once `modal` is the modal dialog on top (any modal dialog when null), from the event
 // loop of that dialog, so that whatever an earlier step closed has closed by then. Steps run after
 // the arming code has returned: they must capture pointers by value, not locals by reference.
-void WhenModal(QWidget *modal, std::function<void(QWidget *)> step, int triesLeft = 500);
+void WhenModal(QWidget* modal, std::function<void(QWidget*)> step, int triesLeft = 500);
 
 // Clicks the button with this control id in dialog (a failure when there is none).
-void ClickDlgItem(QWidget *dialog, int id);
+void ClickDlgItem(QWidget* dialog, int id);
 // Types text into the line edit with this control id.
-void TypeIntoDlgItem(QWidget *dialog, int id, const char *text);
+void TypeIntoDlgItem(QWidget* dialog, int id, const char* text);

@@ -37,8 +37,12 @@ std::uint64_t Key(const asn::Ipv4Address& a) {
 
 RelayedCall::RelayedCall(tcp::socket caller, const asn::Ipv4Address& self, Resolver resolve,
                          std::shared_ptr<RelayLog> log, std::size_t number)
-    : caller_(std::move(caller)), callee_(tcp::socket(caller_.socket.get_executor())), self_(self),
-      resolve_(std::move(resolve)), log_(std::move(log)), number_(number) {
+    : caller_(std::move(caller)),
+      callee_(tcp::socket(caller_.socket.get_executor())),
+      self_(self),
+      resolve_(std::move(resolve)),
+      log_(std::move(log)),
+      number_(number) {
   caller_.connected = true;
 }
 
@@ -52,28 +56,28 @@ void RelayedCall::Start() { Read(true); }
 
 void RelayedCall::Read(bool fromCaller) {
   Leg& leg = LegOf(fromCaller);
-  leg.socket.async_read_some(asio::buffer(leg.buffer), [self = shared_from_this(), fromCaller](std::error_code ec,
-                                                                                             std::size_t n) {
-    Leg& leg = self->LegOf(fromCaller);
-    if (leg.closed) return;
-    if (ec) {
-      self->OnClosed(fromCaller);
-      return;
-    }
-    leg.reader.feed({leg.buffer.data(), n});
-    std::vector<std::uint8_t> payload;
-    for (;;) {
-      const auto status = leg.reader.next(payload);
-      if (status == q931::TpktReader::Status::NeedMore) break;
-      if (status == q931::TpktReader::Status::Failed) {
-        self->OnClosed(fromCaller);
-        return;
-      }
-      self->OnMessage(fromCaller, payload);
-      if (leg.closed) return;
-    }
-    self->Read(fromCaller);
-  });
+  leg.socket.async_read_some(asio::buffer(leg.buffer),
+                             [self = shared_from_this(), fromCaller](std::error_code ec, std::size_t n) {
+                               Leg& leg = self->LegOf(fromCaller);
+                               if (leg.closed) return;
+                               if (ec) {
+                                 self->OnClosed(fromCaller);
+                                 return;
+                               }
+                               leg.reader.feed({leg.buffer.data(), n});
+                               std::vector<std::uint8_t> payload;
+                               for (;;) {
+                                 const auto status = leg.reader.next(payload);
+                                 if (status == q931::TpktReader::Status::NeedMore) break;
+                                 if (status == q931::TpktReader::Status::Failed) {
+                                   self->OnClosed(fromCaller);
+                                   return;
+                                 }
+                                 self->OnMessage(fromCaller, payload);
+                                 if (leg.closed) return;
+                               }
+                               self->Read(fromCaller);
+                             });
 }
 
 void RelayedCall::OnMessage(bool fromCaller, const std::vector<std::uint8_t>& payload) {
@@ -139,19 +143,18 @@ void RelayedCall::OnSetup(Q931Message setup) {
     ++log_->setupsRelayed;
     log_->changed.notify_all();
   }
-  callee_.socket.async_connect(tcp::endpoint(asio::ip::address_v4(callee->ip), callee->port),
-                               [self = shared_from_this()](std::error_code ec) {
-                                 if (self->callee_.closed) return;
-                                 if (ec) {
-                                   self->callee_.closed = true;
-                                   self->Release(true, h225::ReleaseCompleteReason::unreachableDestination,
-                                                 27 /* destination out of order */);
-                                   return;
-                                 }
-                                 self->callee_.connected = true;
-                                 self->Flush(false);
-                                 self->Read(false);
-                               });
+  callee_.socket.async_connect(
+      tcp::endpoint(asio::ip::address_v4(callee->ip), callee->port), [self = shared_from_this()](std::error_code ec) {
+        if (self->callee_.closed) return;
+        if (ec) {
+          self->callee_.closed = true;
+          self->Release(true, h225::ReleaseCompleteReason::unreachableDestination, 27 /* destination out of order */);
+          return;
+        }
+        self->callee_.connected = true;
+        self->Flush(false);
+        self->Read(false);
+      });
 }
 
 bool RelayedCall::RewriteH245Address(Value& uuie, bool fromCaller) {
@@ -209,18 +212,22 @@ void RelayedCall::OnClosed(bool caller) {
   if (ending_) return;
   ending_ = true;
   // The other side learns that the call is over.
-  if (setupSeen_) Release(!caller, h225::ReleaseCompleteReason::undefinedReason, q931::Cause::NormalUnspecified);
-  else CloseLeg(!caller);
+  if (setupSeen_)
+    Release(!caller, h225::ReleaseCompleteReason::undefinedReason, q931::Cause::NormalUnspecified);
+  else
+    CloseLeg(!caller);
 }
 
 void RelayedCall::Release(bool toCaller, std::uint16_t reason, std::uint8_t cause) {
   using R = h225::ReleaseComplete_UUIE;
   Value uuie(h225::H323_UserInformation::Id);
   Value& pdu = uuie.field(h225::H323_UserInformation::h323_uu_pdu);
-  Value& rc = pdu.field(h225::H323_UU_PDU::h323_message_body).select(h225::H323_UU_PDU_h323_message_body::releaseComplete);
+  Value& rc =
+      pdu.field(h225::H323_UU_PDU::h323_message_body).select(h225::H323_UU_PDU_h323_message_body::releaseComplete);
   rc.field(R::protocolIdentifier).setOid(asn::kH225ProtocolIdentifier);
   rc.field(R::reason).select(reason);
-  if (callIdentifier_.size() == 16) rc.field(R::callIdentifier).field(h225::CallIdentifier::guid).setBytes(callIdentifier_);
+  if (callIdentifier_.size() == 16)
+    rc.field(R::callIdentifier).field(h225::CallIdentifier::guid).setBytes(callIdentifier_);
   pdu.field(h225::H323_UU_PDU::h245Tunneling).setBoolean(false);
   asn::completeMandatory(uuie);
   Q931Message message(Q931Message::ReleaseComplete, callReference_, toCaller);

@@ -44,9 +44,9 @@ struct RelayLog {
   std::mutex mutex;
   std::condition_variable changed;
   std::vector<Message> messages;
-  std::size_t setupsRelayed = 0;    // Setups passed on to a callee
-  std::size_t h245Joined = 0;       // separate H.245 connections joined
-  std::size_t callsEnded = 0;       // calls whose connections are both closed
+  std::size_t setupsRelayed = 0;  // Setups passed on to a callee
+  std::size_t h245Joined = 0;     // separate H.245 connections joined
+  std::size_t callsEnded = 0;     // calls whose connections are both closed
 };
 
 class RelayedH245;

@@ -5,7 +5,10 @@ namespace vantro::test {
 using asio::ip::tcp;
 
 RelayedH245::RelayedH245(const asio::any_io_executor& io, const asn::Ipv4Address& target, std::function<void()> joined)
-    : acceptor_(io), near_(io), far_(io), target_(asio::ip::address_v4(target.ip), target.port),
+    : acceptor_(io),
+      near_(io),
+      far_(io),
+      target_(asio::ip::address_v4(target.ip), target.port),
       joined_(std::move(joined)) {}
 
 bool RelayedH245::Listen() {
@@ -34,7 +37,7 @@ bool RelayedH245::Listen() {
 
 void RelayedH245::Pump(tcp::socket& from, tcp::socket& to, std::array<std::uint8_t, 4096>& buffer) {
   from.async_read_some(asio::buffer(buffer), [self = shared_from_this(), &from, &to, &buffer](std::error_code ec,
-                                                                                               std::size_t n) {
+                                                                                              std::size_t n) {
     if (ec) {
       self->Close();
       return;

@@ -12,217 +12,175 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-bool HaveTestServer()
-{
-    const char *server = std::getenv("PULSE_SERVER");
-    return server && *server && !PSoundChannel::GetDeviceNames(PSoundChannel::Player).empty();
+bool HaveTestServer() {
+  const char* server = std::getenv("PULSE_SERVER");
+  return server && *server && !PSoundChannel::GetDeviceNames(PSoundChannel::Player).empty();
 }
 
-bool TestServerRequired()
-{
-    const char *required = std::getenv("VANTRO_SOUND_REQUIRED");
-    return required && std::string(required) == "1";
+bool TestServerRequired() {
+  const char* required = std::getenv("VANTRO_SOUND_REQUIRED");
+  return required && std::string(required) == "1";
 }
 
-std::optional<std::string> Pactl(const std::string &args)
-{
-    const std::string cmd = "pactl " + args + " 2>/dev/null";
-    FILE *p = popen(cmd.c_str(), "r");
-    if (!p)
-        return std::nullopt;
-    std::string out;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-        out.append(buf.data(), n);
-    if (pclose(p) != 0)
-        return std::nullopt;
-    return out;
+std::optional<std::string> Pactl(const std::string& args) {
+  const std::string cmd = "pactl " + args + " 2>/dev/null";
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return std::nullopt;
+  std::string out;
+  std::array<char, 4096> buf;
+  size_t n;
+  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
+  if (pclose(p) != 0) return std::nullopt;
+  return out;
 }
 
-std::vector<std::string> PactlNames(const std::string &what)
-{
-    std::vector<std::string> names;
-    std::istringstream lines(Pactl("list short " + what).value_or(""));
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        std::string index, name;
-        if (fields >> index >> name)
-            names.push_back(name);
-    }
-    return names;
+std::vector<std::string> PactlNames(const std::string& what) {
+  std::vector<std::string> names;
+  std::istringstream lines(Pactl("list short " + what).value_or(""));
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream fields(line);
+    std::string index, name;
+    if (fields >> index >> name) names.push_back(name);
+  }
+  return names;
 }
 
-ScopedPulseModule::ScopedPulseModule(const std::string &moduleAndArgs)
-{
-    std::string out = Pactl("load-module " + moduleAndArgs).value_or("");
-    while (!out.empty() && (out.back() == '\n' || out.back() == ' '))
-        out.pop_back();
-    m_index = out;
+ScopedPulseModule::ScopedPulseModule(const std::string& moduleAndArgs) {
+  std::string out = Pactl("load-module " + moduleAndArgs).value_or("");
+  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+  m_index = out;
 }
 
-ScopedPulseModule::~ScopedPulseModule()
-{
-    Unload();
+ScopedPulseModule::~ScopedPulseModule() { Unload(); }
+
+void ScopedPulseModule::Unload() {
+  if (!m_index.empty()) Pactl("unload-module " + m_index);
+  m_index.clear();
 }
 
-void ScopedPulseModule::Unload()
-{
-    if (!m_index.empty())
-        Pactl("unload-module " + m_index);
-    m_index.clear();
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : m_name(name) {
+  if (const char* old = std::getenv(name)) m_old = old;
+  setenv(name, value.c_str(), 1);
 }
 
-ScopedEnv::ScopedEnv(const char *name, const std::string &value) : m_name(name)
-{
-    if (const char *old = std::getenv(name))
-        m_old = old;
-    setenv(name, value.c_str(), 1);
-}
-
-ScopedEnv::~ScopedEnv()
-{
-    if (m_old)
-        setenv(m_name.c_str(), m_old->c_str(), 1);
-    else
-        unsetenv(m_name.c_str());
+ScopedEnv::~ScopedEnv() {
+  if (m_old)
+    setenv(m_name.c_str(), m_old->c_str(), 1);
+  else
+    unsetenv(m_name.c_str());
 }
 
 NoServer::NoServer() : m_env("PULSE_SERVER", "unix:" + (m_dir / "nobody-here").string()) {}
 
-SilentServer::SilentServer() : m_oldTimeout(PSoundChannel::GetServerTimeout())
-{
-    const std::string path = (m_dir / "silent").string();
-    m_listen = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
-    if (m_listen < 0 || bind(m_listen, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 ||
-        listen(m_listen, 16) != 0)
-        std::abort();
-    m_thread = std::thread([this] {
-        while (!m_stop.load()) {
-            pollfd p{m_listen, POLLIN, 0};
-            if (poll(&p, 1, 20) > 0) {
-                const int fd = accept(m_listen, nullptr, nullptr);
-                if (fd >= 0) {
-                    m_held.push_back(fd); // held open, never answered
-                    ++m_connections;
-                }
-            }
+SilentServer::SilentServer() : m_oldTimeout(PSoundChannel::GetServerTimeout()) {
+  const std::string path = (m_dir / "silent").string();
+  m_listen = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
+  if (m_listen < 0 || bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(m_listen, 16) != 0)
+    std::abort();
+  m_thread = std::thread([this] {
+    while (!m_stop.load()) {
+      pollfd p{m_listen, POLLIN, 0};
+      if (poll(&p, 1, 20) > 0) {
+        const int fd = accept(m_listen, nullptr, nullptr);
+        if (fd >= 0) {
+          m_held.push_back(fd);  // held open, never answered
+          ++m_connections;
         }
-    });
-    m_env.emplace("PULSE_SERVER", "unix:" + path);
-    PSoundChannel::SetServerTimeout(std::chrono::milliseconds(300));
-}
-
-int SilentServer::Connections() const
-{
-    // Let the accepting thread take whatever is waiting in the queue.
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    for (int i = 0; i < 50; ++i) {
-        pollfd p{m_listen, POLLIN, 0};
-        if (poll(&p, 1, 0) == 0)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      }
     }
-    return m_connections.load();
+  });
+  m_env.emplace("PULSE_SERVER", "unix:" + path);
+  PSoundChannel::SetServerTimeout(std::chrono::milliseconds(300));
 }
 
-SilentServer::~SilentServer()
-{
-    PSoundChannel::SetServerTimeout(m_oldTimeout);
-    m_env.reset();
-    m_stop = true;
-    m_thread.join();
-    for (int fd : m_held)
-        close(fd);
-    close(m_listen);
+int SilentServer::Connections() const {
+  // Let the accepting thread take whatever is waiting in the queue.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  for (int i = 0; i < 50; ++i) {
+    pollfd p{m_listen, POLLIN, 0};
+    if (poll(&p, 1, 0) == 0) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return m_connections.load();
 }
 
-BackgroundRecorder::BackgroundRecorder(const std::string &source)
-{
-    if (!m_channel.Open(source, PSoundChannel::Recorder))
-        return;
-    std::vector<int16_t> first(160);
-    if (!m_channel.Read(first.data(), first.size() * 2))
-        return;
-    m_running = true;
-    m_thread = std::thread([this] {
-        std::vector<int16_t> block(160);
-        while (!m_stop.load() && m_channel.Read(block.data(), block.size() * 2))
-            m_samples.insert(m_samples.end(), block.begin(), block.end());
-    });
+SilentServer::~SilentServer() {
+  PSoundChannel::SetServerTimeout(m_oldTimeout);
+  m_env.reset();
+  m_stop = true;
+  m_thread.join();
+  for (int fd : m_held) close(fd);
+  close(m_listen);
 }
 
-BackgroundRecorder::~BackgroundRecorder()
-{
-    Stop(std::chrono::milliseconds(0));
+BackgroundRecorder::BackgroundRecorder(const std::string& source) {
+  if (!m_channel.Open(source, PSoundChannel::Recorder)) return;
+  std::vector<int16_t> first(160);
+  if (!m_channel.Read(first.data(), first.size() * 2)) return;
+  m_running = true;
+  m_thread = std::thread([this] {
+    std::vector<int16_t> block(160);
+    while (!m_stop.load() && m_channel.Read(block.data(), block.size() * 2))
+      m_samples.insert(m_samples.end(), block.begin(), block.end());
+  });
 }
 
-std::vector<int16_t> BackgroundRecorder::Stop(std::chrono::milliseconds settle)
-{
-    if (m_thread.joinable())
-        std::this_thread::sleep_for(settle);
-    m_stop = true;
-    if (m_thread.joinable())
-        m_thread.join();
-    m_channel.Close();
-    return m_samples;
+BackgroundRecorder::~BackgroundRecorder() { Stop(std::chrono::milliseconds(0)); }
+
+std::vector<int16_t> BackgroundRecorder::Stop(std::chrono::milliseconds settle) {
+  if (m_thread.joinable()) std::this_thread::sleep_for(settle);
+  m_stop = true;
+  if (m_thread.joinable()) m_thread.join();
+  m_channel.Close();
+  return m_samples;
 }
 
-double ToneAmplitude(const std::vector<int16_t> &samples, double frequency, double rate)
-{
-    if (samples.empty())
-        return 0;
-    const double w = 2 * M_PI * frequency / rate;
-    const double coeff = 2 * std::cos(w);
-    double s1 = 0, s2 = 0;
-    for (int16_t x : samples) {
-        const double s0 = x / 32768.0 + coeff * s1 - s2;
-        s2 = s1;
-        s1 = s0;
+double ToneAmplitude(const std::vector<int16_t>& samples, double frequency, double rate) {
+  if (samples.empty()) return 0;
+  const double w = 2 * M_PI * frequency / rate;
+  const double coeff = 2 * std::cos(w);
+  double s1 = 0, s2 = 0;
+  for (int16_t x : samples) {
+    const double s0 = x / 32768.0 + coeff * s1 - s2;
+    s2 = s1;
+    s1 = s0;
+  }
+  const double power = s1 * s1 + s2 * s2 - coeff * s1 * s2;
+  return 2 * std::sqrt(std::max(0.0, power)) / double(samples.size());
+}
+
+std::vector<int16_t> SampleWindow(const std::vector<int16_t>& samples, size_t at, size_t length) {
+  at = std::min(at, samples.size());
+  return std::vector<int16_t>(samples.begin() + long(at),
+                              samples.begin() + long(std::min(samples.size(), at + length)));
+}
+
+TonePeak FindTonePeak(const std::vector<int16_t>& samples, double frequency, unsigned windowMs, double rate) {
+  const size_t window = std::max<size_t>(8, size_t(rate * windowMs / 1000)), hop = window / 4;
+  TonePeak best;
+  for (size_t i = 0; i + window <= samples.size(); i += hop) {
+    const double a = ToneAmplitude(SampleWindow(samples, i, window), frequency, rate);
+    if (a > best.amplitude) best = {i, a};
+  }
+  return best;
+}
+
+std::vector<int16_t> LoudPart(const std::vector<int16_t>& samples, int threshold) {
+  size_t first = samples.size(), last = 0;
+  for (size_t i = 0; i < samples.size(); ++i)
+    if (std::abs(int(samples[i])) > threshold) {
+      first = std::min(first, i);
+      last = i;
     }
-    const double power = s1 * s1 + s2 * s2 - coeff * s1 * s2;
-    return 2 * std::sqrt(std::max(0.0, power)) / double(samples.size());
+  if (first > last) return {};
+  return std::vector<int16_t>(samples.begin() + long(first), samples.begin() + long(last) + 1);
 }
 
-std::vector<int16_t> SampleWindow(const std::vector<int16_t> &samples, size_t at, size_t length)
-{
-    at = std::min(at, samples.size());
-    return std::vector<int16_t>(samples.begin() + long(at),
-                                samples.begin() + long(std::min(samples.size(), at + length)));
-}
-
-TonePeak FindTonePeak(const std::vector<int16_t> &samples, double frequency, unsigned windowMs,
-                      double rate)
-{
-    const size_t window = std::max<size_t>(8, size_t(rate * windowMs / 1000)), hop = window / 4;
-    TonePeak best;
-    for (size_t i = 0; i + window <= samples.size(); i += hop) {
-        const double a = ToneAmplitude(SampleWindow(samples, i, window), frequency, rate);
-        if (a > best.amplitude)
-            best = {i, a};
-    }
-    return best;
-}
-
-std::vector<int16_t> LoudPart(const std::vector<int16_t> &samples, int threshold)
-{
-    size_t first = samples.size(), last = 0;
-    for (size_t i = 0; i < samples.size(); ++i)
-        if (std::abs(int(samples[i])) > threshold) {
-            first = std::min(first, i);
-            last = i;
-        }
-    if (first > last)
-        return {};
-    return std::vector<int16_t>(samples.begin() + long(first), samples.begin() + long(last) + 1);
-}
-
-std::filesystem::path SourceResFolder()
-{
-    const char *src = std::getenv("VANTRO_SOURCE_DIR");
-    return std::filesystem::path(src ? src : ".") / "res";
+std::filesystem::path SourceResFolder() {
+  const char* src = std::getenv("VANTRO_SOURCE_DIR");
+  return std::filesystem::path(src ? src : ".") / "res";
 }

@@ -21,111 +21,111 @@
 // daemon that started and does not answer cannot pass unnoticed.
 bool HaveTestServer();
 bool TestServerRequired();
-#define REQUIRE_TEST_SERVER()                                                                      \
-    do {                                                                                           \
-        if (!HaveTestServer()) {                                                                   \
-            if (TestServerRequired())                                                              \
-                GTEST_FAIL() << "the PulseAudio test daemon at PULSE_SERVER does not answer, "     \
-                                "though VANTRO_SOUND_REQUIRED=1 says it was started";              \
-            GTEST_SKIP() << "no PulseAudio test daemon (PULSE_SERVER); scripts/test.sh starts one"; \
-        }                                                                                          \
-    } while (0)
+#define REQUIRE_TEST_SERVER()                                                                 \
+  do {                                                                                        \
+    if (!HaveTestServer()) {                                                                  \
+      if (TestServerRequired())                                                               \
+        GTEST_FAIL() << "the PulseAudio test daemon at PULSE_SERVER does not answer, "        \
+                        "though VANTRO_SOUND_REQUIRED=1 says it was started";                 \
+      GTEST_SKIP() << "no PulseAudio test daemon (PULSE_SERVER); scripts/test.sh starts one"; \
+    }                                                                                         \
+  } while (0)
 
 // Runs pactl against the current server; its standard output, or nothing when it failed.
-std::optional<std::string> Pactl(const std::string &args);
+std::optional<std::string> Pactl(const std::string& args);
 
 // Names from `pactl list short sinks|sources`, in its order.
-std::vector<std::string> PactlNames(const std::string &what);
+std::vector<std::string> PactlNames(const std::string& what);
 
 // A module loaded with pactl for the life of the object.
 class ScopedPulseModule {
-public:
-    explicit ScopedPulseModule(const std::string &moduleAndArgs);
-    ~ScopedPulseModule();
-    bool Loaded() const { return !m_index.empty(); }
-    void Unload();
+ public:
+  explicit ScopedPulseModule(const std::string& moduleAndArgs);
+  ~ScopedPulseModule();
+  bool Loaded() const { return !m_index.empty(); }
+  void Unload();
 
-private:
-    std::string m_index;
+ private:
+  std::string m_index;
 };
 
 // Sets an environment variable for the life of the object (restoring the old value after).
 class ScopedEnv {
-public:
-    ScopedEnv(const char *name, const std::string &value);
-    ~ScopedEnv();
+ public:
+  ScopedEnv(const char* name, const std::string& value);
+  ~ScopedEnv();
 
-private:
-    std::string m_name;
-    std::optional<std::string> m_old;
+ private:
+  std::string m_name;
+  std::optional<std::string> m_old;
 };
 
 // PULSE_SERVER pointed at a socket path in a temporary folder where nothing listens.
 class NoServer {
-public:
-    NoServer();
+ public:
+  NoServer();
 
-private:
-    TempDir m_dir;
-    ScopedEnv m_env;
+ private:
+  TempDir m_dir;
+  ScopedEnv m_env;
 };
 
 // PULSE_SERVER pointed at a socket that takes connections and never says a word, with the server
 // timeout shortened. Counts the connections it took.
 class SilentServer {
-public:
-    SilentServer();
-    ~SilentServer();
-    // The connections taken so far, once none has been waiting for a moment.
-    int Connections() const;
+ public:
+  SilentServer();
+  ~SilentServer();
+  // The connections taken so far, once none has been waiting for a moment.
+  int Connections() const;
 
-private:
-    TempDir m_dir;
-    int m_listen = -1;
-    std::atomic<bool> m_stop{false};
-    std::atomic<int> m_connections{0};
-    std::vector<int> m_held;
-    std::thread m_thread;
-    std::optional<ScopedEnv> m_env;
-    std::chrono::milliseconds m_oldTimeout;
+ private:
+  TempDir m_dir;
+  int m_listen = -1;
+  std::atomic<bool> m_stop{false};
+  std::atomic<int> m_connections{0};
+  std::vector<int> m_held;
+  std::thread m_thread;
+  std::optional<ScopedEnv> m_env;
+  std::chrono::milliseconds m_oldTimeout;
 };
 
 // Records a source on a thread of its own. The constructor returns once data flows (a device that
 // has been idle takes up to a couple of seconds to start); Stop goes on recording for settle, so
 // that the end of what was played gets through, and returns what was recorded, mono.
 class BackgroundRecorder {
-public:
-    explicit BackgroundRecorder(const std::string &source);
-    ~BackgroundRecorder();
-    bool Running() const { return m_running; }
-    std::vector<int16_t> Stop(std::chrono::milliseconds settle = std::chrono::milliseconds(300));
+ public:
+  explicit BackgroundRecorder(const std::string& source);
+  ~BackgroundRecorder();
+  bool Running() const { return m_running; }
+  std::vector<int16_t> Stop(std::chrono::milliseconds settle = std::chrono::milliseconds(300));
 
-private:
-    PSoundChannel m_channel;
-    bool m_running = false;
-    std::atomic<bool> m_stop{false};
-    std::vector<int16_t> m_samples;
-    std::thread m_thread;
+ private:
+  PSoundChannel m_channel;
+  bool m_running = false;
+  std::atomic<bool> m_stop{false};
+  std::vector<int16_t> m_samples;
+  std::thread m_thread;
 };
 
 // Amplitude (fraction of full scale) of the component at frequency in the samples, by the Goertzel
 // algorithm.
-double ToneAmplitude(const std::vector<int16_t> &samples, double frequency, double rate = 8000);
+double ToneAmplitude(const std::vector<int16_t>& samples, double frequency, double rate = 8000);
 
 // Where in a recording a tone is loudest (first sample of the window of windowMs where it is), and
 // its amplitude there: for recordings where sounds and pauses of unknown length follow one another.
 struct TonePeak {
-    size_t position = 0;
-    double amplitude = 0;
+  size_t position = 0;
+  double amplitude = 0;
 };
-TonePeak FindTonePeak(const std::vector<int16_t> &samples, double frequency, unsigned windowMs = 50,
+TonePeak FindTonePeak(const std::vector<int16_t>& samples, double frequency, unsigned windowMs = 50,
                       double rate = 8000);
 
 // length samples from at (fewer at the end).
-std::vector<int16_t> SampleWindow(const std::vector<int16_t> &samples, size_t at, size_t length);
+std::vector<int16_t> SampleWindow(const std::vector<int16_t>& samples, size_t at, size_t length);
 
 // The samples from the first to the last one louder than threshold (empty when none is).
-std::vector<int16_t> LoudPart(const std::vector<int16_t> &samples, int threshold = 1000);
+std::vector<int16_t> LoudPart(const std::vector<int16_t>& samples, int threshold = 1000);
 
 // The source tree's res/ folder (VANTRO_SOURCE_DIR is set by the test runner).
 std::filesystem::path SourceResFolder();

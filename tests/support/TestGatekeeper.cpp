@@ -48,7 +48,8 @@ TestGatekeeper::TestGatekeeper() : TestGatekeeper(Script{}) {}
 
 TestGatekeeper::TestGatekeeper(Script script, std::uint16_t rasPort, std::uint16_t signallingPort)
     : socket_(io_),
-      relay_(io_, signallingPort, [this](const std::vector<std::string>& aliases) { return registry_.Resolve(aliases); }),
+      relay_(io_, signallingPort,
+             [this](const std::vector<std::string>& aliases) { return registry_.Resolve(aliases); }),
       script_(std::move(script)) {
   socket_.open(asio::ip::udp::v4());
   socket_.bind(asio::ip::udp::endpoint(asio::ip::address_v4::loopback(), rasPort));
@@ -130,7 +131,8 @@ bool TestGatekeeper::LastTokensValid() const {
 void TestGatekeeper::Receive() {
   socket_.async_receive_from(asio::buffer(buffer_), from_, [this](std::error_code ec, std::size_t n) {
     if (ec == asio::error::operation_aborted || !socket_.is_open()) return;
-    if (!ec) OnDatagram(std::vector<std::uint8_t>(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(n)), from_);
+    if (!ec)
+      OnDatagram(std::vector<std::uint8_t>(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(n)), from_);
     Receive();
   });
 }
@@ -181,9 +183,7 @@ void TestGatekeeper::Answer(const Value& request, std::span<const std::uint8_t> 
   const Value& body = request.alternative();
   using M = h225::RasMessage;
   switch (request.choice()) {
-    case M::gatekeeperRequest:
-      AnswerDiscovery(body[h225::GatekeeperRequest::requestSeqNum].integer(), s, from);
-      break;
+    case M::gatekeeperRequest: AnswerDiscovery(body[h225::GatekeeperRequest::requestSeqNum].integer(), s, from); break;
     case M::registrationRequest: {
       const bool tokensOk = CheckTokens(request, bytes);
       {
@@ -193,17 +193,10 @@ void TestGatekeeper::Answer(const Value& request, std::span<const std::uint8_t> 
       AnswerRegistration(body, tokensOk, s, from);
       break;
     }
-    case M::admissionRequest:
-      AnswerAdmission(body, CheckTokens(request, bytes), s, from);
-      break;
-    case M::disengageRequest:
-      AnswerDisengage(body, s, from);
-      break;
-    case M::unregistrationRequest:
-      AnswerUnregistration(body, s, from);
-      break;
-    default:
-      break;
+    case M::admissionRequest: AnswerAdmission(body, CheckTokens(request, bytes), s, from); break;
+    case M::disengageRequest: AnswerDisengage(body, s, from); break;
+    case M::unregistrationRequest: AnswerUnregistration(body, s, from); break;
+    default: break;
   }
 }
 
@@ -347,8 +340,9 @@ void TestGatekeeper::AnswerAdmission(const Value& body, bool tokensOk, const Scr
     SendLater(std::move(arj), from, s.auth == Auth::Procedure1);
     return;
   }
-  registry_.Admitted(Guid(body.get(A::callIdentifier)), body[A::conferenceID].bytes(),
-                     {endpointId, static_cast<std::uint16_t>(body[A::callReferenceValue].integer()), answerCall, false});
+  registry_.Admitted(
+      Guid(body.get(A::callIdentifier)), body[A::conferenceID].bytes(),
+      {endpointId, static_cast<std::uint16_t>(body[A::callReferenceValue].integer()), answerCall, false});
   using C = h225::AdmissionConfirm;
   Value acf = ras(h225::RasMessage::admissionConfirm, &b);
   b->field(C::requestSeqNum).setInteger(seq);
@@ -385,7 +379,8 @@ void TestGatekeeper::AnswerDisengage(const Value& body, const Script& s, const a
 void TestGatekeeper::AnswerUnregistration(const Value& body, const Script& s, const asio::ip::udp::endpoint& from) {
   Value* b;
   Value ucf = ras(h225::RasMessage::unregistrationConfirm, &b);
-  b->field(h225::UnregistrationConfirm::requestSeqNum).setInteger(body[h225::UnregistrationRequest::requestSeqNum].integer());
+  b->field(h225::UnregistrationConfirm::requestSeqNum)
+      .setInteger(body[h225::UnregistrationRequest::requestSeqNum].integer());
   if (const Value* id = body.get(h225::UnregistrationRequest::endpointIdentifier)) registry_.Remove(id->text());
   registry_.RemoveAt(from);
   {
@@ -456,7 +451,8 @@ std::optional<Value> TestGatekeeper::Ask(Value request, unsigned seq, const Targ
     std::lock_guard lock(mutex_);
     before = received_.size();
   }
-  asio::post(io_, [this, request = std::move(request), to, signing]() mutable { Send(std::move(request), to.ras, signing); });
+  asio::post(
+      io_, [this, request = std::move(request), to, signing]() mutable { Send(std::move(request), to.ras, signing); });
   std::optional<Value> answer;
   WaitUntil(
       [&](const std::vector<Received>& all) {
@@ -553,7 +549,9 @@ std::optional<Value> TestGatekeeper::SendDisengageRequest(const std::string& cal
   b->field(D::conferenceID).setBytes(conference);
   b->field(D::callReferenceValue).setInteger(reference);
   b->field(D::disengageReason).select(reason);
-  b->field(D::callIdentifier).field(h225::CallIdentifier::guid).setBytes(zeroIdentifier ? std::string(16, '\0') : callIdentifier);
+  b->field(D::callIdentifier)
+      .field(h225::CallIdentifier::guid)
+      .setBytes(zeroIdentifier ? std::string(16, '\0') : callIdentifier);
   b->field(D::gatekeeperIdentifier).setText(gk);
   asn::completeMandatory(*b);
   auto answer = Ask(std::move(drq), seq, target, signing, wait);

@@ -47,18 +47,18 @@ class TestGatekeeper {
     bool answerRegistration = true;                   // full registrations
     std::optional<std::uint16_t> registrationReject;  // a RegistrationRejectReason alternative
     bool answerKeepAlive = true;
-    int keepAlivesNeedingFullRegistration = 0;        // rejected with fullRegistrationRequired
-    std::uint32_t grantedTimeToLive = 0;              // seconds; 0: what was asked
-    std::chrono::milliseconds progressDelay{0};       // >0: RequestInProgress first, the answer after it
+    int keepAlivesNeedingFullRegistration = 0;   // rejected with fullRegistrationRequired
+    std::uint32_t grantedTimeToLive = 0;         // seconds; 0: what was asked
+    std::chrono::milliseconds progressDelay{0};  // >0: RequestInProgress first, the answer after it
     Auth auth = Auth::None;
     std::string password;
     std::string identifier = "TestGk";
     // Admission.
     bool answerAdmission = true;
-    std::optional<std::uint16_t> admissionReject;     // an AdmissionRejectReason alternative for every ARQ
-    std::optional<std::uint16_t> answerCallReject;    // the same for the callees' ARQs (answerCall) only
-    bool routed = false;                              // gatekeeper-routed call signalling
-    std::uint32_t irrFrequency = 0;                   // >0: the confirm asks for information responses
+    std::optional<std::uint16_t> admissionReject;   // an AdmissionRejectReason alternative for every ARQ
+    std::optional<std::uint16_t> answerCallReject;  // the same for the callees' ARQs (answerCall) only
+    bool routed = false;                            // gatekeeper-routed call signalling
+    std::uint32_t irrFrequency = 0;                 // >0: the confirm asks for information responses
     bool answerDisengage = true;
   };
 
@@ -121,7 +121,8 @@ class TestGatekeeper {
   // the wait.
   std::optional<asn::Value> SendUnregistrationRequest(std::optional<std::uint16_t> reason,
                                                       std::chrono::milliseconds wait = std::chrono::seconds(2),
-                                                      Signing signing = Signing::AsScript, const std::string& alias = "");
+                                                      Signing signing = Signing::AsScript,
+                                                      const std::string& alias = "");
   std::optional<asn::Value> SendInfoRequest(std::chrono::milliseconds wait = std::chrono::seconds(2),
                                             std::uint16_t callReference = 0, const std::string& callIdentifier = "",
                                             Signing signing = Signing::AsScript, const std::string& alias = "");

@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
   try {
     TestGatekeeper gatekeeper(script, rasPort, signallingPort);
     std::printf("listening on %s\n", gatekeeper.Address().c_str());
-    std::printf("call signalling on 127.0.0.1:%u (%s)\n", gatekeeper.SignallingPort(), script.routed ? "routed" : "direct");
+    std::printf("call signalling on 127.0.0.1:%u (%s)\n", gatekeeper.SignallingPort(),
+                script.routed ? "routed" : "direct");
     std::fflush(stdout);
     std::string line;
     while (std::getline(std::cin, line)) {

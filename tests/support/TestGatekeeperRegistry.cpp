@@ -104,7 +104,8 @@ std::vector<TestGatekeeperRegistry::Call> TestGatekeeperRegistry::Calls() const 
 
 std::size_t TestGatekeeperRegistry::ActiveCalls() const {
   std::lock_guard lock(mutex_);
-  return static_cast<std::size_t>(std::count_if(calls_.begin(), calls_.end(), [](auto& c) { return c.second.Active(); }));
+  return static_cast<std::size_t>(
+      std::count_if(calls_.begin(), calls_.end(), [](auto& c) { return c.second.Active(); }));
 }
 
 }  // namespace vantro::test

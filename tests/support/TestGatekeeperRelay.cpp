@@ -62,7 +62,8 @@ bool TestGatekeeperRelay::WaitUntil(const std::function<bool(const TestGatekeepe
     if (pred(*this)) return true;
     std::unique_lock lock(log_->mutex);
     // pred reads the log under its own lock; wait for the next change (or a short while).
-    if (log_->changed.wait_until(lock, std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(50))) ==
+    if (log_->changed.wait_until(
+            lock, std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(50))) ==
             std::cv_status::timeout &&
         std::chrono::steady_clock::now() >= deadline)
       return pred(*this);

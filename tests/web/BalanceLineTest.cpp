@@ -16,96 +16,87 @@
 namespace {
 
 class BalanceLine : public ::testing::Test {
-protected:
-    BalanceLine() { std::filesystem::create_directory("data1"); }
-    TempDir dir{true};
+ protected:
+  BalanceLine() { std::filesystem::create_directory("data1"); }
+  TempDir dir{true};
 };
 
-std::string LineText(const CDialerDlg &dlg)
-{
-    return static_cast<CStyledStatic *>(dlg.GetDlgItem(1018))->text().toStdString();
+std::string LineText(const CDialerDlg& dlg) {
+  return static_cast<CStyledStatic*>(dlg.GetDlgItem(1018))->text().toStdString();
 }
 
-} // namespace
+}  // namespace
 
-TEST_F(BalanceLine, CompleteSettingsReportTheBalanceWithTheStoredAccount)
-{
-    CDialerSettings settings;
-    settings.SaveSettings("4321", "SER7", "gk", "1", "pw", 0, 0, 0);
-    RecordingEvents window;
-    EXPECT_EQ(BalanceThread(&window, settings), 0);
-    EXPECT_EQ(window.Events(), (std::vector<std::string>{"balance start",
-                                                         "balance Balance= N/A|4321|SER7",
-                                                         "balance end"}));
+TEST_F(BalanceLine, CompleteSettingsReportTheBalanceWithTheStoredAccount) {
+  CDialerSettings settings;
+  settings.SaveSettings("4321", "SER7", "gk", "1", "pw", 0, 0, 0);
+  RecordingEvents window;
+  EXPECT_EQ(BalanceThread(&window, settings), 0);
+  EXPECT_EQ(window.Events(),
+            (std::vector<std::string>{"balance start", "balance Balance= N/A|4321|SER7", "balance end"}));
 
-    // Stored without the account: the window's copies become empty.
-    RecordingEvents other;
-    settings.SaveSettings("", "", "", "0", "", 0, 0, 0);
-    BalanceThread(&other, settings);
-    EXPECT_EQ(other.Events(), (std::vector<std::string>{"balance start", "balance Balance= N/A||",
-                                                        "balance end"}));
+  // Stored without the account: the window's copies become empty.
+  RecordingEvents other;
+  settings.SaveSettings("", "", "", "0", "", 0, 0, 0);
+  BalanceThread(&other, settings);
+  EXPECT_EQ(other.Events(), (std::vector<std::string>{"balance start", "balance Balance= N/A||", "balance end"}));
 }
 
-TEST_F(BalanceLine, WithoutASettingsFileNothingIsReported)
-{
-    CDialerSettings settings;
-    RecordingEvents window;
-    EXPECT_EQ(BalanceThread(&window, settings), 0);
-    EXPECT_EQ(window.Events(), (std::vector<std::string>{"balance start", "balance end"}));
-    EXPECT_EQ(BalanceThread(nullptr, settings), 1);
+TEST_F(BalanceLine, WithoutASettingsFileNothingIsReported) {
+  CDialerSettings settings;
+  RecordingEvents window;
+  EXPECT_EQ(BalanceThread(&window, settings), 0);
+  EXPECT_EQ(window.Events(), (std::vector<std::string>{"balance start", "balance end"}));
+  EXPECT_EQ(BalanceThread(nullptr, settings), 1);
 }
 
-TEST_F(BalanceLine, TwoRefreshesNeverOverlap)
-{
-    CDialerSettings settings;
-    settings.SaveSettings("1", "2", "3", "0", "", 0, 0, 0);
-    RecordingEvents window;
-    std::thread a([&] { BalanceThread(&window, settings); });
-    std::thread b([&] { BalanceThread(&window, settings); });
-    a.join();
-    b.join();
-    // Whenever they start, their reports and ends come one refresh after the other.
-    std::vector<std::string> events = window.Events();
-    EXPECT_EQ(std::count(events.begin(), events.end(), "balance start"), 2);
-    std::erase(events, "balance start");
-    const std::string report = "balance Balance= N/A|1|2";
-    EXPECT_EQ(events, (std::vector<std::string>{report, "balance end", report, "balance end"}));
+TEST_F(BalanceLine, TwoRefreshesNeverOverlap) {
+  CDialerSettings settings;
+  settings.SaveSettings("1", "2", "3", "0", "", 0, 0, 0);
+  RecordingEvents window;
+  std::thread a([&] { BalanceThread(&window, settings); });
+  std::thread b([&] { BalanceThread(&window, settings); });
+  a.join();
+  b.join();
+  // Whenever they start, their reports and ends come one refresh after the other.
+  std::vector<std::string> events = window.Events();
+  EXPECT_EQ(std::count(events.begin(), events.end(), "balance start"), 2);
+  std::erase(events, "balance start");
+  const std::string report = "balance Balance= N/A|1|2";
+  EXPECT_EQ(events, (std::vector<std::string>{report, "balance end", report, "balance end"}));
 }
 
-TEST_F(BalanceLine, TheWindowShowsTheBalanceAndTakesTheStoredPinAndSerial)
-{
-    CDialerDlg dlg;
-    dlg.SetAccount({"typed-pin", "typed-serial", "typed-gk", "pw", 1});
-    dlg.SetBalanceLine("Registering.....");
-    std::thread worker([&] { dlg.OnBalance("Balance= N/A", "4321", "SER7"); });
-    worker.join();
-    EXPECT_TRUE(ProcessEventsUntil([&] { return LineText(dlg) == "Balance= N/A"; }));
-    EXPECT_EQ(dlg.Account(), (CAccount{"4321", "SER7", "typed-gk", "pw", 1})); // gatekeeper kept
+TEST_F(BalanceLine, TheWindowShowsTheBalanceAndTakesTheStoredPinAndSerial) {
+  CDialerDlg dlg;
+  dlg.SetAccount({"typed-pin", "typed-serial", "typed-gk", "pw", 1});
+  dlg.SetBalanceLine("Registering.....");
+  std::thread worker([&] { dlg.OnBalance("Balance= N/A", "4321", "SER7"); });
+  worker.join();
+  EXPECT_TRUE(ProcessEventsUntil([&] { return LineText(dlg) == "Balance= N/A"; }));
+  EXPECT_EQ(dlg.Account(), (CAccount{"4321", "SER7", "typed-gk", "pw", 1}));  // gatekeeper kept
 }
 
-TEST_F(BalanceLine, ACloseRequestWaitsForTheRefreshes)
-{
-    CDialerDlg dlg;
-    dlg.OnBalanceRefresh(true);
-    dlg.OnBalanceRefresh(true);
-    bool releasedBeforeEnd = false;
-    QTimer::singleShot(0, &dlg, [&] { dlg.close(); });
-    QTimer::singleShot(100, &dlg, [&] { dlg.OnBalanceRefresh(false); });
-    QTimer::singleShot(200, &dlg, [&] {
-        EXPECT_TRUE(dlg.isVisible()); // one is still running
-        releasedBeforeEnd = true;
-        dlg.OnBalanceRefresh(false);
-    });
-    EXPECT_EQ(dlg.exec(), 0);
-    EXPECT_TRUE(releasedBeforeEnd);
+TEST_F(BalanceLine, ACloseRequestWaitsForTheRefreshes) {
+  CDialerDlg dlg;
+  dlg.OnBalanceRefresh(true);
+  dlg.OnBalanceRefresh(true);
+  bool releasedBeforeEnd = false;
+  QTimer::singleShot(0, &dlg, [&] { dlg.close(); });
+  QTimer::singleShot(100, &dlg, [&] { dlg.OnBalanceRefresh(false); });
+  QTimer::singleShot(200, &dlg, [&] {
+    EXPECT_TRUE(dlg.isVisible());  // one is still running
+    releasedBeforeEnd = true;
+    dlg.OnBalanceRefresh(false);
+  });
+  EXPECT_EQ(dlg.exec(), 0);
+  EXPECT_TRUE(releasedBeforeEnd);
 }
 
-TEST_F(BalanceLine, TheWindowsRefreshRunsOnAWorker)
-{
-    CDialerSettings seed;
-    seed.SaveSettings("4321", "SER7", "gk", "0", "", 0, 0, 0);
-    CDialerDlg dlg;
-    dlg.StartBalanceThread();
-    EXPECT_TRUE(ProcessEventsUntil([&] { return LineText(dlg) == "Balance= N/A"; }));
-    EXPECT_TRUE(ProcessEventsUntil([&] { return dlg.Account().m_strSerial == "SER7"; }));
+TEST_F(BalanceLine, TheWindowsRefreshRunsOnAWorker) {
+  CDialerSettings seed;
+  seed.SaveSettings("4321", "SER7", "gk", "0", "", 0, 0, 0);
+  CDialerDlg dlg;
+  dlg.StartBalanceThread();
+  EXPECT_TRUE(ProcessEventsUntil([&] { return LineText(dlg) == "Balance= N/A"; }));
+  EXPECT_TRUE(ProcessEventsUntil([&] { return dlg.Account().m_strSerial == "SER7"; }));
 }

@@ -11,179 +11,166 @@
 namespace {
 
 struct Boxes {
-    Boxes()
-    {
-        SetMessageBoxHook([this](QWidget *, const std::string &text, const std::string &,
-                                 unsigned type) {
-            texts.push_back(text);
-            types.push_back(type);
-            return IDOK;
-        });
-    }
-    ~Boxes() { SetMessageBoxHook(nullptr); }
-    std::vector<std::string> texts;
-    std::vector<unsigned> types;
+  Boxes() {
+    SetMessageBoxHook([this](QWidget*, const std::string& text, const std::string&, unsigned type) {
+      texts.push_back(text);
+      types.push_back(type);
+      return IDOK;
+    });
+  }
+  ~Boxes() { SetMessageBoxHook(nullptr); }
+  std::vector<std::string> texts;
+  std::vector<unsigned> types;
 };
 
-void Click(QWidget *w)
-{
-    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(2, 2));
-}
+void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(2, 2)); }
 
 // Clicks the link and waits for it to report how the open went.
-bool ClickAndWait(CHyperLink *link)
-{
-    bool reported = false;
-    const QMetaObject::Connection c =
-        QObject::connect(link, &CHyperLink::opened, [&reported] { reported = true; });
-    Click(link);
-    const bool done = ProcessEventsUntil([&] { return reported; });
-    QObject::disconnect(c);
-    return done;
+bool ClickAndWait(CHyperLink* link) {
+  bool reported = false;
+  const QMetaObject::Connection c = QObject::connect(link, &CHyperLink::opened, [&reported] { reported = true; });
+  Click(link);
+  const bool done = ProcessEventsUntil([&] { return reported; });
+  QObject::disconnect(c);
+  return done;
 }
 
-} // namespace
+}  // namespace
 
-TEST(HyperLink, BindingTakesTargetAndTextFromEachOther)
-{
-    QWidget parent;
-    CHyperLink fromText(&parent);
-    fromText.setText("http://a.example/");
-    fromText.PreSubclassWindow();
-    EXPECT_EQ(fromText.GetTarget(), "http://a.example/");
-    EXPECT_EQ(fromText.toolTip(), "http://a.example/");
+TEST(HyperLink, BindingTakesTargetAndTextFromEachOther) {
+  QWidget parent;
+  CHyperLink fromText(&parent);
+  fromText.setText("http://a.example/");
+  fromText.PreSubclassWindow();
+  EXPECT_EQ(fromText.GetTarget(), "http://a.example/");
+  EXPECT_EQ(fromText.toolTip(), "http://a.example/");
 
-    CHyperLink fromTarget(&parent);
-    fromTarget.SetTarget("http://b.example/");
-    fromTarget.PreSubclassWindow();
-    EXPECT_EQ(fromTarget.text(), "http://b.example/");
+  CHyperLink fromTarget(&parent);
+  fromTarget.SetTarget("http://b.example/");
+  fromTarget.PreSubclassWindow();
+  EXPECT_EQ(fromTarget.text(), "http://b.example/");
 
-    // A new target after binding replaces the tooltip and refits the control.
-    fromText.setText("Call Log");
-    fromText.SetTarget("http://billing.example:8080/voipbilling/customer/index.html");
-    EXPECT_EQ(fromText.toolTip(), "http://billing.example:8080/voipbilling/customer/index.html");
-    EXPECT_EQ(fromText.width(), fromText.fontMetrics().horizontalAdvance("Call Log"));
+  // A new target after binding replaces the tooltip and refits the control.
+  fromText.setText("Call Log");
+  fromText.SetTarget("http://billing.example:8080/voipbilling/customer/index.html");
+  EXPECT_EQ(fromText.toolTip(), "http://billing.example:8080/voipbilling/customer/index.html");
+  EXPECT_EQ(fromText.width(), fromText.fontMetrics().horizontalAdvance("Call Log"));
 }
 
-TEST(HyperLink, UnderlineModesAndHoverColours)
-{
-    QWidget parent;
-    CHyperLink link(&parent);
-    link.setText("Call Log");
-    link.SetLinkColours(QColor(67, 86, 204), QColor(67, 86, 204), QColor(219, 44, 148));
-    link.PreSubclassWindow();
-    EXPECT_FALSE(link.IsUnderlined());
-    EXPECT_EQ(link.CurrentTextColour(), QColor(67, 86, 204));
+TEST(HyperLink, UnderlineModesAndHoverColours) {
+  QWidget parent;
+  CHyperLink link(&parent);
+  link.setText("Call Log");
+  link.SetLinkColours(QColor(67, 86, 204), QColor(67, 86, 204), QColor(219, 44, 148));
+  link.PreSubclassWindow();
+  EXPECT_FALSE(link.IsUnderlined());
+  EXPECT_EQ(link.CurrentTextColour(), QColor(67, 86, 204));
 
-    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
-    QApplication::sendEvent(&link, &enter);
-    EXPECT_TRUE(link.IsHovered());
-    EXPECT_TRUE(link.IsUnderlined());
-    EXPECT_EQ(link.CurrentTextColour(), QColor(219, 44, 148));
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(&link, &leave);
-    EXPECT_FALSE(link.IsUnderlined());
+  QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+  QApplication::sendEvent(&link, &enter);
+  EXPECT_TRUE(link.IsHovered());
+  EXPECT_TRUE(link.IsUnderlined());
+  EXPECT_EQ(link.CurrentTextColour(), QColor(219, 44, 148));
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(&link, &leave);
+  EXPECT_FALSE(link.IsUnderlined());
 
-    link.SetUnderlineMode(1);
-    EXPECT_TRUE(link.IsUnderlined());
-    QApplication::sendEvent(&link, &enter);
-    QApplication::sendEvent(&link, &leave);
-    EXPECT_TRUE(link.IsUnderlined()); // stays underlined after the mouse leaves
+  link.SetUnderlineMode(1);
+  EXPECT_TRUE(link.IsUnderlined());
+  QApplication::sendEvent(&link, &enter);
+  QApplication::sendEvent(&link, &leave);
+  EXPECT_TRUE(link.IsUnderlined());  // stays underlined after the mouse leaves
 
-    link.SetUnderlineMode(0);
-    QApplication::sendEvent(&link, &enter);
-    EXPECT_FALSE(link.IsUnderlined());
-    QApplication::sendEvent(&link, &leave);
+  link.SetUnderlineMode(0);
+  QApplication::sendEvent(&link, &enter);
+  EXPECT_FALSE(link.IsUnderlined());
+  QApplication::sendEvent(&link, &leave);
 
-    link.SetLinkColours(Qt::black, Qt::black, QColor());
-    EXPECT_EQ(link.GetHoverColour(), QApplication::palette().color(QPalette::Highlight));
+  link.SetLinkColours(Qt::black, Qt::black, QColor());
+  EXPECT_EQ(link.GetHoverColour(), QApplication::palette().color(QPalette::Highlight));
 }
 
-TEST(HyperLink, ClickOpensWithTheDesktopAndMarksTheLinkVisited)
-{
-    FakePrograms fake(true);
-    fake.AddRecorder("xdg-open", 0);
-    Boxes boxes;
-    QWidget parent;
-    CHyperLink link(&parent);
-    link.SetTarget("http://a.example/page");
-    link.PreSubclassWindow();
-    ASSERT_TRUE(ClickAndWait(&link));
-    EXPECT_EQ(fake.ArgsOf("xdg-open"), "http://a.example/page\n");
-    EXPECT_TRUE(link.GetWasVisited());
-    EXPECT_EQ(link.CurrentTextColour(), link.GetVisitedColour());
-    EXPECT_TRUE(boxes.texts.empty());
+TEST(HyperLink, ClickOpensWithTheDesktopAndMarksTheLinkVisited) {
+  FakePrograms fake(true);
+  fake.AddRecorder("xdg-open", 0);
+  Boxes boxes;
+  QWidget parent;
+  CHyperLink link(&parent);
+  link.SetTarget("http://a.example/page");
+  link.PreSubclassWindow();
+  ASSERT_TRUE(ClickAndWait(&link));
+  EXPECT_EQ(fake.ArgsOf("xdg-open"), "http://a.example/page\n");
+  EXPECT_TRUE(link.GetWasVisited());
+  EXPECT_EQ(link.CurrentTextColour(), link.GetVisitedColour());
+  EXPECT_TRUE(boxes.texts.empty());
 
-    // A failed open afterwards shows the link colour again and says why.
-    fake.AddRecorder("xdg-open", 3);
-    ASSERT_TRUE(ClickAndWait(&link));
-    EXPECT_FALSE(link.GetWasVisited());
-    EXPECT_EQ(link.CurrentTextColour(), link.GetLinkColour());
-    ASSERT_EQ(boxes.texts.size(), 1u);
-    EXPECT_EQ(boxes.texts[0], "Unable to open hyperlink:\n\nThere is no application associated\n"
-                              "with the given filename extension.");
-    EXPECT_EQ(boxes.types[0], unsigned(MB_ICONEXCLAMATION));
+  // A failed open afterwards shows the link colour again and says why.
+  fake.AddRecorder("xdg-open", 3);
+  ASSERT_TRUE(ClickAndWait(&link));
+  EXPECT_FALSE(link.GetWasVisited());
+  EXPECT_EQ(link.CurrentTextColour(), link.GetLinkColour());
+  ASSERT_EQ(boxes.texts.size(), 1u);
+  EXPECT_EQ(boxes.texts[0],
+            "Unable to open hyperlink:\n\nThere is no application associated\n"
+            "with the given filename extension.");
+  EXPECT_EQ(boxes.types[0], unsigned(MB_ICONEXCLAMATION));
 }
 
-TEST(HyperLink, FallsBackToTheDefaultBrowsersOwnCommand)
-{
-    FakePrograms fake(true);
-    fake.AddRecorder("xdg-open", 4);
-    fake.Add("xdg-mime", "echo web.desktop");
-    fake.AddRecorder("webbrowser");
-    std::filesystem::create_directories(fake.Dir().path() / "data/applications");
-    WriteFileBytes(fake.Dir().path() / "data/applications/web.desktop",
-                   "[Desktop Entry]\nExec=webbrowser --tab \"%u\" --ignored\n");
-    Boxes boxes;
-    EXPECT_EQ(CHyperLink::OpenTarget("http://a.example/?x=1 2"), 33);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return !fake.ArgsOf("webbrowser").empty(); }));
-    EXPECT_EQ(fake.ArgsOf("webbrowser"), "--tab\nhttp://a.example/?x=1 2\n");
-    EXPECT_TRUE(boxes.texts.empty());
+TEST(HyperLink, FallsBackToTheDefaultBrowsersOwnCommand) {
+  FakePrograms fake(true);
+  fake.AddRecorder("xdg-open", 4);
+  fake.Add("xdg-mime", "echo web.desktop");
+  fake.AddRecorder("webbrowser");
+  std::filesystem::create_directories(fake.Dir().path() / "data/applications");
+  WriteFileBytes(fake.Dir().path() / "data/applications/web.desktop",
+                 "[Desktop Entry]\nExec=webbrowser --tab \"%u\" --ignored\n");
+  Boxes boxes;
+  EXPECT_EQ(CHyperLink::OpenTarget("http://a.example/?x=1 2"), 33);
+  ASSERT_TRUE(ProcessEventsUntil([&] { return !fake.ArgsOf("webbrowser").empty(); }));
+  EXPECT_EQ(fake.ArgsOf("webbrowser"), "--tab\nhttp://a.example/?x=1 2\n");
+  EXPECT_TRUE(boxes.texts.empty());
 }
 
-TEST(HyperLink, NoOpenerAndNoBrowserGiveTheErrorBox)
-{
-    FakePrograms fake(true);
-    Boxes boxes;
-    QWidget parent;
-    CHyperLink link(&parent);
-    link.SetTarget("http://a.example/");
-    link.PreSubclassWindow();
-    ASSERT_TRUE(ClickAndWait(&link));
-    ASSERT_EQ(boxes.texts.size(), 1u);
-    EXPECT_NE(boxes.texts[0].find("There is no application associated"), std::string::npos);
+TEST(HyperLink, NoOpenerAndNoBrowserGiveTheErrorBox) {
+  FakePrograms fake(true);
+  Boxes boxes;
+  QWidget parent;
+  CHyperLink link(&parent);
+  link.SetTarget("http://a.example/");
+  link.PreSubclassWindow();
+  ASSERT_TRUE(ClickAndWait(&link));
+  ASSERT_EQ(boxes.texts.size(), 1u);
+  EXPECT_NE(boxes.texts[0].find("There is no application associated"), std::string::npos);
 }
 
 // The opener runs on a worker: the click returns while it is still at work, and the link shows
 // the result once it has finished.
-TEST(HyperLink, AClickReturnsWhileTheOpenerIsStillAtWork)
-{
-    FakePrograms fake(true);
-    const std::filesystem::path release = fake.Dir().path() / "release";
-    // The opener waits for the test (or for the test's folder to go).
-    fake.Add("xdg-open", "while [ ! -e '" + release.string() + "' ] && [ -d '" +
-                             fake.Dir().path().string() + "' ]; do /bin/sleep 0.01; done");
-    Boxes boxes;
-    QWidget parent;
-    CHyperLink link(&parent);
-    link.SetTarget("http://a.example/");
-    link.PreSubclassWindow();
-    bool reported = false;
-    QObject::connect(&link, &CHyperLink::opened, [&reported] { reported = true; });
-    Click(&link);
-    EXPECT_FALSE(reported);
-    EXPECT_FALSE(link.GetWasVisited());
-    WriteFileBytes(release, "");
-    ASSERT_TRUE(ProcessEventsUntil([&] { return reported; }));
-    EXPECT_TRUE(link.GetWasVisited());
-    EXPECT_TRUE(boxes.texts.empty());
+TEST(HyperLink, AClickReturnsWhileTheOpenerIsStillAtWork) {
+  FakePrograms fake(true);
+  const std::filesystem::path release = fake.Dir().path() / "release";
+  // The opener waits for the test (or for the test's folder to go).
+  fake.Add("xdg-open", "while [ ! -e '" + release.string() + "' ] && [ -d '" + fake.Dir().path().string() +
+                           "' ]; do /bin/sleep 0.01; done");
+  Boxes boxes;
+  QWidget parent;
+  CHyperLink link(&parent);
+  link.SetTarget("http://a.example/");
+  link.PreSubclassWindow();
+  bool reported = false;
+  QObject::connect(&link, &CHyperLink::opened, [&reported] { reported = true; });
+  Click(&link);
+  EXPECT_FALSE(reported);
+  EXPECT_FALSE(link.GetWasVisited());
+  WriteFileBytes(release, "");
+  ASSERT_TRUE(ProcessEventsUntil([&] { return reported; }));
+  EXPECT_TRUE(link.GetWasVisited());
+  EXPECT_TRUE(boxes.texts.empty());
 }
 
-TEST(HyperLink, ErrorTexts)
-{
-    EXPECT_EQ(CHyperLink::ErrorText(2), "The specified file was not found.");
-    EXPECT_EQ(CHyperLink::ErrorText(26), "A sharing violation occurred. ");
-    EXPECT_EQ(CHyperLink::ErrorText(32), "The specified dynamic-link library was not found.");
-    EXPECT_EQ(CHyperLink::ErrorText(7), "Unknown Error (7) occurred.");
-    EXPECT_EQ(CHyperLink::ErrorText(-3), "Unknown Error (-3) occurred.");
+TEST(HyperLink, ErrorTexts) {
+  EXPECT_EQ(CHyperLink::ErrorText(2), "The specified file was not found.");
+  EXPECT_EQ(CHyperLink::ErrorText(26), "A sharing violation occurred. ");
+  EXPECT_EQ(CHyperLink::ErrorText(32), "The specified dynamic-link library was not found.");
+  EXPECT_EQ(CHyperLink::ErrorText(7), "Unknown Error (7) occurred.");
+  EXPECT_EQ(CHyperLink::ErrorText(-3), "Unknown Error (-3) occurred.");
 }

@@ -92,12 +92,14 @@ bool CallAudio::Prepare(const CallOptions& options, std::string& error, std::str
 
 endpoint::AudioDevices CallAudio::Devices() const {
   endpoint::AudioDevices devices;
-  devices.openSource = [wav = wavIn_, device = recordDevice_](const std::string&) -> std::unique_ptr<endpoint::AudioSource> {
+  devices.openSource = [wav = wavIn_,
+                        device = recordDevice_](const std::string&) -> std::unique_ptr<endpoint::AudioSource> {
     if (wav) return std::make_unique<WavAudioSource>(wav);
     if (device) return endpoint::SoundDeviceAudioSource::Open(*device, kSamplesPerRead);
     return std::make_unique<endpoint::SilentAudioSource>();
   };
-  devices.openSink = [heard = heard_, device = playDevice_](const std::string&) -> std::unique_ptr<endpoint::AudioSink> {
+  devices.openSink = [heard = heard_,
+                      device = playDevice_](const std::string&) -> std::unique_ptr<endpoint::AudioSink> {
     std::unique_ptr<endpoint::AudioSink> player;
     if (device) player = endpoint::SoundDeviceAudioSink::Open(*device);
     return std::make_unique<HeardAudioSink>(heard, std::move(player));
@@ -135,7 +137,8 @@ void CallAudio::ListDevices(EventPrinter& printer) {
     for (const auto& d : devices) {
       printer.Line("  " + d.name + (d.description.empty() ? "" : "    " + d.description));
       if (printer.Json())
-        printer.Print("device", "", JsonWriter().Add("kind", kind).Add("name", d.name).Add("description", d.description));
+        printer.Print("device", "",
+                      JsonWriter().Add("kind", kind).Add("name", d.name).Add("description", d.description));
     }
   };
   list(PSoundChannel::Player, "player", "--play-device");

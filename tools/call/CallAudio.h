@@ -30,9 +30,9 @@ class CallAudio {
 
   struct Heard {
     double meanLevel = 0;
-    double seconds = 0;     // how long the far end's audio was played
-    std::string wavPath;    // the recording written, when --wav-out
-    std::string error;      // why it could not be written
+    double seconds = 0;   // how long the far end's audio was played
+    std::string wavPath;  // the recording written, when --wav-out
+    std::string error;    // why it could not be written
     bool truncated = false;
   };
   // Ends the audio of a call: its level, and its recording written to --wav-out (the first call;

@@ -138,17 +138,50 @@ std::optional<CallOptions> ParseCallOptions(const std::vector<std::string>& args
   // Options with a value: what each does with it; false when the value is wrong.
   using Setter = std::function<bool(const std::string&)>;
   const std::map<std::string, Setter> valued = {
-      {"--gatekeeper", [&](const std::string& v) { o.gatekeeper = v; return ras::ParseHostAndPort(v, ras::kDefaultRasPort).has_value(); }},
-      {"--user", [&](const std::string& v) { o.user = v; return !v.empty(); }},
-      {"--password", [&](const std::string& v) { o.password = v; return true; }},
-      {"--listen", [&](const std::string& v) { o.listen = v; return ras::ParseListenerInterface(v).has_value(); }},
-      {"--wav-in", [&](const std::string& v) { o.wavIn = v; return !v.empty(); }},
-      {"--wav-out", [&](const std::string& v) { o.wavOut = v; return !v.empty(); }},
-      {"--play-device", [&](const std::string& v) { o.playDevice = DeviceName(v); return !v.empty(); }},
-      {"--record-device", [&](const std::string& v) { o.recordDevice = DeviceName(v); return !v.empty(); }},
+      {"--gatekeeper",
+       [&](const std::string& v) {
+         o.gatekeeper = v;
+         return ras::ParseHostAndPort(v, ras::kDefaultRasPort).has_value();
+       }},
+      {"--user",
+       [&](const std::string& v) {
+         o.user = v;
+         return !v.empty();
+       }},
+      {"--password",
+       [&](const std::string& v) {
+         o.password = v;
+         return true;
+       }},
+      {"--listen",
+       [&](const std::string& v) {
+         o.listen = v;
+         return ras::ParseListenerInterface(v).has_value();
+       }},
+      {"--wav-in",
+       [&](const std::string& v) {
+         o.wavIn = v;
+         return !v.empty();
+       }},
+      {"--wav-out",
+       [&](const std::string& v) {
+         o.wavOut = v;
+         return !v.empty();
+       }},
+      {"--play-device",
+       [&](const std::string& v) {
+         o.playDevice = DeviceName(v);
+         return !v.empty();
+       }},
+      {"--record-device",
+       [&](const std::string& v) {
+         o.recordDevice = DeviceName(v);
+         return !v.empty();
+       }},
       {"--dtmf", [&](const std::string& v) { return Store(o.dtmf, ParseKeys(v)); }},
       {"--dtmf-gap", [&](const std::string& v) { return Store(o.dtmfGapMs, ParseUnsigned(v, 40, 60000)); }},
-      {"--codec", [&](const std::string& v) {
+      {"--codec",
+       [&](const std::string& v) {
          for (const auto& [name, codec] : CodecNames())
            if (v == name) {
              o.codecs.push_back(codec);
@@ -163,9 +196,13 @@ std::optional<CallOptions> ParseCallOptions(const std::vector<std::string>& args
       {"--rtp-ports", [&](const std::string& v) { return ParseRtpPorts(v, o); }},
       {"--trace", [&](const std::string& v) { return Store(o.traceLevel, ParseUnsigned(v, 0, 5)); }},
   };
-  const std::map<std::string, bool*> flags = {
-      {"--help", &help}, {"-h", &help}, {"--list-devices", &listDevices}, {"--no-fast-start", &o.noFastStart},
-      {"--no-tunnel", &o.noTunnel}, {"--json", &o.json}, {"--require-audio", &o.requireAudio}};
+  const std::map<std::string, bool*> flags = {{"--help", &help},
+                                              {"-h", &help},
+                                              {"--list-devices", &listDevices},
+                                              {"--no-fast-start", &o.noFastStart},
+                                              {"--no-tunnel", &o.noTunnel},
+                                              {"--json", &o.json},
+                                              {"--require-audio", &o.requireAudio}};
 
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string arg = args[i];

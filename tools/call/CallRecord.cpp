@@ -48,7 +48,8 @@ void CallRecord::Apply(const ToolEvent& event) {
         // "transmit G.711-uLaw-64k": the direction has a channel even if it closes unseen.
         Direction& d = event.detail.starts_with("transmit") ? transmit_ : receive_;
         d.seen = true;
-        if (const auto blank = event.detail.find(' '); blank != std::string::npos) d.format = event.detail.substr(blank + 1);
+        if (const auto blank = event.detail.find(' '); blank != std::string::npos)
+          d.format = event.detail.substr(blank + 1);
       }
       if (event.step == Step::Clearing) {
         Take(transmit_, event.transmit);
@@ -59,9 +60,7 @@ void CallRecord::Apply(const ToolEvent& event) {
       Take(transmit_, event.transmit);
       Take(receive_, event.receive);
       break;
-    case ToolEvent::Kind::UserInput:
-      dtmfReceived_ += event.detail;
-      break;
+    case ToolEvent::Kind::UserInput: dtmfReceived_ += event.detail; break;
     case ToolEvent::Kind::Cleared:
       ended_ = true;
       established_ = event.established;
@@ -70,8 +69,7 @@ void CallRecord::Apply(const ToolEvent& event) {
       steps_.emplace(Step::Cleared, event.at);
       break;
     case ToolEvent::Kind::Incoming:
-    case ToolEvent::Kind::Signal:
-      break;
+    case ToolEvent::Kind::Signal: break;
   }
 }
 
@@ -143,9 +141,10 @@ void CallRecord::PrintSummary(EventPrinter& printer, const CallAudio::Heard& hea
     if (receive_.seen) codec.Add("receive", receive_.format);
     json.Add("codec", codec);
     const bool same = transmit_.seen && receive_.seen && transmit_.format == receive_.format;
-    lines.push_back("codec         " + (same ? transmit_.format + " both ways"
-                                            : "sent " + (transmit_.seen ? transmit_.format : std::string("nothing")) +
-                                                  ", received " + (receive_.seen ? receive_.format : std::string("nothing"))));
+    lines.push_back("codec         " +
+                    (same ? transmit_.format + " both ways"
+                          : "sent " + (transmit_.seen ? transmit_.format : std::string("nothing")) + ", received " +
+                                (receive_.seen ? receive_.format : std::string("nothing"))));
   } else {
     lines.push_back("codec         none: no media channel");
   }

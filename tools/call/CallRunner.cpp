@@ -30,8 +30,10 @@ std::unique_ptr<endpoint::H323Capability> MakeCapability(CallOptions::Codec code
   switch (codec) {
     case CallOptions::Codec::G729A: return std::make_unique<endpoint::H323_G729ACapability>();
     case CallOptions::Codec::G7231: return std::make_unique<endpoint::H323_G7231Capability>(true);
-    case CallOptions::Codec::G711u: return std::make_unique<endpoint::H323_G711Capability>(endpoint::H323_G711Capability::muLaw);
-    case CallOptions::Codec::G711a: return std::make_unique<endpoint::H323_G711Capability>(endpoint::H323_G711Capability::ALaw);
+    case CallOptions::Codec::G711u:
+      return std::make_unique<endpoint::H323_G711Capability>(endpoint::H323_G711Capability::muLaw);
+    case CallOptions::Codec::G711a:
+      return std::make_unique<endpoint::H323_G711Capability>(endpoint::H323_G711Capability::ALaw);
   }
   return nullptr;
 }
@@ -39,7 +41,8 @@ std::unique_ptr<endpoint::H323Capability> MakeCapability(CallOptions::Codec code
 // The event name and text of a step of a call.
 std::pair<const char*, std::string> Describe(Step step, const std::string& detail) {
   switch (step) {
-    case Step::AdmissionRequested: return {"admission", "asked for " + (detail.empty() ? std::string("the call") : detail)};
+    case Step::AdmissionRequested:
+      return {"admission", "asked for " + (detail.empty() ? std::string("the call") : detail)};
     case Step::Admitted: return {"admitted", detail};
     case Step::SetupSent: return {"setup-sent", "to " + detail};
     case Step::SetupReceived: return {"setup-received", "from " + detail};
@@ -155,12 +158,14 @@ bool CallRunner::SetUpEndPoint() {
   }
   const std::string listen = options_.ListenInterface();
   if (!ep.StartListeners({listen})) {
-    printer_.Error("cannot listen for calls on " + listen + " (in use, or not an address of this machine; see --listen)");
+    printer_.Error("cannot listen for calls on " + listen +
+                   " (in use, or not an address of this machine; see --listen)");
     return false;
   }
   if (const auto at = ep.GetListenerAddress()) {
     const std::string text = h225::AddressText(*at);
-    printer_.Print("listening", "for call signalling on " + text, JsonWriter().Add("address", text).Add("port", unsigned(at->port)));
+    printer_.Print("listening", "for call signalling on " + text,
+                   JsonWriter().Add("address", text).Add("port", unsigned(at->port)));
   }
   return true;
 }
@@ -177,10 +182,11 @@ std::optional<ExitCode> CallRunner::Register() {
   if (ok && gatekeeper) {
     registered_ = true;
     const std::string id = gatekeeper->GetIdentifier(), endpointId = gatekeeper->GetEndpointIdentifier();
-    printer_.Print("registered",
-                   "with " + (id.empty() ? options_.gatekeeper : id) + " as " + options_.user + ", endpoint id " + endpointId +
-                       ", in " + std::to_string(ms) + " ms",
-                   JsonWriter().Add("gatekeeperId", id).Add("endpointId", endpointId).Add("ms", static_cast<std::int64_t>(ms)));
+    printer_.Print(
+        "registered",
+        "with " + (id.empty() ? options_.gatekeeper : id) + " as " + options_.user + ", endpoint id " + endpointId +
+            ", in " + std::to_string(ms) + " ms",
+        JsonWriter().Add("gatekeeperId", id).Add("endpointId", endpointId).Add("ms", static_cast<std::int64_t>(ms)));
     return std::nullopt;
   }
   if (endpoint_->WasLastRegistrationCancelled()) {
@@ -216,7 +222,8 @@ ExitCode CallRunner::PlaceCall() {
 }
 
 ExitCode CallRunner::AnswerCalls() {
-  printer_.Print("waiting", "for calls" + (options_.maxCalls ? " (" + std::to_string(options_.maxCalls) + ")" : std::string()));
+  printer_.Print("waiting",
+                 "for calls" + (options_.maxCalls ? " (" + std::to_string(options_.maxCalls) + ")" : std::string()));
   ExitCode overall = ExitCode::Ok;
   unsigned calls = 0;
   std::optional<Current> call;
@@ -228,7 +235,8 @@ ExitCode CallRunner::AnswerCalls() {
       if (interrupted_ || (options_.maxCalls && calls >= options_.maxCalls)) break;
       if (options_.timeoutSeconds) idleUntil = idleSince + Ms(*options_.timeoutSeconds);
       if (idleUntil && Clock::now() >= *idleUntil) {
-        printer_.Print("timeout", "no call came in " + std::to_string(static_cast<long long>(*options_.timeoutSeconds)) + " s");
+        printer_.Print("timeout",
+                       "no call came in " + std::to_string(static_cast<long long>(*options_.timeoutSeconds)) + " s");
         if (calls == 0) overall = ExitCode::NoCall;
         break;
       }
@@ -284,8 +292,8 @@ void CallRunner::OnCallEvent(Current& call, const ToolEvent& event) {
     // Keys travel in H.245: when it runs on a connection of its own that is not up yet, they wait
     // for it (a while at most).
     if (!options_.dtmf.empty())
-      call.keyAt = now + (call.record.TimeOf(Step::H245Connected) ? std::chrono::milliseconds(options_.dtmfGapMs)
-                                                                  : kH245Wait);
+      call.keyAt =
+          now + (call.record.TimeOf(Step::H245Connected) ? std::chrono::milliseconds(options_.dtmfGapMs) : kH245Wait);
   }
   if (event.kind == ToolEvent::Kind::Step && event.step == Step::H245Connected && call.keyAt && call.nextKey == 0 &&
       call.record.TimeOf(Step::Connected))
@@ -304,11 +312,12 @@ void CallRunner::OnDeadlines(Current& call) {
     // never got the Setup, or never said a word to it, could not be reached.
     const auto& r = call.record;
     const bool heard = r.TimeOf(Step::Proceeding) || r.TimeOf(Step::Alerting) || r.TimeOf(Step::Progress);
-    const auto reason = heard                    ? H323CallEndReasons::EndedByNoAnswer
+    const auto reason = heard                       ? H323CallEndReasons::EndedByNoAnswer
                         : r.TimeOf(Step::SetupSent) ? H323CallEndReasons::EndedByTransportFail
                                                     : H323CallEndReasons::EndedByConnectFail;
     const std::string seconds = std::to_string(static_cast<long long>(*options_.timeoutSeconds));
-    printer_.Print("timeout", heard ? "not answered after " + seconds + " s" : "the far end did not answer the call in " + seconds + " s");
+    printer_.Print("timeout", heard ? "not answered after " + seconds + " s"
+                                    : "the far end did not answer the call in " + seconds + " s");
     Clear(call, reason);
   }
   if (due(call.answerAt)) {
@@ -324,7 +333,8 @@ void CallRunner::OnDeadlines(Current& call) {
     if (auto connection = endpoint_->FindConnectionWithLock(call.token)) {
       connection->SendUserInput(std::string(1, key));
       call.record.KeySent(key);
-      printer_.Print("dtmf-sent", std::string(1, key), JsonWriter().Add("call", call.record.Number()).Add("key", std::string(1, key)));
+      printer_.Print("dtmf-sent", std::string(1, key),
+                     JsonWriter().Add("call", call.record.Number()).Add("key", std::string(1, key)));
     }
     if (call.nextKey < options_.dtmf.size()) call.keyAt = now + std::chrono::milliseconds(options_.dtmfGapMs);
   }
@@ -380,8 +390,9 @@ void CallRunner::PrintEvent(const ToolEvent& event, unsigned callNumber) {
     case ToolEvent::Kind::Incoming: {
       const std::string who = event.remoteName.empty() ? event.remoteNumber : event.remoteName;
       fields.Add("name", event.remoteName).Add("number", event.remoteNumber).Add("address", event.remoteAddress);
-      printer_.Print("incoming", (who.empty() ? std::string("a call") : who) + " at " + event.remoteAddress +
-                                     (options_.answerDelaySeconds > 0 ? ", ringing" : ", answering"),
+      printer_.Print("incoming",
+                     (who.empty() ? std::string("a call") : who) + " at " + event.remoteAddress +
+                         (options_.answerDelaySeconds > 0 ? ", ringing" : ", answering"),
                      fields);
       break;
     }
@@ -393,12 +404,12 @@ void CallRunner::PrintEvent(const ToolEvent& event, unsigned callNumber) {
       const std::string reason = H323CallEndReasons::CallEndReasonName(event.endReason);
       fields.Add("reason", reason).Add("established", event.established);
       if (event.q931Cause) fields.Add("q931Cause", *event.q931Cause);
-      printer_.Print("cleared", reason + (event.q931Cause ? ", Q.931 cause " + std::to_string(*event.q931Cause) : ""), fields);
+      printer_.Print("cleared", reason + (event.q931Cause ? ", Q.931 cause " + std::to_string(*event.q931Cause) : ""),
+                     fields);
       break;
     }
     case ToolEvent::Kind::ChannelClosed:
-    case ToolEvent::Kind::Signal:
-      break;
+    case ToolEvent::Kind::Signal: break;
   }
 }
 

@@ -7,9 +7,7 @@ namespace vantro::tool {
 EventPrinter::EventPrinter(std::FILE* out, std::FILE* err, bool json, Clock::time_point start)
     : out_(out), err_(err), json_(json), start_(start) {}
 
-double EventPrinter::SecondsSinceStart() const {
-  return std::chrono::duration<double>(Clock::now() - start_).count();
-}
+double EventPrinter::SecondsSinceStart() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
 
 void EventPrinter::Print(std::string_view event, std::string_view text, const JsonWriter& fields) {
   const double t = SecondsSinceStart();

@@ -29,31 +29,25 @@ ExitCode ExitCodeForCallEnd(R::CallEndReason reason, bool established) {
     case R::EndedByDurationLimit:
       // A call that never connected and was put down by either side did not do what was asked.
       return established ? ExitCode::Ok : ExitCode::CallFailed;
-    case R::EndedByNoAnswer:
-      return ExitCode::NoAnswer;
+    case R::EndedByNoAnswer: return ExitCode::NoAnswer;
     case R::EndedByRemoteBusy:
-    case R::EndedByLocalBusy:
-      return ExitCode::Busy;
+    case R::EndedByLocalBusy: return ExitCode::Busy;
     case R::EndedByGatekeeper:
       // Before the connect the gatekeeper refused the call; after it, it cut the call off.
       return established ? ExitCode::CallFailed : ExitCode::AdmissionRejected;
     case R::EndedByNoUser:
     case R::EndedByNoBandwidth:
-    case R::EndedBySecurityDenial:
-      return ExitCode::AdmissionRejected;
+    case R::EndedBySecurityDenial: return ExitCode::AdmissionRejected;
     case R::EndedByTransportFail:
     case R::EndedByConnectFail:
     case R::EndedByUnreachable:
     case R::EndedByNoEndPoint:
     case R::EndedByHostOffline:
     case R::EndedByTemporaryFailure:
-    case R::EndedByRemoteCongestion:
-      return ExitCode::Unreachable;
+    case R::EndedByRemoteCongestion: return ExitCode::Unreachable;
     case R::EndedByCapabilityExchange:
-    case R::EndedByMediaFailed:
-      return ExitCode::MediaFailed;
-    default:
-      return ExitCode::CallFailed;
+    case R::EndedByMediaFailed: return ExitCode::MediaFailed;
+    default: return ExitCode::CallFailed;
   }
 }
 

@@ -23,9 +23,9 @@ class HeardAudio {
 
   struct Result {
     double meanLevel = 0;
-    std::uint64_t samples = 0;             // how many were heard (8000 a second)
-    std::vector<std::int16_t> recording;   // empty unless recording
-    bool truncated = false;                // the recording reached its limit
+    std::uint64_t samples = 0;            // how many were heard (8000 a second)
+    std::vector<std::int16_t> recording;  // empty unless recording
+    bool truncated = false;               // the recording reached its limit
   };
   // The result so far; starts afresh for the next call.
   Result Take();

@@ -14,46 +14,38 @@ constexpr double kClickHz = 2000;
 constexpr double kClickAmplitude = 0.2;
 constexpr unsigned kClickMs = 12;
 
-} // namespace
+}  // namespace
 
-bool DtmfFrequencies(char key, double &low, double &high)
-{
-    static const char kKeys[4][4] = {{'1', '2', '3', 0}, {'4', '5', '6', 0}, {'7', '8', '9', 0},
-                                     {'*', '0', '#', 0}};
-    static const double kRows[4] = {697, 770, 852, 941};
-    static const double kColumns[3] = {1209, 1336, 1477};
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 3; ++c)
-            if (kKeys[r][c] == key) {
-                low = kRows[r];
-                high = kColumns[c];
-                return true;
-            }
-    return false;
+bool DtmfFrequencies(char key, double& low, double& high) {
+  static const char kKeys[4][4] = {{'1', '2', '3', 0}, {'4', '5', '6', 0}, {'7', '8', '9', 0}, {'*', '0', '#', 0}};
+  static const double kRows[4] = {697, 770, 852, 941};
+  static const double kColumns[3] = {1209, 1336, 1477};
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 3; ++c)
+      if (kKeys[r][c] == key) {
+        low = kRows[r];
+        high = kColumns[c];
+        return true;
+      }
+  return false;
 }
 
-char KeyNameToCharacter(const std::string &name)
-{
-    if (name == "star")
-        return '*';
-    if (name == "hash")
-        return '#';
-    if (name == "10")
-        return '0';
-    if (name.size() == 1 && name[0] >= '1' && name[0] <= '9')
-        return name[0];
-    return 0;
+char KeyNameToCharacter(const std::string& name) {
+  if (name == "star") return '*';
+  if (name == "hash") return '#';
+  if (name == "10") return '0';
+  if (name.size() == 1 && name[0] >= '1' && name[0] <= '9') return name[0];
+  return 0;
 }
 
-std::vector<ShippedSound> ShippedSounds()
-{
-    std::vector<ShippedSound> out;
-    for (const char *name : {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "star", "hash"}) {
-        double low = 0, high = 0;
-        DtmfFrequencies(KeyNameToCharacter(name), low, high);
-        out.push_back({std::string("dtmf/key") + name + ".wav",
-                       PSound::Tones({low, high}, kToneAmplitude, kKeyToneMs, 8000, kFadeMs)});
-    }
-    out.push_back({"sounds/181.wav", PSound::Tones({kClickHz}, kClickAmplitude, kClickMs, 8000, kClickMs / 2)});
-    return out;
+std::vector<ShippedSound> ShippedSounds() {
+  std::vector<ShippedSound> out;
+  for (const char* name : {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "star", "hash"}) {
+    double low = 0, high = 0;
+    DtmfFrequencies(KeyNameToCharacter(name), low, high);
+    out.push_back({std::string("dtmf/key") + name + ".wav",
+                   PSound::Tones({low, high}, kToneAmplitude, kKeyToneMs, 8000, kFadeMs)});
+  }
+  out.push_back({"sounds/181.wav", PSound::Tones({kClickHz}, kClickAmplitude, kClickMs, 8000, kClickMs / 2)});
+  return out;
 }

@@ -36,7 +36,8 @@ std::vector<Decoded> allMessages() {
     if (!uu) continue;
     if (const Value* control = uu->find("h323-uu-pdu.h245Control"))
       for (const Value& m : control->elements())
-        out.push_back({h245::MultimediaSystemControlMessage::Id, {m.octets().begin(), m.octets().end()},
+        out.push_back({h245::MultimediaSystemControlMessage::Id,
+                       {m.octets().begin(), m.octets().end()},
                        std::string(v.name) + " h245"});
   }
   return out;
@@ -101,8 +102,9 @@ TEST(Captures, TunnelledH245CarriesTheG711Channel) {
       if (const Value* olc = m.find("request.openLogicalChannel")) {
         sawOlc = true;
         EXPECT_TRUE(olc->find("forwardLogicalChannelParameters.dataType.audioData.g711Alaw64k"));
-        const Value* media = olc->find("forwardLogicalChannelParameters.multiplexParameters."
-                                       "h2250LogicalChannelParameters.mediaControlChannel");
+        const Value* media = olc->find(
+            "forwardLogicalChannelParameters.multiplexParameters."
+            "h2250LogicalChannelParameters.mediaControlChannel");
         ASSERT_TRUE(media);
         EXPECT_EQ(ipv4(*media)->ip, (std::array<std::uint8_t, 4>{127, 0, 0, 1}));
       }

@@ -53,7 +53,7 @@ TEST(Messages, H245MessagesRoundTrip) {
 
 TEST(Messages, MissingMandatoryComponentsAreReportedOnEncode) {
   Value ras(h225::RasMessage::Id);
-  EXPECT_EQ(encode(ras).error().code, Errc::Missing);   // no alternative chosen
+  EXPECT_EQ(encode(ras).error().code, Errc::Missing);  // no alternative chosen
   Value& grq = ras.select(h225::RasMessage::gatekeeperRequest);
   grq.field(h225::GatekeeperRequest::requestSeqNum).setInteger(1);
   Result<std::vector<std::uint8_t>> r = encode(ras);

@@ -35,16 +35,16 @@ Value roundTrip(const Value& v) {
 
 TEST(PerPrimitives, WholeNumbersAndLengthsFollowTheAlignedRules) {
   BitWriter w;
-  w.constrained(5, 8);            // 3 bits: 101
-  w.constrained(200, 256);        // aligned octet
-  w.constrained(1000, 65536);     // aligned two octets
+  w.constrained(5, 8);               // 3 bits: 101
+  w.constrained(200, 256);           // aligned octet
+  w.constrained(1000, 65536);        // aligned two octets
   w.constrained(70000, 1ull << 32);  // 2-bit octet count (3 -> 10), aligned 01 11 70
-  w.semiConstrained(0);           // length 1, octet 0
-  w.unconstrained(-1);            // length 1, ff
-  w.unconstrained(128);           // length 2, 00 80
-  w.length(200);                  // 80 c8
-  w.smallNumber(5);               // 0 000101
-  w.smallNumber(64);              // 1, then aligned length 1, 40
+  w.semiConstrained(0);              // length 1, octet 0
+  w.unconstrained(-1);               // length 1, ff
+  w.unconstrained(128);              // length 2, 00 80
+  w.length(200);                     // 80 c8
+  w.smallNumber(5);                  // 0 000101
+  w.smallNumber(64);                 // 1, then aligned length 1, 40
   EXPECT_EQ(toHex(w.finish()), "a0c803e880011170010001ff02008080c80b0140");
 }
 
@@ -56,7 +56,7 @@ TEST(PerPrimitives, ReaderRefusesToReadPastTheEnd) {
   EXPECT_FALSE(r.bits(2, v));
   std::size_t n;
   bool fragment;
-  std::vector<std::uint8_t> bad{0xc5};   // fragment of 5 x 16K: not allowed
+  std::vector<std::uint8_t> bad{0xc5};  // fragment of 5 x 16K: not allowed
   BitReader r2(bad);
   EXPECT_FALSE(r2.length(n, fragment));
   EXPECT_TRUE(r2.malformed());
@@ -77,7 +77,7 @@ TEST(PerCodec, IntegersOfEveryConstraintKind) {
   EXPECT_EQ(hexOf(v), "a0c803e88001117000010001ff10");
   roundTrip(v);
 
-  v.field(pertest::Numbers::flexible).setInteger(1000);   // outside the root: 1, then unconstrained
+  v.field(pertest::Numbers::flexible).setInteger(1000);  // outside the root: 1, then unconstrained
   Value back = roundTrip(v);
   EXPECT_EQ(back[pertest::Numbers::flexible].integer(), 1000);
 
@@ -90,9 +90,9 @@ TEST(PerCodec, IntegersOfEveryConstraintKind) {
 
 TEST(PerCodec, EnumeratedRootIsSortedByValueAndAdditionsAreSmallNumbers) {
   Value c(pertest::Colour::Id);
-  c.setEnumerated(pertest::Colour::red);   // values green 0, blue 1, red 2: index 2 -> 0 10
+  c.setEnumerated(pertest::Colour::red);  // values green 0, blue 1, red 2: index 2 -> 0 10
   EXPECT_EQ(hexOf(c), "40");
-  c.setEnumerated(pertest::Colour::violet);   // 1, small number 0
+  c.setEnumerated(pertest::Colour::violet);  // 1, small number 0
   EXPECT_EQ(hexOf(c), "80");
   // An enumerator a newer peer added decodes and encodes back unchanged.
   Result<Value> later = decode(pertest::Colour::Id, fromHex("82"));
@@ -103,10 +103,10 @@ TEST(PerCodec, EnumeratedRootIsSortedByValueAndAdditionsAreSmallNumbers) {
 
 TEST(PerCodec, CharacterStringsUseTheirAlphabetsAndAlignment) {
   Value s(pertest::Strings::Id);
-  s.field(pertest::Strings::digits).setText("12");            // 3-bit length 1, 4-bit chars 0010 0011
+  s.field(pertest::Strings::digits).setText("12");  // 3-bit length 1, 4-bit chars 0010 0011
   s.field(pertest::Strings::printable).setText("A");
   s.field(pertest::Strings::visible).setText("hi");
-  s.field(pertest::Strings::bmp).setText("\xc3\xa9t\xc3\xa9");   // "été": UTF-16 code units
+  s.field(pertest::Strings::bmp).setText("\xc3\xa9t\xc3\xa9");  // "été": UTF-16 code units
   s.field(pertest::Strings::dial).setText("*12#");
   s.field(pertest::Strings::tone).setText("B");
   s.field(pertest::Strings::code).setText("ab12");
@@ -145,7 +145,7 @@ TEST(PerCodec, BitAndOctetStringsOfFixedAndVariableSize) {
   o.field(pertest::Octets::two).setBytes("\x02\x03");
   o.field(pertest::Octets::guid).setBytes(std::string(16, '\x10'));
   o.field(pertest::Octets::bounded).setBytes("xy");
-  o.field(pertest::Octets::flexible).setBytes("abcdef");   // beyond 1..4: extension bit set
+  o.field(pertest::Octets::flexible).setBytes("abcdef");  // beyond 1..4: extension bit set
   o.field(pertest::Octets::free).setBytes("");
   Value back = roundTrip(o);
   EXPECT_EQ(back[pertest::Octets::flexible].bytes(), "abcdef");
@@ -178,7 +178,7 @@ TEST(PerCodec, LongValuesAreFragmentedIn16KPieces) {
 TEST(PerCodec, SetWithDefaultExtensionAdditionsAndGroups) {
   Value r(pertest::Record::Id);
   r.field(pertest::Record::id).setInteger(7);
-  EXPECT_EQ(hexOf(r), "000007");   // no extension, no optionals, aligned 0007
+  EXPECT_EQ(hexOf(r), "000007");  // no extension, no optionals, aligned 0007
   r.field(pertest::Record::mode).setEnumerated(pertest::Colour::blue);
   r.field(pertest::Record::weight).setInteger(500);
   r.field(pertest::Record::last).setBoolean(true);
@@ -194,10 +194,10 @@ TEST(PerCodec, SetWithDefaultExtensionAdditionsAndGroups) {
 TEST(PerCodec, UnknownAdditionsAndAlternativesPassThrough) {
   // Record from a newer peer: bitmap of 6 additions, the 6th (unknown to us) present.
   BitWriter w;
-  w.bit(true);          // extended
-  w.bits(0, 2);         // label, mode absent
+  w.bit(true);   // extended
+  w.bits(0, 2);  // label, mode absent
   w.align();
-  w.bits(9, 16);        // id
+  w.bits(9, 16);  // id
   w.smallLength(6);
   w.bits(0b000001, 6);
   w.length(2);
@@ -220,7 +220,7 @@ TEST(PerCodec, UnknownAdditionsAndAlternativesPassThrough) {
 TEST(PerCodec, ChoicesListsAndOpenTypes) {
   Value shape(pertest::Shape::Id);
   shape.select(pertest::Shape::circle).setInteger(1000);
-  EXPECT_EQ(hexOf(shape), "4003e8");   // root, index 1 (1 bit), then 1000 in two aligned octets
+  EXPECT_EQ(hexOf(shape), "4003e8");  // root, index 1 (1 bit), then 1000 in two aligned octets
   Value& poly = shape.select(pertest::Shape::polygon);
   poly.append().setInteger(-5);
   poly.append().setInteger(300);
@@ -228,7 +228,7 @@ TEST(PerCodec, ChoicesListsAndOpenTypes) {
 
   Value single(pertest::Single::Id);
   single.select(pertest::Single::only).setInteger(3);
-  EXPECT_EQ(hexOf(single), "c0");   // no index for a lone alternative
+  EXPECT_EQ(hexOf(single), "c0");  // no index for a lone alternative
 
   Value lists(pertest::Lists::Id);
   completeMandatory(lists);
@@ -263,9 +263,9 @@ TEST(PerCodec, HostileInputEndsInAnErrorNotACrash) {
 
   // A list of NULLs claiming 4 x 64K elements over and over, in a few octets.
   BitWriter l;
-  l.bits(0, 8);   // pair
-  l.bits(0, 6);   // few: in root, one element, green
-  l.length(0);    // many
+  l.bits(0, 8);  // pair
+  l.bits(0, 6);  // few: in root, one element, green
+  l.length(0);   // many
   for (int i = 0; i < 64; ++i) {
     l.align();
     l.bits(0xc4, 8);
@@ -300,7 +300,7 @@ TEST(PerCodec, ValueMisuseIsAProgrammingError) {
   number.set(pertest::Numbers::octet, Value(v[pertest::Numbers::small].type()).setInteger(300));
   EXPECT_EQ(encode(number).error().code, Errc::Missing);
   completeMandatory(number);
-  EXPECT_EQ(encode(number).error().code, Errc::OutOfRange);   // 300 does not fit 0..255
+  EXPECT_EQ(encode(number).error().code, Errc::OutOfRange);  // 300 does not fit 0..255
   EXPECT_EQ(v.find("nothing"), nullptr);
 }
 

@@ -308,8 +308,10 @@ Value terminalCapabilitySet() {
   c->field(h245::H261VideoCapability::cifMPI).setInteger(1);
   c->field(h245::H261VideoCapability::maxBitRate).setInteger(3840);
   capability(table, 7, h245::Capability::receiveAndTransmitDataApplicationCapability, 0xffff, &c);
-  Value& fax = c->field(h245::DataApplicationCapability::application).select(h245::DataApplicationCapability_application::t38fax);
-  fax.field(h245::DataApplicationCapability_application_t38fax::t38FaxProtocol).select(h245::DataProtocolCapability::udp);
+  Value& fax = c->field(h245::DataApplicationCapability::application)
+                   .select(h245::DataApplicationCapability_application::t38fax);
+  fax.field(h245::DataApplicationCapability_application_t38fax::t38FaxProtocol)
+      .select(h245::DataProtocolCapability::udp);
   Value& profile = fax.field(h245::DataApplicationCapability_application_t38fax::t38FaxProfile);
   profile.field(h245::T38FaxProfile::version).setInteger(0);
   profile.field(h245::T38FaxProfile::t38FaxRateManagement).select(h245::T38FaxRateManagement::transferredTCF);
@@ -340,7 +342,8 @@ Value openLogicalChannel(unsigned channel, unsigned sessionId, unsigned mediaPor
   else
     audio.select(h245::AudioCapability::g729AnnexA).setInteger(2);
   Value& h2250 = forward.field(F::multiplexParameters)
-                     .select(h245::OpenLogicalChannel_forwardLogicalChannelParameters_multiplexParameters::h2250LogicalChannelParameters);
+                     .select(h245::OpenLogicalChannel_forwardLogicalChannelParameters_multiplexParameters::
+                                 h2250LogicalChannelParameters);
   h2250.field(H::sessionID).setInteger(sessionId);
   setIpv4(h2250.field(H::mediaChannel), {{127, 0, 0, 1}, static_cast<std::uint16_t>(mediaPort)});
   setIpv4(h2250.field(H::mediaControlChannel), {{127, 0, 0, 1}, static_cast<std::uint16_t>(mediaPort + 1)});
@@ -380,8 +383,9 @@ std::vector<SampleMessage> h245Messages() {
     using A = h245::OpenLogicalChannelAck;
     using P = h245::H2250LogicalChannelAckParameters;
     b->field(A::forwardLogicalChannelNumber).setInteger(101);
-    Value& ack = b->field(A::forwardMultiplexAckParameters)
-                     .select(h245::OpenLogicalChannelAck_forwardMultiplexAckParameters::h2250LogicalChannelAckParameters);
+    Value& ack =
+        b->field(A::forwardMultiplexAckParameters)
+            .select(h245::OpenLogicalChannelAck_forwardMultiplexAckParameters::h2250LogicalChannelAckParameters);
     ack.field(P::sessionID).setInteger(1);
     setIpv4(ack.field(P::mediaChannel), {{127, 0, 0, 1}, 5002});
     setIpv4(ack.field(P::mediaControlChannel), {{127, 0, 0, 1}, 5003});
@@ -511,7 +515,8 @@ q931::Q931Message q931For(const SampleSignal& s, std::uint16_t callReference) {
   if (s.q931Type == q931::Q931Message::Setup) {
     m.setBearerCapability(q931::BearerCapability::digital());
     m.setDisplay(kAliasName);
-    m.setCallingPartyNumber({.typeOfNumber = 0, .numberingPlan = 1, .presentation = 0, .screening = 0, .digits = kAliasNumber});
+    m.setCallingPartyNumber(
+        {.typeOfNumber = 0, .numberingPlan = 1, .presentation = 0, .screening = 0, .digits = kAliasNumber});
     q931::PartyNumber called;
     called.digits = "5551234";
     m.setCalledPartyNumber(called);

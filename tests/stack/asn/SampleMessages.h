@@ -23,7 +23,7 @@ inline constexpr const char* kAliasNumber = "5550100";
 inline constexpr const char* kAliasName = "vantro user";
 
 struct SampleMessage {
-  std::string name;   // the alternative tshark names, e.g. "registrationRequest"
+  std::string name;  // the alternative tshark names, e.g. "registrationRequest"
   Value value;
 };
 
@@ -41,7 +41,7 @@ Value openLogicalChannel(unsigned channel, unsigned sessionId, unsigned mediaPor
 // H323-UserInformation of Setup (two fastStart proposals, tunnelled H.245), Call Proceeding,
 // Alerting, Connect, Release Complete, Facility and Progress, with the Q.931 message type of each.
 struct SampleSignal {
-  std::string name;   // the h323-message-body alternative
+  std::string name;  // the h323-message-body alternative
   std::uint8_t q931Type;
   Value uu;
 };

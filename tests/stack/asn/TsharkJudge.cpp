@@ -73,7 +73,8 @@ std::string TsharkJudge::pcap(const std::vector<std::vector<std::uint8_t>>& pack
   return base + ".pcap";
 }
 
-std::vector<TsharkJudge::Fields> TsharkJudge::fields(const std::string& pcapPath, const std::vector<std::string>& names) {
+std::vector<TsharkJudge::Fields> TsharkJudge::fields(const std::string& pcapPath,
+                                                     const std::vector<std::string>& names) {
   std::string command = tshark_ + " -n -r " + pcapPath + " -T fields -E separator=/t -E occurrence=a -E aggregator=,";
   for (const std::string& n : names) command += " -e " + n;
   command += " 2>/dev/null";

@@ -24,8 +24,10 @@ class TsharkJudge {
   using Fields = std::map<std::string, std::string>;
 
   // Dissects UDP datagrams to port 1719 / TCP segments (each a whole TPKT) to port 1720.
-  std::vector<Fields> ras(const std::vector<std::vector<std::uint8_t>>& datagrams, const std::vector<std::string>& fields);
-  std::vector<Fields> signalling(const std::vector<std::vector<std::uint8_t>>& segments, const std::vector<std::string>& fields);
+  std::vector<Fields> ras(const std::vector<std::vector<std::uint8_t>>& datagrams,
+                          const std::vector<std::string>& fields);
+  std::vector<Fields> signalling(const std::vector<std::vector<std::uint8_t>>& segments,
+                                 const std::vector<std::string>& fields);
   // tshark's full text dissection of the same packets ("-V"), for malformed-packet checks.
   std::string verbose(const std::vector<std::vector<std::uint8_t>>& packets, bool tcp);
 

@@ -80,10 +80,10 @@ TEST_F(Tshark, ReadsEveryH245Message) {
     packets.push_back(tpkt(q931For(s, 1723)));
   }
   const char* kinds[] = {"h245.request", "h245.response", "h245.command", "h245.indication"};
-  auto rows = judge.signalling(packets, {"h245.pdu_type", "h245.request", "h245.response", "h245.command",
-                                         "h245.indication", "h245.sequenceNumber", "h245.forwardLogicalChannelNumber",
-                                         "h245.alphanumeric", "h245.signalType", "h245.statusDeterminationNumber",
-                                         "h245.ip4_network", "h245.tsapIdentifier", "_ws.malformed"});
+  auto rows = judge.signalling(
+      packets, {"h245.pdu_type", "h245.request", "h245.response", "h245.command", "h245.indication",
+                "h245.sequenceNumber", "h245.forwardLogicalChannelNumber", "h245.alphanumeric", "h245.signalType",
+                "h245.statusDeterminationNumber", "h245.ip4_network", "h245.tsapIdentifier", "_ws.malformed"});
   ASSERT_EQ(rows.size(), messages.size());
   for (std::size_t i = 0; i < messages.size(); ++i) {
     SCOPED_TRACE(messages[i].name);

@@ -122,8 +122,8 @@ TEST(Admission, EachRejectReasonComesBackAsItWasGiven) {
   // The registration, permission and resource reasons, routing elsewhere (routeCallToSCN carries
   // numbers), security, and an extension reason.
   for (std::uint16_t reason : {R::callerNotRegistered, R::invalidPermission, R::requestDenied, R::resourceUnavailable,
-                               R::exceedsCallCapacity, R::routeCallToGatekeeper, R::routeCallToSCN, R::incompleteAddress,
-                               R::securityDenial, R::noRouteToDestination}) {
+                               R::exceedsCallCapacity, R::routeCallToGatekeeper, R::routeCallToSCN,
+                               R::incompleteAddress, R::securityDenial, R::noRouteToDestination}) {
     SCOPED_TRACE(reason);
     TestGatekeeper::Script script;
     script.admissionReject = reason;
@@ -148,7 +148,8 @@ TEST(Admission, AStaleRegistrationOrAWrongPasswordIsRefusedByTheGatekeeper) {
   TwoEndpoints ends(script, "secret");
   script.password = "changed";
   ends.gk.SetScript(script);
-  EXPECT_EQ(Admit(ends.CallerGk(), MakeCallInfo(3, "5550200")).rejectReason, h225::AdmissionRejectReason::securityDenial);
+  EXPECT_EQ(Admit(ends.CallerGk(), MakeCallInfo(3, "5550200")).rejectReason,
+            h225::AdmissionRejectReason::securityDenial);
   // The gatekeeper forgot the callers (they still think they are registered).
   script.password = "secret";
   ends.gk.SetScript(script);

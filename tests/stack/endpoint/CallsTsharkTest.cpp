@@ -29,9 +29,7 @@ std::string Run(const std::string& command) {
   return out;
 }
 
-bool HaveTshark() {
-  return std::system("command -v tshark >/dev/null 2>&1") == 0;
-}
+bool HaveTshark() { return std::system("command -v tshark >/dev/null 2>&1") == 0; }
 
 // Every packet the process sends while it lives.
 class WireRecording {

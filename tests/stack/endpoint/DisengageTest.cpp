@@ -14,7 +14,6 @@ namespace {
 using D = h225::DisengageRequest;
 using Signing = TestGatekeeper::Signing;
 
-
 TestGatekeeper::Script Signed() {
   TestGatekeeper::Script script;
   script.auth = TestGatekeeper::Auth::Procedure1;
@@ -56,7 +55,8 @@ TEST(Disengage, ARejectOrSilenceStillEndsTheRequest) {
   // Not registered: nothing to tell, and done at once.
   auto gatekeeper = r.ep.GetGatekeeper();
   r.ep.RemoveGatekeeper();
-  ASSERT_TRUE(r.gk.WaitUntil([&](auto&) { return !r.gk.MessagesOf(h225::RasMessage::unregistrationRequest).empty(); }, 5s));
+  ASSERT_TRUE(
+      r.gk.WaitUntil([&](auto&) { return !r.gk.MessagesOf(h225::RasMessage::unregistrationRequest).empty(); }, 5s));
   EXPECT_TRUE(Disengage(*gatekeeper, MakeCallInfo(3, "5550200")));
   EXPECT_EQ(r.gk.MessagesOf(h225::RasMessage::disengageRequest).size(), 1u + FastTimings().requestTries);
 }
@@ -80,7 +80,8 @@ TEST(GatekeeperDisengage, ReachesTheHandlerOfAKnownCallOnly) {
   answer = r.gk.SendDisengageRequest(RandomGuid(), h225::DisengageReason::forcedDrop);
   ASSERT_TRUE(answer);
   ASSERT_TRUE(answer->is(h225::RasMessage::disengageReject));
-  EXPECT_TRUE(answer->alternative()[h225::DisengageReject::rejectReason].is(h225::DisengageRejectReason::requestToDropOther));
+  EXPECT_TRUE(
+      answer->alternative()[h225::DisengageReject::rejectReason].is(h225::DisengageRejectReason::requestToDropOther));
   std::lock_guard lock(mutex);
   ASSERT_EQ(ended.size(), 2u);
   EXPECT_EQ(ended[0], call.callIdentifier);
@@ -93,8 +94,8 @@ TEST(GatekeeperDisengage, WithoutACallIdentifierTheConferenceAndReferenceFindThe
   r.Gatekeeper().SetCallInfoProvider([call] { return std::vector<CallInfo>{call}; });
   std::atomic<bool> reached{false};
   r.Gatekeeper().SetDisengageHandler([&](const std::string& id) { return reached = id == call.callIdentifier; });
-  auto answer = r.gk.SendDisengageRequest(call.callIdentifier, h225::DisengageReason::normalDrop, 2s,
-                                          Signing::AsScript, "", true);
+  auto answer = r.gk.SendDisengageRequest(call.callIdentifier, h225::DisengageReason::normalDrop, 2s, Signing::AsScript,
+                                          "", true);
   ASSERT_TRUE(answer);
   EXPECT_TRUE(answer->is(h225::RasMessage::disengageConfirm));
   EXPECT_TRUE(reached);
@@ -192,11 +193,13 @@ TEST(InformationRequest, TheConfirmsFrequencyBringsReportsUntilTheCallEnds) {
   Registered r(script);
   const CallInfo call = MakeCallInfo(21, "5550300", true);
   ASSERT_EQ(Admit(r.Gatekeeper(), call).outcome, Outcome::Confirmed);
-  ASSERT_TRUE(r.gk.WaitUntil([&](auto&) { return r.gk.MessagesOf(h225::RasMessage::infoRequestResponse).size() >= 2; }, 5s));
+  ASSERT_TRUE(
+      r.gk.WaitUntil([&](auto&) { return r.gk.MessagesOf(h225::RasMessage::infoRequestResponse).size() >= 2; }, 5s));
   const auto reports = r.gk.MessagesOf(h225::RasMessage::infoRequestResponse);
   const asn::Value& report = Body(reports.at(0));
   EXPECT_TRUE(report[h225::InfoRequestResponse::unsolicited].boolean());
-  EXPECT_EQ(Guid(report[h225::InfoRequestResponse::perCallInfo].at(0)[h225::InfoRequestResponse_perCallInfo_item::callIdentifier]),
+  EXPECT_EQ(Guid(report[h225::InfoRequestResponse::perCallInfo].at(
+                0)[h225::InfoRequestResponse_perCallInfo_item::callIdentifier]),
             call.callIdentifier);
   ASSERT_TRUE(Disengage(r.Gatekeeper(), call));
   const std::size_t before = r.gk.MessagesOf(h225::RasMessage::infoRequestResponse).size();

@@ -44,7 +44,9 @@ TEST(KeepAlive, FullRegistrationRequiredBringsAFullRegistration) {
   TestGatekeeper& gk = r.gk;
   H323EndPoint& ep = r.ep;
   const std::string first = gk.EndpointId();
-  ASSERT_TRUE(gk.WaitUntil([&](auto&) { return gk.RegistrationRequests(false).size() >= 2 && gk.RegistrationRequests(true).size() >= 2; }, 10s));
+  ASSERT_TRUE(gk.WaitUntil(
+      [&](auto&) { return gk.RegistrationRequests(false).size() >= 2 && gk.RegistrationRequests(true).size() >= 2; },
+      10s));
   EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
   EXPECT_NE(ep.GetGatekeeper()->GetEndpointIdentifier(), first);
   EXPECT_EQ(ep.GetGatekeeper()->GetEndpointIdentifier(), gk.EndpointId());
@@ -126,7 +128,8 @@ TEST(Reregistration, TheOldRegistrationGoesFirst) {
   using M = h225::RasMessage;
   EXPECT_EQ(kinds, (std::vector<std::uint16_t>{M::gatekeeperRequest, M::registrationRequest, M::unregistrationRequest,
                                                M::gatekeeperRequest, M::registrationRequest}));
-  EXPECT_EQ(Body(gk.MessagesOf(M::unregistrationRequest).at(0))[h225::UnregistrationRequest::endpointIdentifier].text(), first);
+  EXPECT_EQ(Body(gk.MessagesOf(M::unregistrationRequest).at(0))[h225::UnregistrationRequest::endpointIdentifier].text(),
+            first);
   EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
   // Removing it unregisters in the background and leaves no gatekeeper.
   EXPECT_TRUE(ep.RemoveGatekeeper());
@@ -147,7 +150,8 @@ TEST(PendingRegistration, RemoveGatekeeperAndShutdownEndItAtOnce) {
     ep->SetRasTimings(slow);
     auto result = std::async(std::launch::async, [&] { return ep->UseGatekeeper(gk.Address()); });
     const std::size_t before = gk.MessagesOf(h225::RasMessage::gatekeeperRequest).size();
-    ASSERT_TRUE(gk.WaitUntil([&](auto&) { return gk.MessagesOf(h225::RasMessage::gatekeeperRequest).size() > before; }, 5s));
+    ASSERT_TRUE(
+        gk.WaitUntil([&](auto&) { return gk.MessagesOf(h225::RasMessage::gatekeeperRequest).size() > before; }, 5s));
     if (byShutdown)
       ep->Shutdown();
     else

@@ -73,8 +73,10 @@ TEST(Registration, EachPasswordMethodRegistersAndAWrongPasswordIsDenied) {
     // The method the gatekeeper chose is the only one sent; a gatekeeper that chose none gets all.
     const auto rrqs = gk.RegistrationRequests(false);
     const asn::Value& rrq = Body(rrqs.at(0));
-    const std::size_t crypto = rrq.has(h225::RegistrationRequest::cryptoTokens) ? rrq[h225::RegistrationRequest::cryptoTokens].size() : 0;
-    const std::size_t clear = rrq.has(h225::RegistrationRequest::tokens) ? rrq[h225::RegistrationRequest::tokens].size() : 0;
+    const std::size_t crypto =
+        rrq.has(h225::RegistrationRequest::cryptoTokens) ? rrq[h225::RegistrationRequest::cryptoTokens].size() : 0;
+    const std::size_t clear =
+        rrq.has(h225::RegistrationRequest::tokens) ? rrq[h225::RegistrationRequest::tokens].size() : 0;
     const std::size_t expected = auth == Auth::Unannounced ? 3 : 1;
     EXPECT_EQ(crypto + clear, expected);
 
@@ -130,7 +132,8 @@ TEST(Registration, SilenceMeansNoGatekeeper) {
   // Each try repeated the request with its sequence number.
   const auto grqs = gk.MessagesOf(h225::RasMessage::gatekeeperRequest);
   ASSERT_EQ(grqs.size(), 2u);
-  EXPECT_EQ(Body(grqs[0])[h225::GatekeeperRequest::requestSeqNum], Body(grqs[1])[h225::GatekeeperRequest::requestSeqNum]);
+  EXPECT_EQ(Body(grqs[0])[h225::GatekeeperRequest::requestSeqNum],
+            Body(grqs[1])[h225::GatekeeperRequest::requestSeqNum]);
 
   // With the real timings an unanswered discovery gives up within ten seconds.
   const ras::RasTimings real;
@@ -208,14 +211,18 @@ TEST(Registration, AnswersFromElsewhereAreIgnored) {
   auto result = std::async(std::launch::async, [&] { return ep.UseGatekeeper(gk.Address()); });
 
   auto forge = [&](std::uint16_t requestKind, std::uint16_t answerKind) {
-    ASSERT_TRUE(gk.WaitUntil([&](auto& all) {
-      for (auto& r : all) if (r.message.is(requestKind)) return true;
-      return false;
-    }, 5s));
+    ASSERT_TRUE(gk.WaitUntil(
+        [&](auto& all) {
+          for (auto& r : all)
+            if (r.message.is(requestKind)) return true;
+          return false;
+        },
+        5s));
     const auto request = gk.MessagesOf(requestKind).at(0);
     asn::Value answer(h225::RasMessage::Id);
     asn::Value& b = answer.select(answerKind);
-    b.field(static_cast<std::uint16_t>(b.indexOf("requestSeqNum"))).setInteger(request.message.alternative().find("requestSeqNum")->integer());
+    b.field(static_cast<std::uint16_t>(b.indexOf("requestSeqNum")))
+        .setInteger(request.message.alternative().find("requestSeqNum")->integer());
     if (answerKind == h225::RasMessage::gatekeeperConfirm) {
       b.field(h225::GatekeeperConfirm::protocolIdentifier).setOid(asn::kH225ProtocolIdentifier);
       asn::setIpv4(b.field(h225::GatekeeperConfirm::rasAddress), {{127, 0, 0, 1}, spoofer.local_endpoint().port()});

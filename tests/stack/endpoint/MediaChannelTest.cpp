@@ -281,7 +281,8 @@ TEST(MediaDevices, MissingOrFailingDevicesDoNotEndTheChannels) {
 
 // Another G.711 channel (number 9) on a session of the loop, with a device that makes or takes
 // nothing but time.
-std::unique_ptr<H323Channel> AnotherChannel(std::shared_ptr<H323RtpSession> session, H323Channel::Directions direction) {
+std::unique_ptr<H323Channel> AnotherChannel(std::shared_ptr<H323RtpSession> session,
+                                            H323Channel::Directions direction) {
   H323Channel::Parameters p;
   p.capability = std::make_shared<H323_G711Capability>();
   p.direction = direction;

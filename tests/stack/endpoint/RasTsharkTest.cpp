@@ -79,7 +79,7 @@ TEST(RasTshark, ReadsEverythingTheEndpointSends) {
                      "challenge:", "sendersID: 5550100", "keepAlive: True"});
   // The full registration: MD5 hash, CAT clear token and H.235.1 hash, each with its algorithm.
   const auto first = static_cast<std::size_t>(std::find(sent.kinds.begin(), sent.kinds.end(), M::registrationRequest) -
-                                               sent.kinds.begin());
+                                              sent.kinds.begin());
   ASSERT_LT(first, rows.size());
   const std::string algorithms = rows[first]["h235.algorithmOID"];
   EXPECT_NE(algorithms.find("1.2.840.113549.2.5"), std::string::npos) << algorithms;
@@ -115,8 +115,8 @@ TEST(RasTshark, ReadsTheCallMessagesTheEndpointSends) {
   out.releaseCause = 16;
   ASSERT_TRUE(Disengage(gatekeeper, out));
 
-  const Sent sent = SentBy(gk, {M::admissionRequest, M::infoRequestResponse, M::disengageConfirm,
-                                M::disengageReject, M::disengageRequest});
+  const Sent sent = SentBy(
+      gk, {M::admissionRequest, M::infoRequestResponse, M::disengageConfirm, M::disengageReject, M::disengageRequest});
   auto rows = Judge(judge, sent, {"h225.callReferenceValue"},
                     {"answerCall: True", "answerCall: False", "perCallInfo: 2 items", "perCallInfo: 1 item",
                      "unsolicited: True", "disengageReason: normalDrop", "releaseCompleteCauseIE: 8090",

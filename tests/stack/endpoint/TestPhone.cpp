@@ -36,9 +36,7 @@ TestPhone::TestPhone(const std::string& alias, double tone, std::uint16_t rtpBas
   SetAudioDevices(devices);
 }
 
-TestPhone::~TestPhone() {
-  Shutdown();
-}
+TestPhone::~TestPhone() { Shutdown(); }
 
 bool TestPhone::Register(const std::string& gatekeeper) {
   return StartListeners({"127.0.0.1:0"}) && UseGatekeeper(gatekeeper);
@@ -61,13 +59,9 @@ void TestPhone::UseCodecs(const std::vector<std::string>& names) {
   }
 }
 
-std::vector<TestPhone::Cleared> TestPhone::ClearedCalls() const {
-  return recorder_.Read(cleared_);
-}
+std::vector<TestPhone::Cleared> TestPhone::ClearedCalls() const { return recorder_.Read(cleared_); }
 
-std::vector<TestPhone::Step> TestPhone::Steps() const {
-  return recorder_.Read(steps_);
-}
+std::vector<TestPhone::Step> TestPhone::Steps() const { return recorder_.Read(steps_); }
 
 bool TestPhone::HasStep(const std::string& token, CallEvent event) const {
   for (const auto& s : Steps())
@@ -75,29 +69,19 @@ bool TestPhone::HasStep(const std::string& token, CallEvent event) const {
   return false;
 }
 
-std::vector<std::string> TestPhone::Established() const {
-  return recorder_.Read(established_);
-}
+std::vector<std::string> TestPhone::Established() const { return recorder_.Read(established_); }
 
-std::vector<std::string> TestPhone::Incoming() const {
-  return recorder_.Read(incoming_);
-}
+std::vector<std::string> TestPhone::Incoming() const { return recorder_.Read(incoming_); }
 
-std::vector<std::string> TestPhone::UserInput() const {
-  return recorder_.Read(input_);
-}
+std::vector<std::string> TestPhone::UserInput() const { return recorder_.Read(input_); }
 
-int TestPhone::Alerts() const {
-  return recorder_.Read(alerts_);
-}
+int TestPhone::Alerts() const { return recorder_.Read(alerts_); }
 
 bool TestPhone::WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds limit) const {
   return recorder_.WaitFor(pred, limit);
 }
 
-std::vector<std::int16_t> TestPhone::Heard() const {
-  return ear_->Samples();
-}
+std::vector<std::int16_t> TestPhone::Heard() const { return ear_->Samples(); }
 
 double TestPhone::ToneHeard(double frequency, std::chrono::milliseconds last) const {
   const auto samples = ear_->Samples();

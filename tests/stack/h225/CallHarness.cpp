@@ -57,9 +57,7 @@ std::uint16_t FakeHost::Listen() {
   return port.get_future().get();
 }
 
-std::vector<std::pair<FakeHost::CallEvent, std::string>> FakeHost::Events() const {
-  return recorder_.Read(events_);
-}
+std::vector<std::pair<FakeHost::CallEvent, std::string>> FakeHost::Events() const { return recorder_.Read(events_); }
 
 bool FakeHost::HasEvent(CallEvent event) const {
   for (const auto& [e, detail] : Events())
@@ -67,38 +65,20 @@ bool FakeHost::HasEvent(CallEvent event) const {
   return false;
 }
 
-std::vector<FakeHost::Ended> FakeHost::EndedCalls() const {
-  return recorder_.Read(ended_);
-}
-std::vector<CallInfo> FakeHost::Disengaged() const {
-  return recorder_.Read(disengaged_);
-}
-std::vector<CallInfo> FakeHost::AdmissionRequests() const {
-  return recorder_.Read(admissions_);
-}
-std::vector<std::string> FakeHost::UserInput() const {
-  return recorder_.Read(input_);
-}
-std::vector<std::string> FakeHost::Alerts() const {
-  return recorder_.Read(alerts_);
-}
-int FakeHost::Established() const {
-  return recorder_.Read(established_);
-}
-int FakeHost::Withdrawn() const {
-  return recorder_.Read(withdrawn_);
-}
-std::size_t FakeHost::InTable() const {
-  return recorder_.Read(table_).size();
-}
+std::vector<FakeHost::Ended> FakeHost::EndedCalls() const { return recorder_.Read(ended_); }
+std::vector<CallInfo> FakeHost::Disengaged() const { return recorder_.Read(disengaged_); }
+std::vector<CallInfo> FakeHost::AdmissionRequests() const { return recorder_.Read(admissions_); }
+std::vector<std::string> FakeHost::UserInput() const { return recorder_.Read(input_); }
+std::vector<std::string> FakeHost::Alerts() const { return recorder_.Read(alerts_); }
+int FakeHost::Established() const { return recorder_.Read(established_); }
+int FakeHost::Withdrawn() const { return recorder_.Read(withdrawn_); }
+std::size_t FakeHost::InTable() const { return recorder_.Read(table_).size(); }
 
 bool FakeHost::WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds limit) const {
   return recorder_.WaitFor(pred, limit);
 }
 
-endpoint::CallSettings FakeHost::GetCallSettings() const {
-  return recorder_.Read(settings);
-}
+endpoint::CallSettings FakeHost::GetCallSettings() const { return recorder_.Read(settings); }
 
 void FakeHost::RequestAdmission(const CallInfo& call, std::function<void(Admission)> done) {
   Admission a;
@@ -159,9 +139,7 @@ void FakeHost::ConnectionEnded(const std::shared_ptr<H323Connection>& connection
 
 SignalPeer::SignalPeer() : acceptor_(io_), socket_(io_) {}
 
-SignalPeer::~SignalPeer() {
-  Close();
-}
+SignalPeer::~SignalPeer() { Close(); }
 
 std::uint16_t SignalPeer::Listen() {
   acceptor_.open(asio::ip::tcp::v4());
@@ -189,9 +167,7 @@ void SignalPeer::Send(const h225::H225Message& message) {
   SendPayload(*bytes);
 }
 
-void SignalPeer::SendPayload(const std::vector<std::uint8_t>& payload) {
-  SendRaw(*q931::tpktFrame(payload));
-}
+void SignalPeer::SendPayload(const std::vector<std::uint8_t>& payload) { SendRaw(*q931::tpktFrame(payload)); }
 
 void SignalPeer::SendRaw(const std::vector<std::uint8_t>& bytes) {
   std::error_code ec;

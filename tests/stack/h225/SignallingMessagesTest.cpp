@@ -28,9 +28,7 @@ using q931::Q931Message;
 const std::string kCallId = std::string("\x11\x22\x33\x44\x55\x66\x77\x88\x99\xaa\xbb\xcc\xdd\xee\xff\x00", 16);
 const std::string kConfId = std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10", 16);
 
-H225MessageBuilder Builder(bool originating) {
-  return H225MessageBuilder({0x1234, originating, kCallId, kConfId});
-}
+H225MessageBuilder Builder(bool originating) { return H225MessageBuilder({0x1234, originating, kCallId, kConfId}); }
 
 H225MessageBuilder::SetupFields Fields() {
   H225MessageBuilder::SetupFields f;
@@ -273,10 +271,10 @@ TEST(SignallingMessages, TsharkReadsThem) {
                                              caller.ReleaseComplete(h::ReleaseCompleteReason::inConf, 17)};
   std::vector<std::vector<std::uint8_t>> packets;
   for (const auto& m : messages) packets.push_back(*q931::tpktFrame(*m.Encode()));
-  auto rows = judge.signalling(packets, {"q931.message_type", "h225.h323_message_body", "q931.cause_value", "h225.guid",
-                                         "h225.h245Tunnelling", "q931.called_party_number.digits",
-                                         "q931.calling_party_number.digits", "q931.display_information",
-                                         "_ws.malformed"});
+  auto rows =
+      judge.signalling(packets, {"q931.message_type", "h225.h323_message_body", "q931.cause_value", "h225.guid",
+                                 "h225.h245Tunnelling", "q931.called_party_number.digits",
+                                 "q931.calling_party_number.digits", "q931.display_information", "_ws.malformed"});
   ASSERT_EQ(rows.size(), messages.size());
   for (std::size_t i = 0; i < messages.size(); ++i) {
     SCOPED_TRACE(DescribeMessage(messages[i]));

@@ -92,7 +92,8 @@ TEST(H235Procedure1, SigningReproducesTheCapturedMessage) {
 
   // Our token names the same things the captured one does.
   const H235AuthProcedure1::Hash marker{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-  auto ours = H235AuthProcedure1::CreateCryptoToken("5550100", "GnuGk", static_cast<std::uint32_t>(vals[C::timeStamp].integer()),
+  auto ours = H235AuthProcedure1::CreateCryptoToken("5550100", "GnuGk",
+                                                    static_cast<std::uint32_t>(vals[C::timeStamp].integer()),
                                                     static_cast<std::uint32_t>(vals[C::random].integer()), marker);
   ASSERT_TRUE(ours);
   const Value& ourVals = ours->alternative().alternative()[T::hashedVals];

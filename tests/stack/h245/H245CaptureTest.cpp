@@ -70,9 +70,9 @@ TEST_F(RealPeer, ItsChannelIsAcknowledgedAsItAcknowledgesChannels) {
 }
 
 TEST_F(RealPeer, ItsAckGivesUsItsMediaAddresses) {
-  const unsigned n = a->Control().OpenChannel(
-      OutgoingChannel{1, endpoint::H323_G711Capability().GetAudioCapability(endpoint::H323Capability::Direction::Transmit),
-                      Loopback(5101)});
+  const unsigned n = a->Control().OpenChannel(OutgoingChannel{
+      1, endpoint::H323_G711Capability().GetAudioCapability(endpoint::H323Capability::Direction::Transmit),
+      Loopback(5101)});
   asn::Value ack = MessageFromHex(kPeerOpenChannelAck.hex);
   ack.alternative().alternative().field(h245::OpenLogicalChannelAck::forwardLogicalChannelNumber).setInteger(n);
   a->Receive(ack);

@@ -21,10 +21,11 @@ const CaptureVector kPeerOpenChannelALaw = {"g711 frame 51 openLogicalChannel",
 const CaptureVector kPeerOpenChannelAck = {"noTunnel frame 67 openLogicalChannelAck",
                                            "22c000640280135c00007f0000011388007f0000011389010100"};
 const CaptureVector kPeerEndSession = {"noTunnel frame 381 endSessionCommand", "4a40"};
-const std::vector<CaptureVector> kPeerUserInput = {
-    {"direct frame 135 userInput 1", "6d400131"}, {"direct frame 168 userInput 2", "6d400132"},
-    {"direct frame 200 userInput 3", "6d400133"}, {"direct frame 232 userInput #", "6d400123"},
-    {"noTunnel frame 177 userInput 9", "6d400139"}};
+const std::vector<CaptureVector> kPeerUserInput = {{"direct frame 135 userInput 1", "6d400131"},
+                                                   {"direct frame 168 userInput 2", "6d400132"},
+                                                   {"direct frame 200 userInput 3", "6d400133"},
+                                                   {"direct frame 232 userInput #", "6d400123"},
+                                                   {"noTunnel frame 177 userInput 9", "6d400139"}};
 
 // In the order of the messages' fastStart elements.
 const std::vector<CaptureVector> kPeerFastStartProposals = {
@@ -33,6 +34,7 @@ const std::vector<CaptureVector> kPeerFastStartProposals = {
     {"faststart frame 14 transmit proposal", "0000640c601380188d0001007f00000113ed00800b300080b080018001fc0040"}};
 const std::vector<CaptureVector> kPeerFastStartAnswer = {
     {"faststart frame 29 reverse answer", "400064060401004c601380188d0001007f000001138900800b300080b080018001fc0040"},
-    {"faststart frame 29 forward answer", "0000640c6013801e9c0001007f0000011388007f0000011389010b300080b080018001fc0040"}};
+    {"faststart frame 29 forward answer",
+     "0000640c6013801e9c0001007f0000011388007f0000011389010b300080b080018001fc0040"}};
 
 }  // namespace vantro::test

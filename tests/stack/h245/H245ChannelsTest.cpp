@@ -61,11 +61,12 @@ TEST_F(H245Pair, TheOwnerRejectsWithItsCause) {
   EXPECT_TRUE(a->opened.empty());
   const asn::Value* reject = b->Last(MSCM::response, Response::openLogicalChannelReject);
   ASSERT_TRUE(reject);
-  EXPECT_TRUE((*reject)[h245::OpenLogicalChannelReject::cause].is(
-      h245::OpenLogicalChannelReject_cause::insufficientBandwidth));
+  EXPECT_TRUE(
+      (*reject)[h245::OpenLogicalChannelReject::cause].is(h245::OpenLogicalChannelReject_cause::insufficientBandwidth));
   // A late Ack for the rejected channel opens nothing.
-  a->Receive(Message(MSCM::response, Response::openLogicalChannelAck,
-                     [n](asn::Value& v) { v.field(h245::OpenLogicalChannelAck::forwardLogicalChannelNumber).setInteger(n); }));
+  a->Receive(Message(MSCM::response, Response::openLogicalChannelAck, [n](asn::Value& v) {
+    v.field(h245::OpenLogicalChannelAck::forwardLogicalChannelNumber).setInteger(n);
+  }));
   EXPECT_TRUE(a->opened.empty());
 }
 
@@ -78,7 +79,8 @@ asn::Value OpenRequest(const std::function<void(asn::Value& dataType)>& type, bo
     asn::Value& forward = olc.field(OLC::forwardLogicalChannelParameters);
     type(forward.field(Forward::dataType));
     forward.field(Forward::multiplexParameters)
-        .select(h245::OpenLogicalChannel_forwardLogicalChannelParameters_multiplexParameters::h2250LogicalChannelParameters)
+        .select(
+            h245::OpenLogicalChannel_forwardLogicalChannelParameters_multiplexParameters::h2250LogicalChannelParameters)
         .field(h245::H2250LogicalChannelParameters::sessionID)
         .setInteger(0);
     if (bidirectional) {
@@ -98,7 +100,9 @@ TEST_F(H245Pair, ChannelsWeCannotTakeAreRejectedWithoutAskingTheOwner) {
     const asn::Value* r = a->Last(MSCM::response, Response::openLogicalChannelReject);
     return r ? (*r)[h245::OpenLogicalChannelReject::cause].choice() : 0xffff;
   };
-  auto g711 = [](asn::Value& t) { t.select(h245::DataType::audioData).select(h245::AudioCapability::g711Ulaw64k).setInteger(20); };
+  auto g711 = [](asn::Value& t) {
+    t.select(h245::DataType::audioData).select(h245::AudioCapability::g711Ulaw64k).setInteger(20);
+  };
   a->Receive(OpenRequest(g711, true));
   EXPECT_EQ(causeOf(), h245::OpenLogicalChannelReject_cause::unsuitableReverseParameters);
   a->Receive(OpenRequest([](asn::Value& t) { t.select(h245::DataType::videoData); }));

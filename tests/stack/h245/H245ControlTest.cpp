@@ -180,9 +180,10 @@ TEST_F(H245Pair, FarEndCapabilitiesAreMergedAsSetsArrive) {
 
 TEST_F(H245Pair, AnEmptySetPausesOurChannelsAndANewSetStartsOver) {
   MakeReady();
-  const unsigned ours = a->Control().OpenChannel({1, DialerCapabilities().Entries()[2].capability->GetAudioCapability(
-                                                         endpoint::H323Capability::Direction::Transmit),
-                                                  Loopback(5001)});
+  const unsigned ours = a->Control().OpenChannel(
+      {1,
+       DialerCapabilities().Entries()[2].capability->GetAudioCapability(endpoint::H323Capability::Direction::Transmit),
+       Loopback(5001)});
   Exchange(*a, *b);
   ASSERT_EQ(a->opened.size(), 1u);
   const std::size_t setsBefore = a->Count(MSCM::request, Request::terminalCapabilitySet);
@@ -277,8 +278,9 @@ TEST_F(H245Pair, AnIdleSideRejectsEqualNumbersAndTheOtherTriesAgain) {
 TEST_F(H245Pair, ContradictoryLateOrReleasedDeterminations) {
   Make(TestSettings(std::chrono::milliseconds(20)), TestSettings());
   auto ack = [](std::uint16_t decision) {
-    return Message(MSCM::response, Response::masterSlaveDeterminationAck,
-                   [decision](asn::Value& v) { v.field(h245::MasterSlaveDeterminationAck::decision).select(decision); });
+    return Message(MSCM::response, Response::masterSlaveDeterminationAck, [decision](asn::Value& v) {
+      v.field(h245::MasterSlaveDeterminationAck::decision).select(decision);
+    });
   };
   // An Ack with no determination running is ignored.
   a->Receive(ack(h245::MasterSlaveDeterminationAck_decision::master));
@@ -291,7 +293,8 @@ TEST_F(H245Pair, ContradictoryLateOrReleasedDeterminations) {
   }));
   const asn::Value* answer = a->Last(MSCM::response, Response::masterSlaveDeterminationAck);
   ASSERT_TRUE(answer);
-  EXPECT_TRUE((*answer)[h245::MasterSlaveDeterminationAck::decision].is(h245::MasterSlaveDeterminationAck_decision::master));
+  EXPECT_TRUE(
+      (*answer)[h245::MasterSlaveDeterminationAck::decision].is(h245::MasterSlaveDeterminationAck_decision::master));
   a->Receive(ack(h245::MasterSlaveDeterminationAck_decision::master));
   ASSERT_EQ(a->failures.size(), 1u);
   EXPECT_NE(a->failures[0].find("contradicts"), std::string::npos);

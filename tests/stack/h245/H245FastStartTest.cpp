@@ -52,10 +52,13 @@ TEST(FastStart, ProposalsOfferEachCapabilityBothWays) {
     if (i % 2 == 0) {  // we receive: the far end transmits to our RTP
       EXPECT_TRUE(olc.find("forwardLogicalChannelParameters.dataType")->is(h245::DataType::nullData));
       EXPECT_TRUE(olc.find("reverseLogicalChannelParameters.dataType.audioData")->is(formats[i / 2]));
-      EXPECT_EQ(Address(olc, "reverseLogicalChannelParameters.multiplexParameters.h2250LogicalChannelParameters.mediaChannel"),
-                kCaller.media);
-      EXPECT_EQ(Address(olc, "reverseLogicalChannelParameters.multiplexParameters.h2250LogicalChannelParameters."
-                             "mediaControlChannel"),
+      EXPECT_EQ(
+          Address(olc,
+                  "reverseLogicalChannelParameters.multiplexParameters.h2250LogicalChannelParameters.mediaChannel"),
+          kCaller.media);
+      EXPECT_EQ(Address(olc,
+                        "reverseLogicalChannelParameters.multiplexParameters.h2250LogicalChannelParameters."
+                        "mediaControlChannel"),
                 kCaller.control);
     } else {  // we transmit: only our RTCP
       EXPECT_FALSE(olc.find("reverseLogicalChannelParameters"));
@@ -128,8 +131,9 @@ TEST(FastStart, ARealCallersProposalsAreChosen) {
   ASSERT_EQ(answer.reply.size(), 2u);
   asn::Value reverse = Decode(answer.reply[0]);
   EXPECT_TRUE(reverse.find("forwardLogicalChannelParameters.dataType")->is(h245::DataType::nullData));
-  EXPECT_EQ(Address(reverse, "reverseLogicalChannelParameters.multiplexParameters.h2250LogicalChannelParameters."
-                             "mediaControlChannel"),
+  EXPECT_EQ(Address(reverse,
+                    "reverseLogicalChannelParameters.multiplexParameters.h2250LogicalChannelParameters."
+                    "mediaControlChannel"),
             kCallee.control);
   asn::Value forward = Decode(answer.reply[1]);
   EXPECT_EQ(forward.find("forwardLogicalChannelNumber")->integer(), 101);
@@ -137,7 +141,8 @@ TEST(FastStart, ARealCallersProposalsAreChosen) {
   EXPECT_EQ(Address(forward, (std::string(h2250) + ".mediaChannel").c_str()), kCallee.media);
   EXPECT_EQ(Address(forward, (std::string(h2250) + ".mediaControlChannel").c_str()), kCallee.control);
   const asn::Value peer = Decode(fromHex(kPeerFastStartAnswer[1].hex));
-  EXPECT_EQ(*forward.find("forwardLogicalChannelParameters.dataType"), *peer.find("forwardLogicalChannelParameters.dataType"));
+  EXPECT_EQ(*forward.find("forwardLogicalChannelParameters.dataType"),
+            *peer.find("forwardLogicalChannelParameters.dataType"));
 }
 
 TEST(FastStart, ARealCalleesAnswerIsRead) {

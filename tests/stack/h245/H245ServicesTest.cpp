@@ -25,7 +25,9 @@ TEST_F(H245Pair, UserInputArrivesInOrderAsStringsAndSignals) {
   b->input.clear();
   b->Receive(Signal("5"));
   b->Receive(Message(MSCM::indication, Indication::userInput, [](asn::Value& v) {
-    v.select(h245::UserInputIndication::signalUpdate).field(h245::UserInputIndication_signalUpdate::duration).setInteger(400);
+    v.select(h245::UserInputIndication::signalUpdate)
+        .field(h245::UserInputIndication_signalUpdate::duration)
+        .setInteger(400);
   }));
   b->Receive(Signal("!"));
   b->Receive(Message(MSCM::indication, Indication::userInput, [](asn::Value& v) {
@@ -68,7 +70,8 @@ TEST_F(H245Pair, AnUnansweredRoundTripDelayFailsButARefusalDoesNot) {
   const asn::Value request = a->Sent().back();
   a->Receive(Message(MSCM::indication, Indication::functionNotSupported, [&](asn::Value& v) {
     v.field(h245::FunctionNotSupported::cause).select(h245::FunctionNotSupported_cause::unknownFunction);
-    v.field(h245::FunctionNotSupported::returnedFunction).setBytes(std::span<const std::uint8_t>(*asn::encode(request)));
+    v.field(h245::FunctionNotSupported::returnedFunction)
+        .setBytes(std::span<const std::uint8_t>(*asn::encode(request)));
   }));
   io.restart();
   io.run_for(std::chrono::milliseconds(60));
@@ -97,9 +100,9 @@ TEST_F(H245Pair, EndSessionIsTheLastWordEitherWay) {
   auto quick = TestSettings(std::chrono::milliseconds(20));
   Make(quick, quick);
   MakeReady();
-  a->Control().OpenChannel({1, endpoint::H323_G711Capability().GetAudioCapability(
-                                   endpoint::H323Capability::Direction::Transmit),
-                            Loopback(5001)});
+  a->Control().OpenChannel(
+      {1, endpoint::H323_G711Capability().GetAudioCapability(endpoint::H323Capability::Direction::Transmit),
+       Loopback(5001)});
   a->Control().SendEndSession();
   a->Control().SendEndSession();
   a->Control().SendUserInput("5");
@@ -134,10 +137,12 @@ TEST_F(H245Pair, RequestModeIsRejectedAndOtherRequestsAreNotSupported) {
   EXPECT_EQ((*reject)[h245::RequestModeReject::sequenceNumber].integer(), 33);
 
   std::vector<asn::Value> unsupported;
-  unsupported.push_back(Message(MSCM::request, Request::maintenanceLoopRequest, [](asn::Value& v) { asn::completeMandatory(v); }));
+  unsupported.push_back(
+      Message(MSCM::request, Request::maintenanceLoopRequest, [](asn::Value& v) { asn::completeMandatory(v); }));
   unsupported.push_back(Message(MSCM::request, Request::conferenceRequest,
                                 [](asn::Value& v) { v.select(h245::ConferenceRequest::terminalListRequest); }));
-  unsupported.push_back(Message(MSCM::request, Request::multiplexEntrySend, [](asn::Value& v) { asn::completeMandatory(v); }));
+  unsupported.push_back(
+      Message(MSCM::request, Request::multiplexEntrySend, [](asn::Value& v) { asn::completeMandatory(v); }));
   for (const asn::Value& request : unsupported) {
     SCOPED_TRACE(asn::fieldDesc(request.alternative().desc(), request.alternative().choice()).name);
     a->Receive(request);
@@ -175,9 +180,9 @@ TEST_F(H245Pair, AnOwnerMayDestroyTheControlFromACallback) {
   Make(TestSettings(std::chrono::milliseconds(10)), TestSettings(std::chrono::milliseconds(10)));
   a->onFailure = [&] { a->DestroyControl(); };
   a->Control().Start();
-  a->Control().OpenChannel({1, endpoint::H323_G711Capability().GetAudioCapability(
-                                   endpoint::H323Capability::Direction::Transmit),
-                            Loopback(5001)});
+  a->Control().OpenChannel(
+      {1, endpoint::H323_G711Capability().GetAudioCapability(endpoint::H323Capability::Direction::Transmit),
+       Loopback(5001)});
   a->DropQueued();
   RunUntil([&] { return !a->failures.empty(); });
   ASSERT_EQ(a->failures.size(), 1u);

@@ -18,7 +18,8 @@ endpoint::H323Capabilities CapabilitiesOf(const std::vector<std::string>& names)
     if (name == "G.729A") c = std::make_unique<endpoint::H323_G729ACapability>();
     if (name == "G.723.1A") c = std::make_unique<endpoint::H323_G7231Capability>(true);
     if (name == "G.711-uLaw-64k") c = std::make_unique<endpoint::H323_G711Capability>();
-    if (name == "G.711-ALaw-64k") c = std::make_unique<endpoint::H323_G711Capability>(endpoint::H323_G711Capability::ALaw);
+    if (name == "G.711-ALaw-64k")
+      c = std::make_unique<endpoint::H323_G711Capability>(endpoint::H323_G711Capability::ALaw);
     if (!c) throw std::invalid_argument("no capability " + name);
     table.SetCapability(0, endpoint::kNewCapabilitySet, std::move(c));
   }
@@ -44,7 +45,8 @@ h245::H245Control::Settings TestSettings(std::chrono::milliseconds timeout) {
 asn::Ipv4Address Loopback(std::uint16_t port) { return asn::Ipv4Address{{127, 0, 0, 1}, port}; }
 
 H245TestPeer::H245TestPeer(asio::io_context& io, std::string name, h245::H245Control::Settings settings)
-    : name_(std::move(name)), control_(std::make_unique<h245::H245Control>(asio::make_strand(io), *this, std::move(settings))) {}
+    : name_(std::move(name)),
+      control_(std::make_unique<h245::H245Control>(asio::make_strand(io), *this, std::move(settings))) {}
 
 H245TestPeer::~H245TestPeer() = default;
 

@@ -39,9 +39,9 @@ class H245Tshark : public H245Pair {
     out.push_back(a->Sent().back());  // MSD reject
     Make(TestSettings(std::chrono::milliseconds(10)), TestSettings(std::chrono::milliseconds(10)));
     MakeReady();
-    const OutgoingChannel g711{1, endpoint::H323_G711Capability().GetAudioCapability(
-                                      endpoint::H323Capability::Direction::Transmit),
-                               Loopback(5001)};
+    const OutgoingChannel g711{
+        1, endpoint::H323_G711Capability().GetAudioCapability(endpoint::H323Capability::Direction::Transmit),
+        Loopback(5001)};
     const unsigned fromA = a->Control().OpenChannel(g711);
     b->Control().OpenChannel(g711);
     Exchange(*a, *b);
@@ -65,7 +65,7 @@ class H245Tshark : public H245Pair {
     }));
     b->Receive(Message(MSCM::request, Request::conferenceRequest,
                        [](asn::Value& v) { v.select(h245::ConferenceRequest::terminalListRequest); }));
-    b->Receive(DtmfOnlySet(6, 4));  // A's strings entry becomes DTMF: A takes only signals now
+    b->Receive(DtmfOnlySet(6, 4));    // A's strings entry becomes DTMF: A takes only signals now
     b->Control().SendUserInput("#");  // a signal
     a->Control().SendRoundTripDelayRequest();
     Exchange(*a, *b);
@@ -110,27 +110,36 @@ TEST_F(H245Tshark, ReadsEveryKindOfMessageWeSend) {
   std::map<std::pair<std::uint16_t, std::uint16_t>, asn::Value> kinds;
   for (const asn::Value& m : EveryKindWeSend()) kinds.emplace(std::make_pair(m.choice(), m.alternative().choice()), m);
   const std::vector<std::pair<std::uint16_t, std::uint16_t>> expected = {
-      {MSCM::request, Request::masterSlaveDetermination}, {MSCM::request, Request::terminalCapabilitySet},
-      {MSCM::request, Request::openLogicalChannel},       {MSCM::request, Request::closeLogicalChannel},
-      {MSCM::request, Request::requestChannelClose},      {MSCM::request, Request::roundTripDelayRequest},
+      {MSCM::request, Request::masterSlaveDetermination},
+      {MSCM::request, Request::terminalCapabilitySet},
+      {MSCM::request, Request::openLogicalChannel},
+      {MSCM::request, Request::closeLogicalChannel},
+      {MSCM::request, Request::requestChannelClose},
+      {MSCM::request, Request::roundTripDelayRequest},
       {MSCM::response, Response::masterSlaveDeterminationAck},
       {MSCM::response, Response::masterSlaveDeterminationReject},
       {MSCM::response, Response::terminalCapabilitySetAck},
       {MSCM::response, Response::terminalCapabilitySetReject},
-      {MSCM::response, Response::openLogicalChannelAck},  {MSCM::response, Response::openLogicalChannelReject},
-      {MSCM::response, Response::closeLogicalChannelAck}, {MSCM::response, Response::requestChannelCloseAck},
-      {MSCM::response, Response::requestChannelCloseReject}, {MSCM::response, Response::requestModeReject},
-      {MSCM::response, Response::roundTripDelayResponse}, {MSCM::command, Command::endSessionCommand},
+      {MSCM::response, Response::openLogicalChannelAck},
+      {MSCM::response, Response::openLogicalChannelReject},
+      {MSCM::response, Response::closeLogicalChannelAck},
+      {MSCM::response, Response::requestChannelCloseAck},
+      {MSCM::response, Response::requestChannelCloseReject},
+      {MSCM::response, Response::requestModeReject},
+      {MSCM::response, Response::roundTripDelayResponse},
+      {MSCM::command, Command::endSessionCommand},
       {MSCM::indication, Indication::masterSlaveDeterminationRelease},
-      {MSCM::indication, Indication::requestChannelCloseRelease}, {MSCM::indication, Indication::userInput},
-      {MSCM::indication, Indication::functionNotSupported}, {MSCM::indication, Indication::terminalCapabilitySetRelease}};
+      {MSCM::indication, Indication::requestChannelCloseRelease},
+      {MSCM::indication, Indication::userInput},
+      {MSCM::indication, Indication::functionNotSupported},
+      {MSCM::indication, Indication::terminalCapabilitySetRelease}};
   for (const auto& k : expected) EXPECT_TRUE(kinds.count(k)) << "never sent: " << k.first << "." << k.second;
 
   std::vector<std::vector<std::uint8_t>> packets;
   for (const auto& [k, m] : kinds) packets.push_back(Tunnelled({m}));
   const char* names[] = {"h245.request", "h245.response", "h245.command", "h245.indication"};
-  auto rows = judge.signalling(packets, {"h245.pdu_type", "h245.request", "h245.response", "h245.command",
-                                         "h245.indication", "_ws.malformed"});
+  auto rows = judge.signalling(
+      packets, {"h245.pdu_type", "h245.request", "h245.response", "h245.command", "h245.indication", "_ws.malformed"});
   ASSERT_EQ(rows.size(), kinds.size());
   std::size_t i = 0;
   for (const auto& [k, m] : kinds) {
@@ -146,19 +155,19 @@ TEST_F(H245Tshark, ReadsEveryKindOfMessageWeSend) {
 
 TEST_F(H245Tshark, ReadsOurCapabilitySetAndChannelFields) {
   MakeReady();
-  a->Control().OpenChannel({1, endpoint::H323_G711Capability().GetAudioCapability(
-                                   endpoint::H323Capability::Direction::Transmit),
-                            Loopback(5001)});
+  a->Control().OpenChannel(
+      {1, endpoint::H323_G711Capability().GetAudioCapability(endpoint::H323Capability::Direction::Transmit),
+       Loopback(5001)});
   a->Control().SendUserInput("12");
   Exchange(*a, *b);
   // Our set, our channel, B's Ack of it, and a key.
   const auto& sent = a->Sent();
   std::vector<std::vector<std::uint8_t>> packets{Tunnelled({sent.front()}), Tunnelled({sent[sent.size() - 2]}),
                                                  Tunnelled({b->Sent().back()}), Tunnelled({sent.back()})};
-  auto rows = judge.signalling(packets, {"h245.sequenceNumber", "h245.protocolIdentifier",
-                                         "h245.capabilityTableEntryNumber", "h245.CapabilityTableEntryNumber",
-                                         "h245.g711Ulaw64k", "h245.tsapIdentifier", "h245.forwardLogicalChannelNumber",
-                                         "h245.alphanumeric", "h245.sessionID"});
+  auto rows =
+      judge.signalling(packets, {"h245.sequenceNumber", "h245.protocolIdentifier", "h245.capabilityTableEntryNumber",
+                                 "h245.CapabilityTableEntryNumber", "h245.g711Ulaw64k", "h245.tsapIdentifier",
+                                 "h245.forwardLogicalChannelNumber", "h245.alphanumeric", "h245.sessionID"});
   ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows[0]["h245.sequenceNumber"], "1");
   EXPECT_EQ(rows[0]["h245.protocolIdentifier"], "0.0.8.245.0.13");
@@ -181,7 +190,8 @@ TEST_F(H245Tshark, ReadsOurFastStartProposalsAndAnswer) {
   auto answer = vantro::h245::SelectFastStart(proposals, DialerCapabilities(), callee);
   ASSERT_EQ(answer.reply.size(), 2u);
 
-  auto with = [](SampleSignal s, std::uint16_t body, std::uint16_t fastStartIndex, const std::vector<vantro::h245::Octets>& elements) {
+  auto with = [](SampleSignal s, std::uint16_t body, std::uint16_t fastStartIndex,
+                 const std::vector<vantro::h245::Octets>& elements) {
     asn::Value& b = s.uu.field(asn::h225::H323_UserInformation::h323_uu_pdu)
                         .field(asn::h225::H323_UU_PDU::h323_message_body)
                         .alternative();
@@ -195,8 +205,8 @@ TEST_F(H245Tshark, ReadsOurFastStartProposalsAndAnswer) {
   std::vector<std::vector<std::uint8_t>> packets{
       with(signallingMessages()[0], Body::setup, asn::h225::Setup_UUIE::fastStart, proposals),
       with(signallingMessages()[3], Body::connect, asn::h225::Connect_UUIE::fastStart, answer.reply)};
-  auto rows = judge.signalling(packets, {"h225.fastStart", "h245.forwardLogicalChannelNumber", "h245.tsapIdentifier",
-                                         "_ws.malformed"});
+  auto rows = judge.signalling(
+      packets, {"h225.fastStart", "h245.forwardLogicalChannelNumber", "h245.tsapIdentifier", "_ws.malformed"});
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0]["h225.fastStart"], "6");
   EXPECT_EQ(rows[0]["h245.forwardLogicalChannelNumber"], "1,2,3,4,5,6");

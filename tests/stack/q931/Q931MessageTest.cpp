@@ -38,7 +38,7 @@ TEST(Q931, CapturedSetupReadsThroughTheTypedElements) {
   EXPECT_EQ(bearer->transferCapability, BearerCapability::Speech);
   EXPECT_EQ(bearer->transferRate, BearerCapability::Rate64k);
   EXPECT_EQ(bearer->layer1Protocol, BearerCapability::Layer1H221);
-  EXPECT_EQ(setup->display(), "5550100");   // sent with a terminating NUL
+  EXPECT_EQ(setup->display(), "5550100");  // sent with a terminating NUL
   EXPECT_EQ(setup->callingPartyNumber()->digits, "5550100");
   EXPECT_EQ(setup->calledPartyNumber()->digits, "5551234");
   EXPECT_EQ(setup->calledPartyNumber()->numberingPlan, 1);
@@ -98,11 +98,11 @@ TEST(Q931, BuildsMessagesWithElementsInOrder) {
   m.setCalledPartyNumber(called);
   m.set(Q931Message::IeSendingComplete, {});
   std::vector<std::uint8_t> bytes = m.encode();
-  std::vector<std::uint8_t> head{0x08, 0x02, 0x12, 0x34, 0x05,              // header, Setup
-                                 0x04, 0x03, 0x80, 0x90, 0xa2,              // speech, 64k, mu-law
-                                 0x28, 0x05, 'A', 'l', 'i', 'c', 'e',      // display
-                                 0x70, 0x04, 0x81, '1', '2', '3',          // called party number
-                                 0x7e, 0x01, 0x91, 0x05};                   // user-user, 401 octets
+  std::vector<std::uint8_t> head{0x08, 0x02, 0x12, 0x34, 0x05,            // header, Setup
+                                 0x04, 0x03, 0x80, 0x90, 0xa2,            // speech, 64k, mu-law
+                                 0x28, 0x05, 'A',  'l',  'i',  'c', 'e',  // display
+                                 0x70, 0x04, 0x81, '1',  '2',  '3',       // called party number
+                                 0x7e, 0x01, 0x91, 0x05};                 // user-user, 401 octets
   EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(head.size())), head);
   EXPECT_EQ(bytes.back(), Q931Message::IeSendingComplete);
   std::optional<Q931Message> back = Q931Message::decode(bytes);
@@ -117,8 +117,8 @@ TEST(Q931, BuildsMessagesWithElementsInOrder) {
   EXPECT_TRUE(infoBack->fromDestination());
   EXPECT_EQ(infoBack->keypad(), "12#");
   EXPECT_EQ(infoBack->signal(), 0x40);
-  EXPECT_EQ(infoBack->elements()[0].id, Q931Message::IeKeypadFacility);   // 0x2c before 0x34
-  m.setDisplay("Bob");   // replaced, not added
+  EXPECT_EQ(infoBack->elements()[0].id, Q931Message::IeKeypadFacility);  // 0x2c before 0x34
+  m.setDisplay("Bob");                                                   // replaced, not added
   EXPECT_EQ(m.elements().size(), 5u);
   EXPECT_THROW(m.set(Q931Message::IeDisplay, std::vector<std::uint8_t>(256)), std::length_error);
 }
@@ -134,7 +134,7 @@ TEST(Q931, TypedElementsRoundTrip) {
   cause.diagnostics = {0x01, 0x02};
   EXPECT_EQ(cause.encode(), (std::vector<std::uint8_t>{0x82, 0x91, 0x01, 0x02}));
   EXPECT_EQ(Cause::decode(cause.encode()), cause);
-  EXPECT_EQ(Cause::decode(std::vector<std::uint8_t>{0x02, 0x83, 0x91})->value, Cause::UserBusy);   // octet 3a
+  EXPECT_EQ(Cause::decode(std::vector<std::uint8_t>{0x02, 0x83, 0x91})->value, Cause::UserBusy);  // octet 3a
   PartyNumber calling;
   calling.typeOfNumber = 1;
   calling.presentation = 1;
@@ -143,7 +143,7 @@ TEST(Q931, TypedElementsRoundTrip) {
   EXPECT_EQ(PartyNumber::decode(calling.encode()), calling);
   ProgressIndicator progress;
   EXPECT_EQ(ProgressIndicator::decode(progress.encode()), progress);
-  EXPECT_FALSE(PartyNumber::decode(std::vector<std::uint8_t>{0x81, 0xb1}));   // not IA5
+  EXPECT_FALSE(PartyNumber::decode(std::vector<std::uint8_t>{0x81, 0xb1}));  // not IA5
   EXPECT_FALSE(BearerCapability::decode(std::vector<std::uint8_t>{0x88}));
 }
 

@@ -7,9 +7,9 @@ namespace {
 
 std::vector<std::uint8_t> stream() {
   std::vector<std::uint8_t> s;
-  for (std::vector<std::uint8_t> payload : {std::vector<std::uint8_t>{0x08, 0x02, 0x00, 0x01, 0x05},
-                                            std::vector<std::uint8_t>{},   // keep-alive
-                                            std::vector<std::uint8_t>(300, 0xab)}) {
+  for (std::vector<std::uint8_t> payload :
+       {std::vector<std::uint8_t>{0x08, 0x02, 0x00, 0x01, 0x05}, std::vector<std::uint8_t>{},  // keep-alive
+        std::vector<std::uint8_t>(300, 0xab)}) {
     std::vector<std::uint8_t> f = *tpktFrame(payload);
     s.insert(s.end(), f.begin(), f.end());
   }
@@ -28,7 +28,7 @@ TEST(Tpkt, FramesAndReadsBackWhateverTheReadsLookLike) {
       r.feed(part);
       while (r.next(p) == TpktReader::Status::Packet) got.push_back(p);
     }
-    ASSERT_EQ(got.size(), 2u);   // the keep-alive is skipped
+    ASSERT_EQ(got.size(), 2u);  // the keep-alive is skipped
     EXPECT_EQ(got[0].size(), 5u);
     EXPECT_EQ(got[1], std::vector<std::uint8_t>(300, 0xab));
     EXPECT_EQ(r.buffered(), 0u);
@@ -36,8 +36,8 @@ TEST(Tpkt, FramesAndReadsBackWhateverTheReadsLookLike) {
 }
 
 TEST(Tpkt, AStreamThatIsNotTpktFailsForGood) {
-  for (std::vector<std::uint8_t> bad : {std::vector<std::uint8_t>{2, 0, 0, 8, 1, 2, 3, 4},   // version 2
-                                        std::vector<std::uint8_t>{3, 0, 0, 3}}) {          // length below header
+  for (std::vector<std::uint8_t> bad : {std::vector<std::uint8_t>{2, 0, 0, 8, 1, 2, 3, 4},  // version 2
+                                        std::vector<std::uint8_t>{3, 0, 0, 3}}) {           // length below header
     TpktReader r;
     std::vector<std::uint8_t> p;
     r.feed(bad);

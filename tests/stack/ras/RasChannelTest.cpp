@@ -9,7 +9,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-
 namespace vantro::ras {
 namespace {
 

@@ -10,9 +10,9 @@ TEST(TransportAddress, GatekeeperAddresses) {
   EXPECT_EQ(ParseHostAndPort("192.0.2.7", 1719), (HostAndPort{"192.0.2.7", 1719}));
   EXPECT_EQ(ParseHostAndPort(" gk.example.net:1720 ", 1719), (HostAndPort{"gk.example.net", 1720}));
   EXPECT_EQ(ParseHostAndPort("localhost", 1719), (HostAndPort{"localhost", 1719}));
-  for (const char* bad : {"", " ", ":1719", "gk:", "gk:0", "gk:65536", "gk:17x9", "gk:1:2", "::1", "[::1]:1719",
-                          "10.1", "256.1.1.1", "1.2.3.4.5", "167772161", "gk..net", "-gk.net", "gk-.net",
-                          "g k", "gk_1", "1.2.3.4:-1"})
+  for (const char* bad : {"",        " ",       ":1719",      "gk:",  "gk:0",      "gk:65536",  "gk:17x9",
+                          "gk:1:2",  "::1",     "[::1]:1719", "10.1", "256.1.1.1", "1.2.3.4.5", "167772161",
+                          "gk..net", "-gk.net", "gk-.net",    "g k",  "gk_1",      "1.2.3.4:-1"})
     EXPECT_FALSE(ParseHostAndPort(bad, 1719)) << bad;
   EXPECT_FALSE(ParseHostAndPort(std::string(64, 'a') + ".net", 1719));
   EXPECT_TRUE(ParseHostAndPort(std::string(63, 'a') + ".net", 1719));

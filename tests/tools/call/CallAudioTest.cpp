@@ -75,8 +75,10 @@ TEST(CallAudio, FilesThatCannotBeUsedAreRefusedBeforeTheCall) {
   TempDir dir;
   WriteFileBytes(dir / "junk.wav", "RIFF\x10\0\0\0WAVEjunk");
   const std::vector<std::pair<std::function<void(CallOptions&)>, std::string>> cases = {
-      {[&](CallOptions& o) { o.wavIn = (dir / "missing.wav").string(); }, "cannot send " + (dir / "missing.wav").string()},
-      {[&](CallOptions& o) { o.wavIn = (dir / "junk.wav").string(); }, "cannot send " + (dir / "junk.wav").string() + ": "},
+      {[&](CallOptions& o) { o.wavIn = (dir / "missing.wav").string(); },
+       "cannot send " + (dir / "missing.wav").string()},
+      {[&](CallOptions& o) { o.wavIn = (dir / "junk.wav").string(); },
+       "cannot send " + (dir / "junk.wav").string() + ": "},
       {[&](CallOptions& o) { o.wavOut = (dir / "no" / "such" / "out.wav").string(); }, "missing or not writable"},
       {[&](CallOptions& o) { o.wavOut = dir.path().string(); }, "it is a folder"},
   };
@@ -97,7 +99,11 @@ TEST(CallAudio, SoundDevicesMustBeOnesTheServerHas) {
   EXPECT_FALSE(audio.Prepare(AnswerWith([](CallOptions& o) { o.recordDevice = "mic"; }), error, note));
   EXPECT_NE(error.find("no recording device \"mic\""), std::string::npos) << error;
   // The server's default is always a name; without a server its channel simply runs silent.
-  EXPECT_TRUE(audio.Prepare(AnswerWith([](CallOptions& o) { o.playDevice = ""; o.recordDevice = ""; }), error, note));
+  EXPECT_TRUE(audio.Prepare(AnswerWith([](CallOptions& o) {
+                              o.playDevice = "";
+                              o.recordDevice = "";
+                            }),
+                            error, note));
 }
 
 TEST(CallAudio, WhatIsHeardIsMeasuredAndRecordedPerCall) {

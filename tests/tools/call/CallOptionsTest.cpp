@@ -21,10 +21,37 @@ std::optional<CallOptions> Parse(const std::vector<std::string>& args, std::stri
 }  // namespace
 
 TEST(CallOptions, ReadsEveryOptionOfACall) {
-  auto o = Parse({"--gatekeeper", "127.0.0.1:1719", "--user=5550100", "--password", "secret", "--listen",
-                  "127.0.0.1:1737", "--wav-in", "in.wav", "--wav-out", "out.wav", "--dtmf", "12*#ab", "--dtmf-gap", "150",
-                  "--codec", "g711a", "--codec=g729a", "--no-fast-start", "--no-tunnel", "--duration", "2.5",
-                  "--timeout", "30", "--require-audio", "--rtp-ports", "6000-6099", "--trace", "4", "--json", "call",
+  auto o = Parse({"--gatekeeper",
+                  "127.0.0.1:1719",
+                  "--user=5550100",
+                  "--password",
+                  "secret",
+                  "--listen",
+                  "127.0.0.1:1737",
+                  "--wav-in",
+                  "in.wav",
+                  "--wav-out",
+                  "out.wav",
+                  "--dtmf",
+                  "12*#ab",
+                  "--dtmf-gap",
+                  "150",
+                  "--codec",
+                  "g711a",
+                  "--codec=g729a",
+                  "--no-fast-start",
+                  "--no-tunnel",
+                  "--duration",
+                  "2.5",
+                  "--timeout",
+                  "30",
+                  "--require-audio",
+                  "--rtp-ports",
+                  "6000-6099",
+                  "--trace",
+                  "4",
+                  "--json",
+                  "call",
                   "5550200@"});
   ASSERT_TRUE(o);
   EXPECT_EQ(o->mode, CallOptions::Mode::Call);
@@ -54,8 +81,8 @@ TEST(CallOptions, DefaultsSuitEachMode) {
   EXPECT_EQ(call->EffectiveCodecs().size(), 4u);
   EXPECT_FALSE(call->durationSeconds || call->timeoutSeconds || call->playDevice || call->recordDevice);
 
-  auto answer = Parse({"answer", "--max-calls", "3", "--answer-delay", "1.5", "--play-device", "default",
-                       "--record-device", "mic"});
+  auto answer = Parse(
+      {"answer", "--max-calls", "3", "--answer-delay", "1.5", "--play-device", "default", "--record-device", "mic"});
   ASSERT_TRUE(answer);
   EXPECT_EQ(answer->mode, CallOptions::Mode::Answer);
   EXPECT_EQ(answer->ListenInterface(), "*:1720");

@@ -79,10 +79,10 @@ std::string JsonSummary(const CallRecord& record, ExitCode result) {
 
 TEST(CallRecord, SummaryGivesSetupTimesAndTheMediaOfTheWholeCall) {
   CallRecord r(1, true, "5550200@", kStart);
-  for (const auto& e : {StepAt(Step::AdmissionRequested, 3), StepAt(Step::Admitted, 18), StepAt(Step::SetupSent, 20),
-                        StepAt(Step::Proceeding, 40), StepAt(Step::Alerting, 120),
-                        StepAt(Step::MediaStarted, 130, "transmit G.729A"), StepAt(Step::MediaStarted, 135, "receive G.729A"),
-                        StepAt(Step::Connected, 900)})
+  for (const auto& e :
+       {StepAt(Step::AdmissionRequested, 3), StepAt(Step::Admitted, 18), StepAt(Step::SetupSent, 20),
+        StepAt(Step::Proceeding, 40), StepAt(Step::Alerting, 120), StepAt(Step::MediaStarted, 130, "transmit G.729A"),
+        StepAt(Step::MediaStarted, 135, "receive G.729A"), StepAt(Step::Connected, 900)})
     r.Apply(e);
   // The far end replaced its channel once: the session's RTP counters go on across channels, each
   // channel has its own jitter buffer.
@@ -123,7 +123,8 @@ TEST(CallRecord, SummaryGivesSetupTimesAndTheMediaOfTheWholeCall) {
       << json;
   EXPECT_NE(json.find(R"("connectedSeconds":5.000)"), std::string::npos) << json;
   EXPECT_NE(json.find(R"("sent":{"packets":250,)"), std::string::npos) << json;
-  EXPECT_NE(json.find(R"("received":{"packets":240,"octets":0,"lost":5,"lossPercent":2.041,)"), std::string::npos) << json;
+  EXPECT_NE(json.find(R"("received":{"packets":240,"octets":0,"lost":5,"lossPercent":2.041,)"), std::string::npos)
+      << json;
   EXPECT_NE(json.find(R"("concealedFrames":7})"), std::string::npos) << json;
   EXPECT_NE(json.find(R"("levelHeard":812.500,"heardSeconds":4.000,"dtmfSent":"1#","dtmfReceived":"5"})"),
             std::string::npos)

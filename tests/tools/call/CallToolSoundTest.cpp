@@ -34,8 +34,9 @@ TEST(CallToolSound, ListsTheServersDevicesByTheirNames) {
 TEST(CallToolSound, MicrophoneToLoudspeakerAcrossACall) {
   REQUIRE_TEST_SERVER();
   TempDir dir;
-  ToolProcess answer("answer", {"--json", "answer", "--listen", "127.0.0.1:0", "--max-calls", "1", "--codec", "g711u",
-                                "--play-device", "speaker"},
+  ToolProcess answer("answer",
+                     {"--json", "answer", "--listen", "127.0.0.1:0", "--max-calls", "1", "--codec", "g711u",
+                      "--play-device", "speaker"},
                      dir.path());
   const unsigned port = answer.ListeningPort();
   ASSERT_NE(port, 0u) << answer.Transcript();
@@ -50,8 +51,9 @@ TEST(CallToolSound, MicrophoneToLoudspeakerAcrossACall) {
   });
   BackgroundRecorder loudspeaker("speaker.monitor");
   ASSERT_TRUE(loudspeaker.Running());
-  ToolProcess call("call", {"--json", "call", "line@127.0.0.1:" + std::to_string(port), "--codec", "g711u",
-                            "--record-device", "mic", "--duration", "3"},
+  ToolProcess call("call",
+                   {"--json", "call", "line@127.0.0.1:" + std::to_string(port), "--codec", "g711u", "--record-device",
+                    "mic", "--duration", "3"},
                    dir.path());
   const auto callExit = call.Wait(30s);
   const std::vector<std::int16_t> heard = loudspeaker.Stop();

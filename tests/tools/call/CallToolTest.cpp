@@ -71,7 +71,9 @@ double MeanLevel(const std::vector<std::int16_t>& samples) {
 
 TEST_F(CallTool, TwoToolsTalkWavToWavAndPassKeys) {
   std::string party;
-  auto answer = Answerer("answer", {"--max-calls", "1", "--wav-in", Path("tone1000.wav"), "--wav-out", Path("heard-by-answer.wav")}, party);
+  auto answer =
+      Answerer("answer",
+               {"--max-calls", "1", "--wav-in", Path("tone1000.wav"), "--wav-out", Path("heard-by-answer.wav")}, party);
   ASSERT_FALSE(party.empty()) << answer->Transcript();
   auto call = Run("call", {"call", party, "--wav-in", Path("tone600.wav"), "--wav-out", Path("heard-by-caller.wav"),
                            "--duration", "3", "--dtmf", "12#", "--dtmf-gap", "200"});
@@ -82,11 +84,11 @@ TEST_F(CallTool, TwoToolsTalkWavToWavAndPassKeys) {
   const auto names = call->EventNames();
   std::vector<std::string> steps;
   for (const auto& n : names)
-    if (n == "calling" || n == "setup-sent" || n == "connected" || n == "dtmf-sent" || n == "clearing" || n == "cleared" ||
-        n == "summary" || n == "exit")
+    if (n == "calling" || n == "setup-sent" || n == "connected" || n == "dtmf-sent" || n == "clearing" ||
+        n == "cleared" || n == "summary" || n == "exit")
       steps.push_back(n);
-  EXPECT_EQ(steps, (std::vector<std::string>{"calling", "setup-sent", "connected", "dtmf-sent", "dtmf-sent", "dtmf-sent",
-                                             "clearing", "cleared", "summary", "exit"}))
+  EXPECT_EQ(steps, (std::vector<std::string>{"calling", "setup-sent", "connected", "dtmf-sent", "dtmf-sent",
+                                             "dtmf-sent", "clearing", "cleared", "summary", "exit"}))
       << call->Transcript();
   EXPECT_EQ(call->Events("media-started").size(), 2u) << call->Transcript();
 
@@ -158,22 +160,23 @@ TEST_F(CallTool, RegistrationFailuresHaveTheirExitCodes) {
   const std::string nowhere = "127.0.0.1:" + std::to_string(silent.local_endpoint().port());
   auto noGatekeeper = Run("no-gk", {"call", "5550200@", "--gatekeeper", nowhere, "--timeout", "1"});
   EXPECT_EQ(ExitOf(*noGatekeeper), 3) << noGatekeeper->Transcript();
-  EXPECT_TRUE(noGatekeeper->WaitForEvent("registration-failed", 0s, "no gatekeeper answered")) << noGatekeeper->Transcript();
+  EXPECT_TRUE(noGatekeeper->WaitForEvent("registration-failed", 0s, "no gatekeeper answered"))
+      << noGatekeeper->Transcript();
   EXPECT_TRUE(noGatekeeper->Events("calling").empty());
 
   TestGatekeeper::Script script;
   script.auth = TestGatekeeper::Auth::Md5;
   script.password = "secret";
   TestGatekeeper gk(script);
-  auto wrongPassword = Run("wrong-pw", {"call", "5550200@", "--gatekeeper", gk.Address(), "--user", "5550100",
-                                        "--password", "guessed"});
+  auto wrongPassword =
+      Run("wrong-pw", {"call", "5550200@", "--gatekeeper", gk.Address(), "--user", "5550100", "--password", "guessed"});
   EXPECT_EQ(ExitOf(*wrongPassword), 4) << wrongPassword->Transcript();
   EXPECT_TRUE(wrongPassword->WaitForEvent("registration-failed", 0s, "password")) << wrongPassword->Transcript();
   EXPECT_FALSE(gk.LastTokensValid());
 
   // The right password gets through to the call, which the gatekeeper refuses: nobody has that number.
-  auto unknown = Run("unknown", {"call", "5559999@", "--gatekeeper", gk.Address(), "--user", "5550100", "--password",
-                                 "secret"});
+  auto unknown =
+      Run("unknown", {"call", "5559999@", "--gatekeeper", gk.Address(), "--user", "5550100", "--password", "secret"});
   EXPECT_EQ(ExitOf(*unknown), 5) << unknown->Transcript();
   EXPECT_TRUE(unknown->WaitForEvent("admission", 0s)) << unknown->Transcript();
   EXPECT_TRUE(unknown->WaitForEvent("cleared", 0s, "EndedByNoUser")) << unknown->Transcript();
@@ -209,7 +212,8 @@ TEST_F(CallTool, BusyNoAnswerUnreachableAndMediaFailureHaveTheirExitCodes) {
   // never says a word to the Setup is not reachable, whatever the timeout.
   asio::io_context io;
   asio::ip::tcp::acceptor mute(io, asio::ip::tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0));
-  auto silent = Run("silent", {"call", "line@127.0.0.1:" + std::to_string(mute.local_endpoint().port()), "--timeout", "1"});
+  auto silent =
+      Run("silent", {"call", "line@127.0.0.1:" + std::to_string(mute.local_endpoint().port()), "--timeout", "1"});
   EXPECT_EQ(ExitOf(*silent), 8) << silent->Transcript();
   EXPECT_TRUE(silent->WaitForEvent("setup-sent", 0s)) << silent->Transcript();
   EXPECT_TRUE(silent->WaitForEvent("cleared", 0s, "EndedByTransportFail")) << silent->Transcript();
@@ -242,9 +246,8 @@ TEST_F(CallTool, SignalsClearTheCallAndUnregister) {
   EXPECT_TRUE(answer->WaitForEvent("cleared", kLimit, "EndedByRemoteUser")) << answer->Transcript();
   EXPECT_TRUE(gk.WaitUntil(
       [](const auto& messages) {
-        return std::count_if(messages.begin(), messages.end(), [](const auto& m) {
-                 return m.message.is(ras::RasMessage::unregistrationRequest);
-               }) == 1;
+        return std::count_if(messages.begin(), messages.end(),
+                             [](const auto& m) { return m.message.is(ras::RasMessage::unregistrationRequest); }) == 1;
       },
       kLimit));
 

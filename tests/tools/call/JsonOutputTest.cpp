@@ -42,7 +42,8 @@ TEST(JsonOutput, StringsAreEscapedForAnyParser) {
   EXPECT_EQ(JsonWriter::Quote(std::string("\x01\x1f\x7f", 3)), R"("\u0001\u001f\u007f")");
   EXPECT_EQ(JsonWriter::Quote(std::string("nul\0!", 5)), R"("nul\u0000!")");
   // UTF-8 passes; broken, overlong and surrogate sequences become U+FFFD one byte at a time.
-  EXPECT_EQ(JsonWriter::Quote("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x93\x9e"), "\"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x93\x9e\"");
+  EXPECT_EQ(JsonWriter::Quote("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x93\x9e"),
+            "\"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x93\x9e\"");
   EXPECT_EQ(JsonWriter::Quote("a\xc3"), R"("a\ufffd")");
   EXPECT_EQ(JsonWriter::Quote("\xc0\xaf"), R"("\ufffd\ufffd")");
   EXPECT_EQ(JsonWriter::Quote("\xed\xa0\x80"), R"("\ufffd\ufffd\ufffd")");
@@ -54,8 +55,9 @@ TEST(JsonOutput, ObjectsNestAndNumbersStayJson) {
   inner.Add("packets", std::uint64_t{18446744073709551615u}).Add("jitterMs", 1.25);
   JsonWriter outer;
   outer.Add("call", 1).Add("ok", true).Add("lost", -2).Add("level", std::nan("")).Add("received", inner).AddNull("x");
-  EXPECT_EQ(outer.Text(),
-            R"({"call":1,"ok":true,"lost":-2,"level":null,"received":{"packets":18446744073709551615,"jitterMs":1.250},"x":null})");
+  EXPECT_EQ(
+      outer.Text(),
+      R"({"call":1,"ok":true,"lost":-2,"level":null,"received":{"packets":18446744073709551615,"jitterMs":1.250},"x":null})");
   EXPECT_EQ(JsonWriter().Text(), "{}");
 }
 

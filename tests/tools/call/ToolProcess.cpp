@@ -14,7 +14,8 @@
 
 extern char** environ;
 
-ToolProcess::ToolProcess(const std::string& name, const std::vector<std::string>& args, const std::filesystem::path& folder)
+ToolProcess::ToolProcess(const std::string& name, const std::vector<std::string>& args,
+                         const std::filesystem::path& folder)
     : out_(folder / (name + ".out")), err_(folder / (name + ".err")) {
   std::vector<std::string> all{VANTRO_CALL_PROGRAM};
   all.insert(all.end(), args.begin(), args.end());
