@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test:
-#   0. the layers: no folder includes a folder above it (scripts/check-layers.sh);
+#   0. the layers (no folder includes a folder above it) and the format of every C++ file
+#      (scripts/check-layers.sh, scripts/check-format.sh);
 #   1. the unit, widget and end-to-end tests (ctest) against a private PulseAudio daemon;
 #   2. the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer;
 #   3. the stack's tests where threads meet (registration, media, H.245, calls) built with
 #      ThreadSanitizer;
 #   4. a short run of every libFuzzer target from its seed corpus.
-# VANTRO_TEST_QUICK=1 runs step 1 only. VANTRO_FUZZ_SECONDS sets the time per fuzz target.
+# VANTRO_TEST_QUICK=1 runs steps 0 and 1 only. VANTRO_FUZZ_SECONDS sets the time per fuzz target.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -53,8 +54,9 @@ run_ctest() {
   rm -f "$log"
 }
 
-echo "=== layers"
+echo "=== layers and format"
 if bash scripts/check-layers.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi
+if bash scripts/check-format.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi
 
 echo "=== build"
 if bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo; then
