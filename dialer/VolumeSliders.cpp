@@ -85,9 +85,14 @@ void CVolumeWriter::Run() {
 void ConnectVolumeSlider(QAbstractSlider* slider, CVolumeWriter& writer, unsigned dst, unsigned src,
                          std::function<unsigned()> mixer) {
   if (!slider) return;
+  // Only the user's actions: a value the program sets (a skin's set-up, a range change) must never
+  // reach the machine's mixer. An action is reported before the value follows the slider's
+  // position, so the position is what the user chose.
   auto apply = [slider, &writer, dst, src, mixer] {
-    writer.Set(dst, src, unsigned(slider->value()) & 0xFFFFu, mixer());
+    writer.Set(dst, src, unsigned(slider->sliderPosition()) & 0xFFFFu, mixer());
   };
-  QObject::connect(slider, &QAbstractSlider::valueChanged, slider, apply);
+  QObject::connect(slider, &QAbstractSlider::actionTriggered, slider, [apply](int action) {
+    if (action != QAbstractSlider::SliderNoAction) apply();
+  });
   QObject::connect(slider, &QAbstractSlider::sliderReleased, slider, apply);
 }

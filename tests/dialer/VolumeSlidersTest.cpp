@@ -98,7 +98,9 @@ TEST(VolumeSliders, UserChangesAndReleasesSetTheLineOfTheCurrentMixer) {
   ApplyVolumeToSlider(&slider, 100);
   unsigned mixer = 2;
   ConnectVolumeSlider(&slider, rec.writer, kWaveIn, kMic, [&] { return mixer; });
-  ApplyVolumeToSlider(&slider, 500);  // the program's own set-up sets nothing
+  ApplyVolumeToSlider(&slider, 500);  // the program's own set-up sets nothing,
+  slider.setValue(0);                 // nor does any other value the program gives it
+  slider.setValue(500);
   EXPECT_TRUE(rec.Calls().empty());
 
   slider.triggerAction(QAbstractSlider::SliderPageStepAdd);
