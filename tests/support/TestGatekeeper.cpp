@@ -110,11 +110,11 @@ bool TestGatekeeper::WaitUntil(const std::function<bool(const std::vector<Receiv
     {
       std::lock_guard lock(mutex_);
       now = received_;
-      seen = received_.size();
+      seen = handled_;
     }
     if (pred(now)) return true;
     std::unique_lock lock(mutex_);
-    if (!changed_.wait_until(lock, deadline, [&] { return received_.size() != seen; })) return false;
+    if (!changed_.wait_until(lock, deadline, [&] { return handled_ != seen; })) return false;
   }
 }
 
@@ -144,8 +144,13 @@ void TestGatekeeper::OnDatagram(std::vector<std::uint8_t> bytes, const asio::ip:
     std::lock_guard lock(mutex_);
     received_.push_back(Received{*decoded, bytes, from, std::chrono::steady_clock::now()});
   }
-  changed_.notify_all();
   Answer(*decoded, bytes, from);
+  // Waiters wake once the message has been answered, so that they see what it changed.
+  {
+    std::lock_guard lock(mutex_);
+    ++handled_;
+  }
+  changed_.notify_all();
 }
 
 bool TestGatekeeper::CheckTokens(const Value& message, std::span<const std::uint8_t> bytes) {

@@ -174,6 +174,7 @@ class TestGatekeeper {
   mutable std::condition_variable changed_;
   Script script_;
   std::vector<Received> received_;
+  std::size_t handled_ = 0;  // messages answered, whatever they changed done
   std::vector<Sent> sent_;
   std::string endpointId_;  // the last registration's
   asio::ip::udp::endpoint endpointRas_;
