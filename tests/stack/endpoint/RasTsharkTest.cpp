@@ -74,7 +74,9 @@ TEST(RasTshark, ReadsEverythingTheEndpointSends) {
 
   const Sent sent = SentBy(gk, {M::gatekeeperRequest, M::registrationRequest, M::infoRequestResponse,
                                 M::unregistrationConfirm, M::unregistrationReject, M::unregistrationRequest});
-  auto rows = Judge(judge, sent, {"h235.algorithmOID", "h225.dialledDigits"},
+  auto rows = Judge(judge, sent,
+                    {"h235.algorithmOID", "h225.dialledDigits", "h225.ipV4", "h225.timeToLive",
+                     "h225.protocolIdentifier", "h225.gatekeeperIdentifier"},
                     {"cryptoEPPwdHash", "nestedcryptoToken", "cryptoHashedToken", "1.2.840.113548.10.1.2.1",
                      "challenge:", "sendersID: 5550100", "keepAlive: True"});
   // The full registration: MD5 hash, CAT clear token and H.235.1 hash, each with its algorithm.
@@ -85,6 +87,10 @@ TEST(RasTshark, ReadsEverythingTheEndpointSends) {
   EXPECT_NE(algorithms.find("1.2.840.113549.2.5"), std::string::npos) << algorithms;
   EXPECT_NE(algorithms.find("0.0.8.235.0.2.6"), std::string::npos) << algorithms;
   EXPECT_EQ(rows[first]["h225.dialledDigits"].substr(0, 7), "5550100");
+  EXPECT_EQ(rows[first]["h225.ipV4"], "127.0.0.1,127.0.0.1");  // call signalling, RAS
+  EXPECT_EQ(rows[first]["h225.timeToLive"], "10");
+  EXPECT_EQ(rows[first]["h225.protocolIdentifier"], "0.0.8.2250.0.7");
+  EXPECT_EQ(rows[first]["h225.gatekeeperIdentifier"], script.identifier);
 }
 
 TEST(RasTshark, ReadsTheCallMessagesTheEndpointSends) {

@@ -1,11 +1,10 @@
 // tshark reads every kind of H.245 message our control sends, tunnelled as the connection sends
 // them, and our fast start proposals and answers in Setup and Connect, finding nothing malformed.
 
-#include "stack/asn/generated/H225.h"
+#include "stack/h225/H225MessageBuilder.h"
 #include "stack/h245/H245FastStart.h"
 #include "stack/h245/H245Messages.h"
 #include "stack/q931/Tpkt.h"
-#include "tests/stack/asn/SampleMessages.h"
 #include "tests/stack/asn/TsharkJudge.h"
 #include "tests/stack/h245/H245PairTest.h"
 
@@ -89,14 +88,17 @@ class H245Tshark : public H245Pair {
   TsharkJudge judge;
 };
 
+h225::H225MessageBuilder Builder(bool originating) {
+  return h225::H225MessageBuilder({0x0101, originating, std::string(16, '\x11'), std::string(16, '\x22')});
+}
+
+std::vector<std::uint8_t> Framed(const h225::H225Message& m) { return *q931::tpktFrame(*m.Encode()); }
+
+// The messages tunnelled in a Facility, as the connection sends them when nothing else goes.
 std::vector<std::uint8_t> Tunnelled(const std::vector<asn::Value>& messages) {
-  SampleSignal facility = signallingMessages()[5];
-  for (const asn::Value& m : messages)
-    facility.uu.field(asn::h225::H323_UserInformation::h323_uu_pdu)
-        .field(asn::h225::H323_UU_PDU::h245Control)
-        .append()
-        .setBytes(std::span<const std::uint8_t>(*asn::encode(m)));
-  return *q931::tpktFrame(q931For(facility, 0x0101).encode());
+  h225::H225Message facility = Builder(true).H245Carrier();
+  for (const asn::Value& m : messages) facility.AddH245Control(*asn::encode(m));
+  return Framed(facility);
 }
 
 void ExpectClean(const std::string& text) {
@@ -190,21 +192,14 @@ TEST_F(H245Tshark, ReadsOurFastStartProposalsAndAnswer) {
   auto answer = vantro::h245::SelectFastStart(proposals, DialerCapabilities(), callee);
   ASSERT_EQ(answer.reply.size(), 2u);
 
-  auto with = [](SampleSignal s, std::uint16_t body, std::uint16_t fastStartIndex,
-                 const std::vector<vantro::h245::Octets>& elements) {
-    asn::Value& b = s.uu.field(asn::h225::H323_UserInformation::h323_uu_pdu)
-                        .field(asn::h225::H323_UU_PDU::h323_message_body)
-                        .alternative();
-    EXPECT_EQ(s.uu.find("h323-uu-pdu.h323-message-body")->choice(), body);
-    asn::Value& fastStart = b.field(fastStartIndex);
-    fastStart = asn::Value(fastStart.type());
-    for (const auto& e : elements) fastStart.append().setBytes(std::span<const std::uint8_t>(e));
-    return *q931::tpktFrame(q931For(s, 0x0101).encode());
-  };
-  using Body = asn::h225::H323_UU_PDU_h323_message_body;
-  std::vector<std::vector<std::uint8_t>> packets{
-      with(signallingMessages()[0], Body::setup, asn::h225::Setup_UUIE::fastStart, proposals),
-      with(signallingMessages()[3], Body::connect, asn::h225::Connect_UUIE::fastStart, answer.reply)};
+  h225::H225MessageBuilder::SetupFields fields;
+  fields.sourceAlias = "5550100";
+  fields.destinationAlias = "5550200";
+  h225::H225Message setup = Builder(true).Setup(fields);
+  setup.SetFastStart(proposals);
+  h225::H225Message connect = Builder(false).Connect();
+  connect.SetFastStart(answer.reply);
+  std::vector<std::vector<std::uint8_t>> packets{Framed(setup), Framed(connect)};
   auto rows = judge.signalling(
       packets, {"h225.fastStart", "h245.forwardLogicalChannelNumber", "h245.tsapIdentifier", "_ws.malformed"});
   ASSERT_EQ(rows.size(), 2u);
