@@ -2,7 +2,8 @@
 // fast start accepted or refused, H.245 tunnelled or on its own connection, each codec, early
 // media, audio both ways (a tone each way, heard by its energy), keys in order, clearing by either
 // side at each stage, admission refused, unknown and busy called parties. Every call reaches
-// OnConnectionCleared exactly once, with the reason its end had.
+// OnConnectionCleared exactly once, with the reason its end had. And what the gatekeeper hears of
+// a call when it asks.
 
 #include "stack/asn/generated/H225.h"
 #include "tests/stack/endpoint/TestPhone.h"
@@ -13,6 +14,7 @@
 namespace vantro::test {
 namespace {
 
+namespace h = asn::h225;
 using E = H323Connection;
 using Event = H323EndPoint::CallEvent;
 constexpr double kCallerTone = 440;
@@ -268,6 +270,31 @@ TEST(CallRefused, ABusyCalleeRefusesASecondCallAndKeepsTheFirst) {
     EXPECT_TRUE(c.caller.HasConnection(first));
     EXPECT_TRUE(c.BothHear());
   }
+}
+
+// What the gatekeeper learns of a call when it asks (IRQ).
+TEST(CallInformation, TheGatekeeperHearsOfTheCallWhenItAsks) {
+  Calls c(false);
+  TestGatekeeper& gk = c.gk;
+  TestPhone& caller = c.caller;
+  std::string token;
+  ASSERT_TRUE(caller.MakeCall("5550200@", token));
+  ASSERT_TRUE(caller.WaitFor([&] { return caller.Established().size() == 1; }));
+  std::string callIdentifier;
+  {
+    auto call = caller.FindConnectionWithLock(token);
+    ASSERT_TRUE(call);
+    callIdentifier = call->GetCallIdentifier();
+  }
+  auto irr = gk.SendInfoRequest(2s, 0, callIdentifier, TestGatekeeper::Signing::AsScript, "5550100");
+  ASSERT_TRUE(irr);
+  ASSERT_TRUE(irr->is(h::RasMessage::infoRequestResponse));
+  const asn::Value* calls = irr->alternative().get(h::InfoRequestResponse::perCallInfo);
+  ASSERT_TRUE(calls);
+  ASSERT_EQ(calls->size(), 1u);
+  EXPECT_EQ(calls->at(0)[h::InfoRequestResponse_perCallInfo_item::callIdentifier][h::CallIdentifier::guid].bytes(),
+            callIdentifier);
+  EXPECT_TRUE(calls->at(0)[h::InfoRequestResponse_perCallInfo_item::originator].boolean());
 }
 
 }  // namespace
