@@ -208,7 +208,6 @@ std::optional<h225::H225Message> SignalPeer::Receive(std::chrono::milliseconds l
   std::string error;
   auto message = h225::H225Message::Decode(*payload, &error);
   EXPECT_TRUE(message && message->HasUuie()) << error;
-  if (message) received_.push_back(*message);
   return message;
 }
 
@@ -266,13 +265,11 @@ PeerH245::PeerH245(endpoint::H323Capabilities capabilities) {
 PeerH245::~PeerH245() = default;
 
 void PeerH245::Take(const h225::H225Message& message) {
-  for (const auto& bytes : message.H245Control()) TakeOctets(bytes);
-}
-
-void PeerH245::TakeOctets(const std::vector<std::uint8_t>& bytes) {
-  auto v = asn::decode(asn::h245::MultimediaSystemControlMessage::Id, bytes);
-  ASSERT_TRUE(v) << v.error().message();
-  peer_->Receive(*v);
+  for (const auto& bytes : message.H245Control()) {
+    auto v = asn::decode(asn::h245::MultimediaSystemControlMessage::Id, bytes);
+    ASSERT_TRUE(v) << v.error().message();
+    peer_->Receive(*v);
+  }
 }
 
 std::vector<std::vector<std::uint8_t>> PeerH245::Replies() {

@@ -133,7 +133,6 @@ class SignalPeer {
   // Closes with a reset, as a crashed host's stack does.
   void Reset();
   void Close();
-  std::vector<h225::H225Message> Received() const { return received_; }
 
  private:
   std::optional<std::vector<std::uint8_t>> ReadPayload(std::chrono::milliseconds limit);
@@ -142,24 +141,21 @@ class SignalPeer {
   asio::io_context io_;
   asio::ip::tcp::acceptor acceptor_;
   asio::ip::tcp::socket socket_;
-  std::vector<h225::H225Message> received_;
 };
 
 // The far end's messages of a call, with its call reference.
 h225::H225MessageBuilder PeerBuilder(const h225::H225Message& setup, bool tunnelling = true);
 
 // The far end's H.245: a control of its own that takes what our side sent (tunnelled in signalling
-// messages, or read from an H.245 connection) and answers. Runs on the test's thread; its timers
-// never run.
+// messages) and answers. Runs on the test's thread; its timers never run.
 class PeerH245 {
  public:
   explicit PeerH245(endpoint::H323Capabilities capabilities);
   ~PeerH245();
   H245TestPeer& Peer() { return *peer_; }
   h245::H245Control& Control() { return peer_->Control(); }
-  // Feeds the H.245 messages tunnelled in a message (or one message's octets) to the control.
+  // Feeds the H.245 messages tunnelled in a message to the control.
   void Take(const h225::H225Message& message);
-  void TakeOctets(const std::vector<std::uint8_t>& bytes);
   // What the control sent since the last call, encoded.
   std::vector<std::vector<std::uint8_t>> Replies();
 
