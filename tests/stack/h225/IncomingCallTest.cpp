@@ -4,7 +4,6 @@
 
 #include "stack/asn/Per.h"
 #include "stack/asn/generated/H225.h"
-#include "stack/asn/generated/H245.h"
 #include "stack/h245/H245FastStart.h"
 #include "tests/stack/h225/CallHarness.h"
 
@@ -194,33 +193,6 @@ TEST_F(Incoming, FastStartWithNothingInCommonIsRefused) {
   EXPECT_TRUE(host.HasEvent(Event::FastStartRefused) ||
               host.WaitFor([&] { return host.HasEvent(Event::FastStartRefused); }));
   EXPECT_TRUE(host.media.Channels().empty());
-}
-
-TEST_F(Incoming, ACallerThatDoesNotTunnelGetsOurH245Address) {
-  Register();
-  ASSERT_TRUE(peer.Connect(port));
-  peer.Send(SetupFromCaller(false));
-  auto proceeding = peer.Receive();
-  ASSERT_TRUE(proceeding);
-  EXPECT_EQ(proceeding->Tunnelling(), false);
-  const auto address = proceeding->H245Address();
-  ASSERT_TRUE(address);
-  auto connect = peer.ReceiveType(Q931Message::Connect);
-  ASSERT_TRUE(connect);
-  EXPECT_EQ(connect->H245ControlCount(), 0u);
-  // H.245 goes on the connection we make to that address: our capabilities first.
-  asio::io_context io;
-  asio::ip::tcp::socket h245(io);
-  h245.connect({asio::ip::address_v4(address->ip), address->port});
-  std::uint8_t header[4];
-  asio::read(h245, asio::buffer(header));
-  EXPECT_EQ(header[0], 3);
-  std::vector<std::uint8_t> body((header[2] << 8 | header[3]) - 4);
-  asio::read(h245, asio::buffer(body));
-  auto first = asn::decode(asn::h245::MultimediaSystemControlMessage::Id, body);
-  ASSERT_TRUE(first);
-  EXPECT_TRUE(first->alternative().is(asn::h245::RequestMessage::terminalCapabilitySet));
-  ASSERT_TRUE(host.WaitFor([&] { return host.HasEvent(Event::H245Connected); }));
 }
 
 TEST_F(Incoming, ConnectionsWithoutASetupAreClosedAndCallsStillCome) {
