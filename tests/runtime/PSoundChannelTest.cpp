@@ -150,28 +150,6 @@ TEST(PSoundChannelServer, AbortFromAnotherThreadEndsABlockingRead) {
   EXPECT_FALSE(rec.Open("speaker.monitor", PSoundChannel::Recorder));  // stays aborted
 }
 
-TEST(PSoundChannelServer, VolumesAreSetOnEveryChannelAndReadBack) {
-  REQUIRE_TEST_SERVER();
-  ScopedPulseModule stereo("module-null-sink sink_name=stereo_test channels=2");
-  ScopedPulseModule mono("module-null-sink sink_name=mono_test channels=1");
-  ASSERT_TRUE(stereo.Loaded() && mono.Loaded());
-
-  std::vector<uint32_t> v;
-  ASSERT_TRUE(PSoundMixer::SetVolume(PSoundChannel::Player, "stereo_test", 0x4000));
-  ASSERT_TRUE(PSoundMixer::GetVolume(PSoundChannel::Player, "stereo_test", v));
-  EXPECT_EQ(v, (std::vector<uint32_t>{0x4000, 0x4000}));
-  ASSERT_TRUE(PSoundMixer::SetVolume(PSoundChannel::Player, "mono_test", 0));
-  ASSERT_TRUE(PSoundMixer::GetVolume(PSoundChannel::Player, "mono_test", v));
-  EXPECT_EQ(v, (std::vector<uint32_t>{0}));
-  ASSERT_TRUE(PSoundMixer::SetVolume(PSoundChannel::Recorder, "mono_test.monitor", 0x8000));
-  ASSERT_TRUE(PSoundMixer::GetVolume(PSoundChannel::Recorder, "mono_test.monitor", v));
-  EXPECT_EQ(v, (std::vector<uint32_t>{0x8000}));
-
-  EXPECT_FALSE(PSoundMixer::GetVolume(PSoundChannel::Player, "no_such_sink", v));
-  EXPECT_FALSE(PSoundMixer::SetVolume(PSoundChannel::Recorder, "no_such_source", 1));
-  EXPECT_TRUE(PSoundMixer::GetVolume(PSoundChannel::Player, "", v));  // the default sink
-}
-
 TEST(PSoundChannelServer, SinkVolumeChangesWhatIsHeard) {
   REQUIRE_TEST_SERVER();
   ScopedPulseModule sink("module-null-sink sink_name=volume_test");
