@@ -13,6 +13,7 @@
 
 namespace fs = std::filesystem;
 
+// The class chain as such is PProcessTest's; here the program's own process object joins it.
 TEST(PWLibProcess, AnswersForItsOwnClassAndItsParents) {
   PWLibProcess process;
   EXPECT_EQ(PProcess::Current(), &process);
@@ -20,15 +21,7 @@ TEST(PWLibProcess, AnswersForItsOwnClassAndItsParents) {
   EXPECT_TRUE(process.IsDescendant("PWLibProcess"));
   EXPECT_TRUE(process.IsDescendant("PProcess"));
   EXPECT_TRUE(process.IsDescendant("PThread"));
-  EXPECT_FALSE(process.IsDescendant("PObject"));
   EXPECT_FALSE(process.IsDescendant("CDialerApp"));
-  EXPECT_FALSE(process.IsDescendant("H323EndPoint"));
-  EXPECT_EQ(process.GetMajorVersion(), 1u);
-  EXPECT_EQ(process.GetMinorVersion(), 0u);
-  EXPECT_EQ(process.GetCodeStatus(), PProcess::ReleaseCode);
-  EXPECT_EQ(process.GetBuildNumber(), 1u);
-  EXPECT_EQ(process.GetManufacturer(), "");
-  EXPECT_EQ(process.GetName(), "");
 }
 
 TEST(DataFolder, FirstRunCreatesTheFoldersAndSeedsTheShippedFiles) {
@@ -150,17 +143,11 @@ ProbeResult RunProbe(const char* mode) {
 
 }  // namespace
 
+// What the sign-in does with an incomplete account is Startup's (its message and the end of the
+// program); here the end of the program is a real one.
 TEST(SignIn, CancelEndsTheProcessWithCodeZeroBeforeAnyWindowShows) {
   const ProbeResult r = RunProbe("cancel");
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.output.find("window shown"), std::string::npos);
-  EXPECT_EQ(r.output.find("returned"), std::string::npos);
-}
-
-TEST(SignIn, AnIncompleteAccountEndsTheProcessWithCodeZeroAfterTheMessage) {
-  const ProbeResult r = RunProbe("incomplete");
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_NE(r.output.find("box: You Must Enter Serial and PIN both.Try again."), std::string::npos);
   EXPECT_EQ(r.output.find("window shown"), std::string::npos);
   EXPECT_EQ(r.output.find("returned"), std::string::npos);
 }

@@ -1,10 +1,10 @@
 // Runs the dialer's start-up as the program does and answers the sign-in dialog as the first
-// argument says: "cancel" presses Cancel, "incomplete" presses OK without a serial, "signin GK PIN"
-// signs in with the gatekeeper GK and the PIN (its call signalling listener then on 127.0.0.1 at
-// a port the system chooses) and runs the window until it closes, "wait" prints "sign-in shown"
-// and leaves the dialog to whatever comes. Message boxes are answered at once. It prints "window
-// shown" once the main window appears, and "returned" if the start-up comes back instead of
-// ending the program; after signing in that is the program's normal end.
+// argument says: "cancel" presses Cancel, "signin GK PIN" signs in with the gatekeeper GK and the
+// PIN (its call signalling listener then on 127.0.0.1 at a port the system chooses) and runs the
+// window until it closes, "wait" prints "sign-in shown" and leaves the dialog to whatever comes.
+// Message boxes are answered at once. It prints "window shown" once the main window appears, and
+// "returned" if the start-up comes back instead of ending the program; after signing in that is the
+// program's normal end.
 #include <cstdio>
 #include <cstring>
 #include <string>

@@ -92,20 +92,6 @@ TEST_F(AddressBookDialogs, DeleteAndCallUseTheUpperSelectedRow) {
   EXPECT_EQ(dlg.ChosenNumber(), "1");
 }
 
-TEST_F(AddressBookDialogs, DeletingTheLastRowLeavesAnEmptyFile) {
-  WriteFileBytes(dir / "data1/Address.log", "Only:9:\r\n");
-  CAddressBookDlg dlg;
-  WhenModal(nullptr, [&](QWidget* book) {
-    auto* list = static_cast<QTreeWidget*>(GetDlgItem(book, 1035));
-    list->topLevelItem(0)->setSelected(true);
-    Click(book, 1039);
-    Click(book, 1);
-  });
-  dlg.DoModal();
-  EXPECT_TRUE(fs::exists(dir / "data1/Address.log"));
-  EXPECT_EQ(Book(), "");
-}
-
 TEST_F(AddressBookDialogs, AnEmptyContactIsTwoColons) {
   CAddressBookDlg dlg;
   QWidget* book = &dlg;

@@ -1,6 +1,5 @@
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -23,45 +22,20 @@ class MainWindowFrame : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(MainWindowFrame, EveryControlOfTheTemplateIsThereWithItsIdAndVisibility) {
+// The template's table itself (ids, places, shown or hidden) is not restated here: the controls
+// are found by their ids everywhere else, and the dialog units are DialogUnits'. What the table
+// cannot say: every control it shows lies on the skin, and the dial box is one line high.
+TEST_F(MainWindowFrame, EveryShownControlLiesOnTheSkinAndTheDialBoxIsOneLineHigh) {
   CDialerDlg dlg;
-  const int visible[] = {1001, 1003, 1002, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1012, 1011, 1013, 1014, 1015,
-                         1017, 1026, 1000, 1018, 1019, 1022, 1023, 1029, 1030, 1044, 1045, 1024, 1064, 1065};
-  const int hidden[] = {1031, 1032, 1046, 1042, 1016, 1033};
-  for (int id : visible) {
-    QWidget* w = dlg.GetDlgItem(id);
-    ASSERT_NE(w, nullptr) << id;
-    EXPECT_EQ(GetDlgCtrlID(w), id);
-    EXPECT_FALSE(w->isHidden()) << id;
-  }
-  for (int id : hidden) {
-    ASSERT_NE(dlg.GetDlgItem(id), nullptr) << id;
-    EXPECT_TRUE(dlg.GetDlgItem(id)->isHidden()) << id;
-  }
-  EXPECT_EQ(dlg.GetDlgItem(1020), nullptr);
-  EXPECT_EQ(dlg.GetDlgItem(1021), nullptr);
-
-  // Call enabled, hang-up disabled at the start.
-  EXPECT_TRUE(Enabled(dlg, IDC_CALL));
-  EXPECT_FALSE(Enabled(dlg, IDC_HANGUP));
-}
-
-TEST_F(MainWindowFrame, ControlsSitAtTheirTemplatePlacesInPixels) {
-  CDialerDlg dlg;
-  // Dialog units of the template font: 6 pixels per 4 units across, 13 per 8 down.
-  EXPECT_EQ(dlg.size(), QSize(305, 444));
-  EXPECT_EQ(dlg.GetDlgItem(IDC_KEY1)->geometry(), QRect(33, 273, 53, 33));
-  EXPECT_EQ(dlg.GetDlgItem(IDC_KEYHASH)->geometry(), QRect(138, 371, 53, 32));
-  EXPECT_EQ(dlg.GetDlgItem(IDC_CLOSE)->geometry(), QRect(254, 13, 16, 18));
-  EXPECT_EQ(dlg.GetDlgItem(IDC_BANNER)->geometry(), QRect(62, 94, 166, 83));
-  EXPECT_EQ(dlg.GetDlgItem(IDC_SPEAKER_VOLUME)->geometry(), QRect(29, 101, 9, 70));
-  // Every visible control lies on the 282 x 440 skin.
+  int shown = 0;
   for (QWidget* w : dlg.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
     if (GetDlgCtrlID(w) == 0 || w->isHidden()) continue;
+    ++shown;
     EXPECT_LE(w->geometry().right(), 281) << GetDlgCtrlID(w);
     EXPECT_LE(w->geometry().bottom(), 439) << GetDlgCtrlID(w);
   }
-  // The dial box is one line high, not the height of its drop-down list.
+  EXPECT_EQ(shown, 29);
+  // The template's height includes the drop-down list.
   EXPECT_LT(DialBox(dlg)->height(), 60);
 }
 
@@ -78,14 +52,6 @@ TEST_F(MainWindowFrame, EnterAndEscapeNeverEndTheWindow) {
   ProcessEventsFor(50);
   EXPECT_TRUE(dlg.isVisible());
   EXPECT_EQ(dlg.result(), 42);
-}
-
-TEST_F(MainWindowFrame, CloseRequestWhenIdleEndsWithResultZero) {
-  CDialerDlg dlg;
-  QTimer::singleShot(0, &dlg, [&] { dlg.close(); });
-  EXPECT_EQ(dlg.exec(), 0);
-  EXPECT_FALSE(dlg.isVisible());
-  EXPECT_EQ(dlg.DeferredCloseCount(), 0);
 }
 
 TEST_F(MainWindowFrame, CloseRequestWaitsForTheCallAndTheBalanceRefresh) {
@@ -164,16 +130,4 @@ TEST_F(MainWindowFrame, TypedTextIsTheDialString) {
   EXPECT_EQ(DialBox(dlg)->count(), 0);
   EXPECT_TRUE(dlg.isVisible());
   EXPECT_TRUE(calls.Parties().empty());
-}
-
-TEST_F(MainWindowFrame, KeypadClicksAreReportedByControlId) {
-  CDialerDlg dlg;
-  dlg.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-  QSignalSpy spy(&dlg, &CDialerDlg::keyClicked);
-  QTest::mouseClick(dlg.GetDlgItem(IDC_KEY0), Qt::LeftButton);
-  QTest::mouseClick(dlg.GetDlgItem(IDC_KEYHASH), Qt::LeftButton);
-  ASSERT_EQ(spy.count(), 2);
-  EXPECT_EQ(spy.at(0).at(0).toInt(), IDC_KEY0);
-  EXPECT_EQ(spy.at(1).at(0).toInt(), IDC_KEYHASH);
 }

@@ -11,6 +11,7 @@
 #include "platform/System.h"
 #include "settings/CAccountDlg.h"
 #include "tests/dialer/WindowControls.h"
+#include "tests/skin/GifTestData.h"
 #include "tests/support/LocalHttpServer.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/WorkFolder.h"
@@ -31,8 +32,17 @@ class Startup : public ::testing::Test {
   ~Startup() override {
     SetMessageBoxHook(nullptr);
     SetEndProcessHook(nullptr);
+    setenv("VANTRO_PRODUCT_SITE", "127.0.0.1:9", 1);
   }
   std::string Settings() const { return ReadFileBytes(dir / "data1/Dialer.property"); }
+
+  // The shipped banner in data1/, and the product site (whose banner replaces it) at server.
+  void UseProductSite(const LocalHttpServer& server) {
+    const std::string shipped = ReadFileBytes(fs::path(VANTRO_SOURCE_RES) / "data1/banner.gif");
+    ASSERT_FALSE(shipped.empty());
+    WriteFileBytes(dir / "data1/banner.gif", shipped);
+    setenv("VANTRO_PRODUCT_SITE", server.Url("").substr(7).c_str(), 1);
+  }
 
   WorkFolder dir;
   std::vector<std::string> boxes;
@@ -97,9 +107,10 @@ TEST_F(Startup, NotRememberedTheFileKeepsNoAccountButTheWindowUsesIt) {
   EXPECT_EQ(dlg.Account().m_strSerial, "SER2");
 }
 
-TEST_F(Startup, TheSignInShowsTheStoredAccount) {
+TEST_F(Startup, TheSignInShowsTheStoredAccountAndCancelEndsTheProgramTouchingNothing) {
   CDialerSettings seed;
   seed.SaveSettings("77", "S77", "gk77", "1", "pw77", 0, 0, 0);
+  const std::string before = Settings();
   CDialerDlg dlg;
   WhenModal(nullptr, [](QWidget* d) {
     EXPECT_EQ(static_cast<QLineEdit*>(GetDlgItem(d, 1020))->text(), "gk77");
@@ -112,42 +123,25 @@ TEST_F(Startup, TheSignInShowsTheStoredAccount) {
   });
   EXPECT_FALSE(dlg.OnInitDialog());
   EXPECT_EQ(exitCodes, std::vector<int>{0});
-}
-
-TEST_F(Startup, CancelEndsTheProgramWithCodeZeroAndTouchesNothing) {
-  CDialerSettings seed;
-  seed.SaveSettings("1", "2", "3", "0", "", 0, 0, 0);
-  const std::string before = Settings();
-  CDialerDlg dlg;
-  WhenModal(nullptr, [](QWidget* d) { ClickDlgItem(d, 2); });
-  EXPECT_FALSE(dlg.OnInitDialog());
-  EXPECT_EQ(exitCodes, std::vector<int>{0});
   EXPECT_FALSE(dlg.isVisible());
   EXPECT_EQ(Settings(), before);
 }
 
 TEST_F(Startup, AnIncompleteAccountEndsTheProgramAfterSayingSo) {
-  {
+  for (const auto& [gatekeeper, serial, message] :
+       {std::tuple{"gk", "", "You Must Enter Serial and PIN both.Try again."},
+        std::tuple{"", "S", "You Must Enter Gatekeeper Address.Try again."}}) {
+    boxes.clear();
+    exitCodes.clear();
     CDialerDlg dlg;
-    SignIn("gk", "", "1234");
+    SignIn(gatekeeper, serial, "1234");
     dlg.OnInitDialog();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0], "You Must Enter Serial and PIN both.Try again.");
-    EXPECT_EQ(exitCodes.front(), 0);
-  }
-  boxes.clear();
-  exitCodes.clear();
-  {
-    CDialerDlg dlg;
-    SignIn("", "S", "1234");
-    dlg.OnInitDialog();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0], "You Must Enter Gatekeeper Address.Try again.");
+    EXPECT_EQ(boxes, std::vector<std::string>{message});
+    ASSERT_FALSE(exitCodes.empty());
     EXPECT_EQ(exitCodes.front(), 0);
   }
   EXPECT_FALSE(fs::exists(dir / "data1/Dialer.property"));
   // Blanks are not empty.
-  boxes.clear();
   exitCodes.clear();
   CDialerDlg dlg;
   SignIn("127.0.0.1:9", " ", "1");
@@ -155,26 +149,13 @@ TEST_F(Startup, AnIncompleteAccountEndsTheProgramAfterSayingSo) {
   EXPECT_TRUE(exitCodes.empty());
 }
 
-namespace {
-
-std::string TwoFrameGif() {
-  // 2x1 pixels, two frames with a graphic control extension each.
-  const unsigned char bytes[] = {
-      'G', 'I', 'F', '8', '9', 'a',  2,    0, 1, 0, 0x80, 0, 0, 0, 0, 0, 255, 255,  255,  0x21, 0xF9, 4,
-      0,   10,  0,   0,   0,   0x2C, 0,    0, 0, 0, 2,    0, 1, 0, 0, 2, 2,   0x44, 0x01, 0,    0x21, 0xF9,
-      4,   0,   10,  0,   0,   0,    0x2C, 0, 0, 0, 0,    2, 0, 1, 0, 0, 2,   2,    0x44, 0x01, 0,    0x3B};
-  return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
-}
-
-}  // namespace
-
 TEST_F(Startup, TheBannerIsReplacedByTheDownloadedOne) {
-  const std::string shipped = ReadFileBytes(fs::path(VANTRO_SOURCE_RES) / "data1/banner.gif");
-  ASSERT_FALSE(shipped.empty());
-  WriteFileBytes(dir / "data1/banner.gif", shipped);
+  using namespace giftest;
+  const auto bytes = MakeGif(2, 1, {{0, 0, 2, 1, Red}, {0, 0, 2, 1, Blue}});
+  const std::string twoFrames(bytes.begin(), bytes.end());
   LocalHttpServer server;
-  server.Serve("/banner/banner.gif", 200, TwoFrameGif());
-  setenv("VANTRO_PRODUCT_SITE", server.Url("").substr(7).c_str(), 1);
+  server.Serve("/banner/banner.gif", 200, twoFrames);
+  UseProductSite(server);
 
   CDialerDlg dlg;
   auto* banner = Control<CPictureEx>(dlg, IDC_BANNER);
@@ -183,16 +164,13 @@ TEST_F(Startup, TheBannerIsReplacedByTheDownloadedOne) {
   EXPECT_TRUE(banner->IsAnimatedGif());
   EXPECT_NE(shippedSize, QSize(2, 1));
   EXPECT_TRUE(ProcessEventsUntil([&] { return banner->GetPictureSize() == QSize(2, 1); }, 10000));
-  EXPECT_EQ(ReadFileBytes(dir / "data1/link1.gif"), TwoFrameGif());
-  setenv("VANTRO_PRODUCT_SITE", "127.0.0.1:9", 1);
+  EXPECT_EQ(ReadFileBytes(dir / "data1/link1.gif"), twoFrames);
 }
 
 TEST_F(Startup, WithoutTheDownloadTheShippedBannerStays) {
-  const std::string shipped = ReadFileBytes(fs::path(VANTRO_SOURCE_RES) / "data1/banner.gif");
-  WriteFileBytes(dir / "data1/banner.gif", shipped);
   LocalHttpServer server;
   server.Stall("/banner/banner.gif");
-  setenv("VANTRO_PRODUCT_SITE", server.Url("").substr(7).c_str(), 1);
+  UseProductSite(server);
   {
     // A server that stalls past the deadline.
     CDialerDlg dlg;
@@ -213,5 +191,4 @@ TEST_F(Startup, WithoutTheDownloadTheShippedBannerStays) {
   CDialerDlg dlg;
   dlg.ShowBanner();
   EXPECT_TRUE(ProcessEventsUntil([&] { return Control<CPictureEx>(dlg, IDC_BANNER)->Surface().isNull(); }, 10000));
-  setenv("VANTRO_PRODUCT_SITE", "127.0.0.1:9", 1);
 }

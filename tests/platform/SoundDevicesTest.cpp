@@ -24,11 +24,3 @@ TEST(SoundDevices, NamesByIndexFromTheServersLists) {
   EXPECT_EQ(GetRecordDeviceNameByIndex(0), "mic");
   EXPECT_EQ(GetRecordDeviceNameByIndex(7), "mic");
 }
-
-TEST(SoundDevices, NoServerGivesEmptyListsAndTheEmptyName) {
-  NoServer none;
-  EXPECT_TRUE(GetPlayDeviceNames().empty());
-  EXPECT_TRUE(GetRecordDeviceNames().empty());
-  EXPECT_EQ(GetPlayDeviceNameByIndex(0), "");
-  EXPECT_EQ(GetRecordDeviceNameByIndex(3), "");
-}

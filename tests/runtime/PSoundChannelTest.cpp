@@ -8,24 +8,10 @@
 #include "runtime/PSoundChannel.h"
 #include "runtime/PSoundMixer.h"
 #include "runtime/PSoundPlayer.h"
-#include "runtime/PWAVFile.h"
 #include "tests/support/SoundTestSupport.h"
 
-namespace {
-
-const std::vector<double> kDtmf = {697, 770, 852, 941, 1209, 1336, 1477};
-
-// The DTMF frequencies clearly present in a recording.
-std::vector<double> TonesHeard(const std::vector<int16_t>& recording) {
-  const std::vector<int16_t> loud = LoudPart(recording);
-  std::vector<double> heard;
-  for (double f : kDtmf)
-    if (ToneAmplitude(loud, f) > 0.1) heard.push_back(f);
-  return heard;
-}
-
-}  // namespace
-
+// That what a sink plays is heard on its monitor, and what mic_feed plays on mic, is
+// PlayerPlaysQueuedSoundsInTheBackground's here and SoundsTest's (the window's key and dial tones).
 TEST(PSoundChannelServer, DeviceListsAreTheServersSinksAndSourcesWithoutMonitors) {
   REQUIRE_TEST_SERVER();
   EXPECT_EQ(PSoundChannel::GetDeviceNames(PSoundChannel::Player), PactlNames("sinks"));
@@ -40,28 +26,6 @@ TEST(PSoundChannelServer, DeviceListsAreTheServersSinksAndSourcesWithoutMonitors
   EXPECT_EQ(sinks[0].name, "speaker");
   EXPECT_EQ(sinks[1].name, "mic_feed");
   EXPECT_FALSE(sinks[0].description.empty());
-}
-
-TEST(PSoundChannelServer, KeyToneWrittenToASinkIsRecordedFromItsMonitor) {
-  REQUIRE_TEST_SERVER();
-  PSound tone;
-  ASSERT_TRUE(PWAVFile::Read((SourceResFolder() / "dtmf" / "key5.wav").string(), tone));
-
-  BackgroundRecorder recorder("speaker.monitor");
-  ASSERT_TRUE(recorder.Running());
-  PSoundChannel player("speaker", PSoundChannel::Player);
-  ASSERT_TRUE(player.IsOpen()) << player.GetLastError();
-  EXPECT_TRUE(player.PlaySound(tone, true)) << player.GetLastError();
-  EXPECT_EQ(TonesHeard(recorder.Stop()), (std::vector<double>{770, 1336}));
-}
-
-TEST(PSoundChannelServer, MicrophoneRecordsWhatIsPlayedIntoItsFeed) {
-  REQUIRE_TEST_SERVER();
-  BackgroundRecorder recorder("mic");
-  ASSERT_TRUE(recorder.Running());
-  PSoundChannel player("mic_feed", PSoundChannel::Player);
-  ASSERT_TRUE(player.PlayFile((SourceResFolder() / "dtmf" / "keyhash.wav").string(), true)) << player.GetLastError();
-  EXPECT_EQ(TonesHeard(recorder.Stop()), (std::vector<double>{941, 1477}));
 }
 
 TEST(PSoundChannelServer, ReadGivesExactlyTheBytesAskedFor) {
@@ -148,28 +112,6 @@ TEST(PSoundChannelServer, AbortFromAnotherThreadEndsABlockingRead) {
   EXPECT_EQ(rec.GetLastError(), "aborted");
   aborter.join();
   EXPECT_FALSE(rec.Open("speaker.monitor", PSoundChannel::Recorder));  // stays aborted
-}
-
-TEST(PSoundChannelServer, VolumesAreSetOnEveryChannelAndReadBack) {
-  REQUIRE_TEST_SERVER();
-  ScopedPulseModule stereo("module-null-sink sink_name=stereo_test channels=2");
-  ScopedPulseModule mono("module-null-sink sink_name=mono_test channels=1");
-  ASSERT_TRUE(stereo.Loaded() && mono.Loaded());
-
-  std::vector<uint32_t> v;
-  ASSERT_TRUE(PSoundMixer::SetVolume(PSoundChannel::Player, "stereo_test", 0x4000));
-  ASSERT_TRUE(PSoundMixer::GetVolume(PSoundChannel::Player, "stereo_test", v));
-  EXPECT_EQ(v, (std::vector<uint32_t>{0x4000, 0x4000}));
-  ASSERT_TRUE(PSoundMixer::SetVolume(PSoundChannel::Player, "mono_test", 0));
-  ASSERT_TRUE(PSoundMixer::GetVolume(PSoundChannel::Player, "mono_test", v));
-  EXPECT_EQ(v, (std::vector<uint32_t>{0}));
-  ASSERT_TRUE(PSoundMixer::SetVolume(PSoundChannel::Recorder, "mono_test.monitor", 0x8000));
-  ASSERT_TRUE(PSoundMixer::GetVolume(PSoundChannel::Recorder, "mono_test.monitor", v));
-  EXPECT_EQ(v, (std::vector<uint32_t>{0x8000}));
-
-  EXPECT_FALSE(PSoundMixer::GetVolume(PSoundChannel::Player, "no_such_sink", v));
-  EXPECT_FALSE(PSoundMixer::SetVolume(PSoundChannel::Recorder, "no_such_source", 1));
-  EXPECT_TRUE(PSoundMixer::GetVolume(PSoundChannel::Player, "", v));  // the default sink
 }
 
 TEST(PSoundChannelServer, SinkVolumeChangesWhatIsHeard) {

@@ -88,30 +88,29 @@ TEST(PWAVFile, EncodeThenDecodeGivesTheSameSound) {
 }
 
 TEST(PWAVFile, OtherSampleFormatsAreReadAs16Bit) {
-  WavBuilder b8;
-  b8.bits = 8;
-  b8.data = {0x80, 0xFF, 0x00};
-  EXPECT_EQ(DecodeOk(b8.Build()).GetSamples(), (std::vector<int16_t>{0, 127 << 8, -32768}));
-
-  WavBuilder b24;
-  b24.bits = 24;
-  b24.data = {0x99, 0x34, 0x12, 0x00, 0x00, 0x80};
-  EXPECT_EQ(DecodeOk(b24.Build()).GetSamples(), (std::vector<int16_t>{0x1234, -32768}));
-
-  WavBuilder b32;
-  b32.bits = 32;
-  b32.data = {0xFF, 0xFF, 0xCD, 0xAB};
-  EXPECT_EQ(DecodeOk(b32.Build()).GetSamples(), (std::vector<int16_t>{int16_t(0xABCD)}));
-
-  WavBuilder bf;
-  bf.format = 3;
-  bf.bits = 32;
+  std::vector<uint8_t> floats;
   for (float f : {0.5f, -2.0f, std::nanf("")}) {
     uint32_t u;
     std::memcpy(&u, &f, 4);
-    WavBuilder::Put(bf.data, u, 4);
+    WavBuilder::Put(floats, u, 4);
   }
-  EXPECT_EQ(DecodeOk(bf.Build()).GetSamples(), (std::vector<int16_t>{16383, -32767, 0}));
+  const struct {
+    uint16_t format, bits;
+    std::vector<uint8_t> data;
+    std::vector<int16_t> samples;
+  } cases[] = {
+      {1, 8, {0x80, 0xFF, 0x00}, {0, 127 << 8, -32768}},
+      {1, 24, {0x99, 0x34, 0x12, 0x00, 0x00, 0x80}, {0x1234, -32768}},
+      {1, 32, {0xFF, 0xFF, 0xCD, 0xAB}, {int16_t(0xABCD)}},
+      {3, 32, floats, {16383, -32767, 0}},  // IEEE float: clipped, NaN silent
+  };
+  for (const auto& c : cases) {
+    WavBuilder b;
+    b.format = c.format;
+    b.bits = c.bits;
+    b.data = c.data;
+    EXPECT_EQ(DecodeOk(b.Build()).GetSamples(), c.samples) << c.format << "/" << c.bits;
+  }
 }
 
 TEST(PWAVFile, ExtensibleHeaderWithPcmSubFormat) {

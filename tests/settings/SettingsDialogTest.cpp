@@ -10,18 +10,15 @@
 #include "settings/CSettingsDlg.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/SoundTestSupport.h"
-#include "tests/support/TempDir.h"
-
-namespace fs = std::filesystem;
+#include "tests/support/WorkFolder.h"
 
 namespace {
 
 class SettingsDialog : public ::testing::Test {
  protected:
-  SettingsDialog() { fs::create_directory("data1"); }
   std::string Settings() const { return ReadFileBytes(dir / "data1/Dialer.property"); }
 
-  TempDir dir{true};
+  WorkFolder dir;
 };
 
 QComboBox* List(QWidget* dlg, int id) { return static_cast<QComboBox*>(GetDlgItem(dlg, id)); }

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "settings/CDialerSettings.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/WorkFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -13,56 +13,63 @@ namespace {
 // Each test works in a fresh working folder that has data1/.
 class SettingsFile : public ::testing::Test {
  protected:
-  SettingsFile() { fs::create_directory("data1"); }
   std::string FileBytes() const { return ReadFileBytes(dir / "data1/Dialer.property"); }
   void WriteFile(const std::string& bytes) { WriteFileBytes(dir / "data1/Dialer.property", bytes); }
 
-  TempDir dir{true};
+  WorkFolder dir;
   CDialerSettings s;
 };
 
+const char* const kKeys[] = {"Serial", "Pin",         "Gatekeeper",        "IsGkPassEnabled",
+                             "GkPass", "Codec Index", "Play Device Index", "Record Device Index"};
+
+// The record's values in the file's order.
+std::vector<std::string> Values(const CDialerSettings& s) {
+  return {s.GetSerial(),
+          s.GetPin(),
+          s.GetGatekeeper(),
+          s.GetGkPassEnabled(),
+          s.GetGkPass(),
+          std::to_string(s.GetCodecIndex()),
+          std::to_string(s.GetPlayDeviceIndex()),
+          std::to_string(s.GetRecordDeviceIndex())};
+}
+
 }  // namespace
 
-TEST_F(SettingsFile, SavedFileHasTheExactLinesInTheirOrder) {
-  ASSERT_EQ(s.SaveSettings("1234", "SER9", "gk.example:1719", "1", "secret", 1, 2, 3), 1);
-  EXPECT_EQ(FileBytes(),
-            "Serial=SER9\r\nPin=1234\r\nGatekeeper=gk.example:1719\r\n"
-            "IsGkPassEnabled=1\r\nGkPass=secret\r\nCodec Index=1\r\n"
-            "Play Device Index=2\r\nRecord Device Index=3");
-  // The record itself is not changed by a save.
-  EXPECT_EQ(s.GetPin(), "");
-
-  s.LoadSettings();
-  EXPECT_EQ(s.IsInvalid(), 0);
-  EXPECT_EQ(s.GetSerial(), "SER9");
-  EXPECT_EQ(s.GetPin(), "1234");
-  EXPECT_EQ(s.GetGatekeeper(), "gk.example:1719");
-  EXPECT_EQ(s.GetGkPassEnabled(), "1");
-  EXPECT_EQ(s.GetGkPass(), "secret");
-  EXPECT_EQ(s.GetCodecIndex(), 1);
-  EXPECT_EQ(s.GetPlayDeviceIndex(), 2);
-  EXPECT_EQ(s.GetRecordDeviceIndex(), 3);
-}
-
-TEST_F(SettingsFile, NegativeIndexesAreStoredAsZeroAndValuesKeepTheirEquals) {
-  ASSERT_EQ(s.SaveSettings("p=1", "a=b=c", "gk", "0", "==", -1, -7, 4), 1);
-  EXPECT_NE(FileBytes().find("Codec Index=0\r\nPlay Device Index=0\r\nRecord Device Index=4"), std::string::npos);
-  s.LoadSettings();
-  EXPECT_EQ(s.IsInvalid(), 0);
-  EXPECT_EQ(s.GetPin(), "p=1");
-  EXPECT_EQ(s.GetSerial(), "a=b=c");
-  EXPECT_EQ(s.GetGkPass(), "==");
-}
-
-TEST_F(SettingsFile, EmptyCredentialsAreValid) {
-  ASSERT_EQ(s.SaveSettings("", "", "", "1", "", 0, 1, 0), 1);
-  s.LoadSettings();
-  EXPECT_EQ(s.IsInvalid(), 0);
-  EXPECT_EQ(s.GetSerial(), "");
-  EXPECT_EQ(s.GetPin(), "");
-  EXPECT_EQ(s.GetGatekeeper(), "");
-  EXPECT_EQ(s.GetGkPassEnabled(), "1");
-  EXPECT_EQ(s.GetPlayDeviceIndex(), 1);
+// Saved values come back from the file as they were, each on its own line in its place: negative
+// indexes as 0, "=" inside a value kept, empty credentials valid, line breaks in any value left out.
+TEST_F(SettingsFile, SavedValuesAreTheFilesLinesInTheirOrderAndReadBack) {
+  struct Case {
+    std::vector<std::string> saved;   // PIN, serial, gatekeeper, password flag, password
+    std::vector<int> indexes;         // codec, play device, record device
+    std::vector<std::string> stored;  // in the file's order
+  };
+  const Case cases[] = {
+      {{"1234", "SER9", "gk.example:1719", "1", "secret"},
+       {1, 2, 3},
+       {"SER9", "1234", "gk.example:1719", "1", "secret", "1", "2", "3"}},
+      {{"p=1", "a=b=c", "gk", "0", "=="}, {-1, -7, 4}, {"a=b=c", "p=1", "gk", "0", "==", "0", "0", "4"}},
+      {{"", "", "", "1", ""}, {0, 1, 0}, {"", "", "", "1", "", "0", "1", "0"}},
+      // Line breaks pasted into a value never shift the lines (once GkPass=ab<CR><LF>cd made the
+      // record read back invalid with record device 0).
+      {{"12\n34", "S\rN", "gk.example\r\n", "1", "ab\r\ncd"},
+       {1, 2, 3},
+       {"SN", "1234", "gk.example", "1", "abcd", "1", "2", "3"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored[0] + "/" + c.stored[1]);
+    CDialerSettings record;
+    const std::vector<std::string>& v = c.saved;
+    ASSERT_EQ(record.SaveSettings(v[0], v[1], v[2], v[3], v[4], c.indexes[0], c.indexes[1], c.indexes[2]), 1);
+    std::string file;
+    for (size_t i = 0; i < c.stored.size(); ++i) file += (i ? "\r\n" : "") + std::string(kKeys[i]) + "=" + c.stored[i];
+    EXPECT_EQ(FileBytes(), file);
+    EXPECT_EQ(record.GetPin(), "");  // a save does not change the record itself
+    record.LoadSettings();
+    EXPECT_EQ(record.IsInvalid(), 0);
+    EXPECT_EQ(Values(record), c.stored);
+  }
 }
 
 TEST_F(SettingsFile, AMissingOrKeylessAccountLineMakesTheRecordInvalidAndUnsplit) {
@@ -156,19 +163,6 @@ TEST_F(SettingsFile, MissingFolderMakesSaveFail) {
   fs::remove_all(dir / "data1");
   EXPECT_EQ(s.SaveSettings("1", "2", "3", "0", "", 0, 0, 0), 0);
   EXPECT_FALSE(fs::exists(dir / "data1"));
-}
-
-TEST_F(SettingsFile, LineBreaksInValuesNeverShiftTheLines) {
-  // Breaks pasted into any value are left out; every line stays in its place.
-  ASSERT_EQ(s.SaveSettings("12\n34", "S\rN", "gk.example\r\n", "1", "ab\r\ncd", 1, 2, 3), 1);
-  EXPECT_EQ(FileBytes(),
-            "Serial=SN\r\nPin=1234\r\nGatekeeper=gk.example\r\n"
-            "IsGkPassEnabled=1\r\nGkPass=abcd\r\nCodec Index=1\r\n"
-            "Play Device Index=2\r\nRecord Device Index=3");
-  s.LoadSettings();
-  EXPECT_EQ(s.IsInvalid(), 0);
-  EXPECT_EQ(s.GetGkPass(), "abcd");
-  EXPECT_EQ(s.GetRecordDeviceIndex(), 3);
 }
 
 TEST(Atoi, FollowsTheCLibrary) {

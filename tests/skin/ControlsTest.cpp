@@ -5,7 +5,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWidget>
-#include <QFontMetrics>
 #include <gtest/gtest.h>
 
 #include "skin/CMaskedBitmap.h"
@@ -415,12 +414,8 @@ TEST(CTipSlider, AnUprightSliderHasItsMaximumAtTheTop) {
   slider->setRange(0, 100);
   slider->setInvertedAppearance(true);
   slider->SetSkin(Solid(9, 60, Qt::darkGray), Solid(9, 10, Qt::magenta), QImage(), 0);
-  slider->SetPos(100);
-  EXPECT_EQ(slider->GetThumbRect().top(), -1);
-  slider->SetPos(0);
-  EXPECT_EQ(slider->GetThumbRect().top(), 50);
-
-  // A press above the thumb pages up; dragging to the top gives the maximum.
+  // Where the thumb stands is MainWindowSkin's. A press above the thumb pages up; dragging to the
+  // top gives the maximum.
   slider->setPageStep(10);
   slider->SetPos(50);
   Mouse(slider, QEvent::MouseButtonPress, {4, 3}, Qt::LeftButton);
@@ -454,10 +449,9 @@ TEST(CStyledStatic, StyleFlagsSwitchOnAndAlignmentIsSetAnew) {
   EXPECT_TRUE(s.TextFlags() & Qt::TextWordWrap);
   EXPECT_FALSE(s.TextFlags() & Qt::TextShowMnemonic);
 
+  // (The size of the text style's cell is MainWindowSkin's.)
   s.SetTextStyle("Arial", 16, QColor(202, 202, 202), 1);
   s.SetBackColor(QColor(36, 62, 111));
-  EXPECT_LE(QFontMetrics(s.TextFont()).height(), 16);  // the cell, not the em, is 16 high
-  EXPECT_GE(QFontMetrics(s.TextFont()).height(), 13);
   EXPECT_EQ(s.TextFont().family(), "Arial");
   s.resize(60, 20);
   const QImage shot = s.grab().toImage();

@@ -24,12 +24,9 @@ bool FakeCalls::HasConnection(const std::string& token) {
   return m_live.count(token) != 0;
 }
 
-bool FakeCalls::SendUserInput(const std::string& token, const std::string& value) {
+bool FakeCalls::SendUserInput(const std::string& token, const std::string&) {
   std::lock_guard lock(m_mutex);
-  auto call = m_live.find(token);
-  if (call == m_live.end()) return false;
-  call->second.inputs += value;
-  return true;
+  return m_live.count(token) != 0;
 }
 
 std::optional<CSignalLevels> FakeCalls::GetSignalLevels(const std::string& token) {
@@ -57,20 +54,9 @@ void FakeCalls::SetLevels(const CSignalLevels& levels) {
   m_levels = levels;
 }
 
-std::string FakeCalls::Answer() {
-  std::lock_guard lock(m_mutex);
-  const std::string token = "incoming-" + std::to_string(++m_next);
-  m_live[token];
-  m_last = token;
-  return token;
-}
-
 void FakeCalls::End(const std::string& token) {
   std::lock_guard lock(m_mutex);
-  auto call = m_live.find(token);
-  if (call == m_live.end()) return;
-  m_ended[token] = call->second;
-  m_live.erase(call);
+  m_live.erase(token);
 }
 
 std::vector<std::string> FakeCalls::Parties() const {
@@ -81,20 +67,6 @@ std::vector<std::string> FakeCalls::Parties() const {
 std::vector<std::string> FakeCalls::ClearRequests() const {
   std::lock_guard lock(m_mutex);
   return m_clears;
-}
-
-std::string FakeCalls::Inputs(const std::string& token) const {
-  std::lock_guard lock(m_mutex);
-  for (const auto* calls : {&m_live, &m_ended})
-    if (auto call = calls->find(token); call != calls->end()) return call->second.inputs;
-  return {};
-}
-
-bool FakeCalls::Paused(const std::string& token, bool fromRemote) const {
-  std::lock_guard lock(m_mutex);
-  auto call = m_live.find(token);
-  if (call == m_live.end()) return false;
-  return fromRemote ? call->second.receivePaused : call->second.transmitPaused;
 }
 
 std::string FakeCalls::LastToken() const {

@@ -23,20 +23,15 @@ class FakeCalls : public CDialerCalls {
   void SetPlaceable(bool placeable);
   // The levels every live call reports.
   void SetLevels(const CSignalLevels& levels);
-  // A call the far end placed to us.
-  std::string Answer();
   // The call ends (its cleared event is the test's to send).
   void End(const std::string& token);
 
-  std::vector<std::string> Parties() const;            // MakeCall's parties, in order
-  std::vector<std::string> ClearRequests() const;      // ClearCall's tokens, in order
-  std::string Inputs(const std::string& token) const;  // user input sent into the call, in order
-  bool Paused(const std::string& token, bool fromRemote) const;
+  std::vector<std::string> Parties() const;        // MakeCall's parties, in order
+  std::vector<std::string> ClearRequests() const;  // ClearCall's tokens, in order
   std::string LastToken() const;
 
  private:
   struct Call {
-    std::string inputs;
     bool receivePaused = false;
     bool transmitPaused = false;
   };
@@ -45,7 +40,6 @@ class FakeCalls : public CDialerCalls {
   int m_next = 0;
   CSignalLevels m_levels;
   std::map<std::string, Call> m_live;
-  std::map<std::string, Call> m_ended;
   std::vector<std::string> m_parties;
   std::vector<std::string> m_clears;
   std::string m_last;

@@ -10,15 +10,14 @@
 #include "skin/CStyledStatic.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/RecordingEvents.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/WorkFolder.h"
 #include "web/BalanceThread.h"
 
 namespace {
 
 class BalanceLine : public ::testing::Test {
  protected:
-  BalanceLine() { std::filesystem::create_directory("data1"); }
-  TempDir dir{true};
+  WorkFolder dir;
 };
 
 std::string LineText(const CDialerDlg& dlg) {
@@ -90,13 +89,4 @@ TEST_F(BalanceLine, ACloseRequestWaitsForTheRefreshes) {
   });
   EXPECT_EQ(dlg.exec(), 0);
   EXPECT_TRUE(releasedBeforeEnd);
-}
-
-TEST_F(BalanceLine, TheWindowsRefreshRunsOnAWorker) {
-  CDialerSettings seed;
-  seed.SaveSettings("4321", "SER7", "gk", "0", "", 0, 0, 0);
-  CDialerDlg dlg;
-  dlg.StartBalanceThread();
-  EXPECT_TRUE(ProcessEventsUntil([&] { return LineText(dlg) == "Balance= N/A"; }));
-  EXPECT_TRUE(ProcessEventsUntil([&] { return dlg.Account().m_strSerial == "SER7"; }));
 }

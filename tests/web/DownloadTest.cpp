@@ -28,15 +28,6 @@ bool Download(const std::string& url, const std::string& path, std::chrono::mill
 
 }  // namespace
 
-TEST(Download, ASuccessfulDownloadWritesTheFile) {
-  TempDir dir;
-  LocalHttpServer server;
-  const std::string gif = std::string("GIF89a") + std::string(3000, '\x01');
-  server.Serve("/banner/banner.gif", 200, gif);
-  EXPECT_TRUE(Download(server.Url("/banner/banner.gif"), (dir / "link1.gif").string()));
-  EXPECT_EQ(ReadFileBytes(dir / "link1.gif"), gif);
-}
-
 TEST(Download, FailuresLeaveTheOldFileAlone) {
   TempDir dir;
   const auto path = (dir / "link1.gif").string();
