@@ -7,7 +7,6 @@
 #include <pulse/proplist.h>
 #include <pulse/stream.h>
 
-#include "runtime/PWAVFile.h"
 #include "runtime/PulseConnection.h"
 
 namespace {
@@ -254,13 +253,6 @@ bool PSoundChannel::PlaySound(const PSound& sound, bool wait) {
     ok = Write(converted.GetData(), converted.GetByteCount());
   }
   return ok && (!wait || WaitForPlayCompletion());
-}
-
-bool PSoundChannel::PlayFile(const std::string& path, bool wait) {
-  PSound sound;
-  std::string why;
-  if (!PWAVFile::Read(path, sound, &why)) return Fail(path + ": " + why);
-  return PlaySound(sound, wait);
 }
 
 bool PSoundChannel::WaitForPlayCompletion() {

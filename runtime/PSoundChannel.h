@@ -85,9 +85,6 @@ class PSoundChannel : public PObject {
   // Plays a sound, converted to the channel's format; with wait, returns when it has been heard.
   // Without wait, returns once all but the last buffers are with the server.
   bool PlaySound(const PSound& sound, bool wait = true);
-  // Plays a WAV file (see PWAVFile for what is read). A file that cannot be read plays nothing
-  // and gives false.
-  bool PlayFile(const std::string& path, bool wait = true);
   // Waits until everything written has been played.
   bool WaitForPlayCompletion();
 
