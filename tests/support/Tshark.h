@@ -88,29 +88,29 @@ class Tshark {
  private:
   // The program's path on the PATH, or empty.
   static std::string FindOnPath(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::stringstream dirs(path ? path : "/usr/bin:/bin");
-  std::string dir;
-  while (std::getline(dirs, dir, ':')) {
-    std::filesystem::path p = std::filesystem::path(dir) / name;
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(p, ec)) return p.string();
+    const char* path = std::getenv("PATH");
+    std::stringstream dirs(path ? path : "/usr/bin:/bin");
+    std::string dir;
+    while (std::getline(dirs, dir, ':')) {
+      std::filesystem::path p = std::filesystem::path(dir) / name;
+      std::error_code ec;
+      if (std::filesystem::is_regular_file(p, ec)) return p.string();
+    }
+    return {};
   }
-  return {};
-}
 
   // The command's standard output; throws when it cannot run or fails.
   static std::string Run(const std::string& command) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) throw std::runtime_error("cannot run " + command);
-  std::array<char, 4096> buf;
-  std::size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
-  int status = pclose(p);
-  if (status != 0) throw std::runtime_error("failed (" + std::to_string(status) + "): " + command);
-  return out;
-}
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) throw std::runtime_error("cannot run " + command);
+    std::array<char, 4096> buf;
+    std::size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
+    int status = pclose(p);
+    if (status != 0) throw std::runtime_error("failed (" + std::to_string(status) + "): " + command);
+    return out;
+  }
 
   std::string tshark_;
   std::string text2pcap_;
