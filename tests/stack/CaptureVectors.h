@@ -2,7 +2,9 @@
 // Hex test vectors of messages captured between independent H.323 peers.
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vantro::test {
@@ -30,6 +32,13 @@ inline std::string toHex(const std::vector<std::uint8_t>& bytes) {
     out += digits[b & 15];
   }
   return out;
+}
+
+// The octets of the first vector of the list whose name starts with prefix.
+inline std::vector<std::uint8_t> vectorBytes(const std::vector<CaptureVector>& list, std::string_view prefix) {
+  for (const auto& v : list)
+    if (std::string_view(v.name).starts_with(prefix)) return fromHex(v.hex);
+  throw std::invalid_argument("no capture vector " + std::string(prefix));
 }
 
 }  // namespace vantro::test

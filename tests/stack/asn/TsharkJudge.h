@@ -1,11 +1,11 @@
 #pragma once
-// tshark as an independent judge of our encodings: messages are written into a pcap file with
-// text2pcap (RAS over UDP 1719, call signalling as TPKT over TCP, which tshark's Q.931 heuristic
-// finds) and tshark's dissection is read back field by field.
+// tshark as an independent judge of our encodings: RAS messages go over UDP 1719, call signalling
+// as TPKT over TCP (which tshark's Q.931 heuristic finds), and tshark's dissection is read back
+// field by field.
+
+#include "tests/support/Tshark.h"
 
 #include <cstdint>
-#include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,15 +13,11 @@ namespace vantro::test {
 
 class TsharkJudge {
  public:
-  // Finds tshark and text2pcap on the PATH; available() is false when either is missing.
-  TsharkJudge();
-  ~TsharkJudge();
-  TsharkJudge(const TsharkJudge&) = delete;
-  TsharkJudge& operator=(const TsharkJudge&) = delete;
-  bool available() const { return !tshark_.empty() && !text2pcap_.empty(); }
+  // available() is false when tshark or text2pcap is missing.
+  bool available() const { return tshark_.Available(); }
 
   // One packet's fields: field name to the values tshark printed (comma-separated when repeated).
-  using Fields = std::map<std::string, std::string>;
+  using Fields = Tshark::Fields;
 
   // Dissects UDP datagrams to port 1719 / TCP segments (each a whole TPKT) to port 1720.
   std::vector<Fields> ras(const std::vector<std::vector<std::uint8_t>>& datagrams,
@@ -32,13 +28,9 @@ class TsharkJudge {
   std::string verbose(const std::vector<std::vector<std::uint8_t>>& packets, bool tcp);
 
  private:
-  std::string pcap(const std::vector<std::vector<std::uint8_t>>& packets, bool tcp);
-  std::vector<Fields> fields(const std::string& pcapPath, const std::vector<std::string>& names);
+  static const char* Ports(bool tcp) { return tcp ? "-T 40000,1720" : "-u 1719,1719"; }
 
-  std::string tshark_;
-  std::string text2pcap_;
-  std::string dir_;
-  int files_ = 0;
+  Tshark tshark_;
 };
 
 }  // namespace vantro::test

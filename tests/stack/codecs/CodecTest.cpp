@@ -14,11 +14,10 @@
 namespace vantro::codecs {
 namespace {
 
-std::vector<std::int16_t> Tone(double frequency, double amplitude, std::size_t samples, std::size_t start = 0) {
+// The first samples of a test signal.
+std::vector<std::int16_t> Samples(const test::SignalAudioSource::Signal& signal, std::size_t samples) {
   std::vector<std::int16_t> out(samples);
-  for (std::size_t i = 0; i < samples; ++i)
-    out[i] = static_cast<std::int16_t>(
-        std::lround(32767 * amplitude * std::sin(2 * M_PI * frequency * double(start + i) / 8000)));
+  for (std::size_t i = 0; i < samples; ++i) out[i] = signal(i);
   return out;
 }
 
@@ -75,7 +74,7 @@ TEST_P(Codecs, ToneKeepsFrequencyAndLevel) {
   auto decoder = CreateAudioCodec(f.payloadType, H323AudioCodec::Decoder);
   ASSERT_TRUE(encoder && decoder && encoder->IsOpen() && decoder->IsOpen());
   EXPECT_EQ(encoder->GetFrameSamples(), f.frameSamples);
-  const std::vector<std::int16_t> input = Tone(440, 0.3, 8000);
+  const std::vector<std::int16_t> input = Samples(test::SignalAudioSource::Tone(440, 0.3), 8000);
   std::vector<std::int16_t> output;
   for (std::size_t at = 0; at + f.frameSamples <= input.size(); at += f.frameSamples) {
     std::vector<std::uint8_t> bits;
@@ -110,9 +109,7 @@ TEST_P(Codecs, ConcealmentBridgesALossAndFadesALongOne) {
   const Format f = GetParam();
   auto encoder = CreateAudioCodec(f.payloadType, H323AudioCodec::Encoder);
   auto decoder = CreateAudioCodec(f.payloadType, H323AudioCodec::Decoder);
-  const auto speech = test::SignalAudioSource::Speech(0.5);
-  std::vector<std::int16_t> input(16000);
-  for (std::size_t i = 0; i < input.size(); ++i) input[i] = speech(i);
+  const std::vector<std::int16_t> input = Samples(test::SignalAudioSource::Speech(0.5), 16000);
   std::vector<std::int16_t> output;
   const std::size_t frames = input.size() / f.frameSamples;
   // Losses where the voice is loud (the syllables peak every 250 ms, at 62.5 ms).
@@ -146,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(All, Codecs,
 TEST(G711Concealment, RepeatsThePitchAndJoinsSmoothly) {
   auto encoder = CreateAudioCodec(0, H323AudioCodec::Encoder);
   auto decoder = CreateAudioCodec(0, H323AudioCodec::Decoder);
-  const std::vector<std::int16_t> input = Tone(440, 0.3, 4000);
+  const std::vector<std::int16_t> input = Samples(test::SignalAudioSource::Tone(440, 0.3), 4000);
   std::vector<std::int16_t> output;
   for (std::size_t k = 0; k < 50; ++k) {
     std::vector<std::uint8_t> bits;

@@ -19,12 +19,7 @@ using asn::Value;
 using namespace vantro::h235;
 namespace ras = asn::h225;
 
-std::vector<std::uint8_t> capture(const std::string& name) {
-  for (const auto& v : kRasVectors)
-    if (name == v.name) return fromHex(v.hex);
-  ADD_FAILURE() << "no capture " << name;
-  return {};
-}
+std::vector<std::uint8_t> capture(const std::string& name) { return vectorBytes(kRasVectors, name); }
 
 Value decoded(const std::vector<std::uint8_t>& bytes) { return *asn::decode(ras::RasMessage::Id, bytes); }
 

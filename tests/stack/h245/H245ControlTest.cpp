@@ -11,24 +11,6 @@ namespace {
 using vantro::h245::H245MasterSlave;
 using Result = H245MasterSlave::Result;
 
-TEST_F(H245Pair, BothStartingAtOnceAgreeOnOppositeRoles) {
-  MakeReady();
-  ASSERT_EQ(a->ready.size(), 1u);
-  ASSERT_EQ(b->ready.size(), 1u);
-  EXPECT_NE(a->ready[0], b->ready[0]);
-  EXPECT_TRUE(a->Control().IsReady());
-  EXPECT_EQ(a->Control().IsMaster(), a->ready[0]);
-  EXPECT_TRUE(a->failures.empty());
-  EXPECT_TRUE(b->failures.empty());
-  // Each side sent one set and one determination and acknowledged the other side's.
-  for (auto* p : {a.get(), b.get()}) {
-    EXPECT_EQ(p->Count(MSCM::request, Request::terminalCapabilitySet), 1u);
-    EXPECT_EQ(p->Count(MSCM::request, Request::masterSlaveDetermination), 1u);
-    EXPECT_EQ(p->Count(MSCM::response, Response::terminalCapabilitySetAck), 1u);
-    EXPECT_EQ(p->Count(MSCM::response, Response::masterSlaveDeterminationAck), 1u);
-  }
-}
-
 TEST_F(H245Pair, ACalleeThatStartsLateAnswersFirstAndThenCatchesUp) {
   Make();
   a->Control().Start();
@@ -47,8 +29,23 @@ TEST_F(H245Pair, ACalleeThatStartsLateAnswersFirstAndThenCatchesUp) {
   EXPECT_EQ(b->Count(MSCM::request, Request::masterSlaveDetermination), 0u);
 }
 
-TEST_F(H245Pair, TheCapabilitySetCarriesTheTableInOrderWithUserInput) {
+TEST_F(H245Pair, BothStartingAtOnceAgreeOnOppositeRolesAndReadEachOthersTable) {
   MakeReady();
+  ASSERT_EQ(a->ready.size(), 1u);
+  ASSERT_EQ(b->ready.size(), 1u);
+  EXPECT_NE(a->ready[0], b->ready[0]);
+  EXPECT_TRUE(a->Control().IsReady());
+  EXPECT_EQ(a->Control().IsMaster(), a->ready[0]);
+  EXPECT_TRUE(a->failures.empty());
+  EXPECT_TRUE(b->failures.empty());
+  // Each side sent one set and one determination and acknowledged the other side's.
+  for (auto* p : {a.get(), b.get()}) {
+    EXPECT_EQ(p->Count(MSCM::request, Request::terminalCapabilitySet), 1u);
+    EXPECT_EQ(p->Count(MSCM::request, Request::masterSlaveDetermination), 1u);
+    EXPECT_EQ(p->Count(MSCM::response, Response::terminalCapabilitySetAck), 1u);
+    EXPECT_EQ(p->Count(MSCM::response, Response::masterSlaveDeterminationAck), 1u);
+  }
+  // B reads A's table in order, with user input.
   ASSERT_EQ(b->remote.size(), 1u);
   const auto& theirs = b->remote[0];
   ASSERT_EQ(theirs.table.size(), 6u);

@@ -9,9 +9,7 @@ namespace {
 using test::fromHex;
 
 std::optional<Q931Message> capture(std::string_view prefix) {
-  for (const auto& v : test::kQ931Vectors)
-    if (std::string_view(v.name).starts_with(prefix)) return Q931Message::decode(fromHex(v.hex));
-  return std::nullopt;
+  return Q931Message::decode(test::vectorBytes(test::kQ931Vectors, prefix));
 }
 
 TEST(Q931, CapturedMessagesDecodeAndReencodeExactly) {

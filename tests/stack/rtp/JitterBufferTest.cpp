@@ -137,8 +137,10 @@ TEST(JitterBuffer, StartsAtTheFloorAndPlaysEveryFrameInOrder) {
   }
 }
 
-TEST(JitterBuffer, PutsReorderedPacketsInPlaceAndDropsDuplicates) {
+// Across the wrap of sequence numbers and timestamps.
+TEST(JitterBuffer, PutsReorderedPacketsInPlaceAndDropsDuplicatesAcrossTheWrap) {
   Simulation sim;
+  sim.SetBases(65500, 0xffffff00u);
   // Pairs swapped by 8 ms, and every fifth packet twice.
   sim.SendStream(0, 200, [](int n) { return n % 2 ? 2.0 : 10.0; });
   for (int n = 0; n < 200; n += 5) sim.Send(n, 15);
@@ -234,16 +236,6 @@ TEST(JitterBuffer, ANewSourceFollowsTheOldOne) {
   EXPECT_EQ(sim.Statistics().resyncs, 1u);
   const std::vector<int> played = sim.Played();
   EXPECT_EQ(std::vector<int>(played.begin(), played.begin() + 150), Range(0, 150));
-  EXPECT_EQ(sim.Count(Kind::Missing), 0);
-}
-
-TEST(JitterBuffer, PlaysOnAcrossTheWrapOfSequenceNumbersAndTimestamps) {
-  Simulation sim;
-  sim.SetBases(65500, 0xffffff00u);
-  sim.SendStream(0, 200, [](int n) { return 5.0 + (n % 3) * 4; });
-  sim.Run(2000);
-  EXPECT_EQ(sim.Played(), Range(0, static_cast<int>(sim.Played().size())));
-  EXPECT_GT(sim.Played().size(), 190u);
   EXPECT_EQ(sim.Count(Kind::Missing), 0);
 }
 
