@@ -83,7 +83,9 @@ class Tshark {
   }
 
   // tshark's full text dissection ("-V"), for malformed-packet checks.
-  std::string Verbose(const std::string& pcap) { return Run(tshark_ + " -n -V -r " + pcap + " 2>/dev/null"); }
+  std::string Verbose(const std::string& pcap, const std::string& options = "") {
+    return Run(tshark_ + " -n -V -r " + pcap + options + " 2>/dev/null");
+  }
 
  private:
   // The program's path on the PATH, or empty.

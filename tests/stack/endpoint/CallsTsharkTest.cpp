@@ -7,29 +7,17 @@
 #include "tests/stack/endpoint/TestPhone.h"
 #include "tests/support/PcapWriter.h"
 #include "tests/support/TestGatekeeper.h"
+#include "tests/support/Tshark.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <sstream>
 
 namespace vantro::test {
 namespace {
-
-std::string Run(const std::string& command) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return out;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-  pclose(p);
-  return out;
-}
-
-bool HaveTshark() { return std::system("command -v tshark >/dev/null 2>&1") == 0; }
 
 // Every packet the process sends while it lives.
 class WireRecording {
@@ -68,38 +56,31 @@ struct Dissection {
   std::string verbose;
 };
 
-Dissection Dissect(const std::string& pcap) {
+// The packets' Q.931 message types and H.245 messages as tshark reads them.
+Dissection Dissect(Tshark& tshark, const std::string& pcap) {
+  const std::string heuristic = " --enable-heuristic q931_tcp";
+  const char* kinds[] = {"h245.request", "h245.response", "h245.command", "h245.indication"};
   Dissection d;
-  const std::string out = Run("tshark -r " + pcap +
-                              " --enable-heuristic q931_tcp -T fields -E separator=/t -E occurrence=a -E aggregator=,"
-                              " -e frame.number -e q931.message_type -e h245.pdu_type -e h245.request -e h245.response"
-                              " -e h245.command -e h245.indication -e _ws.malformed 2>/dev/null");
-  std::istringstream lines(out);
-  std::string line;
-  const char* kinds[] = {"request", "response", "command", "indication"};
-  while (std::getline(lines, line)) {
-    std::vector<std::string> f;
-    std::istringstream cells(line);
-    std::string cell;
-    while (std::getline(cells, cell, '\t')) f.push_back(cell);
-    f.resize(8);
+  for (auto& f :
+       tshark.Read(pcap, heuristic,
+                   {"q931.message_type", "h245.pdu_type", kinds[0], kinds[1], kinds[2], kinds[3], "_ws.malformed"})) {
     ++d.frames;
-    if (f[1].empty() && f[2].empty()) ++d.undecoded;
-    if (!f[7].empty()) ++d.malformed;
-    std::istringstream types(f[1]);
+    if (f["q931.message_type"].empty() && f["h245.pdu_type"].empty()) ++d.undecoded;
+    if (!f["_ws.malformed"].empty()) ++d.malformed;
+    std::istringstream types(f["q931.message_type"]), pdus(f["h245.pdu_type"]);
+    std::string cell;
     while (std::getline(types, cell, ',')) d.q931Types.insert(cell);
-    std::vector<std::string> pdus;
-    std::istringstream p(f[2]);
-    while (std::getline(p, cell, ',')) pdus.push_back(cell);
-    for (std::size_t i = 0; i < pdus.size(); ++i) {
-      const int kind = std::stoi(pdus[i]);
-      std::istringstream alts(f[3 + kind]);
-      std::vector<std::string> a;
-      while (std::getline(alts, cell, ',')) a.push_back(cell);
-      for (const auto& alt : a) d.h245.insert(std::string(kinds[kind]) + "." + alt);
+    // Each PDU's kind, then its alternative among the alternatives of that kind, in order.
+    std::map<int, std::istringstream> alternatives;
+    while (std::getline(pdus, cell, ',')) {
+      const int kind = std::stoi(cell);
+      auto [it, added] = alternatives.try_emplace(kind, f[kinds[kind]]);
+      std::string alternative;
+      if (std::getline(it->second, alternative, ','))
+        d.h245.insert(std::string(kinds[kind]).substr(5) + "." + alternative);
     }
   }
-  d.verbose = Run("tshark -r " + pcap + " --enable-heuristic q931_tcp -V 2>/dev/null");
+  d.verbose = tshark.Verbose(pcap, heuristic);
   return d;
 }
 
@@ -124,11 +105,12 @@ void PlaceCall(bool fastStart, bool tunnelling) {
 }
 
 TEST(CallsOnTheWire, TunnelledH245AndFastStart) {
-  if (!HaveTshark()) GTEST_SKIP() << "no tshark";
+  Tshark tshark;
+  if (!tshark.Available()) GTEST_SKIP() << "no tshark";
   WireRecording wire;
   PlaceCall(true, true);
   const std::string pcap = wire.Save();
-  const Dissection d = Dissect(pcap);
+  const Dissection d = Dissect(tshark, pcap);
   EXPECT_EQ(d.frames, wire.Packets());
   EXPECT_EQ(d.undecoded, 0u);
   EXPECT_EQ(d.malformed, 0u);
@@ -141,11 +123,12 @@ TEST(CallsOnTheWire, TunnelledH245AndFastStart) {
 }
 
 TEST(CallsOnTheWire, H245OnItsOwnConnection) {
-  if (!HaveTshark()) GTEST_SKIP() << "no tshark";
+  Tshark tshark;
+  if (!tshark.Available()) GTEST_SKIP() << "no tshark";
   WireRecording wire;
   PlaceCall(false, false);
   const std::string pcap = wire.Save();
-  const Dissection d = Dissect(pcap);
+  const Dissection d = Dissect(tshark, pcap);
   EXPECT_EQ(d.undecoded, 0u);
   EXPECT_EQ(d.malformed, 0u);
   for (const char* type : {"0x05", "0x02", "0x07", "0x5a"}) EXPECT_TRUE(d.q931Types.count(type)) << type;

@@ -1,6 +1,7 @@
 #include "tests/stack/endpoint/TestPhone.h"
 
 #include "tests/stack/endpoint/RegistrationFixture.h"
+#include "tests/stack/h245/H245TestPeer.h"
 #include "tests/support/SharedAudio.h"
 #include "tests/support/SoundTestSupport.h"
 
@@ -48,15 +49,7 @@ void TestPhone::Answer(const std::string& token) {
 
 void TestPhone::UseCodecs(const std::vector<std::string>& names) {
   RemoveAllCapabilities();
-  for (const std::string& name : names) {
-    std::unique_ptr<endpoint::H323Capability> c;
-    if (name == "G.729A") c = std::make_unique<endpoint::H323_G729ACapability>();
-    if (name == "G.723.1A") c = std::make_unique<endpoint::H323_G7231Capability>(true);
-    if (name == "G.711-uLaw-64k") c = std::make_unique<endpoint::H323_G711Capability>();
-    if (name == "G.711-ALaw-64k")
-      c = std::make_unique<endpoint::H323_G711Capability>(endpoint::H323_G711Capability::ALaw);
-    if (c) SetCapability(0, endpoint::kNewCapabilitySet, std::move(c));
-  }
+  for (const std::string& name : names) SetCapability(0, endpoint::kNewCapabilitySet, CapabilityNamed(name));
 }
 
 std::vector<TestPhone::Cleared> TestPhone::ClearedCalls() const { return recorder_.Read(cleared_); }

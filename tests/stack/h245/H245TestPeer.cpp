@@ -11,18 +11,18 @@ namespace vantro::test {
 
 using asn::h245::MultimediaSystemControlMessage;
 
+std::unique_ptr<endpoint::H323Capability> CapabilityNamed(const std::string& name) {
+  if (name == "G.729A") return std::make_unique<endpoint::H323_G729ACapability>();
+  if (name == "G.723.1A") return std::make_unique<endpoint::H323_G7231Capability>(true);
+  if (name == "G.711-uLaw-64k") return std::make_unique<endpoint::H323_G711Capability>();
+  if (name == "G.711-ALaw-64k")
+    return std::make_unique<endpoint::H323_G711Capability>(endpoint::H323_G711Capability::ALaw);
+  throw std::invalid_argument("no capability " + name);
+}
+
 endpoint::H323Capabilities CapabilitiesOf(const std::vector<std::string>& names) {
   endpoint::H323Capabilities table;
-  for (const std::string& name : names) {
-    std::unique_ptr<endpoint::H323Capability> c;
-    if (name == "G.729A") c = std::make_unique<endpoint::H323_G729ACapability>();
-    if (name == "G.723.1A") c = std::make_unique<endpoint::H323_G7231Capability>(true);
-    if (name == "G.711-uLaw-64k") c = std::make_unique<endpoint::H323_G711Capability>();
-    if (name == "G.711-ALaw-64k")
-      c = std::make_unique<endpoint::H323_G711Capability>(endpoint::H323_G711Capability::ALaw);
-    if (!c) throw std::invalid_argument("no capability " + name);
-    table.SetCapability(0, endpoint::kNewCapabilitySet, std::move(c));
-  }
+  for (const std::string& name : names) table.SetCapability(0, endpoint::kNewCapabilitySet, CapabilityNamed(name));
   return table;
 }
 

@@ -23,6 +23,8 @@ namespace vantro::test {
 // "G.711-ALaw-64k"), in that order, one set each.
 endpoint::H323Capabilities DialerCapabilities();
 endpoint::H323Capabilities CapabilitiesOf(const std::vector<std::string>& names);
+// One of those formats by its name; throws std::invalid_argument for another name.
+std::unique_ptr<endpoint::H323Capability> CapabilityNamed(const std::string& name);
 
 // A MultimediaSystemControlMessage decoded from hex, and its kind/alternative.
 asn::Value MessageFromHex(const std::string& hex);
