@@ -133,7 +133,9 @@ TEST(ListenerFlood, AThousandJunkConnectionsLeaveTheEndpointAnsweringWithNothing
   }
   // A sanitizer keeps freed memory aside (ASan's quarantine, TSan's shadow), so the bound means
   // something in the plain build only; the sanitizers look for the leaks themselves.
-  if (!kSanitized) EXPECT_LT(ResidentKilobytes(), memory + 8 * 1024) << "resident memory grew from " << memory << " kB";
+  if (!kSanitized) {
+    EXPECT_LT(ResidentKilobytes(), memory + 8 * 1024) << "resident memory grew from " << memory << " kB";
+  }
 }
 
 }  // namespace
