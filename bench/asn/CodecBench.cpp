@@ -39,7 +39,7 @@ asn::Value Rrq() {
 // As the H.245 link sends it: mandatory components the builder leaves out get their defaults.
 asn::Value CapabilitySet() {
   asn::Value tcs = h245::H245CapabilityExchange::BuildOurs(Capabilities(), 1);
-  asn::completeMandatory(tcs);
+  asn::CompleteMandatory(tcs);
   return tcs;
 }
 
@@ -53,20 +53,20 @@ h225::H225Message Setup() {
   h225::H225Message setup = builder.Setup(fields);
   setup.SetFastStart(
       h245::BuildFastStartProposals(Capabilities(), {1, {{127, 0, 0, 1}, 5000}, {{127, 0, 0, 1}, 5001}}, 1));
-  setup.AddH245Control(*asn::encode(CapabilitySet()));
+  setup.AddH245Control(*asn::Encode(CapabilitySet()));
   return setup;
 }
 
 // The Setup's H323-UserInformation as it goes in the user-user element.
 asn::Value SetupUserInformation() {
   std::vector<std::uint8_t> bytes = *Setup().Encode();
-  return *asn::decode(asn::h225::H323_UserInformation::Id, *q931::Q931Message::decode(bytes)->userUser());
+  return *asn::Decode(asn::h225::H323_UserInformation::Id, *q931::Q931Message::Decode(bytes)->UserUser());
 }
 
 void encodeBench(benchmark::State& state, const asn::Value& v) {
   std::size_t bytes = 0;
   for (auto _ : state) {
-    auto r = asn::encode(v);
+    auto r = asn::Encode(v);
     bytes = r->size();
     benchmark::DoNotOptimize(r);
   }
@@ -74,9 +74,9 @@ void encodeBench(benchmark::State& state, const asn::Value& v) {
 }
 
 void decodeBench(benchmark::State& state, const asn::Value& v) {
-  std::vector<std::uint8_t> bytes = *asn::encode(v);
+  std::vector<std::uint8_t> bytes = *asn::Encode(v);
   for (auto _ : state) {
-    auto r = asn::decode(v.type(), bytes);
+    auto r = asn::Decode(v.Type(), bytes);
     benchmark::DoNotOptimize(r);
   }
   state.counters["octets"] = static_cast<double>(bytes.size());
@@ -86,7 +86,7 @@ void BM_EncodeRrq(benchmark::State& s) { encodeBench(s, Rrq()); }
 void BM_DecodeRrq(benchmark::State& s) { decodeBench(s, Rrq()); }
 void BM_BuildAndEncodeRrq(benchmark::State& s) {
   for (auto _ : s) {
-    auto r = asn::encode(Rrq());
+    auto r = asn::Encode(Rrq());
     benchmark::DoNotOptimize(r);
   }
 }
@@ -100,12 +100,12 @@ void BM_DecodeTerminalCapabilitySet(benchmark::State& s) { decodeBench(s, Capabi
 void BM_DecodeSetupMessageCompletely(benchmark::State& state) {
   std::vector<std::uint8_t> bytes = *Setup().Encode();
   for (auto _ : state) {
-    auto q = q931::Q931Message::decode(bytes);
-    auto uu = asn::decode(asn::h225::H323_UserInformation::Id, *q->userUser());
-    for (const asn::Value& olc : uu->find("h323-uu-pdu.h323-message-body.setup.fastStart")->elements())
-      benchmark::DoNotOptimize(asn::decode(asn::h245::OpenLogicalChannel::Id, olc.octets()));
-    for (const asn::Value& m : uu->find("h323-uu-pdu.h245Control")->elements())
-      benchmark::DoNotOptimize(asn::decode(asn::h245::MultimediaSystemControlMessage::Id, m.octets()));
+    auto q = q931::Q931Message::Decode(bytes);
+    auto uu = asn::Decode(asn::h225::H323_UserInformation::Id, *q->UserUser());
+    for (const asn::Value& olc : uu->Find("h323-uu-pdu.h323-message-body.setup.fastStart")->Elements())
+      benchmark::DoNotOptimize(asn::Decode(asn::h245::OpenLogicalChannel::Id, olc.Octets()));
+    for (const asn::Value& m : uu->Find("h323-uu-pdu.h245Control")->Elements())
+      benchmark::DoNotOptimize(asn::Decode(asn::h245::MultimediaSystemControlMessage::Id, m.Octets()));
   }
   state.counters["octets"] = static_cast<double>(bytes.size());
 }

@@ -55,7 +55,7 @@ void FreshProcess(benchmark::State& state, TestGatekeeper::Auth auth) {
     auto confirm = std::find_if(sent.begin() + static_cast<std::ptrdiff_t>(sentBefore), sent.end(),
                                 [](auto& s) { return s.kind == h225::RasMessage::gatekeeperConfirm; });
     auto request = std::find_if(received.begin() + static_cast<std::ptrdiff_t>(receivedBefore), received.end(),
-                                [](auto& r) { return r.message.is(h225::RasMessage::registrationRequest); });
+                                [](auto& r) { return r.message.Is(h225::RasMessage::registrationRequest); });
     if (confirm == sent.end() || request == received.end()) {
       state.SkipWithError("no confirm or no registration request");
       return;

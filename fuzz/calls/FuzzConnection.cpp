@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           payload[2] = static_cast<std::uint8_t>((payload[2] & 0x80) | ((callReference >> 8) & 0x7f));
           payload[3] = static_cast<std::uint8_t>(callReference);
         }
-        if (auto framed = q931::tpktFrame(payload)) far.Write(*framed);
+        if (auto framed = q931::TpktFrame(payload)) far.Write(*framed);
         break;
       case 1: {  // an H.245 message, tunnelled in a Facility
         h225::H225MessageBuilder b({callReference, callee, std::string(16, 'c'), std::string(16, 'f')});
@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         carrier.SetTunnelling(true);
         carrier.AddH245Control(payload);
         if (auto bytes = carrier.Encode())
-          if (auto framed = q931::tpktFrame(*bytes)) far.Write(*framed);
+          if (auto framed = q931::TpktFrame(*bytes)) far.Write(*framed);
         break;
       }
       case 2:  // octets as they are

@@ -64,9 +64,9 @@ class Owner : public h245::H245Control::Owner {
   }
 
   void SendMessage(const asn::Value& message) override {
-    auto bytes = asn::encode(message);
+    auto bytes = asn::Encode(message);
     if (!bytes) __builtin_trap();  // whatever we send must encode
-    if (!asn::decode(asn::h245::MultimediaSystemControlMessage::Id, *bytes)) __builtin_trap();
+    if (!asn::Decode(asn::h245::MultimediaSystemControlMessage::Id, *bytes)) __builtin_trap();
   }
   void OnRemoteCapabilities(const h245::RemoteCapabilities& c) override {
     (void)c.FirstCommon(Table());
@@ -126,7 +126,7 @@ void FastStart(std::span<const std::uint8_t> bytes) {
   const h245::FastStartLocal local{1, Local(5000), Local(5001)};
   auto answer = h245::SelectFastStart(elements, Table(), local);
   for (const auto& reply : answer.reply)
-    if (!asn::decode(asn::h245::OpenLogicalChannel::Id, reply)) __builtin_trap();
+    if (!asn::Decode(asn::h245::OpenLogicalChannel::Id, reply)) __builtin_trap();
   (void)h245::ReadFastStartAnswer(elements, Table(), local);
   (void)h245::ReadFastStartAnswer(answer.reply, Table());
 }
@@ -158,7 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     switch (op) {
       case 0: {
         auto bytes = in.Bytes(in.Length());
-        auto message = asn::decode(asn::h245::MultimediaSystemControlMessage::Id, bytes);
+        auto message = asn::Decode(asn::h245::MultimediaSystemControlMessage::Id, bytes);
         if (message && control) control->HandleMessage(*message);
         break;
       }

@@ -49,13 +49,13 @@ class StandIn {
       const std::size_t n = socket_.receive_from(asio::buffer(buffer), from, 0, ec);
       if (ec) return std::nullopt;
       endpoint_ = from;
-      auto message = asn::decode(h225::RasMessage::Id, {buffer.data(), n});
+      auto message = asn::Decode(h225::RasMessage::Id, {buffer.data(), n});
       if (!message) continue;
-      if (message->is(h225::RasMessage::gatekeeperRequest)) {
+      if (message->Is(h225::RasMessage::gatekeeperRequest)) {
         Answer(*message, h225::RasMessage::gatekeeperConfirm);
         continue;
       }
-      if (message->is(h225::RasMessage::registrationRequest)) {
+      if (message->Is(h225::RasMessage::registrationRequest)) {
         Answer(*message, h225::RasMessage::registrationConfirm);
         continue;
       }
@@ -70,9 +70,9 @@ class StandIn {
 
   // What the stand-in builds itself must encode.
   void Send(const Value& message) {
-    auto bytes = asn::encode(message);
+    auto bytes = asn::Encode(message);
     if (!bytes) {
-      std::fprintf(stderr, "the stand-in's own message does not encode: %s\n", bytes.error().message().c_str());
+      std::fprintf(stderr, "the stand-in's own message does not encode: %s\n", bytes.Error().Message().c_str());
       std::abort();
     }
     Send(*bytes);
@@ -81,18 +81,18 @@ class StandIn {
  private:
   void Answer(const Value& request, std::uint16_t kind) {
     Value answer(h225::RasMessage::Id);
-    Value& body = answer.select(kind);
-    body.field(static_cast<std::uint16_t>(body.indexOf("requestSeqNum")))
-        .setInteger(request.alternative().find("requestSeqNum")->integer());
-    body.field(static_cast<std::uint16_t>(body.indexOf("protocolIdentifier"))).setOid(asn::kH225ProtocolIdentifier);
+    Value& body = answer.Select(kind);
+    body.Field(static_cast<std::uint16_t>(body.IndexOf("requestSeqNum")))
+        .SetInteger(request.Alternative().Find("requestSeqNum")->Integer());
+    body.Field(static_cast<std::uint16_t>(body.IndexOf("protocolIdentifier"))).SetOid(asn::kH225ProtocolIdentifier);
     if (kind == h225::RasMessage::gatekeeperConfirm) {
-      body.field(h225::GatekeeperConfirm::gatekeeperIdentifier).setText("FuzzGk");
-      asn::setIpv4(body.field(h225::GatekeeperConfirm::rasAddress), {{127, 0, 0, 1}, Address().port()});
+      body.Field(h225::GatekeeperConfirm::gatekeeperIdentifier).SetText("FuzzGk");
+      asn::SetIpv4(body.Field(h225::GatekeeperConfirm::rasAddress), {{127, 0, 0, 1}, Address().port()});
     } else {
-      body.field(h225::RegistrationConfirm::endpointIdentifier).setText("ep1");
-      body.field(h225::RegistrationConfirm::timeToLive).setInteger(3600);
+      body.Field(h225::RegistrationConfirm::endpointIdentifier).SetText("ep1");
+      body.Field(h225::RegistrationConfirm::timeToLive).SetInteger(3600);
     }
-    asn::completeMandatory(answer);
+    asn::CompleteMandatory(answer);
     Send(answer);
   }
 
@@ -148,16 +148,16 @@ struct Harness {
   // An information request of the stand-in's own must be answered.
   void CheckAlive() {
     Value irq(h225::RasMessage::Id);
-    Value& body = irq.select(h225::RasMessage::infoRequest);
+    Value& body = irq.Select(h225::RasMessage::infoRequest);
     seq = seq % 65535 + 1;  // 1 to 65535
-    body.field(h225::InfoRequest::requestSeqNum).setInteger(seq);
-    body.field(h225::InfoRequest::callReferenceValue).setInteger(0);
-    asn::completeMandatory(irq);
+    body.Field(h225::InfoRequest::requestSeqNum).SetInteger(seq);
+    body.Field(h225::InfoRequest::callReferenceValue).SetInteger(0);
+    asn::CompleteMandatory(irq);
     standIn.Send(irq);
     for (int tries = 0; tries < 25; ++tries) {
       auto answer = standIn.Receive();
-      if (answer && answer->is(h225::RasMessage::infoRequestResponse) &&
-          answer->alternative()[h225::InfoRequestResponse::requestSeqNum].integer() == seq)
+      if (answer && answer->Is(h225::RasMessage::infoRequestResponse) &&
+          answer->Alternative()[h225::InfoRequestResponse::requestSeqNum].Integer() == seq)
         return;
     }
     std::fprintf(stderr, "the endpoint stopped answering\n");
@@ -182,29 +182,29 @@ void AdmissionAnswer(Harness& h, std::span<const std::uint8_t> datagram) {
   call.destinationAlias = "5550200";
   h.gatekeeper->RequestAdmission(call, [outcome](Gk::Admission) { outcome->set_value(); });
   std::optional<Value> arq;
-  while ((arq = h.standIn.Receive()) && !arq->is(h225::RasMessage::admissionRequest)) {
+  while ((arq = h.standIn.Receive()) && !arq->Is(h225::RasMessage::admissionRequest)) {
   }
   if (!arq) {
     // Not registered any more (an unregistration request came before): answered at once.
     done.wait();
     return;
   }
-  const std::int64_t seq = arq->alternative()[h225::AdmissionRequest::requestSeqNum].integer();
-  auto message = asn::decode(h225::RasMessage::Id, datagram);
+  const std::int64_t seq = arq->Alternative()[h225::AdmissionRequest::requestSeqNum].Integer();
+  auto message = asn::Decode(h225::RasMessage::Id, datagram);
   std::optional<std::vector<std::uint8_t>> answer;
-  if (message && !message->isUnknownAlternative()) {
-    Value& body = message->alternative();
-    if (const int i = body.indexOf("requestSeqNum"); i >= 0 && body.has(static_cast<std::uint16_t>(i)))
-      body.field(static_cast<std::uint16_t>(i)).setInteger(seq);
-    if (auto bytes = asn::encode(*message)) answer = std::move(*bytes);
+  if (message && !message->IsUnknownAlternative()) {
+    Value& body = message->Alternative();
+    if (const int i = body.IndexOf("requestSeqNum"); i >= 0 && body.Has(static_cast<std::uint16_t>(i)))
+      body.Field(static_cast<std::uint16_t>(i)).SetInteger(seq);
+    if (auto bytes = asn::Encode(*message)) answer = std::move(*bytes);
   }
   h.standIn.Send(answer ? std::span<const std::uint8_t>(*answer) : datagram);
   // A reject after it ends the request if the fuzzed answer did not.
   Value arj(h225::RasMessage::Id);
-  Value& body = arj.select(h225::RasMessage::admissionReject);
-  body.field(h225::AdmissionReject::requestSeqNum).setInteger(seq);
-  body.field(h225::AdmissionReject::rejectReason).select(h225::AdmissionRejectReason::requestDenied);
-  asn::completeMandatory(arj);
+  Value& body = arj.Select(h225::RasMessage::admissionReject);
+  body.Field(h225::AdmissionReject::requestSeqNum).SetInteger(seq);
+  body.Field(h225::AdmissionReject::rejectReason).Select(h225::AdmissionRejectReason::requestDenied);
+  asn::CompleteMandatory(arj);
   h.standIn.Send(arj);
   if (done.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
     std::fprintf(stderr, "the admission request never ended\n");

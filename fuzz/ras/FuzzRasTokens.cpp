@@ -11,24 +11,24 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace vantro;
   namespace h225 = asn::h225;
-  auto message = asn::decode(h225::RasMessage::Id, {data, size});
-  if (!message || message->isUnknownAlternative()) return 0;
+  auto message = asn::Decode(h225::RasMessage::Id, {data, size});
+  if (!message || message->IsUnknownAlternative()) return 0;
   h235::H235Authenticators auth;
   auth.SetPassword("secret");
   (void)auth.CheckReceived(*message, {data, size});
-  const asn::Value& body = message->alternative();
-  if (const int i = body.indexOf("cryptoTokens"); i >= 0)
-    if (const asn::Value* tokens = body.get(static_cast<std::uint16_t>(i)))
-      for (const asn::Value& t : tokens->elements()) {
+  const asn::Value& body = message->Alternative();
+  if (const int i = body.IndexOf("cryptoTokens"); i >= 0)
+    if (const asn::Value* tokens = body.Get(static_cast<std::uint16_t>(i)))
+      for (const asn::Value& t : tokens->Elements()) {
         (void)h235::H235AuthSimpleMD5::Validate(t, "secret");
         (void)h235::H235AuthProcedure1::Validate({data, size}, t, "secret");
         (void)h235::H235AuthProcedure1::SendersID(t);
       }
-  if (const int i = body.indexOf("tokens"); i >= 0)
-    if (const asn::Value* tokens = body.get(static_cast<std::uint16_t>(i)))
-      for (const asn::Value& t : tokens->elements()) (void)h235::H235AuthCAT::Validate(t, "secret");
-  if (message->is(h225::RasMessage::gatekeeperConfirm)) auth.SelectFromConfirm(body);
-  if (message->is(h225::RasMessage::infoRequest)) {
+  if (const int i = body.IndexOf("tokens"); i >= 0)
+    if (const asn::Value* tokens = body.Get(static_cast<std::uint16_t>(i)))
+      for (const asn::Value& t : tokens->Elements()) (void)h235::H235AuthCAT::Validate(t, "secret");
+  if (message->Is(h225::RasMessage::gatekeeperConfirm)) auth.SelectFromConfirm(body);
+  if (message->Is(h225::RasMessage::infoRequest)) {
     ras::EndpointInfo info{{{127, 0, 0, 1}, 5000}, {{127, 0, 0, 1}, 1737}, "5550100", "gk", "ep", 10};
     ras::CallInfo call;
     call.callReference = 7;

@@ -9,11 +9,11 @@ using namespace vantro::asn;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Value uu;
   if (!vantro::fuzz::decodeAndCheck(h225::H323_UserInformation::Id, data, size, uu)) return 0;
-  if (const Value* control = uu.find("h323-uu-pdu.h245Control"))
-    for (const Value& m : control->elements()) (void)decode(h245::MultimediaSystemControlMessage::Id, m.octets());
-  const Value* body = uu.find("h323-uu-pdu.h323-message-body");
-  if (body && !body->isUnknownAlternative() && body->alternative().kind() == Kind::Sequence)
-    if (const Value* fastStart = body->alternative().find("fastStart"))
-      for (const Value& olc : fastStart->elements()) (void)decode(h245::OpenLogicalChannel::Id, olc.octets());
+  if (const Value* control = uu.Find("h323-uu-pdu.h245Control"))
+    for (const Value& m : control->Elements()) (void)Decode(h245::MultimediaSystemControlMessage::Id, m.Octets());
+  const Value* body = uu.Find("h323-uu-pdu.h323-message-body");
+  if (body && !body->IsUnknownAlternative() && body->Alternative().Kind() == Kind::Sequence)
+    if (const Value* fastStart = body->Alternative().Find("fastStart"))
+      for (const Value& olc : fastStart->Elements()) (void)Decode(h245::OpenLogicalChannel::Id, olc.Octets());
   return 0;
 }

@@ -16,21 +16,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   q931::TpktReader reader;
   std::vector<std::uint8_t> packet;
   for (std::size_t at = 1; at < size; at += chunk) {
-    reader.feed({data + at, std::min(chunk, size - at)});
-    while (reader.next(packet) == q931::TpktReader::Status::Packet) {
-      std::optional<q931::Q931Message> m = q931::Q931Message::decode(packet);
+    reader.Feed({data + at, std::min(chunk, size - at)});
+    while (reader.Next(packet) == q931::TpktReader::Status::Packet) {
+      std::optional<q931::Q931Message> m = q931::Q931Message::Decode(packet);
       if (!m) continue;
-      if (m->encode() != packet) {
+      if (m->Encode() != packet) {
         std::fprintf(stderr, "Q.931 message does not re-encode to its octets\n");
         std::abort();
       }
-      (void)m->bearerCapability();
-      (void)m->cause();
-      (void)m->callingPartyNumber();
-      (void)m->calledPartyNumber();
-      (void)m->progressIndicator();
-      (void)m->display();
-      if (auto uu = m->userUser()) (void)asn::decode(asn::h225::H323_UserInformation::Id, *uu);
+      (void)m->BearerCapability();
+      (void)m->Cause();
+      (void)m->CallingPartyNumber();
+      (void)m->CalledPartyNumber();
+      (void)m->ProgressIndicator();
+      (void)m->Display();
+      if (auto uu = m->UserUser()) (void)asn::Decode(asn::h225::H323_UserInformation::Id, *uu);
     }
   }
   return 0;

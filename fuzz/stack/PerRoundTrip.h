@@ -12,19 +12,19 @@
 namespace vantro::fuzz {
 
 inline const asn::Value* decodeAndCheck(asn::TypeId type, const std::uint8_t* data, std::size_t size, asn::Value& out) {
-  asn::Result<asn::Value> v = asn::decode(type, {data, size});
-  if (!v.ok()) return nullptr;
-  (void)asn::toText(*v);
-  asn::Result<std::vector<std::uint8_t>> bytes = asn::encode(*v);
-  if (!bytes.ok()) {
-    std::fprintf(stderr, "decoded value does not encode: %s\n", bytes.error().message().c_str());
+  asn::Result<asn::Value> v = asn::Decode(type, {data, size});
+  if (!v.Ok()) return nullptr;
+  (void)asn::ToText(*v);
+  asn::Result<std::vector<std::uint8_t>> bytes = asn::Encode(*v);
+  if (!bytes.Ok()) {
+    std::fprintf(stderr, "decoded value does not encode: %s\n", bytes.Error().Message().c_str());
     std::abort();
   }
-  asn::Result<asn::Value> again = asn::decode(type, *bytes);
+  asn::Result<asn::Value> again = asn::Decode(type, *bytes);
   // Octets the decoder skips (the rest of an open type, say) count towards the value budget of the
   // input but not of the shorter re-encoding: a value denser than the budget allows is refused.
-  if (!again.ok() && again.error().code == asn::Errc::TooLarge) return nullptr;
-  if (!again.ok() || !(*again == *v)) {
+  if (!again.Ok() && again.Error().code == asn::Errc::TooLarge) return nullptr;
+  if (!again.Ok() || !(*again == *v)) {
     std::fprintf(stderr, "re-encoded value decodes differently\n");
     std::abort();
   }

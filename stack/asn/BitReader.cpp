@@ -4,9 +4,9 @@
 
 namespace vantro::asn {
 
-bool BitReader::bits(unsigned n, std::uint64_t& out) {
+bool BitReader::Bits(unsigned n, std::uint64_t& out) {
   out = 0;
-  if (n > remaining()) {
+  if (n > Remaining()) {
     malformed_ = false;
     return false;
   }
@@ -22,14 +22,14 @@ bool BitReader::bits(unsigned n, std::uint64_t& out) {
   return true;
 }
 
-bool BitReader::bit(bool& out) {
+bool BitReader::Bit(bool& out) {
   std::uint64_t v;
-  if (!bits(1, v)) return false;
+  if (!Bits(1, v)) return false;
   out = v != 0;
   return true;
 }
 
-bool BitReader::align() {
+bool BitReader::Align() {
   std::size_t next = (pos_ + 7) / 8 * 8;
   if (next > end_) {
     malformed_ = false;
@@ -39,8 +39,8 @@ bool BitReader::align() {
   return true;
 }
 
-bool BitReader::skip(std::size_t nbits) {
-  if (nbits > remaining()) {
+bool BitReader::Skip(std::size_t nbits) {
+  if (nbits > Remaining()) {
     malformed_ = false;
     return false;
   }
@@ -48,8 +48,8 @@ bool BitReader::skip(std::size_t nbits) {
   return true;
 }
 
-bool BitReader::octets(std::size_t n, std::string& out) {
-  if (n > remaining() / 8) {
+bool BitReader::Octets(std::size_t n, std::string& out) {
+  if (n > Remaining() / 8) {
     malformed_ = false;
     return false;
   }
@@ -60,55 +60,55 @@ bool BitReader::octets(std::size_t n, std::string& out) {
   }
   for (std::size_t i = 0; i < n; ++i) {
     std::uint64_t v;
-    bits(8, v);
+    Bits(8, v);
     out += static_cast<char>(v);
   }
   return true;
 }
 
-bool BitReader::bitField(std::size_t nbits, std::string& out) {
-  if (nbits > remaining()) {
+bool BitReader::BitField(std::size_t nbits, std::string& out) {
+  if (nbits > Remaining()) {
     malformed_ = false;
     return false;
   }
-  octets(nbits / 8, out);
+  Octets(nbits / 8, out);
   if (nbits % 8) {
     std::uint64_t v;
-    bits(static_cast<unsigned>(nbits % 8), v);
+    Bits(static_cast<unsigned>(nbits % 8), v);
     out += static_cast<char>(v << (8 - nbits % 8));
   }
   return true;
 }
 
-bool BitReader::constrained(std::uint64_t range, std::uint64_t& out) {
+bool BitReader::Constrained(std::uint64_t range, std::uint64_t& out) {
   out = 0;
   if (range <= 1) return true;
-  if (range <= 255) return bits(bitsFor(range - 1), out);
-  if (range == 256) return align() && bits(8, out);
-  if (range <= 65536) return align() && bits(16, out);
+  if (range <= 255) return Bits(BitsFor(range - 1), out);
+  if (range == 256) return Align() && Bits(8, out);
+  if (range <= 65536) return Align() && Bits(16, out);
   std::uint64_t n;
-  if (!bits(bitsFor(octetsFor(range - 1) - 1), n) || !align()) return false;
-  return bits(static_cast<unsigned>(n + 1) * 8, out);
+  if (!Bits(BitsFor(OctetsFor(range - 1) - 1), n) || !Align()) return false;
+  return Bits(static_cast<unsigned>(n + 1) * 8, out);
 }
 
-bool BitReader::smallNumber(std::uint64_t& out) {
+bool BitReader::SmallNumber(std::uint64_t& out) {
   bool large;
-  if (!bit(large)) return false;
-  if (!large) return bits(6, out);
-  return semiConstrained(out);
+  if (!Bit(large)) return false;
+  if (!large) return Bits(6, out);
+  return SemiConstrained(out);
 }
 
-bool BitReader::smallLength(std::size_t& out) {
+bool BitReader::SmallLength(std::size_t& out) {
   bool large;
-  if (!bit(large)) return false;
+  if (!Bit(large)) return false;
   std::uint64_t v;
   if (!large) {
-    if (!bits(6, v)) return false;
+    if (!Bits(6, v)) return false;
     out = v + 1;
     return true;
   }
   bool fragment;
-  if (!length(out, fragment)) return false;
+  if (!Length(out, fragment)) return false;
   if (fragment || out == 0) {
     malformed_ = true;
     return false;
@@ -116,15 +116,15 @@ bool BitReader::smallLength(std::size_t& out) {
   return true;
 }
 
-bool BitReader::length(std::size_t& out, bool& fragment) {
+bool BitReader::Length(std::size_t& out, bool& fragment) {
   fragment = false;
   std::uint64_t b;
-  if (!align() || !bits(8, b)) return false;
+  if (!Align() || !Bits(8, b)) return false;
   if ((b & 0x80) == 0) {
     out = b;
   } else if ((b & 0x40) == 0) {
     std::uint64_t lo;
-    if (!bits(8, lo)) return false;
+    if (!Bits(8, lo)) return false;
     out = ((b & 0x3f) << 8) | lo;
   } else {
     std::uint64_t m = b & 0x3f;
@@ -138,9 +138,9 @@ bool BitReader::length(std::size_t& out, bool& fragment) {
   return true;
 }
 
-bool BitReader::numberOctets(std::size_t& n) {
+bool BitReader::NumberOctets(std::size_t& n) {
   bool fragment;
-  if (!length(n, fragment)) return false;
+  if (!Length(n, fragment)) return false;
   if (fragment || n == 0 || n > 8) {
     malformed_ = true;
     return false;
@@ -148,15 +148,15 @@ bool BitReader::numberOctets(std::size_t& n) {
   return true;
 }
 
-bool BitReader::semiConstrained(std::uint64_t& out) {
+bool BitReader::SemiConstrained(std::uint64_t& out) {
   std::size_t n;
-  return numberOctets(n) && bits(static_cast<unsigned>(n * 8), out);
+  return NumberOctets(n) && Bits(static_cast<unsigned>(n * 8), out);
 }
 
-bool BitReader::unconstrained(std::int64_t& out) {
+bool BitReader::Unconstrained(std::int64_t& out) {
   std::size_t n;
   std::uint64_t v;
-  if (!numberOctets(n) || !bits(static_cast<unsigned>(n * 8), v)) return false;
+  if (!NumberOctets(n) || !Bits(static_cast<unsigned>(n * 8), v)) return false;
   if (n < 8 && (v >> (n * 8 - 1)) & 1) v |= ~std::uint64_t(0) << (n * 8);  // sign extension
   out = static_cast<std::int64_t>(v);
   return true;

@@ -13,31 +13,31 @@ class BitReader {
  public:
   BitReader(std::span<const std::uint8_t> data) : data_(data), end_(data.size() * 8) {}
 
-  bool bits(unsigned n, std::uint64_t& out);  // n <= 64
-  bool bit(bool& out);
-  bool align();                                        // skips the padding up to the next octet
-  bool octets(std::size_t n, std::string& out);        // appends n octets at the current position
-  bool bitField(std::size_t nbits, std::string& out);  // appends nbits bits, padded to octets
-  bool skip(std::size_t nbits);
+  bool Bits(unsigned n, std::uint64_t& out);  // n <= 64
+  bool Bit(bool& out);
+  bool Align();                                        // skips the padding up to the next octet
+  bool Octets(std::size_t n, std::string& out);        // appends n octets at the current position
+  bool BitField(std::size_t nbits, std::string& out);  // appends nbits bits, padded to octets
+  bool Skip(std::size_t nbits);
 
-  bool constrained(std::uint64_t range, std::uint64_t& out);
-  bool smallNumber(std::uint64_t& out);
-  bool smallLength(std::size_t& out);
+  bool Constrained(std::uint64_t range, std::uint64_t& out);
+  bool SmallNumber(std::uint64_t& out);
+  bool SmallLength(std::size_t& out);
   // Length determinant: out is the count, fragment is set when it is a 16K..64K fragment that
   // more length determinants follow.
-  bool length(std::size_t& out, bool& fragment);
-  bool semiConstrained(std::uint64_t& out);
-  bool unconstrained(std::int64_t& out);
+  bool Length(std::size_t& out, bool& fragment);
+  bool SemiConstrained(std::uint64_t& out);
+  bool Unconstrained(std::int64_t& out);
 
-  std::size_t position() const { return pos_; }
-  std::size_t remaining() const { return end_ - pos_; }
-  std::size_t bitSize() const { return end_; }
+  std::size_t Position() const { return pos_; }
+  std::size_t Remaining() const { return end_ - pos_; }
+  std::size_t BitSize() const { return end_; }
   // Whether the last failure was a malformed field rather than the end of the input.
-  bool malformed() const { return malformed_; }
+  bool Malformed() const { return malformed_; }
 
  private:
   // The length (1 to 8 octets) of a semi-constrained or unconstrained whole number.
-  bool numberOctets(std::size_t& n);
+  bool NumberOctets(std::size_t& n);
 
   std::span<const std::uint8_t> data_;
   std::size_t end_;

@@ -76,7 +76,7 @@ inline const TypeDesc& typeDesc(TypeId id) { return tables().types[id]; }
 inline const FieldDesc& fieldDesc(const TypeDesc& t, std::size_t i) { return tables().fields[t.first + i]; }
 
 // Number of extension additions of a SEQUENCE or CHOICE (a group counts once).
-inline std::uint16_t extensionCount(const TypeDesc& t) {
+inline std::uint16_t ExtensionCount(const TypeDesc& t) {
   return t.count > t.rootCount ? tables().fields[t.first + t.count - 1].ext : 0;
 }
 

@@ -2,7 +2,7 @@
 
 namespace vantro::asn {
 
-const char* errcName(Errc c) {
+const char* ErrcName(Errc c) {
   switch (c) {
     case Errc::Truncated: return "input ends inside a value";
     case Errc::BadLength: return "malformed length";
@@ -16,8 +16,8 @@ const char* errcName(Errc c) {
   return "error";
 }
 
-std::string Error::message() const {
-  return std::string(errcName(code)) + " in " + where + " at bit " + std::to_string(bit);
+std::string Error::Message() const {
+  return std::string(ErrcName(code)) + " in " + where + " at bit " + std::to_string(bit);
 }
 
 }  // namespace vantro::asn

@@ -25,38 +25,38 @@ struct Error {
   std::string where;    // type (and component) where it happened
   std::size_t bit = 0;  // bit offset in the input (decode) or output (encode)
 
-  std::string message() const;
+  std::string Message() const;
 };
 
-const char* errcName(Errc c);
+const char* ErrcName(Errc c);
 
 // Either a value or the error that prevented it.
 template <class T>
 class Result {
  public:
   Result(T value) : value_(std::move(value)) {}
-  Result(Error error) : error_(std::move(error)) {}
+  Result(asn::Error error) : error_(std::move(error)) {}
 
-  bool ok() const { return value_.has_value(); }
-  explicit operator bool() const { return ok(); }
-  const Error& error() const { return error_; }
+  bool Ok() const { return value_.has_value(); }
+  explicit operator bool() const { return Ok(); }
+  const asn::Error& Error() const { return error_; }
 
-  T& value() {
-    if (!value_) throw std::logic_error("asn::Result: no value: " + error_.message());
+  T& Value() {
+    if (!value_) throw std::logic_error("asn::Result: no value: " + error_.Message());
     return *value_;
   }
-  const T& value() const {
-    if (!value_) throw std::logic_error("asn::Result: no value: " + error_.message());
+  const T& Value() const {
+    if (!value_) throw std::logic_error("asn::Result: no value: " + error_.Message());
     return *value_;
   }
-  T& operator*() { return value(); }
-  const T& operator*() const { return value(); }
-  T* operator->() { return &value(); }
-  const T* operator->() const { return &value(); }
+  T& operator*() { return Value(); }
+  const T& operator*() const { return Value(); }
+  T* operator->() { return &Value(); }
+  const T* operator->() const { return &Value(); }
 
  private:
   std::optional<T> value_;
-  Error error_;
+  asn::Error error_;
 };
 
 }  // namespace vantro::asn

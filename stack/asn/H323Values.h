@@ -24,14 +24,14 @@ inline constexpr std::array<std::uint32_t, 6> kH245ProtocolIdentifier{0, 0, 8, 2
 
 // Sets an H.225.0 TransportAddress (ipAddress) or an H.245 TransportAddress
 // (unicastAddress.iPAddress) to an IPv4 address and port; returns the address value.
-Value& setIpv4(Value& transportAddress, const Ipv4Address& address);
+Value& SetIpv4(Value& transportAddress, const Ipv4Address& address);
 // The IPv4 address of either form, or std::nullopt for any other kind of address.
-std::optional<Ipv4Address> ipv4(const Value& transportAddress);
+std::optional<Ipv4Address> Ipv4(const Value& transportAddress);
 
 // An H.225.0 AliasAddress: dialedDigits for a number ("0123456789#*,", 1 to 128 characters),
 // h323-ID (BMPString) for anything else.
-Value& setAlias(Value& aliasAddress, std::string_view alias);
+Value& SetAlias(Value& aliasAddress, std::string_view alias);
 // The text of a dialedDigits, h323-ID, url-ID or email-ID alias; empty for other kinds.
-std::string aliasText(const Value& aliasAddress);
+std::string AliasText(const Value& aliasAddress);
 
 }  // namespace vantro::asn

@@ -1,10 +1,10 @@
 #pragma once
 // Aligned PER (X.691, ALIGNED variant) for every type of the generated tables.
 //
-//   Result<std::vector<std::uint8_t>> bytes = asn::encode(value);
-//   Result<Value> msg = asn::decode(h225::RasMessage::Id, datagram);
+//   Result<std::vector<std::uint8_t>> bytes = asn::Encode(value);
+//   Result<Value> msg = asn::Decode(h225::RasMessage::Id, datagram);
 //
-// decode() never reads past its input, never creates more values than valueBudget allows for its
+// Decode() never reads past its input, never creates more values than ValueBudget allows for its
 // size and refuses nesting deeper than kMaxDepth; every failure is an Error, never a crash.
 
 #include "stack/asn/Error.h"
@@ -24,13 +24,13 @@ inline constexpr unsigned kMaxDepth = 96;
 // fails with Errc::TooLarge before the values are made.
 inline constexpr std::size_t kBitsPerValue = 2;
 inline constexpr std::size_t kBaseValues = 512;
-std::size_t valueBudget(std::size_t octets);
+std::size_t ValueBudget(std::size_t octets);
 
 // The complete encoding of a value: padded to whole octets, at least one octet.
-Result<std::vector<std::uint8_t>> encode(const Value& value);
+Result<std::vector<std::uint8_t>> Encode(const Value& value);
 
 // Decodes one value of the given type from the start of data. Octets after the encoding are
 // ignored; consumed (when given) receives the number of octets the encoding took.
-Result<Value> decode(TypeId type, std::span<const std::uint8_t> data, std::size_t* consumed = nullptr);
+Result<Value> Decode(TypeId type, std::span<const std::uint8_t> data, std::size_t* consumed = nullptr);
 
 }  // namespace vantro::asn

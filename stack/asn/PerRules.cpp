@@ -9,7 +9,7 @@ namespace {
 constexpr std::string_view kNumeric = " 0123456789";
 constexpr std::string_view kPrintable = " '()+,-./0123456789:=?ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
-unsigned alignedBits(std::size_t n) {
+unsigned AlignedBits(std::size_t n) {
   unsigned b = 0;
   while ((std::size_t(1) << b) < n) ++b;
   unsigned p = 1;
@@ -48,13 +48,13 @@ CharRules charRules(const TypeDesc& t) {
     count = r.alphabet.size();
     maxCode = static_cast<unsigned char>(r.alphabet.back());
   }
-  r.bits = alignedBits(count);
+  r.bits = AlignedBits(count);
   if (r.bits == 0) r.bits = 1;
   r.mapped = !r.alphabet.empty() && (r.bits >= 32 || maxCode > (1u << r.bits) - 1);
   return r;
 }
 
-long charIndex(const CharRules& r, std::uint32_t ch) {
+long CharIndex(const CharRules& r, std::uint32_t ch) {
   if (r.alphabet.empty()) return ch >= r.lo && ch <= r.hi ? long(ch) : -1;
   if (ch > 0xff) return -1;
   auto c = static_cast<char>(ch);
@@ -65,12 +65,12 @@ long charIndex(const CharRules& r, std::uint32_t ch) {
   return r.mapped ? long(it - r.alphabet.begin()) : long(ch);
 }
 
-std::uint32_t charAt(const CharRules& r, std::uint64_t index, bool& ok) {
+std::uint32_t CharAt(const CharRules& r, std::uint64_t index, bool& ok) {
   if (r.mapped) {
     ok = index < r.alphabet.size();
     return ok ? static_cast<unsigned char>(r.alphabet[index]) : 0;
   }
-  ok = charIndex(r, static_cast<std::uint32_t>(index)) >= 0;
+  ok = CharIndex(r, static_cast<std::uint32_t>(index)) >= 0;
   return static_cast<std::uint32_t>(index);
 }
 

@@ -22,8 +22,8 @@ struct CharRules {
 CharRules charRules(const TypeDesc& t);
 
 // Index of a character in the permitted alphabet (or its code), or -1 when not permitted.
-long charIndex(const CharRules& r, std::uint32_t ch);
-std::uint32_t charAt(const CharRules& r, std::uint64_t index, bool& ok);
+long CharIndex(const CharRules& r, std::uint32_t ch);
+std::uint32_t CharAt(const CharRules& r, std::uint64_t index, bool& ok);
 
 // A size constraint as PER sees it.
 struct SizeRules {
@@ -31,15 +31,15 @@ struct SizeRules {
   std::uint64_t ub = 0;
   bool hasUb = false;
   bool ext = false;
-  bool fixed() const { return hasUb && lb == ub; }
+  bool Fixed() const { return hasUb && lb == ub; }
   // ub below 64K: a constrained length; otherwise (or unbounded) a general length determinant.
-  bool constrainedLength() const { return hasUb && ub < 65536; }
-  bool within(std::uint64_t n) const { return n >= lb && (!hasUb || n <= ub); }
+  bool ConstrainedLength() const { return hasUb && ub < 65536; }
+  bool Within(std::uint64_t n) const { return n >= lb && (!hasUb || n <= ub); }
 };
 
 SizeRules sizeRules(const TypeDesc& t);
 
-inline bool isExtensible(const TypeDesc& t) { return t.flags & flag::Extensible; }
+inline bool IsExtensible(const TypeDesc& t) { return t.flags & flag::Extensible; }
 
 inline constexpr std::size_t kFragment = 16384;
 

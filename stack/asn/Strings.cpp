@@ -6,7 +6,7 @@ namespace vantro::asn {
 
 namespace {
 
-void putUtf8(std::string& out, std::uint32_t cp) {
+void PutUtf8(std::string& out, std::uint32_t cp) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);
   } else if (cp < 0x800) {
@@ -24,14 +24,14 @@ void putUtf8(std::string& out, std::uint32_t cp) {
   }
 }
 
-void putUnit(std::string& out, std::uint32_t u) {
+void PutUnit(std::string& out, std::uint32_t u) {
   out += static_cast<char>(u >> 8);
   out += static_cast<char>(u & 0xff);
 }
 
 }  // namespace
 
-std::string utf16beToUtf8(std::string_view units) {
+std::string Utf16beToUtf8(std::string_view units) {
   std::string out;
   std::size_t n = units.size() / 2;
   auto unit = [&](std::size_t i) {
@@ -41,18 +41,18 @@ std::string utf16beToUtf8(std::string_view units) {
   for (std::size_t i = 0; i < n; ++i) {
     std::uint32_t u = unit(i);
     if (u >= 0xd800 && u < 0xdc00 && i + 1 < n && unit(i + 1) >= 0xdc00 && unit(i + 1) < 0xe000) {
-      putUtf8(out, 0x10000 + ((u - 0xd800) << 10) + (unit(i + 1) - 0xdc00));
+      PutUtf8(out, 0x10000 + ((u - 0xd800) << 10) + (unit(i + 1) - 0xdc00));
       ++i;
     } else if (u >= 0xd800 && u < 0xe000) {
-      putUtf8(out, 0xfffd);
+      PutUtf8(out, 0xfffd);
     } else {
-      putUtf8(out, u);
+      PutUtf8(out, u);
     }
   }
   return out;
 }
 
-std::string utf8ToUtf16be(std::string_view s) {
+std::string Utf8ToUtf16be(std::string_view s) {
   std::string out;
   std::size_t i = 0;
   while (i < s.size()) {
@@ -79,16 +79,16 @@ std::string utf8ToUtf16be(std::string_view s) {
     }
     i += len;
     if (cp >= 0x10000) {
-      putUnit(out, 0xd800 + ((cp - 0x10000) >> 10));
-      putUnit(out, 0xdc00 + ((cp - 0x10000) & 0x3ff));
+      PutUnit(out, 0xd800 + ((cp - 0x10000) >> 10));
+      PutUnit(out, 0xdc00 + ((cp - 0x10000) & 0x3ff));
     } else {
-      putUnit(out, cp);
+      PutUnit(out, cp);
     }
   }
   return out;
 }
 
-std::vector<std::uint32_t> oidArcs(std::string_view contents) {
+std::vector<std::uint32_t> OidArcs(std::string_view contents) {
   std::vector<std::uint32_t> arcs;
   std::uint64_t v = 0;
   bool first = true;
@@ -110,7 +110,7 @@ std::vector<std::uint32_t> oidArcs(std::string_view contents) {
   return arcs;
 }
 
-std::string oidContents(std::span<const std::uint32_t> arcs) {
+std::string OidContents(std::span<const std::uint32_t> arcs) {
   std::string out;
   auto put = [&](std::uint64_t v) {
     char tmp[10];
@@ -129,7 +129,7 @@ std::string oidContents(std::span<const std::uint32_t> arcs) {
   return out;
 }
 
-std::string oidToText(std::span<const std::uint32_t> arcs) {
+std::string OidToText(std::span<const std::uint32_t> arcs) {
   std::string out;
   for (std::size_t i = 0; i < arcs.size(); ++i) {
     if (i) out += '.';
@@ -138,7 +138,7 @@ std::string oidToText(std::span<const std::uint32_t> arcs) {
   return out;
 }
 
-std::optional<std::vector<std::uint32_t>> oidFromText(std::string_view text) {
+std::optional<std::vector<std::uint32_t>> OidFromText(std::string_view text) {
   std::vector<std::uint32_t> arcs;
   const char* p = text.data();
   const char* end = p + text.size();

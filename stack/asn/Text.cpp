@@ -6,7 +6,7 @@ namespace vantro::asn {
 
 namespace {
 
-void hex(std::string& out, std::string_view bytes) {
+void Hex(std::string& out, std::string_view bytes) {
   static const char* digits = "0123456789abcdef";
   out += '\'';
   for (char c : bytes) {
@@ -16,7 +16,7 @@ void hex(std::string& out, std::string_view bytes) {
   out += "'H";
 }
 
-void quoted(std::string& out, std::string_view s) {
+void Quoted(std::string& out, std::string_view s) {
   out += '"';
   for (char c : s) {
     if (c == '"' || c == '\\') {
@@ -33,68 +33,68 @@ void quoted(std::string& out, std::string_view s) {
   out += '"';
 }
 
-void render(std::string& out, const Value& v, int indent) {
+void Render(std::string& out, const Value& v, int indent) {
   std::string pad(static_cast<std::size_t>(indent) * 2, ' ');
-  const TypeDesc& t = v.desc();
+  const TypeDesc& t = v.Desc();
   switch (t.kind) {
-    case Kind::Boolean: out += v.boolean() ? "TRUE" : "FALSE"; break;
+    case Kind::Boolean: out += v.Boolean() ? "TRUE" : "FALSE"; break;
     case Kind::Null: out += "NULL"; break;
-    case Kind::Integer: out += std::to_string(v.integer()); break;
+    case Kind::Integer: out += std::to_string(v.Integer()); break;
     case Kind::Enumerated:
-      out += v.enumerated() < t.count ? fieldDesc(t, v.enumerated()).name
-                                      : "<unknown " + std::to_string(v.enumerated()) + ">";
+      out += v.Enumerated() < t.count ? fieldDesc(t, v.Enumerated()).name
+                                      : "<unknown " + std::to_string(v.Enumerated()) + ">";
       break;
     case Kind::BitString:
-      hex(out, v.bytes());
-      out += " (" + std::to_string(v.bitLength()) + " bits)";
+      Hex(out, v.Bytes());
+      out += " (" + std::to_string(v.BitLength()) + " bits)";
       break;
-    case Kind::OctetString: hex(out, v.bytes()); break;
-    case Kind::CharString: quoted(out, v.text()); break;
-    case Kind::ObjectId: out += v.oidText(); break;
+    case Kind::OctetString: Hex(out, v.Bytes()); break;
+    case Kind::CharString: Quoted(out, v.Text()); break;
+    case Kind::ObjectId: out += v.OidText(); break;
     case Kind::Sequence: {
       out += "{\n";
       for (std::uint16_t i = 0; i < t.count; ++i) {
-        if (!v.has(i)) continue;
+        if (!v.Has(i)) continue;
         out += pad + "  " + fieldDesc(t, i).name + " ";
-        render(out, v[i], indent + 1);
+        Render(out, v[i], indent + 1);
         out += "\n";
       }
-      for (const UnknownExtension& u : v.unknownExtensions()) {
+      for (const UnknownExtension& u : v.UnknownExtensions()) {
         out += pad + "  <addition " + std::to_string(u.index) + "> ";
-        hex(out, u.bytes);
+        Hex(out, u.bytes);
         out += "\n";
       }
       out += pad + "}";
       break;
     }
     case Kind::Choice:
-      if (v.isUnknownAlternative()) {
-        out += "<alternative " + std::to_string(v.choice()) + "> ";
-        hex(out, v.unknownExtensions()[0].bytes);
+      if (v.IsUnknownAlternative()) {
+        out += "<alternative " + std::to_string(v.Choice()) + "> ";
+        Hex(out, v.UnknownExtensions()[0].bytes);
       } else {
-        out += fieldDesc(t, v.choice()).name;
+        out += fieldDesc(t, v.Choice()).name;
         out += " : ";
-        render(out, v.alternative(), indent);
+        Render(out, v.Alternative(), indent);
       }
       break;
     case Kind::SequenceOf:
       out += "{\n";
-      for (const Value& e : v.elements()) {
+      for (const Value& e : v.Elements()) {
         out += pad + "  ";
-        render(out, e, indent + 1);
+        Render(out, e, indent + 1);
         out += "\n";
       }
       out += pad + "}";
       break;
-    case Kind::OpenType: render(out, v.contained(), indent); break;
+    case Kind::OpenType: Render(out, v.Contained(), indent); break;
   }
 }
 
 }  // namespace
 
-std::string toText(const Value& v) {
+std::string ToText(const Value& v) {
   std::string out;
-  render(out, v, 0);
+  Render(out, v, 0);
   return out;
 }
 

@@ -8,6 +8,6 @@
 
 namespace vantro::asn {
 
-std::string toText(const Value& v);
+std::string ToText(const Value& v);
 
 }  // namespace vantro::asn

@@ -9,13 +9,13 @@ namespace vantro::asn {
 
 namespace {
 
-[[noreturn]] void misuse(const Value& v, const std::string& what) {
-  throw std::logic_error(std::string("asn::Value ") + v.typeName() + ": " + what);
+[[noreturn]] void Misuse(const Value& v, const std::string& what) {
+  throw std::logic_error(std::string("asn::Value ") + v.TypeName() + ": " + what);
 }
 
 // Whether a value built as one type may stand where another is expected: the same type, or a
 // simple value of the same kind (its constraints are checked when it is encoded).
-bool fits(TypeId have, TypeId want) {
+bool Fits(TypeId have, TypeId want) {
   if (have == want) return true;
   Kind k = typeDesc(want).kind;
   if (typeDesc(have).kind != k) return false;
@@ -25,151 +25,151 @@ bool fits(TypeId have, TypeId want) {
 
 }  // namespace
 
-void Value::requireKind(Kind k, const char* what) const {
-  if (kind() != k) misuse(*this, std::string("not ") + what);
+void Value::RequireKind(asn::Kind k, const char* what) const {
+  if (Kind() != k) Misuse(*this, std::string("not ") + what);
 }
 
-const FieldDesc& Value::fieldAt(std::uint16_t i) const {
-  const TypeDesc& t = desc();
-  if (i >= t.count) misuse(*this, "no component " + std::to_string(i));
+const FieldDesc& Value::FieldAt(std::uint16_t i) const {
+  const TypeDesc& t = Desc();
+  if (i >= t.count) Misuse(*this, "no component " + std::to_string(i));
   return fieldDesc(t, i);
 }
 
-bool Value::boolean() const {
-  requireKind(Kind::Boolean, "a BOOLEAN");
+bool Value::Boolean() const {
+  RequireKind(Kind::Boolean, "a BOOLEAN");
   return num_ != 0;
 }
 
-Value& Value::setBoolean(bool b) {
-  requireKind(Kind::Boolean, "a BOOLEAN");
+Value& Value::SetBoolean(bool b) {
+  RequireKind(Kind::Boolean, "a BOOLEAN");
   num_ = b;
   return *this;
 }
 
-std::int64_t Value::integer() const {
-  requireKind(Kind::Integer, "an INTEGER");
+std::int64_t Value::Integer() const {
+  RequireKind(Kind::Integer, "an INTEGER");
   return num_;
 }
 
-Value& Value::setInteger(std::int64_t v) {
-  requireKind(Kind::Integer, "an INTEGER");
+Value& Value::SetInteger(std::int64_t v) {
+  RequireKind(Kind::Integer, "an INTEGER");
   num_ = v;
   return *this;
 }
 
-std::uint16_t Value::enumerated() const {
-  requireKind(Kind::Enumerated, "an ENUMERATED");
+std::uint16_t Value::Enumerated() const {
+  RequireKind(Kind::Enumerated, "an ENUMERATED");
   return static_cast<std::uint16_t>(num_);
 }
 
-Value& Value::setEnumerated(std::uint16_t index) {
-  requireKind(Kind::Enumerated, "an ENUMERATED");
-  if (index >= desc().count) misuse(*this, "no enumerator " + std::to_string(index));
+Value& Value::SetEnumerated(std::uint16_t index) {
+  RequireKind(Kind::Enumerated, "an ENUMERATED");
+  if (index >= Desc().count) Misuse(*this, "no enumerator " + std::to_string(index));
   num_ = index;
   return *this;
 }
 
-Value& Value::setBytes(std::string_view b) {
-  Kind k = kind();
-  if (k != Kind::OctetString && k != Kind::CharString && k != Kind::ObjectId) misuse(*this, "has no octets");
+Value& Value::SetBytes(std::string_view b) {
+  asn::Kind k = Kind();
+  if (k != Kind::OctetString && k != Kind::CharString && k != Kind::ObjectId) Misuse(*this, "has no octets");
   bytes_.assign(b);
   return *this;
 }
 
-Value& Value::setBytes(std::span<const std::uint8_t> b) {
-  return setBytes(std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
+Value& Value::SetBytes(std::span<const std::uint8_t> b) {
+  return SetBytes(std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
 }
 
-std::string Value::text() const {
-  requireKind(Kind::CharString, "a character string");
-  if (desc().charset == CharSet::BMP) return utf16beToUtf8(bytes_);
+std::string Value::Text() const {
+  RequireKind(Kind::CharString, "a character string");
+  if (Desc().charset == CharSet::BMP) return Utf16beToUtf8(bytes_);
   return bytes_;
 }
 
-Value& Value::setText(std::string_view utf8) {
-  requireKind(Kind::CharString, "a character string");
-  if (desc().charset == CharSet::BMP)
-    bytes_ = utf8ToUtf16be(utf8);
+Value& Value::SetText(std::string_view utf8) {
+  RequireKind(Kind::CharString, "a character string");
+  if (Desc().charset == CharSet::BMP)
+    bytes_ = Utf8ToUtf16be(utf8);
   else
     bytes_.assign(utf8);
   return *this;
 }
 
-std::size_t Value::bitLength() const {
-  requireKind(Kind::BitString, "a BIT STRING");
+std::size_t Value::BitLength() const {
+  RequireKind(Kind::BitString, "a BIT STRING");
   return static_cast<std::size_t>(num_);
 }
 
-Value& Value::setBits(std::span<const std::uint8_t> bits, std::size_t nbits) {
-  requireKind(Kind::BitString, "a BIT STRING");
-  if (bits.size() * 8 < nbits) misuse(*this, "fewer octets than bits");
+Value& Value::SetBits(std::span<const std::uint8_t> bits, std::size_t nbits) {
+  RequireKind(Kind::BitString, "a BIT STRING");
+  if (bits.size() * 8 < nbits) Misuse(*this, "fewer octets than bits");
   bytes_.assign(reinterpret_cast<const char*>(bits.data()), (nbits + 7) / 8);
   if (nbits % 8) bytes_.back() = static_cast<char>(bytes_.back() & (0xff00 >> (nbits % 8)));
   num_ = static_cast<std::int64_t>(nbits);
   return *this;
 }
 
-std::vector<std::uint32_t> Value::oid() const {
-  requireKind(Kind::ObjectId, "an OBJECT IDENTIFIER");
-  return oidArcs(bytes_);
+std::vector<std::uint32_t> Value::Oid() const {
+  RequireKind(Kind::ObjectId, "an OBJECT IDENTIFIER");
+  return OidArcs(bytes_);
 }
 
-Value& Value::setOid(std::initializer_list<std::uint32_t> arcs) {
-  return setOid(std::span<const std::uint32_t>(arcs.begin(), arcs.size()));
+Value& Value::SetOid(std::initializer_list<std::uint32_t> arcs) {
+  return SetOid(std::span<const std::uint32_t>(arcs.begin(), arcs.size()));
 }
 
-Value& Value::setOid(std::span<const std::uint32_t> arcs) {
-  requireKind(Kind::ObjectId, "an OBJECT IDENTIFIER");
-  bytes_ = oidContents(arcs);
+Value& Value::SetOid(std::span<const std::uint32_t> arcs) {
+  RequireKind(Kind::ObjectId, "an OBJECT IDENTIFIER");
+  bytes_ = OidContents(arcs);
   return *this;
 }
 
-std::string Value::oidText() const { return oidToText(oid()); }
+std::string Value::OidText() const { return OidToText(Oid()); }
 
-bool Value::has(std::uint16_t i) const {
-  requireKind(Kind::Sequence, "a SEQUENCE");
-  fieldAt(i);
+bool Value::Has(std::uint16_t i) const {
+  RequireKind(Kind::Sequence, "a SEQUENCE");
+  FieldAt(i);
   return i < items_.size() && items_[i].present_;
 }
 
-const Value* Value::get(std::uint16_t i) const { return has(i) ? &items_[i] : nullptr; }
+const Value* Value::Get(std::uint16_t i) const { return Has(i) ? &items_[i] : nullptr; }
 
 const Value& Value::operator[](std::uint16_t i) const {
-  if (!has(i)) misuse(*this, std::string("component ") + fieldAt(i).name + " is absent");
+  if (!Has(i)) Misuse(*this, std::string("component ") + FieldAt(i).name + " is absent");
   return items_[i];
 }
 
-Value& Value::field(std::uint16_t i) {
-  requireKind(Kind::Sequence, "a SEQUENCE");
-  const FieldDesc& f = fieldAt(i);
-  if (items_.size() < desc().count) items_.resize(desc().count);
+Value& Value::Field(std::uint16_t i) {
+  RequireKind(Kind::Sequence, "a SEQUENCE");
+  const FieldDesc& f = FieldAt(i);
+  if (items_.size() < Desc().count) items_.resize(Desc().count);
   Value& v = items_[i];
   if (!v.present_) v = Value(f.type);
   return v;
 }
 
-Value& Value::set(std::uint16_t i, Value v) {
-  Value& slot = field(i);
-  if (!fits(v.type_, slot.type_))
-    misuse(*this, std::string("component ") + fieldAt(i).name + " takes " + slot.typeName());
+Value& Value::Set(std::uint16_t i, Value v) {
+  Value& slot = Field(i);
+  if (!Fits(v.type_, slot.type_))
+    Misuse(*this, std::string("component ") + FieldAt(i).name + " takes " + slot.TypeName());
   v.type_ = slot.type_;
   v.present_ = true;
   slot = std::move(v);
   return slot;
 }
 
-void Value::remove(std::uint16_t i) {
-  if (has(i)) items_[i] = Value();
+void Value::Remove(std::uint16_t i) {
+  if (Has(i)) items_[i] = Value();
 }
 
-std::uint16_t Value::choice() const {
-  requireKind(Kind::Choice, "a CHOICE");
+std::uint16_t Value::Choice() const {
+  RequireKind(Kind::Choice, "a CHOICE");
   return static_cast<std::uint16_t>(num_);
 }
 
-Value& Value::select(std::uint16_t alt) {
-  requireKind(Kind::Choice, "a CHOICE");
-  const FieldDesc& f = fieldAt(alt);
+Value& Value::Select(std::uint16_t alt) {
+  RequireKind(Kind::Choice, "a CHOICE");
+  const FieldDesc& f = FieldAt(alt);
   num_ = alt;
   bytes_.clear();
   unknown_.clear();
@@ -177,86 +177,86 @@ Value& Value::select(std::uint16_t alt) {
   return items_[0];
 }
 
-const Value& Value::alternative() const {
-  requireKind(Kind::Choice, "a CHOICE");
-  if (items_.empty()) misuse(*this, "no alternative selected");
+const Value& Value::Alternative() const {
+  RequireKind(Kind::Choice, "a CHOICE");
+  if (items_.empty()) Misuse(*this, "no alternative selected");
   return items_[0];
 }
 
-Value& Value::alternative() {
-  requireKind(Kind::Choice, "a CHOICE");
-  if (items_.empty()) misuse(*this, "no alternative selected");
+Value& Value::Alternative() {
+  RequireKind(Kind::Choice, "a CHOICE");
+  if (items_.empty()) Misuse(*this, "no alternative selected");
   return items_[0];
 }
 
-bool Value::isUnknownAlternative() const {
-  requireKind(Kind::Choice, "a CHOICE");
+bool Value::IsUnknownAlternative() const {
+  RequireKind(Kind::Choice, "a CHOICE");
   return items_.empty() && !unknown_.empty();
 }
 
-std::size_t Value::size() const {
-  requireKind(Kind::SequenceOf, "a SEQUENCE OF");
+std::size_t Value::Size() const {
+  RequireKind(Kind::SequenceOf, "a SEQUENCE OF");
   return items_.size();
 }
 
-const Value& Value::at(std::size_t i) const {
-  if (i >= size()) misuse(*this, "no element " + std::to_string(i));
+const Value& Value::At(std::size_t i) const {
+  if (i >= Size()) Misuse(*this, "no element " + std::to_string(i));
   return items_[i];
 }
 
-Value& Value::at(std::size_t i) {
-  if (i >= size()) misuse(*this, "no element " + std::to_string(i));
+Value& Value::At(std::size_t i) {
+  if (i >= Size()) Misuse(*this, "no element " + std::to_string(i));
   return items_[i];
 }
 
-Value& Value::append() {
-  requireKind(Kind::SequenceOf, "a SEQUENCE OF");
-  items_.emplace_back(static_cast<TypeId>(desc().first));
+Value& Value::Append() {
+  RequireKind(Kind::SequenceOf, "a SEQUENCE OF");
+  items_.emplace_back(static_cast<TypeId>(Desc().first));
   return items_.back();
 }
 
-Value& Value::append(Value v) {
-  requireKind(Kind::SequenceOf, "a SEQUENCE OF");
-  TypeId elem = static_cast<TypeId>(desc().first);
-  if (!fits(v.type_, elem)) misuse(*this, "element of another type");
+Value& Value::Append(Value v) {
+  RequireKind(Kind::SequenceOf, "a SEQUENCE OF");
+  TypeId elem = static_cast<TypeId>(Desc().first);
+  if (!Fits(v.type_, elem)) Misuse(*this, "element of another type");
   v.type_ = elem;
   v.present_ = true;
   items_.push_back(std::move(v));
   return items_.back();
 }
 
-const std::vector<Value>& Value::elements() const {
-  requireKind(Kind::SequenceOf, "a SEQUENCE OF");
+const std::vector<Value>& Value::Elements() const {
+  RequireKind(Kind::SequenceOf, "a SEQUENCE OF");
   return items_;
 }
 
-const Value& Value::contained() const {
-  requireKind(Kind::OpenType, "an open type");
-  if (items_.empty()) misuse(*this, "empty open type");
+const Value& Value::Contained() const {
+  RequireKind(Kind::OpenType, "an open type");
+  if (items_.empty()) Misuse(*this, "empty open type");
   return items_[0];
 }
 
-Value& Value::contained() {
-  requireKind(Kind::OpenType, "an open type");
-  if (items_.empty()) items_.emplace_back(static_cast<TypeId>(desc().first));
+Value& Value::Contained() {
+  RequireKind(Kind::OpenType, "an open type");
+  if (items_.empty()) items_.emplace_back(static_cast<TypeId>(Desc().first));
   return items_[0];
 }
 
-int Value::indexOf(std::string_view name) const {
-  const TypeDesc& t = desc();
+int Value::IndexOf(std::string_view name) const {
+  const TypeDesc& t = Desc();
   if (t.kind != Kind::Sequence && t.kind != Kind::Choice && t.kind != Kind::Enumerated) return -1;
   for (std::uint16_t i = 0; i < t.count; ++i)
     if (name == fieldDesc(t, i).name) return i;
   return -1;
 }
 
-const Value* Value::find(std::string_view path) const {
+const Value* Value::Find(std::string_view path) const {
   const Value* v = this;
   while (!path.empty() && v) {
     if (path.front() == '.') path.remove_prefix(1);
     if (path.front() == '[') {
       std::size_t close = path.find(']');
-      if (close == std::string_view::npos || v->kind() != Kind::SequenceOf) return nullptr;
+      if (close == std::string_view::npos || v->Kind() != Kind::SequenceOf) return nullptr;
       std::size_t index = 0;
       auto [p, ec] = std::from_chars(path.data() + 1, path.data() + close, index);
       if (ec != std::errc() || p != path.data() + close || index >= v->items_.size()) return nullptr;
@@ -267,13 +267,13 @@ const Value* Value::find(std::string_view path) const {
     std::size_t end = path.find_first_of(".[");
     std::string_view name = path.substr(0, end);
     path.remove_prefix(end == std::string_view::npos ? path.size() : end);
-    if (v->kind() == Kind::OpenType && !v->items_.empty()) v = &v->items_[0];
-    int i = v->indexOf(name);
+    if (v->Kind() == Kind::OpenType && !v->items_.empty()) v = &v->items_[0];
+    int i = v->IndexOf(name);
     if (i < 0) return nullptr;
-    if (v->kind() == Kind::Sequence)
-      v = v->get(static_cast<std::uint16_t>(i));
-    else if (v->kind() == Kind::Choice)
-      v = v->is(static_cast<std::uint16_t>(i)) ? &v->items_[0] : nullptr;
+    if (v->Kind() == Kind::Sequence)
+      v = v->Get(static_cast<std::uint16_t>(i));
+    else if (v->Kind() == Kind::Choice)
+      v = v->Is(static_cast<std::uint16_t>(i)) ? &v->items_[0] : nullptr;
     else
       return nullptr;
   }

@@ -46,7 +46,7 @@ unsigned FramesOr(unsigned framesPerPacket, unsigned fallback) {
   return std::clamp(framesPerPacket == 0 ? fallback : framesPerPacket, 1u, 256u);
 }
 
-bool IsAudio(const asn::Value& v) { return v.type() == Audio::Id && v.kind() == asn::Kind::Choice; }
+bool IsAudio(const asn::Value& v) { return v.Type() == Audio::Id && v.Kind() == asn::Kind::Choice; }
 
 }  // namespace
 
@@ -55,17 +55,17 @@ bool IsAudio(const asn::Value& v) { return v.type() == Audio::Id && v.kind() == 
 asn::Value H323_G729ACapability::GetAudioCapability(Direction direction, unsigned framesPerPacket) const {
   asn::Value v(Audio::Id);
   const unsigned fallback = direction == Direction::Receive ? GetRxFramesInPacket() : GetTxFramesInPacket();
-  v.select(Audio::g729AnnexA).setInteger(FramesOr(framesPerPacket, fallback));
+  v.Select(Audio::g729AnnexA).SetInteger(FramesOr(framesPerPacket, fallback));
   return v;
 }
 
 bool H323_G729ACapability::IsMatch(const asn::Value& a) const {
-  return IsAudio(a) && (a.is(Audio::g729AnnexA) || a.is(Audio::g729));
+  return IsAudio(a) && (a.Is(Audio::g729AnnexA) || a.Is(Audio::g729));
 }
 
 unsigned H323_G729ACapability::GetFramesInPacket(const asn::Value& a) const {
   if (!IsMatch(a)) return 0;
-  return static_cast<unsigned>(std::clamp<std::int64_t>(a.alternative().integer(), 1, 256));
+  return static_cast<unsigned>(std::clamp<std::int64_t>(a.Alternative().Integer(), 1, 256));
 }
 
 // --- G.723.1 ---
@@ -73,18 +73,18 @@ unsigned H323_G729ACapability::GetFramesInPacket(const asn::Value& a) const {
 asn::Value H323_G7231Capability::GetAudioCapability(Direction direction, unsigned framesPerPacket) const {
   asn::Value v(Audio::Id);
   const unsigned fallback = direction == Direction::Receive ? GetRxFramesInPacket() : GetTxFramesInPacket();
-  asn::Value& g = v.select(Audio::g7231);
-  g.field(asn::h245::AudioCapability_g7231::maxAl_sduAudioFrames).setInteger(FramesOr(framesPerPacket, fallback));
-  g.field(asn::h245::AudioCapability_g7231::silenceSuppression).setBoolean(annexA_);
+  asn::Value& g = v.Select(Audio::g7231);
+  g.Field(asn::h245::AudioCapability_g7231::maxAl_sduAudioFrames).SetInteger(FramesOr(framesPerPacket, fallback));
+  g.Field(asn::h245::AudioCapability_g7231::silenceSuppression).SetBoolean(annexA_);
   return v;
 }
 
-bool H323_G7231Capability::IsMatch(const asn::Value& a) const { return IsAudio(a) && a.is(Audio::g7231); }
+bool H323_G7231Capability::IsMatch(const asn::Value& a) const { return IsAudio(a) && a.Is(Audio::g7231); }
 
 unsigned H323_G7231Capability::GetFramesInPacket(const asn::Value& a) const {
   if (!IsMatch(a)) return 0;
-  const asn::Value* frames = a.alternative().get(asn::h245::AudioCapability_g7231::maxAl_sduAudioFrames);
-  return frames ? static_cast<unsigned>(std::clamp<std::int64_t>(frames->integer(), 1, 256)) : 1;
+  const asn::Value* frames = a.Alternative().Get(asn::h245::AudioCapability_g7231::maxAl_sduAudioFrames);
+  return frames ? static_cast<unsigned>(std::clamp<std::int64_t>(frames->Integer(), 1, 256)) : 1;
 }
 
 // --- G.711 ---
@@ -92,17 +92,17 @@ unsigned H323_G7231Capability::GetFramesInPacket(const asn::Value& a) const {
 asn::Value H323_G711Capability::GetAudioCapability(Direction direction, unsigned framesPerPacket) const {
   asn::Value v(Audio::Id);
   const unsigned fallback = direction == Direction::Receive ? GetRxFramesInPacket() : GetTxFramesInPacket();
-  v.select(mode_ == muLaw ? Audio::g711Ulaw64k : Audio::g711Alaw64k).setInteger(FramesOr(framesPerPacket, fallback));
+  v.Select(mode_ == muLaw ? Audio::g711Ulaw64k : Audio::g711Alaw64k).SetInteger(FramesOr(framesPerPacket, fallback));
   return v;
 }
 
 bool H323_G711Capability::IsMatch(const asn::Value& a) const {
-  return IsAudio(a) && a.is(mode_ == muLaw ? Audio::g711Ulaw64k : Audio::g711Alaw64k);
+  return IsAudio(a) && a.Is(mode_ == muLaw ? Audio::g711Ulaw64k : Audio::g711Alaw64k);
 }
 
 unsigned H323_G711Capability::GetFramesInPacket(const asn::Value& a) const {
   if (!IsMatch(a)) return 0;
-  return static_cast<unsigned>(std::clamp<std::int64_t>(a.alternative().integer(), 1, 256));
+  return static_cast<unsigned>(std::clamp<std::int64_t>(a.Alternative().Integer(), 1, 256));
 }
 
 }  // namespace vantro::endpoint

@@ -9,7 +9,7 @@
 
 namespace vantro::endpoint {
 
-H323EndPoint::H323EndPoint() : nextCallReference_(std::random_device{}() & 0x7fff) { h235::warmUp(); }
+H323EndPoint::H323EndPoint() : nextCallReference_(std::random_device{}() & 0x7fff) { h235::WarmUp(); }
 
 H323EndPoint::~H323EndPoint() { Shutdown(); }
 

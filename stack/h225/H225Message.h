@@ -38,8 +38,8 @@ class H225Message {
 
   q931::Q931Message& Q931() { return q931_; }
   const q931::Q931Message& Q931() const { return q931_; }
-  std::uint8_t Type() const { return q931_.type(); }
-  std::uint16_t CallReference() const { return q931_.callReference(); }
+  std::uint8_t Type() const { return q931_.Type(); }
+  std::uint16_t CallReference() const { return q931_.CallReference(); }
 
   bool HasUuie() const { return hasUuie_; }
   std::uint16_t BodyType() const;

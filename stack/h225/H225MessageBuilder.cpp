@@ -28,11 +28,11 @@ bool IsDigits(const std::string& s) {
 
 // Who we are: a terminal of this product.
 void SetEndpointType(Value& type) {
-  ras::SetVendor(type.field(h::EndpointType::vendor));
-  type.field(h::EndpointType::terminal);
-  type.field(h::EndpointType::mc).setBoolean(false);
-  type.field(h::EndpointType::undefinedNode).setBoolean(false);
-  asn::completeMandatory(type);
+  ras::SetVendor(type.Field(h::EndpointType::vendor));
+  type.Field(h::EndpointType::terminal);
+  type.Field(h::EndpointType::mc).SetBoolean(false);
+  type.Field(h::EndpointType::undefinedNode).SetBoolean(false);
+  asn::CompleteMandatory(type);
 }
 
 void SetDestinationInfo(H225Message& m) {
@@ -40,8 +40,8 @@ void SetDestinationInfo(H225Message& m) {
 }
 
 void SetNoMultipleCalls(H225Message& m) {
-  if (Value* v = m.SetBodyField("multipleCalls")) v->setBoolean(false);
-  if (Value* v = m.SetBodyField("maintainConnection")) v->setBoolean(false);
+  if (Value* v = m.SetBodyField("multipleCalls")) v->SetBoolean(false);
+  if (Value* v = m.SetBodyField("maintainConnection")) v->SetBoolean(false);
 }
 
 }  // namespace
@@ -53,38 +53,38 @@ H225Message H225MessageBuilder::Make(std::uint8_t q931Type, std::uint16_t body) 
 }
 
 void H225MessageBuilder::SetCallIdentifier(H225Message& m) const {
-  if (Value* id = m.SetBodyField("callIdentifier")) id->field(h::CallIdentifier::guid).setBytes(ids_.callIdentifier);
+  if (Value* id = m.SetBodyField("callIdentifier")) id->Field(h::CallIdentifier::guid).SetBytes(ids_.callIdentifier);
 }
 
 H225Message H225MessageBuilder::Setup(const SetupFields& f) const {
   using S = h::Setup_UUIE;
   H225Message m = Make(Q931Message::Setup, h::H323_UU_PDU_h323_message_body::setup);
   Q931Message& q = m.Q931();
-  q.setBearerCapability({0,
+  q.SetBearerCapability({0,
                          q931::BearerCapability::Speech,
                          0,
                          q931::BearerCapability::Rate64k,
                          std::nullopt,
                          q931::BearerCapability::Layer1H221,
                          {}});
-  if (!f.sourceAlias.empty()) q.setDisplay(f.sourceAlias);
-  if (IsDigits(f.sourceAlias)) q.setCallingPartyNumber(Number(f.sourceAlias));
-  if (IsDigits(f.destinationAlias)) q.setCalledPartyNumber(Number(f.destinationAlias));
+  if (!f.sourceAlias.empty()) q.SetDisplay(f.sourceAlias);
+  if (IsDigits(f.sourceAlias)) q.SetCallingPartyNumber(Number(f.sourceAlias));
+  if (IsDigits(f.destinationAlias)) q.SetCalledPartyNumber(Number(f.destinationAlias));
 
   Value& s = m.Body();
-  if (!f.sourceAlias.empty()) asn::setAlias(s.field(S::sourceAddress).append(), f.sourceAlias);
-  SetEndpointType(s.field(S::sourceInfo));
-  if (!f.destinationAlias.empty()) asn::setAlias(s.field(S::destinationAddress).append(), f.destinationAlias);
-  if (f.destCallSignalAddress) asn::setIpv4(s.field(S::destCallSignalAddress), *f.destCallSignalAddress);
-  s.field(S::activeMC).setBoolean(false);
-  s.field(S::conferenceID).setBytes(ids_.conferenceID);
-  s.field(S::conferenceGoal).select(h::Setup_UUIE_conferenceGoal::create);
-  s.field(S::callType).select(h::CallType::pointToPoint);
-  if (f.sourceCallSignalAddress) asn::setIpv4(s.field(S::sourceCallSignalAddress), *f.sourceCallSignalAddress);
+  if (!f.sourceAlias.empty()) asn::SetAlias(s.Field(S::sourceAddress).Append(), f.sourceAlias);
+  SetEndpointType(s.Field(S::sourceInfo));
+  if (!f.destinationAlias.empty()) asn::SetAlias(s.Field(S::destinationAddress).Append(), f.destinationAlias);
+  if (f.destCallSignalAddress) asn::SetIpv4(s.Field(S::destCallSignalAddress), *f.destCallSignalAddress);
+  s.Field(S::activeMC).SetBoolean(false);
+  s.Field(S::conferenceID).SetBytes(ids_.conferenceID);
+  s.Field(S::conferenceGoal).Select(h::Setup_UUIE_conferenceGoal::create);
+  s.Field(S::callType).Select(h::CallType::pointToPoint);
+  if (f.sourceCallSignalAddress) asn::SetIpv4(s.Field(S::sourceCallSignalAddress), *f.sourceCallSignalAddress);
   SetCallIdentifier(m);
-  s.field(S::mediaWaitForConnect).setBoolean(false);
-  s.field(S::canOverlapSend).setBoolean(false);
-  if (!f.endpointIdentifier.empty()) s.field(S::endpointIdentifier).setText(f.endpointIdentifier);
+  s.Field(S::mediaWaitForConnect).SetBoolean(false);
+  s.Field(S::canOverlapSend).SetBoolean(false);
+  if (!f.endpointIdentifier.empty()) s.Field(S::endpointIdentifier).SetText(f.endpointIdentifier);
   SetNoMultipleCalls(m);
   return m;
 }
@@ -107,22 +107,22 @@ H225Message H225MessageBuilder::Alerting() const {
 
 H225Message H225MessageBuilder::Connect() const {
   H225Message m = Answer(Q931Message::Connect, h::H323_UU_PDU_h323_message_body::connect);
-  m.Body().field(h::Connect_UUIE::conferenceID).setBytes(ids_.conferenceID);
+  m.Body().Field(h::Connect_UUIE::conferenceID).SetBytes(ids_.conferenceID);
   return m;
 }
 
 H225Message H225MessageBuilder::ReleaseComplete(std::optional<std::uint16_t> reason, std::uint8_t cause) const {
   H225Message m = Make(Q931Message::ReleaseComplete, h::H323_UU_PDU_h323_message_body::releaseComplete);
-  m.Q931().setCause({.codingStandard = 0, .location = 0, .value = cause, .diagnostics = {}});
-  if (reason) m.Body().field(h::ReleaseComplete_UUIE::reason).select(*reason);
+  m.Q931().SetCause({.codingStandard = 0, .location = 0, .value = cause, .diagnostics = {}});
+  if (reason) m.Body().Field(h::ReleaseComplete_UUIE::reason).Select(*reason);
   SetCallIdentifier(m);
   return m;
 }
 
 H225Message H225MessageBuilder::Facility(std::uint16_t reason) const {
   H225Message m = Make(Q931Message::Facility, h::H323_UU_PDU_h323_message_body::facility);
-  m.Body().field(h::Facility_UUIE::conferenceID).setBytes(ids_.conferenceID);
-  m.Body().field(h::Facility_UUIE::reason).select(reason);
+  m.Body().Field(h::Facility_UUIE::conferenceID).SetBytes(ids_.conferenceID);
+  m.Body().Field(h::Facility_UUIE::reason).Select(reason);
   SetCallIdentifier(m);
   SetNoMultipleCalls(m);
   return m;
@@ -140,8 +140,8 @@ H225Message H225MessageBuilder::StatusEnquiry() const {
 
 H225Message H225MessageBuilder::Status(CallState state, std::uint8_t cause) const {
   H225Message m = Make(Q931Message::Status, h::H323_UU_PDU_h323_message_body::status);
-  m.Q931().setCause({.codingStandard = 0, .location = 0, .value = cause, .diagnostics = {}});
-  m.Q931().set(kIeCallState, {static_cast<std::uint8_t>(state & 0x3f)});
+  m.Q931().SetCause({.codingStandard = 0, .location = 0, .value = cause, .diagnostics = {}});
+  m.Q931().Set(kIeCallState, {static_cast<std::uint8_t>(state & 0x3f)});
   SetCallIdentifier(m);
   return m;
 }

@@ -97,9 +97,9 @@ void H245Transport::Adopt(std::shared_ptr<TpktChannel> channel) {
 
 bool H245Transport::Send(const asn::Value& message) {
   if (closed_) return false;
-  auto bytes = asn::encode(message);
+  auto bytes = asn::Encode(message);
   if (!bytes) {
-    PTRACE(1, "H245", "cannot encode " << message.typeName() << ": " << bytes.error().message());
+    PTRACE(1, "H245", "cannot encode " << message.TypeName() << ": " << bytes.Error().Message());
     return false;
   }
   if (queue_.size() >= kMaxQueued) {
@@ -138,9 +138,9 @@ void H245Transport::ReceiveTunnelled(const std::vector<Octets>& messages) {
 }
 
 void H245Transport::Receive(std::span<const std::uint8_t> bytes) {
-  auto message = asn::decode(asn::h245::MultimediaSystemControlMessage::Id, bytes);
+  auto message = asn::Decode(asn::h245::MultimediaSystemControlMessage::Id, bytes);
   if (!message) {
-    PTRACE(2, "H245", "dropped an H.245 message that does not decode: " << message.error().message());
+    PTRACE(2, "H245", "dropped an H.245 message that does not decode: " << message.Error().Message());
     return;
   }
   owner_.OnH245Message(*message);

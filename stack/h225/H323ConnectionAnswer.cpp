@@ -30,7 +30,7 @@ void H323Connection::OnIncomingSetup() {
   const H225Message& setup = *setup_;
   if (const auto remote = signal_->RemoteAddress()) remoteAddress_ = h225::AddressText(*remote);
   if (setup.CallIdentifier().size() == 16) callIdentifier_ = setup.CallIdentifier();
-  if (const Value* id = setup.BodyField("conferenceID"); id && id->bytes().size() == 16) conferenceID_ = id->bytes();
+  if (const Value* id = setup.BodyField("conferenceID"); id && id->Bytes().size() == 16) conferenceID_ = id->Bytes();
   builder_.emplace(h225::H225MessageBuilder::CallIds{static_cast<std::uint16_t>(callReference_), false, callIdentifier_,
                                                      conferenceID_});
   tunnelling_ = setup.Tunnelling().value_or(false) && !settings_.tunnelingDisabled;
@@ -40,12 +40,12 @@ void H323Connection::OnIncomingSetup() {
   // Who calls: the display and the aliases of the caller.
   std::string h323Id;
   if (const Value* aliases = setup.BodyField("sourceAddress"))
-    for (const Value& alias : aliases->elements()) {
-      if (alias.is(h::AliasAddress::dialedDigits) && remoteNumber_.empty()) remoteNumber_ = asn::aliasText(alias);
-      if (alias.is(h::AliasAddress::h323_ID) && h323Id.empty()) h323Id = asn::aliasText(alias);
+    for (const Value& alias : aliases->Elements()) {
+      if (alias.Is(h::AliasAddress::dialedDigits) && remoteNumber_.empty()) remoteNumber_ = asn::AliasText(alias);
+      if (alias.Is(h::AliasAddress::h323_ID) && h323Id.empty()) h323Id = asn::AliasText(alias);
     }
   if (remoteNumber_.empty())
-    if (auto calling = setup.Q931().callingPartyNumber()) remoteNumber_ = calling->digits;
+    if (auto calling = setup.Q931().CallingPartyNumber()) remoteNumber_ = calling->digits;
   remoteName_ = setup.Display().empty() ? h323Id : setup.Display();
   if (remoteName_.empty()) remoteName_ = h323Id.empty() ? remoteNumber_ : h323Id;
 
@@ -53,7 +53,7 @@ void H323Connection::OnIncomingSetup() {
   callInfo_.destinationAlias = settings_.localUserName;
   callInfo_.sourceAlias = remoteNumber_.empty() ? h323Id : remoteNumber_;
   if (const Value* source = setup.BodyField("sourceCallSignalAddress"))
-    callInfo_.srcCallSignalAddress = asn::ipv4(*source);
+    callInfo_.srcCallSignalAddress = asn::Ipv4(*source);
   if (!callInfo_.srcCallSignalAddress) callInfo_.srcCallSignalAddress = signal_->RemoteAddress();
 
   StartSignalChannel();

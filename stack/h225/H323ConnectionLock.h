@@ -28,7 +28,7 @@ class H323ConnectionLock {
   explicit operator bool() const { return connection_ != nullptr; }
   H323Connection* operator->() const { return connection_.get(); }
   H323Connection& operator*() const { return *connection_; }
-  H323Connection* get() const { return connection_.get(); }
+  H323Connection* Get() const { return connection_.get(); }
 
   // Unlocks and lets the connection go.
   void Unlock() {

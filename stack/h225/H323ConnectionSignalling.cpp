@@ -236,7 +236,7 @@ void H323Connection::OnSignalPacket(const h225::Octets& payload) {
     return;
   }
   if (!message->HasUuie() && !error.empty())
-    PTRACE(2, "H225", token_ << ": " << q931::messageTypeName(message->Type()) << " without a usable UUIE: " << error);
+    PTRACE(2, "H225", token_ << ": " << q931::MessageTypeName(message->Type()) << " without a usable UUIE: " << error);
   PTRACE(4, "H225", token_ << ": received " << h225::DescribeMessage(*message));
   try {
     HandleSignal(*message);
@@ -356,7 +356,7 @@ void H323Connection::OnFacility(H225Message& message) {
   }
   const Value* reason = message.BodyField("reason");
   const std::uint16_t why =
-      reason && !reason->isUnknownAlternative() ? reason->choice() : static_cast<std::uint16_t>(R::undefinedReason);
+      reason && !reason->IsUnknownAlternative() ? reason->Choice() : static_cast<std::uint16_t>(R::undefinedReason);
   switch (why) {
     case R::routeCallToGatekeeper:
     case R::callForwarded:
@@ -382,9 +382,9 @@ void H323Connection::FollowForward(const Value& facility) {
   using F = h::Facility_UUIE;
   std::optional<asn::Ipv4Address> address;
   std::string alias;
-  if (const Value* a = facility.get(F::alternativeAddress)) address = asn::ipv4(*a);
-  if (const Value* aliases = facility.get(F::alternativeAliasAddress); aliases && aliases->size() > 0)
-    alias = asn::aliasText(aliases->at(0));
+  if (const Value* a = facility.Get(F::alternativeAddress)) address = asn::Ipv4(*a);
+  if (const Value* aliases = facility.Get(F::alternativeAliasAddress); aliases && aliases->Size() > 0)
+    alias = asn::AliasText(aliases->At(0));
   if (forwarded_ || (!address && alias.empty())) {
     PTRACE(2, "H225", token_ << ": " << (forwarded_ ? "forwarded twice" : "forwarded nowhere") << "; clearing");
     Release(EndedByCallForwarded);
@@ -426,9 +426,9 @@ void H323Connection::FollowForward(const Value& facility) {
 
 void H323Connection::OnReleaseComplete(const H225Message& message) {
   std::optional<std::uint8_t> cause;
-  if (auto c = message.Q931().cause()) cause = c->value;
+  if (auto c = message.Q931().Cause()) cause = c->value;
   std::optional<std::uint16_t> reason;
-  if (const Value* r = message.BodyField("reason"); r && !r->isUnknownAlternative()) reason = r->choice();
+  if (const Value* r = message.BodyField("reason"); r && !r->IsUnknownAlternative()) reason = r->Choice();
   q931Cause_ = cause ? std::optional<unsigned>(*cause) : std::nullopt;
   const CallEndReason ended = EndReasonFromReleaseComplete(cause, reason);
   PTRACE(3, "H225",
@@ -440,7 +440,7 @@ void H323Connection::OnReleaseComplete(const H225Message& message) {
 
 void H323Connection::OnStatus(const H225Message& message) {
   constexpr std::uint8_t kIeCallState = 0x14;
-  if (const auto* state = message.Q931().find(kIeCallState);
+  if (const auto* state = message.Q931().Find(kIeCallState);
       state && !state->contents.empty() && (state->contents[0] & 0x3f) == 0) {
     PTRACE(2, "H225", token_ << ": the far end knows no such call; clearing");
     Release(EndedByTransportFail, false);

@@ -78,7 +78,7 @@ void TpktChannel::Pause() { paused_ = true; }
 void TpktChannel::Deliver() {
   Bytes payload;
   while (!closing_ && !paused_) {
-    const auto status = reader_.next(payload);
+    const auto status = reader_.Next(payload);
     if (status == q931::TpktReader::Status::NeedMore) {
       Read();
       return;
@@ -120,7 +120,7 @@ void TpktChannel::Read() {
       self->Fail(ec);
       return;
     }
-    self->reader_.feed(std::span<const std::uint8_t>(self->buffer_.data(), n));
+    self->reader_.Feed(std::span<const std::uint8_t>(self->buffer_.data(), n));
     self->Deliver();
   });
 }
@@ -139,7 +139,7 @@ std::shared_ptr<TpktChannel> TpktChannel::MoveTo(asio::any_io_executor strand) {
 
 bool TpktChannel::Send(std::span<const std::uint8_t> payload) {
   if (closing_ || !socket_.is_open()) return false;
-  auto framed = q931::tpktFrame(payload);
+  auto framed = q931::TpktFrame(payload);
   if (!framed) return false;
   if (tapSet) {
     std::lock_guard lock(tapMutex);

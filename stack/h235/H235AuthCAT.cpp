@@ -10,36 +10,36 @@ using C = asn::h235::ClearToken;
 Md5Digest H235AuthCAT::Challenge(std::uint8_t random, std::string_view password, std::uint32_t timeStamp) {
   const std::uint8_t stamp[4] = {static_cast<std::uint8_t>(timeStamp >> 24), static_cast<std::uint8_t>(timeStamp >> 16),
                                  static_cast<std::uint8_t>(timeStamp >> 8), static_cast<std::uint8_t>(timeStamp)};
-  return md5({std::span<const std::uint8_t>(&random, 1), bytesOf(password), stamp});
+  return Md5({std::span<const std::uint8_t>(&random, 1), BytesOf(password), stamp});
 }
 
 std::optional<Value> H235AuthCAT::CreateClearToken(std::string_view alias, std::string_view password,
                                                    std::uint32_t timeStamp, std::uint8_t random) {
-  const std::string generalID = ucs2PlusNull(alias);
+  const std::string generalID = Ucs2PlusNull(alias);
   if (alias.empty() || generalID.size() / 2 > 128) return std::nullopt;
   Value token(C::Id);
-  token.field(C::tokenOID).setOid(kOidCat);
-  token.field(C::generalID).setBytes(generalID);
-  token.field(C::timeStamp).setInteger(timeStamp);
-  token.field(C::random).setInteger(random);
+  token.Field(C::tokenOID).SetOid(kOidCat);
+  token.Field(C::generalID).SetBytes(generalID);
+  token.Field(C::timeStamp).SetInteger(timeStamp);
+  token.Field(C::random).SetInteger(random);
   Md5Digest challenge = Challenge(random, password, timeStamp);
-  token.field(C::challenge).setBytes(challenge);
+  token.Field(C::challenge).SetBytes(challenge);
   return token;
 }
 
 TokenCheck H235AuthCAT::Validate(const Value& clearToken, std::string_view password) {
-  if (clearToken.type() != C::Id || !clearToken.has(C::tokenOID) ||
-      clearToken[C::tokenOID].oid() != std::vector<std::uint32_t>(kOidCat.begin(), kOidCat.end()))
+  if (clearToken.Type() != C::Id || !clearToken.Has(C::tokenOID) ||
+      clearToken[C::tokenOID].Oid() != std::vector<std::uint32_t>(kOidCat.begin(), kOidCat.end()))
     return TokenCheck::Absent;
-  const Value* stamp = clearToken.get(C::timeStamp);
-  const Value* random = clearToken.get(C::random);
-  const Value* challenge = clearToken.get(C::challenge);
-  if (!stamp || !random || !challenge || !clearToken.has(C::generalID) || challenge->bytes().size() != 16 ||
-      random->integer() < -128 || random->integer() > 255 || stamp->integer() < 0 || stamp->integer() > 0xffffffffLL)
+  const Value* stamp = clearToken.Get(C::timeStamp);
+  const Value* random = clearToken.Get(C::random);
+  const Value* challenge = clearToken.Get(C::challenge);
+  if (!stamp || !random || !challenge || !clearToken.Has(C::generalID) || challenge->Bytes().size() != 16 ||
+      random->Integer() < -128 || random->Integer() > 255 || stamp->Integer() < 0 || stamp->Integer() > 0xffffffffLL)
     return TokenCheck::Malformed;
   Md5Digest expected =
-      Challenge(static_cast<std::uint8_t>(random->integer()), password, static_cast<std::uint32_t>(stamp->integer()));
-  return equalBytes(challenge->octets(), expected) ? TokenCheck::Ok : TokenCheck::BadPassword;
+      Challenge(static_cast<std::uint8_t>(random->Integer()), password, static_cast<std::uint32_t>(stamp->Integer()));
+  return EqualBytes(challenge->Octets(), expected) ? TokenCheck::Ok : TokenCheck::BadPassword;
 }
 
 }  // namespace vantro::h235

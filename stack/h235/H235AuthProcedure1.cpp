@@ -16,25 +16,25 @@ using T = asn::h235::CryptoToken_cryptoHashedToken;
 using H = asn::h235::HASHED_EncodedGeneralToken;
 
 template <std::size_t N>
-bool isOid(const Value& v, const std::array<std::uint32_t, N>& arcs) {
-  return v.oid() == std::vector<std::uint32_t>(arcs.begin(), arcs.end());
+bool IsOid(const Value& v, const std::array<std::uint32_t, N>& arcs) {
+  return v.Oid() == std::vector<std::uint32_t>(arcs.begin(), arcs.end());
 }
 
 // The cryptoHashedToken inside a CryptoH323Token, or nullptr when it is not one of procedure I.
-const Value* hashedToken(const Value& cryptoH323Token) {
-  if (!cryptoH323Token.is(asn::h225::CryptoH323Token::nestedcryptoToken)) return nullptr;
-  const Value& nested = cryptoH323Token.alternative();
-  if (!nested.is(asn::h235::CryptoToken::cryptoHashedToken)) return nullptr;
-  const Value& token = nested.alternative();
-  if (!isOid(token[T::tokenOID], kOidProcedure1Token)) return nullptr;
-  if (!isOid(token[T::token][H::algorithmOID], kOidHmacSha1_96)) return nullptr;
+const Value* HashedToken(const Value& cryptoH323Token) {
+  if (!cryptoH323Token.Is(asn::h225::CryptoH323Token::nestedcryptoToken)) return nullptr;
+  const Value& nested = cryptoH323Token.Alternative();
+  if (!nested.Is(asn::h235::CryptoToken::cryptoHashedToken)) return nullptr;
+  const Value& token = nested.Alternative();
+  if (!IsOid(token[T::tokenOID], kOidProcedure1Token)) return nullptr;
+  if (!IsOid(token[T::token][H::algorithmOID], kOidHmacSha1_96)) return nullptr;
   return &token;
 }
 
-std::string identifier(const Value& cryptoH323Token, std::uint16_t field) {
-  const Value* token = hashedToken(cryptoH323Token);
-  const Value* id = token ? (*token)[T::hashedVals].get(field) : nullptr;
-  return id ? id->text() : std::string();
+std::string Identifier(const Value& cryptoH323Token, std::uint16_t field) {
+  const Value* token = HashedToken(cryptoH323Token);
+  const Value* id = token ? (*token)[T::hashedVals].Get(field) : nullptr;
+  return id ? id->Text() : std::string();
 }
 
 }  // namespace
@@ -44,27 +44,27 @@ std::optional<Value> H235AuthProcedure1::CreateCryptoToken(std::string_view send
                                                            const Hash& marker) {
   Value token(asn::h225::CryptoH323Token::Id);
   Value& hashed =
-      token.select(asn::h225::CryptoH323Token::nestedcryptoToken).select(asn::h235::CryptoToken::cryptoHashedToken);
-  hashed.field(T::tokenOID).setOid(kOidProcedure1Token);
-  Value& vals = hashed.field(T::hashedVals);
-  vals.field(C::tokenOID).setOid(kOidProcedure1ClearToken);
-  vals.field(C::timeStamp).setInteger(timeStamp);
-  vals.field(C::random).setInteger(random);
-  if (!generalID.empty()) vals.field(C::generalID).setText(generalID);
-  if (!sendersID.empty()) vals.field(C::sendersID).setText(sendersID);
+      token.Select(asn::h225::CryptoH323Token::nestedcryptoToken).Select(asn::h235::CryptoToken::cryptoHashedToken);
+  hashed.Field(T::tokenOID).SetOid(kOidProcedure1Token);
+  Value& vals = hashed.Field(T::hashedVals);
+  vals.Field(C::tokenOID).SetOid(kOidProcedure1ClearToken);
+  vals.Field(C::timeStamp).SetInteger(timeStamp);
+  vals.Field(C::random).SetInteger(random);
+  if (!generalID.empty()) vals.Field(C::generalID).SetText(generalID);
+  if (!sendersID.empty()) vals.Field(C::sendersID).SetText(sendersID);
   for (std::uint16_t id : {C::generalID, C::sendersID})
-    if (const Value* v = vals.get(id); v && v->bytes().size() / 2 > 128) return std::nullopt;
-  Value& hash = hashed.field(T::token);
-  hash.field(H::algorithmOID).setOid(kOidHmacSha1_96);
-  hash.field(H::paramS);
-  hash.field(H::hash).setBits(marker, kHashOctets * 8);
+    if (const Value* v = vals.Get(id); v && v->Bytes().size() / 2 > 128) return std::nullopt;
+  Value& hash = hashed.Field(T::token);
+  hash.Field(H::algorithmOID).SetOid(kOidHmacSha1_96);
+  hash.Field(H::paramS);
+  hash.Field(H::hash).SetBits(marker, kHashOctets * 8);
   return token;
 }
 
 H235AuthProcedure1::Hash H235AuthProcedure1::Compute(std::span<const std::uint8_t> zeroedMessage,
                                                      std::string_view password) {
-  const Sha1Digest key = sha1(bytesOf(password));
-  const Sha1Digest mac = hmacSha1(key, zeroedMessage);
+  const Sha1Digest key = Sha1(BytesOf(password));
+  const Sha1Digest mac = HmacSha1(key, zeroedMessage);
   Hash out{};
   std::copy_n(mac.begin(), kHashOctets, out.begin());
   return out;
@@ -82,11 +82,11 @@ bool H235AuthProcedure1::Sign(std::vector<std::uint8_t>& encoded, const Hash& ma
 
 TokenCheck H235AuthProcedure1::Validate(std::span<const std::uint8_t> encoded, const Value& cryptoH323Token,
                                         std::string_view password) {
-  const Value* token = hashedToken(cryptoH323Token);
+  const Value* token = HashedToken(cryptoH323Token);
   if (!token) return TokenCheck::Absent;
   const Value& hash = (*token)[T::token][H::hash];
-  if (hash.bitLength() != kHashOctets * 8) return TokenCheck::Malformed;
-  const auto received = hash.octets();
+  if (hash.BitLength() != kHashOctets * 8) return TokenCheck::Malformed;
+  const auto received = hash.Octets();
   // The hash bits stand octet-aligned in the encoding; wherever the received value occurs, try it
   // as the hash field (another occurrence matching by chance is as unlikely as a forged hash).
   std::vector<std::uint8_t> zeroed(encoded.begin(), encoded.end());
@@ -96,18 +96,18 @@ TokenCheck H235AuthProcedure1::Validate(std::span<const std::uint8_t> encoded, c
     if (++tries > 4) break;  // a real message holds its hash once or twice, not more
     std::vector<std::uint8_t> saved(at, at + kHashOctets);
     std::fill_n(at, kHashOctets, 0);
-    if (equalBytes(Compute(zeroed, password), received)) return TokenCheck::Ok;
+    if (EqualBytes(Compute(zeroed, password), received)) return TokenCheck::Ok;
     std::copy(saved.begin(), saved.end(), at);
   }
   return TokenCheck::BadPassword;
 }
 
 std::string H235AuthProcedure1::SendersID(const Value& cryptoH323Token) {
-  return identifier(cryptoH323Token, C::sendersID);
+  return Identifier(cryptoH323Token, C::sendersID);
 }
 
 std::string H235AuthProcedure1::GeneralID(const Value& cryptoH323Token) {
-  return identifier(cryptoH323Token, C::generalID);
+  return Identifier(cryptoH323Token, C::generalID);
 }
 
 }  // namespace vantro::h235

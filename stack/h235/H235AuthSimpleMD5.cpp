@@ -13,13 +13,13 @@ std::optional<Md5Digest> H235AuthSimpleMD5::PasswordHash(std::string_view alias,
                                                          std::uint32_t timeStamp) {
   using C = asn::h235::ClearToken;
   Value token(C::Id);
-  token.field(C::tokenOID).setOid(kOidPwdHashClearToken);
-  token.field(C::timeStamp).setInteger(timeStamp);
-  token.field(C::password).setBytes(ucs2PlusNull(password));
-  token.field(C::generalID).setBytes(ucs2PlusNull(alias));
-  auto encoded = asn::encode(token);
+  token.Field(C::tokenOID).SetOid(kOidPwdHashClearToken);
+  token.Field(C::timeStamp).SetInteger(timeStamp);
+  token.Field(C::password).SetBytes(Ucs2PlusNull(password));
+  token.Field(C::generalID).SetBytes(Ucs2PlusNull(alias));
+  auto encoded = asn::Encode(token);
   if (!encoded) return std::nullopt;
-  return md5({*encoded});
+  return Md5({*encoded});
 }
 
 std::optional<Value> H235AuthSimpleMD5::CreateCryptoToken(std::string_view alias, std::string_view password,
@@ -29,32 +29,32 @@ std::optional<Value> H235AuthSimpleMD5::CreateCryptoToken(std::string_view alias
   if (!hash) return std::nullopt;
   Value token(asn::h225::CryptoH323Token::Id);
   using P = asn::h225::CryptoH323Token_cryptoEPPwdHash;
-  Value& pwdHash = token.select(asn::h225::CryptoH323Token::cryptoEPPwdHash);
-  asn::setAlias(pwdHash.field(P::alias), alias);
-  pwdHash.field(P::timeStamp).setInteger(timeStamp);
+  Value& pwdHash = token.Select(asn::h225::CryptoH323Token::cryptoEPPwdHash);
+  asn::SetAlias(pwdHash.Field(P::alias), alias);
+  pwdHash.Field(P::timeStamp).SetInteger(timeStamp);
   using H = asn::h235::HASHED_EncodedPwdCertToken;
-  Value& hashed = pwdHash.field(P::token);
-  hashed.field(H::algorithmOID).setOid(kOidMd5);
-  hashed.field(H::paramS);
-  hashed.field(H::hash).setBits(*hash, hash->size() * 8);
+  Value& hashed = pwdHash.Field(P::token);
+  hashed.Field(H::algorithmOID).SetOid(kOidMd5);
+  hashed.Field(H::paramS);
+  hashed.Field(H::hash).SetBits(*hash, hash->size() * 8);
   return token;
 }
 
 TokenCheck H235AuthSimpleMD5::Validate(const Value& cryptoH323Token, std::string_view password) {
-  if (!cryptoH323Token.is(asn::h225::CryptoH323Token::cryptoEPPwdHash)) return TokenCheck::Absent;
+  if (!cryptoH323Token.Is(asn::h225::CryptoH323Token::cryptoEPPwdHash)) return TokenCheck::Absent;
   using P = asn::h225::CryptoH323Token_cryptoEPPwdHash;
   using H = asn::h235::HASHED_EncodedPwdCertToken;
-  const Value& pwdHash = cryptoH323Token.alternative();
+  const Value& pwdHash = cryptoH323Token.Alternative();
   const Value& hashed = pwdHash[P::token];
-  if (hashed[H::algorithmOID].oid() != std::vector<std::uint32_t>(kOidMd5.begin(), kOidMd5.end()))
+  if (hashed[H::algorithmOID].Oid() != std::vector<std::uint32_t>(kOidMd5.begin(), kOidMd5.end()))
     return TokenCheck::Absent;
-  const std::string alias = asn::aliasText(pwdHash[P::alias]);
-  const std::int64_t stamp = pwdHash[P::timeStamp].integer();
-  if (alias.empty() || stamp < 0 || stamp > 0xffffffffLL || hashed[H::hash].bitLength() != 128)
+  const std::string alias = asn::AliasText(pwdHash[P::alias]);
+  const std::int64_t stamp = pwdHash[P::timeStamp].Integer();
+  if (alias.empty() || stamp < 0 || stamp > 0xffffffffLL || hashed[H::hash].BitLength() != 128)
     return TokenCheck::Malformed;
   auto expected = PasswordHash(alias, password, static_cast<std::uint32_t>(stamp));
   if (!expected) return TokenCheck::Malformed;
-  return equalBytes(hashed[H::hash].octets(), *expected) ? TokenCheck::Ok : TokenCheck::BadPassword;
+  return EqualBytes(hashed[H::hash].Octets(), *expected) ? TokenCheck::Ok : TokenCheck::BadPassword;
 }
 
 }  // namespace vantro::h235

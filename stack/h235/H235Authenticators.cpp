@@ -17,17 +17,17 @@ namespace ras = asn::h225;
 namespace {
 
 template <std::size_t N>
-bool isOid(const Value& v, const std::array<std::uint32_t, N>& arcs) {
-  return v.oid() == std::vector<std::uint32_t>(arcs.begin(), arcs.end());
+bool IsOid(const Value& v, const std::array<std::uint32_t, N>& arcs) {
+  return v.Oid() == std::vector<std::uint32_t>(arcs.begin(), arcs.end());
 }
 
-std::uint32_t systemSeconds() {
+std::uint32_t SystemSeconds() {
   using namespace std::chrono;
   return static_cast<std::uint32_t>(duration_cast<seconds>(system_clock::now().time_since_epoch()).count());
 }
 
 // Which methods protect a message of this kind.
-unsigned methodsFor(std::uint16_t kind) {
+unsigned MethodsFor(std::uint16_t kind) {
   switch (kind) {
     case ras::RasMessage::gatekeeperRequest:
     case ras::RasMessage::gatekeeperConfirm:
@@ -44,7 +44,7 @@ unsigned methodsFor(std::uint16_t kind) {
 
 }  // namespace
 
-H235Authenticators::H235Authenticators() : clock_(systemSeconds) {
+H235Authenticators::H235Authenticators() : clock_(SystemSeconds) {
   std::random_device rd;
   catRandom_ = static_cast<std::uint8_t>(rd());
   procedure1Random_ = static_cast<std::uint32_t>(rd()) & 0x7fffffff;
@@ -54,44 +54,44 @@ H235Authenticators::H235Authenticators() : clock_(systemSeconds) {
 void H235Authenticators::SetCapabilities(Value& grq) const {
   if (!IsActive()) return;
   using G = ras::GatekeeperRequest;
-  Value& mechanisms = grq.field(G::authenticationCapability);
-  mechanisms.append().select(asn::h235::AuthenticationMechanism::pwdHash);
-  mechanisms.append()
-      .select(asn::h235::AuthenticationMechanism::authenticationBES)
-      .select(asn::h235::AuthenticationBES::radius);
-  Value& algorithms = grq.field(G::algorithmOIDs);
-  algorithms.append().setOid(kOidHmacSha1_96);
-  algorithms.append().setOid(kOidCat);
-  algorithms.append().setOid(kOidMd5);
+  Value& mechanisms = grq.Field(G::authenticationCapability);
+  mechanisms.Append().Select(asn::h235::AuthenticationMechanism::pwdHash);
+  mechanisms.Append()
+      .Select(asn::h235::AuthenticationMechanism::authenticationBES)
+      .Select(asn::h235::AuthenticationBES::radius);
+  Value& algorithms = grq.Field(G::algorithmOIDs);
+  algorithms.Append().SetOid(kOidHmacSha1_96);
+  algorithms.Append().SetOid(kOidCat);
+  algorithms.Append().SetOid(kOidMd5);
 }
 
 void H235Authenticators::SelectFromConfirm(const Value& gcf) {
   methods_ = AllMethods;
-  const Value* algorithm = gcf.get(ras::GatekeeperConfirm::algorithmOID);
+  const Value* algorithm = gcf.Get(ras::GatekeeperConfirm::algorithmOID);
   if (!algorithm) return;
-  if (isOid(*algorithm, kOidMd5))
+  if (IsOid(*algorithm, kOidMd5))
     methods_ = Md5;
-  else if (isOid(*algorithm, kOidCat))
+  else if (IsOid(*algorithm, kOidCat))
     methods_ = Cat;
-  else if (isOid(*algorithm, kOidHmacSha1_96))
+  else if (IsOid(*algorithm, kOidHmacSha1_96))
     methods_ = Procedure1;
 }
 
 H235Authenticators::Pending H235Authenticators::AddTokens(Value& rasMessage, const Identities& ids) {
   Pending pending;
-  const unsigned methods = IsActive() ? methodsFor(rasMessage.choice()) & methods_ : 0;
+  const unsigned methods = IsActive() ? MethodsFor(rasMessage.Choice()) & methods_ : 0;
   if (!methods) return pending;
-  Value& body = rasMessage.alternative();
+  Value& body = rasMessage.Alternative();
   const std::uint32_t now = clock_();
-  const int tokensIndex = body.indexOf("tokens");
-  const int cryptoIndex = body.indexOf("cryptoTokens");
+  const int tokensIndex = body.IndexOf("tokens");
+  const int cryptoIndex = body.IndexOf("cryptoTokens");
   if ((methods & Md5) && cryptoIndex >= 0) {
     if (auto token = H235AuthSimpleMD5::CreateCryptoToken(ids.alias, password_, now))
-      body.field(static_cast<std::uint16_t>(cryptoIndex)).append(std::move(*token));
+      body.Field(static_cast<std::uint16_t>(cryptoIndex)).Append(std::move(*token));
   }
   if ((methods & Cat) && tokensIndex >= 0) {
     if (auto token = H235AuthCAT::CreateClearToken(ids.alias, password_, now, ++catRandom_))
-      body.field(static_cast<std::uint16_t>(tokensIndex)).append(std::move(*token));
+      body.Field(static_cast<std::uint16_t>(tokensIndex)).Append(std::move(*token));
   }
   if ((methods & Procedure1) && cryptoIndex >= 0) {
     // Only a place holder for the hash, found again in the encoding: unpredictable enough not to
@@ -102,7 +102,7 @@ H235Authenticators::Pending H235Authenticators::AddTokens(Value& rasMessage, con
     // The random value is a 32-bit signed integer to its receivers: it counts within 1 to 2^31 - 1.
     procedure1Random_ = procedure1Random_ % 0x7fffffff + 1;
     if (auto token = H235AuthProcedure1::CreateCryptoToken(sender, ids.gatekeeperId, now, procedure1Random_, marker)) {
-      body.field(static_cast<std::uint16_t>(cryptoIndex)).append(std::move(*token));
+      body.Field(static_cast<std::uint16_t>(cryptoIndex)).Append(std::move(*token));
       pending.marker = marker;
     }
   }
@@ -111,20 +111,20 @@ H235Authenticators::Pending H235Authenticators::AddTokens(Value& rasMessage, con
 
 std::optional<std::vector<std::uint8_t>> H235Authenticators::Encode(const Value& rasMessage,
                                                                     const Pending& pending) const {
-  auto encoded = asn::encode(rasMessage);
+  auto encoded = asn::Encode(rasMessage);
   if (!encoded) return std::nullopt;
   if (pending.marker && !H235AuthProcedure1::Sign(*encoded, *pending.marker, password_)) return std::nullopt;
   return std::move(*encoded);
 }
 
 TokenCheck H235Authenticators::CheckReceived(const Value& rasMessage, std::span<const std::uint8_t> encoded) const {
-  if (!IsActive() || rasMessage.isUnknownAlternative()) return TokenCheck::Absent;
-  const Value& body = rasMessage.alternative();
-  const int cryptoIndex = body.indexOf("cryptoTokens");
-  const Value* tokens = cryptoIndex >= 0 ? body.get(static_cast<std::uint16_t>(cryptoIndex)) : nullptr;
+  if (!IsActive() || rasMessage.IsUnknownAlternative()) return TokenCheck::Absent;
+  const Value& body = rasMessage.Alternative();
+  const int cryptoIndex = body.IndexOf("cryptoTokens");
+  const Value* tokens = cryptoIndex >= 0 ? body.Get(static_cast<std::uint16_t>(cryptoIndex)) : nullptr;
   if (!tokens) return TokenCheck::Absent;
   TokenCheck result = TokenCheck::Absent;
-  for (const Value& token : tokens->elements()) {
+  for (const Value& token : tokens->Elements()) {
     TokenCheck check = H235AuthProcedure1::Validate(encoded, token, password_);
     if (check == TokenCheck::Ok) return check;
     if (check != TokenCheck::Absent) result = check;

@@ -11,7 +11,7 @@ namespace vantro::h235 {
 namespace {
 
 template <std::size_t N>
-std::array<std::uint8_t, N> digest(const EVP_MD* type, std::initializer_list<std::span<const std::uint8_t>> parts) {
+std::array<std::uint8_t, N> Digest(const EVP_MD* type, std::initializer_list<std::span<const std::uint8_t>> parts) {
   std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
   std::array<std::uint8_t, N> out{};
   unsigned len = 0;
@@ -22,7 +22,7 @@ std::array<std::uint8_t, N> digest(const EVP_MD* type, std::initializer_list<std
   return out;
 }
 
-void appendUnit(std::string& out, std::uint32_t cp) {
+void AppendUnit(std::string& out, std::uint32_t cp) {
   auto unit = [&out](std::uint32_t u) {
     out += static_cast<char>(u >> 8);
     out += static_cast<char>(u & 0xff);
@@ -38,11 +38,11 @@ void appendUnit(std::string& out, std::uint32_t cp) {
 
 }  // namespace
 
-Md5Digest md5(std::initializer_list<std::span<const std::uint8_t>> parts) { return digest<16>(EVP_md5(), parts); }
+Md5Digest Md5(std::initializer_list<std::span<const std::uint8_t>> parts) { return Digest<16>(EVP_md5(), parts); }
 
-Sha1Digest sha1(std::span<const std::uint8_t> data) { return digest<20>(EVP_sha1(), {data}); }
+Sha1Digest Sha1(std::span<const std::uint8_t> data) { return Digest<20>(EVP_sha1(), {data}); }
 
-Sha1Digest hmacSha1(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data) {
+Sha1Digest HmacSha1(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data) {
   Sha1Digest out{};
   unsigned len = 0;
   if (!HMAC(EVP_sha1(), key.data(), static_cast<int>(key.size()), data.data(), data.size(), out.data(), &len) ||
@@ -51,21 +51,21 @@ Sha1Digest hmacSha1(std::span<const std::uint8_t> key, std::span<const std::uint
   return out;
 }
 
-void warmUp() {
+void WarmUp() {
   static const std::uint8_t sample[] = {'w', 'a', 'r', 'm'};
-  (void)md5({sample});
-  (void)sha1(sample);
-  (void)hmacSha1(sample, sample);
+  (void)Md5({sample});
+  (void)Sha1(sample);
+  (void)HmacSha1(sample, sample);
 }
 
-bool equalBytes(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
+bool EqualBytes(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
   if (a.size() != b.size()) return false;
   std::uint8_t diff = 0;
   for (std::size_t i = 0; i < a.size(); ++i) diff |= static_cast<std::uint8_t>(a[i] ^ b[i]);
   return diff == 0;
 }
 
-std::string ucs2PlusNull(std::string_view s) {
+std::string Ucs2PlusNull(std::string_view s) {
   std::string out;
   std::size_t i = 0;
   while (i < s.size()) {
@@ -88,7 +88,7 @@ std::string ucs2PlusNull(std::string_view s) {
       cp = c;  // Latin-1
       len = 1;
     }
-    appendUnit(out, cp);
+    AppendUnit(out, cp);
     i += len;
   }
   out.append(2, '\0');

@@ -14,26 +14,26 @@ using Md5Digest = std::array<std::uint8_t, 16>;
 using Sha1Digest = std::array<std::uint8_t, 20>;
 
 // MD5 over the parts, one after the other.
-Md5Digest md5(std::initializer_list<std::span<const std::uint8_t>> parts);
-Sha1Digest sha1(std::span<const std::uint8_t> data);
-Sha1Digest hmacSha1(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data);
+Md5Digest Md5(std::initializer_list<std::span<const std::uint8_t>> parts);
+Sha1Digest Sha1(std::span<const std::uint8_t> data);
+Sha1Digest HmacSha1(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data);
 
 // Does the library's one-time set-up of MD5, SHA-1 and HMAC-SHA1 now (OpenSSL 3 loads its
 // providers and fetches each algorithm on first use, a millisecond or more), so that the first
 // password token of a registration does not wait for it. Safe from any thread; later calls are cheap.
-void warmUp();
+void WarmUp();
 
 // Compares without stopping at the first difference.
-bool equalBytes(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b);
+bool EqualBytes(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b);
 
-inline std::span<const std::uint8_t> bytesOf(std::string_view s) {
+inline std::span<const std::uint8_t> BytesOf(std::string_view s) {
   return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
 
 // A text as 16-bit characters, big-endian, followed by a terminating zero character: the form in
 // which the password and the sender's alias enter the MD5 and CAT tokens. UTF-8 is decoded; bytes
 // that are not UTF-8 are taken as Latin-1 characters.
-std::string ucs2PlusNull(std::string_view text);
+std::string Ucs2PlusNull(std::string_view text);
 
 // What checking a received token found.
 enum class TokenCheck {

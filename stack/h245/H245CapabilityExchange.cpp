@@ -18,22 +18,22 @@ using Descriptor = h245::CapabilityDescriptor;
 namespace {
 
 void NoMultipoint(asn::Value& multipoint) {
-  multipoint.field(h245::MultipointCapability::multicastCapability).setBoolean(false);
-  multipoint.field(h245::MultipointCapability::multiUniCastConference).setBoolean(false);
-  asn::Value& distribution = multipoint.field(h245::MultipointCapability::mediaDistributionCapability).append();
+  multipoint.Field(h245::MultipointCapability::multicastCapability).SetBoolean(false);
+  multipoint.Field(h245::MultipointCapability::multiUniCastConference).SetBoolean(false);
+  asn::Value& distribution = multipoint.Field(h245::MultipointCapability::mediaDistributionCapability).Append();
   for (std::uint16_t i = h245::MediaDistributionCapability::centralizedControl;
        i <= h245::MediaDistributionCapability::distributedVideo; ++i)
-    distribution.field(i).setBoolean(false);
+    distribution.Field(i).SetBoolean(false);
 }
 
 void FillMultiplex(asn::Value& multiplex) {
-  asn::Value& h2250 = multiplex.select(h245::MultiplexCapability::h2250Capability);
-  h2250.field(h245::H2250Capability::maximumAudioDelayJitter).setInteger(250);
-  NoMultipoint(h2250.field(h245::H2250Capability::receiveMultipointCapability));
-  NoMultipoint(h2250.field(h245::H2250Capability::transmitMultipointCapability));
-  NoMultipoint(h2250.field(h245::H2250Capability::receiveAndTransmitMultipointCapability));
-  h2250.field(h245::H2250Capability::logicalChannelSwitchingCapability).setBoolean(false);
-  h2250.field(h245::H2250Capability::t120DynamicPortCapability).setBoolean(false);
+  asn::Value& h2250 = multiplex.Select(h245::MultiplexCapability::h2250Capability);
+  h2250.Field(h245::H2250Capability::maximumAudioDelayJitter).SetInteger(250);
+  NoMultipoint(h2250.Field(h245::H2250Capability::receiveMultipointCapability));
+  NoMultipoint(h2250.Field(h245::H2250Capability::transmitMultipointCapability));
+  NoMultipoint(h2250.Field(h245::H2250Capability::receiveAndTransmitMultipointCapability));
+  h2250.Field(h245::H2250Capability::logicalChannelSwitchingCapability).SetBoolean(false);
+  h2250.Field(h245::H2250Capability::t120DynamicPortCapability).SetBoolean(false);
 }
 
 }  // namespace
@@ -43,10 +43,10 @@ H245CapabilityExchange::H245CapabilityExchange(H245Link& link) : link_(link), ti
 asn::Value H245CapabilityExchange::BuildOurs(const endpoint::H323Capabilities& capabilities, unsigned sequenceNumber) {
   asn::Value message = NewMessage(MSCM::request, h245::RequestMessage::terminalCapabilitySet);
   asn::Value& tcs = MessageBody(message);
-  tcs.field(TCS::sequenceNumber).setInteger(sequenceNumber % 256);
-  tcs.field(TCS::protocolIdentifier).setOid(asn::kH245ProtocolIdentifier);
-  FillMultiplex(tcs.field(TCS::multiplexCapability));
-  asn::Value& table = tcs.field(TCS::capabilityTable);
+  tcs.Field(TCS::sequenceNumber).SetInteger(sequenceNumber % 256);
+  tcs.Field(TCS::protocolIdentifier).SetOid(asn::kH245ProtocolIdentifier);
+  FillMultiplex(tcs.Field(TCS::multiplexCapability));
+  asn::Value& table = tcs.Field(TCS::capabilityTable);
 
   // Audio, numbered descriptor by descriptor and set by set, each set an alternative set.
   std::vector<endpoint::H323Capabilities::Entry> entries = capabilities.Entries();
@@ -56,9 +56,9 @@ asn::Value H245CapabilityExchange::BuildOurs(const endpoint::H323Capabilities& c
   std::map<int, std::map<int, std::vector<unsigned>>> layout;
   unsigned number = 0;
   for (const auto& e : entries) {
-    asn::Value& entry = table.append();
-    entry.field(Entry::capabilityTableEntryNumber).setInteger(++number);
-    entry.field(Entry::capability).select(h245::Capability::receiveAudioCapability) =
+    asn::Value& entry = table.Append();
+    entry.Field(Entry::capabilityTableEntryNumber).SetInteger(++number);
+    entry.Field(Entry::capability).Select(h245::Capability::receiveAudioCapability) =
         e.capability->GetAudioCapability(endpoint::H323Capability::Direction::Receive);
     layout[e.descriptor][e.simultaneous].push_back(number);
   }
@@ -69,23 +69,23 @@ asn::Value H245CapabilityExchange::BuildOurs(const endpoint::H323Capabilities& c
   unsigned hookflash = 0;
   for (std::uint16_t kind : {h245::UserInputCapability::basicString, h245::UserInputCapability::dtmf,
                              h245::UserInputCapability::hookflash}) {
-    asn::Value& entry = table.append();
-    entry.field(Entry::capabilityTableEntryNumber).setInteger(++number);
-    entry.field(Entry::capability).select(h245::Capability::receiveUserInputCapability).select(kind);
+    asn::Value& entry = table.Append();
+    entry.Field(Entry::capabilityTableEntryNumber).SetInteger(++number);
+    entry.Field(Entry::capability).Select(h245::Capability::receiveUserInputCapability).Select(kind);
     if (kind == h245::UserInputCapability::hookflash)
       hookflash = number;
     else
       strings.push_back(number);
   }
 
-  asn::Value& descriptors = tcs.field(TCS::capabilityDescriptors);
+  asn::Value& descriptors = tcs.Field(TCS::capabilityDescriptors);
   for (const auto& [d, sets] : layout) {
-    asn::Value& descriptor = descriptors.append();
-    descriptor.field(Descriptor::capabilityDescriptorNumber).setInteger(std::clamp(d, 0, 255));
-    asn::Value& simultaneous = descriptor.field(Descriptor::simultaneousCapabilities);
+    asn::Value& descriptor = descriptors.Append();
+    descriptor.Field(Descriptor::capabilityDescriptorNumber).SetInteger(std::clamp(d, 0, 255));
+    asn::Value& simultaneous = descriptor.Field(Descriptor::simultaneousCapabilities);
     auto alternatives = [&](const std::vector<unsigned>& numbers) {
-      asn::Value& set = simultaneous.append();
-      for (unsigned n : numbers) set.append().setInteger(n);
+      asn::Value& set = simultaneous.Append();
+      for (unsigned n : numbers) set.Append().SetInteger(n);
     };
     for (const auto& [s, numbers] : sets) alternatives(numbers);
     alternatives(strings);
@@ -106,7 +106,7 @@ void H245CapabilityExchange::SendOurs() {
 }
 
 bool H245CapabilityExchange::OnAck(const asn::Value& ack) {
-  const unsigned seq = static_cast<unsigned>(ack[h245::TerminalCapabilitySetAck::sequenceNumber].integer());
+  const unsigned seq = static_cast<unsigned>(ack[h245::TerminalCapabilitySetAck::sequenceNumber].Integer());
   if (!timer_.IsRunning() || seq != sequenceNumber_) {
     PTRACE(3, "H245", "capability set ack " << seq << " is not for our set " << sequenceNumber_ << ", ignored");
     return false;
@@ -117,7 +117,7 @@ bool H245CapabilityExchange::OnAck(const asn::Value& ack) {
 }
 
 void H245CapabilityExchange::OnReject(const asn::Value& reject) {
-  const unsigned seq = static_cast<unsigned>(reject[h245::TerminalCapabilitySetReject::sequenceNumber].integer());
+  const unsigned seq = static_cast<unsigned>(reject[h245::TerminalCapabilitySetReject::sequenceNumber].Integer());
   if (!timer_.IsRunning() || seq != sequenceNumber_) {
     PTRACE(3, "H245", "capability set reject " << seq << " is not for our set, ignored");
     return;
@@ -127,9 +127,9 @@ void H245CapabilityExchange::OnReject(const asn::Value& reject) {
 }
 
 H245CapabilityExchange::Outcome H245CapabilityExchange::OnSet(const asn::Value& set) {
-  const unsigned seq = static_cast<unsigned>(set[TCS::sequenceNumber].integer());
-  const asn::Value* table = set.get(TCS::capabilityTable);
-  const asn::Value* descriptors = set.get(TCS::capabilityDescriptors);
+  const unsigned seq = static_cast<unsigned>(set[TCS::sequenceNumber].Integer());
+  const asn::Value* table = set.Get(TCS::capabilityTable);
+  const asn::Value* descriptors = set.Get(TCS::capabilityDescriptors);
 
   if (!table && !descriptors) {
     table_.clear();
@@ -143,9 +143,9 @@ H245CapabilityExchange::Outcome H245CapabilityExchange::OnSet(const asn::Value& 
   std::map<unsigned, asn::Value> newTable = table_;
   std::map<unsigned, std::vector<std::vector<unsigned>>> newDescriptors = descriptors_;
   if (table) {
-    for (const asn::Value& entry : table->elements()) {
-      const unsigned n = static_cast<unsigned>(entry[Entry::capabilityTableEntryNumber].integer());
-      if (const asn::Value* capability = entry.get(Entry::capability))
+    for (const asn::Value& entry : table->Elements()) {
+      const unsigned n = static_cast<unsigned>(entry[Entry::capabilityTableEntryNumber].Integer());
+      if (const asn::Value* capability = entry.Get(Entry::capability))
         newTable[n] = *capability;
       else
         newTable.erase(n);
@@ -156,18 +156,18 @@ H245CapabilityExchange::Outcome H245CapabilityExchange::OnSet(const asn::Value& 
     return Outcome::Rejected;
   }
   if (descriptors) {
-    for (const asn::Value& descriptor : descriptors->elements()) {
-      const unsigned n = static_cast<unsigned>(descriptor[Descriptor::capabilityDescriptorNumber].integer());
-      const asn::Value* simultaneous = descriptor.get(Descriptor::simultaneousCapabilities);
+    for (const asn::Value& descriptor : descriptors->Elements()) {
+      const unsigned n = static_cast<unsigned>(descriptor[Descriptor::capabilityDescriptorNumber].Integer());
+      const asn::Value* simultaneous = descriptor.Get(Descriptor::simultaneousCapabilities);
       if (!simultaneous) {
         newDescriptors.erase(n);
         continue;
       }
       std::vector<std::vector<unsigned>> sets;
-      for (const asn::Value& alternatives : simultaneous->elements()) {
+      for (const asn::Value& alternatives : simultaneous->Elements()) {
         std::vector<unsigned>& numbers = sets.emplace_back();
-        for (const asn::Value& number : alternatives.elements()) {
-          numbers.push_back(static_cast<unsigned>(number.integer()));
+        for (const asn::Value& number : alternatives.Elements()) {
+          numbers.push_back(static_cast<unsigned>(number.Integer()));
           if (!newTable.count(numbers.back())) {
             Answer(false, seq, h245::TerminalCapabilitySetReject_cause::undefinedTableEntryUsed);
             return Outcome::Rejected;
@@ -197,17 +197,17 @@ H245CapabilityExchange::Outcome H245CapabilityExchange::OnSet(const asn::Value& 
 void H245CapabilityExchange::Answer(bool accept, unsigned sequenceNumber, std::uint16_t cause) {
   if (accept) {
     asn::Value ack = NewMessage(MSCM::response, h245::ResponseMessage::terminalCapabilitySetAck);
-    MessageBody(ack).field(h245::TerminalCapabilitySetAck::sequenceNumber).setInteger(sequenceNumber);
+    MessageBody(ack).Field(h245::TerminalCapabilitySetAck::sequenceNumber).SetInteger(sequenceNumber);
     link_.Send(std::move(ack));
     return;
   }
   PTRACE(2, "H245", "rejecting the far end's capability set " << sequenceNumber << ", cause " << cause);
   asn::Value reject = NewMessage(MSCM::response, h245::ResponseMessage::terminalCapabilitySetReject);
   asn::Value& body = MessageBody(reject);
-  body.field(h245::TerminalCapabilitySetReject::sequenceNumber).setInteger(sequenceNumber);
-  asn::Value& why = body.field(h245::TerminalCapabilitySetReject::cause).select(cause);
+  body.Field(h245::TerminalCapabilitySetReject::sequenceNumber).SetInteger(sequenceNumber);
+  asn::Value& why = body.Field(h245::TerminalCapabilitySetReject::cause).Select(cause);
   if (cause == h245::TerminalCapabilitySetReject_cause::tableEntryCapacityExceeded)
-    why.select(h245::TerminalCapabilitySetReject_cause_tableEntryCapacityExceeded::noneProcessed);
+    why.Select(h245::TerminalCapabilitySetReject_cause_tableEntryCapacityExceeded::noneProcessed);
   link_.Send(std::move(reject));
 }
 

@@ -58,45 +58,45 @@ struct H245Control::Impl {
 // --- dispatching ---
 
 void H245Control::Impl::Dispatch(const asn::Value& message) {
-  if (message.type() != MSCM::Id) {
+  if (message.Type() != MSCM::Id) {
     ++malformed;
-    PTRACE(2, "H245", "not a MultimediaSystemControlMessage: " << message.typeName());
+    PTRACE(2, "H245", "not a MultimediaSystemControlMessage: " << message.TypeName());
     return;
   }
-  PTRACE(4, "H245", "received " << asn::toText(message));
-  if (message.isUnknownAlternative()) {
+  PTRACE(4, "H245", "received " << asn::ToText(message));
+  if (message.IsUnknownAlternative()) {
     PTRACE(3, "H245", "message of an unknown kind ignored");
     return;
   }
-  const asn::Value& body = message.alternative();
+  const asn::Value& body = message.Alternative();
   if (link.IsEnded()) {
     // After EndSessionCommand only the far end's own EndSessionCommand means anything.
-    if (message.is(MSCM::command) && body.is(Command::endSessionCommand)) OnCommand(body);
+    if (message.Is(MSCM::command) && body.Is(Command::endSessionCommand)) OnCommand(body);
     return;
   }
-  switch (message.choice()) {
+  switch (message.Choice()) {
     case MSCM::request:
-      if (body.isUnknownAlternative())
+      if (body.IsUnknownAlternative())
         NotSupported(message);
       else
         OnRequest(message);
       break;
     case MSCM::response:
-      if (!body.isUnknownAlternative()) OnResponse(body);
+      if (!body.IsUnknownAlternative()) OnResponse(body);
       break;
     case MSCM::command:
-      if (!body.isUnknownAlternative()) OnCommand(body);
+      if (!body.IsUnknownAlternative()) OnCommand(body);
       break;
     case MSCM::indication:
-      if (!body.isUnknownAlternative()) OnIndication(body);
+      if (!body.IsUnknownAlternative()) OnIndication(body);
       break;
   }
 }
 
 void H245Control::Impl::OnRequest(const asn::Value& message) {
-  const asn::Value& request = message.alternative();
-  const asn::Value& body = request.alternative();
-  switch (request.choice()) {
+  const asn::Value& request = message.Alternative();
+  const asn::Value& body = request.Alternative();
+  switch (request.Choice()) {
     case Request::masterSlaveDetermination: masterSlave.OnRequest(body); break;
     case Request::terminalCapabilitySet: OnCapabilities(body); break;
     case Request::openLogicalChannel: channels.OnOpen(body, masterSlave.IsMaster()); break;
@@ -105,16 +105,16 @@ void H245Control::Impl::OnRequest(const asn::Value& message) {
     case Request::requestMode: {
       asn::Value reject = NewMessage(MSCM::response, Response::requestModeReject);
       asn::Value& r = MessageBody(reject);
-      r.field(h245::RequestModeReject::sequenceNumber).setInteger(body[h245::RequestMode::sequenceNumber].integer());
-      r.field(h245::RequestModeReject::cause).select(h245::RequestModeReject_cause::modeUnavailable);
+      r.Field(h245::RequestModeReject::sequenceNumber).SetInteger(body[h245::RequestMode::sequenceNumber].Integer());
+      r.Field(h245::RequestModeReject::cause).Select(h245::RequestModeReject_cause::modeUnavailable);
       link.Send(std::move(reject));
       break;
     }
     case Request::roundTripDelayRequest: {
       asn::Value answer = NewMessage(MSCM::response, Response::roundTripDelayResponse);
       MessageBody(answer)
-          .field(h245::RoundTripDelayResponse::sequenceNumber)
-          .setInteger(body[h245::RoundTripDelayRequest::sequenceNumber].integer());
+          .Field(h245::RoundTripDelayResponse::sequenceNumber)
+          .SetInteger(body[h245::RoundTripDelayRequest::sequenceNumber].Integer());
       link.Send(std::move(answer));
       break;
     }
@@ -123,8 +123,8 @@ void H245Control::Impl::OnRequest(const asn::Value& message) {
 }
 
 void H245Control::Impl::OnResponse(const asn::Value& response) {
-  const asn::Value& body = response.alternative();
-  switch (response.choice()) {
+  const asn::Value& body = response.Alternative();
+  switch (response.Choice()) {
     case Response::masterSlaveDeterminationAck:
       if (masterSlave.OnAck(body)) CheckReady();
       break;
@@ -139,7 +139,7 @@ void H245Control::Impl::OnResponse(const asn::Value& response) {
     case Response::requestChannelCloseAck: channels.OnRequestCloseAnswer(body, true); break;
     case Response::requestChannelCloseReject: channels.OnRequestCloseAnswer(body, false); break;
     case Response::roundTripDelayResponse: {
-      const auto seq = static_cast<unsigned>(body[h245::RoundTripDelayResponse::sequenceNumber].integer());
+      const auto seq = static_cast<unsigned>(body[h245::RoundTripDelayResponse::sequenceNumber].Integer());
       if (!roundTrip.IsRunning() || seq != roundTripSequence) break;
       roundTrip.Cancel();
       roundTripDelay =
@@ -147,12 +147,12 @@ void H245Control::Impl::OnResponse(const asn::Value& response) {
       PTRACE(3, "H245", "round trip delay " << roundTripDelay->count() << " ms");
       break;
     }
-    default: PTRACE(3, "H245", "response ignored: " << asn::fieldDesc(response.desc(), response.choice()).name); break;
+    default: PTRACE(3, "H245", "response ignored: " << asn::fieldDesc(response.Desc(), response.Choice()).name); break;
   }
 }
 
 void H245Control::Impl::OnCommand(const asn::Value& command) {
-  switch (command.choice()) {
+  switch (command.Choice()) {
     case Command::endSessionCommand:
       link.OnRemoteEnd();
       StopTimers();
@@ -164,25 +164,25 @@ void H245Control::Impl::OnCommand(const asn::Value& command) {
     case Command::sendTerminalCapabilitySet:
       if (started) capabilities.SendOurs();
       break;
-    default: PTRACE(4, "H245", "command ignored: " << asn::fieldDesc(command.desc(), command.choice()).name); break;
+    default: PTRACE(4, "H245", "command ignored: " << asn::fieldDesc(command.Desc(), command.Choice()).name); break;
   }
 }
 
 void H245Control::Impl::OnIndication(const asn::Value& indication) {
-  const asn::Value& body = indication.alternative();
-  switch (indication.choice()) {
+  const asn::Value& body = indication.Alternative();
+  switch (indication.Choice()) {
     case Indication::userInput:
       if (auto text = ReadUserInput(body)) {
         if (auto* owner = link.GetOwner()) owner->OnUserInput(*text);
       } else {
-        PTRACE(4, "H245", "user input indication without a key: " << asn::toText(body));
+        PTRACE(4, "H245", "user input indication without a key: " << asn::ToText(body));
       }
       break;
     case Indication::masterSlaveDeterminationRelease: masterSlave.OnRelease(); break;
     case Indication::functionNotSupported:
     case Indication::functionNotUnderstood: OnFunctionRefused(indication); break;
     default:
-      PTRACE(4, "H245", "indication ignored: " << asn::fieldDesc(indication.desc(), indication.choice()).name);
+      PTRACE(4, "H245", "indication ignored: " << asn::fieldDesc(indication.Desc(), indication.Choice()).name);
       break;
   }
 }
@@ -214,16 +214,16 @@ void H245Control::Impl::OnCapabilities(const asn::Value& set) {
 
 void H245Control::Impl::OnFunctionRefused(const asn::Value& indication) {
   // A far end that cannot answer our round trip delay request has answered all the same.
-  const asn::Value& body = indication.alternative();
+  const asn::Value& body = indication.Alternative();
   std::optional<asn::Value> refused;
-  if (indication.is(Indication::functionNotUnderstood)) {
-    if (body.is(h245::FunctionNotUnderstood::request)) refused = body;
-  } else if (const asn::Value* returned = body.get(h245::FunctionNotSupported::returnedFunction)) {
-    asn::Result<asn::Value> decoded = asn::decode(MSCM::Id, returned->octets());
-    if (decoded && decoded->is(MSCM::request)) refused = decoded->alternative();
+  if (indication.Is(Indication::functionNotUnderstood)) {
+    if (body.Is(h245::FunctionNotUnderstood::request)) refused = body;
+  } else if (const asn::Value* returned = body.Get(h245::FunctionNotSupported::returnedFunction)) {
+    asn::Result<asn::Value> decoded = asn::Decode(MSCM::Id, returned->Octets());
+    if (decoded && decoded->Is(MSCM::request)) refused = decoded->Alternative();
   }
-  PTRACE(2, "H245", "the far end refused a function: " << asn::toText(indication));
-  if (refused && refused->is(Request::roundTripDelayRequest) && roundTrip.IsRunning()) {
+  PTRACE(2, "H245", "the far end refused a function: " << asn::ToText(indication));
+  if (refused && refused->Is(Request::roundTripDelayRequest) && roundTrip.IsRunning()) {
     roundTrip.Cancel();
     PTRACE(3, "H245", "the far end does not measure round trip delay");
   }
@@ -233,18 +233,18 @@ void H245Control::Impl::NotSupported(const asn::Value& message) {
   PTRACE(3, "H245", "answering " << MessageName(message) << " with FunctionNotSupported");
   asn::Value answer = NewMessage(MSCM::indication, Indication::functionNotSupported);
   asn::Value& body = MessageBody(answer);
-  body.field(h245::FunctionNotSupported::cause).select(h245::FunctionNotSupported_cause::unknownFunction);
-  if (asn::Result<std::vector<std::uint8_t>> bytes = asn::encode(message))
-    body.field(h245::FunctionNotSupported::returnedFunction).setBytes(std::span<const std::uint8_t>(*bytes));
+  body.Field(h245::FunctionNotSupported::cause).Select(h245::FunctionNotSupported_cause::unknownFunction);
+  if (asn::Result<std::vector<std::uint8_t>> bytes = asn::Encode(message))
+    body.Field(h245::FunctionNotSupported::returnedFunction).SetBytes(std::span<const std::uint8_t>(*bytes));
   link.Send(std::move(answer));
 }
 
 void H245Control::Impl::NotUnderstood(const asn::Value& message) {
-  if (message.type() != MSCM::Id || message.isUnknownAlternative() || message.is(MSCM::indication)) return;
+  if (message.Type() != MSCM::Id || message.IsUnknownAlternative() || message.Is(MSCM::indication)) return;
   asn::Value answer = NewMessage(MSCM::indication, Indication::functionNotUnderstood);
-  MessageBody(answer).select(message.choice()) = message.alternative();
+  MessageBody(answer).Select(message.Choice()) = message.Alternative();
   // Only what encodes goes out: a message built wrongly in memory would not.
-  if (asn::encode(answer)) link.Send(std::move(answer));
+  if (asn::Encode(answer)) link.Send(std::move(answer));
 }
 
 void H245Control::Impl::CheckReady() {
@@ -352,7 +352,7 @@ void H245Control::SendRoundTripDelayRequest() {
   if (impl->link.IsEnded()) return;
   impl->roundTripSequence = (impl->roundTripSequence + 1) % 256;
   asn::Value request = NewMessage(MSCM::request, Request::roundTripDelayRequest);
-  MessageBody(request).field(h245::RoundTripDelayRequest::sequenceNumber).setInteger(impl->roundTripSequence);
+  MessageBody(request).Field(h245::RoundTripDelayRequest::sequenceNumber).SetInteger(impl->roundTripSequence);
   impl->roundTripSent = std::chrono::steady_clock::now();
   impl->link.Send(std::move(request));
   impl->roundTrip.Start(impl->link.GetSettings().requestTimeout,

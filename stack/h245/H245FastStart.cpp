@@ -25,32 +25,32 @@ struct Element {
 };
 
 std::optional<Element> Classify(const Octets& bytes) {
-  asn::Result<asn::Value> decoded = asn::decode(OLC::Id, bytes);
+  asn::Result<asn::Value> decoded = asn::Decode(OLC::Id, bytes);
   if (!decoded) {
-    PTRACE(2, "H245", "fast start element not decoded: " << decoded.error().message());
+    PTRACE(2, "H245", "fast start element not decoded: " << decoded.Error().Message());
     return std::nullopt;
   }
   const asn::Value& olc = *decoded;
   Element e;
-  e.number = static_cast<unsigned>(olc[OLC::forwardLogicalChannelNumber].integer());
+  e.number = static_cast<unsigned>(olc[OLC::forwardLogicalChannelNumber].Integer());
   const asn::Value& forward = olc[OLC::forwardLogicalChannelParameters];
-  const asn::Value* reverse = olc.get(OLC::reverseLogicalChannelParameters);
+  const asn::Value* reverse = olc.Get(OLC::reverseLogicalChannelParameters);
   const asn::Value* forwardAudio = AudioOf(forward[Forward::dataType]);
   if (forwardAudio && !reverse) {
     const asn::Value& multiplex = forward[Forward::multiplexParameters];
-    if (!multiplex.is(ForwardMultiplex::h2250LogicalChannelParameters)) return std::nullopt;
+    if (!multiplex.Is(ForwardMultiplex::h2250LogicalChannelParameters)) return std::nullopt;
     e.callerTransmits = true;
     e.audio = *forwardAudio;
-    e.media = ReadH2250(multiplex.alternative());
+    e.media = ReadH2250(multiplex.Alternative());
     return e;
   }
-  if (reverse && forward[Forward::dataType].is(h245::DataType::nullData)) {
+  if (reverse && forward[Forward::dataType].Is(h245::DataType::nullData)) {
     const asn::Value* reverseAudio = AudioOf((*reverse)[Reverse::dataType]);
     if (!reverseAudio) return std::nullopt;
     e.audio = *reverseAudio;
-    if (const asn::Value* multiplex = reverse->get(Reverse::multiplexParameters)) {
-      if (!multiplex->is(ReverseMultiplex::h2250LogicalChannelParameters)) return std::nullopt;
-      e.media = ReadH2250(multiplex->alternative());
+    if (const asn::Value* multiplex = reverse->Get(Reverse::multiplexParameters)) {
+      if (!multiplex->Is(ReverseMultiplex::h2250LogicalChannelParameters)) return std::nullopt;
+      e.media = ReadH2250(multiplex->Alternative());
     }
     return e;
   }
@@ -58,10 +58,10 @@ std::optional<Element> Classify(const Octets& bytes) {
 }
 
 Octets Encode(asn::Value& olc) {
-  asn::completeMandatory(olc);
-  asn::Result<std::vector<std::uint8_t>> bytes = asn::encode(olc);
+  asn::CompleteMandatory(olc);
+  asn::Result<std::vector<std::uint8_t>> bytes = asn::Encode(olc);
   if (!bytes) {
-    PTRACE(1, "H245", "fast start element not encoded: " << bytes.error().message());
+    PTRACE(1, "H245", "fast start element not encoded: " << bytes.Error().Message());
     return {};
   }
   return std::move(*bytes);
@@ -70,23 +70,23 @@ Octets Encode(asn::Value& olc) {
 // An element on which the caller transmits audio (forward), with our addresses or the caller's.
 Octets ForwardElement(unsigned number, const asn::Value& audio, const MediaParameters& media) {
   asn::Value olc(OLC::Id);
-  olc.field(OLC::forwardLogicalChannelNumber).setInteger(number);
-  asn::Value& forward = olc.field(OLC::forwardLogicalChannelParameters);
-  forward.field(Forward::dataType).select(h245::DataType::audioData) = audio;
-  FillH2250(forward.field(Forward::multiplexParameters).select(ForwardMultiplex::h2250LogicalChannelParameters), media);
+  olc.Field(OLC::forwardLogicalChannelNumber).SetInteger(number);
+  asn::Value& forward = olc.Field(OLC::forwardLogicalChannelParameters);
+  forward.Field(Forward::dataType).Select(h245::DataType::audioData) = audio;
+  FillH2250(forward.Field(Forward::multiplexParameters).Select(ForwardMultiplex::h2250LogicalChannelParameters), media);
   return Encode(olc);
 }
 
 // An element on which the caller receives audio (reverse), nothing forward.
 Octets ReverseElement(unsigned number, const asn::Value& audio, const MediaParameters& media) {
   asn::Value olc(OLC::Id);
-  olc.field(OLC::forwardLogicalChannelNumber).setInteger(number);
-  asn::Value& forward = olc.field(OLC::forwardLogicalChannelParameters);
-  forward.field(Forward::dataType).select(h245::DataType::nullData);
-  forward.field(Forward::multiplexParameters).select(ForwardMultiplex::none);
-  asn::Value& reverse = olc.field(OLC::reverseLogicalChannelParameters);
-  reverse.field(Reverse::dataType).select(h245::DataType::audioData) = audio;
-  FillH2250(reverse.field(Reverse::multiplexParameters).select(ReverseMultiplex::h2250LogicalChannelParameters), media);
+  olc.Field(OLC::forwardLogicalChannelNumber).SetInteger(number);
+  asn::Value& forward = olc.Field(OLC::forwardLogicalChannelParameters);
+  forward.Field(Forward::dataType).Select(h245::DataType::nullData);
+  forward.Field(Forward::multiplexParameters).Select(ForwardMultiplex::none);
+  asn::Value& reverse = olc.Field(OLC::reverseLogicalChannelParameters);
+  reverse.Field(Reverse::dataType).Select(h245::DataType::audioData) = audio;
+  FillH2250(reverse.Field(Reverse::multiplexParameters).Select(ReverseMultiplex::h2250LogicalChannelParameters), media);
   return Encode(olc);
 }
 

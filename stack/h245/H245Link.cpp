@@ -17,7 +17,7 @@ H245Link::H245Link(asio::any_io_executor strand, H245Control::Owner& owner, H245
 
 void H245Link::Send(asn::Value message) {
   if (IsEnded()) {
-    PTRACE(4, "H245", "session ended, not sending " << asn::toText(message));
+    PTRACE(4, "H245", "session ended, not sending " << asn::ToText(message));
     return;
   }
   Deliver(std::move(message));
@@ -26,16 +26,16 @@ void H245Link::Send(asn::Value message) {
 void H245Link::SendEndSession() {
   if (localEnded_ || !owner_) return;
   asn::Value message(h245::MultimediaSystemControlMessage::Id);
-  message.select(h245::MultimediaSystemControlMessage::command)
-      .select(h245::CommandMessage::endSessionCommand)
-      .select(h245::EndSessionCommand::disconnect);
+  message.Select(h245::MultimediaSystemControlMessage::command)
+      .Select(h245::CommandMessage::endSessionCommand)
+      .Select(h245::EndSessionCommand::disconnect);
   localEnded_ = true;
   Deliver(std::move(message));
 }
 
 void H245Link::Deliver(asn::Value message) {
-  asn::completeMandatory(message);
-  PTRACE(4, "H245", "send " << asn::toText(message));
+  asn::CompleteMandatory(message);
+  PTRACE(4, "H245", "send " << asn::ToText(message));
   owner_->SendMessage(message);
 }
 

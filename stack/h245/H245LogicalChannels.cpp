@@ -15,12 +15,12 @@ namespace {
 
 unsigned NumberOf(const asn::Value& message) {
   // Every message here starts with the channel number.
-  return static_cast<unsigned>(message[0].integer());
+  return static_cast<unsigned>(message[0].Integer());
 }
 
 asn::Value NumberedMessage(std::uint16_t kind, std::uint16_t alternative, unsigned number) {
   asn::Value message = NewMessage(kind, alternative);
-  MessageBody(message).field(0).setInteger(number);
+  MessageBody(message).Field(0).SetInteger(number);
   return message;
 }
 
@@ -39,16 +39,16 @@ unsigned H245LogicalChannels::NextNumber() {
 
 unsigned H245LogicalChannels::Open(const OutgoingChannel& channel) {
   if (link_.IsEnded()) return 0;
-  if (channel.audioCapability.type() != h245::AudioCapability::Id) {
+  if (channel.audioCapability.Type() != h245::AudioCapability::Id) {
     PTRACE(1, "H245", "cannot open a channel without an AudioCapability value");
     return 0;
   }
   const unsigned number = NextNumber();
   if (number == 0) return 0;
   asn::Value message = NumberedMessage(MSCM::request, h245::RequestMessage::openLogicalChannel, number);
-  asn::Value& forward = MessageBody(message).field(OLC::forwardLogicalChannelParameters);
-  forward.field(Forward::dataType).select(h245::DataType::audioData) = channel.audioCapability;
-  FillH2250(forward.field(Forward::multiplexParameters).select(ForwardMultiplex::h2250LogicalChannelParameters),
+  asn::Value& forward = MessageBody(message).Field(OLC::forwardLogicalChannelParameters);
+  forward.Field(Forward::dataType).Select(h245::DataType::audioData) = channel.audioCapability;
+  FillH2250(forward.Field(Forward::multiplexParameters).Select(ForwardMultiplex::h2250LogicalChannelParameters),
             MediaParameters{channel.sessionID, std::nullopt, channel.control, std::nullopt});
 
   Ours& ours = ours_[number];
@@ -59,7 +59,7 @@ unsigned H245LogicalChannels::Open(const OutgoingChannel& channel) {
     if (!ours_.erase(number)) return;
     // Withdraw the request, so that a late Ack opens nothing.
     asn::Value close = NumberedMessage(MSCM::request, h245::RequestMessage::closeLogicalChannel, number);
-    MessageBody(close).field(h245::CloseLogicalChannel::source).select(h245::CloseLogicalChannel_source::lcse);
+    MessageBody(close).Field(h245::CloseLogicalChannel::source).Select(h245::CloseLogicalChannel_source::lcse);
     link_.Send(std::move(close));
     link_.Fail("no answer to OpenLogicalChannel " + std::to_string(number));
   });
@@ -81,7 +81,7 @@ void H245LogicalChannels::SendClose(unsigned number, Ours& channel, bool byRemot
   channel.closeReported = byRemote;
   if (!channel.timer) channel.timer = std::make_unique<H245Timer>(link_);
   asn::Value message = NumberedMessage(MSCM::request, h245::RequestMessage::closeLogicalChannel, number);
-  MessageBody(message).field(h245::CloseLogicalChannel::source).select(h245::CloseLogicalChannel_source::user);
+  MessageBody(message).Field(h245::CloseLogicalChannel::source).Select(h245::CloseLogicalChannel_source::user);
   link_.Send(std::move(message));
   // The timer of the channel runs on: its handler treats a Closing channel as closed.
   channel.timer->Start(link_.GetSettings().requestTimeout, [this, number] {
@@ -122,7 +122,7 @@ void H245LogicalChannels::RequestClose(unsigned number) {
     return;
   }
   asn::Value message = NumberedMessage(MSCM::request, h245::RequestMessage::requestChannelClose, number);
-  MessageBody(message).field(h245::RequestChannelClose::reason).select(h245::RequestChannelClose_reason::normal);
+  MessageBody(message).Field(h245::RequestChannelClose::reason).Select(h245::RequestChannelClose_reason::normal);
   link_.Send(std::move(message));
   auto& timer = closeRequests_[number];
   timer = std::make_unique<H245Timer>(link_);
@@ -142,21 +142,21 @@ void H245LogicalChannels::Stop() {
 void H245LogicalChannels::Reject(unsigned number, std::uint16_t cause) {
   PTRACE(3, "H245", "rejecting the far end's channel " << number << ", cause " << cause);
   asn::Value message = NumberedMessage(MSCM::response, h245::ResponseMessage::openLogicalChannelReject, number);
-  MessageBody(message).field(h245::OpenLogicalChannelReject::cause).select(cause);
+  MessageBody(message).Field(h245::OpenLogicalChannelReject::cause).Select(cause);
   link_.Send(std::move(message));
 }
 
 void H245LogicalChannels::OnOpen(const asn::Value& request, bool isMaster) {
   const unsigned number = NumberOf(request);
-  if (request.has(OLC::reverseLogicalChannelParameters))
+  if (request.Has(OLC::reverseLogicalChannelParameters))
     return Reject(number, RejectCause::unsuitableReverseParameters);
   const asn::Value& forward = request[OLC::forwardLogicalChannelParameters];
   const asn::Value* audio = AudioOf(forward[Forward::dataType]);
   if (!audio || !link_.GetSettings().capabilities.FindMatch(*audio))
     return Reject(number, RejectCause::dataTypeNotSupported);
   const asn::Value& multiplex = forward[Forward::multiplexParameters];
-  if (!multiplex.is(ForwardMultiplex::h2250LogicalChannelParameters)) return Reject(number, RejectCause::unspecified);
-  const MediaParameters media = ReadH2250(multiplex.alternative());
+  if (!multiplex.Is(ForwardMultiplex::h2250LogicalChannelParameters)) return Reject(number, RejectCause::unspecified);
+  const MediaParameters media = ReadH2250(multiplex.Alternative());
 
   IncomingChannel channel;
   channel.number = number;
@@ -182,13 +182,13 @@ void H245LogicalChannels::OnOpen(const asn::Value& request, bool isMaster) {
   asn::Value ack = NumberedMessage(MSCM::response, h245::ResponseMessage::openLogicalChannelAck, number);
   asn::Value& parameters =
       MessageBody(ack)
-          .field(h245::OpenLogicalChannelAck::forwardMultiplexAckParameters)
-          .select(h245::OpenLogicalChannelAck_forwardMultiplexAckParameters::h2250LogicalChannelAckParameters);
+          .Field(h245::OpenLogicalChannelAck::forwardMultiplexAckParameters)
+          .Select(h245::OpenLogicalChannelAck_forwardMultiplexAckParameters::h2250LogicalChannelAckParameters);
   using AckParams = h245::H2250LogicalChannelAckParameters;
-  parameters.field(AckParams::sessionID).setInteger(channel.sessionID);
-  asn::setIpv4(parameters.field(AckParams::mediaChannel), answer.media);
-  asn::setIpv4(parameters.field(AckParams::mediaControlChannel), answer.control);
-  parameters.field(AckParams::flowControlToZero).setBoolean(false);
+  parameters.Field(AckParams::sessionID).SetInteger(channel.sessionID);
+  asn::SetIpv4(parameters.Field(AckParams::mediaChannel), answer.media);
+  asn::SetIpv4(parameters.Field(AckParams::mediaControlChannel), answer.control);
+  parameters.Field(AckParams::flowControlToZero).SetBoolean(false);
   link_.Send(std::move(ack));
 }
 
@@ -202,10 +202,10 @@ void H245LogicalChannels::OnOpenAck(const asn::Value& ack) {
   it->second.state = State::Open;
   it->second.timer->Cancel();
   MediaParameters media;
-  const asn::Value* parameters = ack.get(h245::OpenLogicalChannelAck::forwardMultiplexAckParameters);
+  const asn::Value* parameters = ack.Get(h245::OpenLogicalChannelAck::forwardMultiplexAckParameters);
   if (parameters &&
-      parameters->is(h245::OpenLogicalChannelAck_forwardMultiplexAckParameters::h2250LogicalChannelAckParameters))
-    media = ReadH2250(parameters->alternative());
+      parameters->Is(h245::OpenLogicalChannelAck_forwardMultiplexAckParameters::h2250LogicalChannelAckParameters))
+    media = ReadH2250(parameters->Alternative());
   if (!media.media) PTRACE(2, "H245", "the far end acknowledged channel " << number << " without an RTP address");
   if (auto* owner = link_.GetOwner()) owner->OnChannelOpened(number, media.media, media.control, media.payloadType);
 }
@@ -243,8 +243,8 @@ void H245LogicalChannels::OnRequestClose(const asn::Value& request) {
   if (it == ours_.end()) {
     asn::Value reject = NumberedMessage(MSCM::response, h245::ResponseMessage::requestChannelCloseReject, number);
     MessageBody(reject)
-        .field(h245::RequestChannelCloseReject::cause)
-        .select(h245::RequestChannelCloseReject_cause::unspecified);
+        .Field(h245::RequestChannelCloseReject::cause)
+        .Select(h245::RequestChannelCloseReject_cause::unspecified);
     link_.Send(std::move(reject));
     return;
   }

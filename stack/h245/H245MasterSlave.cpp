@@ -52,8 +52,8 @@ void H245MasterSlave::SendRequest() {
   ++tries_;
   state_ = State::Outgoing;
   asn::Value message = NewMessage(MSCM::request, h245::RequestMessage::masterSlaveDetermination);
-  MessageBody(message).field(MSD::terminalType).setInteger(link_.GetSettings().terminalType);
-  MessageBody(message).field(MSD::statusDeterminationNumber).setInteger(number_);
+  MessageBody(message).Field(MSD::terminalType).SetInteger(link_.GetSettings().terminalType);
+  MessageBody(message).Field(MSD::statusDeterminationNumber).SetInteger(number_);
   link_.Send(std::move(message));
   timer_.Start(link_.GetSettings().requestTimeout, [this] { OnTimeout(); });
 }
@@ -62,8 +62,8 @@ void H245MasterSlave::SendAck(bool weAreMaster) {
   // The decision tells the receiver its own status.
   asn::Value message = NewMessage(MSCM::response, h245::ResponseMessage::masterSlaveDeterminationAck);
   MessageBody(message)
-      .field(h245::MasterSlaveDeterminationAck::decision)
-      .select(weAreMaster ? Decision::slave : Decision::master);
+      .Field(h245::MasterSlaveDeterminationAck::decision)
+      .Select(weAreMaster ? Decision::slave : Decision::master);
   link_.Send(std::move(message));
 }
 
@@ -85,8 +85,8 @@ void H245MasterSlave::Finish(const std::string& failure) {
 }
 
 void H245MasterSlave::OnRequest(const asn::Value& request) {
-  const unsigned theirType = static_cast<unsigned>(request[MSD::terminalType].integer());
-  const std::uint32_t theirNumber = static_cast<std::uint32_t>(request[MSD::statusDeterminationNumber].integer());
+  const unsigned theirType = static_cast<unsigned>(request[MSD::terminalType].Integer());
+  const std::uint32_t theirNumber = static_cast<std::uint32_t>(request[MSD::statusDeterminationNumber].Integer());
   const Result result = Decide(link_.GetSettings().terminalType, number_, theirType, theirNumber);
   if (result == Result::Indeterminate) {
     if (state_ == State::Outgoing) return Retry("was indeterminate");
@@ -94,8 +94,8 @@ void H245MasterSlave::OnRequest(const asn::Value& request) {
     Finish({});
     asn::Value reject = NewMessage(MSCM::response, h245::ResponseMessage::masterSlaveDeterminationReject);
     MessageBody(reject)
-        .field(h245::MasterSlaveDeterminationReject::cause)
-        .select(h245::MasterSlaveDeterminationReject_cause::identicalNumbers);
+        .Field(h245::MasterSlaveDeterminationReject::cause)
+        .Select(h245::MasterSlaveDeterminationReject_cause::identicalNumbers);
     link_.Send(std::move(reject));
     return;
   }
@@ -106,7 +106,7 @@ void H245MasterSlave::OnRequest(const asn::Value& request) {
 }
 
 bool H245MasterSlave::OnAck(const asn::Value& ack) {
-  const bool master = ack[h245::MasterSlaveDeterminationAck::decision].is(Decision::master);
+  const bool master = ack[h245::MasterSlaveDeterminationAck::decision].Is(Decision::master);
   switch (state_) {
     case State::Outgoing:
       Finish({});

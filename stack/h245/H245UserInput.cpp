@@ -21,15 +21,15 @@ bool TakesUserInputStrings(const RemoteCapabilities* theirs) {
   bool strings = false, signals = false;
   for (const auto& entry : theirs->table) {
     const asn::Value& c = entry.capability;
-    if (c.type() != h245::Capability::Id) continue;
-    if (!c.is(h245::Capability::receiveUserInputCapability) &&
-        !c.is(h245::Capability::receiveAndTransmitUserInputCapability))
+    if (c.Type() != h245::Capability::Id) continue;
+    if (!c.Is(h245::Capability::receiveUserInputCapability) &&
+        !c.Is(h245::Capability::receiveAndTransmitUserInputCapability))
       continue;
-    const asn::Value& kind = c.alternative();
-    if (kind.is(Kind::basicString) || kind.is(Kind::iA5String) || kind.is(Kind::generalString) ||
-        kind.is(Kind::extendedAlphanumeric))
+    const asn::Value& kind = c.Alternative();
+    if (kind.Is(Kind::basicString) || kind.Is(Kind::iA5String) || kind.Is(Kind::generalString) ||
+        kind.Is(Kind::extendedAlphanumeric))
       strings = true;
-    if (kind.is(Kind::dtmf)) signals = true;
+    if (kind.Is(Kind::dtmf)) signals = true;
   }
   return strings || !signals;
 }
@@ -40,7 +40,7 @@ std::vector<asn::Value> BuildUserInput(const std::string& text, bool asSignals) 
   using names::MSCM;
   if (!asSignals) {
     asn::Value message = NewMessage(MSCM::indication, h245::IndicationMessage::userInput);
-    MessageBody(message).select(UII::alphanumeric).setText(text);
+    MessageBody(message).Select(UII::alphanumeric).SetText(text);
     out.push_back(std::move(message));
     return out;
   }
@@ -48,32 +48,32 @@ std::vector<asn::Value> BuildUserInput(const std::string& text, bool asSignals) 
     const char key = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     if (kKeys.find(key) == std::string_view::npos) continue;
     asn::Value message = NewMessage(MSCM::indication, h245::IndicationMessage::userInput);
-    asn::Value& signal = MessageBody(message).select(UII::signal);
-    signal.field(Signal::signalType).setText(std::string(1, key));
-    signal.field(Signal::duration).setInteger(kSignalDurationMs);
+    asn::Value& signal = MessageBody(message).Select(UII::signal);
+    signal.Field(Signal::signalType).SetText(std::string(1, key));
+    signal.Field(Signal::duration).SetInteger(kSignalDurationMs);
     out.push_back(std::move(message));
   }
   return out;
 }
 
 std::optional<std::string> ReadUserInput(const asn::Value& indication) {
-  if (indication.is(UII::alphanumeric)) {
-    std::string text = indication.alternative().text();
+  if (indication.Is(UII::alphanumeric)) {
+    std::string text = indication.Alternative().Text();
     if (text.empty()) return std::nullopt;
     return text;
   }
-  if (indication.is(UII::extendedAlphanumeric)) {
-    const asn::Value& extended = indication.alternative();
-    if (extended.has(h245::UserInputIndication_extendedAlphanumeric::encryptedAlphanumeric)) return std::nullopt;
-    std::string text = extended[h245::UserInputIndication_extendedAlphanumeric::alphanumeric].text();
+  if (indication.Is(UII::extendedAlphanumeric)) {
+    const asn::Value& extended = indication.Alternative();
+    if (extended.Has(h245::UserInputIndication_extendedAlphanumeric::encryptedAlphanumeric)) return std::nullopt;
+    std::string text = extended[h245::UserInputIndication_extendedAlphanumeric::alphanumeric].Text();
     if (text.empty()) return std::nullopt;
     return text;
   }
-  if (indication.is(UII::signal)) {
-    const asn::Value& signal = indication.alternative();
+  if (indication.Is(UII::signal)) {
+    const asn::Value& signal = indication.Alternative();
     // With an encrypted signal type the clear one holds a dummy "!".
-    if (signal.has(Signal::encryptedSignalType)) return std::nullopt;
-    std::string key = signal[Signal::signalType].text();
+    if (signal.Has(Signal::encryptedSignalType)) return std::nullopt;
+    std::string key = signal[Signal::signalType].Text();
     if (key.empty()) return std::nullopt;
     return key;
   }

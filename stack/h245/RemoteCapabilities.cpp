@@ -17,9 +17,9 @@ std::vector<asn::Value> RemoteCapabilities::ReceiveAudio() const {
   for (const Entry& e : table) {
     if (!descriptors.empty() && !usable.count(e.number)) continue;
     const asn::Value& c = e.capability;
-    if (c.type() != h245::Capability::Id) continue;
-    if (c.is(h245::Capability::receiveAudioCapability) || c.is(h245::Capability::receiveAndTransmitAudioCapability))
-      out.push_back(c.alternative());
+    if (c.Type() != h245::Capability::Id) continue;
+    if (c.Is(h245::Capability::receiveAudioCapability) || c.Is(h245::Capability::receiveAndTransmitAudioCapability))
+      out.push_back(c.Alternative());
   }
   return out;
 }

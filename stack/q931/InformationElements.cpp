@@ -7,25 +7,25 @@ namespace {
 constexpr std::uint8_t kExt = 0x80;
 
 // Octets of an element's group: the octet and the ones that follow it while bit 8 is clear.
-std::size_t groupEnd(std::span<const std::uint8_t> c, std::size_t i) {
+std::size_t GroupEnd(std::span<const std::uint8_t> c, std::size_t i) {
   while (i < c.size() && !(c[i] & kExt)) ++i;
   return i < c.size() ? i + 1 : i;
 }
 
 }  // namespace
 
-std::optional<BearerCapability> BearerCapability::decode(std::span<const std::uint8_t> c) {
+std::optional<BearerCapability> BearerCapability::Decode(std::span<const std::uint8_t> c) {
   if (c.size() < 2) return std::nullopt;
   BearerCapability b;
   b.codingStandard = (c[0] >> 5) & 3;
   b.transferCapability = c[0] & 0x1f;
-  std::size_t i = groupEnd(c, 0);
+  std::size_t i = GroupEnd(c, 0);
   if (i >= c.size()) return std::nullopt;
   b.transferMode = (c[i] >> 5) & 3;
   b.transferRate = c[i] & 0x1f;
   bool last = c[i] & kExt;
   ++i;
-  if (!last) i = groupEnd(c, i);  // octets 4a/4b of packet mode, not used by H.225.0
+  if (!last) i = GroupEnd(c, i);  // octets 4a/4b of packet mode, not used by H.225.0
   if (b.transferRate == RateMulti) {
     if (i >= c.size()) return std::nullopt;
     b.rateMultiplier = c[i] & 0x7f;
@@ -39,7 +39,7 @@ std::optional<BearerCapability> BearerCapability::decode(std::span<const std::ui
   return b;
 }
 
-std::vector<std::uint8_t> BearerCapability::encode() const {
+std::vector<std::uint8_t> BearerCapability::Encode() const {
   std::vector<std::uint8_t> out;
   out.push_back(static_cast<std::uint8_t>(kExt | (codingStandard & 3) << 5 | (transferCapability & 0x1f)));
   out.push_back(static_cast<std::uint8_t>(kExt | (transferMode & 3) << 5 | (transferRate & 0x1f)));
@@ -49,19 +49,19 @@ std::vector<std::uint8_t> BearerCapability::encode() const {
   return out;
 }
 
-std::optional<Cause> Cause::decode(std::span<const std::uint8_t> c) {
+std::optional<Cause> Cause::Decode(std::span<const std::uint8_t> c) {
   if (c.size() < 2) return std::nullopt;
   Cause k;
   k.codingStandard = (c[0] >> 5) & 3;
   k.location = c[0] & 0x0f;
-  std::size_t i = groupEnd(c, 0);  // octet 3a (recommendation) when bit 8 of octet 3 is clear
+  std::size_t i = GroupEnd(c, 0);  // octet 3a (recommendation) when bit 8 of octet 3 is clear
   if (i >= c.size()) return std::nullopt;
   k.value = c[i] & 0x7f;
   k.diagnostics.assign(c.begin() + static_cast<std::ptrdiff_t>(i + 1), c.end());
   return k;
 }
 
-std::vector<std::uint8_t> Cause::encode() const {
+std::vector<std::uint8_t> Cause::Encode() const {
   std::vector<std::uint8_t> out;
   out.push_back(static_cast<std::uint8_t>(kExt | (codingStandard & 3) << 5 | (location & 0x0f)));
   out.push_back(static_cast<std::uint8_t>(kExt | (value & 0x7f)));
@@ -69,18 +69,18 @@ std::vector<std::uint8_t> Cause::encode() const {
   return out;
 }
 
-std::optional<ProgressIndicator> ProgressIndicator::decode(std::span<const std::uint8_t> c) {
+std::optional<ProgressIndicator> ProgressIndicator::Decode(std::span<const std::uint8_t> c) {
   if (c.size() < 2) return std::nullopt;
   return ProgressIndicator{static_cast<std::uint8_t>((c[0] >> 5) & 3), static_cast<std::uint8_t>(c[0] & 0x0f),
                            static_cast<std::uint8_t>(c[1] & 0x7f)};
 }
 
-std::vector<std::uint8_t> ProgressIndicator::encode() const {
+std::vector<std::uint8_t> ProgressIndicator::Encode() const {
   return {static_cast<std::uint8_t>(kExt | (codingStandard & 3) << 5 | (location & 0x0f)),
           static_cast<std::uint8_t>(kExt | (description & 0x7f))};
 }
 
-std::optional<PartyNumber> PartyNumber::decode(std::span<const std::uint8_t> c) {
+std::optional<PartyNumber> PartyNumber::Decode(std::span<const std::uint8_t> c) {
   if (c.empty()) return std::nullopt;
   PartyNumber n;
   n.typeOfNumber = (c[0] >> 4) & 7;
@@ -90,7 +90,7 @@ std::optional<PartyNumber> PartyNumber::decode(std::span<const std::uint8_t> c) 
     if (c.size() < 2) return std::nullopt;
     n.presentation = (c[1] >> 5) & 3;
     n.screening = c[1] & 3;
-    i = groupEnd(c, 1);
+    i = GroupEnd(c, 1);
   }
   for (; i < c.size(); ++i) {
     if (c[i] & kExt) return std::nullopt;  // digits are IA5 characters
@@ -99,7 +99,7 @@ std::optional<PartyNumber> PartyNumber::decode(std::span<const std::uint8_t> c) 
   return n;
 }
 
-std::vector<std::uint8_t> PartyNumber::encode() const {
+std::vector<std::uint8_t> PartyNumber::Encode() const {
   std::vector<std::uint8_t> out;
   bool octet3a = presentation || screening;
   out.push_back(static_cast<std::uint8_t>((octet3a ? 0 : kExt) | (typeOfNumber & 7) << 4 | (numberingPlan & 0x0f)));

@@ -24,10 +24,10 @@ struct BearerCapability {
   std::vector<std::uint8_t> more;  // octets after layer 1, as they came
 
   static BearerCapability speech() { return {0, Speech, 0, Rate64k, std::nullopt, Layer1Mulaw, {}}; }
-  static BearerCapability digital() { return {0, UnrestrictedDigital, 0, Rate64k, std::nullopt, Layer1H221, {}}; }
+  static BearerCapability Digital() { return {0, UnrestrictedDigital, 0, Rate64k, std::nullopt, Layer1H221, {}}; }
 
-  static std::optional<BearerCapability> decode(std::span<const std::uint8_t> c);
-  std::vector<std::uint8_t> encode() const;
+  static std::optional<BearerCapability> Decode(std::span<const std::uint8_t> c);
+  std::vector<std::uint8_t> Encode() const;
   bool operator==(const BearerCapability&) const = default;
 };
 
@@ -48,8 +48,8 @@ struct Cause {
   std::uint8_t value = NormalCallClearing;
   std::vector<std::uint8_t> diagnostics;
 
-  static std::optional<Cause> decode(std::span<const std::uint8_t> c);
-  std::vector<std::uint8_t> encode() const;
+  static std::optional<Cause> Decode(std::span<const std::uint8_t> c);
+  std::vector<std::uint8_t> Encode() const;
   bool operator==(const Cause&) const = default;
 };
 
@@ -59,8 +59,8 @@ struct ProgressIndicator {
   std::uint8_t location = 0;
   std::uint8_t description = InbandAvailable;
 
-  static std::optional<ProgressIndicator> decode(std::span<const std::uint8_t> c);
-  std::vector<std::uint8_t> encode() const;
+  static std::optional<ProgressIndicator> Decode(std::span<const std::uint8_t> c);
+  std::vector<std::uint8_t> Encode() const;
   bool operator==(const ProgressIndicator&) const = default;
 };
 
@@ -72,8 +72,8 @@ struct PartyNumber {
   std::optional<std::uint8_t> screening;
   std::string digits;
 
-  static std::optional<PartyNumber> decode(std::span<const std::uint8_t> c);
-  std::vector<std::uint8_t> encode() const;
+  static std::optional<PartyNumber> Decode(std::span<const std::uint8_t> c);
+  std::vector<std::uint8_t> Encode() const;
   bool operator==(const PartyNumber&) const = default;
 };
 

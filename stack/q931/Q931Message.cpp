@@ -7,32 +7,32 @@ namespace vantro::q931 {
 
 namespace {
 
-bool singleOctet(std::uint8_t id) { return id & 0x80; }
+bool SingleOctet(std::uint8_t id) { return id & 0x80; }
 
-std::optional<Q931Message> failWith(std::string* error, const char* why) {
+std::optional<Q931Message> FailWith(std::string* error, const char* why) {
   if (error) *error = why;
   return std::nullopt;
 }
 
-std::string textOf(const std::vector<std::uint8_t>& c) { return std::string(c.begin(), c.end()); }
+std::string TextOf(const std::vector<std::uint8_t>& c) { return std::string(c.begin(), c.end()); }
 
-std::vector<std::uint8_t> bytesOf(std::string_view s, std::size_t max) {
+std::vector<std::uint8_t> BytesOf(std::string_view s, std::size_t max) {
   s = s.substr(0, max);
   return std::vector<std::uint8_t>(s.begin(), s.end());
 }
 
 }  // namespace
 
-std::optional<Q931Message> Q931Message::decode(std::span<const std::uint8_t> b, std::string* error) {
-  if (b.size() < 3) return failWith(error, "shorter than a Q.931 header");
+std::optional<Q931Message> Q931Message::Decode(std::span<const std::uint8_t> b, std::string* error) {
+  if (b.size() < 3) return FailWith(error, "shorter than a Q.931 header");
   Q931Message m;
   m.protocol_ = b[0];
-  if (m.protocol_ != kProtocolDiscriminator) return failWith(error, "not a Q.931 protocol discriminator");
-  if (b[1] & 0xf0) return failWith(error, "malformed call reference length");
+  if (m.protocol_ != kProtocolDiscriminator) return FailWith(error, "not a Q.931 protocol discriminator");
+  if (b[1] & 0xf0) return FailWith(error, "malformed call reference length");
   m.callRefLength_ = b[1] & 0x0f;
-  if (m.callRefLength_ > 2) return failWith(error, "call reference longer than two octets");
+  if (m.callRefLength_ > 2) return FailWith(error, "call reference longer than two octets");
   std::size_t i = 2;
-  if (b.size() < i + m.callRefLength_ + 1) return failWith(error, "truncated call reference");
+  if (b.size() < i + m.callRefLength_ + 1) return FailWith(error, "truncated call reference");
   if (m.callRefLength_ > 0) {
     m.fromDestination_ = b[i] & 0x80;
     std::uint16_t ref = b[i] & 0x7f;
@@ -41,21 +41,21 @@ std::optional<Q931Message> Q931Message::decode(std::span<const std::uint8_t> b, 
     i += m.callRefLength_;
   }
   m.type_ = b[i++];
-  if (m.type_ & 0x80) return failWith(error, "unknown message type escape");
+  if (m.type_ & 0x80) return FailWith(error, "unknown message type escape");
   while (i < b.size()) {
     InformationElement ie;
     ie.id = b[i++];
-    if (!singleOctet(ie.id)) {
+    if (!SingleOctet(ie.id)) {
       std::size_t len;
       if (ie.id == IeUserUser) {
-        if (b.size() - i < 2) return failWith(error, "truncated element length");
+        if (b.size() - i < 2) return FailWith(error, "truncated element length");
         len = static_cast<std::size_t>(b[i]) << 8 | b[i + 1];
         i += 2;
       } else {
-        if (b.size() - i < 1) return failWith(error, "truncated element length");
+        if (b.size() - i < 1) return FailWith(error, "truncated element length");
         len = b[i++];
       }
-      if (b.size() - i < len) return failWith(error, "element longer than the message");
+      if (b.size() - i < len) return FailWith(error, "element longer than the message");
       ie.contents.assign(b.begin() + static_cast<std::ptrdiff_t>(i), b.begin() + static_cast<std::ptrdiff_t>(i + len));
       i += len;
     }
@@ -64,7 +64,7 @@ std::optional<Q931Message> Q931Message::decode(std::span<const std::uint8_t> b, 
   return m;
 }
 
-std::vector<std::uint8_t> Q931Message::encode() const {
+std::vector<std::uint8_t> Q931Message::Encode() const {
   std::vector<std::uint8_t> out;
   out.push_back(protocol_);
   out.push_back(callRefLength_);
@@ -77,7 +77,7 @@ std::vector<std::uint8_t> Q931Message::encode() const {
   out.push_back(type_);
   for (const InformationElement& ie : elements_) {
     out.push_back(ie.id);
-    if (singleOctet(ie.id)) continue;
+    if (SingleOctet(ie.id)) continue;
     if (ie.id == IeUserUser) out.push_back(static_cast<std::uint8_t>(ie.contents.size() >> 8));
     out.push_back(static_cast<std::uint8_t>(ie.contents.size() & 0xff));
     out.insert(out.end(), ie.contents.begin(), ie.contents.end());
@@ -85,14 +85,14 @@ std::vector<std::uint8_t> Q931Message::encode() const {
   return out;
 }
 
-const InformationElement* Q931Message::find(std::uint8_t id) const {
+const InformationElement* Q931Message::Find(std::uint8_t id) const {
   for (const InformationElement& ie : elements_)
     if (ie.id == id) return &ie;
   return nullptr;
 }
 
-void Q931Message::set(std::uint8_t id, std::vector<std::uint8_t> contents) {
-  std::size_t max = id == IeUserUser ? 65535 : singleOctet(id) ? 0 : 255;
+void Q931Message::Set(std::uint8_t id, std::vector<std::uint8_t> contents) {
+  std::size_t max = id == IeUserUser ? 65535 : SingleOctet(id) ? 0 : 255;
   if (contents.size() > max) throw std::length_error("Q.931 element too long");
   for (InformationElement& ie : elements_) {
     if (ie.id == id) {
@@ -102,81 +102,81 @@ void Q931Message::set(std::uint8_t id, std::vector<std::uint8_t> contents) {
   }
   // Variable-length elements go in ascending order of identifiers; single-octet ones stay put.
   auto at = std::find_if(elements_.begin(), elements_.end(),
-                         [&](const InformationElement& ie) { return !singleOctet(ie.id) && ie.id > id; });
+                         [&](const InformationElement& ie) { return !SingleOctet(ie.id) && ie.id > id; });
   elements_.insert(at, InformationElement{id, std::move(contents)});
 }
 
-void Q931Message::remove(std::uint8_t id) {
+void Q931Message::Remove(std::uint8_t id) {
   std::erase_if(elements_, [&](const InformationElement& ie) { return ie.id == id; });
 }
 
-std::optional<BearerCapability> Q931Message::bearerCapability() const {
-  const InformationElement* ie = find(IeBearerCapability);
-  return ie ? BearerCapability::decode(ie->contents) : std::nullopt;
+std::optional<BearerCapability> Q931Message::BearerCapability() const {
+  const InformationElement* ie = Find(IeBearerCapability);
+  return ie ? q931::BearerCapability::Decode(ie->contents) : std::nullopt;
 }
-void Q931Message::setBearerCapability(const BearerCapability& b) { set(IeBearerCapability, b.encode()); }
+void Q931Message::SetBearerCapability(const q931::BearerCapability& b) { Set(IeBearerCapability, b.Encode()); }
 
-std::optional<Cause> Q931Message::cause() const {
-  const InformationElement* ie = find(IeCause);
-  return ie ? Cause::decode(ie->contents) : std::nullopt;
+std::optional<Cause> Q931Message::Cause() const {
+  const InformationElement* ie = Find(IeCause);
+  return ie ? q931::Cause::Decode(ie->contents) : std::nullopt;
 }
-void Q931Message::setCause(const Cause& c) { set(IeCause, c.encode()); }
+void Q931Message::SetCause(const q931::Cause& c) { Set(IeCause, c.Encode()); }
 
-std::optional<ProgressIndicator> Q931Message::progressIndicator() const {
-  const InformationElement* ie = find(IeProgressIndicator);
-  return ie ? ProgressIndicator::decode(ie->contents) : std::nullopt;
+std::optional<ProgressIndicator> Q931Message::ProgressIndicator() const {
+  const InformationElement* ie = Find(IeProgressIndicator);
+  return ie ? q931::ProgressIndicator::Decode(ie->contents) : std::nullopt;
 }
-void Q931Message::setProgressIndicator(const ProgressIndicator& p) { set(IeProgressIndicator, p.encode()); }
+void Q931Message::SetProgressIndicator(const q931::ProgressIndicator& p) { Set(IeProgressIndicator, p.Encode()); }
 
-std::optional<std::string> Q931Message::display() const {
-  const InformationElement* ie = find(IeDisplay);
+std::optional<std::string> Q931Message::Display() const {
+  const InformationElement* ie = Find(IeDisplay);
   if (!ie) return std::nullopt;
-  std::string s = textOf(ie->contents);
+  std::string s = TextOf(ie->contents);
   if (!s.empty() && s.back() == '\0') s.pop_back();  // some peers send it NUL-terminated
   return s;
 }
-void Q931Message::setDisplay(std::string_view text) { set(IeDisplay, bytesOf(text, 255)); }
+void Q931Message::SetDisplay(std::string_view text) { Set(IeDisplay, BytesOf(text, 255)); }
 
-std::optional<std::string> Q931Message::keypad() const {
-  const InformationElement* ie = find(IeKeypadFacility);
-  return ie ? std::optional(textOf(ie->contents)) : std::nullopt;
+std::optional<std::string> Q931Message::Keypad() const {
+  const InformationElement* ie = Find(IeKeypadFacility);
+  return ie ? std::optional(TextOf(ie->contents)) : std::nullopt;
 }
-void Q931Message::setKeypad(std::string_view digits) { set(IeKeypadFacility, bytesOf(digits, 255)); }
+void Q931Message::SetKeypad(std::string_view digits) { Set(IeKeypadFacility, BytesOf(digits, 255)); }
 
-std::optional<std::uint8_t> Q931Message::signal() const {
-  const InformationElement* ie = find(IeSignal);
+std::optional<std::uint8_t> Q931Message::Signal() const {
+  const InformationElement* ie = Find(IeSignal);
   if (!ie || ie->contents.empty()) return std::nullopt;
   return ie->contents[0];
 }
-void Q931Message::setSignal(std::uint8_t value) { set(IeSignal, {value}); }
+void Q931Message::SetSignal(std::uint8_t value) { Set(IeSignal, {value}); }
 
-std::optional<PartyNumber> Q931Message::callingPartyNumber() const {
-  const InformationElement* ie = find(IeCallingPartyNumber);
-  return ie ? PartyNumber::decode(ie->contents) : std::nullopt;
+std::optional<PartyNumber> Q931Message::CallingPartyNumber() const {
+  const InformationElement* ie = Find(IeCallingPartyNumber);
+  return ie ? PartyNumber::Decode(ie->contents) : std::nullopt;
 }
-void Q931Message::setCallingPartyNumber(const PartyNumber& n) { set(IeCallingPartyNumber, n.encode()); }
+void Q931Message::SetCallingPartyNumber(const PartyNumber& n) { Set(IeCallingPartyNumber, n.Encode()); }
 
-std::optional<PartyNumber> Q931Message::calledPartyNumber() const {
-  const InformationElement* ie = find(IeCalledPartyNumber);
-  return ie ? PartyNumber::decode(ie->contents) : std::nullopt;
+std::optional<PartyNumber> Q931Message::CalledPartyNumber() const {
+  const InformationElement* ie = Find(IeCalledPartyNumber);
+  return ie ? PartyNumber::Decode(ie->contents) : std::nullopt;
 }
-void Q931Message::setCalledPartyNumber(const PartyNumber& n) { set(IeCalledPartyNumber, n.encode()); }
+void Q931Message::SetCalledPartyNumber(const PartyNumber& n) { Set(IeCalledPartyNumber, n.Encode()); }
 
-std::optional<std::vector<std::uint8_t>> Q931Message::userUser() const {
-  const InformationElement* ie = find(IeUserUser);
+std::optional<std::vector<std::uint8_t>> Q931Message::UserUser() const {
+  const InformationElement* ie = Find(IeUserUser);
   if (!ie || ie->contents.empty() || ie->contents[0] != kUserUserX208) return std::nullopt;
   return std::vector<std::uint8_t>(ie->contents.begin() + 1, ie->contents.end());
 }
 
-void Q931Message::setUserUser(std::span<const std::uint8_t> h323UserInformation) {
+void Q931Message::SetUserUser(std::span<const std::uint8_t> h323UserInformation) {
   std::vector<std::uint8_t> c;
   c.reserve(h323UserInformation.size() + 1);
   c.push_back(kUserUserX208);
   c.insert(c.end(), h323UserInformation.begin(), h323UserInformation.end());
-  set(IeUserUser, std::move(c));
+  Set(IeUserUser, std::move(c));
 }
 
-const char* messageTypeName(std::uint8_t type) {
+const char* MessageTypeName(std::uint8_t type) {
   switch (type) {
     case Q931Message::Alerting: return "Alerting";
     case Q931Message::CallProceeding: return "CallProceeding";

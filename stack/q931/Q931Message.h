@@ -4,10 +4,10 @@
 // typed form for are kept as they are, so a message re-encodes to the octets it was read from.
 //
 //   Q931Message setup(Q931Message::Setup, callReference);
-//   setup.setBearerCapability(BearerCapability::speech());
-//   setup.setCalledPartyNumber({.digits = "5550100"});
-//   setup.setUserUser(*asn::encode(h323UserInformation));
-//   std::vector<std::uint8_t> bytes = setup.encode();
+//   setup.SetBearerCapability(BearerCapability::speech());
+//   setup.SetCalledPartyNumber({.digits = "5550100"});
+//   setup.SetUserUser(*asn::Encode(h323UserInformation));
+//   std::vector<std::uint8_t> bytes = setup.Encode();
 
 #include "stack/q931/InformationElements.h"
 
@@ -67,43 +67,43 @@ class Q931Message {
 
   // Reads one message (a TPKT payload). std::nullopt for anything malformed or truncated; the
   // reason goes to *error when given.
-  static std::optional<Q931Message> decode(std::span<const std::uint8_t> bytes, std::string* error = nullptr);
-  std::vector<std::uint8_t> encode() const;
+  static std::optional<Q931Message> Decode(std::span<const std::uint8_t> bytes, std::string* error = nullptr);
+  std::vector<std::uint8_t> Encode() const;
 
-  std::uint8_t type() const { return type_; }
-  void setType(std::uint8_t t) { type_ = t; }
-  std::uint8_t protocolDiscriminator() const { return protocol_; }
-  std::uint16_t callReference() const { return callReference_; }
-  void setCallReference(std::uint16_t ref) { callReference_ = ref; }
+  std::uint8_t Type() const { return type_; }
+  void SetType(std::uint8_t t) { type_ = t; }
+  std::uint8_t ProtocolDiscriminator() const { return protocol_; }
+  std::uint16_t CallReference() const { return callReference_; }
+  void SetCallReference(std::uint16_t ref) { callReference_ = ref; }
   // The call reference flag: set in messages sent by the side that did not allocate the reference.
-  bool fromDestination() const { return fromDestination_; }
-  void setFromDestination(bool f) { fromDestination_ = f; }
+  bool FromDestination() const { return fromDestination_; }
+  void SetFromDestination(bool f) { fromDestination_ = f; }
 
-  const std::vector<InformationElement>& elements() const { return elements_; }
-  const InformationElement* find(std::uint8_t id) const;
+  const std::vector<InformationElement>& Elements() const { return elements_; }
+  const InformationElement* Find(std::uint8_t id) const;
   // Replaces the element with this id, or inserts it in ascending order of identifiers.
-  void set(std::uint8_t id, std::vector<std::uint8_t> contents);
-  void remove(std::uint8_t id);
+  void Set(std::uint8_t id, std::vector<std::uint8_t> contents);
+  void Remove(std::uint8_t id);
 
-  std::optional<BearerCapability> bearerCapability() const;
-  void setBearerCapability(const BearerCapability& b);
-  std::optional<Cause> cause() const;
-  void setCause(const Cause& c);
-  std::optional<ProgressIndicator> progressIndicator() const;
-  void setProgressIndicator(const ProgressIndicator& p);
-  std::optional<std::string> display() const;
-  void setDisplay(std::string_view text);
-  std::optional<std::string> keypad() const;
-  void setKeypad(std::string_view digits);
-  std::optional<std::uint8_t> signal() const;
-  void setSignal(std::uint8_t value);
-  std::optional<PartyNumber> callingPartyNumber() const;
-  void setCallingPartyNumber(const PartyNumber& n);
-  std::optional<PartyNumber> calledPartyNumber() const;
-  void setCalledPartyNumber(const PartyNumber& n);
+  std::optional<q931::BearerCapability> BearerCapability() const;
+  void SetBearerCapability(const q931::BearerCapability& b);
+  std::optional<q931::Cause> Cause() const;
+  void SetCause(const q931::Cause& c);
+  std::optional<q931::ProgressIndicator> ProgressIndicator() const;
+  void SetProgressIndicator(const q931::ProgressIndicator& p);
+  std::optional<std::string> Display() const;
+  void SetDisplay(std::string_view text);
+  std::optional<std::string> Keypad() const;
+  void SetKeypad(std::string_view digits);
+  std::optional<std::uint8_t> Signal() const;
+  void SetSignal(std::uint8_t value);
+  std::optional<PartyNumber> CallingPartyNumber() const;
+  void SetCallingPartyNumber(const PartyNumber& n);
+  std::optional<PartyNumber> CalledPartyNumber() const;
+  void SetCalledPartyNumber(const PartyNumber& n);
   // The H323-UserInformation octets of the user-user element (X.208/X.209 protocol).
-  std::optional<std::vector<std::uint8_t>> userUser() const;
-  void setUserUser(std::span<const std::uint8_t> h323UserInformation);
+  std::optional<std::vector<std::uint8_t>> UserUser() const;
+  void SetUserUser(std::span<const std::uint8_t> h323UserInformation);
 
   bool operator==(const Q931Message&) const = default;
 
@@ -116,6 +116,6 @@ class Q931Message {
   std::vector<InformationElement> elements_;
 };
 
-const char* messageTypeName(std::uint8_t type);
+const char* MessageTypeName(std::uint8_t type);
 
 }  // namespace vantro::q931

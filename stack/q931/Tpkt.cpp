@@ -2,7 +2,7 @@
 
 namespace vantro::q931 {
 
-std::optional<std::vector<std::uint8_t>> tpktFrame(std::span<const std::uint8_t> payload) {
+std::optional<std::vector<std::uint8_t>> TpktFrame(std::span<const std::uint8_t> payload) {
   if (payload.size() > kTpktMaxPayload) return std::nullopt;
   std::size_t total = payload.size() + kTpktHeader;
   std::vector<std::uint8_t> out;
@@ -15,7 +15,7 @@ std::optional<std::vector<std::uint8_t>> tpktFrame(std::span<const std::uint8_t>
   return out;
 }
 
-void TpktReader::feed(std::span<const std::uint8_t> bytes) {
+void TpktReader::Feed(std::span<const std::uint8_t> bytes) {
   if (failed_) return;
   if (start_ > 0 && start_ == buf_.size()) {
     buf_.clear();
@@ -24,10 +24,10 @@ void TpktReader::feed(std::span<const std::uint8_t> bytes) {
   buf_.insert(buf_.end(), bytes.begin(), bytes.end());
 }
 
-TpktReader::Status TpktReader::next(std::vector<std::uint8_t>& payload) {
+TpktReader::Status TpktReader::Next(std::vector<std::uint8_t>& payload) {
   for (;;) {
     if (failed_) return Status::Failed;
-    if (buffered() < kTpktHeader) break;
+    if (Buffered() < kTpktHeader) break;
     const std::uint8_t* h = buf_.data() + start_;
     std::size_t total = static_cast<std::size_t>(h[2]) << 8 | h[3];
     if (h[0] != 3 || total < kTpktHeader) {
@@ -36,7 +36,7 @@ TpktReader::Status TpktReader::next(std::vector<std::uint8_t>& payload) {
       start_ = 0;
       return Status::Failed;
     }
-    if (buffered() < total) break;
+    if (Buffered() < total) break;
     payload.assign(h + kTpktHeader, h + total);
     start_ += total;
     if (payload.empty()) continue;  // keep-alive

@@ -31,21 +31,21 @@ struct H323Gatekeeper::Waiter {
 namespace {
 
 unsigned MapRegistrationReject(const Value& reason) {
-  switch (reason.choice()) {
+  switch (reason.Choice()) {
     case h225::RegistrationRejectReason::invalidCallSignalAddress:
     case h225::RegistrationRejectReason::invalidRASAddress: return H323Gatekeeper::InvalidListener;
     case h225::RegistrationRejectReason::duplicateAlias: return H323Gatekeeper::DuplicateAlias;
     case h225::RegistrationRejectReason::securityDenial:
     case h225::RegistrationRejectReason::securityError: return H323Gatekeeper::SecurityDenied;
-    default: return H323Gatekeeper::RegistrationRejectReasonMask | reason.choice();
+    default: return H323Gatekeeper::RegistrationRejectReasonMask | reason.Choice();
   }
 }
 
 unsigned MapGatekeeperReject(const Value& reason) {
-  switch (reason.choice()) {
+  switch (reason.Choice()) {
     case h225::GatekeeperRejectReason::securityDenial:
     case h225::GatekeeperRejectReason::securityError: return H323Gatekeeper::SecurityDenied;
-    default: return H323Gatekeeper::RegistrationRejectReasonMask | reason.choice();
+    default: return H323Gatekeeper::RegistrationRejectReasonMask | reason.Choice();
   }
 }
 
@@ -196,11 +196,11 @@ void H323Gatekeeper::StartDiscovery(std::function<void(bool found)> done) {
   const unsigned seq = channel_->NextSequenceNumber();
   auto build = [this, seq]() -> std::optional<RasChannel::Bytes> {
     Value grq = MakeGatekeeperRequest(seq, Info());
-    auth_.SetCapabilities(grq.alternative());
+    auth_.SetCapabilities(grq.Alternative());
     return Encode(std::move(grq));
   };
   auto accept = [](const Value& m, std::span<const std::uint8_t>) {
-    return m.is(h225::RasMessage::gatekeeperConfirm) || m.is(h225::RasMessage::gatekeeperReject);
+    return m.Is(h225::RasMessage::gatekeeperConfirm) || m.Is(h225::RasMessage::gatekeeperReject);
   };
   const RasTimings& t = settings_.timings;
   channel_->Request(seq, build, accept, t.discoveryTimeout, t.discoveryTries,
@@ -209,8 +209,8 @@ void H323Gatekeeper::StartDiscovery(std::function<void(bool found)> done) {
                         done(false);
                         return;
                       }
-                      const Value& body = answer.message.alternative();
-                      if (answer.message.is(h225::RasMessage::gatekeeperReject)) {
+                      const Value& body = answer.message.Alternative();
+                      if (answer.message.Is(h225::RasMessage::gatekeeperReject)) {
                         self->discovered_ = false;
                         self->SetRegistered(false, MapGatekeeperReject(body[h225::GatekeeperReject::rejectReason]));
                         done(true);
@@ -218,11 +218,11 @@ void H323Gatekeeper::StartDiscovery(std::function<void(bool found)> done) {
                       }
                       {
                         std::lock_guard lock(self->mutex_);
-                        const Value* id = body.get(h225::GatekeeperConfirm::gatekeeperIdentifier);
-                        self->gatekeeperId_ = id ? id->text() : std::string();
+                        const Value* id = body.Get(h225::GatekeeperConfirm::gatekeeperIdentifier);
+                        self->gatekeeperId_ = id ? id->Text() : std::string();
                       }
                       // The confirm may name another RAS address for the gatekeeper.
-                      if (auto ras = asn::ipv4(body[h225::GatekeeperConfirm::rasAddress]); ras && IsUsable(*ras))
+                      if (auto ras = asn::Ipv4(body[h225::GatekeeperConfirm::rasAddress]); ras && IsUsable(*ras))
                         self->SetPeer({asio::ip::address_v4(ras->ip), ras->port});
                       self->auth_.SelectFromConfirm(body);
                       self->discovered_ = true;
@@ -245,8 +245,8 @@ void H323Gatekeeper::StartRegistration(bool keepAlive, std::function<void(bool r
   const unsigned seq = channel_->NextSequenceNumber();
   auto build = [this, seq, keepAlive]() { return Encode(MakeRegistrationRequest(seq, Info(), keepAlive)); };
   auto accept = [this](const Value& m, std::span<const std::uint8_t> bytes) {
-    if (m.is(h225::RasMessage::registrationReject)) return true;
-    return m.is(h225::RasMessage::registrationConfirm) && AcceptAnswer(m, bytes);
+    if (m.Is(h225::RasMessage::registrationReject)) return true;
+    return m.Is(h225::RasMessage::registrationConfirm) && AcceptAnswer(m, bytes);
   };
   const RasTimings& t = settings_.timings;
   channel_->Request(seq, build, accept, keepAlive ? keepAliveTimeout_ : t.requestTimeout,
@@ -272,10 +272,10 @@ void H323Gatekeeper::OnRegistrationAnswer(bool keepAlive, RasChannel::Answer ans
     done(false);
     return;
   }
-  const Value& body = answer.message.alternative();
-  if (answer.message.is(h225::RasMessage::registrationReject)) {
+  const Value& body = answer.message.Alternative();
+  if (answer.message.Is(h225::RasMessage::registrationReject)) {
     const Value& reason = body[h225::RegistrationReject::rejectReason];
-    if (keepAlive && reason.choice() == h225::RegistrationRejectReason::fullRegistrationRequired) {
+    if (keepAlive && reason.Choice() == h225::RegistrationRejectReason::fullRegistrationRequired) {
       StartRegistration(false, done);
       return;
     }
@@ -287,14 +287,14 @@ void H323Gatekeeper::OnRegistrationAnswer(bool keepAlive, RasChannel::Answer ans
   using C = h225::RegistrationConfirm;
   {
     std::lock_guard lock(mutex_);
-    endpointId_ = body[C::endpointIdentifier].text();
-    if (const Value* id = body.get(C::gatekeeperIdentifier)) gatekeeperId_ = id->text();
+    endpointId_ = body[C::endpointIdentifier].Text();
+    if (const Value* id = body.Get(C::gatekeeperIdentifier)) gatekeeperId_ = id->Text();
   }
   SetRegistered(true, RegistrationSuccessful);
-  if (const Value* ttl = body.get(C::timeToLive)) {
+  if (const Value* ttl = body.Get(C::timeToLive)) {
     using namespace std::chrono;
     const milliseconds second = settings_.timings.timeToLiveSecond;
-    const milliseconds life = second * std::clamp<std::int64_t>(ttl->integer(), 1, 24 * 3600);
+    const milliseconds life = second * std::clamp<std::int64_t>(ttl->Integer(), 1, 24 * 3600);
     const milliseconds margin = std::min<milliseconds>(life * 2 / 5, second * 60);
     keepAliveInterval_ = life - margin;
     keepAliveTimeout_ = std::max<milliseconds>(std::min(settings_.timings.requestTimeout, margin / 2), milliseconds(1));
@@ -331,16 +331,16 @@ bool H323Gatekeeper::AcceptAnswer(const Value& message, std::span<const std::uin
 
 void H323Gatekeeper::OnRequest(const Value& message, std::span<const std::uint8_t> bytes) {
   using M = h225::RasMessage;
-  if (!message.is(M::unregistrationRequest) && !message.is(M::infoRequest) && !message.is(M::disengageRequest)) return;
+  if (!message.Is(M::unregistrationRequest) && !message.Is(M::infoRequest) && !message.Is(M::disengageRequest)) return;
   if (!Trusted(message, bytes)) {
     PTRACE(2, "RAS",
-           "dropped a gatekeeper's request (" << message.alternative().typeName() << ") without a valid signature");
+           "dropped a gatekeeper's request (" << message.Alternative().TypeName() << ") without a valid signature");
     return;
   }
-  const Value& body = message.alternative();
-  if (message.is(M::infoRequest))
+  const Value& body = message.Alternative();
+  if (message.Is(M::infoRequest))
     OnInfoRequest(body);
-  else if (message.is(M::disengageRequest))
+  else if (message.Is(M::disengageRequest))
     OnDisengageRequest(body);
   else
     OnUnregistrationRequest(body);
@@ -348,22 +348,22 @@ void H323Gatekeeper::OnRequest(const Value& message, std::span<const std::uint8_
 
 void H323Gatekeeper::OnInfoRequest(const Value& body) {
   asio::ip::udp::endpoint to = GetRasAddress();
-  if (const Value* reply = body.get(h225::InfoRequest::replyAddress))
-    if (auto a = asn::ipv4(*reply); a && IsUsable(*a)) to = {asio::ip::address_v4(a->ip), a->port};
+  if (const Value* reply = body.Get(h225::InfoRequest::replyAddress))
+    if (auto a = asn::Ipv4(*reply); a && IsUsable(*a)) to = {asio::ip::address_v4(a->ip), a->port};
   if (auto bytesOut = Encode(MakeInfoRequestResponse(body, Info(), Calls()))) channel_->Send(*bytesOut, to);
 }
 
 void H323Gatekeeper::OnDisengageRequest(const Value& body) {
   using D = h225::DisengageRequest;
-  const unsigned seq = static_cast<unsigned>(body[D::requestSeqNum].integer());
+  const unsigned seq = static_cast<unsigned>(body[D::requestSeqNum].Integer());
   std::string guid;
-  if (const Value* id = body.get(D::callIdentifier)) guid = (*id)[h225::CallIdentifier::guid].bytes();
+  if (const Value* id = body.Get(D::callIdentifier)) guid = (*id)[h225::CallIdentifier::guid].Bytes();
   if (std::all_of(guid.begin(), guid.end(), [](char c) { return c == 0; })) {
     // No call identifier: the conference and the call reference name the call.
     guid.clear();
     for (const CallInfo& call : Calls())
-      if (call.conferenceID == body[D::conferenceID].bytes() &&
-          call.callReference == body[D::callReferenceValue].integer())
+      if (call.conferenceID == body[D::conferenceID].Bytes() &&
+          call.callReference == body[D::callReferenceValue].Integer())
         guid = call.callIdentifier;
   }
   std::function<bool(const std::string&)> handler;
@@ -372,7 +372,7 @@ void H323Gatekeeper::OnDisengageRequest(const Value& body) {
     handler = disengageHandler_;
   }
   std::optional<std::uint16_t> reject;
-  if (!registered_ || body[D::endpointIdentifier].text() != GetEndpointIdentifier())
+  if (!registered_ || body[D::endpointIdentifier].Text() != GetEndpointIdentifier())
     reject = h225::DisengageRejectReason::notRegistered;
   else if (guid.empty() || !handler || !handler(guid))
     reject = h225::DisengageRejectReason::requestToDropOther;
@@ -385,9 +385,9 @@ void H323Gatekeeper::OnDisengageRequest(const Value& body) {
 void H323Gatekeeper::OnUnregistrationRequest(const Value& body) {
   using U = h225::UnregistrationRequest;
   const asio::ip::udp::endpoint peer = GetRasAddress();
-  const unsigned seq = static_cast<unsigned>(body[U::requestSeqNum].integer());
-  const Value* id = body.get(U::endpointIdentifier);
-  if (!registered_ || (id && id->text() != GetEndpointIdentifier())) {
+  const unsigned seq = static_cast<unsigned>(body[U::requestSeqNum].Integer());
+  const Value* id = body.Get(U::endpointIdentifier);
+  if (!registered_ || (id && id->Text() != GetEndpointIdentifier())) {
     if (auto out = Encode(MakeUnregistrationReject(seq, h225::UnregRejectReason::notCurrentlyRegistered)))
       channel_->Send(*out, peer);
     return;
@@ -395,8 +395,8 @@ void H323Gatekeeper::OnUnregistrationRequest(const Value& body) {
   keepAliveTimer_.cancel();
   SetRegistered(false, UnregisteredByGatekeeper);
   if (auto out = Encode(MakeUnregistrationConfirm(seq))) channel_->Send(*out, peer);
-  const Value* reason = body.get(U::reason);
-  if (reason && reason->choice() == h225::UnregRequestReason::reregistrationRequired)
+  const Value* reason = body.Get(U::reason);
+  if (reason && reason->Choice() == h225::UnregRequestReason::reregistrationRequired)
     StartRegistration(false, [](bool) {});
 }
 
@@ -433,8 +433,8 @@ void H323Gatekeeper::RequestAdmission(const CallInfo& call, std::function<void(A
     const unsigned seq = channel_->NextSequenceNumber();
     auto build = [this, seq, call] { return Encode(MakeAdmissionRequest(seq, Info(), call)); };
     auto accept = [this](const Value& m, std::span<const std::uint8_t> bytes) {
-      if (m.is(h225::RasMessage::admissionReject)) return true;
-      return m.is(h225::RasMessage::admissionConfirm) && AcceptAnswer(m, bytes);
+      if (m.Is(h225::RasMessage::admissionReject)) return true;
+      return m.Is(h225::RasMessage::admissionConfirm) && AcceptAnswer(m, bytes);
     };
     const RasTimings& t = settings_.timings;
     channel_->Request(seq, build, accept, t.requestTimeout, t.requestTries,
@@ -527,15 +527,15 @@ void H323Gatekeeper::Disengage(const CallInfo& call, std::uint16_t reason, std::
     const unsigned seq = channel_->NextSequenceNumber();
     auto build = [this, seq, call, reason] { return Encode(MakeDisengageRequest(seq, Info(), call, reason)); };
     auto accept = [this](const Value& m, std::span<const std::uint8_t> bytes) {
-      if (m.is(h225::RasMessage::disengageReject)) return true;
-      return m.is(h225::RasMessage::disengageConfirm) && AcceptAnswer(m, bytes);
+      if (m.Is(h225::RasMessage::disengageReject)) return true;
+      return m.Is(h225::RasMessage::disengageConfirm) && AcceptAnswer(m, bytes);
     };
     const RasTimings& t = settings_.timings;
     channel_->Request(seq, build, accept, t.requestTimeout, t.requestTries,
                       [self = shared_from_this(), done](RasChannel::Answer answer) {
                         PTRACE(3, "RAS",
                                "disengage " << (answer.outcome == RasChannel::Outcome::Answered
-                                                    ? answer.message.alternative().typeName()
+                                                    ? answer.message.Alternative().TypeName()
                                                     : "not answered"));
                         if (done) done();
                       });
@@ -556,8 +556,8 @@ void H323Gatekeeper::Unregister(std::function<void()> done) {
     const unsigned seq = channel_->NextSequenceNumber();
     auto build = [this, seq] { return Encode(MakeUnregistrationRequest(seq, Info(), std::nullopt)); };
     auto accept = [this](const Value& m, std::span<const std::uint8_t> bytes) {
-      if (m.is(h225::RasMessage::unregistrationReject)) return true;
-      return m.is(h225::RasMessage::unregistrationConfirm) && AcceptAnswer(m, bytes);
+      if (m.Is(h225::RasMessage::unregistrationReject)) return true;
+      return m.Is(h225::RasMessage::unregistrationConfirm) && AcceptAnswer(m, bytes);
     };
     const RasTimings& t = settings_.timings;
     channel_->Request(seq, build, accept, t.unregisterTimeout, t.unregisterTries,

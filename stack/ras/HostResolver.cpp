@@ -23,7 +23,7 @@ struct LookUp {
   std::optional<Ipv4> address;
 };
 
-std::optional<Ipv4> getAddress(const std::string& host, int flags) {
+std::optional<Ipv4> GetAddress(const std::string& host, int flags) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_DGRAM;
@@ -45,11 +45,11 @@ std::optional<Ipv4> getAddress(const std::string& host, int flags) {
 
 std::optional<Ipv4> ResolveIpv4(const std::string& host, std::chrono::milliseconds timeout,
                                 const std::atomic<bool>* abort) {
-  if (IsIpv4Literal(host)) return getAddress(host, AI_NUMERICHOST);
+  if (IsIpv4Literal(host)) return GetAddress(host, AI_NUMERICHOST);
   auto lookUp = std::make_shared<LookUp>();
   try {
     std::thread([lookUp, host] {
-      auto address = getAddress(host, 0);
+      auto address = GetAddress(host, 0);
       std::lock_guard lock(lookUp->mutex);
       lookUp->address = address;
       lookUp->finished = true;

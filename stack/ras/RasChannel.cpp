@@ -86,18 +86,18 @@ void RasChannel::OnReceiveFault(const std::error_code& ec) {
 }
 
 void RasChannel::OnDatagram(std::span<const std::uint8_t> bytes) {
-  auto decoded = asn::decode(ras::RasMessage::Id, bytes);
-  if (!decoded || decoded->isUnknownAlternative()) return;  // not RAS, or nothing we know: dropped
+  auto decoded = asn::Decode(ras::RasMessage::Id, bytes);
+  if (!decoded || decoded->IsUnknownAlternative()) return;  // not RAS, or nothing we know: dropped
   const asn::Value& message = *decoded;
-  const asn::Value* seqValue = message.alternative().find("requestSeqNum");
+  const asn::Value* seqValue = message.Alternative().Find("requestSeqNum");
   if (seqValue) {
-    const auto seq = static_cast<unsigned>(seqValue->integer());
+    const auto seq = static_cast<unsigned>(seqValue->Integer());
     auto it = pending_.find(seq);
     if (it != pending_.end()) {
-      if (message.is(ras::RasMessage::requestInProgress)) {
+      if (message.Is(ras::RasMessage::requestInProgress)) {
         Pending& p = it->second;
         if (p.extensions++ < timings_.maxProgressExtensions) {
-          const auto delay = std::clamp<std::int64_t>(message.alternative()[ras::RequestInProgress::delay].integer(), 0,
+          const auto delay = std::clamp<std::int64_t>(message.Alternative()[ras::RequestInProgress::delay].Integer(), 0,
                                                       timings_.maxProgressDelay.count());
           Arm(seq, std::chrono::milliseconds(delay) + p.timeout);
         }

@@ -6,13 +6,13 @@ namespace vantro::ras {
 
 namespace {
 
-std::string_view trim(std::string_view s) {
+std::string_view Trim(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
   return s;
 }
 
-std::optional<std::uint16_t> parsePort(std::string_view s, bool allowZero) {
+std::optional<std::uint16_t> ParsePort(std::string_view s, bool allowZero) {
   if (s.empty() || s.size() > 5) return std::nullopt;
   unsigned value = 0;
   for (char c : s) {
@@ -23,7 +23,7 @@ std::optional<std::uint16_t> parsePort(std::string_view s, bool allowZero) {
   return static_cast<std::uint16_t>(value);
 }
 
-bool isHostName(std::string_view s) {
+bool IsHostName(std::string_view s) {
   if (s.empty() || s.size() > 253) return false;
   bool onlyDigitsAndDots = true;
   std::size_t label = 0;
@@ -44,7 +44,7 @@ bool isHostName(std::string_view s) {
 }
 
 // Splits "host:port" at its only colon; a text without a colon is all host.
-bool split(std::string_view text, std::string_view& host, std::optional<std::string_view>& port) {
+bool Split(std::string_view text, std::string_view& host, std::optional<std::string_view>& port) {
   const auto colon = text.find(':');
   if (colon == std::string_view::npos) {
     host = text;
@@ -82,11 +82,11 @@ bool IsIpv4Literal(std::string_view s) {
 std::optional<HostAndPort> ParseHostAndPort(std::string_view text, std::uint16_t defaultPort) {
   std::string_view host;
   std::optional<std::string_view> portText;
-  if (!split(trim(text), host, portText)) return std::nullopt;
-  if (!IsIpv4Literal(host) && !isHostName(host)) return std::nullopt;
+  if (!Split(Trim(text), host, portText)) return std::nullopt;
+  if (!IsIpv4Literal(host) && !IsHostName(host)) return std::nullopt;
   HostAndPort out{std::string(host), defaultPort};
   if (portText) {
-    auto port = parsePort(*portText, false);
+    auto port = ParsePort(*portText, false);
     if (!port) return std::nullopt;
     out.port = *port;
   }
@@ -96,9 +96,9 @@ std::optional<HostAndPort> ParseHostAndPort(std::string_view text, std::uint16_t
 std::optional<HostAndPort> ParseListenerInterface(std::string_view text) {
   std::string_view host;
   std::optional<std::string_view> portText;
-  if (!split(trim(text), host, portText) || !portText) return std::nullopt;
+  if (!Split(Trim(text), host, portText) || !portText) return std::nullopt;
   if (host != "*" && !IsIpv4Literal(host)) return std::nullopt;
-  auto port = parsePort(*portText, true);
+  auto port = ParsePort(*portText, true);
   if (!port) return std::nullopt;
   return HostAndPort{std::string(host), *port};
 }

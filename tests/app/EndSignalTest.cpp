@@ -118,10 +118,10 @@ TEST_P(EndSignal, ClearsTheCallBeforeUnregistering) {
   // The dialer told the gatekeeper of the call's end before it unregistered.
   const auto messages = gatekeeper.Messages();
   const auto unregistration = std::find_if(
-      messages.begin(), messages.end(), [](const auto& m) { return m.message.choice() == Ras::unregistrationRequest; });
+      messages.begin(), messages.end(), [](const auto& m) { return m.message.Choice() == Ras::unregistrationRequest; });
   ASSERT_NE(unregistration, messages.end()) << Output();
   EXPECT_TRUE(std::any_of(messages.begin(), unregistration, [&](const auto& m) {
-    return m.message.choice() == Ras::disengageRequest && m.from == unregistration->from;
+    return m.message.Choice() == Ras::disengageRequest && m.from == unregistration->from;
   }));
 }
 

@@ -141,7 +141,7 @@ TEST_F(DialerRegistration, RegisteringAgainUnregistersFirst) {
   ASSERT_TRUE(gk.WaitUntil([&](auto&) { return gk.RegistrationRequests(false).size() == 2; }, 5s));
   ASSERT_TRUE(ProcessEventsUntil([&] { return w->EndPoint().IsRegisteredWithGatekeeper(); }));
   std::vector<std::uint16_t> kinds;
-  for (auto& r : gk.Messages()) kinds.push_back(r.message.choice());
+  for (auto& r : gk.Messages()) kinds.push_back(r.message.Choice());
   using M = h225::RasMessage;
   EXPECT_EQ(kinds, (std::vector<std::uint16_t>{M::gatekeeperRequest, M::registrationRequest, M::unregistrationRequest,
                                                M::gatekeeperRequest, M::registrationRequest}));

@@ -15,17 +15,17 @@ namespace h225 = asn::h225;
 namespace {
 
 std::optional<Value> DecodeUuie(const Q931Message& message) {
-  auto uu = message.userUser();
+  auto uu = message.UserUser();
   if (!uu) return std::nullopt;
-  auto decoded = asn::decode(h225::H323_UserInformation::Id, *uu);
+  auto decoded = asn::Decode(h225::H323_UserInformation::Id, *uu);
   if (!decoded) return std::nullopt;
   return std::move(*decoded);
 }
 
 // The message body (Setup-UUIE, Connect-UUIE, ...) of an H323-UserInformation, or nullptr.
 Value* Body(Value& uuie) {
-  Value& body = uuie.field(h225::H323_UserInformation::h323_uu_pdu).field(h225::H323_UU_PDU::h323_message_body);
-  return body.isUnknownAlternative() ? nullptr : &body.alternative();
+  Value& body = uuie.Field(h225::H323_UserInformation::h323_uu_pdu).Field(h225::H323_UU_PDU::h323_message_body);
+  return body.IsUnknownAlternative() ? nullptr : &body.Alternative();
 }
 
 std::uint64_t Key(const asn::Ipv4Address& a) {
@@ -64,10 +64,10 @@ void RelayedCall::Read(bool fromCaller) {
                                  self->OnClosed(fromCaller);
                                  return;
                                }
-                               leg.reader.feed({leg.buffer.data(), n});
+                               leg.reader.Feed({leg.buffer.data(), n});
                                std::vector<std::uint8_t> payload;
                                for (;;) {
-                                 const auto status = leg.reader.next(payload);
+                                 const auto status = leg.reader.Next(payload);
                                  if (status == q931::TpktReader::Status::NeedMore) break;
                                  if (status == q931::TpktReader::Status::Failed) {
                                    self->OnClosed(fromCaller);
@@ -81,24 +81,24 @@ void RelayedCall::Read(bool fromCaller) {
 }
 
 void RelayedCall::OnMessage(bool fromCaller, const std::vector<std::uint8_t>& payload) {
-  auto message = Q931Message::decode(payload);
+  auto message = Q931Message::Decode(payload);
   if (!message) return;  // not Q.931: nothing to pass on
   if (!setupSeen_) {
     // A call begins with the caller's Setup; nothing else comes before it.
-    if (fromCaller && message->type() == Q931Message::Setup) OnSetup(std::move(*message));
+    if (fromCaller && message->Type() == Q931Message::Setup) OnSetup(std::move(*message));
     return;
   }
   if (ending_) return;
-  Record(fromCaller, message->type());
+  Record(fromCaller, message->Type());
   std::vector<std::uint8_t> out = payload;
   if (auto uuie = DecodeUuie(*message); uuie && RewriteH245Address(*uuie, fromCaller)) {
-    if (auto encoded = asn::encode(*uuie)) {
-      message->setUserUser(*encoded);
-      out = message->encode();
+    if (auto encoded = asn::Encode(*uuie)) {
+      message->SetUserUser(*encoded);
+      out = message->Encode();
     }
   }
   Write(!fromCaller, out);
-  if (message->type() == Q931Message::ReleaseComplete) {
+  if (message->Type() == Q931Message::ReleaseComplete) {
     // Both connections close once what is queued for them is written.
     ending_ = true;
     Flush(fromCaller);
@@ -108,36 +108,36 @@ void RelayedCall::OnMessage(bool fromCaller, const std::vector<std::uint8_t>& pa
 
 void RelayedCall::OnSetup(Q931Message setup) {
   setupSeen_ = true;
-  callReference_ = setup.callReference();
+  callReference_ = setup.CallReference();
   auto uuie = DecodeUuie(setup);
   Value* body = uuie ? Body(*uuie) : nullptr;
-  if (!body || body->type() != h225::Setup_UUIE::Id) {
+  if (!body || body->Type() != h225::Setup_UUIE::Id) {
     Release(true, h225::ReleaseCompleteReason::undefinedReason, q931::Cause::NormalUnspecified);
     return;
   }
   using S = h225::Setup_UUIE;
-  if (const Value* id = body->get(S::callIdentifier)) callIdentifier_ = (*id)[h225::CallIdentifier::guid].bytes();
+  if (const Value* id = body->Get(S::callIdentifier)) callIdentifier_ = (*id)[h225::CallIdentifier::guid].Bytes();
   std::vector<std::string> aliases;
-  if (const Value* destinations = body->get(S::destinationAddress))
-    for (const Value& alias : destinations->elements()) aliases.push_back(asn::aliasText(alias));
-  if (auto called = setup.calledPartyNumber()) aliases.push_back(called->digits);
+  if (const Value* destinations = body->Get(S::destinationAddress))
+    for (const Value& alias : destinations->Elements()) aliases.push_back(asn::AliasText(alias));
+  if (auto called = setup.CalledPartyNumber()) aliases.push_back(called->digits);
   const auto callee = resolve_(aliases);
   if (!callee) {
     Release(true, h225::ReleaseCompleteReason::calledPartyNotRegistered, 1 /* unallocated number */);
     return;
   }
-  asn::setIpv4(body->field(S::destCallSignalAddress), *callee);
-  asn::setIpv4(body->field(S::sourceCallSignalAddress), self_);
-  body->remove(S::endpointIdentifier);  // the caller's, with this gatekeeper
+  asn::SetIpv4(body->Field(S::destCallSignalAddress), *callee);
+  asn::SetIpv4(body->Field(S::sourceCallSignalAddress), self_);
+  body->Remove(S::endpointIdentifier);  // the caller's, with this gatekeeper
   RewriteH245Address(*uuie, true);
-  auto encoded = asn::encode(*uuie);
+  auto encoded = asn::Encode(*uuie);
   if (!encoded) {
     Release(true, h225::ReleaseCompleteReason::undefinedReason, q931::Cause::NormalUnspecified);
     return;
   }
-  setup.setUserUser(*encoded);
+  setup.SetUserUser(*encoded);
   Record(true, Q931Message::Setup);
-  Write(false, setup.encode());
+  Write(false, setup.Encode());
   {
     std::lock_guard lock(log_->mutex);
     ++log_->setupsRelayed;
@@ -159,10 +159,10 @@ void RelayedCall::OnSetup(Q931Message setup) {
 
 bool RelayedCall::RewriteH245Address(Value& uuie, bool fromCaller) {
   Value* body = Body(uuie);
-  const int index = body ? body->indexOf("h245Address") : -1;
-  if (index < 0 || !body->has(static_cast<std::uint16_t>(index))) return false;
-  Value& address = body->field(static_cast<std::uint16_t>(index));
-  const auto announced = asn::ipv4(address);
+  const int index = body ? body->IndexOf("h245Address") : -1;
+  if (index < 0 || !body->Has(static_cast<std::uint16_t>(index))) return false;
+  Value& address = body->Field(static_cast<std::uint16_t>(index));
+  const auto announced = asn::Ipv4(address);
   if (!announced) return false;
   auto& pipe = h245_[{fromCaller, Key(*announced)}];
   if (!pipe) {
@@ -173,13 +173,13 @@ bool RelayedCall::RewriteH245Address(Value& uuie, bool fromCaller) {
     });
     if (!pipe->Listen()) return false;
   }
-  asn::setIpv4(address, {{127, 0, 0, 1}, pipe->Port()});
+  asn::SetIpv4(address, {{127, 0, 0, 1}, pipe->Port()});
   return true;
 }
 
 void RelayedCall::Write(bool toCaller, const std::vector<std::uint8_t>& payload) {
   Leg& leg = LegOf(toCaller);
-  auto packet = q931::tpktFrame(payload);
+  auto packet = q931::TpktFrame(payload);
   if (!packet || leg.closed) return;
   leg.queue.push_back(std::move(*packet));
   Flush(toCaller);
@@ -221,21 +221,21 @@ void RelayedCall::OnClosed(bool caller) {
 void RelayedCall::Release(bool toCaller, std::uint16_t reason, std::uint8_t cause) {
   using R = h225::ReleaseComplete_UUIE;
   Value uuie(h225::H323_UserInformation::Id);
-  Value& pdu = uuie.field(h225::H323_UserInformation::h323_uu_pdu);
+  Value& pdu = uuie.Field(h225::H323_UserInformation::h323_uu_pdu);
   Value& rc =
-      pdu.field(h225::H323_UU_PDU::h323_message_body).select(h225::H323_UU_PDU_h323_message_body::releaseComplete);
-  rc.field(R::protocolIdentifier).setOid(asn::kH225ProtocolIdentifier);
-  rc.field(R::reason).select(reason);
+      pdu.Field(h225::H323_UU_PDU::h323_message_body).Select(h225::H323_UU_PDU_h323_message_body::releaseComplete);
+  rc.Field(R::protocolIdentifier).SetOid(asn::kH225ProtocolIdentifier);
+  rc.Field(R::reason).Select(reason);
   if (callIdentifier_.size() == 16)
-    rc.field(R::callIdentifier).field(h225::CallIdentifier::guid).setBytes(callIdentifier_);
-  pdu.field(h225::H323_UU_PDU::h245Tunneling).setBoolean(false);
-  asn::completeMandatory(uuie);
+    rc.Field(R::callIdentifier).Field(h225::CallIdentifier::guid).SetBytes(callIdentifier_);
+  pdu.Field(h225::H323_UU_PDU::h245Tunneling).SetBoolean(false);
+  asn::CompleteMandatory(uuie);
   Q931Message message(Q931Message::ReleaseComplete, callReference_, toCaller);
-  message.setCause({0, 0, cause, {}});
-  if (auto encoded = asn::encode(uuie)) message.setUserUser(*encoded);
+  message.SetCause({0, 0, cause, {}});
+  if (auto encoded = asn::Encode(uuie)) message.SetUserUser(*encoded);
   ending_ = true;
   Record(!toCaller, Q931Message::ReleaseComplete);
-  Write(toCaller, message.encode());
+  Write(toCaller, message.Encode());
   Flush(toCaller);
   if (!LegOf(toCaller).connected) CloseLeg(toCaller);
   if (!LegOf(!toCaller).closed && LegOf(!toCaller).queue.empty()) CloseLeg(!toCaller);

@@ -22,23 +22,23 @@ namespace {
 
 Value ras(std::uint16_t kind, Value** body) {
   Value msg(h225::RasMessage::Id);
-  *body = &msg.select(kind);
+  *body = &msg.Select(kind);
   return msg;
 }
 
 const Value* field(const Value& body, const char* name) {
-  const int i = body.indexOf(name);
-  return i < 0 ? nullptr : body.get(static_cast<std::uint16_t>(i));
+  const int i = body.IndexOf(name);
+  return i < 0 ? nullptr : body.Get(static_cast<std::uint16_t>(i));
 }
 
 std::string Guid(const Value* callIdentifier) {
-  return callIdentifier ? (*callIdentifier)[h225::CallIdentifier::guid].bytes() : std::string();
+  return callIdentifier ? (*callIdentifier)[h225::CallIdentifier::guid].Bytes() : std::string();
 }
 
 std::vector<std::string> Aliases(const Value* list) {
   std::vector<std::string> out;
   if (list)
-    for (const Value& alias : list->elements()) out.push_back(asn::aliasText(alias));
+    for (const Value& alias : list->Elements()) out.push_back(asn::AliasText(alias));
   return out;
 }
 
@@ -89,14 +89,14 @@ std::vector<TestGatekeeper::Sent> TestGatekeeper::SentMessages() const {
 std::vector<TestGatekeeper::Received> TestGatekeeper::MessagesOf(std::uint16_t kind) const {
   std::vector<Received> out;
   for (auto& r : Messages())
-    if (r.message.is(kind)) out.push_back(r);
+    if (r.message.Is(kind)) out.push_back(r);
   return out;
 }
 
 std::vector<TestGatekeeper::Received> TestGatekeeper::RegistrationRequests(bool keepAlive) const {
   std::vector<Received> out;
   for (auto& r : MessagesOf(h225::RasMessage::registrationRequest))
-    if (r.message.alternative()[h225::RegistrationRequest::keepAlive].boolean() == keepAlive) out.push_back(r);
+    if (r.message.Alternative()[h225::RegistrationRequest::keepAlive].Boolean() == keepAlive) out.push_back(r);
   return out;
 }
 
@@ -138,8 +138,8 @@ void TestGatekeeper::Receive() {
 }
 
 void TestGatekeeper::OnDatagram(std::vector<std::uint8_t> bytes, const asio::ip::udp::endpoint& from) {
-  auto decoded = asn::decode(h225::RasMessage::Id, bytes);
-  if (!decoded || decoded->isUnknownAlternative()) return;
+  auto decoded = asn::Decode(h225::RasMessage::Id, bytes);
+  if (!decoded || decoded->IsUnknownAlternative()) return;
   {
     std::lock_guard lock(mutex_);
     received_.push_back(Received{*decoded, bytes, from, std::chrono::steady_clock::now()});
@@ -159,15 +159,15 @@ bool TestGatekeeper::CheckTokens(const Value& message, std::span<const std::uint
     std::lock_guard lock(mutex_);
     s = script_;
   }
-  const Value& body = message.alternative();
+  const Value& body = message.Alternative();
   bool md5 = false, cat = false, p1 = false;
   if (const Value* tokens = field(body, "cryptoTokens"))
-    for (const Value& t : tokens->elements()) {
+    for (const Value& t : tokens->Elements()) {
       md5 = md5 || h235::H235AuthSimpleMD5::Validate(t, s.password) == TokenCheck::Ok;
       p1 = p1 || h235::H235AuthProcedure1::Validate(bytes, t, s.password) == TokenCheck::Ok;
     }
   if (const Value* tokens = field(body, "tokens"))
-    for (const Value& t : tokens->elements()) cat = cat || h235::H235AuthCAT::Validate(t, s.password) == TokenCheck::Ok;
+    for (const Value& t : tokens->Elements()) cat = cat || h235::H235AuthCAT::Validate(t, s.password) == TokenCheck::Ok;
   switch (s.auth) {
     case Auth::None: return true;
     case Auth::Md5: return md5;
@@ -185,10 +185,10 @@ void TestGatekeeper::Answer(const Value& request, std::span<const std::uint8_t> 
     std::lock_guard lock(mutex_);
     s = script_;
   }
-  const Value& body = request.alternative();
+  const Value& body = request.Alternative();
   using M = h225::RasMessage;
-  switch (request.choice()) {
-    case M::gatekeeperRequest: AnswerDiscovery(body[h225::GatekeeperRequest::requestSeqNum].integer(), s, from); break;
+  switch (request.Choice()) {
+    case M::gatekeeperRequest: AnswerDiscovery(body[h225::GatekeeperRequest::requestSeqNum].Integer(), s, from); break;
     case M::registrationRequest: {
       const bool tokensOk = CheckTokens(request, bytes);
       {
@@ -210,19 +210,19 @@ void TestGatekeeper::AnswerDiscovery(std::int64_t seq, const Script& s, const as
   Value* b;
   if (s.discoveryReject) {
     Value grj = ras(h225::RasMessage::gatekeeperReject, &b);
-    b->field(h225::GatekeeperReject::requestSeqNum).setInteger(seq);
-    b->field(h225::GatekeeperReject::protocolIdentifier).setOid(asn::kH225ProtocolIdentifier);
-    b->field(h225::GatekeeperReject::rejectReason).select(*s.discoveryReject);
-    asn::completeMandatory(*b);
+    b->Field(h225::GatekeeperReject::requestSeqNum).SetInteger(seq);
+    b->Field(h225::GatekeeperReject::protocolIdentifier).SetOid(asn::kH225ProtocolIdentifier);
+    b->Field(h225::GatekeeperReject::rejectReason).Select(*s.discoveryReject);
+    asn::CompleteMandatory(*b);
     SendLater(std::move(grj), from, false);
     return;
   }
   using G = h225::GatekeeperConfirm;
   Value gcf = ras(h225::RasMessage::gatekeeperConfirm, &b);
-  b->field(G::requestSeqNum).setInteger(seq);
-  b->field(G::protocolIdentifier).setOid(asn::kH225ProtocolIdentifier);
-  b->field(G::gatekeeperIdentifier).setText(s.identifier);
-  asn::setIpv4(b->field(G::rasAddress), {{127, 0, 0, 1}, port_});
+  b->Field(G::requestSeqNum).SetInteger(seq);
+  b->Field(G::protocolIdentifier).SetOid(asn::kH225ProtocolIdentifier);
+  b->Field(G::gatekeeperIdentifier).SetText(s.identifier);
+  asn::SetIpv4(b->Field(G::rasAddress), {{127, 0, 0, 1}, port_});
   const std::vector<std::uint32_t>* algorithm = nullptr;
   static const std::vector<std::uint32_t> md5(h235::kOidMd5.begin(), h235::kOidMd5.end());
   static const std::vector<std::uint32_t> cat(h235::kOidCat.begin(), h235::kOidCat.end());
@@ -232,12 +232,12 @@ void TestGatekeeper::AnswerDiscovery(std::int64_t seq, const Script& s, const as
   if (s.auth == Auth::Procedure1) algorithm = &p1;
   if (algorithm) {
     if (s.auth == Auth::Cat)
-      b->field(G::authenticationMode)
-          .select(asn::h235::AuthenticationMechanism::authenticationBES)
-          .select(asn::h235::AuthenticationBES::radius);
+      b->Field(G::authenticationMode)
+          .Select(asn::h235::AuthenticationMechanism::authenticationBES)
+          .Select(asn::h235::AuthenticationBES::radius);
     else
-      b->field(G::authenticationMode).select(asn::h235::AuthenticationMechanism::pwdHash);
-    b->field(G::algorithmOID).setOid(*algorithm);
+      b->Field(G::authenticationMode).Select(asn::h235::AuthenticationMechanism::pwdHash);
+    b->Field(G::algorithmOID).SetOid(*algorithm);
   }
   SendLater(std::move(gcf), from, false);
 }
@@ -245,14 +245,14 @@ void TestGatekeeper::AnswerDiscovery(std::int64_t seq, const Script& s, const as
 void TestGatekeeper::AnswerRegistration(const Value& body, bool tokensOk, const Script& s,
                                         const asio::ip::udp::endpoint& from) {
   using R = h225::RegistrationRequest;
-  const std::int64_t seq = body[R::requestSeqNum].integer();
-  const bool keepAlive = body[R::keepAlive].boolean();
+  const std::int64_t seq = body[R::requestSeqNum].Integer();
+  const bool keepAlive = body[R::keepAlive].Boolean();
   std::optional<std::uint16_t> reject;
   if (keepAlive) {
     if (!s.answerKeepAlive) return;
     std::lock_guard lock(mutex_);
-    const Value* id = body.get(R::endpointIdentifier);
-    if (script_.keepAlivesNeedingFullRegistration > 0 || !id || !registry_.Has(id->text())) {
+    const Value* id = body.Get(R::endpointIdentifier);
+    if (script_.keepAlivesNeedingFullRegistration > 0 || !id || !registry_.Has(id->Text())) {
       if (script_.keepAlivesNeedingFullRegistration > 0) --script_.keepAlivesNeedingFullRegistration;
       reject = h225::RegistrationRejectReason::fullRegistrationRequired;
     }
@@ -265,23 +265,23 @@ void TestGatekeeper::AnswerRegistration(const Value& body, bool tokensOk, const 
   if (reject) {
     using J = h225::RegistrationReject;
     Value rrj = ras(h225::RasMessage::registrationReject, &b);
-    b->field(J::requestSeqNum).setInteger(seq);
-    b->field(J::protocolIdentifier).setOid(asn::kH225ProtocolIdentifier);
-    Value& reason = b->field(J::rejectReason).select(*reject);
-    asn::completeMandatory(reason);
-    b->field(J::gatekeeperIdentifier).setText(s.identifier);
+    b->Field(J::requestSeqNum).SetInteger(seq);
+    b->Field(J::protocolIdentifier).SetOid(asn::kH225ProtocolIdentifier);
+    Value& reason = b->Field(J::rejectReason).Select(*reject);
+    asn::CompleteMandatory(reason);
+    b->Field(J::gatekeeperIdentifier).SetText(s.identifier);
     SendLater(std::move(rrj), from, false);
     return;
   }
   std::string id;
   if (keepAlive) {
-    id = body[R::endpointIdentifier].text();
+    id = body[R::endpointIdentifier].Text();
   } else {
     Registration r;
-    r.aliases = Aliases(body.get(R::terminalAlias));
-    if (auto ras = asn::ipv4(body[R::rasAddress].at(0))) r.ras = {asio::ip::address_v4(ras->ip), ras->port};
-    if (body[R::callSignalAddress].size() > 0)
-      if (auto cs = asn::ipv4(body[R::callSignalAddress].at(0))) r.callSignal = *cs;
+    r.aliases = Aliases(body.Get(R::terminalAlias));
+    if (auto ras = asn::Ipv4(body[R::rasAddress].At(0))) r.ras = {asio::ip::address_v4(ras->ip), ras->port};
+    if (body[R::callSignalAddress].Size() > 0)
+      if (auto cs = asn::Ipv4(body[R::callSignalAddress].At(0))) r.callSignal = *cs;
     const asio::ip::udp::endpoint ras = r.ras;
     id = registry_.Add(std::move(r), s.identifier);
     std::lock_guard lock(mutex_);
@@ -290,19 +290,19 @@ void TestGatekeeper::AnswerRegistration(const Value& body, bool tokensOk, const 
   }
   using C = h225::RegistrationConfirm;
   Value rcf = ras(h225::RasMessage::registrationConfirm, &b);
-  b->field(C::requestSeqNum).setInteger(seq);
-  b->field(C::protocolIdentifier).setOid(asn::kH225ProtocolIdentifier);
-  asn::setIpv4(b->field(C::callSignalAddress).append(), {{127, 0, 0, 1}, relay_.Port()});
-  if (const Value* aliases = body.get(R::terminalAlias))
-    for (const Value& alias : aliases->elements()) b->field(C::terminalAlias).append(alias);
-  b->field(C::gatekeeperIdentifier).setText(s.identifier);
-  b->field(C::endpointIdentifier).setText(id);
-  const Value* asked = body.get(R::timeToLive);
+  b->Field(C::requestSeqNum).SetInteger(seq);
+  b->Field(C::protocolIdentifier).SetOid(asn::kH225ProtocolIdentifier);
+  asn::SetIpv4(b->Field(C::callSignalAddress).Append(), {{127, 0, 0, 1}, relay_.Port()});
+  if (const Value* aliases = body.Get(R::terminalAlias))
+    for (const Value& alias : aliases->Elements()) b->Field(C::terminalAlias).Append(alias);
+  b->Field(C::gatekeeperIdentifier).SetText(s.identifier);
+  b->Field(C::endpointIdentifier).SetText(id);
+  const Value* asked = body.Get(R::timeToLive);
   if (s.grantedTimeToLive || asked)
-    b->field(C::timeToLive).setInteger(s.grantedTimeToLive ? s.grantedTimeToLive : asked->integer());
-  b->field(C::willRespondToIRR).setBoolean(false);
-  b->field(C::maintainConnection).setBoolean(false);
-  asn::completeMandatory(*b);
+    b->Field(C::timeToLive).SetInteger(s.grantedTimeToLive ? s.grantedTimeToLive : asked->Integer());
+  b->Field(C::willRespondToIRR).SetBoolean(false);
+  b->Field(C::maintainConnection).SetBoolean(false);
+  asn::CompleteMandatory(*b);
   SendLater(std::move(rcf), from, s.auth == Auth::Procedure1);
 }
 
@@ -310,14 +310,14 @@ void TestGatekeeper::AnswerAdmission(const Value& body, bool tokensOk, const Scr
                                      const asio::ip::udp::endpoint& from) {
   using A = h225::AdmissionRequest;
   if (!s.answerAdmission) return;
-  const std::int64_t seq = body[A::requestSeqNum].integer();
-  const bool answerCall = body[A::answerCall].boolean();
-  const std::string endpointId = body[A::endpointIdentifier].text();
+  const std::int64_t seq = body[A::requestSeqNum].Integer();
+  const bool answerCall = body[A::answerCall].Boolean();
+  const std::string endpointId = body[A::endpointIdentifier].Text();
   const asn::Ipv4Address relay{{127, 0, 0, 1}, relay_.Port()};
   std::optional<std::uint16_t> reject;
   std::optional<asn::Ipv4Address> destination;
   const std::optional<Registration> caller = registry_.Find(endpointId);
-  const std::vector<std::string> called = Aliases(body.get(A::destinationInfo));
+  const std::vector<std::string> called = Aliases(body.Get(A::destinationInfo));
   if (!caller) {
     reject = h225::AdmissionRejectReason::callerNotRegistered;
   } else if (!tokensOk) {
@@ -330,8 +330,8 @@ void TestGatekeeper::AnswerAdmission(const Value& body, bool tokensOk, const Scr
     destination = s.routed ? relay : caller->callSignal;
   } else if (auto callee = registry_.Resolve(called)) {
     destination = s.routed ? relay : *callee;
-  } else if (const Value* address = body.get(A::destCallSignalAddress); address && called.empty()) {
-    destination = s.routed ? relay : asn::ipv4(*address);
+  } else if (const Value* address = body.Get(A::destCallSignalAddress); address && called.empty()) {
+    destination = s.routed ? relay : asn::Ipv4(*address);
   } else {
     reject = h225::AdmissionRejectReason::calledPartyNotRegistered;
   }
@@ -339,54 +339,54 @@ void TestGatekeeper::AnswerAdmission(const Value& body, bool tokensOk, const Scr
   Value* b;
   if (reject) {
     Value arj = ras(h225::RasMessage::admissionReject, &b);
-    b->field(h225::AdmissionReject::requestSeqNum).setInteger(seq);
-    b->field(h225::AdmissionReject::rejectReason).select(*reject);
-    asn::completeMandatory(*b);
+    b->Field(h225::AdmissionReject::requestSeqNum).SetInteger(seq);
+    b->Field(h225::AdmissionReject::rejectReason).Select(*reject);
+    asn::CompleteMandatory(*b);
     SendLater(std::move(arj), from, s.auth == Auth::Procedure1);
     return;
   }
   registry_.Admitted(
-      Guid(body.get(A::callIdentifier)), body[A::conferenceID].bytes(),
-      {endpointId, static_cast<std::uint16_t>(body[A::callReferenceValue].integer()), answerCall, false});
+      Guid(body.Get(A::callIdentifier)), body[A::conferenceID].Bytes(),
+      {endpointId, static_cast<std::uint16_t>(body[A::callReferenceValue].Integer()), answerCall, false});
   using C = h225::AdmissionConfirm;
   Value acf = ras(h225::RasMessage::admissionConfirm, &b);
-  b->field(C::requestSeqNum).setInteger(seq);
-  b->field(C::bandWidth).setInteger(body[A::bandWidth].integer());
-  b->field(C::callModel).select(s.routed ? h225::CallModel::gatekeeperRouted : h225::CallModel::direct);
-  asn::setIpv4(b->field(C::destCallSignalAddress), *destination);
-  if (s.irrFrequency) b->field(C::irrFrequency).setInteger(s.irrFrequency);
-  if (!answerCall && !called.empty()) asn::setAlias(b->field(C::destinationInfo).append(), called.front());
-  b->field(C::willRespondToIRR).setBoolean(false);
-  asn::completeMandatory(*b);
+  b->Field(C::requestSeqNum).SetInteger(seq);
+  b->Field(C::bandWidth).SetInteger(body[A::bandWidth].Integer());
+  b->Field(C::callModel).Select(s.routed ? h225::CallModel::gatekeeperRouted : h225::CallModel::direct);
+  asn::SetIpv4(b->Field(C::destCallSignalAddress), *destination);
+  if (s.irrFrequency) b->Field(C::irrFrequency).SetInteger(s.irrFrequency);
+  if (!answerCall && !called.empty()) asn::SetAlias(b->Field(C::destinationInfo).Append(), called.front());
+  b->Field(C::willRespondToIRR).SetBoolean(false);
+  asn::CompleteMandatory(*b);
   SendLater(std::move(acf), from, s.auth == Auth::Procedure1);
 }
 
 void TestGatekeeper::AnswerDisengage(const Value& body, const Script& s, const asio::ip::udp::endpoint& from) {
   using D = h225::DisengageRequest;
   if (!s.answerDisengage) return;
-  const std::int64_t seq = body[D::requestSeqNum].integer();
-  const std::string endpointId = body[D::endpointIdentifier].text();
+  const std::int64_t seq = body[D::requestSeqNum].Integer();
+  const std::string endpointId = body[D::endpointIdentifier].Text();
   const bool known = registry_.Has(endpointId);
-  registry_.Disengaged(Guid(body.get(D::callIdentifier)), endpointId);
+  registry_.Disengaged(Guid(body.Get(D::callIdentifier)), endpointId);
   Value* b;
   if (known) {
     Value dcf = ras(h225::RasMessage::disengageConfirm, &b);
-    b->field(h225::DisengageConfirm::requestSeqNum).setInteger(seq);
+    b->Field(h225::DisengageConfirm::requestSeqNum).SetInteger(seq);
     SendLater(std::move(dcf), from, s.auth == Auth::Procedure1);
     return;
   }
   Value drj = ras(h225::RasMessage::disengageReject, &b);
-  b->field(h225::DisengageReject::requestSeqNum).setInteger(seq);
-  b->field(h225::DisengageReject::rejectReason).select(h225::DisengageRejectReason::notRegistered);
+  b->Field(h225::DisengageReject::requestSeqNum).SetInteger(seq);
+  b->Field(h225::DisengageReject::rejectReason).Select(h225::DisengageRejectReason::notRegistered);
   SendLater(std::move(drj), from, s.auth == Auth::Procedure1);
 }
 
 void TestGatekeeper::AnswerUnregistration(const Value& body, const Script& s, const asio::ip::udp::endpoint& from) {
   Value* b;
   Value ucf = ras(h225::RasMessage::unregistrationConfirm, &b);
-  b->field(h225::UnregistrationConfirm::requestSeqNum)
-      .setInteger(body[h225::UnregistrationRequest::requestSeqNum].integer());
-  if (const Value* id = body.get(h225::UnregistrationRequest::endpointIdentifier)) registry_.Remove(id->text());
+  b->Field(h225::UnregistrationConfirm::requestSeqNum)
+      .SetInteger(body[h225::UnregistrationRequest::requestSeqNum].Integer());
+  if (const Value* id = body.Get(h225::UnregistrationRequest::endpointIdentifier)) registry_.Remove(id->Text());
   registry_.RemoveAt(from);
   {
     std::lock_guard lock(mutex_);
@@ -408,8 +408,8 @@ void TestGatekeeper::SendLater(Value message, const asio::ip::udp::endpoint& to,
   }
   Value* b;
   Value rip = ras(h225::RasMessage::requestInProgress, &b);
-  b->field(h225::RequestInProgress::requestSeqNum).setInteger(message.alternative().find("requestSeqNum")->integer());
-  b->field(h225::RequestInProgress::delay).setInteger(delay.count());
+  b->Field(h225::RequestInProgress::requestSeqNum).SetInteger(message.Alternative().Find("requestSeqNum")->Integer());
+  b->Field(h225::RequestInProgress::delay).SetInteger(delay.count());
   Send(std::move(rip), to, Signing::None);
   auto timer = std::make_shared<asio::steady_timer>(io_, delay);
   timer->async_wait([this, timer, message = std::move(message), to, signing](std::error_code ec) {
@@ -427,17 +427,17 @@ void TestGatekeeper::Send(Value message, const asio::ip::udp::endpoint& to, Sign
       marker = h235::H235AuthProcedure1::Hash{0xde, 0xad, 0xbe, 0xef, 1, 2, 3, 4, 5, 6, 7, 8};
       auto token = h235::H235AuthProcedure1::CreateCryptoToken(
           script_.identifier, endpointId_, static_cast<std::uint32_t>(std::time(nullptr)), 77, *marker);
-      Value& body = message.alternative();
-      body.field(static_cast<std::uint16_t>(body.indexOf("cryptoTokens"))).append(std::move(*token));
+      Value& body = message.Alternative();
+      body.Field(static_cast<std::uint16_t>(body.IndexOf("cryptoTokens"))).Append(std::move(*token));
     }
   }
-  auto bytes = asn::encode(message);
+  auto bytes = asn::Encode(message);
   if (!bytes) return;
   if (marker) h235::H235AuthProcedure1::Sign(*bytes, *marker, password);
   std::error_code ignored;
   socket_.send_to(asio::buffer(*bytes), to, 0, ignored);
   std::lock_guard lock(mutex_);
-  sent_.push_back({message.choice(), to, std::chrono::steady_clock::now()});
+  sent_.push_back({message.Choice(), to, std::chrono::steady_clock::now()});
 }
 
 std::optional<TestGatekeeper::Target> TestGatekeeper::TargetOf(const std::string& alias) const {
@@ -462,9 +462,9 @@ std::optional<Value> TestGatekeeper::Ask(Value request, unsigned seq, const Targ
   WaitUntil(
       [&](const std::vector<Received>& all) {
         for (std::size_t i = before; i < all.size(); ++i) {
-          const Value* s = all[i].message.alternative().find("requestSeqNum");
-          if (s && s->integer() == seq && all[i].from == to.ras &&
-              !all[i].message.is(h225::RasMessage::registrationRequest)) {
+          const Value* s = all[i].message.Alternative().Find("requestSeqNum");
+          if (s && s->Integer() == seq && all[i].from == to.ras &&
+              !all[i].message.Is(h225::RasMessage::registrationRequest)) {
             answer = all[i].message;
             return true;
           }
@@ -490,13 +490,13 @@ std::optional<Value> TestGatekeeper::SendUnregistrationRequest(std::optional<std
     seq = ++seq_;
     gk = script_.identifier;
   }
-  b->field(U::requestSeqNum).setInteger(seq);
-  asn::setIpv4(b->field(U::callSignalAddress).append(), {{127, 0, 0, 1}, 1721});
-  if (!target->endpointId.empty()) b->field(U::endpointIdentifier).setText(target->endpointId);
-  b->field(U::gatekeeperIdentifier).setText(gk);
-  if (reason) b->field(U::reason).select(*reason);
+  b->Field(U::requestSeqNum).SetInteger(seq);
+  asn::SetIpv4(b->Field(U::callSignalAddress).Append(), {{127, 0, 0, 1}, 1721});
+  if (!target->endpointId.empty()) b->Field(U::endpointIdentifier).SetText(target->endpointId);
+  b->Field(U::gatekeeperIdentifier).SetText(gk);
+  if (reason) b->Field(U::reason).Select(*reason);
   auto answer = Ask(std::move(urq), seq, *target, signing, wait);
-  if (answer && answer->is(h225::RasMessage::unregistrationConfirm)) registry_.Remove(target->endpointId);
+  if (answer && answer->Is(h225::RasMessage::unregistrationConfirm)) registry_.Remove(target->endpointId);
   return answer;
 }
 
@@ -513,11 +513,11 @@ std::optional<Value> TestGatekeeper::SendInfoRequest(std::chrono::milliseconds w
     std::lock_guard lock(mutex_);
     seq = ++seq_;
   }
-  b->field(I::requestSeqNum).setInteger(seq);
-  b->field(I::callReferenceValue).setInteger(callReference);
-  asn::setIpv4(b->field(I::replyAddress), {{127, 0, 0, 1}, port_});
-  if (!callIdentifier.empty()) b->field(I::callIdentifier).field(h225::CallIdentifier::guid).setBytes(callIdentifier);
-  asn::completeMandatory(*b);
+  b->Field(I::requestSeqNum).SetInteger(seq);
+  b->Field(I::callReferenceValue).SetInteger(callReference);
+  asn::SetIpv4(b->Field(I::replyAddress), {{127, 0, 0, 1}, port_});
+  if (!callIdentifier.empty()) b->Field(I::callIdentifier).Field(h225::CallIdentifier::guid).SetBytes(callIdentifier);
+  asn::CompleteMandatory(*b);
   return Ask(std::move(irq), seq, *target, signing, wait);
 }
 
@@ -549,18 +549,18 @@ std::optional<Value> TestGatekeeper::SendDisengageRequest(const std::string& cal
   }
   Value* b;
   Value drq = ras(h225::RasMessage::disengageRequest, &b);
-  b->field(D::requestSeqNum).setInteger(seq);
-  b->field(D::endpointIdentifier).setText(target.endpointId.empty() ? std::string("-") : target.endpointId);
-  b->field(D::conferenceID).setBytes(conference);
-  b->field(D::callReferenceValue).setInteger(reference);
-  b->field(D::disengageReason).select(reason);
-  b->field(D::callIdentifier)
-      .field(h225::CallIdentifier::guid)
-      .setBytes(zeroIdentifier ? std::string(16, '\0') : callIdentifier);
-  b->field(D::gatekeeperIdentifier).setText(gk);
-  asn::completeMandatory(*b);
+  b->Field(D::requestSeqNum).SetInteger(seq);
+  b->Field(D::endpointIdentifier).SetText(target.endpointId.empty() ? std::string("-") : target.endpointId);
+  b->Field(D::conferenceID).SetBytes(conference);
+  b->Field(D::callReferenceValue).SetInteger(reference);
+  b->Field(D::disengageReason).Select(reason);
+  b->Field(D::callIdentifier)
+      .Field(h225::CallIdentifier::guid)
+      .SetBytes(zeroIdentifier ? std::string(16, '\0') : callIdentifier);
+  b->Field(D::gatekeeperIdentifier).SetText(gk);
+  asn::CompleteMandatory(*b);
   auto answer = Ask(std::move(drq), seq, target, signing, wait);
-  if (answer && answer->is(h225::RasMessage::disengageConfirm)) registry_.Disengaged(callIdentifier, target.endpointId);
+  if (answer && answer->Is(h225::RasMessage::disengageConfirm)) registry_.Disengaged(callIdentifier, target.endpointId);
   return answer;
 }
 
@@ -573,7 +573,7 @@ std::size_t TestGatekeeper::DropCalls() {
   for (auto& [call, endpoint] : parties) {
     auto answer = SendDisengageRequest(call, h225::DisengageReason::forcedDrop, std::chrono::seconds(2),
                                        Signing::AsScript, endpoint);
-    if (answer && answer->is(h225::RasMessage::disengageConfirm)) ++confirmed;
+    if (answer && answer->Is(h225::RasMessage::disengageConfirm)) ++confirmed;
   }
   return confirmed;
 }

@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
       if (command == "urq") {
         auto answer = gatekeeper.SendUnregistrationRequest(std::nullopt, std::chrono::seconds(2),
                                                            TestGatekeeper::Signing::AsScript, alias);
-        std::printf("%s\n", answer ? answer->alternative().typeName() : "no answer");
+        std::printf("%s\n", answer ? answer->Alternative().TypeName() : "no answer");
       } else if (command == "drop") {
         std::printf("%zu disengage confirms\n", gatekeeper.DropCalls());
       } else if (command == "calls") {

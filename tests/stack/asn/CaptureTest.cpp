@@ -29,15 +29,15 @@ std::vector<Decoded> allMessages() {
   std::vector<Decoded> out;
   for (const auto& v : test::kRasVectors) out.push_back({h225::RasMessage::Id, fromHex(v.hex), v.name});
   for (const auto& v : test::kQ931Vectors) {
-    auto q = q931::Q931Message::decode(fromHex(v.hex));
-    if (!q || !q->userUser()) continue;
-    out.push_back({h225::H323_UserInformation::Id, *q->userUser(), v.name});
-    Result<Value> uu = decode(h225::H323_UserInformation::Id, *q->userUser());
+    auto q = q931::Q931Message::Decode(fromHex(v.hex));
+    if (!q || !q->UserUser()) continue;
+    out.push_back({h225::H323_UserInformation::Id, *q->UserUser(), v.name});
+    Result<Value> uu = Decode(h225::H323_UserInformation::Id, *q->UserUser());
     if (!uu) continue;
-    if (const Value* control = uu->find("h323-uu-pdu.h245Control"))
-      for (const Value& m : control->elements())
+    if (const Value* control = uu->Find("h323-uu-pdu.h245Control"))
+      for (const Value& m : control->Elements())
         out.push_back({h245::MultimediaSystemControlMessage::Id,
-                       {m.octets().begin(), m.octets().end()},
+                       {m.Octets().begin(), m.Octets().end()},
                        std::string(v.name) + " h245"});
   }
   return out;
@@ -49,12 +49,12 @@ TEST(Captures, EveryMessageDecodesAndReencodesToTheSameOctets) {
   for (const Decoded& m : all) {
     SCOPED_TRACE(m.name);
     std::size_t used = 0;
-    Result<Value> v = decode(m.type, m.bytes, &used);
-    ASSERT_TRUE(v.ok()) << v.error().message();
+    Result<Value> v = Decode(m.type, m.bytes, &used);
+    ASSERT_TRUE(v.Ok()) << v.Error().Message();
     EXPECT_EQ(used, m.bytes.size());
-    Result<std::vector<std::uint8_t>> again = encode(*v);
-    ASSERT_TRUE(again.ok()) << again.error().message();
-    EXPECT_EQ(toHex(*again), toHex(m.bytes)) << toText(*v);
+    Result<std::vector<std::uint8_t>> again = Encode(*v);
+    ASSERT_TRUE(again.Ok()) << again.Error().Message();
+    EXPECT_EQ(toHex(*again), toHex(m.bytes)) << ToText(*v);
     h245 += m.type == h245::MultimediaSystemControlMessage::Id;
   }
   EXPECT_EQ(all.size(), test::kRasVectors.size() + test::kQ931Vectors.size() + h245);
@@ -62,52 +62,52 @@ TEST(Captures, EveryMessageDecodesAndReencodesToTheSameOctets) {
 }
 
 Value rasVector(std::string_view prefix) {
-  return *decode(h225::RasMessage::Id, test::vectorBytes(test::kRasVectors, prefix));
+  return *Decode(h225::RasMessage::Id, test::vectorBytes(test::kRasVectors, prefix));
 }
 
 TEST(Captures, RasMessagesCarryWhatThePeersSent) {
   for (const auto& vec : test::kRasVectors) {
-    Result<Value> v = decode(h225::RasMessage::Id, fromHex(vec.hex));
-    ASSERT_TRUE(v.ok());
+    Result<Value> v = Decode(h225::RasMessage::Id, fromHex(vec.hex));
+    ASSERT_TRUE(v.Ok());
     std::string name = vec.name;
-    EXPECT_EQ(name.substr(name.rfind(' ') + 1), fieldDesc(v->desc(), v->choice()).name);
+    EXPECT_EQ(name.substr(name.rfind(' ') + 1), fieldDesc(v->Desc(), v->Choice()).name);
   }
   Value gcf = rasVector("g711 frame 2 ");
-  ASSERT_TRUE(gcf.find("gatekeeperConfirm.gatekeeperIdentifier"));
-  EXPECT_EQ(gcf.find("gatekeeperConfirm.gatekeeperIdentifier")->text(), "GnuGk");
-  std::optional<Ipv4Address> ras = ipv4(*gcf.find("gatekeeperConfirm.rasAddress"));
+  ASSERT_TRUE(gcf.Find("gatekeeperConfirm.gatekeeperIdentifier"));
+  EXPECT_EQ(gcf.Find("gatekeeperConfirm.gatekeeperIdentifier")->Text(), "GnuGk");
+  std::optional<Ipv4Address> ras = Ipv4(*gcf.Find("gatekeeperConfirm.rasAddress"));
   ASSERT_TRUE(ras);
   EXPECT_EQ(ras->port, 1719);
   Value rrq = rasVector("g711 frame 3 ");
-  ASSERT_TRUE(rrq.find("registrationRequest.timeToLive"));
-  EXPECT_EQ(aliasText(*rrq.find("registrationRequest.terminalAlias[0]")), "5551234");
-  EXPECT_EQ(rrq.find("registrationRequest.timeToLive")->integer(), 60);
+  ASSERT_TRUE(rrq.Find("registrationRequest.timeToLive"));
+  EXPECT_EQ(AliasText(*rrq.Find("registrationRequest.terminalAlias[0]")), "5551234");
+  EXPECT_EQ(rrq.Find("registrationRequest.timeToLive")->Integer(), 60);
   Value rrj = rasVector("rrj frame 4 ");
-  EXPECT_TRUE(rrj.find("registrationReject.rejectReason.securityDenial"));
+  EXPECT_TRUE(rrj.Find("registrationReject.rejectReason.securityDenial"));
 }
 
 TEST(Captures, TunnelledH245CarriesTheG711Channel) {
   bool sawOlc = false, sawTcs = false;
   for (const auto& vec : test::kQ931Vectors) {
-    auto q = q931::Q931Message::decode(fromHex(vec.hex));
+    auto q = q931::Q931Message::Decode(fromHex(vec.hex));
     ASSERT_TRUE(q);
-    const Value uu = *decode(h225::H323_UserInformation::Id, *q->userUser());
-    const Value* control = uu.find("h323-uu-pdu.h245Control");
+    const Value uu = *Decode(h225::H323_UserInformation::Id, *q->UserUser());
+    const Value* control = uu.Find("h323-uu-pdu.h245Control");
     if (!control) continue;
-    for (const Value& octets : control->elements()) {
-      Value m = *decode(h245::MultimediaSystemControlMessage::Id, octets.octets());
-      if (const Value* olc = m.find("request.openLogicalChannel")) {
+    for (const Value& octets : control->Elements()) {
+      Value m = *Decode(h245::MultimediaSystemControlMessage::Id, octets.Octets());
+      if (const Value* olc = m.Find("request.openLogicalChannel")) {
         sawOlc = true;
-        EXPECT_TRUE(olc->find("forwardLogicalChannelParameters.dataType.audioData.g711Alaw64k"));
-        const Value* media = olc->find(
+        EXPECT_TRUE(olc->Find("forwardLogicalChannelParameters.dataType.audioData.g711Alaw64k"));
+        const Value* media = olc->Find(
             "forwardLogicalChannelParameters.multiplexParameters."
             "h2250LogicalChannelParameters.mediaControlChannel");
         ASSERT_TRUE(media);
-        EXPECT_EQ(ipv4(*media)->ip, (std::array<std::uint8_t, 4>{127, 0, 0, 1}));
+        EXPECT_EQ(Ipv4(*media)->ip, (std::array<std::uint8_t, 4>{127, 0, 0, 1}));
       }
-      if (const Value* tcs = m.find("request.terminalCapabilitySet")) {
+      if (const Value* tcs = m.Find("request.terminalCapabilitySet")) {
         sawTcs = true;
-        EXPECT_GT(tcs->find("capabilityTable")->size(), 1u);
+        EXPECT_GT(tcs->Find("capabilityTable")->Size(), 1u);
       }
     }
   }
@@ -119,9 +119,9 @@ TEST(Captures, CutMessagesAreRefused) {
   for (const Decoded& m : allMessages()) {
     SCOPED_TRACE(m.name);
     for (std::size_t n = 0; n < m.bytes.size(); ++n) {
-      Result<Value> v = decode(m.type, std::span(m.bytes).first(n));
-      ASSERT_FALSE(v.ok()) << "a prefix of " << n << " octets decoded";
-      EXPECT_EQ(v.error().code, Errc::Truncated) << v.error().message();
+      Result<Value> v = Decode(m.type, std::span(m.bytes).first(n));
+      ASSERT_FALSE(v.Ok()) << "a prefix of " << n << " octets decoded";
+      EXPECT_EQ(v.Error().code, Errc::Truncated) << v.Error().Message();
     }
   }
 }
@@ -134,12 +134,12 @@ TEST(Captures, CorruptedMessagesDecodeToValuesThatEncodeConsistently) {
       for (std::uint8_t flip : {0x01, 0x80, 0xff}) {
         std::vector<std::uint8_t> bad = m.bytes;
         bad[i] ^= flip;
-        Result<Value> v = decode(m.type, bad);
-        if (!v.ok()) continue;
-        Result<std::vector<std::uint8_t>> bytes = encode(*v);
-        ASSERT_TRUE(bytes.ok()) << "octet " << i << ": " << bytes.error().message();
-        Result<Value> again = decode(m.type, *bytes);
-        ASSERT_TRUE(again.ok()) << "octet " << i << ": " << again.error().message();
+        Result<Value> v = Decode(m.type, bad);
+        if (!v.Ok()) continue;
+        Result<std::vector<std::uint8_t>> bytes = Encode(*v);
+        ASSERT_TRUE(bytes.Ok()) << "octet " << i << ": " << bytes.Error().Message();
+        Result<Value> again = Decode(m.type, *bytes);
+        ASSERT_TRUE(again.Ok()) << "octet " << i << ": " << again.Error().Message();
         EXPECT_TRUE(*again == *v) << "octet " << i;
       }
     }

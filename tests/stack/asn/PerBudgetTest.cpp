@@ -64,7 +64,7 @@ struct Decoded {
 Decoded DecodeCounting(TypeId type, const std::vector<std::uint8_t>& bytes) {
   live = peak = 0;
   counting = true;
-  Result<Value> result = decode(type, bytes);
+  Result<Value> result = Decode(type, bytes);
   counting = false;
   return {std::move(result), peak};
 }
@@ -72,37 +72,37 @@ Decoded DecodeCounting(TypeId type, const std::vector<std::uint8_t>& bytes) {
 // A discovery request whose list of alternate endpoints has n elements, each made by fill.
 std::vector<std::uint8_t> DiscoveryWithEndpoints(std::size_t n, void (*fill)(Value& endpoint, std::size_t i)) {
   Value message(h225::RasMessage::Id);
-  Value& grq = message.select(h225::RasMessage::gatekeeperRequest);
-  grq.field(h225::GatekeeperRequest::requestSeqNum).setInteger(1);
-  grq.field(h225::GatekeeperRequest::protocolIdentifier).setOid(kH225ProtocolIdentifier);
-  setIpv4(grq.field(h225::GatekeeperRequest::rasAddress), {{127, 0, 0, 1}, 1719});
-  Value& endpoints = grq.field(h225::GatekeeperRequest::alternateEndpoints);
-  for (std::size_t i = 0; i < n; ++i) fill(endpoints.append(), i);
-  completeMandatory(message);
-  auto bytes = encode(message);
-  if (!bytes) ADD_FAILURE() << bytes.error().message();
+  Value& grq = message.Select(h225::RasMessage::gatekeeperRequest);
+  grq.Field(h225::GatekeeperRequest::requestSeqNum).SetInteger(1);
+  grq.Field(h225::GatekeeperRequest::protocolIdentifier).SetOid(kH225ProtocolIdentifier);
+  SetIpv4(grq.Field(h225::GatekeeperRequest::rasAddress), {{127, 0, 0, 1}, 1719});
+  Value& endpoints = grq.Field(h225::GatekeeperRequest::alternateEndpoints);
+  for (std::size_t i = 0; i < n; ++i) fill(endpoints.Append(), i);
+  CompleteMandatory(message);
+  auto bytes = Encode(message);
+  if (!bytes) ADD_FAILURE() << bytes.Error().Message();
   return bytes ? *bytes : std::vector<std::uint8_t>{};
 }
 
 // A registration request with n call signalling addresses (a list in the root of the message).
 std::vector<std::uint8_t> RegistrationWithAddresses(std::size_t n) {
   Value message(h225::RasMessage::Id);
-  Value& rrq = message.select(h225::RasMessage::registrationRequest);
-  rrq.field(h225::RegistrationRequest::protocolIdentifier).setOid(kH225ProtocolIdentifier);
+  Value& rrq = message.Select(h225::RasMessage::registrationRequest);
+  rrq.Field(h225::RegistrationRequest::protocolIdentifier).SetOid(kH225ProtocolIdentifier);
   for (std::size_t i = 0; i < n; ++i)
-    setIpv4(rrq.field(h225::RegistrationRequest::callSignalAddress).append(), {{127, 0, 0, 1}, 1720});
-  completeMandatory(message);
-  auto bytes = encode(message);
-  if (!bytes) ADD_FAILURE() << bytes.error().message();
+    SetIpv4(rrq.Field(h225::RegistrationRequest::callSignalAddress).Append(), {{127, 0, 0, 1}, 1720});
+  CompleteMandatory(message);
+  auto bytes = Encode(message);
+  if (!bytes) ADD_FAILURE() << bytes.Error().Message();
   return bytes ? *bytes : std::vector<std::uint8_t>{};
 }
 
 void Empty(Value&, std::size_t) {}
 
 void Reachable(Value& endpoint, std::size_t i) {
-  setIpv4(endpoint.field(h225::Endpoint::callSignalAddress).append(),
+  SetIpv4(endpoint.Field(h225::Endpoint::callSignalAddress).Append(),
           {{10, 0, static_cast<std::uint8_t>(i >> 8), static_cast<std::uint8_t>(i)}, 1720});
-  setAlias(endpoint.field(h225::Endpoint::aliasAddress).append(), std::to_string(5550000 + i));
+  SetAlias(endpoint.Field(h225::Endpoint::aliasAddress).Append(), std::to_string(5550000 + i));
 }
 
 TEST(PerBudget, AKilobyteClaimingTensOfThousandsOfElementsFailsAtOnce) {
@@ -111,8 +111,8 @@ TEST(PerBudget, AKilobyteClaimingTensOfThousandsOfElementsFailsAtOnce) {
   ASSERT_GT(bytes.size(), 1024u);
   bytes.resize(1024);
   const Decoded d = DecodeCounting(h225::RasMessage::Id, bytes);
-  ASSERT_FALSE(d.result.ok());
-  EXPECT_EQ(d.result.error().code, Errc::TooLarge) << d.result.error().message();
+  ASSERT_FALSE(d.result.Ok());
+  EXPECT_EQ(d.result.Error().code, Errc::TooLarge) << d.result.Error().Message();
   EXPECT_LT(d.peakBytes, 64u * 1024) << "decoding took " << d.peakBytes << " bytes";
 }
 
@@ -124,20 +124,20 @@ TEST(PerBudget, AKilobyteDenserThanAnyRealMessageIsRefusedWithLittleMemory) {
   const std::vector<std::uint8_t> bytes = DiscoveryWithEndpoints(n, Empty);
   ASSERT_LE(bytes.size(), 1024u);
   const Decoded d = DecodeCounting(h225::RasMessage::Id, bytes);
-  ASSERT_FALSE(d.result.ok());
-  EXPECT_EQ(d.result.error().code, Errc::TooLarge) << d.result.error().message();
+  ASSERT_FALSE(d.result.Ok());
+  EXPECT_EQ(d.result.Error().code, Errc::TooLarge) << d.result.Error().Message();
   EXPECT_LT(d.peakBytes, 1024u * 1024) << "decoding took " << d.peakBytes << " bytes";
-  EXPECT_LE(d.peakBytes, valueBudget(bytes.size()) * sizeof(Value) * 3 / 2);
+  EXPECT_LE(d.peakBytes, ValueBudget(bytes.size()) * sizeof(Value) * 3 / 2);
 }
 
 TEST(PerBudget, LongListsOfRealContentStillDecode) {
   const std::vector<std::uint8_t> bytes = DiscoveryWithEndpoints(300, Reachable);
   const Decoded d = DecodeCounting(h225::RasMessage::Id, bytes);
-  ASSERT_TRUE(d.result.ok()) << d.result.error().message();
-  const Value* endpoints = d.result->find("gatekeeperRequest.alternateEndpoints");
+  ASSERT_TRUE(d.result.Ok()) << d.result.Error().Message();
+  const Value* endpoints = d.result->Find("gatekeeperRequest.alternateEndpoints");
   ASSERT_NE(endpoints, nullptr);
-  ASSERT_EQ(endpoints->size(), 300u);
-  EXPECT_EQ(aliasText(endpoints->at(299)[h225::Endpoint::aliasAddress].at(0)), "5550299");
+  ASSERT_EQ(endpoints->Size(), 300u);
+  EXPECT_EQ(AliasText(endpoints->At(299)[h225::Endpoint::aliasAddress].At(0)), "5550299");
 }
 
 }  // namespace

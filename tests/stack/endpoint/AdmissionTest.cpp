@@ -36,7 +36,7 @@ TEST(Admission, DirectModeSendsTheCallToTheCalleeAndTheRequestsSayWhoCallsWhom) 
   EXPECT_EQ(confirm.destCallSignalAddress, ends.callee.GetListenerAddress());
   EXPECT_EQ(confirm.bandwidth, 640u);
   EXPECT_EQ(confirm.destinationAliases, std::vector<std::string>{"5550200"});
-  EXPECT_TRUE(confirm.confirm.is(h225::RasMessage::admissionConfirm));
+  EXPECT_TRUE(confirm.confirm.Is(h225::RasMessage::admissionConfirm));
 
   // The callee asks too, naming the caller.
   CallInfo in = MakeCallInfo(0x1234, "5550100", true);
@@ -50,25 +50,25 @@ TEST(Admission, DirectModeSendsTheCallToTheCalleeAndTheRequestsSayWhoCallsWhom) 
   const auto arqs = ends.gk.MessagesOf(h225::RasMessage::admissionRequest);
   ASSERT_EQ(arqs.size(), 2u);
   const asn::Value& first = Body(arqs[0]);
-  EXPECT_EQ(first[A::endpointIdentifier].text(), ends.CallerGk().GetEndpointIdentifier());
-  EXPECT_EQ(first[A::gatekeeperIdentifier].text(), "TestGk");
-  EXPECT_TRUE(first[A::callType].is(h225::CallType::pointToPoint));
-  EXPECT_EQ(asn::aliasText(first[A::destinationInfo].at(0)), "5550200");
-  EXPECT_EQ(asn::aliasText(first[A::srcInfo].at(0)), "5550100");
-  EXPECT_FALSE(first.has(A::destCallSignalAddress));
-  EXPECT_EQ(first[A::bandWidth].integer(), 640);
-  EXPECT_EQ(first[A::callReferenceValue].integer(), 0x1234);
-  EXPECT_EQ(first[A::conferenceID].bytes(), out.conferenceID);
+  EXPECT_EQ(first[A::endpointIdentifier].Text(), ends.CallerGk().GetEndpointIdentifier());
+  EXPECT_EQ(first[A::gatekeeperIdentifier].Text(), "TestGk");
+  EXPECT_TRUE(first[A::callType].Is(h225::CallType::pointToPoint));
+  EXPECT_EQ(asn::AliasText(first[A::destinationInfo].At(0)), "5550200");
+  EXPECT_EQ(asn::AliasText(first[A::srcInfo].At(0)), "5550100");
+  EXPECT_FALSE(first.Has(A::destCallSignalAddress));
+  EXPECT_EQ(first[A::bandWidth].Integer(), 640);
+  EXPECT_EQ(first[A::callReferenceValue].Integer(), 0x1234);
+  EXPECT_EQ(first[A::conferenceID].Bytes(), out.conferenceID);
   EXPECT_EQ(Guid(first[A::callIdentifier]), out.callIdentifier);
-  EXPECT_FALSE(first[A::answerCall].boolean());
-  EXPECT_FALSE(first[A::activeMC].boolean());
+  EXPECT_FALSE(first[A::answerCall].Boolean());
+  EXPECT_FALSE(first[A::activeMC].Boolean());
 
   const asn::Value& second = Body(arqs[1]);
-  EXPECT_TRUE(second[A::answerCall].boolean());
-  EXPECT_EQ(asn::aliasText(second[A::destinationInfo].at(0)), "5550200");  // itself
-  EXPECT_EQ(asn::aliasText(second[A::srcInfo].at(0)), "5550100");
-  EXPECT_EQ(asn::ipv4(second[A::destCallSignalAddress]), ends.callee.GetListenerAddress());
-  EXPECT_EQ(asn::ipv4(second[A::srcCallSignalAddress]), in.srcCallSignalAddress);
+  EXPECT_TRUE(second[A::answerCall].Boolean());
+  EXPECT_EQ(asn::AliasText(second[A::destinationInfo].At(0)), "5550200");  // itself
+  EXPECT_EQ(asn::AliasText(second[A::srcInfo].At(0)), "5550100");
+  EXPECT_EQ(asn::Ipv4(second[A::destCallSignalAddress]), ends.callee.GetListenerAddress());
+  EXPECT_EQ(asn::Ipv4(second[A::srcCallSignalAddress]), in.srcCallSignalAddress);
   EXPECT_EQ(Guid(second[A::callIdentifier]), out.callIdentifier);
 
   ASSERT_EQ(ends.gk.Calls().size(), 1u);
@@ -102,11 +102,11 @@ TEST(Admission, CallingAnAddressNamesItAndPasswordsSignTheRequest) {
   EXPECT_EQ(confirm.destCallSignalAddress, call.destCallSignalAddress);
   const auto arqs = ends.gk.MessagesOf(h225::RasMessage::admissionRequest);
   const asn::Value& arq = Body(arqs.at(0));
-  EXPECT_FALSE(arq.has(A::destinationInfo));
-  EXPECT_EQ(asn::ipv4(arq[A::destCallSignalAddress]), call.destCallSignalAddress);
+  EXPECT_FALSE(arq.Has(A::destinationInfo));
+  EXPECT_EQ(asn::Ipv4(arq[A::destCallSignalAddress]), call.destCallSignalAddress);
   // All three kinds of token, as on the registration.
-  EXPECT_EQ(arq[A::cryptoTokens].size(), 2u);
-  EXPECT_EQ(arq[A::tokens].size(), 1u);
+  EXPECT_EQ(arq[A::cryptoTokens].Size(), 2u);
+  EXPECT_EQ(arq[A::tokens].Size(), 1u);
   EXPECT_TRUE(ends.gk.LastTokensValid());
 }
 
@@ -118,7 +118,7 @@ TEST(Admission, EachRejectReasonComesBackAsItWasGiven) {
   EXPECT_EQ(unknown.outcome, Outcome::Rejected);
   EXPECT_EQ(unknown.rejectReason, R::calledPartyNotRegistered);
   EXPECT_FALSE(unknown.destCallSignalAddress);
-  EXPECT_TRUE(unknown.confirm.is(h225::RasMessage::admissionReject));
+  EXPECT_TRUE(unknown.confirm.Is(h225::RasMessage::admissionReject));
   // The registration, permission and resource reasons, routing elsewhere (routeCallToSCN carries
   // numbers), security, and an extension reason.
   for (std::uint16_t reason : {R::callerNotRegistered, R::invalidPermission, R::requestDenied, R::resourceUnavailable,
@@ -174,7 +174,7 @@ TEST(Admission, SilenceIsTriedAgainThenTimesOutAndProgressWaitsLonger) {
   const auto arqs = ends.gk.MessagesOf(h225::RasMessage::admissionRequest);
   ASSERT_EQ(arqs.size(), static_cast<std::size_t>(FastTimings().requestTries));
   // The same request each time: one sequence number.
-  EXPECT_EQ(Body(arqs[0])[A::requestSeqNum].integer(), Body(arqs[1])[A::requestSeqNum].integer());
+  EXPECT_EQ(Body(arqs[0])[A::requestSeqNum].Integer(), Body(arqs[1])[A::requestSeqNum].Integer());
 
   // RequestInProgress: the confirm comes after more than a timeout and still counts.
   script = {};

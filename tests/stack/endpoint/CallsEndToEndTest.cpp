@@ -190,7 +190,7 @@ TEST(CallClearing, TheCallerGivesUpWhileTheGatekeeperThinks) {
   ASSERT_TRUE(c.gk.WaitUntil(
       [](const auto& m) {
         return std::any_of(m.begin(), m.end(),
-                           [](const auto& r) { return r.message.is(asn::h225::RasMessage::admissionRequest); });
+                           [](const auto& r) { return r.message.Is(asn::h225::RasMessage::admissionRequest); });
       },
       5s));
   EXPECT_TRUE(c.caller.ClearCall(token));
@@ -288,13 +288,13 @@ TEST(CallInformation, TheGatekeeperHearsOfTheCallWhenItAsks) {
   }
   auto irr = gk.SendInfoRequest(2s, 0, callIdentifier, TestGatekeeper::Signing::AsScript, "5550100");
   ASSERT_TRUE(irr);
-  ASSERT_TRUE(irr->is(h::RasMessage::infoRequestResponse));
-  const asn::Value* calls = irr->alternative().get(h::InfoRequestResponse::perCallInfo);
+  ASSERT_TRUE(irr->Is(h::RasMessage::infoRequestResponse));
+  const asn::Value* calls = irr->Alternative().Get(h::InfoRequestResponse::perCallInfo);
   ASSERT_TRUE(calls);
-  ASSERT_EQ(calls->size(), 1u);
-  EXPECT_EQ(calls->at(0)[h::InfoRequestResponse_perCallInfo_item::callIdentifier][h::CallIdentifier::guid].bytes(),
+  ASSERT_EQ(calls->Size(), 1u);
+  EXPECT_EQ(calls->At(0)[h::InfoRequestResponse_perCallInfo_item::callIdentifier][h::CallIdentifier::guid].Bytes(),
             callIdentifier);
-  EXPECT_TRUE(calls->at(0)[h::InfoRequestResponse_perCallInfo_item::originator].boolean());
+  EXPECT_TRUE(calls->At(0)[h::InfoRequestResponse_perCallInfo_item::originator].Boolean());
 }
 
 }  // namespace

@@ -51,6 +51,6 @@ inline bool Disengage(Gk& gatekeeper, const CallInfo& call, std::uint16_t reason
   return finished.wait_for(20s) == std::future_status::ready;
 }
 
-inline std::string Guid(const asn::Value& callIdentifier) { return callIdentifier[h225::CallIdentifier::guid].bytes(); }
+inline std::string Guid(const asn::Value& callIdentifier) { return callIdentifier[h225::CallIdentifier::guid].Bytes(); }
 
 }  // namespace vantro::test

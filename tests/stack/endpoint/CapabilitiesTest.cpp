@@ -30,20 +30,20 @@ TEST(Capabilities, AudioCapabilityValuesRoundTripAndMatchTheirOwnFormatOnly) {
   table.SetCapability(0, kNewCapabilitySet, std::make_unique<H323_G711Capability>());
   for (const auto& e : table.Entries()) {
     const H323Capability& cap = *e.capability;
-    auto bytes = asn::encode(cap.GetAudioCapability(Dir::Transmit, 3));
-    ASSERT_TRUE(bytes.ok()) << cap.GetFormatName();
-    auto back = asn::decode(asn::h245::AudioCapability::Id, *bytes);
-    ASSERT_TRUE(back.ok()) << cap.GetFormatName();
+    auto bytes = asn::Encode(cap.GetAudioCapability(Dir::Transmit, 3));
+    ASSERT_TRUE(bytes.Ok()) << cap.GetFormatName();
+    auto back = asn::Decode(asn::h245::AudioCapability::Id, *bytes);
+    ASSERT_TRUE(back.Ok()) << cap.GetFormatName();
     EXPECT_EQ(cap.GetFramesInPacket(*back), 3u);
     EXPECT_EQ(table.FindMatch(*back).get(), e.capability.get()) << cap.GetFormatName();
     EXPECT_EQ(cap.GetFramesInPacket(cap.GetAudioCapability(Dir::Receive)), cap.GetRxFramesInPacket());
   }
   // A-law is not mu-law; plain G.729 is read by the G.729A capability.
   asn::Value alaw(asn::h245::AudioCapability::Id);
-  alaw.select(asn::h245::AudioCapability::g711Alaw64k).setInteger(20);
+  alaw.Select(asn::h245::AudioCapability::g711Alaw64k).SetInteger(20);
   EXPECT_EQ(table.FindMatch(alaw), nullptr);
   asn::Value g729(asn::h245::AudioCapability::Id);
-  g729.select(asn::h245::AudioCapability::g729).setInteger(4);
+  g729.Select(asn::h245::AudioCapability::g729).SetInteger(4);
   EXPECT_EQ(table.FindMatch(g729)->GetFormatName(), "G.729A");
 }
 

@@ -29,15 +29,15 @@ TEST(Disengage, TheRequestNamesTheCallAndHowItEnded) {
   const auto drqs = r.gk.MessagesOf(h225::RasMessage::disengageRequest);
   ASSERT_EQ(drqs.size(), 1u);
   const asn::Value& drq = Body(drqs[0]);
-  EXPECT_EQ(drq[D::endpointIdentifier].text(), r.gk.EndpointId());
-  EXPECT_EQ(drq[D::gatekeeperIdentifier].text(), "TestGk");
-  EXPECT_EQ(drq[D::conferenceID].bytes(), call.conferenceID);
+  EXPECT_EQ(drq[D::endpointIdentifier].Text(), r.gk.EndpointId());
+  EXPECT_EQ(drq[D::gatekeeperIdentifier].Text(), "TestGk");
+  EXPECT_EQ(drq[D::conferenceID].Bytes(), call.conferenceID);
   EXPECT_EQ(Guid(drq[D::callIdentifier]), call.callIdentifier);
-  EXPECT_EQ(drq[D::callReferenceValue].integer(), 0x77);
-  EXPECT_TRUE(drq[D::disengageReason].is(h225::DisengageReason::forcedDrop));
-  EXPECT_TRUE(drq[D::answeredCall].boolean());
-  ASSERT_TRUE(drq[D::terminationCause].is(h225::CallTerminationCause::releaseCompleteCauseIE));
-  EXPECT_EQ(drq[D::terminationCause].alternative().bytes(), std::string("\x80\x91"));
+  EXPECT_EQ(drq[D::callReferenceValue].Integer(), 0x77);
+  EXPECT_TRUE(drq[D::disengageReason].Is(h225::DisengageReason::forcedDrop));
+  EXPECT_TRUE(drq[D::answeredCall].Boolean());
+  ASSERT_TRUE(drq[D::terminationCause].Is(h225::CallTerminationCause::releaseCompleteCauseIE));
+  EXPECT_EQ(drq[D::terminationCause].Alternative().Bytes(), std::string("\x80\x91"));
 }
 
 TEST(Disengage, ARejectOrSilenceStillEndsTheRequest) {
@@ -74,14 +74,14 @@ TEST(GatekeeperDisengage, ReachesTheHandlerOfAKnownCallOnly) {
   });
   auto answer = r.gk.SendDisengageRequest(call.callIdentifier, h225::DisengageReason::forcedDrop);
   ASSERT_TRUE(answer);
-  EXPECT_TRUE(answer->is(h225::RasMessage::disengageConfirm));
+  EXPECT_TRUE(answer->Is(h225::RasMessage::disengageConfirm));
   EXPECT_EQ(r.gk.ActiveCalls(), 0u);
   // Another call: refused as one the endpoint does not have.
   answer = r.gk.SendDisengageRequest(RandomGuid(), h225::DisengageReason::forcedDrop);
   ASSERT_TRUE(answer);
-  ASSERT_TRUE(answer->is(h225::RasMessage::disengageReject));
+  ASSERT_TRUE(answer->Is(h225::RasMessage::disengageReject));
   EXPECT_TRUE(
-      answer->alternative()[h225::DisengageReject::rejectReason].is(h225::DisengageRejectReason::requestToDropOther));
+      answer->Alternative()[h225::DisengageReject::rejectReason].Is(h225::DisengageRejectReason::requestToDropOther));
   std::lock_guard lock(mutex);
   ASSERT_EQ(ended.size(), 2u);
   EXPECT_EQ(ended[0], call.callIdentifier);
@@ -97,7 +97,7 @@ TEST(GatekeeperDisengage, WithoutACallIdentifierTheConferenceAndReferenceFindThe
   auto answer = r.gk.SendDisengageRequest(call.callIdentifier, h225::DisengageReason::normalDrop, 2s, Signing::AsScript,
                                           "", true);
   ASSERT_TRUE(answer);
-  EXPECT_TRUE(answer->is(h225::RasMessage::disengageConfirm));
+  EXPECT_TRUE(answer->Is(h225::RasMessage::disengageConfirm));
   EXPECT_TRUE(reached);
 }
 
@@ -117,7 +117,7 @@ TEST(SignedRequests, ForgedDisengageRequestsCannotEndACall) {
   }
   auto answer = r.gk.SendDisengageRequest(call.callIdentifier, h225::DisengageReason::forcedDrop);
   ASSERT_TRUE(answer);
-  EXPECT_TRUE(answer->is(h225::RasMessage::disengageConfirm));
+  EXPECT_TRUE(answer->Is(h225::RasMessage::disengageConfirm));
   EXPECT_EQ(reached, 1);
 }
 
@@ -129,9 +129,9 @@ TEST(SignedRequests, ForgedUnregistrationAndInformationRequestsAreIgnored) {
   }
   EXPECT_TRUE(r.ep.IsRegisteredWithGatekeeper());
   auto irr = r.gk.SendInfoRequest();
-  ASSERT_TRUE(irr && irr->is(h225::RasMessage::infoRequestResponse));
+  ASSERT_TRUE(irr && irr->Is(h225::RasMessage::infoRequestResponse));
   auto ucf = r.gk.SendUnregistrationRequest(std::nullopt);
-  ASSERT_TRUE(ucf && ucf->is(h225::RasMessage::unregistrationConfirm));
+  ASSERT_TRUE(ucf && ucf->Is(h225::RasMessage::unregistrationConfirm));
   EXPECT_FALSE(r.ep.IsRegisteredWithGatekeeper());
 }
 
@@ -159,32 +159,32 @@ TEST(InformationRequest, AnswersWithTheCallsItAsksAbout) {
   using P = h225::InfoRequestResponse_perCallInfo_item;
 
   auto all = r.gk.SendInfoRequest();
-  ASSERT_TRUE(all && all->is(h225::RasMessage::infoRequestResponse));
-  const asn::Value& irr = all->alternative();
-  ASSERT_EQ(irr[I::perCallInfo].size(), 2u);
-  const asn::Value& first = irr[I::perCallInfo].at(0);
-  EXPECT_EQ(first[P::callReferenceValue].integer(), 11);
-  EXPECT_EQ(first[P::conferenceID].bytes(), out.conferenceID);
+  ASSERT_TRUE(all && all->Is(h225::RasMessage::infoRequestResponse));
+  const asn::Value& irr = all->Alternative();
+  ASSERT_EQ(irr[I::perCallInfo].Size(), 2u);
+  const asn::Value& first = irr[I::perCallInfo].At(0);
+  EXPECT_EQ(first[P::callReferenceValue].Integer(), 11);
+  EXPECT_EQ(first[P::conferenceID].Bytes(), out.conferenceID);
   EXPECT_EQ(Guid(first[P::callIdentifier]), out.callIdentifier);
-  EXPECT_TRUE(first[P::originator].boolean());
-  EXPECT_TRUE(first[P::callModel].is(h225::CallModel::gatekeeperRouted));
-  EXPECT_EQ(asn::ipv4(first[P::callSignaling][h225::TransportChannelInfo::recvAddress]), out.localCallSignalAddress);
-  EXPECT_EQ(asn::ipv4(first[P::callSignaling][h225::TransportChannelInfo::sendAddress]), out.remoteCallSignalAddress);
-  EXPECT_FALSE(irr[I::perCallInfo].at(1)[P::originator].boolean());
-  EXPECT_FALSE(irr[I::unsolicited].boolean());
+  EXPECT_TRUE(first[P::originator].Boolean());
+  EXPECT_TRUE(first[P::callModel].Is(h225::CallModel::gatekeeperRouted));
+  EXPECT_EQ(asn::Ipv4(first[P::callSignaling][h225::TransportChannelInfo::recvAddress]), out.localCallSignalAddress);
+  EXPECT_EQ(asn::Ipv4(first[P::callSignaling][h225::TransportChannelInfo::sendAddress]), out.remoteCallSignalAddress);
+  EXPECT_FALSE(irr[I::perCallInfo].At(1)[P::originator].Boolean());
+  EXPECT_FALSE(irr[I::unsolicited].Boolean());
 
   auto byReference = r.gk.SendInfoRequest(2s, 12);
   ASSERT_TRUE(byReference);
-  ASSERT_EQ(byReference->alternative()[I::perCallInfo].size(), 1u);
-  EXPECT_EQ(byReference->alternative()[I::perCallInfo].at(0)[P::callReferenceValue].integer(), 12);
+  ASSERT_EQ(byReference->Alternative()[I::perCallInfo].Size(), 1u);
+  EXPECT_EQ(byReference->Alternative()[I::perCallInfo].At(0)[P::callReferenceValue].Integer(), 12);
   auto byIdentifier = r.gk.SendInfoRequest(2s, 99, out.callIdentifier);
   ASSERT_TRUE(byIdentifier);
-  ASSERT_EQ(byIdentifier->alternative()[I::perCallInfo].size(), 1u);
-  EXPECT_EQ(byIdentifier->alternative()[I::perCallInfo].at(0)[P::callReferenceValue].integer(), 11);
+  ASSERT_EQ(byIdentifier->Alternative()[I::perCallInfo].Size(), 1u);
+  EXPECT_EQ(byIdentifier->Alternative()[I::perCallInfo].At(0)[P::callReferenceValue].Integer(), 11);
   auto none = r.gk.SendInfoRequest(2s, 13);
   ASSERT_TRUE(none);
-  EXPECT_FALSE(none->alternative().has(I::perCallInfo));
-  EXPECT_TRUE(none->alternative()[I::irrStatus].is(h225::InfoRequestResponseStatus::invalidCall));
+  EXPECT_FALSE(none->Alternative().Has(I::perCallInfo));
+  EXPECT_TRUE(none->Alternative()[I::irrStatus].Is(h225::InfoRequestResponseStatus::invalidCall));
 }
 
 TEST(InformationRequest, TheConfirmsFrequencyBringsReportsUntilTheCallEnds) {
@@ -197,8 +197,8 @@ TEST(InformationRequest, TheConfirmsFrequencyBringsReportsUntilTheCallEnds) {
       r.gk.WaitUntil([&](auto&) { return r.gk.MessagesOf(h225::RasMessage::infoRequestResponse).size() >= 2; }, 5s));
   const auto reports = r.gk.MessagesOf(h225::RasMessage::infoRequestResponse);
   const asn::Value& report = Body(reports.at(0));
-  EXPECT_TRUE(report[h225::InfoRequestResponse::unsolicited].boolean());
-  EXPECT_EQ(Guid(report[h225::InfoRequestResponse::perCallInfo].at(
+  EXPECT_TRUE(report[h225::InfoRequestResponse::unsolicited].Boolean());
+  EXPECT_EQ(Guid(report[h225::InfoRequestResponse::perCallInfo].At(
                 0)[h225::InfoRequestResponse_perCallInfo_item::callIdentifier]),
             call.callIdentifier);
   ASSERT_TRUE(Disengage(r.Gatekeeper(), call));

@@ -25,11 +25,11 @@ TEST(KeepAlive, LightweightRequestsComeBeforeTheTimeToLiveRunsOut) {
   auto all = gk.MessagesOf(h225::RasMessage::registrationRequest);
   for (std::size_t i = 1; i < all.size(); ++i) {
     const asn::Value& rrq = Body(all[i]);
-    EXPECT_TRUE(rrq[R::keepAlive].boolean());
-    EXPECT_EQ(rrq[R::endpointIdentifier].text(), gk.EndpointId());
-    EXPECT_EQ(rrq[R::gatekeeperIdentifier].text(), "TestGk");
-    EXPECT_FALSE(rrq.has(R::terminalAlias));
-    EXPECT_TRUE(rrq.has(R::cryptoTokens));
+    EXPECT_TRUE(rrq[R::keepAlive].Boolean());
+    EXPECT_EQ(rrq[R::endpointIdentifier].Text(), gk.EndpointId());
+    EXPECT_EQ(rrq[R::gatekeeperIdentifier].Text(), "TestGk");
+    EXPECT_FALSE(rrq.Has(R::terminalAlias));
+    EXPECT_TRUE(rrq.Has(R::cryptoTokens));
     // Each one well inside the time the registration lives.
     EXPECT_LT(all[i].at - all[i - 1].at, 5 * KeepAliveTimings().timeToLiveSecond);
   }
@@ -77,13 +77,13 @@ TEST(GatekeeperRequests, AnUnregistrationRequestIsConfirmed) {
   H323EndPoint& ep = r.ep;
   auto answer = gk.SendUnregistrationRequest(h225::UnregRequestReason::maintenance);
   ASSERT_TRUE(answer);
-  EXPECT_TRUE(answer->is(h225::RasMessage::unregistrationConfirm));
+  EXPECT_TRUE(answer->Is(h225::RasMessage::unregistrationConfirm));
   EXPECT_FALSE(ep.IsRegisteredWithGatekeeper());
   EXPECT_EQ(FailReason(ep), unsigned{Gk::UnregisteredByGatekeeper});
   // Not registered any more: a second one is refused.
   answer = gk.SendUnregistrationRequest(std::nullopt);
   ASSERT_TRUE(answer);
-  EXPECT_TRUE(answer->is(h225::RasMessage::unregistrationReject));
+  EXPECT_TRUE(answer->Is(h225::RasMessage::unregistrationReject));
 }
 
 TEST(GatekeeperRequests, ReregistrationRequiredRegistersAgain) {
@@ -92,7 +92,7 @@ TEST(GatekeeperRequests, ReregistrationRequiredRegistersAgain) {
   TestGatekeeper& gk = r.gk;
   H323EndPoint& ep = r.ep;
   auto answer = gk.SendUnregistrationRequest(h225::UnregRequestReason::reregistrationRequired);
-  ASSERT_TRUE(answer && answer->is(h225::RasMessage::unregistrationConfirm));
+  ASSERT_TRUE(answer && answer->Is(h225::RasMessage::unregistrationConfirm));
   ASSERT_TRUE(gk.WaitUntil([&](auto&) { return gk.RegistrationRequests(false).size() == 2; }, 5s));
   EXPECT_TRUE(WaitUntil([&] { return ep.IsRegisteredWithGatekeeper(); }));
 }
@@ -107,13 +107,13 @@ TEST(GatekeeperRequests, AnInformationRequestIsAnswered) {
   H323EndPoint& ep = r.ep;
   auto answer = gk.SendInfoRequest();
   ASSERT_TRUE(answer);
-  ASSERT_TRUE(answer->is(h225::RasMessage::infoRequestResponse));
+  ASSERT_TRUE(answer->Is(h225::RasMessage::infoRequestResponse));
   using I = h225::InfoRequestResponse;
-  const asn::Value& irr = answer->alternative();
-  EXPECT_EQ(irr[I::endpointIdentifier].text(), gk.EndpointId());
-  EXPECT_EQ(asn::ipv4(irr[I::callSignalAddress].at(0)), ep.GetListenerAddress());
-  EXPECT_EQ(asn::ipv4(irr[I::rasAddress]), ep.GetGatekeeper()->GetLocalRasAddress());
-  EXPECT_TRUE(irr.has(I::cryptoTokens));  // the information response carries the password hash
+  const asn::Value& irr = answer->Alternative();
+  EXPECT_EQ(irr[I::endpointIdentifier].Text(), gk.EndpointId());
+  EXPECT_EQ(asn::Ipv4(irr[I::callSignalAddress].At(0)), ep.GetListenerAddress());
+  EXPECT_EQ(asn::Ipv4(irr[I::rasAddress]), ep.GetGatekeeper()->GetLocalRasAddress());
+  EXPECT_TRUE(irr.Has(I::cryptoTokens));  // the information response carries the password hash
 }
 
 TEST(Reregistration, TheOldRegistrationGoesFirst) {
@@ -124,11 +124,11 @@ TEST(Reregistration, TheOldRegistrationGoesFirst) {
   const std::string first = gk.EndpointId();
   ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
   std::vector<std::uint16_t> kinds;
-  for (auto& r : gk.Messages()) kinds.push_back(r.message.choice());
+  for (auto& r : gk.Messages()) kinds.push_back(r.message.Choice());
   using M = h225::RasMessage;
   EXPECT_EQ(kinds, (std::vector<std::uint16_t>{M::gatekeeperRequest, M::registrationRequest, M::unregistrationRequest,
                                                M::gatekeeperRequest, M::registrationRequest}));
-  EXPECT_EQ(Body(gk.MessagesOf(M::unregistrationRequest).at(0))[h225::UnregistrationRequest::endpointIdentifier].text(),
+  EXPECT_EQ(Body(gk.MessagesOf(M::unregistrationRequest).at(0))[h225::UnregistrationRequest::endpointIdentifier].Text(),
             first);
   EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
   // Removing it unregisters in the background and leaves no gatekeeper.

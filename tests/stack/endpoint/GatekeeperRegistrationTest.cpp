@@ -33,27 +33,27 @@ TEST(Registration, CarriesWhatGatekeepersRequire) {
   using R = h225::RegistrationRequest;
   // Our RAS address is the real one the datagrams come from, never 0.0.0.0 or port 0.
   const asn::Ipv4Address ras{{127, 0, 0, 1}, rrqs[0].from.port()};
-  EXPECT_EQ(asn::ipv4(grq[h225::GatekeeperRequest::rasAddress]), ras);
-  EXPECT_EQ(asn::ipv4(rrq[R::rasAddress].at(0)), ras);
-  EXPECT_EQ(asn::ipv4(rrq[R::callSignalAddress].at(0)), ep.GetListenerAddress());
+  EXPECT_EQ(asn::Ipv4(grq[h225::GatekeeperRequest::rasAddress]), ras);
+  EXPECT_EQ(asn::Ipv4(rrq[R::rasAddress].At(0)), ras);
+  EXPECT_EQ(asn::Ipv4(rrq[R::callSignalAddress].At(0)), ep.GetListenerAddress());
   EXPECT_NE(ep.GetListenerAddress()->port, 0);
-  EXPECT_EQ(asn::aliasText(grq[h225::GatekeeperRequest::endpointAlias].at(0)), "5550100");
-  EXPECT_TRUE(rrq[R::terminalAlias].at(0).is(h225::AliasAddress::dialedDigits));
-  EXPECT_EQ(asn::aliasText(rrq[R::terminalAlias].at(0)), "5550100");
-  EXPECT_TRUE(rrq[R::discoveryComplete].boolean());
-  EXPECT_TRUE(rrq[R::terminalType].has(h225::EndpointType::terminal));
-  EXPECT_EQ(rrq[R::endpointVendor][h225::VendorIdentifier::productId].bytes(), "Vantro Dialer");
-  EXPECT_EQ(rrq[R::gatekeeperIdentifier].text(), "TestGk");
-  EXPECT_EQ(rrq[R::timeToLive].integer(), 10);
-  EXPECT_FALSE(rrq[R::keepAlive].boolean());
-  EXPECT_FALSE(rrq.has(R::cryptoTokens));  // no password, no tokens
-  EXPECT_FALSE(grq.has(h225::GatekeeperRequest::authenticationCapability));
+  EXPECT_EQ(asn::AliasText(grq[h225::GatekeeperRequest::endpointAlias].At(0)), "5550100");
+  EXPECT_TRUE(rrq[R::terminalAlias].At(0).Is(h225::AliasAddress::dialedDigits));
+  EXPECT_EQ(asn::AliasText(rrq[R::terminalAlias].At(0)), "5550100");
+  EXPECT_TRUE(rrq[R::discoveryComplete].Boolean());
+  EXPECT_TRUE(rrq[R::terminalType].Has(h225::EndpointType::terminal));
+  EXPECT_EQ(rrq[R::endpointVendor][h225::VendorIdentifier::productId].Bytes(), "Vantro Dialer");
+  EXPECT_EQ(rrq[R::gatekeeperIdentifier].Text(), "TestGk");
+  EXPECT_EQ(rrq[R::timeToLive].Integer(), 10);
+  EXPECT_FALSE(rrq[R::keepAlive].Boolean());
+  EXPECT_FALSE(rrq.Has(R::cryptoTokens));  // no password, no tokens
+  EXPECT_FALSE(grq.Has(h225::GatekeeperRequest::authenticationCapability));
 
   // A user name that is not a number registers as an H.323 identifier.
   H323EndPoint named;
   Prepare(named, "alice");
   ASSERT_TRUE(named.UseGatekeeper(gk.Address()));
-  EXPECT_TRUE(Body(gk.RegistrationRequests(false).back())[R::terminalAlias].at(0).is(h225::AliasAddress::h323_ID));
+  EXPECT_TRUE(Body(gk.RegistrationRequests(false).back())[R::terminalAlias].At(0).Is(h225::AliasAddress::h323_ID));
 }
 
 TEST(Registration, EachPasswordMethodRegistersAndAWrongPasswordIsDenied) {
@@ -69,14 +69,14 @@ TEST(Registration, EachPasswordMethodRegistersAndAWrongPasswordIsDenied) {
     EXPECT_TRUE(gk.LastTokensValid());
     const auto grqs = gk.MessagesOf(h225::RasMessage::gatekeeperRequest);
     const asn::Value& grq = Body(grqs.at(0));
-    EXPECT_EQ(grq[h225::GatekeeperRequest::algorithmOIDs].size(), 3u);
+    EXPECT_EQ(grq[h225::GatekeeperRequest::algorithmOIDs].Size(), 3u);
     // The method the gatekeeper chose is the only one sent; a gatekeeper that chose none gets all.
     const auto rrqs = gk.RegistrationRequests(false);
     const asn::Value& rrq = Body(rrqs.at(0));
     const std::size_t crypto =
-        rrq.has(h225::RegistrationRequest::cryptoTokens) ? rrq[h225::RegistrationRequest::cryptoTokens].size() : 0;
+        rrq.Has(h225::RegistrationRequest::cryptoTokens) ? rrq[h225::RegistrationRequest::cryptoTokens].Size() : 0;
     const std::size_t clear =
-        rrq.has(h225::RegistrationRequest::tokens) ? rrq[h225::RegistrationRequest::tokens].size() : 0;
+        rrq.Has(h225::RegistrationRequest::tokens) ? rrq[h225::RegistrationRequest::tokens].Size() : 0;
     const std::size_t expected = auth == Auth::Unannounced ? 3 : 1;
     EXPECT_EQ(crypto + clear, expected);
 
@@ -214,24 +214,24 @@ TEST(Registration, AnswersFromElsewhereAreIgnored) {
     ASSERT_TRUE(gk.WaitUntil(
         [&](auto& all) {
           for (auto& r : all)
-            if (r.message.is(requestKind)) return true;
+            if (r.message.Is(requestKind)) return true;
           return false;
         },
         5s));
     const auto request = gk.MessagesOf(requestKind).at(0);
     asn::Value answer(h225::RasMessage::Id);
-    asn::Value& b = answer.select(answerKind);
-    b.field(static_cast<std::uint16_t>(b.indexOf("requestSeqNum")))
-        .setInteger(request.message.alternative().find("requestSeqNum")->integer());
+    asn::Value& b = answer.Select(answerKind);
+    b.Field(static_cast<std::uint16_t>(b.IndexOf("requestSeqNum")))
+        .SetInteger(request.message.Alternative().Find("requestSeqNum")->Integer());
     if (answerKind == h225::RasMessage::gatekeeperConfirm) {
-      b.field(h225::GatekeeperConfirm::protocolIdentifier).setOid(asn::kH225ProtocolIdentifier);
-      asn::setIpv4(b.field(h225::GatekeeperConfirm::rasAddress), {{127, 0, 0, 1}, spoofer.local_endpoint().port()});
+      b.Field(h225::GatekeeperConfirm::protocolIdentifier).SetOid(asn::kH225ProtocolIdentifier);
+      asn::SetIpv4(b.Field(h225::GatekeeperConfirm::rasAddress), {{127, 0, 0, 1}, spoofer.local_endpoint().port()});
     } else {
-      b.field(h225::RegistrationReject::protocolIdentifier).setOid(asn::kH225ProtocolIdentifier);
-      b.field(h225::RegistrationReject::rejectReason).select(h225::RegistrationRejectReason::duplicateAlias);
+      b.Field(h225::RegistrationReject::protocolIdentifier).SetOid(asn::kH225ProtocolIdentifier);
+      b.Field(h225::RegistrationReject::rejectReason).Select(h225::RegistrationRejectReason::duplicateAlias);
     }
-    asn::completeMandatory(b);
-    spoofer.send_to(asio::buffer(*asn::encode(answer)), request.from);
+    asn::CompleteMandatory(b);
+    spoofer.send_to(asio::buffer(*asn::Encode(answer)), request.from);
   };
   forge(h225::RasMessage::gatekeeperRequest, h225::RasMessage::gatekeeperConfirm);
   forge(h225::RasMessage::registrationRequest, h225::RasMessage::registrationReject);
@@ -242,10 +242,10 @@ TEST(Registration, AnswersFromElsewhereAreIgnored) {
 
   // A forged unregistration from elsewhere changes nothing either.
   asn::Value urq(h225::RasMessage::Id);
-  asn::Value& u = urq.select(h225::RasMessage::unregistrationRequest);
-  u.field(h225::UnregistrationRequest::requestSeqNum).setInteger(9);
-  asn::setIpv4(u.field(h225::UnregistrationRequest::callSignalAddress).append(), {{127, 0, 0, 1}, 1});
-  spoofer.send_to(asio::buffer(*asn::encode(urq)), gk.RegistrationRequests(false).at(0).from);
+  asn::Value& u = urq.Select(h225::RasMessage::unregistrationRequest);
+  u.Field(h225::UnregistrationRequest::requestSeqNum).SetInteger(9);
+  asn::SetIpv4(u.Field(h225::UnregistrationRequest::callSignalAddress).Append(), {{127, 0, 0, 1}, 1});
+  spoofer.send_to(asio::buffer(*asn::Encode(urq)), gk.RegistrationRequests(false).at(0).from);
   // The endpoint reads its RAS socket in order: once it has answered the gatekeeper's request that
   // came after the forgery, it has dealt with the forgery.
   ASSERT_TRUE(gk.SendInfoRequest());

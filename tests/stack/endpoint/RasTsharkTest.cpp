@@ -25,7 +25,7 @@ Sent SentBy(const TestGatekeeper& gk, std::initializer_list<std::uint16_t> expec
   Sent sent;
   for (auto& r : gk.Messages()) {
     sent.packets.push_back(r.bytes);
-    sent.kinds.push_back(r.message.choice());
+    sent.kinds.push_back(r.message.Choice());
   }
   for (std::uint16_t kind : expected)
     EXPECT_NE(std::find(sent.kinds.begin(), sent.kinds.end(), kind), sent.kinds.end()) << kind;

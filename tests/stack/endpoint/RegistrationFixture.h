@@ -67,6 +67,6 @@ inline unsigned FailReason(const H323EndPoint& ep) {
   return gk ? gk->GetRegistrationFailReason() : 0xffffffffu;
 }
 
-inline const asn::Value& Body(const TestGatekeeper::Received& r) { return r.message.alternative(); }
+inline const asn::Value& Body(const TestGatekeeper::Received& r) { return r.message.Alternative(); }
 
 }  // namespace vantro::test

@@ -167,7 +167,7 @@ void SignalPeer::Send(const h225::H225Message& message) {
   SendPayload(*bytes);
 }
 
-void SignalPeer::SendPayload(const std::vector<std::uint8_t>& payload) { SendRaw(*q931::tpktFrame(payload)); }
+void SignalPeer::SendPayload(const std::vector<std::uint8_t>& payload) { SendRaw(*q931::TpktFrame(payload)); }
 
 void SignalPeer::SendRaw(const std::vector<std::uint8_t>& bytes) {
   std::error_code ec;
@@ -251,7 +251,7 @@ void SignalPeer::Close() {
 h225::H225MessageBuilder PeerBuilder(const h225::H225Message& setup, bool tunnelling) {
   const asn::Value* conference = setup.BodyField("conferenceID");
   h225::H225MessageBuilder b(
-      {setup.CallReference(), false, setup.CallIdentifier(), conference ? conference->bytes() : std::string()});
+      {setup.CallReference(), false, setup.CallIdentifier(), conference ? conference->Bytes() : std::string()});
   b.SetTunnelling(tunnelling);
   return b;
 }
@@ -266,8 +266,8 @@ PeerH245::~PeerH245() = default;
 
 void PeerH245::Take(const h225::H225Message& message) {
   for (const auto& bytes : message.H245Control()) {
-    auto v = asn::decode(asn::h245::MultimediaSystemControlMessage::Id, bytes);
-    ASSERT_TRUE(v) << v.error().message();
+    auto v = asn::Decode(asn::h245::MultimediaSystemControlMessage::Id, bytes);
+    ASSERT_TRUE(v) << v.Error().Message();
     peer_->Receive(*v);
   }
 }
@@ -275,7 +275,7 @@ void PeerH245::Take(const h225::H225Message& message) {
 std::vector<std::vector<std::uint8_t>> PeerH245::Replies() {
   std::vector<std::vector<std::uint8_t>> out;
   const auto& sent = peer_->Sent();
-  for (; taken_ < sent.size(); ++taken_) out.push_back(*asn::encode(sent[taken_]));
+  for (; taken_ < sent.size(); ++taken_) out.push_back(*asn::Encode(sent[taken_]));
   return out;
 }
 

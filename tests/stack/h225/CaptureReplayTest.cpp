@@ -110,7 +110,7 @@ std::optional<std::uint32_t> NumberAgreeingWith(const std::vector<Octets>& q931,
   namespace m = asn::h245;
   std::vector<asn::Value> messages;
   auto add = [&](const Octets& bytes) {
-    if (auto v = asn::decode(m::MultimediaSystemControlMessage::Id, bytes)) messages.push_back(*v);
+    if (auto v = asn::Decode(m::MultimediaSystemControlMessage::Id, bytes)) messages.push_back(*v);
   };
   for (const auto& payload : q931)
     if (auto message = h225::H225Message::Decode(payload))
@@ -119,10 +119,10 @@ std::optional<std::uint32_t> NumberAgreeingWith(const std::vector<Octets>& q931,
   std::optional<std::uint32_t> theirs;
   std::optional<bool> weAreMaster;
   for (const auto& v : messages) {
-    if (const asn::Value* msd = v.find("request.masterSlaveDetermination"))
-      theirs = static_cast<std::uint32_t>(msd->find("statusDeterminationNumber")->integer());
-    if (const asn::Value* ack = v.find("response.masterSlaveDeterminationAck"))
-      weAreMaster = ack->find("decision.master") != nullptr;
+    if (const asn::Value* msd = v.Find("request.masterSlaveDetermination"))
+      theirs = static_cast<std::uint32_t>(msd->Find("statusDeterminationNumber")->Integer());
+    if (const asn::Value* ack = v.Find("response.masterSlaveDeterminationAck"))
+      weAreMaster = ack->Find("decision.master") != nullptr;
   }
   if (!theirs || !weAreMaster) return std::nullopt;
   const std::uint32_t quarter = 1u << 22;
@@ -178,8 +178,8 @@ struct Replay : ::testing::Test {
         q931.pop_back();
       }
       if (!h245.empty()) {
-        auto last = asn::decode(asn::h245::MultimediaSystemControlMessage::Id, h245.back());
-        if (last && last->find("command.endSessionCommand")) {
+        auto last = asn::Decode(asn::h245::MultimediaSystemControlMessage::Id, h245.back());
+        if (last && last->Find("command.endSessionCommand")) {
           h245Answers.push_back(h245.back());
           h245.pop_back();
         }

@@ -114,23 +114,23 @@ TEST_F(CallTo, AForwardedCallGoesOnOnceToTheNewAddress) {
   SignalPeer second;
   const auto secondPort = second.Listen();
   h225::H225Message facility = PeerBuilder(setup).Facility(h::FacilityReason::callForwarded);
-  asn::setIpv4(*facility.SetBodyField("alternativeAddress"), Loopback(secondPort));
-  asn::setAlias(facility.SetBodyField("alternativeAliasAddress")->append(), "5550999");
+  asn::SetIpv4(*facility.SetBodyField("alternativeAddress"), Loopback(secondPort));
+  asn::SetAlias(facility.SetBodyField("alternativeAliasAddress")->Append(), "5550999");
   peer.Send(facility);
   auto rc = peer.ReceiveType(Q931Message::ReleaseComplete);
   ASSERT_TRUE(rc);
-  EXPECT_TRUE(rc->BodyField("reason")->is(h::ReleaseCompleteReason::facilityCallDeflection));
+  EXPECT_TRUE(rc->BodyField("reason")->Is(h::ReleaseCompleteReason::facilityCallDeflection));
   ASSERT_TRUE(second.Accept());
   auto again = second.Receive();
   ASSERT_TRUE(again);
   EXPECT_EQ(again->Type(), Q931Message::Setup);
-  EXPECT_EQ(asn::aliasText(again->Body()[h::Setup_UUIE::destinationAddress].at(0)), "5550999");
+  EXPECT_EQ(asn::AliasText(again->Body()[h::Setup_UUIE::destinationAddress].At(0)), "5550999");
   EXPECT_EQ(again->CallIdentifier(), setup.CallIdentifier());  // the same call
   EXPECT_TRUE(host.EndedCalls().empty());
 
   // Forwarded again: that is once too often.
   h225::H225Message twice = PeerBuilder(*again).Facility(h::FacilityReason::callForwarded);
-  asn::setIpv4(*twice.SetBodyField("alternativeAddress"), Loopback(secondPort));
+  asn::SetIpv4(*twice.SetBodyField("alternativeAddress"), Loopback(secondPort));
   second.Send(twice);
   ASSERT_TRUE(host.WaitEnded());
   EXPECT_EQ(host.EndedCalls()[0].reason, E::EndedByCallForwarded);

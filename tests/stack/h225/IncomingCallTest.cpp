@@ -58,10 +58,10 @@ TEST_F(Incoming, NotRegisteredTheCallIsRefusedAndNeverBecomesACall) {
   auto rc = peer.Receive();
   ASSERT_TRUE(rc);
   EXPECT_EQ(rc->Type(), Q931Message::ReleaseComplete);
-  EXPECT_TRUE(rc->Q931().fromDestination());
+  EXPECT_TRUE(rc->Q931().FromDestination());
   EXPECT_EQ(rc->CallReference(), 0x0222);
-  EXPECT_TRUE(rc->BodyField("reason")->is(h::ReleaseCompleteReason::securityDenied));
-  EXPECT_EQ(rc->Q931().cause()->value, 21);
+  EXPECT_TRUE(rc->BodyField("reason")->Is(h::ReleaseCompleteReason::securityDenied));
+  EXPECT_EQ(rc->Q931().Cause()->value, 21);
   EXPECT_TRUE(peer.WaitClosed());
   ASSERT_TRUE(host.WaitFor([&] { return host.Withdrawn() == 1; }));
   EXPECT_TRUE(host.Events().empty());
@@ -103,7 +103,7 @@ TEST_F(Incoming, AnAdmittedCallIsAnsweredAtOnceWithH245InConnect) {
   auto proceeding = peer.Receive();
   ASSERT_TRUE(proceeding);
   EXPECT_EQ(proceeding->Type(), Q931Message::CallProceeding);
-  EXPECT_TRUE(proceeding->Q931().fromDestination());
+  EXPECT_TRUE(proceeding->Q931().FromDestination());
   auto connect = peer.Receive();
   ASSERT_TRUE(connect);
   EXPECT_EQ(connect->Type(), Q931Message::Connect);
@@ -145,7 +145,7 @@ TEST_F(Incoming, AnAnswerDeniedIsRefusedAfterCallProceeding) {
   ASSERT_TRUE(peer.ReceiveType(Q931Message::CallProceeding));
   auto rc = peer.ReceiveType(Q931Message::ReleaseComplete);
   ASSERT_TRUE(rc);
-  EXPECT_TRUE(rc->BodyField("reason")->is(h::ReleaseCompleteReason::destinationRejection));
+  EXPECT_TRUE(rc->BodyField("reason")->Is(h::ReleaseCompleteReason::destinationRejection));
   ASSERT_TRUE(host.WaitEnded());
   EXPECT_EQ(host.EndedCalls()[0].reason, E::EndedByAnswerDenied);
   EXPECT_EQ(host.Disengaged().size(), 1u);

@@ -24,8 +24,8 @@ std::vector<std::pair<std::uint16_t, std::uint16_t>> TunnelledKinds(const std::v
   std::vector<std::pair<std::uint16_t, std::uint16_t>> kinds;
   for (const auto& m : messages)
     for (const auto& bytes : m.H245Control()) {
-      auto v = asn::decode(asn::h245::MultimediaSystemControlMessage::Id, bytes);
-      if (v) kinds.emplace_back(v->choice(), v->alternative().choice());
+      auto v = asn::Decode(asn::h245::MultimediaSystemControlMessage::Id, bytes);
+      if (v) kinds.emplace_back(v->Choice(), v->Alternative().Choice());
     }
   return kinds;
 }
@@ -54,15 +54,15 @@ TEST_F(Outgoing, RingsConnectsStartsH245AndClearsWithReleaseComplete) {
   const auto setup = Dial();
   // Not registered: no admission; a bare address is called as it is.
   EXPECT_TRUE(host.AdmissionRequests().empty());
-  EXPECT_EQ(asn::aliasText(setup.Body()[h::Setup_UUIE::destinationAddress].at(0)), "5550200");
+  EXPECT_EQ(asn::AliasText(setup.Body()[h::Setup_UUIE::destinationAddress].At(0)), "5550200");
   EXPECT_EQ(setup.Tunnelling(), true);
   EXPECT_EQ(setup.FastStart().size(), 0u);  // the host's table is empty: nothing to propose
-  EXPECT_FALSE(setup.Body().has(h::Setup_UUIE::endpointIdentifier));
+  EXPECT_FALSE(setup.Body().Has(h::Setup_UUIE::endpointIdentifier));
 
   auto b = PeerBuilder(setup);
   peer.Send(b.CallProceeding());
   h225::H225Message alerting = b.Alerting();
-  alerting.Q931().setDisplay(std::string("Bob\0", 4));  // some peers end it with a NUL
+  alerting.Q931().SetDisplay(std::string("Bob\0", 4));  // some peers end it with a NUL
   peer.Send(alerting);
   ASSERT_TRUE(host.WaitFor([&] { return !host.Alerts().empty(); }));
   EXPECT_EQ(host.Alerts()[0], "Bob");
@@ -87,7 +87,7 @@ TEST_F(Outgoing, RingsConnectsStartsH245AndClearsWithReleaseComplete) {
   call->ClearCall();
   auto rc = peer.ReceiveType(Q931Message::ReleaseComplete);
   ASSERT_TRUE(rc);
-  EXPECT_EQ(rc->Q931().cause()->value, 16);
+  EXPECT_EQ(rc->Q931().Cause()->value, 16);
   EXPECT_TRUE(Has(TunnelledKinds({*rc}), 2, asn::h245::CommandMessage::endSessionCommand));
   EXPECT_TRUE(peer.WaitClosed());
   ASSERT_TRUE(host.WaitEnded());
@@ -137,15 +137,15 @@ TEST_F(Outgoing, StatusEnquiryIsAnsweredAndWhatWeCannotUseIsIgnored) {
   peer.Send(b.StatusEnquiry());
   auto status = peer.ReceiveType(Q931Message::Status);
   ASSERT_TRUE(status);
-  EXPECT_EQ(status->Q931().cause()->value, 30);
-  EXPECT_EQ(status->Q931().find(0x14)->contents[0], 10);  // active
+  EXPECT_EQ(status->Q931().Cause()->value, 30);
+  EXPECT_EQ(status->Q931().Find(0x14)->contents[0], 10);  // active
 
   // Information and Notify, a message of another call, one without a usable UUIE, junk inside a
   // TPKT, and a message type nobody knows.
   h225::H225Message info(Q931Message::Information, setup.CallReference(), true,
                          h::H323_UU_PDU_h323_message_body::information);
   peer.Send(info);
-  info.Q931().setKeypad(std::string("7\0", 2));  // keys of a far end without H.245, as one sends them
+  info.Q931().SetKeypad(std::string("7\0", 2));  // keys of a far end without H.245, as one sends them
   peer.Send(info);
   peer.Send(
       h225::H225Message(Q931Message::Notify, setup.CallReference(), true, h::H323_UU_PDU_h323_message_body::notify));
@@ -153,13 +153,13 @@ TEST_F(Outgoing, StatusEnquiryIsAnsweredAndWhatWeCannotUseIsIgnored) {
       {static_cast<std::uint16_t>(setup.CallReference() ^ 0x55), false, setup.CallIdentifier(), std::string(16, 'c')});
   peer.Send(other.ReleaseComplete(std::nullopt, 16));
   Q931Message broken(Q931Message::Facility, setup.CallReference(), true);
-  broken.setUserUser(std::vector<std::uint8_t>{0x10, 0xff, 0xff});
-  peer.SendPayload(broken.encode());
+  broken.SetUserUser(std::vector<std::uint8_t>{0x10, 0xff, 0xff});
+  peer.SendPayload(broken.Encode());
   peer.SendPayload({0x08, 0x02, 0x00});
-  peer.SendPayload(Q931Message(0x44, setup.CallReference(), true).encode());
+  peer.SendPayload(Q931Message(0x44, setup.CallReference(), true).Encode());
   auto unknown = peer.ReceiveType(Q931Message::Status);
   ASSERT_TRUE(unknown);
-  EXPECT_EQ(unknown->Q931().cause()->value, 97);
+  EXPECT_EQ(unknown->Q931().Cause()->value, 97);
   std::this_thread::sleep_for(50ms);
   EXPECT_TRUE(host.EndedCalls().empty());
   EXPECT_TRUE(call->IsEstablished());
@@ -182,7 +182,7 @@ TEST_F(Outgoing, RingingWithoutAnswerEndsAsNoAnswer) {
   EXPECT_EQ(host.EndedCalls()[0].reason, E::EndedByNoAnswer);
   auto rc = peer.ReceiveType(Q931Message::ReleaseComplete);
   ASSERT_TRUE(rc);
-  EXPECT_EQ(rc->Q931().cause()->value, 19);
+  EXPECT_EQ(rc->Q931().Cause()->value, 19);
 }
 
 TEST_F(Outgoing, AnEstablishedCallWhoseFarEndFallsSilentIsCleared) {

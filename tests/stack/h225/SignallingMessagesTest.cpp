@@ -59,37 +59,37 @@ TEST(SignallingMessages, SetupCarriesWhatGatekeepersAndGatewaysLookFor) {
 
   EXPECT_EQ(m.Type(), Q931Message::Setup);
   EXPECT_EQ(m.CallReference(), 0x1234);
-  EXPECT_FALSE(m.Q931().fromDestination());
-  const auto bearer = m.Q931().bearerCapability();
+  EXPECT_FALSE(m.Q931().FromDestination());
+  const auto bearer = m.Q931().BearerCapability();
   ASSERT_TRUE(bearer);
   EXPECT_EQ(bearer->transferCapability, q931::BearerCapability::Speech);
   EXPECT_EQ(bearer->layer1Protocol, q931::BearerCapability::Layer1H221);
-  EXPECT_EQ(m.Q931().display(), "5550100");
-  EXPECT_EQ(m.Q931().callingPartyNumber()->digits, "5550100");
-  EXPECT_EQ(m.Q931().calledPartyNumber()->digits, "5550200");
+  EXPECT_EQ(m.Q931().Display(), "5550100");
+  EXPECT_EQ(m.Q931().CallingPartyNumber()->digits, "5550100");
+  EXPECT_EQ(m.Q931().CalledPartyNumber()->digits, "5550200");
 
   using S = h::Setup_UUIE;
   ASSERT_EQ(m.BodyType(), h::H323_UU_PDU_h323_message_body::setup);
   const asn::Value& s = m.Body();
-  EXPECT_EQ(s[S::protocolIdentifier].oidText(), "0.0.8.2250.0.7");
-  EXPECT_EQ(asn::aliasText(s[S::sourceAddress].at(0)), "5550100");
-  EXPECT_TRUE(s[S::sourceAddress].at(0).is(h::AliasAddress::dialedDigits));
-  EXPECT_TRUE(s[S::sourceInfo].has(h::EndpointType::vendor));
-  EXPECT_TRUE(s[S::sourceInfo].has(h::EndpointType::terminal));
-  EXPECT_EQ(asn::aliasText(s[S::destinationAddress].at(0)), "5550200");
-  EXPECT_EQ(asn::ipv4(s[S::destCallSignalAddress])->port, 1721);
-  EXPECT_EQ(asn::ipv4(s[S::sourceCallSignalAddress])->port, 40000);
-  EXPECT_FALSE(s[S::activeMC].boolean());
-  EXPECT_EQ(s[S::conferenceID].bytes(), kConfId);
-  EXPECT_TRUE(s[S::conferenceGoal].is(h::Setup_UUIE_conferenceGoal::create));
-  EXPECT_TRUE(s[S::callType].is(h::CallType::pointToPoint));
+  EXPECT_EQ(s[S::protocolIdentifier].OidText(), "0.0.8.2250.0.7");
+  EXPECT_EQ(asn::AliasText(s[S::sourceAddress].At(0)), "5550100");
+  EXPECT_TRUE(s[S::sourceAddress].At(0).Is(h::AliasAddress::dialedDigits));
+  EXPECT_TRUE(s[S::sourceInfo].Has(h::EndpointType::vendor));
+  EXPECT_TRUE(s[S::sourceInfo].Has(h::EndpointType::terminal));
+  EXPECT_EQ(asn::AliasText(s[S::destinationAddress].At(0)), "5550200");
+  EXPECT_EQ(asn::Ipv4(s[S::destCallSignalAddress])->port, 1721);
+  EXPECT_EQ(asn::Ipv4(s[S::sourceCallSignalAddress])->port, 40000);
+  EXPECT_FALSE(s[S::activeMC].Boolean());
+  EXPECT_EQ(s[S::conferenceID].Bytes(), kConfId);
+  EXPECT_TRUE(s[S::conferenceGoal].Is(h::Setup_UUIE_conferenceGoal::create));
+  EXPECT_TRUE(s[S::callType].Is(h::CallType::pointToPoint));
   EXPECT_EQ(m.CallIdentifier(), kCallId);
   EXPECT_EQ(m.FastStart(), (std::vector<Octets>{{1, 2, 3}, {4, 5}}));
-  EXPECT_FALSE(s[S::mediaWaitForConnect].boolean());
-  EXPECT_FALSE(s[S::canOverlapSend].boolean());
-  EXPECT_EQ(s[S::endpointIdentifier].text(), "ep-7");
-  EXPECT_FALSE(s[S::multipleCalls].boolean());
-  EXPECT_FALSE(s[S::maintainConnection].boolean());
+  EXPECT_FALSE(s[S::mediaWaitForConnect].Boolean());
+  EXPECT_FALSE(s[S::canOverlapSend].Boolean());
+  EXPECT_EQ(s[S::endpointIdentifier].Text(), "ep-7");
+  EXPECT_FALSE(s[S::multipleCalls].Boolean());
+  EXPECT_FALSE(s[S::maintainConnection].Boolean());
   EXPECT_EQ(m.Tunnelling(), true);
 }
 
@@ -99,11 +99,11 @@ TEST(SignallingMessages, AnAliasThatIsNoNumberGoesAsH323IdWithoutNumbers) {
   f.destinationAlias = "bob";
   f.endpointIdentifier.clear();
   const H225Message m = RoundTrip(Builder(true).Setup(f));
-  EXPECT_FALSE(m.Q931().callingPartyNumber());
-  EXPECT_FALSE(m.Q931().calledPartyNumber());
-  EXPECT_EQ(m.Q931().display(), "alice");
-  EXPECT_TRUE(m.Body()[h::Setup_UUIE::destinationAddress].at(0).is(h::AliasAddress::h323_ID));
-  EXPECT_FALSE(m.Body().has(h::Setup_UUIE::endpointIdentifier));
+  EXPECT_FALSE(m.Q931().CallingPartyNumber());
+  EXPECT_FALSE(m.Q931().CalledPartyNumber());
+  EXPECT_EQ(m.Q931().Display(), "alice");
+  EXPECT_TRUE(m.Body()[h::Setup_UUIE::destinationAddress].At(0).Is(h::AliasAddress::h323_ID));
+  EXPECT_FALSE(m.Body().Has(h::Setup_UUIE::endpointIdentifier));
 }
 
 TEST(SignallingMessages, AnswersClearingAndStatusCarryTheCallAndTheirFields) {
@@ -114,7 +114,7 @@ TEST(SignallingMessages, AnswersClearingAndStatusCarryTheCallAndTheirFields) {
   proceeding.SetFastConnectRefused();
   proceeding.SetH245Address({{127, 0, 0, 1}, 30123});
   const H225Message p = RoundTrip(proceeding);
-  EXPECT_TRUE(p.Q931().fromDestination());
+  EXPECT_TRUE(p.Q931().FromDestination());
   EXPECT_EQ(p.BodyType(), h::H323_UU_PDU_h323_message_body::callProceeding);
   EXPECT_TRUE(p.FastConnectRefused());
   EXPECT_EQ(p.H245Address()->port, 30123);
@@ -123,23 +123,23 @@ TEST(SignallingMessages, AnswersClearingAndStatusCarryTheCallAndTheirFields) {
   EXPECT_TRUE(p.BodyField("destinationInfo"));
 
   const H225Message connect = RoundTrip(b.Connect());
-  EXPECT_EQ(connect.Body()[h::Connect_UUIE::conferenceID].bytes(), kConfId);
+  EXPECT_EQ(connect.Body()[h::Connect_UUIE::conferenceID].Bytes(), kConfId);
   EXPECT_FALSE(connect.FastConnectRefused());
   EXPECT_FALSE(connect.H245Address());
 
   const H225Message rc = RoundTrip(b.ReleaseComplete(h::ReleaseCompleteReason::inConf, 17));
   EXPECT_EQ(rc.Type(), Q931Message::ReleaseComplete);
-  EXPECT_EQ(rc.Q931().cause()->value, 17);
-  EXPECT_TRUE(rc.BodyField("reason")->is(h::ReleaseCompleteReason::inConf));
+  EXPECT_EQ(rc.Q931().Cause()->value, 17);
+  EXPECT_TRUE(rc.BodyField("reason")->Is(h::ReleaseCompleteReason::inConf));
   EXPECT_FALSE(RoundTrip(b.ReleaseComplete(std::nullopt, 16)).BodyField("reason"));
 
   const H225Message status = RoundTrip(b.Status(H225MessageBuilder::Active, 30));
-  EXPECT_EQ(status.Q931().cause()->value, 30);
-  ASSERT_TRUE(status.Q931().find(0x14));
-  EXPECT_EQ(status.Q931().find(0x14)->contents, std::vector<std::uint8_t>{10});
+  EXPECT_EQ(status.Q931().Cause()->value, 30);
+  ASSERT_TRUE(status.Q931().Find(0x14));
+  EXPECT_EQ(status.Q931().Find(0x14)->contents, std::vector<std::uint8_t>{10});
 
   const H225Message facility = RoundTrip(b.Facility(h::FacilityReason::startH245));
-  EXPECT_TRUE(facility.BodyField("reason")->is(h::FacilityReason::startH245));
+  EXPECT_TRUE(facility.BodyField("reason")->Is(h::FacilityReason::startH245));
 
   H225Message carrier = b.H245Carrier();
   carrier.SetTunnelling(true);
@@ -178,9 +178,9 @@ TEST(SignallingMessages, MalformedInputIsRefusedOrReadWithoutItsUuie) {
   EXPECT_FALSE(error.empty());
   // A Q.931 Release Complete whose user-user element is junk: the frame is kept, the UUIE is not.
   Q931Message q(Q931Message::ReleaseComplete, 7, true);
-  q.setUserUser(std::vector<std::uint8_t>{0xff, 0xff, 0xff});
+  q.SetUserUser(std::vector<std::uint8_t>{0xff, 0xff, 0xff});
   error.clear();
-  auto m = H225Message::Decode(q.encode(), &error);
+  auto m = H225Message::Decode(q.Encode(), &error);
   ASSERT_TRUE(m);
   EXPECT_FALSE(m->HasUuie());
   EXPECT_FALSE(error.empty());
@@ -255,11 +255,11 @@ TEST(SignallingMessages, TsharkReadsThem) {
   H225Message setup = caller.Setup(Fields());
   H225Message carrier = callee.H245Carrier();
   asn::Value rtd(asn::h245::MultimediaSystemControlMessage::Id);
-  rtd.select(asn::h245::MultimediaSystemControlMessage::request)
-      .select(asn::h245::RequestMessage::roundTripDelayRequest)
-      .field(asn::h245::RoundTripDelayRequest::sequenceNumber)
-      .setInteger(3);
-  carrier.AddH245Control(*asn::encode(rtd));
+  rtd.Select(asn::h245::MultimediaSystemControlMessage::request)
+      .Select(asn::h245::RequestMessage::roundTripDelayRequest)
+      .Field(asn::h245::RoundTripDelayRequest::sequenceNumber)
+      .SetInteger(3);
+  carrier.AddH245Control(*asn::Encode(rtd));
   const std::vector<H225Message> messages = {setup,
                                              callee.CallProceeding(),
                                              callee.Alerting(),
@@ -270,7 +270,7 @@ TEST(SignallingMessages, TsharkReadsThem) {
                                              callee.Status(H225MessageBuilder::Active, 30),
                                              caller.ReleaseComplete(h::ReleaseCompleteReason::inConf, 17)};
   std::vector<std::vector<std::uint8_t>> packets;
-  for (const auto& m : messages) packets.push_back(*q931::tpktFrame(*m.Encode()));
+  for (const auto& m : messages) packets.push_back(*q931::TpktFrame(*m.Encode()));
   auto rows =
       judge.signalling(packets, {"q931.message_type", "h225.h323_message_body", "q931.cause_value", "h225.guid",
                                  "h225.h245Tunnelling", "q931.called_party_number.digits",

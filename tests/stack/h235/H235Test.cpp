@@ -21,22 +21,22 @@ namespace ras = asn::h225;
 
 std::vector<std::uint8_t> capture(const std::string& name) { return vectorBytes(kRasVectors, name); }
 
-Value decoded(const std::vector<std::uint8_t>& bytes) { return *asn::decode(ras::RasMessage::Id, bytes); }
+Value decoded(const std::vector<std::uint8_t>& bytes) { return *asn::Decode(ras::RasMessage::Id, bytes); }
 
 std::string hex(std::span<const std::uint8_t> b) { return toHex(std::vector<std::uint8_t>(b.begin(), b.end())); }
 
 const Value& firstCryptoToken(const Value& msg) {
-  const Value& body = msg.alternative();
-  return body[static_cast<std::uint16_t>(body.indexOf("cryptoTokens"))].at(0);
+  const Value& body = msg.Alternative();
+  return body[static_cast<std::uint16_t>(body.IndexOf("cryptoTokens"))].At(0);
 }
 
 TEST(H235Md5, RecomputesTheCapturedPasswordHash) {
   const auto bytes = capture("md5 frame 7 registrationRequest");
   const Value rrq = decoded(bytes);
   const Value& token = firstCryptoToken(rrq);
-  ASSERT_TRUE(token.is(ras::CryptoH323Token::cryptoEPPwdHash));
-  const Value& pwdHash = token.alternative();
-  const auto stamp = static_cast<std::uint32_t>(pwdHash[ras::CryptoH323Token_cryptoEPPwdHash::timeStamp].integer());
+  ASSERT_TRUE(token.Is(ras::CryptoH323Token::cryptoEPPwdHash));
+  const Value& pwdHash = token.Alternative();
+  const auto stamp = static_cast<std::uint32_t>(pwdHash[ras::CryptoH323Token_cryptoEPPwdHash::timeStamp].Integer());
 
   auto hash = H235AuthSimpleMD5::PasswordHash("5550100", "secret", stamp);
   ASSERT_TRUE(hash);
@@ -55,7 +55,7 @@ TEST(H235Md5, TextsTooLongForATokenGiveNoToken) {
   EXPECT_FALSE(H235AuthSimpleMD5::CreateCryptoToken("5550100", std::string(128, 'x'), 1));
   EXPECT_TRUE(H235AuthSimpleMD5::CreateCryptoToken("5550100", std::string(127, 'x'), 1));
   EXPECT_FALSE(H235AuthSimpleMD5::CreateCryptoToken("", "secret", 1));
-  EXPECT_EQ(ucs2PlusNull("a\xc3\xa4\xe4"), std::string("\0a\0\xe4\0\xe4\0\0", 8));  // UTF-8, then Latin-1
+  EXPECT_EQ(Ucs2PlusNull("a\xc3\xa4\xe4"), std::string("\0a\0\xe4\0\xe4\0\0", 8));  // UTF-8, then Latin-1
 }
 
 TEST(H235Procedure1, RecomputesTheCapturedHashesOfBothSides) {
@@ -79,8 +79,8 @@ TEST(H235Procedure1, RecomputesTheCapturedHashesOfBothSides) {
 TEST(H235Procedure1, SigningReproducesTheCapturedMessage) {
   const auto captured = capture("g711 frame 7 registrationRequest");
   Value rrq = decoded(captured);
-  Value& token = rrq.alternative().field(ras::RegistrationRequest::cryptoTokens).at(0);
-  Value& hashed = token.alternative().alternative();
+  Value& token = rrq.Alternative().Field(ras::RegistrationRequest::cryptoTokens).At(0);
+  Value& hashed = token.Alternative().Alternative();
   using T = asn::h235::CryptoToken_cryptoHashedToken;
   using C = asn::h235::ClearToken;
   const Value& vals = hashed[T::hashedVals];
@@ -88,17 +88,17 @@ TEST(H235Procedure1, SigningReproducesTheCapturedMessage) {
   // Our token names the same things the captured one does.
   const H235AuthProcedure1::Hash marker{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
   auto ours = H235AuthProcedure1::CreateCryptoToken("5550100", "GnuGk",
-                                                    static_cast<std::uint32_t>(vals[C::timeStamp].integer()),
-                                                    static_cast<std::uint32_t>(vals[C::random].integer()), marker);
+                                                    static_cast<std::uint32_t>(vals[C::timeStamp].Integer()),
+                                                    static_cast<std::uint32_t>(vals[C::random].Integer()), marker);
   ASSERT_TRUE(ours);
-  const Value& ourVals = ours->alternative().alternative()[T::hashedVals];
+  const Value& ourVals = ours->Alternative().Alternative()[T::hashedVals];
   for (std::uint16_t f : {C::tokenOID, C::timeStamp, C::random, C::generalID, C::sendersID})
     EXPECT_EQ(ourVals[f], vals[f]) << f;
-  EXPECT_EQ(ours->alternative().alternative()[T::tokenOID], hashed[T::tokenOID]);
+  EXPECT_EQ(ours->Alternative().Alternative()[T::tokenOID], hashed[T::tokenOID]);
 
   // Signing the message with the marker in the hash bits gives the captured octets.
-  hashed.field(T::token).field(asn::h235::HASHED_EncodedGeneralToken::hash).setBits(marker, 96);
-  auto bytes = *asn::encode(rrq);
+  hashed.Field(T::token).Field(asn::h235::HASHED_EncodedGeneralToken::hash).SetBits(marker, 96);
+  auto bytes = *asn::Encode(rrq);
   ASSERT_TRUE(H235AuthProcedure1::Sign(bytes, marker, "secret"));
   EXPECT_EQ(toHex(bytes), toHex(captured));
   EXPECT_FALSE(H235AuthProcedure1::Sign(bytes, marker, "secret"));  // the marker is gone
@@ -112,21 +112,21 @@ TEST(H235Cat, ChallengeIsMd5OfRandomPasswordAndBigEndianTime) {
   auto token = H235AuthCAT::CreateClearToken("5550100", "secret", 0x12345678, 1);
   ASSERT_TRUE(token);
   using C = asn::h235::ClearToken;
-  EXPECT_EQ((*token)[C::tokenOID].oidText(), "1.2.840.113548.10.1.2.1");
-  EXPECT_EQ((*token)[C::generalID].bytes(), ucs2PlusNull("5550100"));
-  EXPECT_EQ((*token)[C::random].integer(), 1);
+  EXPECT_EQ((*token)[C::tokenOID].OidText(), "1.2.840.113548.10.1.2.1");
+  EXPECT_EQ((*token)[C::generalID].Bytes(), Ucs2PlusNull("5550100"));
+  EXPECT_EQ((*token)[C::random].Integer(), 1);
   EXPECT_EQ(H235AuthCAT::Validate(*token, "secret"), TokenCheck::Ok);
   EXPECT_EQ(H235AuthCAT::Validate(*token, "secrets"), TokenCheck::BadPassword);
   // It survives the wire.
-  auto back = asn::decode(C::Id, *asn::encode(*token));
+  auto back = asn::Decode(C::Id, *asn::Encode(*token));
   ASSERT_TRUE(back);
   EXPECT_EQ(H235AuthCAT::Validate(*back, "secret"), TokenCheck::Ok);
 }
 
 Value registrationRequest() {
   Value msg(ras::RasMessage::Id);
-  Value& rrq = msg.select(ras::RasMessage::registrationRequest);
-  rrq.field(ras::RegistrationRequest::requestSeqNum).setInteger(1);
+  Value& rrq = msg.Select(ras::RasMessage::registrationRequest);
+  rrq.Field(ras::RegistrationRequest::requestSeqNum).SetInteger(1);
   return msg;
 }
 
@@ -139,10 +139,10 @@ TEST(H235Authenticators, TheGatekeepersChoiceDecidesTheTokens) {
     auth.SetMethods(methods);
     Value msg = registrationRequest();
     auth.AddTokens(msg, ids);
-    const Value& b = msg.alternative();
-    const Value* clear = b.get(ras::RegistrationRequest::tokens);
-    const Value* crypto = b.get(ras::RegistrationRequest::cryptoTokens);
-    return std::pair<std::size_t, std::size_t>(clear ? clear->size() : 0, crypto ? crypto->size() : 0);
+    const Value& b = msg.Alternative();
+    const Value* clear = b.Get(ras::RegistrationRequest::tokens);
+    const Value* crypto = b.Get(ras::RegistrationRequest::cryptoTokens);
+    return std::pair<std::size_t, std::size_t>(clear ? clear->Size() : 0, crypto ? crypto->Size() : 0);
   };
   EXPECT_EQ(count(H235Authenticators::AllMethods), std::make_pair(std::size_t{0}, std::size_t{0}));  // no password
   auth.SetPassword("secret");
@@ -150,11 +150,11 @@ TEST(H235Authenticators, TheGatekeepersChoiceDecidesTheTokens) {
   EXPECT_EQ(count(H235Authenticators::Md5), std::make_pair(std::size_t{0}, std::size_t{1}));
 
   // The captured confirms name HMAC-SHA1-96 and MD5.
-  auth.SelectFromConfirm(decoded(capture("g711 frame 6 gatekeeperConfirm")).alternative());
+  auth.SelectFromConfirm(decoded(capture("g711 frame 6 gatekeeperConfirm")).Alternative());
   EXPECT_EQ(auth.Methods(), unsigned{H235Authenticators::Procedure1});
-  auth.SelectFromConfirm(decoded(capture("md5 frame 6 gatekeeperConfirm")).alternative());
+  auth.SelectFromConfirm(decoded(capture("md5 frame 6 gatekeeperConfirm")).Alternative());
   EXPECT_EQ(auth.Methods(), unsigned{H235Authenticators::Md5});
-  auth.SelectFromConfirm(decoded(capture("g711 frame 2 gatekeeperConfirm")).alternative());
+  auth.SelectFromConfirm(decoded(capture("g711 frame 2 gatekeeperConfirm")).Alternative());
   EXPECT_EQ(auth.Methods(), unsigned{H235Authenticators::AllMethods});
 }
 
@@ -162,7 +162,7 @@ TEST(H235Authenticators, SignedMessagesCheckOutAndTamperedOnesDoNot) {
   H235Authenticators auth;
   auth.SetPassword("secret");
   Value ucf(ras::RasMessage::Id);
-  ucf.select(ras::RasMessage::unregistrationConfirm).field(ras::UnregistrationConfirm::requestSeqNum).setInteger(7);
+  ucf.Select(ras::RasMessage::unregistrationConfirm).Field(ras::UnregistrationConfirm::requestSeqNum).SetInteger(7);
   auto pending = auth.AddTokens(ucf, {"5550100", "ep1", "GnuGk"});
   auto signedUcf = auth.Encode(ucf, pending);
   ASSERT_TRUE(signedUcf);

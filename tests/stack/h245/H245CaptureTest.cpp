@@ -9,7 +9,7 @@ namespace {
 
 using vantro::h245::OutgoingChannel;
 
-std::string HexOf(const asn::Value& message) { return toHex(*asn::encode(message)); }
+std::string HexOf(const asn::Value& message) { return toHex(*asn::Encode(message)); }
 
 class RealPeer : public H245Pair {
  protected:
@@ -58,7 +58,7 @@ TEST_F(RealPeer, ItsChannelIsAcknowledgedAsItAcknowledgesChannels) {
   EXPECT_EQ(a->incoming[0].number, 101u);
   EXPECT_EQ(a->incoming[0].sessionID, 1u);
   EXPECT_EQ(a->incoming[0].remoteControl, Loopback(5001));
-  EXPECT_TRUE(a->incoming[0].audioCapability.is(h245::AudioCapability::g711Ulaw64k));
+  EXPECT_TRUE(a->incoming[0].audioCapability.Is(h245::AudioCapability::g711Ulaw64k));
   ASSERT_EQ(a->Sent().size(), 1u);
   // The same values; the octets differ only in the length of the extension bitmaps (we count
   // the additions of a newer version).
@@ -74,7 +74,7 @@ TEST_F(RealPeer, ItsAckGivesUsItsMediaAddresses) {
       1, endpoint::H323_G711Capability().GetAudioCapability(endpoint::H323Capability::Direction::Transmit),
       Loopback(5101)});
   asn::Value ack = MessageFromHex(kPeerOpenChannelAck.hex);
-  ack.alternative().alternative().field(h245::OpenLogicalChannelAck::forwardLogicalChannelNumber).setInteger(n);
+  ack.Alternative().Alternative().Field(h245::OpenLogicalChannelAck::forwardLogicalChannelNumber).SetInteger(n);
   a->Receive(ack);
   ASSERT_EQ(a->opened.size(), 1u);
   EXPECT_EQ(a->opened[0].media, Loopback(5000));
@@ -87,8 +87,8 @@ TEST_F(RealPeer, ItsAckGivesUsItsMediaAddresses) {
                            "h2250LogicalChannelParameters.sessionID",
                            "request.openLogicalChannel.forwardLogicalChannelParameters.multiplexParameters."
                            "h2250LogicalChannelParameters.silenceSuppression"}) {
-    ASSERT_TRUE(ours.find(path)) << path;
-    EXPECT_EQ(*ours.find(path), *peer.find(path)) << path;
+    ASSERT_TRUE(ours.Find(path)) << path;
+    EXPECT_EQ(*ours.Find(path), *peer.Find(path)) << path;
   }
 }
 

@@ -35,10 +35,10 @@ TEST_F(H245Pair, TheOwnerRejectsWithItsCause) {
   const asn::Value* reject = b->Last(MSCM::response, Response::openLogicalChannelReject);
   ASSERT_TRUE(reject);
   EXPECT_TRUE(
-      (*reject)[h245::OpenLogicalChannelReject::cause].is(h245::OpenLogicalChannelReject_cause::insufficientBandwidth));
+      (*reject)[h245::OpenLogicalChannelReject::cause].Is(h245::OpenLogicalChannelReject_cause::insufficientBandwidth));
   // A late Ack for the rejected channel opens nothing.
   a->Receive(Message(MSCM::response, Response::openLogicalChannelAck, [n](asn::Value& v) {
-    v.field(h245::OpenLogicalChannelAck::forwardLogicalChannelNumber).setInteger(n);
+    v.Field(h245::OpenLogicalChannelAck::forwardLogicalChannelNumber).SetInteger(n);
   }));
   EXPECT_TRUE(a->opened.empty());
 }
@@ -48,22 +48,22 @@ asn::Value OpenRequest(const std::function<void(asn::Value& dataType)>& type, bo
   using OLC = h245::OpenLogicalChannel;
   using Forward = h245::OpenLogicalChannel_forwardLogicalChannelParameters;
   return Message(MSCM::request, Request::openLogicalChannel, [&](asn::Value& olc) {
-    olc.field(OLC::forwardLogicalChannelNumber).setInteger(42);
-    asn::Value& forward = olc.field(OLC::forwardLogicalChannelParameters);
-    type(forward.field(Forward::dataType));
-    forward.field(Forward::multiplexParameters)
-        .select(
+    olc.Field(OLC::forwardLogicalChannelNumber).SetInteger(42);
+    asn::Value& forward = olc.Field(OLC::forwardLogicalChannelParameters);
+    type(forward.Field(Forward::dataType));
+    forward.Field(Forward::multiplexParameters)
+        .Select(
             h245::OpenLogicalChannel_forwardLogicalChannelParameters_multiplexParameters::h2250LogicalChannelParameters)
-        .field(h245::H2250LogicalChannelParameters::sessionID)
-        .setInteger(0);
+        .Field(h245::H2250LogicalChannelParameters::sessionID)
+        .SetInteger(0);
     if (bidirectional) {
-      asn::Value& reverse = olc.field(OLC::reverseLogicalChannelParameters);
-      reverse.field(h245::OpenLogicalChannel_reverseLogicalChannelParameters::dataType)
-          .select(h245::DataType::audioData)
-          .select(h245::AudioCapability::g711Ulaw64k)
-          .setInteger(20);
+      asn::Value& reverse = olc.Field(OLC::reverseLogicalChannelParameters);
+      reverse.Field(h245::OpenLogicalChannel_reverseLogicalChannelParameters::dataType)
+          .Select(h245::DataType::audioData)
+          .Select(h245::AudioCapability::g711Ulaw64k)
+          .SetInteger(20);
     }
-    asn::completeMandatory(olc);
+    asn::CompleteMandatory(olc);
   });
 }
 
@@ -71,17 +71,17 @@ TEST_F(H245Pair, ChannelsWeCannotTakeAreRejectedWithoutAskingTheOwner) {
   Make();
   auto causeOf = [&]() -> std::uint16_t {
     const asn::Value* r = a->Last(MSCM::response, Response::openLogicalChannelReject);
-    return r ? (*r)[h245::OpenLogicalChannelReject::cause].choice() : 0xffff;
+    return r ? (*r)[h245::OpenLogicalChannelReject::cause].Choice() : 0xffff;
   };
   auto g711 = [](asn::Value& t) {
-    t.select(h245::DataType::audioData).select(h245::AudioCapability::g711Ulaw64k).setInteger(20);
+    t.Select(h245::DataType::audioData).Select(h245::AudioCapability::g711Ulaw64k).SetInteger(20);
   };
   a->Receive(OpenRequest(g711, true));
   EXPECT_EQ(causeOf(), h245::OpenLogicalChannelReject_cause::unsuitableReverseParameters);
-  a->Receive(OpenRequest([](asn::Value& t) { t.select(h245::DataType::videoData); }));
+  a->Receive(OpenRequest([](asn::Value& t) { t.Select(h245::DataType::videoData); }));
   EXPECT_EQ(causeOf(), h245::OpenLogicalChannelReject_cause::dataTypeNotSupported);
   a->Receive(OpenRequest([](asn::Value& t) {
-    t.select(h245::DataType::audioData).select(h245::AudioCapability::g711Alaw64k).setInteger(20);
+    t.Select(h245::DataType::audioData).Select(h245::AudioCapability::g711Alaw64k).SetInteger(20);
   }));
   EXPECT_EQ(causeOf(), h245::OpenLogicalChannelReject_cause::dataTypeNotSupported);
   EXPECT_TRUE(a->incoming.empty());
@@ -91,7 +91,7 @@ TEST_F(H245Pair, ChannelsWeCannotTakeAreRejectedWithoutAskingTheOwner) {
   EXPECT_EQ(a->incoming[0].sessionID, 1u);
   const asn::Value* ack = a->Last(MSCM::response, Response::openLogicalChannelAck);
   ASSERT_TRUE(ack);
-  EXPECT_EQ(ack->find("forwardMultiplexAckParameters.h2250LogicalChannelAckParameters.sessionID")->integer(), 1);
+  EXPECT_EQ(ack->Find("forwardMultiplexAckParameters.h2250LogicalChannelAckParameters.sessionID")->Integer(), 1);
 }
 
 TEST_F(H245Pair, EitherSideClosesItsOwnChannel) {
@@ -112,8 +112,8 @@ TEST_F(H245Pair, EitherSideClosesItsOwnChannel) {
   a->Control().CloseChannel(fromA);
   EXPECT_EQ(a->Sent().size(), sent);
   a->Receive(Message(MSCM::request, Request::closeLogicalChannel, [](asn::Value& v) {
-    v.field(h245::CloseLogicalChannel::forwardLogicalChannelNumber).setInteger(999);
-    v.field(h245::CloseLogicalChannel::source).select(h245::CloseLogicalChannel_source::user);
+    v.Field(h245::CloseLogicalChannel::forwardLogicalChannelNumber).SetInteger(999);
+    v.Field(h245::CloseLogicalChannel::source).Select(h245::CloseLogicalChannel_source::user);
   }));
   EXPECT_EQ(a->Count(MSCM::response, Response::closeLogicalChannelAck), 2u);
   EXPECT_EQ(a->closed.size(), 2u);
@@ -132,8 +132,8 @@ TEST_F(H245Pair, RequestChannelCloseMakesTheFarEndCloseItsChannel) {
   EXPECT_EQ(b->closed, (std::vector<std::pair<unsigned, bool>>{{fromA, true}}));
   // Asking for a channel A does not have is refused.
   a->Receive(Message(MSCM::request, Request::requestChannelClose, [](asn::Value& v) {
-    v.field(h245::RequestChannelClose::forwardLogicalChannelNumber).setInteger(77);
-    v.field(h245::RequestChannelClose::reason).select(h245::RequestChannelClose_reason::normal);
+    v.Field(h245::RequestChannelClose::forwardLogicalChannelNumber).SetInteger(77);
+    v.Field(h245::RequestChannelClose::reason).Select(h245::RequestChannelClose_reason::normal);
   }));
   EXPECT_EQ(a->Count(MSCM::response, Response::requestChannelCloseReject), 1u);
   EXPECT_TRUE(a->failures.empty());
@@ -148,13 +148,13 @@ TEST_F(H245Pair, FastStartChannelsAreClosedLikeOthers) {
   EXPECT_EQ(a->Control().OpenChannel(G711Out(5001)), 2u);
   EXPECT_EQ(a->Control().OpenChannel(G711Out(5001)), 3u);
   a->Receive(Message(MSCM::request, Request::requestChannelClose, [](asn::Value& v) {
-    v.field(h245::RequestChannelClose::forwardLogicalChannelNumber).setInteger(1);
-    v.field(h245::RequestChannelClose::reason).select(h245::RequestChannelClose_reason::normal);
+    v.Field(h245::RequestChannelClose::forwardLogicalChannelNumber).SetInteger(1);
+    v.Field(h245::RequestChannelClose::reason).Select(h245::RequestChannelClose_reason::normal);
   }));
   EXPECT_EQ(a->closed, (std::vector<std::pair<unsigned, bool>>{{1, true}}));
   a->Receive(Message(MSCM::request, Request::closeLogicalChannel, [](asn::Value& v) {
-    v.field(h245::CloseLogicalChannel::forwardLogicalChannelNumber).setInteger(2);
-    v.field(h245::CloseLogicalChannel::source).select(h245::CloseLogicalChannel_source::user);
+    v.Field(h245::CloseLogicalChannel::forwardLogicalChannelNumber).SetInteger(2);
+    v.Field(h245::CloseLogicalChannel::source).Select(h245::CloseLogicalChannel_source::user);
   }));
   EXPECT_EQ(a->closed.back(), std::make_pair(2u, true));
 }
@@ -168,7 +168,7 @@ TEST_F(H245Pair, AnUnansweredChannelIsWithdrawnAndFails) {
   EXPECT_NE(a->failures[0].find("OpenLogicalChannel"), std::string::npos);
   const asn::Value* close = a->Last(MSCM::request, Request::closeLogicalChannel);
   ASSERT_TRUE(close);
-  EXPECT_TRUE((*close)[h245::CloseLogicalChannel::source].is(h245::CloseLogicalChannel_source::lcse));
+  EXPECT_TRUE((*close)[h245::CloseLogicalChannel::source].Is(h245::CloseLogicalChannel_source::lcse));
 }
 
 TEST_F(H245Pair, AnUnacknowledgedCloseStillClosesWithoutFailing) {

@@ -51,15 +51,15 @@ TEST_F(H245Pair, BothStartingAtOnceAgreeOnOppositeRolesAndReadEachOthersTable) {
   ASSERT_EQ(theirs.table.size(), 6u);
   const auto audio = theirs.ReceiveAudio();
   ASSERT_EQ(audio.size(), 3u);
-  EXPECT_TRUE(audio[0].is(h245::AudioCapability::g729AnnexA));
-  EXPECT_EQ(audio[0].alternative().integer(), 6);
-  EXPECT_TRUE(audio[1].is(h245::AudioCapability::g7231));
-  EXPECT_TRUE(audio[2].is(h245::AudioCapability::g711Ulaw64k));
-  EXPECT_EQ(audio[2].alternative().integer(), 30);
+  EXPECT_TRUE(audio[0].Is(h245::AudioCapability::g729AnnexA));
+  EXPECT_EQ(audio[0].Alternative().Integer(), 6);
+  EXPECT_TRUE(audio[1].Is(h245::AudioCapability::g7231));
+  EXPECT_TRUE(audio[2].Is(h245::AudioCapability::g711Ulaw64k));
+  EXPECT_EQ(audio[2].Alternative().Integer(), 30);
   std::vector<std::uint16_t> input;
   for (const auto& e : theirs.table)
-    if (e.capability.is(h245::Capability::receiveUserInputCapability))
-      input.push_back(e.capability.alternative().choice());
+    if (e.capability.Is(h245::Capability::receiveUserInputCapability))
+      input.push_back(e.capability.Alternative().Choice());
   EXPECT_EQ(input, (std::vector<std::uint16_t>{h245::UserInputCapability::basicString, h245::UserInputCapability::dtmf,
                                                h245::UserInputCapability::hookflash}));
   // One descriptor: the three audio sets as the table has them, strings/DTMF, hook flash.
@@ -90,14 +90,14 @@ TEST_F(H245Pair, OnlyTheAnswerToOurLatestSetCounts) {
   MakeReady();
   // The far end asks for our set again: a new sequence number, and the old Ack no longer counts.
   a->Receive(Message(MSCM::command, Command::sendTerminalCapabilitySet,
-                     [](asn::Value& c) { c.select(h245::SendTerminalCapabilitySet::genericRequest); }));
+                     [](asn::Value& c) { c.Select(h245::SendTerminalCapabilitySet::genericRequest); }));
   const asn::Value* set = a->Last(MSCM::request, Request::terminalCapabilitySet);
   ASSERT_TRUE(set);
-  EXPECT_EQ((*set)[h245::TerminalCapabilitySet::sequenceNumber].integer(), 2);
+  EXPECT_EQ((*set)[h245::TerminalCapabilitySet::sequenceNumber].Integer(), 2);
   auto reject = [](unsigned seq) {
     return Message(MSCM::response, Response::terminalCapabilitySetReject, [seq](asn::Value& r) {
-      r.field(h245::TerminalCapabilitySetReject::sequenceNumber).setInteger(seq);
-      r.field(h245::TerminalCapabilitySetReject::cause).select(h245::TerminalCapabilitySetReject_cause::unspecified);
+      r.Field(h245::TerminalCapabilitySetReject::sequenceNumber).SetInteger(seq);
+      r.Field(h245::TerminalCapabilitySetReject::cause).Select(h245::TerminalCapabilitySetReject_cause::unspecified);
     });
   };
   a->Receive(reject(1));
@@ -125,26 +125,26 @@ TEST_F(H245Pair, FarEndCapabilitiesAreMergedAsSetsArrive) {
   auto set = [](unsigned seq, std::vector<std::pair<unsigned, bool>> entries, std::vector<unsigned> descriptor) {
     return CapabilitySet(seq, [&](asn::Value& tcs) {
       if (!entries.empty()) {
-        asn::Value& table = tcs.field(h245::TerminalCapabilitySet::capabilityTable);
+        asn::Value& table = tcs.Field(h245::TerminalCapabilitySet::capabilityTable);
         for (auto [n, present] : entries) {
-          asn::Value& e = table.append();
-          e.field(h245::CapabilityTableEntry::capabilityTableEntryNumber).setInteger(n);
+          asn::Value& e = table.Append();
+          e.Field(h245::CapabilityTableEntry::capabilityTableEntryNumber).SetInteger(n);
           if (present)
-            e.field(h245::CapabilityTableEntry::capability)
-                .select(h245::Capability::receiveAudioCapability)
-                .select(h245::AudioCapability::g711Alaw64k)
-                .setInteger(20);
+            e.Field(h245::CapabilityTableEntry::capability)
+                .Select(h245::Capability::receiveAudioCapability)
+                .Select(h245::AudioCapability::g711Alaw64k)
+                .SetInteger(20);
         }
       }
       if (!descriptor.empty()) {
-        asn::Value& d = tcs.field(h245::TerminalCapabilitySet::capabilityDescriptors).append();
-        d.field(h245::CapabilityDescriptor::capabilityDescriptorNumber).setInteger(0);
-        asn::Value& alternatives = d.field(h245::CapabilityDescriptor::simultaneousCapabilities).append();
-        for (unsigned n : descriptor) alternatives.append().setInteger(n);
+        asn::Value& d = tcs.Field(h245::TerminalCapabilitySet::capabilityDescriptors).Append();
+        d.Field(h245::CapabilityDescriptor::capabilityDescriptorNumber).SetInteger(0);
+        asn::Value& alternatives = d.Field(h245::CapabilityDescriptor::simultaneousCapabilities).Append();
+        for (unsigned n : descriptor) alternatives.Append().SetInteger(n);
       }
     });
   };
-  auto lastAnswer = [&] { return a->Sent().back().alternative().choice(); };
+  auto lastAnswer = [&] { return a->Sent().back().Alternative().Choice(); };
 
   a->Receive(set(1, {{1, true}, {2, true}}, {1, 2}));
   EXPECT_EQ(lastAnswer(), Response::terminalCapabilitySetAck);
@@ -153,7 +153,7 @@ TEST_F(H245Pair, FarEndCapabilitiesAreMergedAsSetsArrive) {
   // A descriptor naming an entry nobody defined.
   a->Receive(set(2, {}, {1, 7}));
   EXPECT_EQ(lastAnswer(), Response::terminalCapabilitySetReject);
-  EXPECT_TRUE(a->Sent().back().alternative().alternative()[h245::TerminalCapabilitySetReject::cause].is(
+  EXPECT_TRUE(a->Sent().back().Alternative().Alternative()[h245::TerminalCapabilitySetReject::cause].Is(
       h245::TerminalCapabilitySetReject_cause::undefinedTableEntryUsed));
   // Deleting entry 2 while the descriptor still names it.
   a->Receive(set(3, {{2, false}}, {}));
@@ -169,7 +169,7 @@ TEST_F(H245Pair, FarEndCapabilitiesAreMergedAsSetsArrive) {
   std::vector<std::pair<unsigned, bool>> many;
   for (unsigned n = 100; n < 356; ++n) many.emplace_back(n, true);
   a->Receive(set(5, many, {}));
-  EXPECT_TRUE(a->Sent().back().alternative().alternative()[h245::TerminalCapabilitySetReject::cause].is(
+  EXPECT_TRUE(a->Sent().back().Alternative().Alternative()[h245::TerminalCapabilitySetReject::cause].Is(
       h245::TerminalCapabilitySetReject_cause::tableEntryCapacityExceeded));
   EXPECT_EQ(a->Control().GetRemoteCapabilities()->table.size(), 2u);
   EXPECT_TRUE(a->failures.empty());
@@ -197,7 +197,7 @@ TEST_F(H245Pair, AnEmptySetPausesOurChannelsAndANewSetStartsOver) {
 
   // B sends its capabilities again: A acknowledges, sends its set and determines anew.
   b->Receive(Message(MSCM::command, Command::sendTerminalCapabilitySet,
-                     [](asn::Value& c) { c.select(h245::SendTerminalCapabilitySet::genericRequest); }));
+                     [](asn::Value& c) { c.Select(h245::SendTerminalCapabilitySet::genericRequest); }));
   Exchange(*a, *b);
   EXPECT_EQ(a->Count(MSCM::request, Request::terminalCapabilitySet), setsBefore + 1);
   EXPECT_EQ(a->Count(MSCM::request, Request::masterSlaveDetermination), 2u);
@@ -276,7 +276,7 @@ TEST_F(H245Pair, ContradictoryLateOrReleasedDeterminations) {
   Make(TestSettings(std::chrono::milliseconds(20)), TestSettings());
   auto ack = [](std::uint16_t decision) {
     return Message(MSCM::response, Response::masterSlaveDeterminationAck, [decision](asn::Value& v) {
-      v.field(h245::MasterSlaveDeterminationAck::decision).select(decision);
+      v.Field(h245::MasterSlaveDeterminationAck::decision).Select(decision);
     });
   };
   // An Ack with no determination running is ignored.
@@ -285,13 +285,13 @@ TEST_F(H245Pair, ContradictoryLateOrReleasedDeterminations) {
   // B's determination makes A slave (B's terminal type is higher); an Ack saying A is master
   // contradicts A's own answer.
   a->Receive(Message(MSCM::request, Request::masterSlaveDetermination, [](asn::Value& v) {
-    v.field(h245::MasterSlaveDetermination::terminalType).setInteger(190);
-    v.field(h245::MasterSlaveDetermination::statusDeterminationNumber).setInteger(1);
+    v.Field(h245::MasterSlaveDetermination::terminalType).SetInteger(190);
+    v.Field(h245::MasterSlaveDetermination::statusDeterminationNumber).SetInteger(1);
   }));
   const asn::Value* answer = a->Last(MSCM::response, Response::masterSlaveDeterminationAck);
   ASSERT_TRUE(answer);
   EXPECT_TRUE(
-      (*answer)[h245::MasterSlaveDeterminationAck::decision].is(h245::MasterSlaveDeterminationAck_decision::master));
+      (*answer)[h245::MasterSlaveDeterminationAck::decision].Is(h245::MasterSlaveDeterminationAck_decision::master));
   a->Receive(ack(h245::MasterSlaveDeterminationAck_decision::master));
   ASSERT_EQ(a->failures.size(), 1u);
   EXPECT_NE(a->failures[0].find("contradicts"), std::string::npos);

@@ -23,9 +23,9 @@ const FastStartLocal kCaller{1, Loopback(5100), Loopback(5101)};
 const FastStartLocal kCallee{1, Loopback(5000), Loopback(5001)};
 
 asn::Value Decode(const Octets& bytes) {
-  auto v = asn::decode(h245::OpenLogicalChannel::Id, bytes);
-  EXPECT_TRUE(v.ok());
-  return v.ok() ? *v : asn::Value(h245::OpenLogicalChannel::Id);
+  auto v = asn::Decode(h245::OpenLogicalChannel::Id, bytes);
+  EXPECT_TRUE(v.Ok());
+  return v.Ok() ? *v : asn::Value(h245::OpenLogicalChannel::Id);
 }
 
 std::vector<Octets> FromHex(const std::vector<CaptureVector>& vectors) {
@@ -35,8 +35,8 @@ std::vector<Octets> FromHex(const std::vector<CaptureVector>& vectors) {
 }
 
 std::optional<asn::Ipv4Address> Address(const asn::Value& olc, const char* path) {
-  const asn::Value* v = olc.find(path);
-  return v ? asn::ipv4(*v) : std::nullopt;
+  const asn::Value* v = olc.Find(path);
+  return v ? asn::Ipv4(*v) : std::nullopt;
 }
 
 TEST(FastStart, ProposalsOfferEachCapabilityBothWays) {
@@ -48,10 +48,10 @@ TEST(FastStart, ProposalsOfferEachCapabilityBothWays) {
   for (std::size_t i = 0; i < proposals.size(); ++i) {
     SCOPED_TRACE(i);
     asn::Value olc = Decode(proposals[i]);
-    numbers.insert(olc.find("forwardLogicalChannelNumber")->integer());
+    numbers.insert(olc.Find("forwardLogicalChannelNumber")->Integer());
     if (i % 2 == 0) {  // we receive: the far end transmits to our RTP
-      EXPECT_TRUE(olc.find("forwardLogicalChannelParameters.dataType")->is(h245::DataType::nullData));
-      EXPECT_TRUE(olc.find("reverseLogicalChannelParameters.dataType.audioData")->is(formats[i / 2]));
+      EXPECT_TRUE(olc.Find("forwardLogicalChannelParameters.dataType")->Is(h245::DataType::nullData));
+      EXPECT_TRUE(olc.Find("reverseLogicalChannelParameters.dataType.audioData")->Is(formats[i / 2]));
       EXPECT_EQ(
           Address(olc,
                   "reverseLogicalChannelParameters.multiplexParameters.h2250LogicalChannelParameters.mediaChannel"),
@@ -61,17 +61,17 @@ TEST(FastStart, ProposalsOfferEachCapabilityBothWays) {
                         "mediaControlChannel"),
                 kCaller.control);
     } else {  // we transmit: only our RTCP
-      EXPECT_FALSE(olc.find("reverseLogicalChannelParameters"));
-      EXPECT_TRUE(olc.find("forwardLogicalChannelParameters.dataType.audioData")->is(formats[i / 2]));
+      EXPECT_FALSE(olc.Find("reverseLogicalChannelParameters"));
+      EXPECT_TRUE(olc.Find("forwardLogicalChannelParameters.dataType.audioData")->Is(formats[i / 2]));
       const char* h2250 = "forwardLogicalChannelParameters.multiplexParameters.h2250LogicalChannelParameters";
-      EXPECT_FALSE(olc.find((std::string(h2250) + ".mediaChannel").c_str()));
+      EXPECT_FALSE(olc.Find((std::string(h2250) + ".mediaChannel").c_str()));
       EXPECT_EQ(Address(olc, (std::string(h2250) + ".mediaControlChannel").c_str()), kCaller.control);
     }
   }
   EXPECT_EQ(numbers, (std::set<std::int64_t>{1, 2, 3, 4, 5, 6}));
   // Receive proposals offer what we take at most, transmit ones what we send.
-  EXPECT_EQ(Decode(proposals[4]).find("reverseLogicalChannelParameters.dataType.audioData.g711Ulaw64k")->integer(), 30);
-  EXPECT_EQ(Decode(proposals[5]).find("forwardLogicalChannelParameters.dataType.audioData.g711Ulaw64k")->integer(), 20);
+  EXPECT_EQ(Decode(proposals[4]).Find("reverseLogicalChannelParameters.dataType.audioData.g711Ulaw64k")->Integer(), 30);
+  EXPECT_EQ(Decode(proposals[5]).Find("forwardLogicalChannelParameters.dataType.audioData.g711Ulaw64k")->Integer(), 20);
 }
 
 TEST(FastStart, ARealCallersProposalsAreChosen) {
@@ -89,19 +89,19 @@ TEST(FastStart, ARealCallersProposalsAreChosen) {
   // Our answer has the shape of the peer's own answer to the same proposals.
   ASSERT_EQ(answer.reply.size(), 2u);
   asn::Value reverse = Decode(answer.reply[0]);
-  EXPECT_TRUE(reverse.find("forwardLogicalChannelParameters.dataType")->is(h245::DataType::nullData));
+  EXPECT_TRUE(reverse.Find("forwardLogicalChannelParameters.dataType")->Is(h245::DataType::nullData));
   EXPECT_EQ(Address(reverse,
                     "reverseLogicalChannelParameters.multiplexParameters.h2250LogicalChannelParameters."
                     "mediaControlChannel"),
             kCallee.control);
   asn::Value forward = Decode(answer.reply[1]);
-  EXPECT_EQ(forward.find("forwardLogicalChannelNumber")->integer(), 101);
+  EXPECT_EQ(forward.Find("forwardLogicalChannelNumber")->Integer(), 101);
   const char* h2250 = "forwardLogicalChannelParameters.multiplexParameters.h2250LogicalChannelParameters";
   EXPECT_EQ(Address(forward, (std::string(h2250) + ".mediaChannel").c_str()), kCallee.media);
   EXPECT_EQ(Address(forward, (std::string(h2250) + ".mediaControlChannel").c_str()), kCallee.control);
   const asn::Value peer = Decode(fromHex(kPeerFastStartAnswer[1].hex));
-  EXPECT_EQ(*forward.find("forwardLogicalChannelParameters.dataType"),
-            *peer.find("forwardLogicalChannelParameters.dataType"));
+  EXPECT_EQ(*forward.Find("forwardLogicalChannelParameters.dataType"),
+            *peer.Find("forwardLogicalChannelParameters.dataType"));
 }
 
 TEST(FastStart, ARealCalleesAnswerIsRead) {

@@ -51,15 +51,15 @@ class H245Pair : public ::testing::Test {
 // A message of kind/alternative with its body filled by fill.
 inline asn::Value Message(std::uint16_t kind, std::uint16_t alternative, const std::function<void(asn::Value&)>& fill) {
   asn::Value m(MSCM::Id);
-  fill(m.select(kind).select(alternative));
+  fill(m.Select(kind).Select(alternative));
   return m;
 }
 
 // A TerminalCapabilitySet with its sequence number and protocol, the rest filled by fill.
 inline asn::Value CapabilitySet(unsigned sequenceNumber, const std::function<void(asn::Value&)>& fill = {}) {
   return Message(MSCM::request, Request::terminalCapabilitySet, [&](asn::Value& tcs) {
-    tcs.field(h245::TerminalCapabilitySet::sequenceNumber).setInteger(sequenceNumber);
-    tcs.field(h245::TerminalCapabilitySet::protocolIdentifier).setOid({0, 0, 8, 245, 0, 13});
+    tcs.Field(h245::TerminalCapabilitySet::sequenceNumber).SetInteger(sequenceNumber);
+    tcs.Field(h245::TerminalCapabilitySet::protocolIdentifier).SetOid({0, 0, 8, 245, 0, 13});
     if (fill) fill(tcs);
   });
 }
@@ -67,11 +67,11 @@ inline asn::Value CapabilitySet(unsigned sequenceNumber, const std::function<voi
 // A set whose table entry gives DTMF signals as the only user input.
 inline asn::Value DtmfOnlySet(unsigned sequenceNumber, unsigned entry) {
   return CapabilitySet(sequenceNumber, [entry](asn::Value& tcs) {
-    asn::Value& e = tcs.field(h245::TerminalCapabilitySet::capabilityTable).append();
-    e.field(h245::CapabilityTableEntry::capabilityTableEntryNumber).setInteger(entry);
-    e.field(h245::CapabilityTableEntry::capability)
-        .select(h245::Capability::receiveUserInputCapability)
-        .select(h245::UserInputCapability::dtmf);
+    asn::Value& e = tcs.Field(h245::TerminalCapabilitySet::capabilityTable).Append();
+    e.Field(h245::CapabilityTableEntry::capabilityTableEntryNumber).SetInteger(entry);
+    e.Field(h245::CapabilityTableEntry::capability)
+        .Select(h245::Capability::receiveUserInputCapability)
+        .Select(h245::UserInputCapability::dtmf);
   });
 }
 

@@ -8,9 +8,9 @@ namespace {
 
 asn::Value Signal(const std::string& key) {
   return Message(MSCM::indication, Indication::userInput, [&](asn::Value& v) {
-    asn::Value& s = v.select(h245::UserInputIndication::signal);
-    s.field(h245::UserInputIndication_signal::signalType).setText(key);
-    s.field(h245::UserInputIndication_signal::duration).setInteger(100);
+    asn::Value& s = v.Select(h245::UserInputIndication::signal);
+    s.Field(h245::UserInputIndication_signal::signalType).SetText(key);
+    s.Field(h245::UserInputIndication_signal::duration).SetInteger(100);
   });
 }
 
@@ -22,20 +22,20 @@ TEST_F(H245Pair, UserInputSignalsAreReadAndNothingIsSentForNoKey) {
   EXPECT_EQ(a->Count(MSCM::indication, Indication::userInput), 0u);
   b->Receive(Signal("5"));
   b->Receive(Message(MSCM::indication, Indication::userInput, [](asn::Value& v) {
-    v.select(h245::UserInputIndication::signalUpdate)
-        .field(h245::UserInputIndication_signalUpdate::duration)
-        .setInteger(400);
+    v.Select(h245::UserInputIndication::signalUpdate)
+        .Field(h245::UserInputIndication_signalUpdate::duration)
+        .SetInteger(400);
   }));
   b->Receive(Signal("!"));
   b->Receive(Message(MSCM::indication, Indication::userInput, [](asn::Value& v) {
-    asn::Value& s = v.select(h245::UserInputIndication::signal);
-    s.field(h245::UserInputIndication_signal::signalType).setText("!");
-    s.field(h245::UserInputIndication_signal::encryptedSignalType).setBytes("\x17");
+    asn::Value& s = v.Select(h245::UserInputIndication::signal);
+    s.Field(h245::UserInputIndication_signal::signalType).SetText("!");
+    s.Field(h245::UserInputIndication_signal::encryptedSignalType).SetBytes("\x17");
   }));
   b->Receive(Message(MSCM::indication, Indication::userInput, [](asn::Value& v) {
-    v.select(h245::UserInputIndication::extendedAlphanumeric)
-        .field(h245::UserInputIndication_extendedAlphanumeric::alphanumeric)
-        .setText("99");
+    v.Select(h245::UserInputIndication::extendedAlphanumeric)
+        .Field(h245::UserInputIndication_extendedAlphanumeric::alphanumeric)
+        .SetText("99");
   }));
   // A signal update only lengthens the key before it; an encrypted key cannot be read.
   EXPECT_EQ(b->input, (std::vector<std::string>{"5", "!", "99"}));
@@ -48,7 +48,7 @@ TEST_F(H245Pair, AFarEndThatTakesOnlySignalsGetsSignals) {
   a->Control().SendUserInput("1a#");
   std::vector<std::string> keys;
   for (const asn::Value& m : a->Sent())
-    if (const asn::Value* s = m.find("indication.userInput.signal.signalType")) keys.push_back(s->text());
+    if (const asn::Value* s = m.Find("indication.userInput.signal.signalType")) keys.push_back(s->Text());
   EXPECT_EQ(keys, (std::vector<std::string>{"1", "A", "#"}));
 }
 
@@ -62,9 +62,9 @@ TEST_F(H245Pair, RoundTripDelayIsMeasuredAndOnlySilenceFailsIt) {
   // The far end does not support it, and says so: it is alive.
   const asn::Value request = a->Sent().back();
   a->Receive(Message(MSCM::indication, Indication::functionNotSupported, [&](asn::Value& v) {
-    v.field(h245::FunctionNotSupported::cause).select(h245::FunctionNotSupported_cause::unknownFunction);
-    v.field(h245::FunctionNotSupported::returnedFunction)
-        .setBytes(std::span<const std::uint8_t>(*asn::encode(request)));
+    v.Field(h245::FunctionNotSupported::cause).Select(h245::FunctionNotSupported_cause::unknownFunction);
+    v.Field(h245::FunctionNotSupported::returnedFunction)
+        .SetBytes(std::span<const std::uint8_t>(*asn::Encode(request)));
   }));
   io.restart();
   io.run_for(std::chrono::milliseconds(60));
@@ -121,37 +121,37 @@ TEST_F(H245Pair, EndSessionIsTheLastWordEitherWay) {
 TEST_F(H245Pair, RequestModeIsRejectedAndOtherRequestsAreNotSupported) {
   Make();
   a->Receive(Message(MSCM::request, Request::requestMode, [](asn::Value& v) {
-    v.field(h245::RequestMode::sequenceNumber).setInteger(33);
-    v.field(h245::RequestMode::requestedModes).append().append();
-    asn::completeMandatory(v);
+    v.Field(h245::RequestMode::sequenceNumber).SetInteger(33);
+    v.Field(h245::RequestMode::requestedModes).Append().Append();
+    asn::CompleteMandatory(v);
   }));
   const asn::Value* reject = a->Last(MSCM::response, Response::requestModeReject);
   ASSERT_TRUE(reject);
-  EXPECT_EQ((*reject)[h245::RequestModeReject::sequenceNumber].integer(), 33);
+  EXPECT_EQ((*reject)[h245::RequestModeReject::sequenceNumber].Integer(), 33);
 
   std::vector<asn::Value> unsupported;
   unsupported.push_back(
-      Message(MSCM::request, Request::maintenanceLoopRequest, [](asn::Value& v) { asn::completeMandatory(v); }));
+      Message(MSCM::request, Request::maintenanceLoopRequest, [](asn::Value& v) { asn::CompleteMandatory(v); }));
   unsupported.push_back(Message(MSCM::request, Request::conferenceRequest,
-                                [](asn::Value& v) { v.select(h245::ConferenceRequest::terminalListRequest); }));
+                                [](asn::Value& v) { v.Select(h245::ConferenceRequest::terminalListRequest); }));
   unsupported.push_back(
-      Message(MSCM::request, Request::multiplexEntrySend, [](asn::Value& v) { asn::completeMandatory(v); }));
+      Message(MSCM::request, Request::multiplexEntrySend, [](asn::Value& v) { asn::CompleteMandatory(v); }));
   for (const asn::Value& request : unsupported) {
-    SCOPED_TRACE(asn::fieldDesc(request.alternative().desc(), request.alternative().choice()).name);
+    SCOPED_TRACE(asn::fieldDesc(request.Alternative().Desc(), request.Alternative().Choice()).name);
     a->Receive(request);
     const asn::Value* answer = a->Last(MSCM::indication, Indication::functionNotSupported);
     ASSERT_TRUE(answer);
-    EXPECT_TRUE((*answer)[h245::FunctionNotSupported::cause].is(h245::FunctionNotSupported_cause::unknownFunction));
+    EXPECT_TRUE((*answer)[h245::FunctionNotSupported::cause].Is(h245::FunctionNotSupported_cause::unknownFunction));
     // The request comes back as it was.
-    auto returned = asn::decode(MSCM::Id, (*answer)[h245::FunctionNotSupported::returnedFunction].octets());
-    ASSERT_TRUE(returned.ok());
+    auto returned = asn::Decode(MSCM::Id, (*answer)[h245::FunctionNotSupported::returnedFunction].Octets());
+    ASSERT_TRUE(returned.Ok());
     EXPECT_EQ(*returned, request);
   }
   // Commands and indications we do not use are not answered.
   const std::size_t sent = a->Sent().size();
-  a->Receive(Message(MSCM::command, Command::flowControlCommand, [](asn::Value& v) { asn::completeMandatory(v); }));
-  a->Receive(Message(MSCM::indication, Indication::jitterIndication, [](asn::Value& v) { asn::completeMandatory(v); }));
-  a->Receive(Message(MSCM::response, Response::requestModeAck, [](asn::Value& v) { asn::completeMandatory(v); }));
+  a->Receive(Message(MSCM::command, Command::flowControlCommand, [](asn::Value& v) { asn::CompleteMandatory(v); }));
+  a->Receive(Message(MSCM::indication, Indication::jitterIndication, [](asn::Value& v) { asn::CompleteMandatory(v); }));
+  a->Receive(Message(MSCM::response, Response::requestModeAck, [](asn::Value& v) { asn::CompleteMandatory(v); }));
   EXPECT_EQ(a->Sent().size(), sent);
   EXPECT_TRUE(a->failures.empty());
 }
@@ -160,7 +160,7 @@ TEST_F(H245Pair, MessagesItCannotUseAreCountedAndAnsweredNeverThrown) {
   Make();
   // Built in memory without its mandatory components: handling it meets absent values.
   asn::Value broken(MSCM::Id);
-  broken.select(MSCM::request).select(Request::openLogicalChannel);
+  broken.Select(MSCM::request).Select(Request::openLogicalChannel);
   EXPECT_NO_THROW(a->Receive(broken));
   EXPECT_EQ(a->Control().GetMalformedCount(), 1u);
   // Not an H.245 message at all.

@@ -30,8 +30,8 @@ endpoint::H323Capabilities DialerCapabilities() { return CapabilitiesOf({"G.729A
 
 asn::Value MessageFromHex(const std::string& hex) {
   std::vector<std::uint8_t> bytes = fromHex(hex);
-  asn::Result<asn::Value> v = asn::decode(MultimediaSystemControlMessage::Id, bytes);
-  if (!v) throw std::invalid_argument("not an H.245 message: " + hex + ": " + v.error().message());
+  asn::Result<asn::Value> v = asn::Decode(MultimediaSystemControlMessage::Id, bytes);
+  if (!v) throw std::invalid_argument("not an H.245 message: " + hex + ": " + v.Error().Message());
   return std::move(*v);
 }
 
@@ -52,11 +52,11 @@ H245TestPeer::~H245TestPeer() = default;
 
 void H245TestPeer::SendMessage(const asn::Value& message) {
   // Through the codec, as on the wire: what cannot be encoded never reaches the far end.
-  asn::Result<std::vector<std::uint8_t>> bytes = asn::encode(message);
-  EXPECT_TRUE(bytes.ok()) << name_ << " sent what does not encode: " << asn::toText(message);
+  asn::Result<std::vector<std::uint8_t>> bytes = asn::Encode(message);
+  EXPECT_TRUE(bytes.Ok()) << name_ << " sent what does not encode: " << asn::ToText(message);
   if (!bytes) return;
-  asn::Result<asn::Value> decoded = asn::decode(MultimediaSystemControlMessage::Id, *bytes);
-  EXPECT_TRUE(decoded.ok()) << name_ << " sent what does not decode: " << asn::toText(message);
+  asn::Result<asn::Value> decoded = asn::Decode(MultimediaSystemControlMessage::Id, *bytes);
+  EXPECT_TRUE(decoded.Ok()) << name_ << " sent what does not decode: " << asn::ToText(message);
   if (!decoded) return;
   sent_.push_back(*decoded);
   queue_.push_back(std::move(*decoded));
@@ -77,13 +77,13 @@ void H245TestPeer::Receive(const asn::Value& message) {
 std::size_t H245TestPeer::Count(std::uint16_t kind, std::uint16_t alternative) const {
   std::size_t n = 0;
   for (const asn::Value& m : sent_)
-    if (m.is(kind) && m.alternative().is(alternative)) ++n;
+    if (m.Is(kind) && m.Alternative().Is(alternative)) ++n;
   return n;
 }
 
 const asn::Value* H245TestPeer::Last(std::uint16_t kind, std::uint16_t alternative) const {
   for (auto it = sent_.rbegin(); it != sent_.rend(); ++it)
-    if (it->is(kind) && it->alternative().is(alternative)) return &it->alternative().alternative();
+    if (it->Is(kind) && it->Alternative().Is(alternative)) return &it->Alternative().Alternative();
   return nullptr;
 }
 

@@ -32,8 +32,8 @@ class H245Tshark : public H245Pair {
     std::vector<asn::Value> out = a->Sent();
     out.insert(out.end(), b->Sent().begin(), b->Sent().end());
     a->Receive(Message(MSCM::request, Request::masterSlaveDetermination, [](asn::Value& v) {
-      v.field(h245::MasterSlaveDetermination::terminalType).setInteger(50);
-      v.field(h245::MasterSlaveDetermination::statusDeterminationNumber).setInteger(99);
+      v.Field(h245::MasterSlaveDetermination::terminalType).SetInteger(50);
+      v.Field(h245::MasterSlaveDetermination::statusDeterminationNumber).SetInteger(99);
     }));
     out.push_back(a->Sent().back());  // MSD reject
     Make(TestSettings(std::chrono::milliseconds(10)), TestSettings(std::chrono::milliseconds(10)));
@@ -50,20 +50,20 @@ class H245Tshark : public H245Pair {
     a->Control().OpenChannel(g711);
     a->Control().SendUserInput("7");
     b->Receive(CapabilitySet(5, [](asn::Value& v) {
-      asn::Value& d = v.field(h245::TerminalCapabilitySet::capabilityDescriptors).append();
-      d.field(h245::CapabilityDescriptor::capabilityDescriptorNumber).setInteger(0);
-      d.field(h245::CapabilityDescriptor::simultaneousCapabilities).append().append().setInteger(9);
+      asn::Value& d = v.Field(h245::TerminalCapabilitySet::capabilityDescriptors).Append();
+      d.Field(h245::CapabilityDescriptor::capabilityDescriptorNumber).SetInteger(0);
+      d.Field(h245::CapabilityDescriptor::simultaneousCapabilities).Append().Append().SetInteger(9);
     }));
     b->Receive(Message(MSCM::request, Request::requestChannelClose, [](asn::Value& v) {
-      v.field(h245::RequestChannelClose::forwardLogicalChannelNumber).setInteger(500);
-      v.field(h245::RequestChannelClose::reason).select(h245::RequestChannelClose_reason::normal);
+      v.Field(h245::RequestChannelClose::forwardLogicalChannelNumber).SetInteger(500);
+      v.Field(h245::RequestChannelClose::reason).Select(h245::RequestChannelClose_reason::normal);
     }));
     b->Receive(Message(MSCM::request, Request::requestMode, [](asn::Value& v) {
-      v.field(h245::RequestMode::requestedModes).append().append();
-      asn::completeMandatory(v);
+      v.Field(h245::RequestMode::requestedModes).Append().Append();
+      asn::CompleteMandatory(v);
     }));
     b->Receive(Message(MSCM::request, Request::conferenceRequest,
-                       [](asn::Value& v) { v.select(h245::ConferenceRequest::terminalListRequest); }));
+                       [](asn::Value& v) { v.Select(h245::ConferenceRequest::terminalListRequest); }));
     b->Receive(DtmfOnlySet(6, 4));    // A's strings entry becomes DTMF: A takes only signals now
     b->Control().SendUserInput("#");  // a signal
     a->Control().SendRoundTripDelayRequest();
@@ -92,12 +92,12 @@ h225::H225MessageBuilder Builder(bool originating) {
   return h225::H225MessageBuilder({0x0101, originating, std::string(16, '\x11'), std::string(16, '\x22')});
 }
 
-std::vector<std::uint8_t> Framed(const h225::H225Message& m) { return *q931::tpktFrame(*m.Encode()); }
+std::vector<std::uint8_t> Framed(const h225::H225Message& m) { return *q931::TpktFrame(*m.Encode()); }
 
 // The messages tunnelled in a Facility, as the connection sends them when nothing else goes.
 std::vector<std::uint8_t> Tunnelled(const std::vector<asn::Value>& messages) {
   h225::H225Message facility = Builder(true).H245Carrier();
-  for (const asn::Value& m : messages) facility.AddH245Control(*asn::encode(m));
+  for (const asn::Value& m : messages) facility.AddH245Control(*asn::Encode(m));
   return Framed(facility);
 }
 
@@ -110,7 +110,7 @@ void ExpectClean(const std::string& text) {
 TEST_F(H245Tshark, ReadsEveryKindOfMessageWeSend) {
   // One message of each kind, each in a Facility of its own.
   std::map<std::pair<std::uint16_t, std::uint16_t>, asn::Value> kinds;
-  for (const asn::Value& m : EveryKindWeSend()) kinds.emplace(std::make_pair(m.choice(), m.alternative().choice()), m);
+  for (const asn::Value& m : EveryKindWeSend()) kinds.emplace(std::make_pair(m.Choice(), m.Alternative().Choice()), m);
   const std::vector<std::pair<std::uint16_t, std::uint16_t>> expected = {
       {MSCM::request, Request::masterSlaveDetermination},
       {MSCM::request, Request::terminalCapabilitySet},

@@ -9,7 +9,7 @@ namespace {
 using test::fromHex;
 
 std::optional<Q931Message> capture(std::string_view prefix) {
-  return Q931Message::decode(test::vectorBytes(test::kQ931Vectors, prefix));
+  return Q931Message::Decode(test::vectorBytes(test::kQ931Vectors, prefix));
 }
 
 TEST(Q931, CapturedMessagesDecodeAndReencodeExactly) {
@@ -17,37 +17,37 @@ TEST(Q931, CapturedMessagesDecodeAndReencodeExactly) {
     SCOPED_TRACE(v.name);
     std::vector<std::uint8_t> bytes = fromHex(v.hex);
     std::string error;
-    std::optional<Q931Message> m = Q931Message::decode(bytes, &error);
+    std::optional<Q931Message> m = Q931Message::Decode(bytes, &error);
     ASSERT_TRUE(m) << error;
-    EXPECT_EQ(m->encode(), bytes);
+    EXPECT_EQ(m->Encode(), bytes);
     std::string name = v.name;
-    EXPECT_EQ(messageTypeName(m->type()), name.substr(name.rfind(' ') + 1));
-    EXPECT_TRUE(m->userUser());
+    EXPECT_EQ(MessageTypeName(m->Type()), name.substr(name.rfind(' ') + 1));
+    EXPECT_TRUE(m->UserUser());
   }
 }
 
 TEST(Q931, CapturedSetupReadsThroughTheTypedElements) {
   std::optional<Q931Message> setup = capture("g711 frame 14 Setup");
   ASSERT_TRUE(setup);
-  EXPECT_EQ(setup->callReference(), 1723);
-  EXPECT_FALSE(setup->fromDestination());
-  std::optional<BearerCapability> bearer = setup->bearerCapability();
+  EXPECT_EQ(setup->CallReference(), 1723);
+  EXPECT_FALSE(setup->FromDestination());
+  std::optional<BearerCapability> bearer = setup->BearerCapability();
   ASSERT_TRUE(bearer);
   EXPECT_EQ(bearer->transferCapability, BearerCapability::Speech);
   EXPECT_EQ(bearer->transferRate, BearerCapability::Rate64k);
   EXPECT_EQ(bearer->layer1Protocol, BearerCapability::Layer1H221);
-  EXPECT_EQ(setup->display(), "5550100");  // sent with a terminating NUL
-  EXPECT_EQ(setup->callingPartyNumber()->digits, "5550100");
-  EXPECT_EQ(setup->calledPartyNumber()->digits, "5551234");
-  EXPECT_EQ(setup->calledPartyNumber()->numberingPlan, 1);
+  EXPECT_EQ(setup->Display(), "5550100");  // sent with a terminating NUL
+  EXPECT_EQ(setup->CallingPartyNumber()->digits, "5550100");
+  EXPECT_EQ(setup->CalledPartyNumber()->digits, "5551234");
+  EXPECT_EQ(setup->CalledPartyNumber()->numberingPlan, 1);
 
   std::optional<Q931Message> proceeding = capture("g711 frame 21 CallProceeding");
   ASSERT_TRUE(proceeding);
-  EXPECT_TRUE(proceeding->fromDestination());
+  EXPECT_TRUE(proceeding->FromDestination());
   std::optional<Q931Message> release = capture("g711 frame 740 ReleaseComplete");
   ASSERT_TRUE(release);
-  ASSERT_TRUE(release->cause());
-  EXPECT_EQ(release->cause()->value, Cause::NormalCallClearing);
+  ASSERT_TRUE(release->Cause());
+  EXPECT_EQ(release->Cause()->value, Cause::NormalCallClearing);
 }
 
 TEST(Q931, CutAndCorruptedMessagesNeverReadOutOfBounds) {
@@ -56,10 +56,10 @@ TEST(Q931, CutAndCorruptedMessagesNeverReadOutOfBounds) {
     std::vector<std::uint8_t> bytes = fromHex(v.hex);
     for (std::size_t n = 0; n < bytes.size(); ++n) {
       std::span<const std::uint8_t> cut = std::span(bytes).first(n);
-      std::optional<Q931Message> m = Q931Message::decode(cut);
+      std::optional<Q931Message> m = Q931Message::Decode(cut);
       // A cut at an element boundary is a shorter valid message; anything else is refused.
       if (m) {
-        EXPECT_EQ(m->encode(), std::vector<std::uint8_t>(cut.begin(), cut.end()));
+        EXPECT_EQ(m->Encode(), std::vector<std::uint8_t>(cut.begin(), cut.end()));
       }
     }
     // The user-user element's length one beyond the message.
@@ -72,30 +72,30 @@ TEST(Q931, CutAndCorruptedMessagesNeverReadOutOfBounds) {
         longer[i + 1] = static_cast<std::uint8_t>(len >> 8);
         longer[i + 2] = static_cast<std::uint8_t>(len);
         std::string error;
-        EXPECT_FALSE(Q931Message::decode(longer, &error));
+        EXPECT_FALSE(Q931Message::Decode(longer, &error));
         EXPECT_EQ(error, "element longer than the message");
         break;
       }
     }
   }
   std::string error;
-  EXPECT_FALSE(Q931Message::decode(std::vector<std::uint8_t>{0x09, 0x02, 0x00, 0x01, 0x05}, &error));
+  EXPECT_FALSE(Q931Message::Decode(std::vector<std::uint8_t>{0x09, 0x02, 0x00, 0x01, 0x05}, &error));
   EXPECT_EQ(error, "not a Q.931 protocol discriminator");
-  EXPECT_FALSE(Q931Message::decode(std::vector<std::uint8_t>{0x08, 0x03, 0x00, 0x00, 0x01, 0x05}, &error));
-  EXPECT_FALSE(Q931Message::decode(std::vector<std::uint8_t>{0x08, 0x02, 0x00}, &error));
+  EXPECT_FALSE(Q931Message::Decode(std::vector<std::uint8_t>{0x08, 0x03, 0x00, 0x00, 0x01, 0x05}, &error));
+  EXPECT_FALSE(Q931Message::Decode(std::vector<std::uint8_t>{0x08, 0x02, 0x00}, &error));
 }
 
 TEST(Q931, BuildsMessagesWithElementsInOrder) {
   Q931Message m(Q931Message::Setup, 0x1234);
   std::vector<std::uint8_t> uu(400, 0x11);
-  m.setUserUser(uu);
-  m.setDisplay("Alice");
-  m.setBearerCapability(BearerCapability::speech());
+  m.SetUserUser(uu);
+  m.SetDisplay("Alice");
+  m.SetBearerCapability(BearerCapability::speech());
   PartyNumber called;
   called.digits = "123";
-  m.setCalledPartyNumber(called);
-  m.set(Q931Message::IeSendingComplete, {});
-  std::vector<std::uint8_t> bytes = m.encode();
+  m.SetCalledPartyNumber(called);
+  m.Set(Q931Message::IeSendingComplete, {});
+  std::vector<std::uint8_t> bytes = m.Encode();
   std::vector<std::uint8_t> head{0x08, 0x02, 0x12, 0x34, 0x05,            // header, Setup
                                  0x04, 0x03, 0x80, 0x90, 0xa2,            // speech, 64k, mu-law
                                  0x28, 0x05, 'A',  'l',  'i',  'c', 'e',  // display
@@ -103,46 +103,46 @@ TEST(Q931, BuildsMessagesWithElementsInOrder) {
                                  0x7e, 0x01, 0x91, 0x05};                 // user-user, 401 octets
   EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(head.size())), head);
   EXPECT_EQ(bytes.back(), Q931Message::IeSendingComplete);
-  std::optional<Q931Message> back = Q931Message::decode(bytes);
+  std::optional<Q931Message> back = Q931Message::Decode(bytes);
   ASSERT_TRUE(back);
   EXPECT_EQ(*back, m);
-  EXPECT_EQ(back->userUser(), uu);
+  EXPECT_EQ(back->UserUser(), uu);
   Q931Message info(Q931Message::Information, 0x1234, true);
-  info.setKeypad("12#");
-  info.setSignal(0x40);
-  std::optional<Q931Message> infoBack = Q931Message::decode(info.encode());
+  info.SetKeypad("12#");
+  info.SetSignal(0x40);
+  std::optional<Q931Message> infoBack = Q931Message::Decode(info.Encode());
   ASSERT_TRUE(infoBack);
-  EXPECT_TRUE(infoBack->fromDestination());
-  EXPECT_EQ(infoBack->keypad(), "12#");
-  EXPECT_EQ(infoBack->signal(), 0x40);
-  EXPECT_EQ(infoBack->elements()[0].id, Q931Message::IeKeypadFacility);  // 0x2c before 0x34
-  m.setDisplay("Bob");                                                   // replaced, not added
-  EXPECT_EQ(m.elements().size(), 5u);
-  EXPECT_THROW(m.set(Q931Message::IeDisplay, std::vector<std::uint8_t>(256)), std::length_error);
+  EXPECT_TRUE(infoBack->FromDestination());
+  EXPECT_EQ(infoBack->Keypad(), "12#");
+  EXPECT_EQ(infoBack->Signal(), 0x40);
+  EXPECT_EQ(infoBack->Elements()[0].id, Q931Message::IeKeypadFacility);  // 0x2c before 0x34
+  m.SetDisplay("Bob");                                                   // replaced, not added
+  EXPECT_EQ(m.Elements().size(), 5u);
+  EXPECT_THROW(m.Set(Q931Message::IeDisplay, std::vector<std::uint8_t>(256)), std::length_error);
 }
 
 TEST(Q931, TypedElementsRoundTrip) {
-  BearerCapability multi = BearerCapability::digital();
+  BearerCapability multi = BearerCapability::Digital();
   multi.transferRate = BearerCapability::RateMulti;
   multi.rateMultiplier = 6;
-  EXPECT_EQ(BearerCapability::decode(multi.encode()), multi);
+  EXPECT_EQ(BearerCapability::Decode(multi.Encode()), multi);
   Cause cause;
   cause.location = 2;
   cause.value = Cause::UserBusy;
   cause.diagnostics = {0x01, 0x02};
-  EXPECT_EQ(cause.encode(), (std::vector<std::uint8_t>{0x82, 0x91, 0x01, 0x02}));
-  EXPECT_EQ(Cause::decode(cause.encode()), cause);
-  EXPECT_EQ(Cause::decode(std::vector<std::uint8_t>{0x02, 0x83, 0x91})->value, Cause::UserBusy);  // octet 3a
+  EXPECT_EQ(cause.Encode(), (std::vector<std::uint8_t>{0x82, 0x91, 0x01, 0x02}));
+  EXPECT_EQ(Cause::Decode(cause.Encode()), cause);
+  EXPECT_EQ(Cause::Decode(std::vector<std::uint8_t>{0x02, 0x83, 0x91})->value, Cause::UserBusy);  // octet 3a
   PartyNumber calling;
   calling.typeOfNumber = 1;
   calling.presentation = 1;
   calling.screening = 3;
   calling.digits = "4930123";
-  EXPECT_EQ(PartyNumber::decode(calling.encode()), calling);
+  EXPECT_EQ(PartyNumber::Decode(calling.Encode()), calling);
   ProgressIndicator progress;
-  EXPECT_EQ(ProgressIndicator::decode(progress.encode()), progress);
-  EXPECT_FALSE(PartyNumber::decode(std::vector<std::uint8_t>{0x81, 0xb1}));  // not IA5
-  EXPECT_FALSE(BearerCapability::decode(std::vector<std::uint8_t>{0x88}));
+  EXPECT_EQ(ProgressIndicator::Decode(progress.Encode()), progress);
+  EXPECT_FALSE(PartyNumber::Decode(std::vector<std::uint8_t>{0x81, 0xb1}));  // not IA5
+  EXPECT_FALSE(BearerCapability::Decode(std::vector<std::uint8_t>{0x88}));
 }
 
 }  // namespace

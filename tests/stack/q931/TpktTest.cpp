@@ -10,14 +10,14 @@ std::vector<std::uint8_t> stream() {
   for (std::vector<std::uint8_t> payload :
        {std::vector<std::uint8_t>{0x08, 0x02, 0x00, 0x01, 0x05}, std::vector<std::uint8_t>{},  // keep-alive
         std::vector<std::uint8_t>(300, 0xab)}) {
-    std::vector<std::uint8_t> f = *tpktFrame(payload);
+    std::vector<std::uint8_t> f = *TpktFrame(payload);
     s.insert(s.end(), f.begin(), f.end());
   }
   return s;
 }
 
 TEST(Tpkt, FramesAndReadsBackWhateverTheReadsLookLike) {
-  EXPECT_EQ(*tpktFrame(std::vector<std::uint8_t>{0x08}), (std::vector<std::uint8_t>{3, 0, 0, 5, 0x08}));
+  EXPECT_EQ(*TpktFrame(std::vector<std::uint8_t>{0x08}), (std::vector<std::uint8_t>{3, 0, 0, 5, 0x08}));
   std::vector<std::uint8_t> s = stream();
   for (std::size_t cut = 0; cut <= s.size(); ++cut) {
     SCOPED_TRACE(cut);
@@ -25,13 +25,13 @@ TEST(Tpkt, FramesAndReadsBackWhateverTheReadsLookLike) {
     std::vector<std::vector<std::uint8_t>> got;
     std::vector<std::uint8_t> p;
     for (auto part : {std::span(s).first(cut), std::span(s).subspan(cut)}) {
-      r.feed(part);
-      while (r.next(p) == TpktReader::Status::Packet) got.push_back(p);
+      r.Feed(part);
+      while (r.Next(p) == TpktReader::Status::Packet) got.push_back(p);
     }
     ASSERT_EQ(got.size(), 2u);  // the keep-alive is skipped
     EXPECT_EQ(got[0].size(), 5u);
     EXPECT_EQ(got[1], std::vector<std::uint8_t>(300, 0xab));
-    EXPECT_EQ(r.buffered(), 0u);
+    EXPECT_EQ(r.Buffered(), 0u);
   }
 }
 
@@ -40,24 +40,24 @@ TEST(Tpkt, AStreamThatIsNotTpktFailsForGood) {
                                         std::vector<std::uint8_t>{3, 0, 0, 3}}) {           // length below header
     TpktReader r;
     std::vector<std::uint8_t> p;
-    r.feed(bad);
-    EXPECT_EQ(r.next(p), TpktReader::Status::Failed);
-    r.feed(stream());
-    EXPECT_EQ(r.next(p), TpktReader::Status::Failed);
-    EXPECT_EQ(r.buffered(), 0u);
+    r.Feed(bad);
+    EXPECT_EQ(r.Next(p), TpktReader::Status::Failed);
+    r.Feed(stream());
+    EXPECT_EQ(r.Next(p), TpktReader::Status::Failed);
+    EXPECT_EQ(r.Buffered(), 0u);
   }
-  EXPECT_FALSE(tpktFrame(std::vector<std::uint8_t>(kTpktMaxPayload + 1)));
-  EXPECT_TRUE(tpktFrame(std::vector<std::uint8_t>(kTpktMaxPayload)));
+  EXPECT_FALSE(TpktFrame(std::vector<std::uint8_t>(kTpktMaxPayload + 1)));
+  EXPECT_TRUE(TpktFrame(std::vector<std::uint8_t>(kTpktMaxPayload)));
 }
 
 TEST(Tpkt, APartialPacketWaitsForTheRest) {
   TpktReader r;
   std::vector<std::uint8_t> p;
-  r.feed(std::vector<std::uint8_t>{3, 0, 0xff, 0xff, 1});
-  EXPECT_EQ(r.next(p), TpktReader::Status::NeedMore);
-  EXPECT_EQ(r.buffered(), 5u);
-  r.feed(std::vector<std::uint8_t>(0xffff - 5, 7));
-  EXPECT_EQ(r.next(p), TpktReader::Status::Packet);
+  r.Feed(std::vector<std::uint8_t>{3, 0, 0xff, 0xff, 1});
+  EXPECT_EQ(r.Next(p), TpktReader::Status::NeedMore);
+  EXPECT_EQ(r.Buffered(), 5u);
+  r.Feed(std::vector<std::uint8_t>(0xffff - 5, 7));
+  EXPECT_EQ(r.Next(p), TpktReader::Status::Packet);
   EXPECT_EQ(p.size(), kTpktMaxPayload);
 }
 

@@ -247,7 +247,7 @@ TEST_F(CallTool, SignalsClearTheCallAndUnregister) {
   EXPECT_TRUE(gk.WaitUntil(
       [](const auto& messages) {
         return std::count_if(messages.begin(), messages.end(),
-                             [](const auto& m) { return m.message.is(ras::RasMessage::unregistrationRequest); }) == 1;
+                             [](const auto& m) { return m.message.Is(ras::RasMessage::unregistrationRequest); }) == 1;
       },
       kLimit));
 
