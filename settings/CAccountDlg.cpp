@@ -4,7 +4,6 @@
 #include <QLineEdit>
 
 #include "platform/CBitmapButton.h"
-#include "platform/DataExchange.h"
 #include "platform/DialogItems.h"
 #include "platform/DialogUnits.h"
 #include "platform/MessageBox.h"
@@ -35,12 +34,10 @@ CAccountDlg::CAccountDlg(QWidget* parent) : CShapedDialog(parent) {
   setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
   setFixedSize(DluToPixelsX(kSignInWidth), DluToPixelsY(kSignInHeight));
 
-  m_gatekeeper = Place<QLineEdit>(this, IDC_GATEKEEPER);
-  m_serial = Place<QLineEdit>(this, IDC_SERIAL);
-  m_pin = Place<QLineEdit>(this, IDC_PIN);
-  m_pin->setEchoMode(QLineEdit::Password);
-  m_gkPass = Place<QLineEdit>(this, IDC_GKPASS);
-  m_gkPass->setEchoMode(QLineEdit::Password);
+  m_fields.gatekeeper = Place<QLineEdit>(this, IDC_GATEKEEPER);
+  m_fields.serial = Place<QLineEdit>(this, IDC_SERIAL);
+  m_fields.pin = Place<QLineEdit>(this, IDC_PIN);
+  m_fields.gkPass = Place<QLineEdit>(this, IDC_GKPASS);
   m_useGkPass = Place<QCheckBox>(this, IDC_USE_GKPASS);
   m_remember = Place<QCheckBox>(this, IDC_REMEMBER);
   m_ok = Place<CBitmapButton>(this, 1);
@@ -48,10 +45,7 @@ CAccountDlg::CAccountDlg(QWidget* parent) : CShapedDialog(parent) {
   m_cancel = Place<CBitmapButton>(this, 2);
   m_cancel->setText("Cancel");
 
-  for (QLineEdit* edit : {m_pin, m_serial, m_gatekeeper, m_gkPass}) {
-    KeepOnOneLine(edit);
-    connect(edit, &QLineEdit::textEdited, this, [this] { UpdateData(true); });
-  }
+  m_fields.Prepare(this, [this] { UpdateData(true); });
   connect(m_ok, &QAbstractButton::clicked, this, &CAccountDlg::accept);
   connect(m_cancel, &QAbstractButton::clicked, this, &CAccountDlg::reject);
 }
@@ -71,15 +65,10 @@ void CAccountDlg::OnInitDialog() {
   m_remember->setChecked(true);
   m_useGkPass->setChecked(m_account.m_nGkPassEnabled != 0);
   m_ok->setEnabled(true);
-  m_gatekeeper->setFocus();
+  m_fields.gatekeeper->setFocus();
 }
 
-void CAccountDlg::UpdateData(bool save) {
-  DDX_Text(save, m_pin, m_account.m_strPin);
-  DDX_Text(save, m_serial, m_account.m_strSerial);
-  DDX_Text(save, m_gatekeeper, m_account.m_strGatekeeper);
-  DDX_Text(save, m_gkPass, m_account.m_strGkPass);
-}
+void CAccountDlg::UpdateData(bool save) { m_fields.Exchange(save, m_account); }
 
 void CAccountDlg::accept() {
   m_ok->setEnabled(false);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "settings/CAccount.h"
+#include "settings/CAccountFields.h"
 #include "skin/CShapedDialog.h"
 
 class CBitmapButton;
@@ -56,10 +57,7 @@ class CAccountDlg : public CShapedDialog {
   CAccount m_account;
   int m_bRememberAccount = 0;
 
-  QLineEdit* m_gatekeeper;
-  QLineEdit* m_serial;
-  QLineEdit* m_pin;
-  QLineEdit* m_gkPass;
+  CAccountFields m_fields;
   QCheckBox* m_useGkPass;
   QCheckBox* m_remember;
   CBitmapButton* m_ok;

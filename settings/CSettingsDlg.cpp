@@ -7,7 +7,6 @@
 #include <QPushButton>
 
 #include "web/WebAddresses.h"
-#include "platform/DataExchange.h"
 #include "platform/DialogItems.h"
 #include "platform/DialogUnits.h"
 #include "platform/SoundDevices.h"
@@ -42,15 +41,13 @@ CSettingsDlg::CSettingsDlg(QWidget* parent) : QDialog(parent) {
 
   Place<QGroupBox>(this, 1055, 6, 52, 171, 68, "Account Information");
   Place<QLabel>(this, 1056, 14, 64, 40, 10, "Gatekeeper:");
-  m_gatekeeper = Place<QLineEdit>(this, IDC_GATEKEEPER, 56, 62, 114, 12);
+  m_fields.gatekeeper = Place<QLineEdit>(this, IDC_GATEKEEPER, 56, 62, 114, 12);
   Place<QLabel>(this, 1053, 14, 78, 40, 10, "Serial:");
-  m_serial = Place<QLineEdit>(this, IDC_SERIAL, 56, 76, 114, 12);
+  m_fields.serial = Place<QLineEdit>(this, IDC_SERIAL, 56, 76, 114, 12);
   Place<QLabel>(this, 1054, 14, 92, 40, 10, "Pin :");
-  m_pin = Place<QLineEdit>(this, IDC_PIN, 56, 90, 114, 12);
-  m_pin->setEchoMode(QLineEdit::Password);
+  m_fields.pin = Place<QLineEdit>(this, IDC_PIN, 56, 90, 114, 12);
   Place<QLabel>(this, 1059, 14, 106, 40, 10, "GK Pass :");
-  m_gkPass = Place<QLineEdit>(this, IDC_GKPASS, 56, 104, 114, 12);
-  m_gkPass->setEchoMode(QLineEdit::Password);
+  m_fields.gkPass = Place<QLineEdit>(this, IDC_GKPASS, 56, 104, 114, 12);
 
   m_ok = Place<QPushButton>(this, 1, 70, 126, 50, 14, "OK");
   m_ok->setDefault(true);
@@ -66,10 +63,7 @@ CSettingsDlg::CSettingsDlg(QWidget* parent) : QDialog(parent) {
   m_callLogLink = Place<CHyperLink>(this, IDC_CALL_LOG_LINK, 14, 180, 40, 10, "Call Log");
   m_callLogLink->hide();
 
-  for (QLineEdit* edit : {m_pin, m_serial, m_gatekeeper, m_gkPass}) {
-    KeepOnOneLine(edit);
-    connect(edit, &QLineEdit::textEdited, this, [this] { UpdateData(true); });
-  }
+  m_fields.Prepare(this, [this] { UpdateData(true); });
   connect(m_ok, &QPushButton::clicked, this, &CSettingsDlg::accept);
   connect(cancel, &QPushButton::clicked, this, &CSettingsDlg::reject);
 }
@@ -111,12 +105,7 @@ void CSettingsDlg::OnInitDialog() {
   m_ok->setEnabled(true);
 }
 
-void CSettingsDlg::UpdateData(bool save) {
-  DDX_Text(save, m_pin, m_account.m_strPin);
-  DDX_Text(save, m_serial, m_account.m_strSerial);
-  DDX_Text(save, m_gatekeeper, m_account.m_strGatekeeper);
-  DDX_Text(save, m_gkPass, m_account.m_strGkPass);
-}
+void CSettingsDlg::UpdateData(bool save) { m_fields.Exchange(save, m_account); }
 
 void CSettingsDlg::accept() {
   m_ok->setEnabled(false);

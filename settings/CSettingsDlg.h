@@ -5,6 +5,7 @@
 #include <QDialog>
 
 #include "settings/CAccount.h"
+#include "settings/CAccountFields.h"
 
 class CDialerSettings;
 class CHyperLink;
@@ -67,10 +68,7 @@ class CSettingsDlg : public QDialog {
   QComboBox* m_play;
   QComboBox* m_record;
   QComboBox* m_codec;
-  QLineEdit* m_gatekeeper;
-  QLineEdit* m_serial;
-  QLineEdit* m_pin;
-  QLineEdit* m_gkPass;
+  CAccountFields m_fields;
   CHyperLink* m_callLogLink;
   QPushButton* m_ok;
 };
