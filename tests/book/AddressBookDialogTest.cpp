@@ -9,7 +9,7 @@
 
 #include "book/CAddressBookDlg.h"
 #include "platform/DialogItems.h"
-#include "platform/MessageBox.h"
+#include "tests/support/MessageBoxes.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/WorkFolder.h"
 
@@ -113,11 +113,7 @@ TEST_F(AddressBookDialogs, AnEmptyContactIsTwoColons) {
 
 TEST_F(AddressBookDialogs, AStoreThatCannotBeWrittenKeepsTheTypedContact) {
   fs::remove_all(dir / "data1");
-  std::vector<std::string> boxes;
-  SetMessageBoxHook([&](QWidget*, const std::string& text, const std::string&, unsigned) {
-    boxes.push_back(text);
-    return IDOK;
-  });
+  MessageBoxes boxes;
   CAddressEntryDlg entry;
   WhenModal(nullptr, [&](QWidget* dlg) {
     TypeInto(dlg, 1041, "Anna");
@@ -127,6 +123,5 @@ TEST_F(AddressBookDialogs, AStoreThatCannotBeWrittenKeepsTheTypedContact) {
     Click(dlg, 2);
   });
   EXPECT_EQ(entry.DoModal(), IDCANCEL);
-  SetMessageBoxHook(nullptr);
-  ASSERT_EQ(boxes.size(), 1u);
+  ASSERT_EQ(boxes.texts.size(), 1u);
 }

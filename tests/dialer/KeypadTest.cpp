@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/MessageBox.h"
 #include "tests/dialer/WindowControls.h"
 #include "tests/support/FakeCalls.h"
+#include "tests/support/MessageBoxes.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/SoundTestSupport.h"
 #include "tests/support/WorkFolder.h"
@@ -19,22 +19,17 @@ namespace {
 class Keypad : public ::testing::Test {
  protected:
   Keypad() {
-    SetMessageBoxHook([this](QWidget*, const std::string& text, const std::string&, unsigned) {
-      boxes.push_back(text);
-      return IDOK;
-    });
     dlg.show();
     dlg.activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(&dlg));
   }
-  ~Keypad() override { SetMessageBoxHook(nullptr); }
 
   void Press(int id) { QTest::mouseClick(dlg.GetDlgItem(id), Qt::LeftButton); }
   std::string Dial() const { return DialText(dlg); }
 
   NoServer noServer;
   WorkFolder dir;
-  std::vector<std::string> boxes;
+  MessageBoxes boxes;
   CDialerDlg dlg;
 };
 
@@ -73,19 +68,19 @@ TEST_F(Keypad, ACharacterTypedAtTheWindowItselfSaysHi) {
   dlg.setFocus();
   QApplication::focusWidget();  // the window itself, no control
   QTest::keyClick(&dlg, Qt::Key_2);
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0], "Hi");
+  ASSERT_EQ(boxes.texts.size(), 1u);
+  EXPECT_EQ(boxes.texts[0], "Hi");
   EXPECT_EQ(Dial(), "");
 
   dlg.setFocus();
   QTest::keyClick(&dlg, Qt::Key_1);
-  EXPECT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes.texts.size(), 2u);
   EXPECT_EQ(Dial(), "1");
   EXPECT_TRUE(DialBox(dlg)->hasFocus());
 
   // Typed into a control, the character is the control's.
   QTest::keyClick(DialBox(dlg)->lineEdit(), Qt::Key_7);
-  EXPECT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes.texts.size(), 2u);
   EXPECT_EQ(Dial(), "17");
 }
 

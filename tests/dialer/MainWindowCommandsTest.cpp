@@ -8,32 +8,19 @@
 #include <gtest/gtest.h>
 
 #include "platform/DialogItems.h"
-#include "platform/MessageBox.h"
 #include "tests/dialer/WindowControls.h"
 #include "tests/support/FakeCalls.h"
 #include "tests/support/FakePrograms.h"
+#include "tests/support/MessageBoxes.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/WorkFolder.h"
 
 namespace {
 
-struct Box {
-  std::string text, caption;
-  QWidget* owner;
-};
-
 class MainWindowCommands : public ::testing::Test {
  protected:
-  MainWindowCommands() {
-    SetMessageBoxHook([this](QWidget* owner, const std::string& text, const std::string& caption, unsigned) {
-      boxes.push_back({text, caption, owner});
-      return IDOK;
-    });
-  }
-  ~MainWindowCommands() override { SetMessageBoxHook(nullptr); }
-
   WorkFolder dir;
-  std::vector<Box> boxes;
+  MessageBoxes boxes;
 };
 
 }  // namespace
@@ -61,7 +48,7 @@ TEST_F(MainWindowCommands, WebLinksOpenTheirPagesInTheBrowser) {
     EXPECT_EQ(fake.ArgsOf("xdg-open"), link.address);
   }
   ProcessEventsFor(50);
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(boxes.texts.empty());
   setenv("VANTRO_PRODUCT_SITE", "127.0.0.1:9", 1);
   setenv("VANTRO_BILLING_HOST", "127.0.0.1", 1);
 }
@@ -72,15 +59,12 @@ TEST_F(MainWindowCommands, WithoutABrowserEachLinkSaysSoWithItsCaption) {
   dlg.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
   QTest::mouseClick(dlg.GetDlgItem(IDC_PRODUCT_LINK), Qt::LeftButton);
-  ASSERT_TRUE(ProcessEventsUntil([&] { return boxes.size() == 1; }));
+  ASSERT_TRUE(ProcessEventsUntil([&] { return boxes.texts.size() == 1; }));
   dlg.OnWebPage(IDC_LOG);
-  ASSERT_TRUE(ProcessEventsUntil([&] { return boxes.size() == 2; }));
-  for (const Box& b : boxes) {
-    EXPECT_EQ(b.text, "You Need Internet Explorer to view your balance");
-    EXPECT_EQ(b.owner, &dlg);
-  }
-  EXPECT_EQ(boxes[0].caption, "Vantro Dialer");
-  EXPECT_EQ(boxes[1].caption, "Qorv Talk");
+  ASSERT_TRUE(ProcessEventsUntil([&] { return boxes.texts.size() == 2; }));
+  EXPECT_EQ(boxes.texts, std::vector<std::string>(2, "You Need Internet Explorer to view your balance"));
+  EXPECT_EQ(boxes.owners, std::vector<QWidget*>(2, &dlg));
+  EXPECT_EQ(boxes.captions, (std::vector<std::string>{"Vantro Dialer", "Qorv Talk"}));
 }
 
 TEST_F(MainWindowCommands, TheWindowMenuCarriesTheAboutItem) {

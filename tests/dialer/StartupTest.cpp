@@ -7,12 +7,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/DialogItems.h"
-#include "platform/MessageBox.h"
 #include "platform/System.h"
 #include "settings/CAccountDlg.h"
 #include "tests/dialer/WindowControls.h"
 #include "tests/skin/GifTestData.h"
 #include "tests/support/LocalHttpServer.h"
+#include "tests/support/MessageBoxes.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/WorkFolder.h"
 
@@ -23,14 +23,9 @@ namespace {
 class Startup : public ::testing::Test {
  protected:
   Startup() {
-    SetMessageBoxHook([this](QWidget*, const std::string& text, const std::string&, unsigned) {
-      boxes.push_back(text);
-      return IDOK;
-    });
     SetEndProcessHook([this](int code) { exitCodes.push_back(code); });
   }
   ~Startup() override {
-    SetMessageBoxHook(nullptr);
     SetEndProcessHook(nullptr);
     setenv("VANTRO_PRODUCT_SITE", "127.0.0.1:9", 1);
   }
@@ -45,7 +40,7 @@ class Startup : public ::testing::Test {
   }
 
   WorkFolder dir;
-  std::vector<std::string> boxes;
+  MessageBoxes boxes;
   std::vector<int> exitCodes;
 };
 
@@ -131,12 +126,12 @@ TEST_F(Startup, AnIncompleteAccountEndsTheProgramAfterSayingSo) {
   for (const auto& [gatekeeper, serial, message] :
        {std::tuple{"gk", "", "You Must Enter Serial and PIN both.Try again."},
         std::tuple{"", "S", "You Must Enter Gatekeeper Address.Try again."}}) {
-    boxes.clear();
+    boxes.Clear();
     exitCodes.clear();
     CDialerDlg dlg;
     SignIn(gatekeeper, serial, "1234");
     dlg.OnInitDialog();
-    EXPECT_EQ(boxes, std::vector<std::string>{message});
+    EXPECT_EQ(boxes.texts, std::vector<std::string>{message});
     ASSERT_FALSE(exitCodes.empty());
     EXPECT_EQ(exitCodes.front(), 0);
   }

@@ -3,25 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/MessageBox.h"
 #include "tests/support/FakePrograms.h"
+#include "tests/support/MessageBoxes.h"
 #include "tests/support/QtTestMain.h"
 #include "web/CHyperLink.h"
 
 namespace {
-
-struct Boxes {
-  Boxes() {
-    SetMessageBoxHook([this](QWidget*, const std::string& text, const std::string&, unsigned type) {
-      texts.push_back(text);
-      types.push_back(type);
-      return IDOK;
-    });
-  }
-  ~Boxes() { SetMessageBoxHook(nullptr); }
-  std::vector<std::string> texts;
-  std::vector<unsigned> types;
-};
 
 void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(2, 2)); }
 
@@ -93,7 +80,7 @@ TEST(HyperLink, UnderlineModesAndHoverColours) {
 TEST(HyperLink, ClickOpensWithTheDesktopAndMarksTheLinkVisited) {
   FakePrograms fake(true);
   fake.AddRecorder("xdg-open", 0);
-  Boxes boxes;
+  MessageBoxes boxes;
   QWidget parent;
   CHyperLink link(&parent);
   link.SetTarget("http://a.example/page");
@@ -124,7 +111,7 @@ TEST(HyperLink, FallsBackToTheDefaultBrowsersOwnCommand) {
   std::filesystem::create_directories(fake.Dir().path() / "data/applications");
   WriteFileBytes(fake.Dir().path() / "data/applications/web.desktop",
                  "[Desktop Entry]\nExec=webbrowser --tab \"%u\" --ignored\n");
-  Boxes boxes;
+  MessageBoxes boxes;
   EXPECT_EQ(CHyperLink::OpenTarget("http://a.example/?x=1 2"), 33);
   ASSERT_TRUE(ProcessEventsUntil([&] { return !fake.ArgsOf("webbrowser").empty(); }));
   EXPECT_EQ(fake.ArgsOf("webbrowser"), "--tab\nhttp://a.example/?x=1 2\n");
@@ -133,7 +120,7 @@ TEST(HyperLink, FallsBackToTheDefaultBrowsersOwnCommand) {
 
 TEST(HyperLink, NoOpenerAndNoBrowserGiveTheErrorBox) {
   FakePrograms fake(true);
-  Boxes boxes;
+  MessageBoxes boxes;
   QWidget parent;
   CHyperLink link(&parent);
   link.SetTarget("http://a.example/");
@@ -151,7 +138,7 @@ TEST(HyperLink, AClickReturnsWhileTheOpenerIsStillAtWork) {
   // The opener waits for the test (or for the test's folder to go).
   fake.Add("xdg-open", "while [ ! -e '" + release.string() + "' ] && [ -d '" + fake.Dir().path().string() +
                            "' ]; do /bin/sleep 0.01; done");
-  Boxes boxes;
+  MessageBoxes boxes;
   QWidget parent;
   CHyperLink link(&parent);
   link.SetTarget("http://a.example/");
