@@ -1,14 +1,15 @@
 // Registration as the window shows it, against the test gatekeeper on 127.0.0.1: the registration
 // line, the messages, the balance refresh, registering again, and closing while it waits.
 #include <filesystem>
+#include <functional>
 
 #include <gtest/gtest.h>
 
 #include "platform/DialogItems.h"
-#include "platform/MessageBox.h"
 #include "platform/WaitCursor.h"
 #include "stack/asn/generated/H225.h"
 #include "tests/dialer/WindowControls.h"
+#include "tests/support/MessageBoxes.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/WorkFolder.h"
 #include "tests/stack/endpoint/RegistrationFixture.h"
@@ -23,15 +24,6 @@ namespace {
 
 class DialerRegistration : public ::testing::Test {
  protected:
-  DialerRegistration() {
-    SetMessageBoxHook([this](QWidget*, const std::string& text, const std::string& caption, unsigned) {
-      boxes.push_back(text);
-      captions.push_back(caption);
-      return IDOK;
-    });
-  }
-  ~DialerRegistration() override { SetMessageBoxHook(nullptr); }
-
   // A window with a complete account, its endpoint on 127.0.0.1, pointed at the gatekeeper.
   // (What the password flag gives the endpoint is DialerEndPoint's; its tokens are the stack's.)
   std::unique_ptr<CDialerDlg> Window(const TestGatekeeper& gk, vantro::ras::RasTimings timings = FastTimings()) {
@@ -59,7 +51,8 @@ class DialerRegistration : public ::testing::Test {
   }
 
   WorkFolder dir;
-  std::vector<std::string> boxes, captions, lines;
+  MessageBoxes boxes;
+  std::vector<std::string> lines;
 };
 
 TEST_F(DialerRegistration, SuccessShowsRegisteringThenTheBalance) {
@@ -71,7 +64,7 @@ TEST_F(DialerRegistration, SuccessShowsRegisteringThenTheBalance) {
   w->StartRegisterThread();
   ASSERT_TRUE(LineShows(*w, "Balance= N/A"));
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Registering....."), lines.end());
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(boxes.texts.empty());
   EXPECT_TRUE(w->EndPoint().IsRegisteredWithGatekeeper());
   EXPECT_EQ(w->EndPoint().registering.load(), 0);
   EXPECT_TRUE(ProcessEventsUntil([] { return WaitCursorDepth() == 0; }));
@@ -83,49 +76,40 @@ TEST_F(DialerRegistration, SuccessShowsRegisteringThenTheBalance) {
 
 TEST_F(DialerRegistration, EachFailureShowsNotRegisteredAndItsMessage) {
   using J = h225::RegistrationRejectReason;
-  const std::pair<std::uint16_t, const char*> cases[] = {
-      {J::invalidCallSignalAddress, "Gatekeeper refused to allow the listening port."},
-      {J::duplicateAlias, "Gatekeeper refused to allow the listening port."},
-      {J::securityDenial, "Gatekeeper security denial, check your PIN no "},
-      {J::undefinedReason, "Gatekeeper reject the request."},
+  using Script = TestGatekeeper::Script;
+  const auto rejects = [](std::uint16_t reason) { return [=](Script& s) { s.registrationReject = reason; }; };
+  const struct {
+    std::function<void(Script&)> set;
+    const char* text;
+    bool privateRequest = false;  // the window's own request, on a worker as well
+  } cases[] = {
+      {[](Script& s) { s.answerDiscovery = false; }, "No Gatekeeper found .", true},
+      {rejects(J::invalidCallSignalAddress), "Gatekeeper refused to allow the listening port."},
+      {rejects(J::duplicateAlias), "Gatekeeper refused to allow the listening port."},
+      {rejects(J::securityDenial), "Gatekeeper security denial, check your PIN no "},
+      {rejects(J::undefinedReason), "Gatekeeper reject the request."},
+      // A registration nobody answers after discovery is a transport failure.
+      {[](Script& s) { s.answerRegistration = false; }, "Gatekeeper transport failure."},
   };
   TestGatekeeper gk;
   auto w = Window(gk);
-  for (auto [reason, text] : cases) {
-    SCOPED_TRACE(text);
-    TestGatekeeper::Script script;
-    script.registrationReject = reason;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    Script script;
+    c.set(script);
     gk.SetScript(script);
-    boxes.clear();
-    w->StartRegisterThread();
-    ASSERT_TRUE(LineShows(*w, "Not Registered"));
-    ASSERT_TRUE(ProcessEventsUntil([&] { return !boxes.empty(); }));
-    ProcessEventsFor(50);
-    EXPECT_EQ(boxes, std::vector<std::string>{text});
+    boxes.Clear();
     w->SetBalanceLine("");
+    if (c.privateRequest)
+      w->OnRegisterRequest();
+    else
+      w->StartRegisterThread();
+    ASSERT_TRUE(LineShows(*w, "Not Registered"));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !boxes.texts.empty(); }));
+    ProcessEventsFor(50);
+    EXPECT_EQ(boxes.texts, std::vector<std::string>{c.text});
   }
-  EXPECT_EQ(captions.back(), "");  // the application's title
-
-  // A registration nobody answers after discovery is a transport failure.
-  TestGatekeeper::Script script;
-  script.answerRegistration = false;
-  gk.SetScript(script);
-  boxes.clear();
-  w->StartRegisterThread();
-  ASSERT_TRUE(ProcessEventsUntil([&] { return !boxes.empty(); }));
-  EXPECT_EQ(boxes, std::vector<std::string>{"Gatekeeper transport failure."});
-  EXPECT_EQ(BalanceLine(*w), "Not Registered");
-}
-
-TEST_F(DialerRegistration, NothingAnsweringShowsNoGatekeeperFound) {
-  TestGatekeeper::Script script;
-  script.answerDiscovery = false;
-  TestGatekeeper gk(script);
-  auto w = Window(gk);
-  w->OnRegisterRequest();  // the private request: on a worker as well
-  ASSERT_TRUE(LineShows(*w, "Not Registered"));
-  ASSERT_TRUE(ProcessEventsUntil([&] { return !boxes.empty(); }));
-  EXPECT_EQ(boxes, std::vector<std::string>{"No Gatekeeper found ."});
+  EXPECT_EQ(boxes.captions.back(), "");  // the application's title
 }
 
 TEST_F(DialerRegistration, RegisteringAgainUnregistersFirst) {
@@ -146,7 +130,7 @@ TEST_F(DialerRegistration, RegisteringAgainUnregistersFirst) {
   EXPECT_EQ(kinds, (std::vector<std::uint16_t>{M::gatekeeperRequest, M::registrationRequest, M::unregistrationRequest,
                                                M::gatekeeperRequest, M::registrationRequest}));
   EXPECT_NE(gk.EndpointId(), first);
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(boxes.texts.empty());
 }
 
 TEST_F(DialerRegistration, ClosingTheWindowEndsAWaitingRegistrationQuietly) {
@@ -160,7 +144,7 @@ TEST_F(DialerRegistration, ClosingTheWindowEndsAWaitingRegistrationQuietly) {
   ASSERT_TRUE(gk.WaitUntil([](auto& all) { return !all.empty(); }, 5s));
   w.reset();  // joins its workers: the registration must give up at once
   ProcessEventsFor(100);
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(boxes.texts.empty());
 }
 
 }  // namespace
