@@ -1,7 +1,7 @@
 // The dialer asked to end by a signal (a desktop logout, `kill`, Ctrl-C, a closed terminal) ends
 // as its close control ends it: the call is cleared, the registration removed, and the program
-// exits with code 0. The program runs in a process of its own against the test gatekeeper on
-// 127.0.0.1, with no sound server.
+// exits with code 0. A cancelled sign-in ends the program too. The program runs in a process of its
+// own against the test gatekeeper on 127.0.0.1, with no sound server.
 #include <signal.h>
 #include <sys/wait.h>
 
@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "stack/asn/generated/H225.h"
-#include "tests/app/Programs.h"
+#include "tests/support/Programs.h"
 #include "tests/stack/endpoint/TestPhone.h"
 #include "tests/support/SoundTestSupport.h"
 #include "tests/support/TempDir.h"
@@ -31,9 +31,9 @@ namespace {
 
 const std::string kDialerNumber = "5550100";
 
-class EndSignal : public ::testing::TestWithParam<int> {
+class DialerProcess : public ::testing::Test {
  protected:
-  EndSignal() { fs::create_directory(dir / "data1"); }
+  DialerProcess() { fs::create_directory(dir / "data1"); }
 
   void Start(const std::vector<std::string>& args) {
     dialer.pid = Spawn(args, CurrentEnvironment(), dir / "output", dir.path());
@@ -51,6 +51,11 @@ class EndSignal : public ::testing::TestWithParam<int> {
   // Sends the signal and waits for the program's end; its exit code, -1 when it did not exit.
   int EndWith(int signal) {
     ::kill(dialer.pid, signal);
+    return ExitCode();
+  }
+
+  // Waits for the program's end; its exit code, -1 when it did not exit.
+  int ExitCode() {
     if (!WaitFor(20s, [&] { return Ended(); })) return -1;
     return WIFEXITED(m_status) ? WEXITSTATUS(m_status) : -1;
   }
@@ -82,7 +87,19 @@ class EndSignal : public ::testing::TestWithParam<int> {
   int m_status = 0;
 };
 
+class EndSignal : public DialerProcess, public ::testing::WithParamInterface<int> {};
+
 }  // namespace
+
+// What the sign-in does with an incomplete account is Startup's (its message and the end of the
+// program); here the end of the program is a real one.
+TEST_F(DialerProcess, ACancelledSignInEndsTheProcessWithCodeZeroBeforeAnyWindowShows) {
+  Start({SIGNIN_PROBE, "cancel"});
+  EXPECT_EQ(ExitCode(), 0) << Output();
+  EXPECT_EQ(Output().find("window shown"), std::string::npos);
+  EXPECT_EQ(Output().find("returned"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir / "data1/Dialer.property"));  // nothing was stored
+}
 
 TEST_P(EndSignal, UnregistersAndExitsWithCodeZero) {
   StartDialer();

@@ -26,7 +26,7 @@
 
 #include "platform/DialogUnits.h"
 #include "res/SignInLayout.h"
-#include "tests/app/Programs.h"
+#include "tests/support/Programs.h"
 #include "tests/support/TempDir.h"
 
 namespace fs = std::filesystem;

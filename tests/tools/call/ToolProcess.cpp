@@ -1,35 +1,22 @@
 #include "tests/tools/call/ToolProcess.h"
 
+#include "tests/support/Programs.h"
 #include "tests/support/TempDir.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <sstream>
 #include <stdexcept>
 #include <thread>
-
-extern char** environ;
 
 ToolProcess::ToolProcess(const std::string& name, const std::vector<std::string>& args,
                          const std::filesystem::path& folder)
     : out_(folder / (name + ".out")), err_(folder / (name + ".err")) {
   std::vector<std::string> all{VANTRO_CALL_PROGRAM};
   all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) throw std::runtime_error("cannot start " + all[0]);
+  pid_ = Spawn(all, CurrentEnvironment(), out_, {}, -1, err_);
+  if (pid_ <= 0) throw std::runtime_error("cannot start " + all[0]);
 }
 
 ToolProcess::~ToolProcess() {

@@ -15,10 +15,11 @@ using Environment = std::vector<std::string>;
 // This process's environment, as "NAME=value" entries.
 Environment CurrentEnvironment();
 
-// Starts a program (looked up on PATH) with its output and errors going to outputFile, and
-// descriptor fd3 as its descriptor 3 when given; 0 when it cannot be started.
+// Starts a program (looked up on PATH) with its output going to outputFile, its errors to errorFile
+// (when none is given, to outputFile as well), and descriptor fd3 as its descriptor 3 when given;
+// 0 when it cannot be started.
 pid_t Spawn(const std::vector<std::string>& args, const Environment& env, const std::filesystem::path& outputFile,
-            const std::filesystem::path& workingFolder = {}, int fd3 = -1);
+            const std::filesystem::path& workingFolder = {}, int fd3 = -1, const std::filesystem::path& errorFile = {});
 
 // Asks done every tenth of a second until it holds or the limit has passed; its last answer.
 bool WaitFor(std::chrono::seconds limit, const std::function<bool()>& done);
