@@ -95,12 +95,9 @@ class RealCallWindow : public ::testing::Test {
         [&] { return dlg.EndPoint().IsRegisteredWithGatekeeper() && BalanceLine(dlg) == "Balance= N/A"; }));
   }
 
-  // Types the number and presses Call.
+  // Places a call as the user does, and notes the status texts from there on.
   void Place(const std::string& number) {
-    DialBox(dlg)->setFocus();
-    DialBox(dlg)->lineEdit()->clear();
-    QTest::keyClicks(DialBox(dlg)->lineEdit(), QString::fromStdString(number));
-    QTest::mouseClick(dlg.GetDlgItem(IDC_CALL), Qt::LeftButton);
+    DialAndCall(dlg, number);
     statuses = {StatusLine(dlg)};
   }
 
@@ -384,12 +381,9 @@ TEST_F(QuietRealCallWindow, SettingsConfirmedDuringACallTakeEffectAfterIt) {
 // dial tones of the number and a key tone play on the same device beside it.
 TEST_F(RealCallWindow, KeyAndDialTonesPlayBesideTheCallsOwnAudio) {
   REQUIRE_TEST_SERVER();
-  fs::create_directories("dtmf");
-  for (const auto& e : fs::directory_iterator(SourceResFolder() / "dtmf"))
-    fs::copy_file(e.path(), fs::path("dtmf") / e.path().filename());
-  const auto names = GetPlayDeviceNames();
-  const int feed = int(std::find(names.begin(), names.end(), "mic_feed") - names.begin());
-  ASSERT_LT(feed, int(names.size()));
+  fs::copy(SourceResFolder() / "dtmf", "dtmf");
+  const int feed = DeviceIndex(GetPlayDeviceNames(), "mic_feed");
+  ASSERT_GE(feed, 0);
   StartWindow(true, feed);
   BackgroundRecorder recorder("mic");
   ASSERT_TRUE(recorder.Running());

@@ -45,11 +45,6 @@ int Fail(const char* what) {
   return 1;
 }
 
-int IndexOf(const std::vector<std::string>& names, const std::string& name) {
-  const auto at = std::find(names.begin(), names.end(), name);
-  return at == names.end() ? -1 : int(at - names.begin());
-}
-
 // The whole screen into folder/name, once what the window last changed has been painted.
 bool Shoot(const fs::path& folder, const char* name) {
   ProcessEventsFor(300);
@@ -109,8 +104,8 @@ int main(int argc, char** argv) {
   far.SetAnswerLater(true);
   if (!far.Register(gatekeeper.Address())) return Fail("the far end did not register");
 
-  const int speaker = IndexOf(GetPlayDeviceNames(), "speaker");
-  const int mic = IndexOf(GetRecordDeviceNames(), "mic");
+  const int speaker = DeviceIndex(GetPlayDeviceNames(), "speaker");
+  const int mic = DeviceIndex(GetRecordDeviceNames(), "mic");
   if (speaker < 0 || mic < 0) return Fail("no speaker and mic on the sound server (scripts/pulse-test-daemon.sh)");
   CDialerSettings seed;
   seed.SaveSettings(CAccount{kWindowNumber, "SER1", gatekeeper.Address(), "", 0}, true, 0, speaker, mic);
@@ -128,9 +123,7 @@ int main(int argc, char** argv) {
   BackgroundRecorder listener("speaker.monitor");
 
   // Ringing, once the dial tones are over.
-  DialBox(dlg)->setFocus();
-  QTest::keyClicks(DialBox(dlg)->lineEdit(), QString::fromStdString(kFarNumber));
-  QTest::mouseClick(dlg.GetDlgItem(IDC_CALL), Qt::LeftButton);
+  DialAndCall(dlg, kFarNumber);
   if (!ProcessEventsUntil([&] { return StatusLine(dlg) == "Ringing....."; }, 10000))
     return Fail("the far end did not ring");
   ProcessEventsFor(1500);

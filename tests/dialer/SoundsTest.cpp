@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <thread>
 
 #include "platform/SoundDevices.h"
@@ -16,17 +15,8 @@ namespace {
 // A working folder with the shipped key tones in dtmf/, as the program has it.
 struct WorkingFolder {
   TempDir dir{true};
-  WorkingFolder() {
-    fs::create_directories(dir / "dtmf");
-    for (const auto& e : fs::directory_iterator(SourceResFolder() / "dtmf"))
-      fs::copy_file(e.path(), dir / "dtmf" / e.path().filename());
-  }
+  WorkingFolder() { fs::copy(SourceResFolder() / "dtmf", dir / "dtmf"); }
 };
-
-int PlayIndexOf(const std::string& name) {
-  const auto names = GetPlayDeviceNames();
-  return int(std::find(names.begin(), names.end(), name) - names.begin());
-}
 
 }  // namespace
 
@@ -44,7 +34,7 @@ TEST(Sounds, KeyToneIsPlayedOnTheChosenDeviceAndReturnsWhenHeard) {
   WorkingFolder folder;
   BackgroundRecorder mic("mic");
   ASSERT_TRUE(mic.Running());
-  EXPECT_TRUE(PlayKeyTone(PlayIndexOf("mic_feed"), "10"));
+  EXPECT_TRUE(PlayKeyTone(DeviceIndex(GetPlayDeviceNames(), "mic_feed"), "10"));
   const std::vector<int16_t> loud = LoudPart(mic.Stop());
   // The tone of "0": 941 Hz and 1336 Hz, and nothing of its neighbours.
   EXPECT_GT(ToneAmplitude(loud, 941), 0.15);
@@ -63,7 +53,7 @@ TEST(Sounds, DialTonesFollowOneAnotherOnOneChannel) {
   BackgroundRecorder mic("mic");
   ASSERT_TRUE(mic.Running());
   CDialTonePlayer tones;
-  EXPECT_EQ(tones.Play(PlayIndexOf("mic_feed"), 3), 3);
+  EXPECT_EQ(tones.Play(DeviceIndex(GetPlayDeviceNames(), "mic_feed"), 3), 3);
   const std::vector<int16_t> rec = mic.Stop();
   // key1, key2, key3: the row tone stays, the column tone climbs from one to the next.
   const TonePeak k1 = FindTonePeak(rec, 1209), k2 = FindTonePeak(rec, 1336), k3 = FindTonePeak(rec, 1477);

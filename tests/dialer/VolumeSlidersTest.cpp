@@ -6,42 +6,14 @@
 
 #include <QSlider>
 
-#include "platform/Mixer.h"
 #include "platform/SoundDevices.h"
-#include "dialer/VolumeSliders.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/SoundTestSupport.h"
+#include "tests/support/VolumeCalls.h"
 
 namespace {
 
-constexpr unsigned kSpk = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS;
-constexpr unsigned kWaveOut = MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT;
-constexpr unsigned kWaveIn = MIXERLINE_COMPONENTTYPE_DST_WAVEIN;
-constexpr unsigned kMic = MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE;
-
-struct Call {
-  unsigned dst, src, value, mixer;
-  bool operator==(const Call&) const = default;
-};
-
-// A writer whose mixer calls are recorded instead of made.
-struct RecordingWriter {
-  CVolumeWriter writer;
-  std::mutex mutex;
-  std::vector<Call> calls;
-  RecordingWriter() {
-    writer.SetSetter([this](unsigned d, unsigned s, unsigned v, unsigned m) {
-      std::lock_guard lock(mutex);
-      calls.push_back({d, s, v, m});
-      return true;
-    });
-  }
-  std::vector<Call> Calls() {
-    EXPECT_TRUE(writer.WaitIdle(std::chrono::seconds(10)));
-    std::lock_guard lock(mutex);
-    return calls;
-  }
-};
+using Call = MixerCall;
 
 void RunVolumeInit(QSlider& speaker, QSlider& mic, unsigned playMixer, unsigned recordMixer) {
   std::thread worker(VolumeInitThread, &speaker, &mic, playMixer, recordMixer);
@@ -71,9 +43,8 @@ TEST(VolumeSliders, InitReadsTheMixersOfTheChosenDevices) {
   ScopedPulseModule sink("module-null-sink sink_name=slider_sink channels=2");
   ScopedPulseModule source("module-null-source source_name=slider_source channels=1");
   ASSERT_TRUE(sink.Loaded() && source.Loaded());
-  const auto play = GetPlayDeviceNames(), record = GetRecordDeviceNames();
-  const unsigned playMixer = unsigned(std::find(play.begin(), play.end(), "slider_sink") - play.begin());
-  const unsigned recordMixer = unsigned(std::find(record.begin(), record.end(), "slider_source") - record.begin());
+  const unsigned playMixer = unsigned(DeviceIndex(GetPlayDeviceNames(), "slider_sink"));
+  const unsigned recordMixer = unsigned(DeviceIndex(GetRecordDeviceNames(), "slider_source"));
   ASSERT_TRUE(SetVolume(kSpk, kWaveOut, 30000, playMixer));
   ASSERT_TRUE(SetVolume(kWaveIn, kMic, 20000, recordMixer));
 
@@ -93,11 +64,12 @@ TEST(VolumeSliders, InitReadsTheMixersOfTheChosenDevices) {
 }
 
 TEST(VolumeSliders, UserChangesAndReleasesSetTheLineOfTheCurrentMixer) {
-  RecordingWriter rec;
+  CVolumeWriter writer;
+  VolumeCalls rec(writer);
   QSlider slider(Qt::Vertical);
   ApplyVolumeToSlider(&slider, 100);
   unsigned mixer = 2;
-  ConnectVolumeSlider(&slider, rec.writer, kWaveIn, kMic, [&] { return mixer; });
+  ConnectVolumeSlider(&slider, writer, kWaveIn, kMic, [&] { return mixer; });
   ApplyVolumeToSlider(&slider, 500);  // the program's own set-up sets nothing,
   slider.setValue(0);                 // nor does any other value the program gives it
   slider.setValue(500);

@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QTest>
 
 #include "dialer/CDialCombo.h"
 #include "dialer/CDialerDlg.h"
@@ -29,6 +30,14 @@ inline std::string StatusLine(const CDialerDlg& dlg) {
 
 inline std::string BalanceLine(const CDialerDlg& dlg) {
   return Control<CStyledStatic>(dlg, IDC_BALANCE)->text().toStdString();
+}
+
+// Types the number into the dial box, as the user does, and presses Call.
+inline void DialAndCall(CDialerDlg& dlg, const std::string& number) {
+  DialBox(dlg)->setFocus();
+  DialBox(dlg)->lineEdit()->clear();
+  QTest::keyClicks(DialBox(dlg)->lineEdit(), QString::fromStdString(number));
+  QTest::mouseClick(dlg.GetDlgItem(IDC_CALL), Qt::LeftButton);
 }
 
 inline int Level(const CDialerDlg& dlg, int id) { return Control<QProgressBar>(dlg, id)->value(); }

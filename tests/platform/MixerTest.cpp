@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "platform/Mixer.h"
 #include "platform/SoundDevices.h"
 #include "tests/support/SoundTestSupport.h"
@@ -12,10 +10,6 @@ constexpr unsigned kSpk = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS;
 constexpr unsigned kWaveOut = MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT;
 constexpr unsigned kWaveIn = MIXERLINE_COMPONENTTYPE_DST_WAVEIN;
 constexpr unsigned kMic = MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE;
-
-unsigned IndexOf(const std::vector<std::string>& names, const std::string& name) {
-  return unsigned(std::find(names.begin(), names.end(), name) - names.begin());
-}
 
 }  // namespace
 
@@ -35,10 +29,10 @@ TEST(Mixer, VolumesOfBothLinesAreSetOnEveryChannelAndReadBack) {
   ScopedPulseModule sink("module-null-sink sink_name=stereo_test channels=2");
   ScopedPulseModule source("module-null-source source_name=mixer_source channels=2");
   ASSERT_TRUE(sink.Loaded() && source.Loaded());
-  const unsigned playMixer = IndexOf(GetPlayDeviceNames(), "stereo_test");
-  const unsigned recordMixer = IndexOf(GetRecordDeviceNames(), "mixer_source");
-  ASSERT_LT(playMixer, GetPlayDeviceNames().size());
-  ASSERT_LT(recordMixer, GetRecordDeviceNames().size());
+  const int play = DeviceIndex(GetPlayDeviceNames(), "stereo_test");
+  const int record = DeviceIndex(GetRecordDeviceNames(), "mixer_source");
+  ASSERT_TRUE(play >= 0 && record >= 0);
+  const unsigned playMixer = unsigned(play), recordMixer = unsigned(record);
 
   ASSERT_TRUE(SetVolume(kSpk, kWaveOut, 40000, playMixer));
   EXPECT_EQ(GetVolume(kSpk, kWaveOut, playMixer), 40000);

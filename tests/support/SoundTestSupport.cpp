@@ -180,6 +180,11 @@ std::vector<int16_t> LoudPart(const std::vector<int16_t>& samples, int threshold
   return std::vector<int16_t>(samples.begin() + long(first), samples.begin() + long(last) + 1);
 }
 
+int DeviceIndex(const std::vector<std::string>& names, const std::string& name) {
+  const auto at = std::find(names.begin(), names.end(), name);
+  return at == names.end() ? -1 : int(at - names.begin());
+}
+
 std::filesystem::path SourceResFolder() {
   const char* src = std::getenv("VANTRO_SOURCE_DIR");
   return std::filesystem::path(src ? src : ".") / "res";

@@ -37,6 +37,9 @@ std::optional<std::string> Pactl(const std::string& args);
 // Names from `pactl list short sinks|sources`, in its order.
 std::vector<std::string> PactlNames(const std::string& what);
 
+// Where name stands in a list of device names; -1 when it is not there.
+int DeviceIndex(const std::vector<std::string>& names, const std::string& name);
+
 // A module loaded with pactl for the life of the object.
 class ScopedPulseModule {
  public:
