@@ -12,9 +12,16 @@
 
 namespace {
 
+// The window after the shaping and skin steps of the start-up.
 class MainWindowSkin : public ::testing::Test {
  protected:
+  MainWindowSkin() {
+    dlg.ShapeWindow();
+    dlg.SkinControls();
+  }
+
   WorkFolder dir;
+  CDialerDlg dlg;
 };
 
 // What the button paints in its current state.
@@ -29,9 +36,6 @@ QImage Bitmap(int id, CSkinButton* b) {
 }  // namespace
 
 TEST_F(MainWindowSkin, WindowTakesTheShapeOfItsSkin) {
-  CDialerDlg dlg;
-  dlg.ShapeWindow();  // the shaping and skin steps of the start-up
-  dlg.SkinControls();
   ASSERT_NE(dlg.Bitmap(), nullptr);
   EXPECT_EQ(dlg.Bitmap()->size(), QSize(282, 440));
   const QRegion shape = dlg.mask();
@@ -52,9 +56,6 @@ TEST_F(MainWindowSkin, WindowTakesTheShapeOfItsSkin) {
 }
 
 TEST_F(MainWindowSkin, ButtonsShowTheirBitmapsByState) {
-  CDialerDlg dlg;
-  dlg.ShapeWindow();  // the shaping and skin steps of the start-up
-  dlg.SkinControls();
   auto* hangUp = Control<CSkinButton>(dlg, IDC_HANGUP);
   auto* call = Control<CSkinButton>(dlg, IDC_CALL);
   EXPECT_FALSE(hangUp->isEnabled());
@@ -69,9 +70,6 @@ TEST_F(MainWindowSkin, ButtonsShowTheirBitmapsByState) {
 }
 
 TEST_F(MainWindowSkin, TextLinesAndSlidersAreStyled) {
-  CDialerDlg dlg;
-  dlg.ShapeWindow();  // the shaping and skin steps of the start-up
-  dlg.SkinControls();
   auto* status = Control<CStyledStatic>(dlg, IDC_STATUS);
   auto* balance = Control<CStyledStatic>(dlg, IDC_BALANCE);
   auto* speaker = Control<CTipSlider>(dlg, IDC_SPEAKER_VOLUME);
