@@ -31,16 +31,18 @@ struct Shot {
   unsigned frame;
   uint32_t waitMs;
   QImage surface;
+  std::chrono::steady_clock::time_point at;
 };
 
-// Records each frame the worker draws and lets it go on after 1 ms, until `count` are seen.
+// Records each frame the worker draws until `count` are seen, and lets it go on after 1 ms (or,
+// with realWaits, after the wait the control asked for).
 class Recorder {
  public:
-  explicit Recorder(CPictureEx& pic, size_t count) : m_count(count) {
-    pic.SetFrameHook([this](unsigned f, uint32_t ms, const QImage& s) -> uint32_t {
+  explicit Recorder(CPictureEx& pic, size_t count, bool realWaits = false) : m_count(count) {
+    pic.SetFrameHook([this, realWaits](unsigned f, uint32_t ms, const QImage& s) -> uint32_t {
       std::lock_guard lock(m_mutex);
-      if (m_shots.size() < m_count) m_shots.push_back({f, ms, s});
-      return m_shots.size() < m_count ? 1 : 60000;
+      if (m_shots.size() < m_count) m_shots.push_back({f, ms, s, std::chrono::steady_clock::now()});
+      return realWaits ? ms : m_shots.size() < m_count ? 1 : 60000;
     });
   }
   bool Wait() {
@@ -98,24 +100,12 @@ TEST(CPictureEx, ReallyWaitsTheFrameDelay) {
   // Order and a generous lower bound only: the machine may be busy.
   CPictureEx pic;
   ASSERT_TRUE(LoadBytes(pic, MakeGif(4, 4, {{0, 0, 4, 4, Red, 20}, {0, 0, 4, 4, Green, 20}})));
-  std::vector<std::chrono::steady_clock::time_point> times;
-  std::mutex m;
-  pic.SetFrameHook([&](unsigned, uint32_t ms, const QImage&) {
-    std::lock_guard lock(m);
-    times.push_back(std::chrono::steady_clock::now());
-    return ms;
-  });
+  Recorder rec(pic, 3, true);
   pic.Draw();
-  ASSERT_TRUE(ProcessEventsUntil(
-      [&] {
-        std::lock_guard lock(m);
-        return times.size() >= 3;
-      },
-      20000));
+  ASSERT_TRUE(rec.Wait());
   pic.Stop();
-  std::lock_guard lock(m);
-  EXPECT_GE(times[1] - times[0], std::chrono::milliseconds(190));
-  EXPECT_GE(times[2] - times[1], std::chrono::milliseconds(190));
+  EXPECT_GE(rec[1].at - rec[0].at, std::chrono::milliseconds(190));
+  EXPECT_GE(rec[2].at - rec[1].at, std::chrono::milliseconds(190));
 }
 
 TEST(CPictureEx, DisposalsAndTheClearAfterTheLastFrame) {
