@@ -5,12 +5,7 @@
 #include <QThread>
 
 void ProcessEventsFor(int ms) {
-  QElapsedTimer t;
-  t.start();
-  do {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QThread::msleep(1);
-  } while (t.elapsed() < ms);
+  ProcessEventsUntil([] { return false; }, ms);
 }
 
 bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs) {
