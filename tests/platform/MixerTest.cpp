@@ -2,16 +2,8 @@
 
 #include "platform/Mixer.h"
 #include "platform/SoundDevices.h"
+#include "tests/support/MixerLines.h"
 #include "tests/support/SoundTestSupport.h"
-
-namespace {
-
-constexpr unsigned kSpk = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS;
-constexpr unsigned kWaveOut = MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT;
-constexpr unsigned kWaveIn = MIXERLINE_COMPONENTTYPE_DST_WAVEIN;
-constexpr unsigned kMic = MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE;
-
-}  // namespace
 
 TEST(Mixer, ValuesMapOntoTheServersScaleAndBack) {
   EXPECT_EQ(MixerToServerVolume(0), 0u);

@@ -1,6 +1,5 @@
 #pragma once
-// The mixer lines the volume sliders set, and a recorder of the settings a volume writer makes in
-// place of the mixer calls.
+// A recorder of the settings a volume writer makes, in place of the mixer calls.
 
 #include <chrono>
 #include <mutex>
@@ -9,12 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "dialer/VolumeSliders.h"
-#include "platform/Mixer.h"
-
-constexpr unsigned kSpk = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS;
-constexpr unsigned kWaveOut = MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT;
-constexpr unsigned kWaveIn = MIXERLINE_COMPONENTTYPE_DST_WAVEIN;
-constexpr unsigned kMic = MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE;
+#include "tests/support/MixerLines.h"
 
 struct MixerCall {
   unsigned dst, src, value, mixer;
@@ -34,8 +28,6 @@ class VolumeCalls {
     m_writer.WaitIdle(std::chrono::seconds(10));
     m_writer.SetSetter([](unsigned, unsigned, unsigned, unsigned) { return true; });
   }
-  VolumeCalls(const VolumeCalls&) = delete;
-  VolumeCalls& operator=(const VolumeCalls&) = delete;
 
   // The settings made so far, once the writer has applied every one asked for.
   std::vector<MixerCall> Calls() {
