@@ -92,26 +92,19 @@ TEST_F(SettingsFile, AMissingOrKeylessAccountLineMakesTheRecordInvalidAndUnsplit
 }
 
 TEST_F(SettingsFile, ShortFilesAndOddNumbersReadLikeAtoi) {
-  WriteFile("Serial=S\nPin=P\nGatekeeper=G\nIsGkPassEnabled=1\nGkPass=x");
-  s.LoadSettings();
-  EXPECT_EQ(s.IsInvalid(), 0);
-  EXPECT_EQ(s.GetCodecIndex(), 0);
-  EXPECT_EQ(s.GetPlayDeviceIndex(), 0);
-  EXPECT_EQ(s.GetRecordDeviceIndex(), 0);
-
-  WriteFile(
-      "Serial=S\nPin=P\nGatekeeper=G\nIsGkPassEnabled=1\nGkPass=x\n"
-      "Codec Index= 12abc\nPlay Device Index=-3\nRecord Device Index=99999999999");
-  s.LoadSettings();
-  EXPECT_EQ(s.GetCodecIndex(), 12);
-  EXPECT_EQ(s.GetPlayDeviceIndex(), -3);
-  EXPECT_EQ(s.GetRecordDeviceIndex(), 2147483647);
-
-  WriteFile("Serial=S\nPin=P\nGatekeeper=G\nIsGkPassEnabled=1\nGkPass=x\nnodigits\n7\n=8");
-  s.LoadSettings();
-  EXPECT_EQ(s.GetCodecIndex(), 0);
-  EXPECT_EQ(s.GetPlayDeviceIndex(), 7);  // no "=": the whole line is the number
-  EXPECT_EQ(s.GetRecordDeviceIndex(), 8);
+  const std::string account = "Serial=S\nPin=P\nGatekeeper=G\nIsGkPassEnabled=1\nGkPass=x";
+  const std::pair<std::string, std::vector<int>> cases[] = {
+      {"", {0, 0, 0}},  // no index lines at all
+      {"\nCodec Index= 12abc\nPlay Device Index=-3\nRecord Device Index=99999999999", {12, -3, 2147483647}},
+      {"\nnodigits\n7\n=8", {0, 7, 8}},  // no "=": the whole line is the number
+  };
+  for (const auto& [indexLines, indexes] : cases) {
+    SCOPED_TRACE(indexLines);
+    WriteFile(account + indexLines);
+    s.LoadSettings();
+    EXPECT_EQ(s.IsInvalid(), 0);
+    EXPECT_EQ((std::vector{s.GetCodecIndex(), s.GetPlayDeviceIndex(), s.GetRecordDeviceIndex()}), indexes);
+  }
 }
 
 TEST_F(SettingsFile, NoFileLeavesTheRecordAsItWas) {
