@@ -23,10 +23,6 @@ class AddressBookDialogs : public ::testing::Test {
   WorkFolder dir;
 };
 
-void Click(QWidget* dialog, int id) { ClickDlgItem(dialog, id); }
-
-void TypeInto(QWidget* dialog, int id, const QString& text) { TypeIntoDlgItem(dialog, id, text.toUtf8().constData()); }
-
 QStringList Row(QTreeWidget* list, int i) {
   QTreeWidgetItem* item = list->topLevelItem(i);
   return {item->text(0), item->text(1), item->text(2)};
@@ -45,27 +41,27 @@ TEST_F(AddressBookDialogs, AddListsTheNewContactFirstAndStoresIt) {
     EXPECT_EQ(list->topLevelItemCount(), 2);
     EXPECT_EQ(Row(list, 1), (QStringList{"broken line", "", ""}));
     WhenModal(entry, [=](QWidget*) {
-      TypeInto(entry, 1041, "Anna");
-      TypeInto(entry, 1043, "555");
-      TypeInto(entry, 1042, "Office: room 5");
-      Click(entry, 1);
+      TypeIntoDlgItem(entry, 1041, "Anna");
+      TypeIntoDlgItem(entry, 1043, "555");
+      TypeIntoDlgItem(entry, 1042, "Office: room 5");
+      ClickDlgItem(entry, 1);
       WhenModal(book, [=](QWidget*) {
         EXPECT_EQ(list->topLevelItemCount(), 3);
         EXPECT_EQ(Row(list, 0), (QStringList{"Anna", "555", "Office: room 5"}));
         // The next Add starts with empty boxes; Cancel stores nothing.
         WhenModal(entry, [=](QWidget*) {
           EXPECT_EQ(static_cast<QLineEdit*>(GetDlgItem(entry, 1041))->text(), "");
-          TypeInto(entry, 1041, "Ghost");
-          Click(entry, 2);
+          TypeIntoDlgItem(entry, 1041, "Ghost");
+          ClickDlgItem(entry, 2);
           WhenModal(book, [=](QWidget*) {
             EXPECT_EQ(list->topLevelItemCount(), 3);
-            Click(book, 1);
+            ClickDlgItem(book, 1);
           });
         });
-        Click(book, 1036);
+        ClickDlgItem(book, 1036);
       });
     });
-    Click(book, 1036);
+    ClickDlgItem(book, 1036);
   });
   EXPECT_EQ(dlg.DoModal(), 1);
   EXPECT_EQ(Book(), "Anna:555:Office: room 5\r\nOld:111:friend\r\nbroken line\r\n");
@@ -76,17 +72,17 @@ TEST_F(AddressBookDialogs, DeleteAndCallUseTheUpperSelectedRow) {
   CAddressBookDlg dlg;
   WhenModal(nullptr, [&](QWidget* book) {
     auto* list = static_cast<QTreeWidget*>(GetDlgItem(book, 1035));
-    Click(book, 1039);  // nothing selected: nothing happens
+    ClickDlgItem(book, 1039);  // nothing selected: nothing happens
     EXPECT_EQ(list->topLevelItemCount(), 3);
     list->topLevelItem(1)->setSelected(true);
     list->topLevelItem(2)->setSelected(true);
-    Click(book, 1039);
+    ClickDlgItem(book, 1039);
     EXPECT_EQ(list->topLevelItemCount(), 2);
     EXPECT_EQ(ReadFileBytes(fs::current_path() / "data1/Address.log"), "A:1:x\r\nC:3:z\r\n");
     list->clearSelection();
     list->topLevelItem(0)->setSelected(true);
     list->topLevelItem(1)->setSelected(true);
-    Click(book, 1037);
+    ClickDlgItem(book, 1037);
   });
   EXPECT_EQ(dlg.DoModal(), 1037);
   EXPECT_EQ(dlg.ChosenNumber(), "1");
@@ -98,14 +94,14 @@ TEST_F(AddressBookDialogs, AnEmptyContactIsTwoColons) {
   QWidget* entry = &dlg.EntryDialog();
   WhenModal(book, [=](QWidget*) {
     WhenModal(entry, [=](QWidget*) {
-      Click(entry, 1);
+      ClickDlgItem(entry, 1);
       WhenModal(book, [=](QWidget*) {
         auto* list = static_cast<QTreeWidget*>(GetDlgItem(book, 1035));
         EXPECT_EQ(Row(list, 0), (QStringList{"", "", ""}));
-        Click(book, 1);
+        ClickDlgItem(book, 1);
       });
     });
-    Click(book, 1036);
+    ClickDlgItem(book, 1036);
   });
   dlg.DoModal();
   EXPECT_EQ(Book(), "::\r\n");
@@ -116,11 +112,11 @@ TEST_F(AddressBookDialogs, AStoreThatCannotBeWrittenKeepsTheTypedContact) {
   MessageBoxes boxes;
   CAddressEntryDlg entry;
   WhenModal(nullptr, [&](QWidget* dlg) {
-    TypeInto(dlg, 1041, "Anna");
-    Click(dlg, 1);
+    TypeIntoDlgItem(dlg, 1041, "Anna");
+    ClickDlgItem(dlg, 1);
     EXPECT_TRUE(dlg->isVisible());  // not closed: nothing was stored
     EXPECT_EQ(static_cast<QLineEdit*>(GetDlgItem(dlg, 1041))->text(), "Anna");
-    Click(dlg, 2);
+    ClickDlgItem(dlg, 2);
   });
   EXPECT_EQ(entry.DoModal(), IDCANCEL);
   ASSERT_EQ(boxes.texts.size(), 1u);
