@@ -16,8 +16,6 @@
 #include "tests/support/SoundTestSupport.h"
 #include "tests/support/WorkFolder.h"
 
-namespace fs = std::filesystem;
-
 namespace {
 
 class CallWindow : public ::testing::Test {
@@ -63,15 +61,6 @@ class CallWindow : public ::testing::Test {
   // Runs the event loop until the status line reads text, noting every text it showed.
   bool StatusShows(const std::string& text, int ms = 5000) { return StatusLineShows(dlg, text, statuses, ms); }
 
-  // The flags and buttons of the state table: idle, or calling/ringing/established.
-  void ExpectState(bool inCall) {
-    EXPECT_EQ(dlg.IsBusy(), inCall);
-    EXPECT_EQ(DialBox(dlg)->InCall(), inCall);
-    EXPECT_EQ(Enabled(dlg, IDC_CALL), !inCall);
-    EXPECT_EQ(Enabled(dlg, IDC_HANGUP), inCall);
-    EXPECT_EQ(Enabled(dlg, IDC_CLEAR), !inCall);
-  }
-
   std::string CallLog() const { return ReadFileBytes(dir / "data1/Call.log"); }
 
   NoServer noServer;  // key and dial tones play nowhere, at once
@@ -88,8 +77,7 @@ TEST_F(CallWindow, PlacingACallShowsConnectingAndAsksForTheNumberOnce) {
   const std::string token = Place("5550100");
   EXPECT_EQ(calls.Parties(), std::vector<std::string>{"5550100@"});
   EXPECT_EQ(StatusLine(dlg), "Connecting.....");
-  ExpectState(true);
-  EXPECT_FALSE(dlg.IsCallTimerRunning());
+  ExpectCallState(dlg, CallState::Calling);
   // The number is added to the drop-down list; the dial box keeps the focus and the number.
   ASSERT_EQ(DialBox(dlg)->count(), 1);
   EXPECT_EQ(DialBox(dlg)->itemText(0), "5550100");
@@ -124,7 +112,7 @@ TEST_F(CallWindow, TheBarsFollowTheLevelsWithinTheirRangeAndNoTickComesAfterTheC
   ASSERT_TRUE(StatusShows("Call Duration : 2.5"));
   Clear(token, true);
   EXPECT_EQ(StatusLine(dlg), "Total Duration : 2.5");
-  EXPECT_FALSE(dlg.IsCallTimerRunning());
+  ExpectCallState(dlg, CallState::Idle);
   EXPECT_EQ(Level(dlg, IDC_RX_LEVEL), 1);
   ProcessEventsFor(300);
   EXPECT_EQ(StatusLine(dlg), "Total Duration : 2.5");
@@ -136,8 +124,8 @@ TEST_F(CallWindow, ACallThatCannotStartEndsAtOnce) {
   calls.SetPlaceable(false);
   Place("998");
   EXPECT_EQ(StatusLine(dlg), "Total Duration : 0.0");
-  ExpectState(false);
-  EXPECT_FALSE(fs::exists(dir / "data1/Call.log") && !CallLog().empty());
+  ExpectCallState(dlg, CallState::Idle);
+  EXPECT_EQ(CallLog(), "");
   EXPECT_TRUE(ProcessEventsUntil([&] { return BalanceLine(dlg) == "Balance= N/A"; }));
 }
 
@@ -161,9 +149,8 @@ TEST_F(CallWindow, AnotherCallsEventsLeaveTheCallInProgressAlone) {
   // The one that got as far as established is ended: nothing of the window reaches it.
   EXPECT_EQ(calls.ClearRequests(), std::vector<std::string>{"other"});
   EXPECT_EQ(StatusLine(dlg), "Connecting.....");
-  EXPECT_FALSE(dlg.IsCallTimerRunning());
-  ExpectState(true);
-  EXPECT_FALSE(fs::exists(dir / "data1/Call.log") && !CallLog().empty());
+  ExpectCallState(dlg, CallState::Calling);
+  EXPECT_EQ(CallLog(), "");
 
   Establish(token);
   Clear(token, true);

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTest>
+#include <gtest/gtest.h>
 
 #include "dialer/CDialCombo.h"
 #include "dialer/CDialerDlg.h"
@@ -43,6 +44,20 @@ inline void DialAndCall(CDialerDlg& dlg, const std::string& number) {
 inline int Level(const CDialerDlg& dlg, int id) { return Control<QProgressBar>(dlg, id)->value(); }
 
 inline bool Enabled(const CDialerDlg& dlg, int id) { return dlg.GetDlgItem(id)->isEnabled(); }
+
+// The flags, timer and buttons of the three states of a call as the window shows them.
+enum class CallState { Idle, Calling, Established };
+inline void ExpectCallState(CDialerDlg& dlg, CallState state) {
+  const bool inCall = state != CallState::Idle;
+  const bool established = state == CallState::Established;
+  EXPECT_EQ(dlg.IsBusy(), inCall);
+  EXPECT_EQ(DialBox(dlg)->InCall(), inCall);
+  EXPECT_EQ(dlg.EndPoint().connected.load(), established ? 1 : 0);
+  EXPECT_EQ(dlg.IsCallTimerRunning(), established);
+  EXPECT_EQ(Enabled(dlg, IDC_CALL), !inCall);
+  EXPECT_EQ(Enabled(dlg, IDC_HANGUP), inCall);
+  EXPECT_EQ(Enabled(dlg, IDC_CLEAR), !inCall);
+}
 
 // Runs the event loop until the status line reads text (false when ms pass first), noting in seen
 // every text it showed on the way.
