@@ -76,8 +76,6 @@ TEST_F(Startup, SignInThenTheWindowComesUpAsTheUserKnowsIt) {
   EXPECT_EQ(dlg.windowTitle(), "Vantro Dialer");
   EXPECT_NE(dlg.Bitmap(), nullptr);  // shaped from its skin
   EXPECT_EQ(dlg.SystemMenu()->actions().back()->text(), "&About Tolvane Dialer...");
-  EXPECT_TRUE(Enabled(dlg, IDC_CALL));
-  EXPECT_FALSE(Enabled(dlg, IDC_HANGUP));
   EXPECT_EQ(Control<QProgressBar>(dlg, IDC_RX_LEVEL)->minimum(), 1);
   EXPECT_EQ(Control<QProgressBar>(dlg, IDC_TX_LEVEL)->maximum(), 9000);
   EXPECT_EQ(Level(dlg, IDC_TX_LEVEL), 1);
@@ -85,8 +83,7 @@ TEST_F(Startup, SignInThenTheWindowComesUpAsTheUserKnowsIt) {
   ASSERT_EQ(DialBox(dlg)->count(), 2);
   EXPECT_EQ(DialBox(dlg)->itemText(0), "555");
   EXPECT_EQ(DialBox(dlg)->itemText(1), "444");
-  EXPECT_FALSE(DialBox(dlg)->InCall());
-  EXPECT_FALSE(dlg.IsBusy());
+  ExpectCallState(dlg, CallState::Idle);
 }
 
 TEST_F(Startup, NotRememberedTheFileKeepsNoAccountButTheWindowUsesIt) {
