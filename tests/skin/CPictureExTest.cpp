@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QImageWriter>
-#include <QMouseEvent>
 #include <QPalette>
 #include <gtest/gtest.h>
 
@@ -302,12 +301,8 @@ TEST(CPictureEx, PaintCopiesThePaintRectOrTheWholePicture) {
   int clicks = 0;
   QObject::connect(&pic, &CPictureEx::clicked, [&] { ++clicks; });
   for (QPoint release : {QPoint(3, 3), QPoint(30, 3)}) {
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(3, 3), QPointF(3, 3), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QCoreApplication::sendEvent(&pic, &press);
-    QMouseEvent up(QEvent::MouseButtonRelease, QPointF(release), QPointF(release), Qt::LeftButton, Qt::NoButton,
-                   Qt::NoModifier);
-    QCoreApplication::sendEvent(&pic, &up);
+    SendMouse(&pic, QEvent::MouseButtonPress, {3, 3}, Qt::LeftButton);
+    SendMouse(&pic, QEvent::MouseButtonRelease, release, Qt::NoButton);
   }
   EXPECT_EQ(clicks, 1);                         // released off the picture: no click
   EXPECT_EQ(At(part, 0, 0), QColor(Qt::blue));  // the rect's corner lands at (0, 0)

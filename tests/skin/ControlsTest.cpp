@@ -2,7 +2,6 @@
 // bitmaps, the slider's thumb, the styled text line and the transparent static.
 #include <QApplication>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -24,11 +23,6 @@ QImage Solid(int w, int h, QColor c) {
 }
 
 QColor Face() { return QApplication::palette().color(QPalette::Button); }
-
-void Mouse(QWidget* w, QEvent::Type type, QPoint p, Qt::MouseButtons buttons, Qt::MouseButton button = Qt::LeftButton) {
-  QMouseEvent e(type, QPointF(p), QPointF(w->mapToGlobal(p)), button, buttons, Qt::NoModifier);
-  QCoreApplication::sendEvent(w, &e);
-}
 
 void Key(QWidget* w, int key) {
   QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, " ");
@@ -77,26 +71,26 @@ TEST(CSkinButton, FaceFollowsTheStateInPriorityOrder) {
   EXPECT_EQ(Render(b, B::ODS_FOCUS).pixelColor(10, 2), QColor(Qt::cyan));  // focus bitmap
 
   // Hover shows the over face; a press cancels hover so the pressed face shows.
-  Mouse(&b, QEvent::MouseMove, {5, 5}, Qt::NoButton);
+  SendMouse(&b, QEvent::MouseMove, {5, 5}, Qt::NoButton);
   EXPECT_TRUE(b.IsHover());
   EXPECT_EQ(Render(b, B::ODS_FOCUS).pixelColor(10, 2), QColor(Qt::blue));
-  Mouse(&b, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton);
+  SendMouse(&b, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton);
   EXPECT_FALSE(b.IsHover());
   EXPECT_TRUE(b.IsPressed());
   EXPECT_TRUE(b.isDown());
   // Moving the pressed pointer off shows the normal face, back on the pressed face.
-  Mouse(&b, QEvent::MouseMove, {40, 5}, Qt::LeftButton);
+  SendMouse(&b, QEvent::MouseMove, {40, 5}, Qt::LeftButton);
   EXPECT_FALSE(b.isDown());
   EXPECT_FALSE(b.IsHover());
-  Mouse(&b, QEvent::MouseMove, {6, 5}, Qt::LeftButton);
+  SendMouse(&b, QEvent::MouseMove, {6, 5}, Qt::LeftButton);
   EXPECT_TRUE(b.isDown());
   int clicks = 0;
   QObject::connect(&b, &QAbstractButton::clicked, [&] { ++clicks; });
-  Mouse(&b, QEvent::MouseMove, {40, 5}, Qt::LeftButton);
-  Mouse(&b, QEvent::MouseButtonRelease, {40, 5}, Qt::NoButton);
+  SendMouse(&b, QEvent::MouseMove, {40, 5}, Qt::LeftButton);
+  SendMouse(&b, QEvent::MouseButtonRelease, {40, 5}, Qt::NoButton);
   EXPECT_EQ(clicks, 0);  // released off the button: no click
   EXPECT_FALSE(b.IsPressed());
-  Mouse(&b, QEvent::MouseMove, {5, 5}, Qt::NoButton);  // the next move arms hover again
+  SendMouse(&b, QEvent::MouseMove, {5, 5}, Qt::NoButton);  // the next move arms hover again
   EXPECT_TRUE(b.IsHover());
   QEvent leave(QEvent::Leave);
   QCoreApplication::sendEvent(&b, &leave);
@@ -117,7 +111,7 @@ TEST(CSkinButton, MissingBitmapsFallBack) {
   b.resize(10, 10);
   b.SetSkin({QImage(), Solid(10, 10, Qt::green), Solid(10, 10, Qt::blue), QImage(), Solid(10, 10, Qt::cyan), QImage()},
             0, 0, 0);
-  Mouse(&b, QEvent::MouseMove, {5, 5}, Qt::NoButton);
+  SendMouse(&b, QEvent::MouseMove, {5, 5}, Qt::NoButton);
   EXPECT_EQ(Render(b, CSkinButton::ODS_FOCUS).pixelColor(5, 5), Face());
   EXPECT_EQ(Render(b, CSkinButton::ODS_DISABLED).pixelColor(5, 5), Face());
 }
@@ -198,13 +192,13 @@ TEST(CSkinButton, CheckBoxModeTogglesOnClicksAndSpace) {
   box->SetSkin({Solid(20, 20, Qt::red), Solid(20, 20, Qt::green), {}, {}, {}, {}}, 0, 0, 0);
   int seenAtClick = -1;
   QObject::connect(box, &QAbstractButton::clicked, [&] { seenAtClick = box->GetCheck(); });
-  Mouse(box, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton);
-  Mouse(box, QEvent::MouseButtonRelease, {5, 5}, Qt::NoButton);
+  SendMouse(box, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton);
+  SendMouse(box, QEvent::MouseButtonRelease, {5, 5}, Qt::NoButton);
   EXPECT_EQ(box->GetCheck(), 1);
   EXPECT_EQ(seenAtClick, 1);                                       // the click already sees the new state
   EXPECT_EQ(Render(*box, 0).pixelColor(5, 5), QColor(Qt::green));  // checked shows down face
-  Mouse(box, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton);
-  Mouse(box, QEvent::MouseButtonRelease, {50, 5}, Qt::NoButton);  // released elsewhere
+  SendMouse(box, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton);
+  SendMouse(box, QEvent::MouseButtonRelease, {50, 5}, Qt::NoButton);  // released elsewhere
   EXPECT_EQ(box->GetCheck(), 1);
   Key(box, Qt::Key_Space);
   EXPECT_EQ(box->GetCheck(), 0);
@@ -242,8 +236,8 @@ TEST(CSkinButton, RadioButtonsUncheckTheirGroupOnly) {
   for (CSkinButton* r : radios) state.push_back(r->GetCheck());
   EXPECT_EQ(state, (std::vector<int>{0, 0, 1, 0, 1}));
 
-  Mouse(radios[1], QEvent::MouseButtonPress, {2, 2}, Qt::LeftButton);
-  Mouse(radios[1], QEvent::MouseButtonRelease, {2, 2}, Qt::NoButton);
+  SendMouse(radios[1], QEvent::MouseButtonPress, {2, 2}, Qt::LeftButton);
+  SendMouse(radios[1], QEvent::MouseButtonRelease, {2, 2}, Qt::NoButton);
   EXPECT_EQ(radios[2]->GetCheck(), 1);  // posted, not yet delivered
   ProcessEventsFor(10);
   state.clear();
@@ -264,10 +258,10 @@ TEST(CSkinButton, DoubleClickCountsAsTwoClicks) {
   SkinnedButton s;
   int clicks = 0;
   QObject::connect(s.b, &QAbstractButton::clicked, [&] { ++clicks; });
-  Mouse(s.b, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton);
-  Mouse(s.b, QEvent::MouseButtonRelease, {5, 5}, Qt::NoButton);
-  Mouse(s.b, QEvent::MouseButtonDblClick, {5, 5}, Qt::LeftButton);
-  Mouse(s.b, QEvent::MouseButtonRelease, {5, 5}, Qt::NoButton);
+  SendMouse(s.b, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton);
+  SendMouse(s.b, QEvent::MouseButtonRelease, {5, 5}, Qt::NoButton);
+  SendMouse(s.b, QEvent::MouseButtonDblClick, {5, 5}, Qt::LeftButton);
+  SendMouse(s.b, QEvent::MouseButtonRelease, {5, 5}, Qt::NoButton);
   EXPECT_EQ(clicks, 2);
 }
 
@@ -380,29 +374,29 @@ TEST(CTipSlider, PaintsBackgroundAndThumbAndTracksTheMouse) {
 
   // A press on the channel pages without grabbing: no tip, no active thumb.
   slider->setPageStep(10);
-  Mouse(slider, QEvent::MouseButtonPress, {4, 55}, Qt::LeftButton);
+  SendMouse(slider, QEvent::MouseButtonPress, {4, 55}, Qt::LeftButton);
   EXPECT_EQ(slider->value(), 60);
   EXPECT_FALSE(slider->IsGrabbed());
   EXPECT_FALSE(CTipSlider::TipVisible());
-  Mouse(slider, QEvent::MouseButtonRelease, {4, 55}, Qt::NoButton);
+  SendMouse(slider, QEvent::MouseButtonRelease, {4, 55}, Qt::NoButton);
 
   // A press on the thumb grabs it: active thumb and tip with the value at the thumb's corner.
   const QRect r = slider->GetThumbRect();
-  Mouse(slider, QEvent::MouseButtonPress, r.center(), Qt::LeftButton);
+  SendMouse(slider, QEvent::MouseButtonPress, r.center(), Qt::LeftButton);
   EXPECT_TRUE(slider->IsGrabbed());
   EXPECT_TRUE(CTipSlider::TipVisible());
   EXPECT_EQ(CTipSlider::TipText(), "60");
   EXPECT_EQ(slider->grab().toImage().pixelColor(4, r.center().y()), QColor(Qt::red));
   const QPoint tipAt = CTipSlider::TipPosition();
   // Dragging: the tip text lags one move behind and, without the follow flag, stays put.
-  Mouse(slider, QEvent::MouseMove, {4, -40}, Qt::LeftButton);
+  SendMouse(slider, QEvent::MouseMove, {4, -40}, Qt::LeftButton);
   EXPECT_EQ(slider->value(), 0);
   EXPECT_EQ(CTipSlider::TipText(), "60");
-  Mouse(slider, QEvent::MouseMove, {4, 200}, Qt::LeftButton);
+  SendMouse(slider, QEvent::MouseMove, {4, 200}, Qt::LeftButton);
   EXPECT_EQ(CTipSlider::TipText(), "0");
   EXPECT_EQ(slider->value(), 100);
   EXPECT_EQ(CTipSlider::TipPosition(), tipAt);
-  Mouse(slider, QEvent::MouseButtonRelease, {4, 60}, Qt::NoButton);
+  SendMouse(slider, QEvent::MouseButtonRelease, {4, 60}, Qt::NoButton);
   EXPECT_FALSE(CTipSlider::TipVisible());
   EXPECT_FALSE(slider->IsGrabbed());
 }
@@ -418,16 +412,16 @@ TEST(CTipSlider, AnUprightSliderHasItsMaximumAtTheTop) {
   // top gives the maximum.
   slider->setPageStep(10);
   slider->SetPos(50);
-  Mouse(slider, QEvent::MouseButtonPress, {4, 3}, Qt::LeftButton);
+  SendMouse(slider, QEvent::MouseButtonPress, {4, 3}, Qt::LeftButton);
   EXPECT_EQ(slider->value(), 60);
-  Mouse(slider, QEvent::MouseButtonRelease, {4, 3}, Qt::NoButton);
+  SendMouse(slider, QEvent::MouseButtonRelease, {4, 3}, Qt::NoButton);
   const QRect r = slider->GetThumbRect();
-  Mouse(slider, QEvent::MouseButtonPress, r.center(), Qt::LeftButton);
-  Mouse(slider, QEvent::MouseMove, {4, -40}, Qt::LeftButton);
+  SendMouse(slider, QEvent::MouseButtonPress, r.center(), Qt::LeftButton);
+  SendMouse(slider, QEvent::MouseMove, {4, -40}, Qt::LeftButton);
   EXPECT_EQ(slider->value(), 100);
-  Mouse(slider, QEvent::MouseMove, {4, 200}, Qt::LeftButton);
+  SendMouse(slider, QEvent::MouseMove, {4, 200}, Qt::LeftButton);
   EXPECT_EQ(slider->value(), 0);
-  Mouse(slider, QEvent::MouseButtonRelease, {4, 200}, Qt::NoButton);
+  SendMouse(slider, QEvent::MouseButtonRelease, {4, 200}, Qt::NoButton);
 }
 
 TEST(CStyledStatic, StyleFlagsSwitchOnAndAlignmentIsSetAnew) {

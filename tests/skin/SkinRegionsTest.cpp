@@ -1,7 +1,5 @@
 // Outlines cut from bitmaps, and the shaped dialog that uses them.
-#include <QCoreApplication>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
 #include <gtest/gtest.h>
@@ -29,9 +27,11 @@ std::vector<QRect> R(std::initializer_list<std::array<int, 4>> list) {
   return out;
 }
 
-void Click(QWidget* w, QEvent::Type type, QPoint local, Qt::MouseButtons buttons) {
-  QMouseEvent e(type, QPointF(local), QPointF(w->mapToGlobal(local)), Qt::LeftButton, buttons, Qt::NoModifier);
-  QCoreApplication::sendEvent(w, &e);
+// Presses on w at from, moves to to and lets go there.
+void Drag(QWidget* w, QPoint from, QPoint to) {
+  SendMouse(w, QEvent::MouseButtonPress, from, Qt::LeftButton);
+  SendMouse(w, QEvent::MouseMove, to, Qt::LeftButton);
+  SendMouse(w, QEvent::MouseButtonRelease, to, Qt::NoButton);
 }
 
 }  // namespace
@@ -144,19 +144,13 @@ TEST(CShapedDialog, DragsByItsBodyNotByItsButtons) {
   const QPoint start = dlg.pos();
 
   // Without drag by body nothing moves.
-  Click(&dlg, QEvent::MouseButtonPress, {10, 10}, Qt::LeftButton);
-  Click(&dlg, QEvent::MouseMove, {30, 25}, Qt::LeftButton);
-  Click(&dlg, QEvent::MouseButtonRelease, {30, 25}, Qt::NoButton);
+  Drag(&dlg, {10, 10}, {30, 25});
   EXPECT_EQ(dlg.pos(), start);
 
   dlg.SetDragByBody(true);
-  Click(button, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton);
-  Click(button, QEvent::MouseMove, {25, 25}, Qt::LeftButton);
-  Click(button, QEvent::MouseButtonRelease, {25, 25}, Qt::NoButton);
+  Drag(button, {5, 5}, {25, 25});
   EXPECT_EQ(dlg.pos(), start);
 
-  Click(&dlg, QEvent::MouseButtonPress, {10, 10}, Qt::LeftButton);
-  Click(&dlg, QEvent::MouseMove, {30, 25}, Qt::LeftButton);
-  Click(&dlg, QEvent::MouseButtonRelease, {30, 25}, Qt::NoButton);
+  Drag(&dlg, {10, 10}, {30, 25});
   EXPECT_EQ(dlg.pos(), start + QPoint(20, 15));
 }

@@ -22,11 +22,17 @@ bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs) {
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include "platform/DialogItems.h"
+
+void SendMouse(QWidget* w, QEvent::Type type, QPoint at, Qt::MouseButtons buttons, Qt::MouseButton button) {
+  QMouseEvent e(type, QPointF(at), QPointF(w->mapToGlobal(at)), button, buttons, Qt::NoModifier);
+  QCoreApplication::sendEvent(w, &e);
+}
 
 void WhenModal(QWidget* modal, std::function<void(QWidget*)> step, int triesLeft) {
   QTimer::singleShot(10, [=] {

@@ -2,6 +2,9 @@
 
 #include <functional>
 
+#include <QEvent>
+#include <QPoint>
+
 // Runs the event loop of the test's QApplication for about ms milliseconds.
 void ProcessEventsFor(int ms);
 
@@ -9,6 +12,11 @@ void ProcessEventsFor(int ms);
 bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 
 class QWidget;
+
+// Sends w a mouse event at a point of its own, with the buttons held after it (button: the one it
+// is about).
+void SendMouse(QWidget* w, QEvent::Type type, QPoint at, Qt::MouseButtons buttons,
+               Qt::MouseButton button = Qt::LeftButton);
 
 // Runs step once `modal` is the modal dialog on top (any modal dialog when null), from the event
 // loop of that dialog, so that whatever an earlier step closed has closed by then. Steps run after
