@@ -1,8 +1,8 @@
 // The skinned controls: button faces by state, check and radio modes, masked and composed
 // bitmaps, the slider's thumb, the styled text line and the transparent static.
 #include <QApplication>
-#include <QKeyEvent>
 #include <QPainter>
+#include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -23,13 +23,6 @@ QImage Solid(int w, int h, QColor c) {
 }
 
 QColor Face() { return QApplication::palette().color(QPalette::Button); }
-
-void Key(QWidget* w, int key) {
-  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, " ");
-  QCoreApplication::sendEvent(w, &press);
-  QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, " ");
-  QCoreApplication::sendEvent(w, &release);
-}
 
 // Draws the button for the item state onto a grey background and returns the picture.
 QImage Render(CSkinButton& b, unsigned state, QColor background = QColor(90, 90, 90)) {
@@ -200,9 +193,9 @@ TEST(CSkinButton, CheckBoxModeTogglesOnClicksAndSpace) {
   SendMouse(box, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton);
   SendMouse(box, QEvent::MouseButtonRelease, {50, 5}, Qt::NoButton);  // released elsewhere
   EXPECT_EQ(box->GetCheck(), 1);
-  Key(box, Qt::Key_Space);
+  QTest::keyClick(box, Qt::Key_Space);
   EXPECT_EQ(box->GetCheck(), 0);
-  Key(box, Qt::Key_A);
+  QTest::keyClick(box, Qt::Key_A);
   EXPECT_EQ(box->GetCheck(), 0);
 
   // The mode is a bit test on the template style: an owner-drawn style (11) is a check box,
