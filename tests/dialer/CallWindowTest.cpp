@@ -36,10 +36,7 @@ class CallWindow : public ::testing::Test {
 
   // Runs fn on a thread of its own, as the stack's callbacks run, and waits for it without
   // running the event loop: an event that waited for the user-interface thread would hang here.
-  static void Stack(const std::function<void()>& fn) {
-    std::thread stack(fn);
-    stack.join();
-  }
+  static void Stack(const std::function<void()>& fn) { std::thread(fn).join(); }
 
   // Places a call as the user does; its token.
   std::string Place(const std::string& number) {

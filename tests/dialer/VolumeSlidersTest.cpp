@@ -16,8 +16,7 @@ namespace {
 using Call = MixerCall;
 
 void RunVolumeInit(QSlider& speaker, QSlider& mic, unsigned playMixer, unsigned recordMixer) {
-  std::thread worker(VolumeInitThread, &speaker, &mic, playMixer, recordMixer);
-  worker.join();
+  std::thread(VolumeInitThread, &speaker, &mic, playMixer, recordMixer).join();
   ASSERT_TRUE(ProcessEventsUntil([&] { return speaker.isEnabled() && mic.isEnabled(); }));
 }
 

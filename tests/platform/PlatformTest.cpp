@@ -29,8 +29,7 @@ TEST(MessageBoxes, GoThroughTheHookOnTheUserInterfaceThread) {
 
   // From a worker the box is handed over and the worker goes on at once.
   int workerResult = 0;
-  std::thread worker([&] { workerResult = AfxMessageBox("from a worker", MB_ICONEXCLAMATION, "Cap"); });
-  worker.join();
+  std::thread([&] { workerResult = AfxMessageBox("from a worker", MB_ICONEXCLAMATION, "Cap"); }).join();
   EXPECT_EQ(workerResult, IDOK);
   ASSERT_TRUE(ProcessEventsUntil([&] { return seen.size() == 2; }));
   SetMessageBoxHook(nullptr);

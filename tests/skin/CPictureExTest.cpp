@@ -211,12 +211,11 @@ TEST(CPictureEx, APictureDecodedOnAWorkerIsLoadedWhole) {
   // The decoding needs no control: a worker decodes, the user-interface thread loads the result.
   const auto bytes = MakeGif(12, 7, {{0, 0, 12, 7, Red}, {2, 1, 3, 3, Blue}});
   CPictureEx::Picture decoded, junk;
-  std::thread worker([&] {
+  std::thread([&] {
     decoded = CPictureEx::Decode(bytes.data(), bytes.size());
     const uint8_t noise[] = {1, 2, 3};
     junk = CPictureEx::Decode(noise, sizeof noise);
-  });
-  worker.join();
+  }).join();
   ASSERT_TRUE(decoded.valid);
   EXPECT_EQ(decoded.frames.size(), 2u);
   EXPECT_FALSE(junk.valid);

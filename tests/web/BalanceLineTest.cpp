@@ -69,8 +69,7 @@ TEST_F(BalanceLine, TheWindowShowsTheBalanceAndTakesTheStoredPinAndSerial) {
   CDialerDlg dlg;
   dlg.SetAccount({"typed-pin", "typed-serial", "typed-gk", "pw", 1});
   dlg.SetBalanceLine("Registering.....");
-  std::thread worker([&] { dlg.OnBalance("Balance= N/A", "4321", "SER7"); });
-  worker.join();
+  std::thread([&] { dlg.OnBalance("Balance= N/A", "4321", "SER7"); }).join();
   EXPECT_TRUE(ProcessEventsUntil([&] { return LineText(dlg) == "Balance= N/A"; }));
   EXPECT_EQ(dlg.Account(), (CAccount{"4321", "SER7", "typed-gk", "pw", 1}));  // gatekeeper kept
 }
