@@ -10,7 +10,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Each test works in a fresh working folder that has data1/.
 class SettingsFile : public ::testing::Test {
  protected:
   std::string FileBytes() const { return ReadFileBytes(dir / "data1/Dialer.property"); }

@@ -244,7 +244,6 @@ TEST(CPictureEx, StillPicturesAreDecodedWhole) {
   EXPECT_TRUE(pic.Draw());
   EXPECT_EQ(At(pic.Surface(), 4, 2), QColor(Qt::blue));
 
-  // A PNG.
   QImage png(7, 3, QImage::Format_RGB32);
   png.fill(Qt::green);
   QByteArray data;

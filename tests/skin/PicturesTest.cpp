@@ -35,7 +35,6 @@ TEST(Pictures, EveryBitmapAndIconIsShipped) {
   const QImage thumb = LoadBitmapResource(254);
   EXPECT_EQ(thumb.width(), slider.width());
   EXPECT_EQ(thumb.pixelColor(0, 0), QColor(255, 0, 255));
-  // The sign-in pictures.
   EXPECT_EQ(LoadBitmapResource(255).size(), QSize(312, 258));
   const SignInControl& ok = kSignInControls[6];
   EXPECT_EQ(LoadBitmapResource(258).size(), DluToPixels(ok.x, ok.y, ok.w, ok.h).size());
