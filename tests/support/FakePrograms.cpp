@@ -4,24 +4,18 @@
 
 namespace fs = std::filesystem;
 
-FakePrograms::FakePrograms(bool only) {
-  fs::create_directories(Folder());
+namespace {
+
+std::string PathWith(const fs::path& folder, bool only) {
   const char* path = std::getenv("PATH");
-  m_oldPath = path ? path : "";
-  const char* dataHome = std::getenv("XDG_DATA_HOME");
-  m_hadDataHome = dataHome != nullptr;
-  m_oldDataHome = dataHome ? dataHome : "";
-  const std::string newPath = only ? Folder().string() : Folder().string() + ":" + m_oldPath;
-  setenv("PATH", newPath.c_str(), 1);
-  setenv("XDG_DATA_HOME", (m_dir.path() / "data").c_str(), 1);
+  return only || !path ? folder.string() : folder.string() + ":" + path;
 }
 
-FakePrograms::~FakePrograms() {
-  setenv("PATH", m_oldPath.c_str(), 1);
-  if (m_hadDataHome)
-    setenv("XDG_DATA_HOME", m_oldDataHome.c_str(), 1);
-  else
-    unsetenv("XDG_DATA_HOME");
+}  // namespace
+
+FakePrograms::FakePrograms(bool only)
+    : m_path("PATH", PathWith(m_dir.path() / "bin", only)), m_dataHome("XDG_DATA_HOME", (m_dir / "data").string()) {
+  fs::create_directories(Folder());
 }
 
 void FakePrograms::Add(const std::string& name, const std::string& script) {

@@ -8,11 +8,11 @@
 
 // A folder of stand-in programs put first on PATH (or alone on it) for the life of the object.
 // Each program is a shell script (with PATH alone on the fake folder, scripts name other
-// programs by their full path); the old PATH and XDG_DATA_HOME come back afterwards.
+// programs by their full path); XDG_DATA_HOME is the folder's data/. The old PATH and
+// XDG_DATA_HOME come back afterwards.
 class FakePrograms {
  public:
   explicit FakePrograms(bool only = false);
-  ~FakePrograms();
 
   // Adds a program whose body is the given shell script lines.
   void Add(const std::string& name, const std::string& script);
@@ -26,7 +26,6 @@ class FakePrograms {
 
  private:
   TempDir m_dir;
-  std::string m_oldPath;
-  std::string m_oldDataHome;
-  bool m_hadDataHome = false;
+  ScopedEnv m_path;
+  ScopedEnv m_dataHome;
 };

@@ -52,17 +52,6 @@ class ScopedPulseModule {
   std::string m_index;
 };
 
-// Sets an environment variable for the life of the object (restoring the old value after).
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value);
-  ~ScopedEnv();
-
- private:
-  std::string m_name;
-  std::optional<std::string> m_old;
-};
-
 // PULSE_SERVER pointed at a socket path in a temporary folder where nothing listens.
 class NoServer {
  public:

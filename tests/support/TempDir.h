@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 // A fresh folder under the system's temporary folder, removed with everything in it when the
@@ -20,6 +21,17 @@ class TempDir {
   std::filesystem::path m_path;
   std::filesystem::path m_oldCwd;
   bool m_chdir;
+};
+
+// Sets an environment variable for the life of the object (restoring the old value after).
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value);
+  ~ScopedEnv();
+
+ private:
+  std::string m_name;
+  std::optional<std::string> m_old;
 };
 
 // Whole contents of a file as bytes ("" when it cannot be read).
