@@ -30,8 +30,7 @@ TEST(DataFolder, FirstRunCreatesTheFoldersAndSeedsTheShippedFiles) {
   WriteFileBytes(shipped / "dtmf/keyhash.wav", "hash");
   WriteFileBytes(shipped / "data1/banner.gif", "GIF89a");
 
-  TempDir home;
-  const fs::path oldCwd = fs::current_path();
+  TempDir home(true);  // the working folder comes back when it goes
   const fs::path folder = home / "share/vantro-dialer";
   std::string error;
   ASSERT_TRUE(PrepareWorkingFolder(folder, shipped.path(), &error)) << error;
@@ -49,7 +48,6 @@ TEST(DataFolder, FirstRunCreatesTheFoldersAndSeedsTheShippedFiles) {
   WriteFileBytes(folder / "data1/banner.gif", "mine");
   ASSERT_TRUE(PrepareWorkingFolder(folder, shipped.path(), &error));
   EXPECT_EQ(ReadFileBytes(folder / "data1/banner.gif"), "mine");
-  fs::current_path(oldCwd);
 }
 
 TEST(DataFolder, AFolderThatCannotBeMadeIsReported) {
@@ -74,7 +72,7 @@ TEST(DataFolder, FollowsXdgDataHomeElseTheHomeFolder) {
 }
 
 TEST(SharedFiles, AnInstalledProgramLooksUnderItsOwnPrefixThenInXdgDataDirs) {
-  TempDir root;
+  TempDir root(true);  // the working folder comes back when it goes
   const fs::path program = root / "prefix/bin/vantro-dialer";
   fs::create_directories(program.parent_path());
   fs::create_directories(root / "prefix/share/vantro-dialer");
@@ -90,10 +88,8 @@ TEST(SharedFiles, AnInstalledProgramLooksUnderItsOwnPrefixThenInXdgDataDirs) {
   // Nowhere: nothing to seed, and the data folder is made all the same.
   setenv("XDG_DATA_DIRS", (root / "empty").string().c_str(), 1);
   EXPECT_EQ(SharedFilesFolder(program), fs::path());
-  const fs::path oldCwd = fs::current_path();
   std::string error;
   EXPECT_TRUE(PrepareWorkingFolder(root / "data", fs::path(), &error)) << error;
-  fs::current_path(oldCwd);
   EXPECT_TRUE(fs::is_directory(root / "data/dtmf"));
   EXPECT_TRUE(fs::is_empty(root / "data/dtmf"));
 
@@ -101,7 +97,6 @@ TEST(SharedFiles, AnInstalledProgramLooksUnderItsOwnPrefixThenInXdgDataDirs) {
   fs::create_directories(root / "prefix/share/vantro-dialer");
   fs::current_path(root / "prefix/bin");
   EXPECT_EQ(SharedFilesFolder(fs::path()), fs::path());
-  fs::current_path(oldCwd);
 }
 
 TEST(SharedFiles, TheProgramInTheBuildFolderReadsTheSourceTreeUnlessTold) {

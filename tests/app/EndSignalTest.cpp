@@ -102,8 +102,7 @@ TEST_F(DialerProcess, ACancelledSignInEndsTheProcessWithCodeZeroBeforeAnyWindowS
 }
 
 TEST_P(EndSignal, UnregistersAndExitsWithCodeZero) {
-  StartDialer();
-  if (HasFatalFailure()) return;
+  ASSERT_NO_FATAL_FAILURE(StartDialer());
   EXPECT_EQ(Received(Ras::unregistrationRequest), 0u);
   EXPECT_EQ(EndWith(GetParam()), 0) << Output();
   EXPECT_GE(Received(Ras::unregistrationRequest), 1u) << Output();
@@ -122,8 +121,7 @@ TEST_P(EndSignal, AtSignInEndsTheProgramWithCodeZero) {
 TEST_P(EndSignal, ClearsTheCallBeforeUnregistering) {
   TestPhone far("5550200", 1000, 23800);
   ASSERT_TRUE(far.Register(gatekeeper.Address()));
-  StartDialer();
-  if (HasFatalFailure()) return;
+  ASSERT_NO_FATAL_FAILURE(StartDialer());
   std::string token;
   ASSERT_TRUE(far.MakeCall(kDialerNumber + "@", token));
   ASSERT_TRUE(far.WaitFor([&] { return !far.Established().empty(); }, 20s)) << Output();
