@@ -18,6 +18,8 @@ namespace {
 class MainWindowFrame : public ::testing::Test {
  protected:
   WorkFolder dir;
+  FakeCalls calls;  // outlives the window, which may still ask it at its end
+  CDialerDlg dlg;
 };
 
 }  // namespace
@@ -26,7 +28,6 @@ class MainWindowFrame : public ::testing::Test {
 // are found by their ids everywhere else, and the dialog units are DialogUnits'. What the table
 // cannot say: every control it shows lies on the skin, and the dial box is one line high.
 TEST_F(MainWindowFrame, EveryShownControlLiesOnTheSkinAndTheDialBoxIsOneLineHigh) {
-  CDialerDlg dlg;
   int shown = 0;
   for (QWidget* w : dlg.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
     if (GetDlgCtrlID(w) == 0 || w->isHidden()) continue;
@@ -40,7 +41,6 @@ TEST_F(MainWindowFrame, EveryShownControlLiesOnTheSkinAndTheDialBoxIsOneLineHigh
 }
 
 TEST_F(MainWindowFrame, EnterAndEscapeNeverEndTheWindow) {
-  CDialerDlg dlg;
   dlg.setResult(42);
   dlg.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
@@ -55,8 +55,6 @@ TEST_F(MainWindowFrame, EnterAndEscapeNeverEndTheWindow) {
 }
 
 TEST_F(MainWindowFrame, CloseRequestWaitsForTheCallAndTheBalanceRefresh) {
-  FakeCalls calls;
-  CDialerDlg dlg;
   dlg.UseCalls(&calls);
   bool busyClearedBeforeEnd = false;
   DialBox(dlg)->setEditText("5");
@@ -82,7 +80,6 @@ TEST_F(MainWindowFrame, CloseRequestWaitsForTheCallAndTheBalanceRefresh) {
 }
 
 TEST_F(MainWindowFrame, CloseControlAsksToCloseAndMinimiseControlMinimises) {
-  CDialerDlg dlg;
   dlg.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
   QTest::mouseClick(dlg.GetDlgItem(IDC_CLOSE), Qt::LeftButton);
@@ -98,7 +95,6 @@ TEST_F(MainWindowFrame, CloseControlAsksToCloseAndMinimiseControlMinimises) {
 }
 
 TEST_F(MainWindowFrame, ActivationGivesTheDialBoxTheFocus) {
-  CDialerDlg dlg;
   dlg.show();
   dlg.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
@@ -114,8 +110,6 @@ TEST_F(MainWindowFrame, ActivationGivesTheDialBoxTheFocus) {
 TEST_F(MainWindowFrame, TypedTextIsTheDialString) {
   // Typing goes into the dial string at once: a key clicked next appends to what was typed, and
   // saving the dial box's text keeps it. Enter's own press adds nothing to the drop-down list.
-  FakeCalls calls;
-  CDialerDlg dlg;
   dlg.UseCalls(&calls);
   dlg.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
