@@ -22,6 +22,20 @@ bool ClickAndWait(CHyperLink* link) {
   return done;
 }
 
+// A link bound to its target, stand-ins for the programs that open it, and its message boxes.
+class HyperLinkOpen : public ::testing::Test {
+ protected:
+  HyperLinkOpen() {
+    link.SetTarget("http://a.example/page");
+    link.PreSubclassWindow();
+  }
+
+  FakePrograms fake{true};
+  MessageBoxes boxes;
+  QWidget parent;
+  CHyperLink link{&parent};
+};
+
 }  // namespace
 
 TEST(HyperLink, BindingTakesTargetAndTextFromEachOther) {
@@ -77,14 +91,8 @@ TEST(HyperLink, UnderlineModesAndHoverColours) {
   EXPECT_EQ(link.GetHoverColour(), QApplication::palette().color(QPalette::Highlight));
 }
 
-TEST(HyperLink, ClickOpensWithTheDesktopAndMarksTheLinkVisited) {
-  FakePrograms fake(true);
+TEST_F(HyperLinkOpen, ClickOpensWithTheDesktopAndMarksTheLinkVisited) {
   fake.AddRecorder("xdg-open", 0);
-  MessageBoxes boxes;
-  QWidget parent;
-  CHyperLink link(&parent);
-  link.SetTarget("http://a.example/page");
-  link.PreSubclassWindow();
   ASSERT_TRUE(ClickAndWait(&link));
   EXPECT_EQ(fake.ArgsOf("xdg-open"), "http://a.example/page\n");
   EXPECT_TRUE(link.GetWasVisited());
@@ -103,28 +111,20 @@ TEST(HyperLink, ClickOpensWithTheDesktopAndMarksTheLinkVisited) {
   EXPECT_EQ(boxes.types[0], unsigned(MB_ICONEXCLAMATION));
 }
 
-TEST(HyperLink, FallsBackToTheDefaultBrowsersOwnCommand) {
-  FakePrograms fake(true);
+TEST_F(HyperLinkOpen, FallsBackToTheDefaultBrowsersOwnCommand) {
   fake.AddRecorder("xdg-open", 4);
   fake.Add("xdg-mime", "echo web.desktop");
   fake.AddRecorder("webbrowser");
   std::filesystem::create_directories(fake.Dir().path() / "data/applications");
   WriteFileBytes(fake.Dir().path() / "data/applications/web.desktop",
                  "[Desktop Entry]\nExec=webbrowser --tab \"%u\" --ignored\n");
-  MessageBoxes boxes;
   EXPECT_EQ(CHyperLink::OpenTarget("http://a.example/?x=1 2"), 33);
   ASSERT_TRUE(ProcessEventsUntil([&] { return !fake.ArgsOf("webbrowser").empty(); }));
   EXPECT_EQ(fake.ArgsOf("webbrowser"), "--tab\nhttp://a.example/?x=1 2\n");
   EXPECT_TRUE(boxes.texts.empty());
 }
 
-TEST(HyperLink, NoOpenerAndNoBrowserGiveTheErrorBox) {
-  FakePrograms fake(true);
-  MessageBoxes boxes;
-  QWidget parent;
-  CHyperLink link(&parent);
-  link.SetTarget("http://a.example/");
-  link.PreSubclassWindow();
+TEST_F(HyperLinkOpen, NoOpenerAndNoBrowserGiveTheErrorBox) {
   ASSERT_TRUE(ClickAndWait(&link));
   ASSERT_EQ(boxes.texts.size(), 1u);
   EXPECT_NE(boxes.texts[0].find("There is no application associated"), std::string::npos);
@@ -132,17 +132,11 @@ TEST(HyperLink, NoOpenerAndNoBrowserGiveTheErrorBox) {
 
 // The opener runs on a worker: the click returns while it is still at work, and the link shows
 // the result once it has finished.
-TEST(HyperLink, AClickReturnsWhileTheOpenerIsStillAtWork) {
-  FakePrograms fake(true);
+TEST_F(HyperLinkOpen, AClickReturnsWhileTheOpenerIsStillAtWork) {
   const std::filesystem::path release = fake.Dir().path() / "release";
   // The opener waits for the test (or for the test's folder to go).
   fake.Add("xdg-open", "while [ ! -e '" + release.string() + "' ] && [ -d '" + fake.Dir().path().string() +
                            "' ]; do /bin/sleep 0.01; done");
-  MessageBoxes boxes;
-  QWidget parent;
-  CHyperLink link(&parent);
-  link.SetTarget("http://a.example/");
-  link.PreSubclassWindow();
   bool reported = false;
   QObject::connect(&link, &CHyperLink::opened, [&reported] { reported = true; });
   Click(&link);
