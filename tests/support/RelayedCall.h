@@ -14,7 +14,7 @@
 
 #include "stack/asn/H323Values.h"
 #include "stack/asn/Value.h"
-#include "stack/q931/Q931Message.h"
+#include "stack/h225/H225Message.h"
 #include "stack/q931/Tpkt.h"
 
 #include <asio.hpp>
@@ -82,10 +82,10 @@ class RelayedCall : public std::enable_shared_from_this<RelayedCall> {
   Leg& LegOf(bool caller) { return caller ? caller_ : callee_; }
   void Read(bool fromCaller);
   void OnMessage(bool fromCaller, const std::vector<std::uint8_t>& payload);
-  void OnSetup(q931::Q931Message setup);
+  void OnSetup(h225::H225Message setup);
   void OnClosed(bool caller);
-  // Replaces an announced H.245 address in a decoded H323-UserInformation; true when it did.
-  bool RewriteH245Address(asn::Value& uuie, bool fromCaller);
+  // Replaces an announced H.245 address in the message; true when it did.
+  bool RewriteH245Address(h225::H225Message& message, bool fromCaller);
   void Write(bool toCaller, const std::vector<std::uint8_t>& payload);
   void Flush(bool toCaller);
   void CloseLeg(bool caller);

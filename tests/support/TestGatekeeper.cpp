@@ -7,6 +7,7 @@
 #include "stack/h235/H235AuthCAT.h"
 #include "stack/h235/H235AuthProcedure1.h"
 #include "stack/h235/H235AuthSimpleMD5.h"
+#include "stack/ras/H323GatekeeperMessages.h"
 
 #include <algorithm>
 #include <ctime>
@@ -20,7 +21,7 @@ using h235::TokenCheck;
 
 namespace {
 
-Value ras(std::uint16_t kind, Value** body) {
+Value Make(std::uint16_t kind, Value** body) {
   Value msg(h225::RasMessage::Id);
   *body = &msg.Select(kind);
   return msg;
@@ -209,7 +210,7 @@ void TestGatekeeper::AnswerDiscovery(std::int64_t seq, const Script& s, const as
   if (!s.answerDiscovery) return;
   Value* b;
   if (s.discoveryReject) {
-    Value grj = ras(h225::RasMessage::gatekeeperReject, &b);
+    Value grj = Make(h225::RasMessage::gatekeeperReject, &b);
     b->Field(h225::GatekeeperReject::requestSeqNum).SetInteger(seq);
     b->Field(h225::GatekeeperReject::protocolIdentifier).SetOid(asn::kH225ProtocolIdentifier);
     b->Field(h225::GatekeeperReject::rejectReason).Select(*s.discoveryReject);
@@ -218,7 +219,7 @@ void TestGatekeeper::AnswerDiscovery(std::int64_t seq, const Script& s, const as
     return;
   }
   using G = h225::GatekeeperConfirm;
-  Value gcf = ras(h225::RasMessage::gatekeeperConfirm, &b);
+  Value gcf = Make(h225::RasMessage::gatekeeperConfirm, &b);
   b->Field(G::requestSeqNum).SetInteger(seq);
   b->Field(G::protocolIdentifier).SetOid(asn::kH225ProtocolIdentifier);
   b->Field(G::gatekeeperIdentifier).SetText(s.identifier);
@@ -264,7 +265,7 @@ void TestGatekeeper::AnswerRegistration(const Value& body, bool tokensOk, const 
   Value* b;
   if (reject) {
     using J = h225::RegistrationReject;
-    Value rrj = ras(h225::RasMessage::registrationReject, &b);
+    Value rrj = Make(h225::RasMessage::registrationReject, &b);
     b->Field(J::requestSeqNum).SetInteger(seq);
     b->Field(J::protocolIdentifier).SetOid(asn::kH225ProtocolIdentifier);
     Value& reason = b->Field(J::rejectReason).Select(*reject);
@@ -289,7 +290,7 @@ void TestGatekeeper::AnswerRegistration(const Value& body, bool tokensOk, const 
     endpointRas_ = ras;
   }
   using C = h225::RegistrationConfirm;
-  Value rcf = ras(h225::RasMessage::registrationConfirm, &b);
+  Value rcf = Make(h225::RasMessage::registrationConfirm, &b);
   b->Field(C::requestSeqNum).SetInteger(seq);
   b->Field(C::protocolIdentifier).SetOid(asn::kH225ProtocolIdentifier);
   asn::SetIpv4(b->Field(C::callSignalAddress).Append(), {{127, 0, 0, 1}, relay_.Port()});
@@ -338,7 +339,7 @@ void TestGatekeeper::AnswerAdmission(const Value& body, bool tokensOk, const Scr
   if (!reject && !destination) reject = h225::AdmissionRejectReason::incompleteAddress;
   Value* b;
   if (reject) {
-    Value arj = ras(h225::RasMessage::admissionReject, &b);
+    Value arj = Make(h225::RasMessage::admissionReject, &b);
     b->Field(h225::AdmissionReject::requestSeqNum).SetInteger(seq);
     b->Field(h225::AdmissionReject::rejectReason).Select(*reject);
     asn::CompleteMandatory(*b);
@@ -349,7 +350,7 @@ void TestGatekeeper::AnswerAdmission(const Value& body, bool tokensOk, const Scr
       Guid(body.Get(A::callIdentifier)), body[A::conferenceID].Bytes(),
       {endpointId, static_cast<std::uint16_t>(body[A::callReferenceValue].Integer()), answerCall, false});
   using C = h225::AdmissionConfirm;
-  Value acf = ras(h225::RasMessage::admissionConfirm, &b);
+  Value acf = Make(h225::RasMessage::admissionConfirm, &b);
   b->Field(C::requestSeqNum).SetInteger(seq);
   b->Field(C::bandWidth).SetInteger(body[A::bandWidth].Integer());
   b->Field(C::callModel).Select(s.routed ? h225::CallModel::gatekeeperRouted : h225::CallModel::direct);
@@ -368,24 +369,15 @@ void TestGatekeeper::AnswerDisengage(const Value& body, const Script& s, const a
   const std::string endpointId = body[D::endpointIdentifier].Text();
   const bool known = registry_.Has(endpointId);
   registry_.Disengaged(Guid(body.Get(D::callIdentifier)), endpointId);
-  Value* b;
-  if (known) {
-    Value dcf = ras(h225::RasMessage::disengageConfirm, &b);
-    b->Field(h225::DisengageConfirm::requestSeqNum).SetInteger(seq);
-    SendLater(std::move(dcf), from, s.auth == Auth::Procedure1);
-    return;
-  }
-  Value drj = ras(h225::RasMessage::disengageReject, &b);
-  b->Field(h225::DisengageReject::requestSeqNum).SetInteger(seq);
-  b->Field(h225::DisengageReject::rejectReason).Select(h225::DisengageRejectReason::notRegistered);
-  SendLater(std::move(drj), from, s.auth == Auth::Procedure1);
+  const auto answerSeq = static_cast<unsigned>(seq);
+  SendLater(known ? ras::MakeDisengageConfirm(answerSeq)
+                  : ras::MakeDisengageReject(answerSeq, h225::DisengageRejectReason::notRegistered),
+            from, s.auth == Auth::Procedure1);
 }
 
 void TestGatekeeper::AnswerUnregistration(const Value& body, const Script& s, const asio::ip::udp::endpoint& from) {
-  Value* b;
-  Value ucf = ras(h225::RasMessage::unregistrationConfirm, &b);
-  b->Field(h225::UnregistrationConfirm::requestSeqNum)
-      .SetInteger(body[h225::UnregistrationRequest::requestSeqNum].Integer());
+  Value ucf =
+      ras::MakeUnregistrationConfirm(static_cast<unsigned>(body[h225::UnregistrationRequest::requestSeqNum].Integer()));
   if (const Value* id = body.Get(h225::UnregistrationRequest::endpointIdentifier)) registry_.Remove(id->Text());
   registry_.RemoveAt(from);
   {
@@ -407,7 +399,7 @@ void TestGatekeeper::SendLater(Value message, const asio::ip::udp::endpoint& to,
     return;
   }
   Value* b;
-  Value rip = ras(h225::RasMessage::requestInProgress, &b);
+  Value rip = Make(h225::RasMessage::requestInProgress, &b);
   b->Field(h225::RequestInProgress::requestSeqNum).SetInteger(message.Alternative().Find("requestSeqNum")->Integer());
   b->Field(h225::RequestInProgress::delay).SetInteger(delay.count());
   Send(std::move(rip), to, Signing::None);
@@ -478,24 +470,18 @@ std::optional<Value> TestGatekeeper::Ask(Value request, unsigned seq, const Targ
 std::optional<Value> TestGatekeeper::SendUnregistrationRequest(std::optional<std::uint16_t> reason,
                                                                std::chrono::milliseconds wait, Signing signing,
                                                                const std::string& alias) {
-  using U = h225::UnregistrationRequest;
   auto target = TargetOf(alias);
   if (!target) return std::nullopt;
-  Value* b;
-  Value urq = ras(h225::RasMessage::unregistrationRequest, &b);
   unsigned seq;
-  std::string gk;
+  ras::EndpointInfo gk;
   {
     std::lock_guard lock(mutex_);
     seq = ++seq_;
-    gk = script_.identifier;
+    gk.gatekeeperId = script_.identifier;
   }
-  b->Field(U::requestSeqNum).SetInteger(seq);
-  asn::SetIpv4(b->Field(U::callSignalAddress).Append(), {{127, 0, 0, 1}, 1721});
-  if (!target->endpointId.empty()) b->Field(U::endpointIdentifier).SetText(target->endpointId);
-  b->Field(U::gatekeeperIdentifier).SetText(gk);
-  if (reason) b->Field(U::reason).Select(*reason);
-  auto answer = Ask(std::move(urq), seq, *target, signing, wait);
+  gk.callSignalAddress = {{127, 0, 0, 1}, 1721};
+  gk.endpointId = target->endpointId;
+  auto answer = Ask(ras::MakeUnregistrationRequest(seq, gk, reason), seq, *target, signing, wait);
   if (answer && answer->Is(h225::RasMessage::unregistrationConfirm)) registry_.Remove(target->endpointId);
   return answer;
 }
@@ -507,7 +493,7 @@ std::optional<Value> TestGatekeeper::SendInfoRequest(std::chrono::milliseconds w
   auto target = TargetOf(alias);
   if (!target) return std::nullopt;
   Value* b;
-  Value irq = ras(h225::RasMessage::infoRequest, &b);
+  Value irq = Make(h225::RasMessage::infoRequest, &b);
   unsigned seq;
   {
     std::lock_guard lock(mutex_);
@@ -524,42 +510,32 @@ std::optional<Value> TestGatekeeper::SendInfoRequest(std::chrono::milliseconds w
 std::optional<Value> TestGatekeeper::SendDisengageRequest(const std::string& callIdentifier, std::uint16_t reason,
                                                           std::chrono::milliseconds wait, Signing signing,
                                                           const std::string& endpointId, bool zeroIdentifier) {
-  using D = h225::DisengageRequest;
   Target target;
-  std::uint16_t reference = 1;
-  std::string conference(16, '\0');
+  ras::CallInfo about;
+  about.callReference = 1;
+  about.callIdentifier = zeroIdentifier ? std::string(16, '\0') : callIdentifier;
+  about.conferenceID = std::string(16, '\0');
   unsigned seq;
-  std::string gk;
+  ras::EndpointInfo gk;
   {
     std::lock_guard lock(mutex_);
     seq = ++seq_;
-    gk = script_.identifier;
+    gk.gatekeeperId = script_.identifier;
     target = {endpointRas_, endpointId_};
   }
   if (auto call = registry_.FindCall(callIdentifier)) {
-    conference = call->conferenceID;
+    about.conferenceID = call->conferenceID;
     for (const CallParty& party : call->parties) {
       if (endpointId.empty() ? party.disengaged : party.endpointId != endpointId) continue;
       auto r = registry_.Find(party.endpointId);
       if (!r) continue;
       target = {r->ras, party.endpointId};
-      reference = party.callReference;
+      about.callReference = party.callReference;
       break;
     }
   }
-  Value* b;
-  Value drq = ras(h225::RasMessage::disengageRequest, &b);
-  b->Field(D::requestSeqNum).SetInteger(seq);
-  b->Field(D::endpointIdentifier).SetText(target.endpointId.empty() ? std::string("-") : target.endpointId);
-  b->Field(D::conferenceID).SetBytes(conference);
-  b->Field(D::callReferenceValue).SetInteger(reference);
-  b->Field(D::disengageReason).Select(reason);
-  b->Field(D::callIdentifier)
-      .Field(h225::CallIdentifier::guid)
-      .SetBytes(zeroIdentifier ? std::string(16, '\0') : callIdentifier);
-  b->Field(D::gatekeeperIdentifier).SetText(gk);
-  asn::CompleteMandatory(*b);
-  auto answer = Ask(std::move(drq), seq, target, signing, wait);
+  gk.endpointId = target.endpointId.empty() ? std::string("-") : target.endpointId;
+  auto answer = Ask(ras::MakeDisengageRequest(seq, gk, about, reason), seq, target, signing, wait);
   if (answer && answer->Is(h225::RasMessage::disengageConfirm)) registry_.Disengaged(callIdentifier, target.endpointId);
   return answer;
 }
