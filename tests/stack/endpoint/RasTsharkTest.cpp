@@ -57,23 +57,19 @@ std::vector<TsharkJudge::Fields> Judge(TsharkJudge& judge, const Sent& sent, std
 TEST(RasTshark, ReadsEverythingTheEndpointSends) {
   TsharkJudge judge;
   if (!judge.available()) GTEST_SKIP() << "tshark or text2pcap is not installed";
-  TestGatekeeper::Script script;
-  script.auth = TestGatekeeper::Auth::Unannounced;  // every token kind goes out
-  script.password = "secret";
+  auto script = Secured(TestGatekeeper::Auth::Unannounced);  // every token kind goes out
   script.grantedTimeToLive = 1;
-  Registered r(script, "secret");
-  TestGatekeeper& gk = r.gk;
-  H323EndPoint& ep = r.ep;
-  ASSERT_TRUE(gk.WaitUntil([&](auto&) { return !gk.RegistrationRequests(true).empty(); }, 5s));
-  ASSERT_TRUE(gk.SendInfoRequest());
-  ASSERT_TRUE(gk.SendUnregistrationRequest(h225::UnregRequestReason::maintenance));
-  ASSERT_TRUE(gk.SendUnregistrationRequest(std::nullopt));  // refused: not registered
-  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
-  ep.RemoveGatekeeper();
-  ASSERT_TRUE(gk.WaitUntil([&](auto&) { return gk.MessagesOf(M::unregistrationRequest).size() == 1; }, 5s));
+  Registered r(script);
+  ASSERT_TRUE(r.gk.WaitUntil([&](auto&) { return !r.gk.RegistrationRequests(true).empty(); }, 5s));
+  ASSERT_TRUE(r.gk.SendInfoRequest());
+  ASSERT_TRUE(r.gk.SendUnregistrationRequest(h225::UnregRequestReason::maintenance));
+  ASSERT_TRUE(r.gk.SendUnregistrationRequest(std::nullopt));  // refused: not registered
+  ASSERT_TRUE(r.ep.UseGatekeeper(r.gk.Address()));
+  r.ep.RemoveGatekeeper();
+  ASSERT_TRUE(r.gk.WaitUntil([&](auto&) { return r.gk.MessagesOf(M::unregistrationRequest).size() == 1; }, 5s));
 
-  const Sent sent = SentBy(gk, {M::gatekeeperRequest, M::registrationRequest, M::infoRequestResponse,
-                                M::unregistrationConfirm, M::unregistrationReject, M::unregistrationRequest});
+  const Sent sent = SentBy(r.gk, {M::gatekeeperRequest, M::registrationRequest, M::infoRequestResponse,
+                                  M::unregistrationConfirm, M::unregistrationReject, M::unregistrationRequest});
   auto rows = Judge(judge, sent,
                     {"h235.algorithmOID", "h225.dialledDigits", "h225.ipV4", "h225.timeToLive",
                      "h225.protocolIdentifier", "h225.gatekeeperIdentifier"},
@@ -96,11 +92,9 @@ TEST(RasTshark, ReadsEverythingTheEndpointSends) {
 TEST(RasTshark, ReadsTheCallMessagesTheEndpointSends) {
   TsharkJudge judge;
   if (!judge.available()) GTEST_SKIP() << "tshark or text2pcap is not installed";
-  TestGatekeeper::Script script;
-  script.auth = TestGatekeeper::Auth::Unannounced;
-  script.password = "secret";
+  auto script = Secured(TestGatekeeper::Auth::Unannounced);
   script.irrFrequency = 1;
-  Registered r(script, "secret");
+  Registered r(script);
   TestGatekeeper& gk = r.gk;
   auto& gatekeeper = r.Gatekeeper();
 
