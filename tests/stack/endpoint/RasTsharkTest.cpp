@@ -4,7 +4,7 @@
 // calls: admission both ways, information responses with the calls (asked and unasked), the
 // answers to the gatekeeper's disengage requests and our own.
 
-#include "tests/stack/asn/TsharkJudge.h"
+#include "tests/support/Tshark.h"
 #include "tests/stack/endpoint/CallsFixture.h"
 
 #include <thread>
@@ -34,11 +34,11 @@ Sent SentBy(const TestGatekeeper& gk, std::initializer_list<std::uint16_t> expec
 
 // tshark's fields of each packet (the message type must be ours, nothing malformed); its full text
 // must hold each of the words and no error or warning.
-std::vector<TsharkJudge::Fields> Judge(TsharkJudge& judge, const Sent& sent, std::vector<std::string> fields,
-                                       std::initializer_list<const char*> words) {
+std::vector<Tshark::Fields> Judge(Tshark& judge, const Sent& sent, std::vector<std::string> fields,
+                                  std::initializer_list<const char*> words) {
   fields.push_back("h225.RasMessage");
   fields.push_back("_ws.malformed");
-  auto rows = judge.ras(sent.packets, fields);
+  auto rows = judge.Ras(sent.packets, fields);
   EXPECT_EQ(rows.size(), sent.packets.size());
   rows.resize(sent.packets.size());
   for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -46,7 +46,7 @@ std::vector<TsharkJudge::Fields> Judge(TsharkJudge& judge, const Sent& sent, std
     EXPECT_EQ(rows[i]["h225.RasMessage"], std::to_string(sent.kinds[i]));
     EXPECT_EQ(rows[i]["_ws.malformed"], "");
   }
-  const std::string text = judge.verbose(sent.packets, false);
+  const std::string text = judge.VerboseH323(sent.packets, false);
   EXPECT_EQ(text.find("Malformed"), std::string::npos) << text;
   EXPECT_EQ(text.find("Expert Info (Error"), std::string::npos) << text;
   EXPECT_EQ(text.find("Expert Info (Warning"), std::string::npos) << text;
@@ -55,8 +55,8 @@ std::vector<TsharkJudge::Fields> Judge(TsharkJudge& judge, const Sent& sent, std
 }
 
 TEST(RasTshark, ReadsEverythingTheEndpointSends) {
-  TsharkJudge judge;
-  if (!judge.available()) GTEST_SKIP() << "tshark or text2pcap is not installed";
+  Tshark judge;
+  if (!judge.Available()) GTEST_SKIP() << "tshark or text2pcap is not installed";
   auto script = Secured(TestGatekeeper::Auth::Unannounced);  // every token kind goes out
   script.grantedTimeToLive = 1;
   Registered r(script);
@@ -90,8 +90,8 @@ TEST(RasTshark, ReadsEverythingTheEndpointSends) {
 }
 
 TEST(RasTshark, ReadsTheCallMessagesTheEndpointSends) {
-  TsharkJudge judge;
-  if (!judge.available()) GTEST_SKIP() << "tshark or text2pcap is not installed";
+  Tshark judge;
+  if (!judge.Available()) GTEST_SKIP() << "tshark or text2pcap is not installed";
   auto script = Secured(TestGatekeeper::Auth::Unannounced);
   script.irrFrequency = 1;
   Registered r(script);
