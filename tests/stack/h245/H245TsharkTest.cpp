@@ -38,9 +38,7 @@ class H245Tshark : public H245Pair {
     out.push_back(a->Sent().back());  // MSD reject
     Make(TestSettings(std::chrono::milliseconds(10)), TestSettings(std::chrono::milliseconds(10)));
     MakeReady();
-    const OutgoingChannel g711{
-        1, endpoint::H323_G711Capability().GetAudioCapability(endpoint::H323Capability::Direction::Transmit),
-        Loopback(5001)};
+    const OutgoingChannel g711 = G711Out(5001);
     const unsigned fromA = a->Control().OpenChannel(g711);
     b->Control().OpenChannel(g711);
     Exchange(*a, *b);
@@ -54,10 +52,7 @@ class H245Tshark : public H245Pair {
       d.Field(h245::CapabilityDescriptor::capabilityDescriptorNumber).SetInteger(0);
       d.Field(h245::CapabilityDescriptor::simultaneousCapabilities).Append().Append().SetInteger(9);
     }));
-    b->Receive(Message(MSCM::request, Request::requestChannelClose, [](asn::Value& v) {
-      v.Field(h245::RequestChannelClose::forwardLogicalChannelNumber).SetInteger(500);
-      v.Field(h245::RequestChannelClose::reason).Select(h245::RequestChannelClose_reason::normal);
-    }));
+    b->Receive(RequestChannelClose(500));
     b->Receive(Message(MSCM::request, Request::requestMode, [](asn::Value& v) {
       v.Field(h245::RequestMode::requestedModes).Append().Append();
       asn::CompleteMandatory(v);
@@ -157,9 +152,7 @@ TEST_F(H245Tshark, ReadsEveryKindOfMessageWeSend) {
 
 TEST_F(H245Tshark, ReadsOurCapabilitySetAndChannelFields) {
   MakeReady();
-  a->Control().OpenChannel(
-      {1, endpoint::H323_G711Capability().GetAudioCapability(endpoint::H323Capability::Direction::Transmit),
-       Loopback(5001)});
+  a->Control().OpenChannel(G711Out(5001));
   a->Control().SendUserInput("12");
   Exchange(*a, *b);
   // Our set, our channel, B's Ack of it, and a key.
