@@ -21,9 +21,13 @@ using h235::TokenCheck;
 
 namespace {
 
-Value Make(std::uint16_t kind, Value** body) {
+// A RAS message of this kind with its sequence number, and the protocol identifier where it has one.
+Value Make(std::uint16_t kind, std::int64_t seq, Value** body) {
   Value msg(h225::RasMessage::Id);
-  *body = &msg.Select(kind);
+  Value& b = *(*body = &msg.Select(kind));
+  b.Field(static_cast<std::uint16_t>(b.IndexOf("requestSeqNum"))).SetInteger(seq);
+  if (const int i = b.IndexOf("protocolIdentifier"); i >= 0)
+    b.Field(static_cast<std::uint16_t>(i)).SetOid(asn::kH225ProtocolIdentifier);
   return msg;
 }
 
@@ -210,35 +214,27 @@ void TestGatekeeper::AnswerDiscovery(std::int64_t seq, const Script& s, const as
   if (!s.answerDiscovery) return;
   Value* b;
   if (s.discoveryReject) {
-    Value grj = Make(h225::RasMessage::gatekeeperReject, &b);
-    b->Field(h225::GatekeeperReject::requestSeqNum).SetInteger(seq);
-    b->Field(h225::GatekeeperReject::protocolIdentifier).SetOid(asn::kH225ProtocolIdentifier);
+    Value grj = Make(h225::RasMessage::gatekeeperReject, seq, &b);
     b->Field(h225::GatekeeperReject::rejectReason).Select(*s.discoveryReject);
     asn::CompleteMandatory(*b);
     SendLater(std::move(grj), from, false);
     return;
   }
   using G = h225::GatekeeperConfirm;
-  Value gcf = Make(h225::RasMessage::gatekeeperConfirm, &b);
-  b->Field(G::requestSeqNum).SetInteger(seq);
-  b->Field(G::protocolIdentifier).SetOid(asn::kH225ProtocolIdentifier);
+  Value gcf = Make(h225::RasMessage::gatekeeperConfirm, seq, &b);
   b->Field(G::gatekeeperIdentifier).SetText(s.identifier);
   asn::SetIpv4(b->Field(G::rasAddress), {{127, 0, 0, 1}, port_});
-  const std::vector<std::uint32_t>* algorithm = nullptr;
-  static const std::vector<std::uint32_t> md5(h235::kOidMd5.begin(), h235::kOidMd5.end());
-  static const std::vector<std::uint32_t> cat(h235::kOidCat.begin(), h235::kOidCat.end());
-  static const std::vector<std::uint32_t> p1(h235::kOidHmacSha1_96.begin(), h235::kOidHmacSha1_96.end());
-  if (s.auth == Auth::Md5) algorithm = &md5;
-  if (s.auth == Auth::Cat) algorithm = &cat;
-  if (s.auth == Auth::Procedure1) algorithm = &p1;
-  if (algorithm) {
-    if (s.auth == Auth::Cat)
-      b->Field(G::authenticationMode)
-          .Select(asn::h235::AuthenticationMechanism::authenticationBES)
-          .Select(asn::h235::AuthenticationBES::radius);
+  if (s.auth == Auth::Cat) {
+    b->Field(G::authenticationMode)
+        .Select(asn::h235::AuthenticationMechanism::authenticationBES)
+        .Select(asn::h235::AuthenticationBES::radius);
+    b->Field(G::algorithmOID).SetOid(h235::kOidCat);
+  } else if (s.auth == Auth::Md5 || s.auth == Auth::Procedure1) {
+    b->Field(G::authenticationMode).Select(asn::h235::AuthenticationMechanism::pwdHash);
+    if (s.auth == Auth::Md5)
+      b->Field(G::algorithmOID).SetOid(h235::kOidMd5);
     else
-      b->Field(G::authenticationMode).Select(asn::h235::AuthenticationMechanism::pwdHash);
-    b->Field(G::algorithmOID).SetOid(*algorithm);
+      b->Field(G::algorithmOID).SetOid(h235::kOidHmacSha1_96);
   }
   SendLater(std::move(gcf), from, false);
 }
@@ -265,9 +261,7 @@ void TestGatekeeper::AnswerRegistration(const Value& body, bool tokensOk, const 
   Value* b;
   if (reject) {
     using J = h225::RegistrationReject;
-    Value rrj = Make(h225::RasMessage::registrationReject, &b);
-    b->Field(J::requestSeqNum).SetInteger(seq);
-    b->Field(J::protocolIdentifier).SetOid(asn::kH225ProtocolIdentifier);
+    Value rrj = Make(h225::RasMessage::registrationReject, seq, &b);
     Value& reason = b->Field(J::rejectReason).Select(*reject);
     asn::CompleteMandatory(reason);
     b->Field(J::gatekeeperIdentifier).SetText(s.identifier);
@@ -290,9 +284,7 @@ void TestGatekeeper::AnswerRegistration(const Value& body, bool tokensOk, const 
     endpointRas_ = ras;
   }
   using C = h225::RegistrationConfirm;
-  Value rcf = Make(h225::RasMessage::registrationConfirm, &b);
-  b->Field(C::requestSeqNum).SetInteger(seq);
-  b->Field(C::protocolIdentifier).SetOid(asn::kH225ProtocolIdentifier);
+  Value rcf = Make(h225::RasMessage::registrationConfirm, seq, &b);
   asn::SetIpv4(b->Field(C::callSignalAddress).Append(), {{127, 0, 0, 1}, relay_.Port()});
   if (const Value* aliases = body.Get(R::terminalAlias))
     for (const Value& alias : aliases->Elements()) b->Field(C::terminalAlias).Append(alias);
@@ -339,8 +331,7 @@ void TestGatekeeper::AnswerAdmission(const Value& body, bool tokensOk, const Scr
   if (!reject && !destination) reject = h225::AdmissionRejectReason::incompleteAddress;
   Value* b;
   if (reject) {
-    Value arj = Make(h225::RasMessage::admissionReject, &b);
-    b->Field(h225::AdmissionReject::requestSeqNum).SetInteger(seq);
+    Value arj = Make(h225::RasMessage::admissionReject, seq, &b);
     b->Field(h225::AdmissionReject::rejectReason).Select(*reject);
     asn::CompleteMandatory(*b);
     SendLater(std::move(arj), from, s.auth == Auth::Procedure1);
@@ -350,8 +341,7 @@ void TestGatekeeper::AnswerAdmission(const Value& body, bool tokensOk, const Scr
       Guid(body.Get(A::callIdentifier)), body[A::conferenceID].Bytes(),
       {endpointId, static_cast<std::uint16_t>(body[A::callReferenceValue].Integer()), answerCall, false});
   using C = h225::AdmissionConfirm;
-  Value acf = Make(h225::RasMessage::admissionConfirm, &b);
-  b->Field(C::requestSeqNum).SetInteger(seq);
+  Value acf = Make(h225::RasMessage::admissionConfirm, seq, &b);
   b->Field(C::bandWidth).SetInteger(body[A::bandWidth].Integer());
   b->Field(C::callModel).Select(s.routed ? h225::CallModel::gatekeeperRouted : h225::CallModel::direct);
   asn::SetIpv4(b->Field(C::destCallSignalAddress), *destination);
@@ -399,8 +389,7 @@ void TestGatekeeper::SendLater(Value message, const asio::ip::udp::endpoint& to,
     return;
   }
   Value* b;
-  Value rip = Make(h225::RasMessage::requestInProgress, &b);
-  b->Field(h225::RequestInProgress::requestSeqNum).SetInteger(message.Alternative().Find("requestSeqNum")->Integer());
+  Value rip = Make(h225::RasMessage::requestInProgress, message.Alternative().Find("requestSeqNum")->Integer(), &b);
   b->Field(h225::RequestInProgress::delay).SetInteger(delay.count());
   Send(std::move(rip), to, Signing::None);
   auto timer = std::make_shared<asio::steady_timer>(io_, delay);
@@ -441,6 +430,12 @@ std::optional<TestGatekeeper::Target> TestGatekeeper::TargetOf(const std::string
   return Target{endpointRas_, endpointId_};
 }
 
+unsigned TestGatekeeper::NextRequest(std::string* identifier) {
+  std::lock_guard lock(mutex_);
+  if (identifier) *identifier = script_.identifier;
+  return ++seq_;
+}
+
 std::optional<Value> TestGatekeeper::Ask(Value request, unsigned seq, const Target& to, Signing signing,
                                          std::chrono::milliseconds wait) {
   std::size_t before;
@@ -472,13 +467,8 @@ std::optional<Value> TestGatekeeper::SendUnregistrationRequest(std::optional<std
                                                                const std::string& alias) {
   auto target = TargetOf(alias);
   if (!target) return std::nullopt;
-  unsigned seq;
   ras::EndpointInfo gk;
-  {
-    std::lock_guard lock(mutex_);
-    seq = ++seq_;
-    gk.gatekeeperId = script_.identifier;
-  }
+  const unsigned seq = NextRequest(&gk.gatekeeperId);
   gk.callSignalAddress = {{127, 0, 0, 1}, 1721};
   gk.endpointId = target->endpointId;
   auto answer = Ask(ras::MakeUnregistrationRequest(seq, gk, reason), seq, *target, signing, wait);
@@ -492,14 +482,9 @@ std::optional<Value> TestGatekeeper::SendInfoRequest(std::chrono::milliseconds w
   using I = h225::InfoRequest;
   auto target = TargetOf(alias);
   if (!target) return std::nullopt;
+  const unsigned seq = NextRequest();
   Value* b;
-  Value irq = Make(h225::RasMessage::infoRequest, &b);
-  unsigned seq;
-  {
-    std::lock_guard lock(mutex_);
-    seq = ++seq_;
-  }
-  b->Field(I::requestSeqNum).SetInteger(seq);
+  Value irq = Make(h225::RasMessage::infoRequest, seq, &b);
   b->Field(I::callReferenceValue).SetInteger(callReference);
   asn::SetIpv4(b->Field(I::replyAddress), {{127, 0, 0, 1}, port_});
   if (!callIdentifier.empty()) b->Field(I::callIdentifier).Field(h225::CallIdentifier::guid).SetBytes(callIdentifier);
@@ -510,19 +495,13 @@ std::optional<Value> TestGatekeeper::SendInfoRequest(std::chrono::milliseconds w
 std::optional<Value> TestGatekeeper::SendDisengageRequest(const std::string& callIdentifier, std::uint16_t reason,
                                                           std::chrono::milliseconds wait, Signing signing,
                                                           const std::string& endpointId, bool zeroIdentifier) {
-  Target target;
+  Target target = *TargetOf("");
   ras::CallInfo about;
   about.callReference = 1;
   about.callIdentifier = zeroIdentifier ? std::string(16, '\0') : callIdentifier;
   about.conferenceID = std::string(16, '\0');
-  unsigned seq;
   ras::EndpointInfo gk;
-  {
-    std::lock_guard lock(mutex_);
-    seq = ++seq_;
-    gk.gatekeeperId = script_.identifier;
-    target = {endpointRas_, endpointId_};
-  }
+  const unsigned seq = NextRequest(&gk.gatekeeperId);
   if (auto call = registry_.FindCall(callIdentifier)) {
     about.conferenceID = call->conferenceID;
     for (const CallParty& party : call->parties) {

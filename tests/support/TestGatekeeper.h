@@ -158,6 +158,8 @@ class TestGatekeeper {
   void Send(asn::Value message, const asio::ip::udp::endpoint& to, Signing signing);
   void SendLater(asn::Value message, const asio::ip::udp::endpoint& to, bool sign);
   std::optional<Target> TargetOf(const std::string& alias) const;
+  // A fresh sequence number for a request of ours (and our identifier, to put in it).
+  unsigned NextRequest(std::string* identifier = nullptr);
   std::optional<asn::Value> Ask(asn::Value request, unsigned seq, const Target& to, Signing signing,
                                 std::chrono::milliseconds wait);
 
