@@ -1,7 +1,6 @@
 // Logical channels between two controls: rejected, closed by either side, closed on request, given
 // up; and what H.245 makes of channels we cannot take. (Channels opened each way with their
-// addresses are the call tests' work: CallTo.TunnelledH245OpensChannelsBothWays… and the calls
-// without fast start of CallMatrix and CodecChoice.)
+// addresses are the call tests' work: the calls without fast start of CallMatrix and CodecChoice.)
 
 #include "tests/stack/h245/H245PairTest.h"
 
