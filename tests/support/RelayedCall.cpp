@@ -35,9 +35,7 @@ RelayedCall::RelayedCall(tcp::socket caller, const asn::Ipv4Address& self, Resol
 }
 
 RelayedCall::~RelayedCall() {
-  std::lock_guard lock(log_->mutex);
-  ++log_->callsEnded;
-  log_->changed.notify_all();
+  log_->recorder.Write([&] { ++log_->callsEnded; });
 }
 
 void RelayedCall::Start() { Read(true); }
@@ -119,11 +117,7 @@ void RelayedCall::OnSetup(H225Message setup) {
   }
   Record(true, Q931Message::Setup);
   Write(false, *encoded);
-  {
-    std::lock_guard lock(log_->mutex);
-    ++log_->setupsRelayed;
-    log_->changed.notify_all();
-  }
+  log_->recorder.Write([&] { ++log_->setupsRelayed; });
   callee_.socket.async_connect(
       tcp::endpoint(asio::ip::address_v4(callee->ip), callee->port), [self = shared_from_this()](std::error_code ec) {
         if (self->callee_.closed) return;
@@ -143,11 +137,8 @@ bool RelayedCall::RewriteH245Address(H225Message& message, bool fromCaller) {
   if (!announced) return false;
   auto& pipe = h245_[{fromCaller, Key(*announced)}];
   if (!pipe) {
-    pipe = std::make_shared<RelayedH245>(caller_.socket.get_executor(), *announced, [log = log_] {
-      std::lock_guard lock(log->mutex);
-      ++log->h245Joined;
-      log->changed.notify_all();
-    });
+    pipe = std::make_shared<RelayedH245>(caller_.socket.get_executor(), *announced,
+                                         [log = log_] { log->recorder.Write([&] { ++log->h245Joined; }); });
     if (!pipe->Listen()) return false;
   }
   message.SetH245Address({{127, 0, 0, 1}, pipe->Port()});
@@ -227,9 +218,7 @@ void RelayedCall::Close() {
 }
 
 void RelayedCall::Record(bool fromCaller, std::uint8_t type) {
-  std::lock_guard lock(log_->mutex);
-  log_->messages.push_back({number_, fromCaller, type});
-  log_->changed.notify_all();
+  log_->recorder.Write([&] { log_->messages.push_back({number_, fromCaller, type}); });
 }
 
 }  // namespace vantro::test

@@ -16,17 +16,16 @@
 #include "stack/asn/Value.h"
 #include "stack/h225/H225Message.h"
 #include "stack/q931/Tpkt.h"
+#include "tests/support/Recorder.h"
 
 #include <asio.hpp>
 
 #include <array>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -41,8 +40,7 @@ struct RelayLog {
     bool fromCaller;
     std::uint8_t type;  // Q.931 message type
   };
-  std::mutex mutex;
-  std::condition_variable changed;
+  Recorder recorder;  // guards what follows
   std::vector<Message> messages;
   std::size_t setupsRelayed = 0;  // Setups passed on to a callee
   std::size_t h245Joined = 0;     // separate H.245 connections joined

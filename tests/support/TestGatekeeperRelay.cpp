@@ -35,39 +35,14 @@ void TestGatekeeperRelay::Close() {
   calls_.clear();
 }
 
-std::vector<RelayLog::Message> TestGatekeeperRelay::Messages() const {
-  std::lock_guard lock(log_->mutex);
-  return log_->messages;
-}
-
-std::size_t TestGatekeeperRelay::SetupsRelayed() const {
-  std::lock_guard lock(log_->mutex);
-  return log_->setupsRelayed;
-}
-
-std::size_t TestGatekeeperRelay::H245Joined() const {
-  std::lock_guard lock(log_->mutex);
-  return log_->h245Joined;
-}
-
-std::size_t TestGatekeeperRelay::CallsEnded() const {
-  std::lock_guard lock(log_->mutex);
-  return log_->callsEnded;
-}
+std::vector<RelayLog::Message> TestGatekeeperRelay::Messages() const { return log_->recorder.Read(log_->messages); }
+std::size_t TestGatekeeperRelay::SetupsRelayed() const { return log_->recorder.Read(log_->setupsRelayed); }
+std::size_t TestGatekeeperRelay::H245Joined() const { return log_->recorder.Read(log_->h245Joined); }
+std::size_t TestGatekeeperRelay::CallsEnded() const { return log_->recorder.Read(log_->callsEnded); }
 
 bool TestGatekeeperRelay::WaitUntil(const std::function<bool(const TestGatekeeperRelay&)>& pred,
                                     std::chrono::milliseconds limit) const {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  for (;;) {
-    if (pred(*this)) return true;
-    std::unique_lock lock(log_->mutex);
-    // pred reads the log under its own lock; wait for the next change (or a short while).
-    if (log_->changed.wait_until(
-            lock, std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(50))) ==
-            std::cv_status::timeout &&
-        std::chrono::steady_clock::now() >= deadline)
-      return pred(*this);
-  }
+  return log_->recorder.WaitFor([&] { return pred(*this); }, limit);
 }
 
 }  // namespace vantro::test
