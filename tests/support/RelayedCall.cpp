@@ -24,18 +24,13 @@ std::uint64_t Key(const asn::Ipv4Address& a) {
 }  // namespace
 
 RelayedCall::RelayedCall(tcp::socket caller, const asn::Ipv4Address& self, Resolver resolve,
-                         std::shared_ptr<RelayLog> log, std::size_t number)
+                         std::shared_ptr<RelayLog> log)
     : caller_(std::move(caller)),
       callee_(tcp::socket(caller_.socket.get_executor())),
       self_(self),
       resolve_(std::move(resolve)),
-      log_(std::move(log)),
-      number_(number) {
+      log_(std::move(log)) {
   caller_.connected = true;
-}
-
-RelayedCall::~RelayedCall() {
-  log_->recorder.Write([&] { ++log_->callsEnded; });
 }
 
 void RelayedCall::Start() { Read(true); }
@@ -75,7 +70,6 @@ void RelayedCall::OnMessage(bool fromCaller, const std::vector<std::uint8_t>& pa
     return;
   }
   if (ending_) return;
-  Record(fromCaller, message->Type());
   std::optional<std::vector<std::uint8_t>> rewritten;
   if (RewriteH245Address(*message, fromCaller)) rewritten = message->Encode();
   Write(!fromCaller, rewritten ? *rewritten : payload);
@@ -115,7 +109,6 @@ void RelayedCall::OnSetup(H225Message setup) {
     Release(true, h225::ReleaseCompleteReason::undefinedReason, q931::Cause::NormalUnspecified);
     return;
   }
-  Record(true, Q931Message::Setup);
   Write(false, *encoded);
   log_->recorder.Write([&] { ++log_->setupsRelayed; });
   callee_.socket.async_connect(
@@ -193,7 +186,6 @@ void RelayedCall::Release(bool toCaller, std::uint16_t reason, std::uint8_t caus
   builder.SetTunnelling(false);
   const auto encoded = builder.ReleaseComplete(reason, cause).Encode();
   ending_ = true;
-  Record(!toCaller, Q931Message::ReleaseComplete);
   if (encoded) Write(toCaller, *encoded);
   Flush(toCaller);
   if (!LegOf(toCaller).connected) CloseLeg(toCaller);
@@ -215,10 +207,6 @@ void RelayedCall::Close() {
   ending_ = true;
   CloseLeg(true);
   CloseLeg(false);
-}
-
-void RelayedCall::Record(bool fromCaller, std::uint8_t type) {
-  log_->recorder.Write([&] { log_->messages.push_back({number_, fromCaller, type}); });
 }
 
 }  // namespace vantro::test

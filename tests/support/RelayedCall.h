@@ -33,18 +33,11 @@
 
 namespace vantro::test {
 
-// What the relay passed, for tests to read from their own thread.
+// What the relay did, for tests to read from their own thread.
 struct RelayLog {
-  struct Message {
-    std::size_t call;  // 1, 2, ... in the order the calls came
-    bool fromCaller;
-    std::uint8_t type;  // Q.931 message type
-  };
-  Recorder recorder;  // guards what follows
-  std::vector<Message> messages;
+  Recorder recorder;              // guards what follows
   std::size_t setupsRelayed = 0;  // Setups passed on to a callee
   std::size_t h245Joined = 0;     // separate H.245 connections joined
-  std::size_t callsEnded = 0;     // calls whose connections are both closed
 };
 
 class RelayedH245;
@@ -56,8 +49,7 @@ class RelayedCall : public std::enable_shared_from_this<RelayedCall> {
 
   // self: the relay's own call signalling address.
   RelayedCall(asio::ip::tcp::socket caller, const asn::Ipv4Address& self, Resolver resolve,
-              std::shared_ptr<RelayLog> log, std::size_t number);
-  ~RelayedCall();
+              std::shared_ptr<RelayLog> log);
   RelayedCall(const RelayedCall&) = delete;
   RelayedCall& operator=(const RelayedCall&) = delete;
 
@@ -89,14 +81,12 @@ class RelayedCall : public std::enable_shared_from_this<RelayedCall> {
   void CloseLeg(bool caller);
   // Ends the call towards one side with a Release Complete of this reason and Q.931 cause.
   void Release(bool toCaller, std::uint16_t reason, std::uint8_t cause);
-  void Record(bool fromCaller, std::uint8_t type);
 
   Leg caller_;
   Leg callee_;
   asn::Ipv4Address self_;
   Resolver resolve_;
   std::shared_ptr<RelayLog> log_;
-  std::size_t number_;
   bool setupSeen_ = false;
   bool ending_ = false;  // a Release Complete passed or a side went: close once written
   std::uint16_t callReference_ = 0;

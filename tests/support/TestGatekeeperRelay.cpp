@@ -17,8 +17,8 @@ void TestGatekeeperRelay::Accept() {
   acceptor_.async_accept([this](std::error_code ec, tcp::socket socket) {
     if (ec == asio::error::operation_aborted || !acceptor_.is_open()) return;
     if (!ec) {
-      auto call = std::make_shared<RelayedCall>(std::move(socket), asn::Ipv4Address{{127, 0, 0, 1}, port_}, resolve_,
-                                                log_, next_++);
+      auto call =
+          std::make_shared<RelayedCall>(std::move(socket), asn::Ipv4Address{{127, 0, 0, 1}, port_}, resolve_, log_);
       std::erase_if(calls_, [](const std::weak_ptr<RelayedCall>& c) { return c.expired(); });
       calls_.push_back(call);
       call->Start();
@@ -35,14 +35,7 @@ void TestGatekeeperRelay::Close() {
   calls_.clear();
 }
 
-std::vector<RelayLog::Message> TestGatekeeperRelay::Messages() const { return log_->recorder.Read(log_->messages); }
 std::size_t TestGatekeeperRelay::SetupsRelayed() const { return log_->recorder.Read(log_->setupsRelayed); }
 std::size_t TestGatekeeperRelay::H245Joined() const { return log_->recorder.Read(log_->h245Joined); }
-std::size_t TestGatekeeperRelay::CallsEnded() const { return log_->recorder.Read(log_->callsEnded); }
-
-bool TestGatekeeperRelay::WaitUntil(const std::function<bool(const TestGatekeeperRelay&)>& pred,
-                                    std::chrono::milliseconds limit) const {
-  return log_->recorder.WaitFor([&] { return pred(*this); }, limit);
-}
 
 }  // namespace vantro::test
