@@ -123,6 +123,15 @@ bool TestGatekeeper::WaitUntil(const std::function<bool(const std::vector<Receiv
   }
 }
 
+bool TestGatekeeper::WaitForMessages(std::uint16_t kind, std::size_t count, std::chrono::milliseconds limit) const {
+  return WaitUntil(
+      [&](const std::vector<Received>& all) {
+        return std::count_if(all.begin(), all.end(), [&](const Received& r) { return r.message.Is(kind); }) >=
+               static_cast<std::ptrdiff_t>(count);
+      },
+      limit);
+}
+
 std::string TestGatekeeper::EndpointId() const {
   std::lock_guard lock(mutex_);
   return endpointId_;

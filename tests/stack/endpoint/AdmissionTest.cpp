@@ -189,7 +189,7 @@ TEST(Admission, NotRegisteredAndUnregisteringEndAtOnce) {
   auto done = std::make_shared<std::promise<Gk::Admission>>();
   auto pending = done->get_future();
   gatekeeper->RequestAdmission(MakeCallInfo(1, "5550200"), [done](Gk::Admission a) { done->set_value(std::move(a)); });
-  ASSERT_TRUE(u.gk.WaitUntil([&](auto&) { return !u.gk.MessagesOf(h225::RasMessage::admissionRequest).empty(); }, 5s));
+  ASSERT_TRUE(u.gk.WaitForMessages(h225::RasMessage::admissionRequest));
   u.ep.RemoveGatekeeper();
   ASSERT_EQ(pending.wait_for(5s), std::future_status::ready);
   EXPECT_EQ(pending.get().outcome, Outcome::Cancelled);

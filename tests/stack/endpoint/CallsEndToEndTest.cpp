@@ -180,12 +180,7 @@ TEST(CallClearing, TheCallerGivesUpWhileTheGatekeeperThinks) {
   Calls c(false, script);
   std::string token;
   ASSERT_TRUE(c.caller.MakeCall("5550200@", token));
-  ASSERT_TRUE(c.gk.WaitUntil(
-      [](const auto& m) {
-        return std::any_of(m.begin(), m.end(),
-                           [](const auto& r) { return r.message.Is(asn::h225::RasMessage::admissionRequest); });
-      },
-      5s));
+  ASSERT_TRUE(c.gk.WaitForMessages(asn::h225::RasMessage::admissionRequest));
   EXPECT_TRUE(c.caller.ClearCall(token));
   ExpectClearedOnce(c.caller, E::EndedByLocalUser);
   EXPECT_TRUE(c.callee.Incoming().empty());

@@ -48,8 +48,7 @@ TEST(Disengage, ARejectOrSilenceStillEndsTheRequest) {
   // Not registered: nothing to tell, and done at once.
   auto gatekeeper = r.ep.GetGatekeeper();
   r.ep.RemoveGatekeeper();
-  ASSERT_TRUE(
-      r.gk.WaitUntil([&](auto&) { return !r.gk.MessagesOf(h225::RasMessage::unregistrationRequest).empty(); }, 5s));
+  ASSERT_TRUE(r.gk.WaitForMessages(h225::RasMessage::unregistrationRequest));
   EXPECT_TRUE(Disengage(*gatekeeper, MakeCallInfo(3, "5550200")));
   EXPECT_EQ(r.gk.MessagesOf(h225::RasMessage::disengageRequest).size(), 1u + FastTimings().requestTries);
 }
@@ -183,8 +182,7 @@ TEST(InformationRequest, TheConfirmsFrequencyBringsReportsUntilTheCallEnds) {
   Registered r(script);
   const CallInfo call = MakeCallInfo(21, "5550300", true);
   ASSERT_EQ(Admit(r.Gatekeeper(), call).outcome, Outcome::Confirmed);
-  ASSERT_TRUE(
-      r.gk.WaitUntil([&](auto&) { return r.gk.MessagesOf(h225::RasMessage::infoRequestResponse).size() >= 2; }, 5s));
+  ASSERT_TRUE(r.gk.WaitForMessages(h225::RasMessage::infoRequestResponse, 2));
   const auto reports = r.gk.MessagesOf(h225::RasMessage::infoRequestResponse);
   const asn::Value& report = Body(reports.at(0));
   EXPECT_TRUE(report[h225::InfoRequestResponse::unsolicited].Boolean());

@@ -134,8 +134,7 @@ TEST(PendingRegistration, RemoveGatekeeperAndShutdownEndItAtOnce) {
     ep->SetRasTimings(slow);
     auto result = std::async(std::launch::async, [&] { return ep->UseGatekeeper(gk.Address()); });
     const std::size_t before = gk.MessagesOf(h225::RasMessage::gatekeeperRequest).size();
-    ASSERT_TRUE(
-        gk.WaitUntil([&](auto&) { return gk.MessagesOf(h225::RasMessage::gatekeeperRequest).size() > before; }, 5s));
+    ASSERT_TRUE(gk.WaitForMessages(h225::RasMessage::gatekeeperRequest, before + 1));
     if (byShutdown)
       ep->Shutdown();
     else

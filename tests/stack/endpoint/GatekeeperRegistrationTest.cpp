@@ -186,13 +186,7 @@ TEST(Registration, AnswersFromElsewhereAreIgnored) {
   auto result = std::async(std::launch::async, [&] { return ep.UseGatekeeper(gk.Address()); });
 
   auto forge = [&](std::uint16_t requestKind, std::uint16_t answerKind) {
-    ASSERT_TRUE(gk.WaitUntil(
-        [&](auto& all) {
-          for (auto& r : all)
-            if (r.message.Is(requestKind)) return true;
-          return false;
-        },
-        5s));
+    ASSERT_TRUE(gk.WaitForMessages(requestKind));
     const auto request = gk.MessagesOf(requestKind).at(0);
     asn::Value answer(h225::RasMessage::Id);
     asn::Value& b = answer.Select(answerKind);

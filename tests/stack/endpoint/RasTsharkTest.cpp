@@ -108,7 +108,7 @@ TEST(RasTshark, ReadsTheCallMessagesTheEndpointSends) {
   gatekeeper.SetDisengageHandler([&](const std::string& id) { return id == in.callIdentifier; });
   ASSERT_EQ(Admit(gatekeeper, out).outcome, Outcome::Confirmed);
   ASSERT_EQ(Admit(gatekeeper, in).outcome, Outcome::Confirmed);
-  ASSERT_TRUE(gk.WaitUntil([&](auto&) { return !gk.MessagesOf(M::infoRequestResponse).empty(); }, 5s));
+  ASSERT_TRUE(gk.WaitForMessages(M::infoRequestResponse));
   ASSERT_TRUE(gk.SendInfoRequest());
   ASSERT_TRUE(gk.SendDisengageRequest(in.callIdentifier, h225::DisengageReason::forcedDrop));
   ASSERT_TRUE(gk.SendDisengageRequest(RandomGuid(), h225::DisengageReason::forcedDrop));  // refused
