@@ -178,16 +178,14 @@ TEST(Registration, AHostNameIsLookedUp) {
 TEST(Registration, AnswersFromElsewhereAreIgnored) {
   TestGatekeeper::Script script;
   script.progressDelay = 400ms;  // the spoofer has time to answer first
-  TestGatekeeper gk(script);
+  Unregistered u(script);
   asio::io_context io;
   asio::ip::udp::socket spoofer(io, asio::ip::udp::endpoint(asio::ip::address_v4::loopback(), 0));
-  H323EndPoint ep;
-  Prepare(ep, "5550100");
-  auto result = std::async(std::launch::async, [&] { return ep.UseGatekeeper(gk.Address()); });
+  auto result = std::async(std::launch::async, [&] { return u.Register(); });
 
   auto forge = [&](std::uint16_t requestKind, std::uint16_t answerKind) {
-    ASSERT_TRUE(gk.WaitForMessages(requestKind));
-    const auto request = gk.MessagesOf(requestKind).at(0);
+    ASSERT_TRUE(u.gk.WaitForMessages(requestKind));
+    const auto request = u.gk.MessagesOf(requestKind).at(0);
     asn::Value answer(h225::RasMessage::Id);
     asn::Value& b = answer.Select(answerKind);
     b.Field(static_cast<std::uint16_t>(b.IndexOf("requestSeqNum")))
@@ -206,19 +204,19 @@ TEST(Registration, AnswersFromElsewhereAreIgnored) {
   forge(h225::RasMessage::registrationRequest, h225::RasMessage::registrationReject);
   ASSERT_EQ(result.wait_for(10s), std::future_status::ready);
   EXPECT_TRUE(result.get());
-  EXPECT_EQ(FailReason(ep), unsigned{Gk::RegistrationSuccessful});
-  EXPECT_EQ(ep.GetGatekeeper()->GetRasAddress().port(), gk.Port());
+  EXPECT_EQ(FailReason(u.ep), unsigned{Gk::RegistrationSuccessful});
+  EXPECT_EQ(u.ep.GetGatekeeper()->GetRasAddress().port(), u.gk.Port());
 
   // A forged unregistration from elsewhere changes nothing either.
   asn::Value urq(h225::RasMessage::Id);
-  asn::Value& u = urq.Select(h225::RasMessage::unregistrationRequest);
-  u.Field(h225::UnregistrationRequest::requestSeqNum).SetInteger(9);
-  asn::SetIpv4(u.Field(h225::UnregistrationRequest::callSignalAddress).Append(), {{127, 0, 0, 1}, 1});
-  spoofer.send_to(asio::buffer(*asn::Encode(urq)), gk.RegistrationRequests(false).at(0).from);
+  asn::Value& body = urq.Select(h225::RasMessage::unregistrationRequest);
+  body.Field(h225::UnregistrationRequest::requestSeqNum).SetInteger(9);
+  asn::SetIpv4(body.Field(h225::UnregistrationRequest::callSignalAddress).Append(), {{127, 0, 0, 1}, 1});
+  spoofer.send_to(asio::buffer(*asn::Encode(urq)), u.gk.RegistrationRequests(false).at(0).from);
   // The endpoint reads its RAS socket in order: once it has answered the gatekeeper's request that
   // came after the forgery, it has dealt with the forgery.
-  ASSERT_TRUE(gk.SendInfoRequest());
-  EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
+  ASSERT_TRUE(u.gk.SendInfoRequest());
+  EXPECT_TRUE(u.ep.IsRegisteredWithGatekeeper());
 }
 
 }  // namespace
