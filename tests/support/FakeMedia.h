@@ -23,15 +23,13 @@ class FakeRtpSession : public endpoint::H323RtpSession {
   void SetRemoteDataAddress(const asn::Ipv4Address& address) override;
   void SetRemoteControlAddress(const asn::Ipv4Address& address) override;
   std::optional<asn::Ipv4Address> GetRemoteDataAddress() const override;
-  void Close() override { closed_ = true; }
-  bool IsClosed() const { return closed_; }
+  void Close() override {}
 
  private:
   unsigned id_;
   asn::Ipv4Address data_, control_;
   mutable std::mutex mutex_;
   std::optional<asn::Ipv4Address> remoteData_, remoteControl_;
-  std::atomic<bool> closed_{false};
 };
 
 class FakeChannel : public endpoint::H323Channel {
@@ -52,7 +50,6 @@ class FakeChannel : public endpoint::H323Channel {
   bool IsPaused() const override { return paused_; }
   void SetPause(bool pause) override { paused_ = pause; }
   endpoint::ChannelStatistics GetStatistics() const override { return {}; }
-  const Parameters& GetParameters() const { return parameters_; }
 
  private:
   std::shared_ptr<endpoint::H323RtpSession> session_;

@@ -1,6 +1,6 @@
 #include "tests/support/RelayedCall.h"
 
-#include "stack/asn/Defaults.h"
+#include "stack/h225/H225MessageBuilder.h"
 #include "stack/asn/Per.h"
 #include "stack/asn/generated/H225.h"
 #include "tests/support/RelayedH245.h"
@@ -10,23 +10,11 @@ namespace vantro::test {
 using asio::ip::tcp;
 using asn::Value;
 using q931::Q931Message;
+using vantro::h225::H225Message;
+using vantro::h225::H225MessageBuilder;
 namespace h225 = asn::h225;
 
 namespace {
-
-std::optional<Value> DecodeUuie(const Q931Message& message) {
-  auto uu = message.UserUser();
-  if (!uu) return std::nullopt;
-  auto decoded = asn::Decode(h225::H323_UserInformation::Id, *uu);
-  if (!decoded) return std::nullopt;
-  return std::move(*decoded);
-}
-
-// The message body (Setup-UUIE, Connect-UUIE, ...) of an H323-UserInformation, or nullptr.
-Value* Body(Value& uuie) {
-  Value& body = uuie.Field(h225::H323_UserInformation::h323_uu_pdu).Field(h225::H323_UU_PDU::h323_message_body);
-  return body.IsUnknownAlternative() ? nullptr : &body.Alternative();
-}
 
 std::uint64_t Key(const asn::Ipv4Address& a) {
   return (std::uint64_t{a.ip[0]} << 40) | (std::uint64_t{a.ip[1]} << 32) | (std::uint64_t{a.ip[2]} << 24) |
@@ -36,20 +24,13 @@ std::uint64_t Key(const asn::Ipv4Address& a) {
 }  // namespace
 
 RelayedCall::RelayedCall(tcp::socket caller, const asn::Ipv4Address& self, Resolver resolve,
-                         std::shared_ptr<RelayLog> log, std::size_t number)
+                         std::shared_ptr<RelayLog> log)
     : caller_(std::move(caller)),
       callee_(tcp::socket(caller_.socket.get_executor())),
       self_(self),
       resolve_(std::move(resolve)),
-      log_(std::move(log)),
-      number_(number) {
+      log_(std::move(log)) {
   caller_.connected = true;
-}
-
-RelayedCall::~RelayedCall() {
-  std::lock_guard lock(log_->mutex);
-  ++log_->callsEnded;
-  log_->changed.notify_all();
 }
 
 void RelayedCall::Start() { Read(true); }
@@ -81,7 +62,7 @@ void RelayedCall::Read(bool fromCaller) {
 }
 
 void RelayedCall::OnMessage(bool fromCaller, const std::vector<std::uint8_t>& payload) {
-  auto message = Q931Message::Decode(payload);
+  auto message = H225Message::Decode(payload);
   if (!message) return;  // not Q.931: nothing to pass on
   if (!setupSeen_) {
     // A call begins with the caller's Setup; nothing else comes before it.
@@ -89,15 +70,9 @@ void RelayedCall::OnMessage(bool fromCaller, const std::vector<std::uint8_t>& pa
     return;
   }
   if (ending_) return;
-  Record(fromCaller, message->Type());
-  std::vector<std::uint8_t> out = payload;
-  if (auto uuie = DecodeUuie(*message); uuie && RewriteH245Address(*uuie, fromCaller)) {
-    if (auto encoded = asn::Encode(*uuie)) {
-      message->SetUserUser(*encoded);
-      out = message->Encode();
-    }
-  }
-  Write(!fromCaller, out);
+  std::optional<std::vector<std::uint8_t>> rewritten;
+  if (RewriteH245Address(*message, fromCaller)) rewritten = message->Encode();
+  Write(!fromCaller, rewritten ? *rewritten : payload);
   if (message->Type() == Q931Message::ReleaseComplete) {
     // Both connections close once what is queued for them is written.
     ending_ = true;
@@ -106,43 +81,36 @@ void RelayedCall::OnMessage(bool fromCaller, const std::vector<std::uint8_t>& pa
   }
 }
 
-void RelayedCall::OnSetup(Q931Message setup) {
+void RelayedCall::OnSetup(H225Message setup) {
   setupSeen_ = true;
   callReference_ = setup.CallReference();
-  auto uuie = DecodeUuie(setup);
-  Value* body = uuie ? Body(*uuie) : nullptr;
-  if (!body || body->Type() != h225::Setup_UUIE::Id) {
+  if (setup.BodyType() != h225::H323_UU_PDU_h323_message_body::setup) {
     Release(true, h225::ReleaseCompleteReason::undefinedReason, q931::Cause::NormalUnspecified);
     return;
   }
   using S = h225::Setup_UUIE;
-  if (const Value* id = body->Get(S::callIdentifier)) callIdentifier_ = (*id)[h225::CallIdentifier::guid].Bytes();
+  callIdentifier_ = setup.CallIdentifier();
+  Value& body = setup.Body();
   std::vector<std::string> aliases;
-  if (const Value* destinations = body->Get(S::destinationAddress))
+  if (const Value* destinations = body.Get(S::destinationAddress))
     for (const Value& alias : destinations->Elements()) aliases.push_back(asn::AliasText(alias));
-  if (auto called = setup.CalledPartyNumber()) aliases.push_back(called->digits);
+  if (auto called = setup.Q931().CalledPartyNumber()) aliases.push_back(called->digits);
   const auto callee = resolve_(aliases);
   if (!callee) {
     Release(true, h225::ReleaseCompleteReason::calledPartyNotRegistered, 1 /* unallocated number */);
     return;
   }
-  asn::SetIpv4(body->Field(S::destCallSignalAddress), *callee);
-  asn::SetIpv4(body->Field(S::sourceCallSignalAddress), self_);
-  body->Remove(S::endpointIdentifier);  // the caller's, with this gatekeeper
-  RewriteH245Address(*uuie, true);
-  auto encoded = asn::Encode(*uuie);
+  asn::SetIpv4(body.Field(S::destCallSignalAddress), *callee);
+  asn::SetIpv4(body.Field(S::sourceCallSignalAddress), self_);
+  body.Remove(S::endpointIdentifier);  // the caller's, with this gatekeeper
+  RewriteH245Address(setup, true);
+  auto encoded = setup.Encode();
   if (!encoded) {
     Release(true, h225::ReleaseCompleteReason::undefinedReason, q931::Cause::NormalUnspecified);
     return;
   }
-  setup.SetUserUser(*encoded);
-  Record(true, Q931Message::Setup);
-  Write(false, setup.Encode());
-  {
-    std::lock_guard lock(log_->mutex);
-    ++log_->setupsRelayed;
-    log_->changed.notify_all();
-  }
+  Write(false, *encoded);
+  log_->recorder.Write([&] { ++log_->setupsRelayed; });
   callee_.socket.async_connect(
       tcp::endpoint(asio::ip::address_v4(callee->ip), callee->port), [self = shared_from_this()](std::error_code ec) {
         if (self->callee_.closed) return;
@@ -157,23 +125,16 @@ void RelayedCall::OnSetup(Q931Message setup) {
       });
 }
 
-bool RelayedCall::RewriteH245Address(Value& uuie, bool fromCaller) {
-  Value* body = Body(uuie);
-  const int index = body ? body->IndexOf("h245Address") : -1;
-  if (index < 0 || !body->Has(static_cast<std::uint16_t>(index))) return false;
-  Value& address = body->Field(static_cast<std::uint16_t>(index));
-  const auto announced = asn::Ipv4(address);
+bool RelayedCall::RewriteH245Address(H225Message& message, bool fromCaller) {
+  const auto announced = message.H245Address();
   if (!announced) return false;
   auto& pipe = h245_[{fromCaller, Key(*announced)}];
   if (!pipe) {
-    pipe = std::make_shared<RelayedH245>(caller_.socket.get_executor(), *announced, [log = log_] {
-      std::lock_guard lock(log->mutex);
-      ++log->h245Joined;
-      log->changed.notify_all();
-    });
+    pipe = std::make_shared<RelayedH245>(caller_.socket.get_executor(), *announced,
+                                         [log = log_] { log->recorder.Write([&] { ++log->h245Joined; }); });
     if (!pipe->Listen()) return false;
   }
-  asn::SetIpv4(address, {{127, 0, 0, 1}, pipe->Port()});
+  message.SetH245Address({{127, 0, 0, 1}, pipe->Port()});
   return true;
 }
 
@@ -219,23 +180,13 @@ void RelayedCall::OnClosed(bool caller) {
 }
 
 void RelayedCall::Release(bool toCaller, std::uint16_t reason, std::uint8_t cause) {
-  using R = h225::ReleaseComplete_UUIE;
-  Value uuie(h225::H323_UserInformation::Id);
-  Value& pdu = uuie.Field(h225::H323_UserInformation::h323_uu_pdu);
-  Value& rc =
-      pdu.Field(h225::H323_UU_PDU::h323_message_body).Select(h225::H323_UU_PDU_h323_message_body::releaseComplete);
-  rc.Field(R::protocolIdentifier).SetOid(asn::kH225ProtocolIdentifier);
-  rc.Field(R::reason).Select(reason);
-  if (callIdentifier_.size() == 16)
-    rc.Field(R::callIdentifier).Field(h225::CallIdentifier::guid).SetBytes(callIdentifier_);
-  pdu.Field(h225::H323_UU_PDU::h245Tunneling).SetBoolean(false);
-  asn::CompleteMandatory(uuie);
-  Q931Message message(Q931Message::ReleaseComplete, callReference_, toCaller);
-  message.SetCause({0, 0, cause, {}});
-  if (auto encoded = asn::Encode(uuie)) message.SetUserUser(*encoded);
+  // Towards the caller the relay answers as the destination of the caller's call reference.
+  H225MessageBuilder builder(
+      {callReference_, !toCaller, callIdentifier_.size() == 16 ? callIdentifier_ : std::string(16, '\0'), {}});
+  builder.SetTunnelling(false);
+  const auto encoded = builder.ReleaseComplete(reason, cause).Encode();
   ending_ = true;
-  Record(!toCaller, Q931Message::ReleaseComplete);
-  Write(toCaller, message.Encode());
+  if (encoded) Write(toCaller, *encoded);
   Flush(toCaller);
   if (!LegOf(toCaller).connected) CloseLeg(toCaller);
   if (!LegOf(!toCaller).closed && LegOf(!toCaller).queue.empty()) CloseLeg(!toCaller);
@@ -256,12 +207,6 @@ void RelayedCall::Close() {
   ending_ = true;
   CloseLeg(true);
   CloseLeg(false);
-}
-
-void RelayedCall::Record(bool fromCaller, std::uint8_t type) {
-  std::lock_guard lock(log_->mutex);
-  log_->messages.push_back({number_, fromCaller, type});
-  log_->changed.notify_all();
 }
 
 }  // namespace vantro::test

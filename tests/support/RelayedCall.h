@@ -14,19 +14,18 @@
 
 #include "stack/asn/H323Values.h"
 #include "stack/asn/Value.h"
-#include "stack/q931/Q931Message.h"
+#include "stack/h225/H225Message.h"
 #include "stack/q931/Tpkt.h"
+#include "tests/support/Recorder.h"
 
 #include <asio.hpp>
 
 #include <array>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -34,19 +33,11 @@
 
 namespace vantro::test {
 
-// What the relay passed, for tests to read from their own thread.
+// What the relay did, for tests to read from their own thread.
 struct RelayLog {
-  struct Message {
-    std::size_t call;  // 1, 2, ... in the order the calls came
-    bool fromCaller;
-    std::uint8_t type;  // Q.931 message type
-  };
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<Message> messages;
+  Recorder recorder;              // guards what follows
   std::size_t setupsRelayed = 0;  // Setups passed on to a callee
   std::size_t h245Joined = 0;     // separate H.245 connections joined
-  std::size_t callsEnded = 0;     // calls whose connections are both closed
 };
 
 class RelayedH245;
@@ -58,8 +49,7 @@ class RelayedCall : public std::enable_shared_from_this<RelayedCall> {
 
   // self: the relay's own call signalling address.
   RelayedCall(asio::ip::tcp::socket caller, const asn::Ipv4Address& self, Resolver resolve,
-              std::shared_ptr<RelayLog> log, std::size_t number);
-  ~RelayedCall();
+              std::shared_ptr<RelayLog> log);
   RelayedCall(const RelayedCall&) = delete;
   RelayedCall& operator=(const RelayedCall&) = delete;
 
@@ -82,23 +72,21 @@ class RelayedCall : public std::enable_shared_from_this<RelayedCall> {
   Leg& LegOf(bool caller) { return caller ? caller_ : callee_; }
   void Read(bool fromCaller);
   void OnMessage(bool fromCaller, const std::vector<std::uint8_t>& payload);
-  void OnSetup(q931::Q931Message setup);
+  void OnSetup(h225::H225Message setup);
   void OnClosed(bool caller);
-  // Replaces an announced H.245 address in a decoded H323-UserInformation; true when it did.
-  bool RewriteH245Address(asn::Value& uuie, bool fromCaller);
+  // Replaces an announced H.245 address in the message; true when it did.
+  bool RewriteH245Address(h225::H225Message& message, bool fromCaller);
   void Write(bool toCaller, const std::vector<std::uint8_t>& payload);
   void Flush(bool toCaller);
   void CloseLeg(bool caller);
   // Ends the call towards one side with a Release Complete of this reason and Q.931 cause.
   void Release(bool toCaller, std::uint16_t reason, std::uint8_t cause);
-  void Record(bool fromCaller, std::uint8_t type);
 
   Leg caller_;
   Leg callee_;
   asn::Ipv4Address self_;
   Resolver resolve_;
   std::shared_ptr<RelayLog> log_;
-  std::size_t number_;
   bool setupSeen_ = false;
   bool ending_ = false;  // a Release Complete passed or a side went: close once written
   std::uint16_t callReference_ = 0;

@@ -7,6 +7,7 @@
 #include "stack/h235/H235AuthCAT.h"
 #include "stack/h235/H235AuthProcedure1.h"
 #include "stack/h235/H235AuthSimpleMD5.h"
+#include "stack/ras/H323GatekeeperMessages.h"
 
 #include <algorithm>
 #include <ctime>
@@ -20,9 +21,13 @@ using h235::TokenCheck;
 
 namespace {
 
-Value ras(std::uint16_t kind, Value** body) {
+// A RAS message of this kind with its sequence number, and the protocol identifier where it has one.
+Value Make(std::uint16_t kind, std::int64_t seq, Value** body) {
   Value msg(h225::RasMessage::Id);
-  *body = &msg.Select(kind);
+  Value& b = *(*body = &msg.Select(kind));
+  b.Field(static_cast<std::uint16_t>(b.IndexOf("requestSeqNum"))).SetInteger(seq);
+  if (const int i = b.IndexOf("protocolIdentifier"); i >= 0)
+    b.Field(static_cast<std::uint16_t>(i)).SetOid(asn::kH225ProtocolIdentifier);
   return msg;
 }
 
@@ -118,6 +123,15 @@ bool TestGatekeeper::WaitUntil(const std::function<bool(const std::vector<Receiv
   }
 }
 
+bool TestGatekeeper::WaitForMessages(std::uint16_t kind, std::size_t count, std::chrono::milliseconds limit) const {
+  return WaitUntil(
+      [&](const std::vector<Received>& all) {
+        return std::count_if(all.begin(), all.end(), [&](const Received& r) { return r.message.Is(kind); }) >=
+               static_cast<std::ptrdiff_t>(count);
+      },
+      limit);
+}
+
 std::string TestGatekeeper::EndpointId() const {
   std::lock_guard lock(mutex_);
   return endpointId_;
@@ -209,35 +223,27 @@ void TestGatekeeper::AnswerDiscovery(std::int64_t seq, const Script& s, const as
   if (!s.answerDiscovery) return;
   Value* b;
   if (s.discoveryReject) {
-    Value grj = ras(h225::RasMessage::gatekeeperReject, &b);
-    b->Field(h225::GatekeeperReject::requestSeqNum).SetInteger(seq);
-    b->Field(h225::GatekeeperReject::protocolIdentifier).SetOid(asn::kH225ProtocolIdentifier);
+    Value grj = Make(h225::RasMessage::gatekeeperReject, seq, &b);
     b->Field(h225::GatekeeperReject::rejectReason).Select(*s.discoveryReject);
     asn::CompleteMandatory(*b);
     SendLater(std::move(grj), from, false);
     return;
   }
   using G = h225::GatekeeperConfirm;
-  Value gcf = ras(h225::RasMessage::gatekeeperConfirm, &b);
-  b->Field(G::requestSeqNum).SetInteger(seq);
-  b->Field(G::protocolIdentifier).SetOid(asn::kH225ProtocolIdentifier);
+  Value gcf = Make(h225::RasMessage::gatekeeperConfirm, seq, &b);
   b->Field(G::gatekeeperIdentifier).SetText(s.identifier);
   asn::SetIpv4(b->Field(G::rasAddress), {{127, 0, 0, 1}, port_});
-  const std::vector<std::uint32_t>* algorithm = nullptr;
-  static const std::vector<std::uint32_t> md5(h235::kOidMd5.begin(), h235::kOidMd5.end());
-  static const std::vector<std::uint32_t> cat(h235::kOidCat.begin(), h235::kOidCat.end());
-  static const std::vector<std::uint32_t> p1(h235::kOidHmacSha1_96.begin(), h235::kOidHmacSha1_96.end());
-  if (s.auth == Auth::Md5) algorithm = &md5;
-  if (s.auth == Auth::Cat) algorithm = &cat;
-  if (s.auth == Auth::Procedure1) algorithm = &p1;
-  if (algorithm) {
-    if (s.auth == Auth::Cat)
-      b->Field(G::authenticationMode)
-          .Select(asn::h235::AuthenticationMechanism::authenticationBES)
-          .Select(asn::h235::AuthenticationBES::radius);
+  if (s.auth == Auth::Cat) {
+    b->Field(G::authenticationMode)
+        .Select(asn::h235::AuthenticationMechanism::authenticationBES)
+        .Select(asn::h235::AuthenticationBES::radius);
+    b->Field(G::algorithmOID).SetOid(h235::kOidCat);
+  } else if (s.auth == Auth::Md5 || s.auth == Auth::Procedure1) {
+    b->Field(G::authenticationMode).Select(asn::h235::AuthenticationMechanism::pwdHash);
+    if (s.auth == Auth::Md5)
+      b->Field(G::algorithmOID).SetOid(h235::kOidMd5);
     else
-      b->Field(G::authenticationMode).Select(asn::h235::AuthenticationMechanism::pwdHash);
-    b->Field(G::algorithmOID).SetOid(*algorithm);
+      b->Field(G::algorithmOID).SetOid(h235::kOidHmacSha1_96);
   }
   SendLater(std::move(gcf), from, false);
 }
@@ -264,9 +270,7 @@ void TestGatekeeper::AnswerRegistration(const Value& body, bool tokensOk, const 
   Value* b;
   if (reject) {
     using J = h225::RegistrationReject;
-    Value rrj = ras(h225::RasMessage::registrationReject, &b);
-    b->Field(J::requestSeqNum).SetInteger(seq);
-    b->Field(J::protocolIdentifier).SetOid(asn::kH225ProtocolIdentifier);
+    Value rrj = Make(h225::RasMessage::registrationReject, seq, &b);
     Value& reason = b->Field(J::rejectReason).Select(*reject);
     asn::CompleteMandatory(reason);
     b->Field(J::gatekeeperIdentifier).SetText(s.identifier);
@@ -289,9 +293,7 @@ void TestGatekeeper::AnswerRegistration(const Value& body, bool tokensOk, const 
     endpointRas_ = ras;
   }
   using C = h225::RegistrationConfirm;
-  Value rcf = ras(h225::RasMessage::registrationConfirm, &b);
-  b->Field(C::requestSeqNum).SetInteger(seq);
-  b->Field(C::protocolIdentifier).SetOid(asn::kH225ProtocolIdentifier);
+  Value rcf = Make(h225::RasMessage::registrationConfirm, seq, &b);
   asn::SetIpv4(b->Field(C::callSignalAddress).Append(), {{127, 0, 0, 1}, relay_.Port()});
   if (const Value* aliases = body.Get(R::terminalAlias))
     for (const Value& alias : aliases->Elements()) b->Field(C::terminalAlias).Append(alias);
@@ -338,8 +340,7 @@ void TestGatekeeper::AnswerAdmission(const Value& body, bool tokensOk, const Scr
   if (!reject && !destination) reject = h225::AdmissionRejectReason::incompleteAddress;
   Value* b;
   if (reject) {
-    Value arj = ras(h225::RasMessage::admissionReject, &b);
-    b->Field(h225::AdmissionReject::requestSeqNum).SetInteger(seq);
+    Value arj = Make(h225::RasMessage::admissionReject, seq, &b);
     b->Field(h225::AdmissionReject::rejectReason).Select(*reject);
     asn::CompleteMandatory(*b);
     SendLater(std::move(arj), from, s.auth == Auth::Procedure1);
@@ -349,8 +350,7 @@ void TestGatekeeper::AnswerAdmission(const Value& body, bool tokensOk, const Scr
       Guid(body.Get(A::callIdentifier)), body[A::conferenceID].Bytes(),
       {endpointId, static_cast<std::uint16_t>(body[A::callReferenceValue].Integer()), answerCall, false});
   using C = h225::AdmissionConfirm;
-  Value acf = ras(h225::RasMessage::admissionConfirm, &b);
-  b->Field(C::requestSeqNum).SetInteger(seq);
+  Value acf = Make(h225::RasMessage::admissionConfirm, seq, &b);
   b->Field(C::bandWidth).SetInteger(body[A::bandWidth].Integer());
   b->Field(C::callModel).Select(s.routed ? h225::CallModel::gatekeeperRouted : h225::CallModel::direct);
   asn::SetIpv4(b->Field(C::destCallSignalAddress), *destination);
@@ -368,24 +368,15 @@ void TestGatekeeper::AnswerDisengage(const Value& body, const Script& s, const a
   const std::string endpointId = body[D::endpointIdentifier].Text();
   const bool known = registry_.Has(endpointId);
   registry_.Disengaged(Guid(body.Get(D::callIdentifier)), endpointId);
-  Value* b;
-  if (known) {
-    Value dcf = ras(h225::RasMessage::disengageConfirm, &b);
-    b->Field(h225::DisengageConfirm::requestSeqNum).SetInteger(seq);
-    SendLater(std::move(dcf), from, s.auth == Auth::Procedure1);
-    return;
-  }
-  Value drj = ras(h225::RasMessage::disengageReject, &b);
-  b->Field(h225::DisengageReject::requestSeqNum).SetInteger(seq);
-  b->Field(h225::DisengageReject::rejectReason).Select(h225::DisengageRejectReason::notRegistered);
-  SendLater(std::move(drj), from, s.auth == Auth::Procedure1);
+  const auto answerSeq = static_cast<unsigned>(seq);
+  SendLater(known ? ras::MakeDisengageConfirm(answerSeq)
+                  : ras::MakeDisengageReject(answerSeq, h225::DisengageRejectReason::notRegistered),
+            from, s.auth == Auth::Procedure1);
 }
 
 void TestGatekeeper::AnswerUnregistration(const Value& body, const Script& s, const asio::ip::udp::endpoint& from) {
-  Value* b;
-  Value ucf = ras(h225::RasMessage::unregistrationConfirm, &b);
-  b->Field(h225::UnregistrationConfirm::requestSeqNum)
-      .SetInteger(body[h225::UnregistrationRequest::requestSeqNum].Integer());
+  Value ucf =
+      ras::MakeUnregistrationConfirm(static_cast<unsigned>(body[h225::UnregistrationRequest::requestSeqNum].Integer()));
   if (const Value* id = body.Get(h225::UnregistrationRequest::endpointIdentifier)) registry_.Remove(id->Text());
   registry_.RemoveAt(from);
   {
@@ -407,8 +398,7 @@ void TestGatekeeper::SendLater(Value message, const asio::ip::udp::endpoint& to,
     return;
   }
   Value* b;
-  Value rip = ras(h225::RasMessage::requestInProgress, &b);
-  b->Field(h225::RequestInProgress::requestSeqNum).SetInteger(message.Alternative().Find("requestSeqNum")->Integer());
+  Value rip = Make(h225::RasMessage::requestInProgress, message.Alternative().Find("requestSeqNum")->Integer(), &b);
   b->Field(h225::RequestInProgress::delay).SetInteger(delay.count());
   Send(std::move(rip), to, Signing::None);
   auto timer = std::make_shared<asio::steady_timer>(io_, delay);
@@ -449,6 +439,12 @@ std::optional<TestGatekeeper::Target> TestGatekeeper::TargetOf(const std::string
   return Target{endpointRas_, endpointId_};
 }
 
+unsigned TestGatekeeper::NextRequest(std::string* identifier) {
+  std::lock_guard lock(mutex_);
+  if (identifier) *identifier = script_.identifier;
+  return ++seq_;
+}
+
 std::optional<Value> TestGatekeeper::Ask(Value request, unsigned seq, const Target& to, Signing signing,
                                          std::chrono::milliseconds wait) {
   std::size_t before;
@@ -478,24 +474,13 @@ std::optional<Value> TestGatekeeper::Ask(Value request, unsigned seq, const Targ
 std::optional<Value> TestGatekeeper::SendUnregistrationRequest(std::optional<std::uint16_t> reason,
                                                                std::chrono::milliseconds wait, Signing signing,
                                                                const std::string& alias) {
-  using U = h225::UnregistrationRequest;
   auto target = TargetOf(alias);
   if (!target) return std::nullopt;
-  Value* b;
-  Value urq = ras(h225::RasMessage::unregistrationRequest, &b);
-  unsigned seq;
-  std::string gk;
-  {
-    std::lock_guard lock(mutex_);
-    seq = ++seq_;
-    gk = script_.identifier;
-  }
-  b->Field(U::requestSeqNum).SetInteger(seq);
-  asn::SetIpv4(b->Field(U::callSignalAddress).Append(), {{127, 0, 0, 1}, 1721});
-  if (!target->endpointId.empty()) b->Field(U::endpointIdentifier).SetText(target->endpointId);
-  b->Field(U::gatekeeperIdentifier).SetText(gk);
-  if (reason) b->Field(U::reason).Select(*reason);
-  auto answer = Ask(std::move(urq), seq, *target, signing, wait);
+  ras::EndpointInfo gk;
+  const unsigned seq = NextRequest(&gk.gatekeeperId);
+  gk.callSignalAddress = {{127, 0, 0, 1}, 1721};
+  gk.endpointId = target->endpointId;
+  auto answer = Ask(ras::MakeUnregistrationRequest(seq, gk, reason), seq, *target, signing, wait);
   if (answer && answer->Is(h225::RasMessage::unregistrationConfirm)) registry_.Remove(target->endpointId);
   return answer;
 }
@@ -506,14 +491,9 @@ std::optional<Value> TestGatekeeper::SendInfoRequest(std::chrono::milliseconds w
   using I = h225::InfoRequest;
   auto target = TargetOf(alias);
   if (!target) return std::nullopt;
+  const unsigned seq = NextRequest();
   Value* b;
-  Value irq = ras(h225::RasMessage::infoRequest, &b);
-  unsigned seq;
-  {
-    std::lock_guard lock(mutex_);
-    seq = ++seq_;
-  }
-  b->Field(I::requestSeqNum).SetInteger(seq);
+  Value irq = Make(h225::RasMessage::infoRequest, seq, &b);
   b->Field(I::callReferenceValue).SetInteger(callReference);
   asn::SetIpv4(b->Field(I::replyAddress), {{127, 0, 0, 1}, port_});
   if (!callIdentifier.empty()) b->Field(I::callIdentifier).Field(h225::CallIdentifier::guid).SetBytes(callIdentifier);
@@ -524,42 +504,26 @@ std::optional<Value> TestGatekeeper::SendInfoRequest(std::chrono::milliseconds w
 std::optional<Value> TestGatekeeper::SendDisengageRequest(const std::string& callIdentifier, std::uint16_t reason,
                                                           std::chrono::milliseconds wait, Signing signing,
                                                           const std::string& endpointId, bool zeroIdentifier) {
-  using D = h225::DisengageRequest;
-  Target target;
-  std::uint16_t reference = 1;
-  std::string conference(16, '\0');
-  unsigned seq;
-  std::string gk;
-  {
-    std::lock_guard lock(mutex_);
-    seq = ++seq_;
-    gk = script_.identifier;
-    target = {endpointRas_, endpointId_};
-  }
+  Target target = *TargetOf("");
+  ras::CallInfo about;
+  about.callReference = 1;
+  about.callIdentifier = zeroIdentifier ? std::string(16, '\0') : callIdentifier;
+  about.conferenceID = std::string(16, '\0');
+  ras::EndpointInfo gk;
+  const unsigned seq = NextRequest(&gk.gatekeeperId);
   if (auto call = registry_.FindCall(callIdentifier)) {
-    conference = call->conferenceID;
+    about.conferenceID = call->conferenceID;
     for (const CallParty& party : call->parties) {
       if (endpointId.empty() ? party.disengaged : party.endpointId != endpointId) continue;
       auto r = registry_.Find(party.endpointId);
       if (!r) continue;
       target = {r->ras, party.endpointId};
-      reference = party.callReference;
+      about.callReference = party.callReference;
       break;
     }
   }
-  Value* b;
-  Value drq = ras(h225::RasMessage::disengageRequest, &b);
-  b->Field(D::requestSeqNum).SetInteger(seq);
-  b->Field(D::endpointIdentifier).SetText(target.endpointId.empty() ? std::string("-") : target.endpointId);
-  b->Field(D::conferenceID).SetBytes(conference);
-  b->Field(D::callReferenceValue).SetInteger(reference);
-  b->Field(D::disengageReason).Select(reason);
-  b->Field(D::callIdentifier)
-      .Field(h225::CallIdentifier::guid)
-      .SetBytes(zeroIdentifier ? std::string(16, '\0') : callIdentifier);
-  b->Field(D::gatekeeperIdentifier).SetText(gk);
-  asn::CompleteMandatory(*b);
-  auto answer = Ask(std::move(drq), seq, target, signing, wait);
+  gk.endpointId = target.endpointId.empty() ? std::string("-") : target.endpointId;
+  auto answer = Ask(ras::MakeDisengageRequest(seq, gk, about, reason), seq, target, signing, wait);
   if (answer && answer->Is(h225::RasMessage::disengageConfirm)) registry_.Disengaged(callIdentifier, target.endpointId);
   return answer;
 }

@@ -107,6 +107,9 @@ class TestGatekeeper {
   std::vector<Received> RegistrationRequests(bool keepAlive) const;
   // Waits until pred holds for the messages received so far; false when the time runs out.
   bool WaitUntil(const std::function<bool(const std::vector<Received>&)>& pred, std::chrono::milliseconds limit) const;
+  // Waits until count messages of one RasMessage alternative have come, in all.
+  bool WaitForMessages(std::uint16_t kind, std::size_t count = 1,
+                       std::chrono::milliseconds limit = std::chrono::seconds(5)) const;
 
   // The endpoint identifier given in the last confirm, and whether the last password check passed.
   std::string EndpointId() const;
@@ -158,6 +161,8 @@ class TestGatekeeper {
   void Send(asn::Value message, const asio::ip::udp::endpoint& to, Signing signing);
   void SendLater(asn::Value message, const asio::ip::udp::endpoint& to, bool sign);
   std::optional<Target> TargetOf(const std::string& alias) const;
+  // A fresh sequence number for a request of ours (and our identifier, to put in it).
+  unsigned NextRequest(std::string* identifier = nullptr);
   std::optional<asn::Value> Ask(asn::Value request, unsigned seq, const Target& to, Signing signing,
                                 std::chrono::milliseconds wait);
 

@@ -17,8 +17,8 @@ void TestGatekeeperRelay::Accept() {
   acceptor_.async_accept([this](std::error_code ec, tcp::socket socket) {
     if (ec == asio::error::operation_aborted || !acceptor_.is_open()) return;
     if (!ec) {
-      auto call = std::make_shared<RelayedCall>(std::move(socket), asn::Ipv4Address{{127, 0, 0, 1}, port_}, resolve_,
-                                                log_, next_++);
+      auto call =
+          std::make_shared<RelayedCall>(std::move(socket), asn::Ipv4Address{{127, 0, 0, 1}, port_}, resolve_, log_);
       std::erase_if(calls_, [](const std::weak_ptr<RelayedCall>& c) { return c.expired(); });
       calls_.push_back(call);
       call->Start();
@@ -35,39 +35,7 @@ void TestGatekeeperRelay::Close() {
   calls_.clear();
 }
 
-std::vector<RelayLog::Message> TestGatekeeperRelay::Messages() const {
-  std::lock_guard lock(log_->mutex);
-  return log_->messages;
-}
-
-std::size_t TestGatekeeperRelay::SetupsRelayed() const {
-  std::lock_guard lock(log_->mutex);
-  return log_->setupsRelayed;
-}
-
-std::size_t TestGatekeeperRelay::H245Joined() const {
-  std::lock_guard lock(log_->mutex);
-  return log_->h245Joined;
-}
-
-std::size_t TestGatekeeperRelay::CallsEnded() const {
-  std::lock_guard lock(log_->mutex);
-  return log_->callsEnded;
-}
-
-bool TestGatekeeperRelay::WaitUntil(const std::function<bool(const TestGatekeeperRelay&)>& pred,
-                                    std::chrono::milliseconds limit) const {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  for (;;) {
-    if (pred(*this)) return true;
-    std::unique_lock lock(log_->mutex);
-    // pred reads the log under its own lock; wait for the next change (or a short while).
-    if (log_->changed.wait_until(
-            lock, std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(50))) ==
-            std::cv_status::timeout &&
-        std::chrono::steady_clock::now() >= deadline)
-      return pred(*this);
-  }
-}
+std::size_t TestGatekeeperRelay::SetupsRelayed() const { return log_->recorder.Read(log_->setupsRelayed); }
+std::size_t TestGatekeeperRelay::H245Joined() const { return log_->recorder.Read(log_->h245Joined); }
 
 }  // namespace vantro::test

@@ -7,7 +7,6 @@
 
 #include <asio.hpp>
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -29,12 +28,8 @@ class TestGatekeeperRelay {
   // Stops listening and ends the calls; on the io_context's thread.
   void Close();
 
-  std::vector<RelayLog::Message> Messages() const;
   std::size_t SetupsRelayed() const;
   std::size_t H245Joined() const;
-  std::size_t CallsEnded() const;
-  // Waits until pred holds for what the relay passed; false when the time runs out.
-  bool WaitUntil(const std::function<bool(const TestGatekeeperRelay&)>& pred, std::chrono::milliseconds limit) const;
 
  private:
   void Accept();
@@ -44,7 +39,6 @@ class TestGatekeeperRelay {
   Resolver resolve_;
   std::shared_ptr<RelayLog> log_ = std::make_shared<RelayLog>();
   std::vector<std::weak_ptr<RelayedCall>> calls_;
-  std::size_t next_ = 1;
 };
 
 }  // namespace vantro::test

@@ -87,7 +87,26 @@ class Tshark {
     return Run(tshark_ + " -n -V -r " + pcap + options + " 2>/dev/null");
   }
 
+  // H.225.0 RAS as UDP datagrams to port 1719; call signalling and H.245 as TCP segments (each a
+  // whole TPKT, which tshark's Q.931 heuristic finds) to port 1720.
+  std::vector<Fields> Ras(const Packets& datagrams, const std::vector<std::string>& names) {
+    return Read(Pcap(datagrams, H323Ports(false)), "", names);
+  }
+  std::vector<Fields> Signalling(const Packets& segments, const std::vector<std::string>& names) {
+    return Read(Pcap(segments, H323Ports(true)), "", names);
+  }
+  std::string VerboseH323(const Packets& packets, bool tcp) { return Verbose(Pcap(packets, H323Ports(tcp))); }
+
+  // UDP datagrams between two ports, decoded as the protocol named (rtp, rtcp).
+  std::vector<Fields> Udp(const Packets& datagrams, std::uint16_t from, std::uint16_t to, const std::string& protocol,
+                          const std::vector<std::string>& names) {
+    return Read(Pcap(datagrams, "-u " + std::to_string(from) + "," + std::to_string(to)),
+                " -d udp.port==" + std::to_string(to) + "," + protocol, names);
+  }
+
  private:
+  static const char* H323Ports(bool tcp) { return tcp ? "-T 40000,1720" : "-u 1719,1719"; }
+
   // The program's path on the PATH, or empty.
   static std::string FindOnPath(const std::string& name) {
     const char* path = std::getenv("PATH");

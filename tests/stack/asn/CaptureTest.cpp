@@ -88,27 +88,22 @@ TEST(Captures, RasMessagesCarryWhatThePeersSent) {
 
 TEST(Captures, TunnelledH245CarriesTheG711Channel) {
   bool sawOlc = false, sawTcs = false;
-  for (const auto& vec : test::kQ931Vectors) {
-    auto q = q931::Q931Message::Decode(fromHex(vec.hex));
-    ASSERT_TRUE(q);
-    const Value uu = *Decode(h225::H323_UserInformation::Id, *q->UserUser());
-    const Value* control = uu.Find("h323-uu-pdu.h245Control");
-    if (!control) continue;
-    for (const Value& octets : control->Elements()) {
-      Value m = *Decode(h245::MultimediaSystemControlMessage::Id, octets.Octets());
-      if (const Value* olc = m.Find("request.openLogicalChannel")) {
-        sawOlc = true;
-        EXPECT_TRUE(olc->Find("forwardLogicalChannelParameters.dataType.audioData.g711Alaw64k"));
-        const Value* media = olc->Find(
-            "forwardLogicalChannelParameters.multiplexParameters."
-            "h2250LogicalChannelParameters.mediaControlChannel");
-        ASSERT_TRUE(media);
-        EXPECT_EQ(Ipv4(*media)->ip, (std::array<std::uint8_t, 4>{127, 0, 0, 1}));
-      }
-      if (const Value* tcs = m.Find("request.terminalCapabilitySet")) {
-        sawTcs = true;
-        EXPECT_GT(tcs->Find("capabilityTable")->Size(), 1u);
-      }
+  for (const Decoded& d : allMessages()) {
+    if (d.type != h245::MultimediaSystemControlMessage::Id) continue;
+    SCOPED_TRACE(d.name);
+    const Value m = *Decode(d.type, d.bytes);
+    if (const Value* olc = m.Find("request.openLogicalChannel")) {
+      sawOlc = true;
+      EXPECT_TRUE(olc->Find("forwardLogicalChannelParameters.dataType.audioData.g711Alaw64k"));
+      const Value* media = olc->Find(
+          "forwardLogicalChannelParameters.multiplexParameters."
+          "h2250LogicalChannelParameters.mediaControlChannel");
+      ASSERT_TRUE(media);
+      EXPECT_EQ(Ipv4(*media)->ip, (std::array<std::uint8_t, 4>{127, 0, 0, 1}));
+    }
+    if (const Value* tcs = m.Find("request.terminalCapabilitySet")) {
+      sawTcs = true;
+      EXPECT_GT(tcs->Find("capabilityTable")->Size(), 1u);
     }
   }
   EXPECT_TRUE(sawOlc);

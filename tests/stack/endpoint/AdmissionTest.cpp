@@ -12,9 +12,9 @@ namespace {
 using A = h225::AdmissionRequest;
 
 struct TwoEndpoints {
-  explicit TwoEndpoints(TestGatekeeper::Script script = {}, const std::string& password = "") : gk(script) {
-    Prepare(caller, "5550100", password);
-    Prepare(callee, "5550200", password);
+  explicit TwoEndpoints(TestGatekeeper::Script script = {}) : gk(script) {
+    Prepare(caller, "5550100", script.password);
+    Prepare(callee, "5550200", script.password);
     EXPECT_TRUE(caller.UseGatekeeper(gk.Address()));
     EXPECT_TRUE(callee.UseGatekeeper(gk.Address()));
   }
@@ -91,10 +91,7 @@ TEST(Admission, RoutedModeSendsBothSidesToTheGatekeeper) {
 }
 
 TEST(Admission, CallingAnAddressNamesItAndPasswordsSignTheRequest) {
-  TestGatekeeper::Script script;
-  script.auth = TestGatekeeper::Auth::Unannounced;
-  script.password = "secret";
-  TwoEndpoints ends(script, "secret");
+  TwoEndpoints ends(Secured(TestGatekeeper::Auth::Unannounced));
   CallInfo call = MakeCallInfo(9, "");
   call.destCallSignalAddress = asn::Ipv4Address{{127, 0, 0, 1}, 1720};
   const Gk::Admission confirm = Admit(ends.CallerGk(), call);
@@ -142,10 +139,8 @@ TEST(Admission, EachRejectReasonComesBackAsItWasGiven) {
 }
 
 TEST(Admission, AStaleRegistrationOrAWrongPasswordIsRefusedByTheGatekeeper) {
-  TestGatekeeper::Script script;
-  script.auth = TestGatekeeper::Auth::Md5;
-  script.password = "secret";
-  TwoEndpoints ends(script, "secret");
+  auto script = Secured(TestGatekeeper::Auth::Md5);
+  TwoEndpoints ends(script);
   script.password = "changed";
   ends.gk.SetScript(script);
   EXPECT_EQ(Admit(ends.CallerGk(), MakeCallInfo(3, "5550200")).rejectReason,
@@ -184,27 +179,25 @@ TEST(Admission, SilenceIsTriedAgainThenTimesOutAndProgressWaitsLonger) {
 }
 
 TEST(Admission, NotRegisteredAndUnregisteringEndAtOnce) {
-  TestGatekeeper gk;
-  H323EndPoint ep;
-  Prepare(ep, "5550100");
-  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
-  auto gatekeeper = ep.GetGatekeeper();
+  Unregistered u;
+  ASSERT_TRUE(u.Register());
+  auto gatekeeper = u.ep.GetGatekeeper();
   // The gatekeeper stays silent; unregistering ends the request under way.
   TestGatekeeper::Script script;
   script.answerAdmission = false;
-  gk.SetScript(script);
+  u.gk.SetScript(script);
   auto done = std::make_shared<std::promise<Gk::Admission>>();
   auto pending = done->get_future();
   gatekeeper->RequestAdmission(MakeCallInfo(1, "5550200"), [done](Gk::Admission a) { done->set_value(std::move(a)); });
-  ASSERT_TRUE(gk.WaitUntil([&](auto&) { return !gk.MessagesOf(h225::RasMessage::admissionRequest).empty(); }, 5s));
-  ep.RemoveGatekeeper();
+  ASSERT_TRUE(u.gk.WaitForMessages(h225::RasMessage::admissionRequest));
+  u.ep.RemoveGatekeeper();
   ASSERT_EQ(pending.wait_for(5s), std::future_status::ready);
   EXPECT_EQ(pending.get().outcome, Outcome::Cancelled);
   // Afterwards nothing is asked.
-  const std::size_t asked = gk.MessagesOf(h225::RasMessage::admissionRequest).size();
+  const std::size_t asked = u.gk.MessagesOf(h225::RasMessage::admissionRequest).size();
   const Gk::Admission after = Admit(*gatekeeper, MakeCallInfo(2, "5550200"));
   EXPECT_TRUE(after.outcome == Outcome::NotRegistered || after.outcome == Outcome::Cancelled);
-  EXPECT_EQ(gk.MessagesOf(h225::RasMessage::admissionRequest).size(), asked);
+  EXPECT_EQ(u.gk.MessagesOf(h225::RasMessage::admissionRequest).size(), asked);
 }
 
 }  // namespace

@@ -65,38 +65,35 @@ void ExpectClearedOnce(TestPhone& phone, E::CallEndReason reason, std::optional<
 // --- the matrix: gatekeeper mode x fast start x H.245 transport ---
 
 enum class H245Way { Tunnelled, CallerSeparate, CalleeSeparate };
-struct Mode {
-  bool routed;
-  bool fastStart;
-  H245Way h245;
-};
+using Mode = std::tuple<bool, bool, H245Way>;  // routed, fast start, H.245 transport
 
 std::string ModeName(const ::testing::TestParamInfo<Mode>& info) {
-  const Mode& m = info.param;
-  const char* h245[] = {"Tunnelled", "CallerNoTunnel", "CalleeNoTunnel"};
-  return std::string(m.routed ? "Routed" : "Direct") + (m.fastStart ? "FastStart" : "NoFastStart") +
-         h245[static_cast<int>(m.h245)];
+  const auto [routed, fastStart, h245] = info.param;
+  const char* ways[] = {"Tunnelled", "CallerNoTunnel", "CalleeNoTunnel"};
+  return std::string(routed ? "Routed" : "Direct") + (fastStart ? "FastStart" : "NoFastStart") +
+         ways[static_cast<int>(h245)];
 }
 
 class CallMatrix : public ::testing::TestWithParam<Mode> {};
 
 TEST_P(CallMatrix, SetsUpCarriesAudioAndKeysBothWaysAndClears) {
-  const Mode m = GetParam();
-  Calls c(m.routed);
-  c.callee.DisableFastStart(!m.fastStart);  // the caller proposes; the callee accepts or refuses
-  c.caller.DisableH245Tunneling(m.h245 == H245Way::CallerSeparate);
-  c.callee.DisableH245Tunneling(m.h245 == H245Way::CalleeSeparate);
+  const bool routed = std::get<0>(GetParam()), fastStart = std::get<1>(GetParam());
+  const H245Way h245 = std::get<2>(GetParam());
+  Calls c(routed);
+  c.callee.DisableFastStart(!fastStart);  // the caller proposes; the callee accepts or refuses
+  c.caller.DisableH245Tunneling(h245 == H245Way::CallerSeparate);
+  c.callee.DisableH245Tunneling(h245 == H245Way::CalleeSeparate);
 
   const std::string token = c.Connect();
   ASSERT_TRUE(c.BothHear()) << "caller hears " << c.caller.ToneHeard(kCalleeTone) << ", callee hears "
                             << c.callee.ToneHeard(kCallerTone);
-  EXPECT_TRUE(c.caller.HasStep(token, m.fastStart ? Event::FastStartAccepted : Event::FastStartRefused));
-  const std::string way = m.h245 == H245Way::Tunnelled ? "tunnelled" : "separate connection";
+  EXPECT_TRUE(c.caller.HasStep(token, fastStart ? Event::FastStartAccepted : Event::FastStartRefused));
+  const std::string way = h245 == H245Way::Tunnelled ? "tunnelled" : "separate connection";
   bool sawH245 = false;
   for (const auto& s : c.caller.Steps())
     if (s.event == Event::H245Connected) sawH245 = s.detail == way;
   EXPECT_TRUE(sawH245) << "H.245 is not " << way;
-  if (m.routed) {
+  if (routed) {
     EXPECT_GE(c.gk.Relay().SetupsRelayed(), 1u);
   }
 
@@ -119,15 +116,11 @@ TEST_P(CallMatrix, SetsUpCarriesAudioAndKeysBothWaysAndClears) {
   EXPECT_TRUE(c.gk.WaitUntil([&](const auto&) { return c.gk.ActiveCalls() == 0; }, 5s));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Calls, CallMatrix,
-    ::testing::Values(Mode{false, true, H245Way::Tunnelled}, Mode{false, false, H245Way::Tunnelled},
-                      Mode{false, true, H245Way::CallerSeparate}, Mode{false, false, H245Way::CallerSeparate},
-                      Mode{false, true, H245Way::CalleeSeparate}, Mode{false, false, H245Way::CalleeSeparate},
-                      Mode{true, true, H245Way::Tunnelled}, Mode{true, false, H245Way::Tunnelled},
-                      Mode{true, true, H245Way::CallerSeparate}, Mode{true, false, H245Way::CallerSeparate},
-                      Mode{true, true, H245Way::CalleeSeparate}, Mode{true, false, H245Way::CalleeSeparate}),
-    ModeName);
+INSTANTIATE_TEST_SUITE_P(Calls, CallMatrix,
+                         ::testing::Combine(::testing::Bool(), ::testing::Bool(),
+                                            ::testing::Values(H245Way::Tunnelled, H245Way::CallerSeparate,
+                                                              H245Way::CalleeSeparate)),
+                         ModeName);
 
 // --- each codec, chosen by restricting the callee's table ---
 
@@ -187,12 +180,7 @@ TEST(CallClearing, TheCallerGivesUpWhileTheGatekeeperThinks) {
   Calls c(false, script);
   std::string token;
   ASSERT_TRUE(c.caller.MakeCall("5550200@", token));
-  ASSERT_TRUE(c.gk.WaitUntil(
-      [](const auto& m) {
-        return std::any_of(m.begin(), m.end(),
-                           [](const auto& r) { return r.message.Is(asn::h225::RasMessage::admissionRequest); });
-      },
-      5s));
+  ASSERT_TRUE(c.gk.WaitForMessages(asn::h225::RasMessage::admissionRequest));
   EXPECT_TRUE(c.caller.ClearCall(token));
   ExpectClearedOnce(c.caller, E::EndedByLocalUser);
   EXPECT_TRUE(c.callee.Incoming().empty());
@@ -275,18 +263,14 @@ TEST(CallRefused, ABusyCalleeRefusesASecondCallAndKeepsTheFirst) {
 // What the gatekeeper learns of a call when it asks (IRQ).
 TEST(CallInformation, TheGatekeeperHearsOfTheCallWhenItAsks) {
   Calls c(false);
-  TestGatekeeper& gk = c.gk;
-  TestPhone& caller = c.caller;
-  std::string token;
-  ASSERT_TRUE(caller.MakeCall("5550200@", token));
-  ASSERT_TRUE(caller.WaitFor([&] { return caller.Established().size() == 1; }));
+  const std::string token = c.Connect();
   std::string callIdentifier;
   {
-    auto call = caller.FindConnectionWithLock(token);
+    auto call = c.caller.FindConnectionWithLock(token);
     ASSERT_TRUE(call);
     callIdentifier = call->GetCallIdentifier();
   }
-  auto irr = gk.SendInfoRequest(2s, 0, callIdentifier, TestGatekeeper::Signing::AsScript, "5550100");
+  auto irr = c.gk.SendInfoRequest(2s, 0, callIdentifier, TestGatekeeper::Signing::AsScript, "5550100");
   ASSERT_TRUE(irr);
   ASSERT_TRUE(irr->Is(h::RasMessage::infoRequestResponse));
   const asn::Value* calls = irr->Alternative().Get(h::InfoRequestResponse::perCallInfo);

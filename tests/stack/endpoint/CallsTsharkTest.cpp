@@ -104,42 +104,40 @@ void PlaceCall(bool fastStart, bool tunnelling) {
   ASSERT_TRUE(callee.WaitCleared());
 }
 
-TEST(CallsOnTheWire, TunnelledH245AndFastStart) {
+// With H.245 on its own connection, tshark finds it from the address the signalling announced:
+// capabilities, master/slave, channels both ways, keys and the end of the session.
+TEST(CallsOnTheWire, TunnelledWithFastStartAndOnItsOwnConnection) {
   Tshark tshark;
   if (!tshark.Available()) GTEST_SKIP() << "no tshark";
-  WireRecording wire;
-  PlaceCall(true, true);
-  const std::string pcap = wire.Save();
-  const Dissection d = Dissect(tshark, pcap);
-  EXPECT_EQ(d.frames, wire.Packets());
-  EXPECT_EQ(d.undecoded, 0u);
-  EXPECT_EQ(d.malformed, 0u);
-  for (const char* type : {"0x05", "0x02", "0x07", "0x62", "0x5a"}) EXPECT_TRUE(d.q931Types.count(type)) << type;
-  for (const char* h245 : {"request.2", "request.1", "response.3", "response.1", "indication.13", "command.5"})
-    EXPECT_TRUE(d.h245.count(h245)) << h245;
-  EXPECT_EQ(d.verbose.find("Malformed"), std::string::npos);
-  EXPECT_NE(d.verbose.find("fastStart"), std::string::npos);
-  if (!::testing::Test::HasFailure()) std::filesystem::remove(pcap);
-}
-
-TEST(CallsOnTheWire, H245OnItsOwnConnection) {
-  Tshark tshark;
-  if (!tshark.Available()) GTEST_SKIP() << "no tshark";
-  WireRecording wire;
-  PlaceCall(false, false);
-  const std::string pcap = wire.Save();
-  const Dissection d = Dissect(tshark, pcap);
-  EXPECT_EQ(d.undecoded, 0u);
-  EXPECT_EQ(d.malformed, 0u);
-  for (const char* type : {"0x05", "0x02", "0x07", "0x5a"}) EXPECT_TRUE(d.q931Types.count(type)) << type;
-  // Capabilities, master/slave, channels both ways, keys and the end of the session, on H.245's own
-  // connection: tshark found it from the address the signalling announced.
-  for (const char* h245 :
-       {"request.2", "request.1", "request.3", "response.3", "response.1", "response.5", "indication.13", "command.5"})
-    EXPECT_TRUE(d.h245.count(h245)) << h245;
-  EXPECT_EQ(d.verbose.find("Malformed"), std::string::npos);
-  EXPECT_NE(d.verbose.find("h245Address"), std::string::npos);
-  if (!::testing::Test::HasFailure()) std::filesystem::remove(pcap);
+  const struct {
+    bool tunnelledWithFastStart;
+    std::vector<const char*> q931Types, h245;
+    const char* word;  // in the full dissection
+  } cases[] = {
+      {true,
+       {"0x05", "0x02", "0x07", "0x62", "0x5a"},
+       {"request.2", "request.1", "response.3", "response.1", "indication.13", "command.5"},
+       "fastStart"},
+      {false,
+       {"0x05", "0x02", "0x07", "0x5a"},
+       {"request.2", "request.1", "request.3", "response.3", "response.1", "response.5", "indication.13", "command.5"},
+       "h245Address"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.word);
+    WireRecording wire;
+    PlaceCall(c.tunnelledWithFastStart, c.tunnelledWithFastStart);
+    const std::string pcap = wire.Save();
+    const Dissection d = Dissect(tshark, pcap);
+    EXPECT_EQ(d.frames, wire.Packets());
+    EXPECT_EQ(d.undecoded, 0u);
+    EXPECT_EQ(d.malformed, 0u);
+    for (const char* type : c.q931Types) EXPECT_TRUE(d.q931Types.count(type)) << type;
+    for (const char* h245 : c.h245) EXPECT_TRUE(d.h245.count(h245)) << h245;
+    EXPECT_EQ(d.verbose.find("Malformed"), std::string::npos);
+    EXPECT_NE(d.verbose.find(c.word), std::string::npos);
+    if (!::testing::Test::HasFailure()) std::filesystem::remove(pcap);
+  }
 }
 
 }  // namespace

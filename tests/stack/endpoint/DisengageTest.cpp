@@ -14,13 +14,6 @@ namespace {
 using D = h225::DisengageRequest;
 using Signing = TestGatekeeper::Signing;
 
-TestGatekeeper::Script Signed() {
-  TestGatekeeper::Script script;
-  script.auth = TestGatekeeper::Auth::Procedure1;
-  script.password = "secret";
-  return script;
-}
-
 TEST(Disengage, TheRequestNamesTheCallAndHowItEnded) {
   Registered r;
   CallInfo call = MakeCallInfo(0x77, "5550200", true);
@@ -55,8 +48,7 @@ TEST(Disengage, ARejectOrSilenceStillEndsTheRequest) {
   // Not registered: nothing to tell, and done at once.
   auto gatekeeper = r.ep.GetGatekeeper();
   r.ep.RemoveGatekeeper();
-  ASSERT_TRUE(
-      r.gk.WaitUntil([&](auto&) { return !r.gk.MessagesOf(h225::RasMessage::unregistrationRequest).empty(); }, 5s));
+  ASSERT_TRUE(r.gk.WaitForMessages(h225::RasMessage::unregistrationRequest));
   EXPECT_TRUE(Disengage(*gatekeeper, MakeCallInfo(3, "5550200")));
   EXPECT_EQ(r.gk.MessagesOf(h225::RasMessage::disengageRequest).size(), 1u + FastTimings().requestTries);
 }
@@ -102,7 +94,7 @@ TEST(GatekeeperDisengage, WithoutACallIdentifierTheConferenceAndReferenceFindThe
 }
 
 TEST(SignedRequests, ForgedDisengageRequestsCannotEndACall) {
-  Registered r(Signed(), "secret");
+  Registered r(Secured(TestGatekeeper::Auth::Procedure1));
   ASSERT_TRUE(r.Gatekeeper().IsGatekeeperSigning());
   const CallInfo call = MakeCallInfo(5, "5550300", true);
   ASSERT_EQ(Admit(r.Gatekeeper(), call).outcome, Outcome::Confirmed);
@@ -122,7 +114,7 @@ TEST(SignedRequests, ForgedDisengageRequestsCannotEndACall) {
 }
 
 TEST(SignedRequests, ForgedUnregistrationAndInformationRequestsAreIgnored) {
-  Registered r(Signed(), "secret");
+  Registered r(Secured(TestGatekeeper::Auth::Procedure1));
   for (Signing forged : {Signing::None, Signing::WrongPassword}) {
     EXPECT_FALSE(r.gk.SendUnregistrationRequest(std::nullopt, 600ms, forged));
     EXPECT_FALSE(r.gk.SendInfoRequest(600ms, 0, "", forged));
@@ -137,10 +129,7 @@ TEST(SignedRequests, ForgedUnregistrationAndInformationRequestsAreIgnored) {
 
 TEST(SignedRequests, AGatekeeperThatDoesNotSignIsObeyedWithoutTokens) {
   // The MD5 hash and CAT go from the endpoint only: such a gatekeeper's requests carry nothing.
-  TestGatekeeper::Script script;
-  script.auth = TestGatekeeper::Auth::Md5;
-  script.password = "secret";
-  Registered r(script, "secret");
+  Registered r(Secured(TestGatekeeper::Auth::Md5));
   EXPECT_FALSE(r.Gatekeeper().IsGatekeeperSigning());
   EXPECT_TRUE(r.gk.SendInfoRequest());
   // One that signs with another password is not.
@@ -193,8 +182,7 @@ TEST(InformationRequest, TheConfirmsFrequencyBringsReportsUntilTheCallEnds) {
   Registered r(script);
   const CallInfo call = MakeCallInfo(21, "5550300", true);
   ASSERT_EQ(Admit(r.Gatekeeper(), call).outcome, Outcome::Confirmed);
-  ASSERT_TRUE(
-      r.gk.WaitUntil([&](auto&) { return r.gk.MessagesOf(h225::RasMessage::infoRequestResponse).size() >= 2; }, 5s));
+  ASSERT_TRUE(r.gk.WaitForMessages(h225::RasMessage::infoRequestResponse, 2));
   const auto reports = r.gk.MessagesOf(h225::RasMessage::infoRequestResponse);
   const asn::Value& report = Body(reports.at(0));
   EXPECT_TRUE(report[h225::InfoRequestResponse::unsolicited].Boolean());

@@ -11,22 +11,18 @@ namespace {
 using R = h225::RegistrationRequest;
 
 TEST(KeepAlive, LightweightRequestsComeBeforeTheTimeToLiveRunsOut) {
-  TestGatekeeper::Script script;
+  auto script = Secured(TestGatekeeper::Auth::Procedure1);
   script.grantedTimeToLive = 5;
-  script.auth = TestGatekeeper::Auth::Procedure1;
-  script.password = "secret";
-  Registered r(script, "secret", KeepAliveTimings());
+  Registered r(script, KeepAliveTimings());
   ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
-  TestGatekeeper& gk = r.gk;
-  H323EndPoint& ep = r.ep;
-  ASSERT_TRUE(gk.WaitUntil([&](auto&) { return gk.RegistrationRequests(true).size() >= 3; }, 10s));
-  EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
-  EXPECT_TRUE(gk.LastTokensValid());
-  auto all = gk.MessagesOf(h225::RasMessage::registrationRequest);
+  ASSERT_TRUE(r.gk.WaitUntil([&](auto&) { return r.gk.RegistrationRequests(true).size() >= 3; }, 10s));
+  EXPECT_TRUE(r.ep.IsRegisteredWithGatekeeper());
+  EXPECT_TRUE(r.gk.LastTokensValid());
+  auto all = r.gk.MessagesOf(h225::RasMessage::registrationRequest);
   for (std::size_t i = 1; i < all.size(); ++i) {
     const asn::Value& rrq = Body(all[i]);
     EXPECT_TRUE(rrq[R::keepAlive].Boolean());
-    EXPECT_EQ(rrq[R::endpointIdentifier].Text(), gk.EndpointId());
+    EXPECT_EQ(rrq[R::endpointIdentifier].Text(), r.gk.EndpointId());
     EXPECT_EQ(rrq[R::gatekeeperIdentifier].Text(), "TestGk");
     EXPECT_FALSE(rrq.Has(R::terminalAlias));
     EXPECT_TRUE(rrq.Has(R::cryptoTokens));
@@ -39,49 +35,45 @@ TEST(KeepAlive, FullRegistrationRequiredBringsAFullRegistration) {
   TestGatekeeper::Script script;
   script.grantedTimeToLive = 5;
   script.keepAlivesNeedingFullRegistration = 1;
-  Registered r(script, "", KeepAliveTimings());
+  Registered r(script, KeepAliveTimings());
   ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
-  TestGatekeeper& gk = r.gk;
-  H323EndPoint& ep = r.ep;
-  const std::string first = gk.EndpointId();
-  ASSERT_TRUE(gk.WaitUntil(
-      [&](auto&) { return gk.RegistrationRequests(false).size() >= 2 && gk.RegistrationRequests(true).size() >= 2; },
+  const std::string first = r.gk.EndpointId();
+  ASSERT_TRUE(r.gk.WaitUntil(
+      [&](auto&) {
+        return r.gk.RegistrationRequests(false).size() >= 2 && r.gk.RegistrationRequests(true).size() >= 2;
+      },
       10s));
-  EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
-  EXPECT_NE(ep.GetGatekeeper()->GetEndpointIdentifier(), first);
-  EXPECT_EQ(ep.GetGatekeeper()->GetEndpointIdentifier(), gk.EndpointId());
+  EXPECT_TRUE(r.ep.IsRegisteredWithGatekeeper());
+  EXPECT_NE(r.ep.GetGatekeeper()->GetEndpointIdentifier(), first);
+  EXPECT_EQ(r.ep.GetGatekeeper()->GetEndpointIdentifier(), r.gk.EndpointId());
 }
 
 TEST(KeepAlive, AnUnansweredKeepAliveLosesTheRegistrationUntilTheGatekeeperIsBack) {
   TestGatekeeper::Script script;
   script.grantedTimeToLive = 5;
-  Registered r(script, "", KeepAliveTimings());
+  Registered r(script, KeepAliveTimings());
   ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
-  TestGatekeeper& gk = r.gk;
-  H323EndPoint& ep = r.ep;
   auto silent = script;
   silent.answerKeepAlive = false;
   silent.answerRegistration = false;
-  gk.SetScript(silent);
-  auto gatekeeper = ep.GetGatekeeper();
+  r.gk.SetScript(silent);
+  auto gatekeeper = r.ep.GetGatekeeper();
   ASSERT_TRUE(WaitUntil([&] { return !gatekeeper->IsRegistered(); }));
   EXPECT_EQ(gatekeeper->GetRegistrationFailReason(), unsigned{Gk::GatekeeperLostRegistration});
-  gk.SetScript(script);
+  r.gk.SetScript(script);
   EXPECT_TRUE(WaitUntil([&] { return gatekeeper->IsRegistered(); }));
 }
 
 TEST(GatekeeperRequests, AnUnregistrationRequestIsConfirmed) {
   Registered r;
   ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
-  TestGatekeeper& gk = r.gk;
-  H323EndPoint& ep = r.ep;
-  auto answer = gk.SendUnregistrationRequest(h225::UnregRequestReason::maintenance);
+  auto answer = r.gk.SendUnregistrationRequest(h225::UnregRequestReason::maintenance);
   ASSERT_TRUE(answer);
   EXPECT_TRUE(answer->Is(h225::RasMessage::unregistrationConfirm));
-  EXPECT_FALSE(ep.IsRegisteredWithGatekeeper());
-  EXPECT_EQ(FailReason(ep), unsigned{Gk::UnregisteredByGatekeeper});
+  EXPECT_FALSE(r.ep.IsRegisteredWithGatekeeper());
+  EXPECT_EQ(FailReason(r.ep), unsigned{Gk::UnregisteredByGatekeeper});
   // Not registered any more: a second one is refused.
-  answer = gk.SendUnregistrationRequest(std::nullopt);
+  answer = r.gk.SendUnregistrationRequest(std::nullopt);
   ASSERT_TRUE(answer);
   EXPECT_TRUE(answer->Is(h225::RasMessage::unregistrationReject));
 }
@@ -89,53 +81,45 @@ TEST(GatekeeperRequests, AnUnregistrationRequestIsConfirmed) {
 TEST(GatekeeperRequests, ReregistrationRequiredRegistersAgain) {
   Registered r;
   ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
-  TestGatekeeper& gk = r.gk;
-  H323EndPoint& ep = r.ep;
-  auto answer = gk.SendUnregistrationRequest(h225::UnregRequestReason::reregistrationRequired);
+  auto answer = r.gk.SendUnregistrationRequest(h225::UnregRequestReason::reregistrationRequired);
   ASSERT_TRUE(answer && answer->Is(h225::RasMessage::unregistrationConfirm));
-  ASSERT_TRUE(gk.WaitUntil([&](auto&) { return gk.RegistrationRequests(false).size() == 2; }, 5s));
-  EXPECT_TRUE(WaitUntil([&] { return ep.IsRegisteredWithGatekeeper(); }));
+  ASSERT_TRUE(r.gk.WaitUntil([&](auto&) { return r.gk.RegistrationRequests(false).size() == 2; }, 5s));
+  EXPECT_TRUE(WaitUntil([&] { return r.ep.IsRegisteredWithGatekeeper(); }));
 }
 
 TEST(GatekeeperRequests, AnInformationRequestIsAnswered) {
-  TestGatekeeper::Script script;
-  script.auth = TestGatekeeper::Auth::Md5;
-  script.password = "secret";
-  Registered r(script, "secret");
+  Registered r(Secured(TestGatekeeper::Auth::Md5));
   ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
-  TestGatekeeper& gk = r.gk;
-  H323EndPoint& ep = r.ep;
-  auto answer = gk.SendInfoRequest();
+  auto answer = r.gk.SendInfoRequest();
   ASSERT_TRUE(answer);
   ASSERT_TRUE(answer->Is(h225::RasMessage::infoRequestResponse));
   using I = h225::InfoRequestResponse;
   const asn::Value& irr = answer->Alternative();
-  EXPECT_EQ(irr[I::endpointIdentifier].Text(), gk.EndpointId());
-  EXPECT_EQ(asn::Ipv4(irr[I::callSignalAddress].At(0)), ep.GetListenerAddress());
-  EXPECT_EQ(asn::Ipv4(irr[I::rasAddress]), ep.GetGatekeeper()->GetLocalRasAddress());
+  EXPECT_EQ(irr[I::endpointIdentifier].Text(), r.gk.EndpointId());
+  EXPECT_EQ(asn::Ipv4(irr[I::callSignalAddress].At(0)), r.ep.GetListenerAddress());
+  EXPECT_EQ(asn::Ipv4(irr[I::rasAddress]), r.ep.GetGatekeeper()->GetLocalRasAddress());
   EXPECT_TRUE(irr.Has(I::cryptoTokens));  // the information response carries the password hash
 }
 
 TEST(Reregistration, TheOldRegistrationGoesFirst) {
   Registered r;
   ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
-  TestGatekeeper& gk = r.gk;
-  H323EndPoint& ep = r.ep;
-  const std::string first = gk.EndpointId();
-  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
+  const std::string first = r.gk.EndpointId();
+  ASSERT_TRUE(r.ep.UseGatekeeper(r.gk.Address()));
   std::vector<std::uint16_t> kinds;
-  for (auto& r : gk.Messages()) kinds.push_back(r.message.Choice());
+  for (auto& m : r.gk.Messages()) kinds.push_back(m.message.Choice());
   using M = h225::RasMessage;
   EXPECT_EQ(kinds, (std::vector<std::uint16_t>{M::gatekeeperRequest, M::registrationRequest, M::unregistrationRequest,
                                                M::gatekeeperRequest, M::registrationRequest}));
-  EXPECT_EQ(Body(gk.MessagesOf(M::unregistrationRequest).at(0))[h225::UnregistrationRequest::endpointIdentifier].Text(),
-            first);
-  EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
+  EXPECT_EQ(
+      Body(r.gk.MessagesOf(M::unregistrationRequest).at(0))[h225::UnregistrationRequest::endpointIdentifier].Text(),
+      first);
+  EXPECT_TRUE(r.ep.IsRegisteredWithGatekeeper());
   // Removing it unregisters in the background and leaves no gatekeeper.
-  EXPECT_TRUE(ep.RemoveGatekeeper());
-  EXPECT_EQ(ep.GetGatekeeper(), nullptr);
-  EXPECT_TRUE(gk.WaitUntil([&](auto&) { return gk.MessagesOf(M::unregistrationRequest).size() == 2; }, 5s));
-  EXPECT_FALSE(ep.RemoveGatekeeper());
+  EXPECT_TRUE(r.ep.RemoveGatekeeper());
+  EXPECT_EQ(r.ep.GetGatekeeper(), nullptr);
+  EXPECT_TRUE(r.gk.WaitUntil([&](auto&) { return r.gk.MessagesOf(M::unregistrationRequest).size() == 2; }, 5s));
+  EXPECT_FALSE(r.ep.RemoveGatekeeper());
 }
 
 TEST(PendingRegistration, RemoveGatekeeperAndShutdownEndItAtOnce) {
@@ -150,8 +134,7 @@ TEST(PendingRegistration, RemoveGatekeeperAndShutdownEndItAtOnce) {
     ep->SetRasTimings(slow);
     auto result = std::async(std::launch::async, [&] { return ep->UseGatekeeper(gk.Address()); });
     const std::size_t before = gk.MessagesOf(h225::RasMessage::gatekeeperRequest).size();
-    ASSERT_TRUE(
-        gk.WaitUntil([&](auto&) { return gk.MessagesOf(h225::RasMessage::gatekeeperRequest).size() > before; }, 5s));
+    ASSERT_TRUE(gk.WaitForMessages(h225::RasMessage::gatekeeperRequest, before + 1));
     if (byShutdown)
       ep->Shutdown();
     else

@@ -17,15 +17,12 @@ using Auth = TestGatekeeper::Auth;
 TEST(Registration, CarriesWhatGatekeepersRequire) {
   Registered r;
   ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
-  TestGatekeeper& gk = r.gk;
-  H323EndPoint& ep = r.ep;
-  EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
-  EXPECT_EQ(FailReason(ep), unsigned{Gk::RegistrationSuccessful});
-  EXPECT_EQ(ep.GetGatekeeper()->GetEndpointIdentifier(), gk.EndpointId());
-  EXPECT_EQ(ep.GetGatekeeper()->GetIdentifier(), "TestGk");
+  EXPECT_EQ(FailReason(r.ep), unsigned{Gk::RegistrationSuccessful});
+  EXPECT_EQ(r.ep.GetGatekeeper()->GetEndpointIdentifier(), r.gk.EndpointId());
+  EXPECT_EQ(r.ep.GetGatekeeper()->GetIdentifier(), "TestGk");
 
-  const auto grqs = gk.MessagesOf(h225::RasMessage::gatekeeperRequest);
-  const auto rrqs = gk.RegistrationRequests(false);
+  const auto grqs = r.gk.MessagesOf(h225::RasMessage::gatekeeperRequest);
+  const auto rrqs = r.gk.RegistrationRequests(false);
   ASSERT_EQ(grqs.size(), 1u);
   ASSERT_EQ(rrqs.size(), 1u);
   const asn::Value& grq = Body(grqs[0]);
@@ -35,8 +32,8 @@ TEST(Registration, CarriesWhatGatekeepersRequire) {
   const asn::Ipv4Address ras{{127, 0, 0, 1}, rrqs[0].from.port()};
   EXPECT_EQ(asn::Ipv4(grq[h225::GatekeeperRequest::rasAddress]), ras);
   EXPECT_EQ(asn::Ipv4(rrq[R::rasAddress].At(0)), ras);
-  EXPECT_EQ(asn::Ipv4(rrq[R::callSignalAddress].At(0)), ep.GetListenerAddress());
-  EXPECT_NE(ep.GetListenerAddress()->port, 0);
+  EXPECT_EQ(asn::Ipv4(rrq[R::callSignalAddress].At(0)), r.ep.GetListenerAddress());
+  EXPECT_NE(r.ep.GetListenerAddress()->port, 0);
   EXPECT_EQ(asn::AliasText(grq[h225::GatekeeperRequest::endpointAlias].At(0)), "5550100");
   EXPECT_TRUE(rrq[R::terminalAlias].At(0).Is(h225::AliasAddress::dialedDigits));
   EXPECT_EQ(asn::AliasText(rrq[R::terminalAlias].At(0)), "5550100");
@@ -52,26 +49,21 @@ TEST(Registration, CarriesWhatGatekeepersRequire) {
   // A user name that is not a number registers as an H.323 identifier.
   H323EndPoint named;
   Prepare(named, "alice");
-  ASSERT_TRUE(named.UseGatekeeper(gk.Address()));
-  EXPECT_TRUE(Body(gk.RegistrationRequests(false).back())[R::terminalAlias].At(0).Is(h225::AliasAddress::h323_ID));
+  ASSERT_TRUE(named.UseGatekeeper(r.gk.Address()));
+  EXPECT_TRUE(Body(r.gk.RegistrationRequests(false).back())[R::terminalAlias].At(0).Is(h225::AliasAddress::h323_ID));
 }
 
 TEST(Registration, EachPasswordMethodRegistersAndAWrongPasswordIsDenied) {
   for (Auth auth : {Auth::Md5, Auth::Cat, Auth::Procedure1, Auth::Unannounced}) {
     SCOPED_TRACE(static_cast<int>(auth));
-    TestGatekeeper::Script script;
-    script.auth = auth;
-    script.password = "secret";
-    TestGatekeeper gk(script);
-    H323EndPoint ep;
-    Prepare(ep, "5550100", "secret");
-    EXPECT_TRUE(ep.UseGatekeeper(gk.Address()));
-    EXPECT_TRUE(gk.LastTokensValid());
-    const auto grqs = gk.MessagesOf(h225::RasMessage::gatekeeperRequest);
+    Unregistered u(Secured(auth));
+    EXPECT_TRUE(u.Register());
+    EXPECT_TRUE(u.gk.LastTokensValid());
+    const auto grqs = u.gk.MessagesOf(h225::RasMessage::gatekeeperRequest);
     const asn::Value& grq = Body(grqs.at(0));
     EXPECT_EQ(grq[h225::GatekeeperRequest::algorithmOIDs].Size(), 3u);
     // The method the gatekeeper chose is the only one sent; a gatekeeper that chose none gets all.
-    const auto rrqs = gk.RegistrationRequests(false);
+    const auto rrqs = u.gk.RegistrationRequests(false);
     const asn::Value& rrq = Body(rrqs.at(0));
     const std::size_t crypto =
         rrq.Has(h225::RegistrationRequest::cryptoTokens) ? rrq[h225::RegistrationRequest::cryptoTokens].Size() : 0;
@@ -80,16 +72,13 @@ TEST(Registration, EachPasswordMethodRegistersAndAWrongPasswordIsDenied) {
     const std::size_t expected = auth == Auth::Unannounced ? 3 : 1;
     EXPECT_EQ(crypto + clear, expected);
 
-    H323EndPoint wrong;
-    Prepare(wrong, "5550100", "guess");
-    EXPECT_FALSE(wrong.UseGatekeeper(gk.Address()));
-    EXPECT_EQ(FailReason(wrong), unsigned{Gk::SecurityDenied});
-
-    // Without a password nothing passes either.
-    H323EndPoint none;
-    Prepare(none, "5550100");
-    EXPECT_FALSE(none.UseGatekeeper(gk.Address()));
-    EXPECT_EQ(FailReason(none), unsigned{Gk::SecurityDenied});
+    // A wrong password, and none, pass nothing.
+    for (const char* password : {"guess", ""}) {
+      H323EndPoint other;
+      Prepare(other, "5550100", password);
+      EXPECT_FALSE(other.UseGatekeeper(u.gk.Address())) << password;
+      EXPECT_EQ(FailReason(other), unsigned{Gk::SecurityDenied}) << password;
+    }
   }
 }
 
@@ -105,32 +94,28 @@ TEST(Registration, RejectReasonsMapToFailReasons) {
       {J::resourceUnavailable, 0x8000u | J::resourceUnavailable},
       {J::invalidAlias, 0x8000u | J::invalidAlias},
   };
-  TestGatekeeper gk;
-  H323EndPoint ep;
-  Prepare(ep, "5550100");
+  Unregistered u;
   for (auto [reason, fail] : cases) {
     SCOPED_TRACE(reason);
     TestGatekeeper::Script script;
     script.registrationReject = reason;
-    gk.SetScript(script);
-    EXPECT_FALSE(ep.UseGatekeeper(gk.Address()));
-    ASSERT_TRUE(ep.GetGatekeeper());  // found, but refusing
-    EXPECT_EQ(FailReason(ep), fail);
-    EXPECT_FALSE(ep.IsRegisteredWithGatekeeper());
+    u.gk.SetScript(script);
+    EXPECT_FALSE(u.Register());
+    ASSERT_TRUE(u.ep.GetGatekeeper());  // found, but refusing
+    EXPECT_EQ(FailReason(u.ep), fail);
+    EXPECT_FALSE(u.ep.IsRegisteredWithGatekeeper());
   }
 }
 
 TEST(Registration, SilenceMeansNoGatekeeper) {
   TestGatekeeper::Script script;
   script.answerDiscovery = false;
-  TestGatekeeper gk(script);
-  H323EndPoint ep;
-  Prepare(ep, "5550100");
-  EXPECT_FALSE(ep.UseGatekeeper(gk.Address()));
-  EXPECT_EQ(ep.GetGatekeeper(), nullptr);
-  EXPECT_FALSE(ep.WasLastRegistrationCancelled());
+  Unregistered u(script);
+  EXPECT_FALSE(u.Register());
+  EXPECT_EQ(u.ep.GetGatekeeper(), nullptr);
+  EXPECT_FALSE(u.ep.WasLastRegistrationCancelled());
   // Each try repeated the request with its sequence number.
-  const auto grqs = gk.MessagesOf(h225::RasMessage::gatekeeperRequest);
+  const auto grqs = u.gk.MessagesOf(h225::RasMessage::gatekeeperRequest);
   ASSERT_EQ(grqs.size(), 2u);
   EXPECT_EQ(Body(grqs[0])[h225::GatekeeperRequest::requestSeqNum],
             Body(grqs[1])[h225::GatekeeperRequest::requestSeqNum]);
@@ -140,85 +125,67 @@ TEST(Registration, SilenceMeansNoGatekeeper) {
   EXPECT_LT(real.discoveryTimeout * real.discoveryTries, 10s);
 
   // Unusable addresses find nothing either, without sending anything.
-  for (const char* bad : {"", "127.0.0.1:99999", "not a host", "::1"}) EXPECT_FALSE(ep.UseGatekeeper(bad)) << bad;
-  EXPECT_EQ(ep.GetGatekeeper(), nullptr);
+  for (const char* bad : {"", "127.0.0.1:99999", "not a host", "::1"}) EXPECT_FALSE(u.ep.UseGatekeeper(bad)) << bad;
+  EXPECT_EQ(u.ep.GetGatekeeper(), nullptr);
 }
 
 TEST(Registration, AGatekeeperRejectCountsAsFoundAndRefusing) {
   TestGatekeeper::Script script;
   script.discoveryReject = h225::GatekeeperRejectReason::terminalExcluded;
-  TestGatekeeper gk(script);
-  H323EndPoint ep;
-  Prepare(ep, "5550100");
-  EXPECT_FALSE(ep.UseGatekeeper(gk.Address()));
-  ASSERT_TRUE(ep.GetGatekeeper());
-  EXPECT_EQ(FailReason(ep), 0x8000u | h225::GatekeeperRejectReason::terminalExcluded);
-  EXPECT_TRUE(gk.MessagesOf(h225::RasMessage::registrationRequest).empty());
+  Unregistered u(script);
+  EXPECT_FALSE(u.Register());
+  ASSERT_TRUE(u.ep.GetGatekeeper());
+  EXPECT_EQ(FailReason(u.ep), 0x8000u | h225::GatekeeperRejectReason::terminalExcluded);
+  EXPECT_TRUE(u.gk.MessagesOf(h225::RasMessage::registrationRequest).empty());
 
   script.discoveryReject = h225::GatekeeperRejectReason::securityDenial;
-  gk.SetScript(script);
-  EXPECT_FALSE(ep.UseGatekeeper(gk.Address()));
-  EXPECT_EQ(FailReason(ep), unsigned{Gk::SecurityDenied});
+  u.gk.SetScript(script);
+  EXPECT_FALSE(u.Register());
+  EXPECT_EQ(FailReason(u.ep), unsigned{Gk::SecurityDenied});
 }
 
 TEST(Registration, AnUnansweredRegistrationIsATransportFailure) {
   TestGatekeeper::Script script;
   script.answerRegistration = false;
-  TestGatekeeper gk(script);
-  H323EndPoint ep;
-  Prepare(ep, "5550100");
-  EXPECT_FALSE(ep.UseGatekeeper(gk.Address()));
-  EXPECT_EQ(FailReason(ep), unsigned{Gk::TransportError});
-  EXPECT_EQ(gk.RegistrationRequests(false).size(), 2u);
+  Unregistered u(script);
+  EXPECT_FALSE(u.Register());
+  EXPECT_EQ(FailReason(u.ep), unsigned{Gk::TransportError});
+  EXPECT_EQ(u.gk.RegistrationRequests(false).size(), 2u);
 }
 
 TEST(Registration, WithoutAListenerNothingIsRegistered) {
-  TestGatekeeper gk;
-  H323EndPoint ep;
-  Prepare(ep, "5550100");
-  ep.RemoveListeners();
-  EXPECT_FALSE(ep.UseGatekeeper(gk.Address()));
-  EXPECT_EQ(FailReason(ep), unsigned{Gk::InvalidListener});
-  EXPECT_TRUE(gk.MessagesOf(h225::RasMessage::registrationRequest).empty());
+  Unregistered u;
+  u.ep.RemoveListeners();
+  EXPECT_FALSE(u.Register());
+  EXPECT_EQ(FailReason(u.ep), unsigned{Gk::InvalidListener});
+  EXPECT_TRUE(u.gk.MessagesOf(h225::RasMessage::registrationRequest).empty());
 }
 
 TEST(Registration, RequestInProgressExtendsTheWait) {
   TestGatekeeper::Script script;
   script.progressDelay = 700ms;  // beyond both tries of 200 ms
-  TestGatekeeper gk(script);
-  H323EndPoint ep;
-  Prepare(ep, "5550100");
-  EXPECT_TRUE(ep.UseGatekeeper(gk.Address()));
-  EXPECT_EQ(gk.MessagesOf(h225::RasMessage::gatekeeperRequest).size(), 1u);  // no retries while waiting
-  EXPECT_EQ(gk.RegistrationRequests(false).size(), 1u);
+  Unregistered u(script);
+  EXPECT_TRUE(u.Register());
+  EXPECT_EQ(u.gk.MessagesOf(h225::RasMessage::gatekeeperRequest).size(), 1u);  // no retries while waiting
+  EXPECT_EQ(u.gk.RegistrationRequests(false).size(), 1u);
 }
 
 TEST(Registration, AHostNameIsLookedUp) {
-  TestGatekeeper gk;
-  H323EndPoint ep;
-  Prepare(ep, "5550100");
-  EXPECT_TRUE(ep.UseGatekeeper("localhost:" + std::to_string(gk.Port())));
+  Unregistered u;
+  EXPECT_TRUE(u.ep.UseGatekeeper("localhost:" + std::to_string(u.gk.Port())));
 }
 
 TEST(Registration, AnswersFromElsewhereAreIgnored) {
   TestGatekeeper::Script script;
   script.progressDelay = 400ms;  // the spoofer has time to answer first
-  TestGatekeeper gk(script);
+  Unregistered u(script);
   asio::io_context io;
   asio::ip::udp::socket spoofer(io, asio::ip::udp::endpoint(asio::ip::address_v4::loopback(), 0));
-  H323EndPoint ep;
-  Prepare(ep, "5550100");
-  auto result = std::async(std::launch::async, [&] { return ep.UseGatekeeper(gk.Address()); });
+  auto result = std::async(std::launch::async, [&] { return u.Register(); });
 
   auto forge = [&](std::uint16_t requestKind, std::uint16_t answerKind) {
-    ASSERT_TRUE(gk.WaitUntil(
-        [&](auto& all) {
-          for (auto& r : all)
-            if (r.message.Is(requestKind)) return true;
-          return false;
-        },
-        5s));
-    const auto request = gk.MessagesOf(requestKind).at(0);
+    ASSERT_TRUE(u.gk.WaitForMessages(requestKind));
+    const auto request = u.gk.MessagesOf(requestKind).at(0);
     asn::Value answer(h225::RasMessage::Id);
     asn::Value& b = answer.Select(answerKind);
     b.Field(static_cast<std::uint16_t>(b.IndexOf("requestSeqNum")))
@@ -237,19 +204,19 @@ TEST(Registration, AnswersFromElsewhereAreIgnored) {
   forge(h225::RasMessage::registrationRequest, h225::RasMessage::registrationReject);
   ASSERT_EQ(result.wait_for(10s), std::future_status::ready);
   EXPECT_TRUE(result.get());
-  EXPECT_EQ(FailReason(ep), unsigned{Gk::RegistrationSuccessful});
-  EXPECT_EQ(ep.GetGatekeeper()->GetRasAddress().port(), gk.Port());
+  EXPECT_EQ(FailReason(u.ep), unsigned{Gk::RegistrationSuccessful});
+  EXPECT_EQ(u.ep.GetGatekeeper()->GetRasAddress().port(), u.gk.Port());
 
   // A forged unregistration from elsewhere changes nothing either.
   asn::Value urq(h225::RasMessage::Id);
-  asn::Value& u = urq.Select(h225::RasMessage::unregistrationRequest);
-  u.Field(h225::UnregistrationRequest::requestSeqNum).SetInteger(9);
-  asn::SetIpv4(u.Field(h225::UnregistrationRequest::callSignalAddress).Append(), {{127, 0, 0, 1}, 1});
-  spoofer.send_to(asio::buffer(*asn::Encode(urq)), gk.RegistrationRequests(false).at(0).from);
+  asn::Value& body = urq.Select(h225::RasMessage::unregistrationRequest);
+  body.Field(h225::UnregistrationRequest::requestSeqNum).SetInteger(9);
+  asn::SetIpv4(body.Field(h225::UnregistrationRequest::callSignalAddress).Append(), {{127, 0, 0, 1}, 1});
+  spoofer.send_to(asio::buffer(*asn::Encode(urq)), u.gk.RegistrationRequests(false).at(0).from);
   // The endpoint reads its RAS socket in order: once it has answered the gatekeeper's request that
   // came after the forgery, it has dealt with the forgery.
-  ASSERT_TRUE(gk.SendInfoRequest());
-  EXPECT_TRUE(ep.IsRegisteredWithGatekeeper());
+  ASSERT_TRUE(u.gk.SendInfoRequest());
+  EXPECT_TRUE(u.ep.IsRegisteredWithGatekeeper());
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include "stack/rtp/RtcpCompound.h"
 #include "stack/rtp/RtpSession.h"
 #include "tests/support/MediaLoop.h"
-#include "tests/support/TsharkUdp.h"
+#include "tests/support/Tshark.h"
 #include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::MediaLoop;
-using test::TsharkUdp;
+using test::Tshark;
 
 #define REQUIRE_TSHARK(judge) \
   if (!(judge).Available()) GTEST_SKIP() << "tshark is not installed"
@@ -28,7 +28,7 @@ std::string Hex(std::uint32_t v) {
   return text;
 }
 
-void ExpectWellFormed(const std::vector<TsharkUdp::Fields>& rows) {
+void ExpectWellFormed(const std::vector<Tshark::Fields>& rows) {
   for (const auto& row : rows) {
     EXPECT_EQ(row.at("_ws.malformed"), "");
     EXPECT_EQ(row.at("_ws.expert.severity").find("error"), std::string::npos) << row.at("_ws.expert.message");
@@ -45,7 +45,7 @@ struct Format {
 class MediaOnTheWire : public testing::TestWithParam<Format> {};
 
 TEST_P(MediaOnTheWire, RtpHeadersOfEachCodec) {
-  TsharkUdp tshark;
+  Tshark tshark;
   REQUIRE_TSHARK(tshark);
   MediaLoop::Config config;
   config.capability = GetParam().capability;
@@ -56,9 +56,9 @@ TEST_P(MediaOnTheWire, RtpHeadersOfEachCodec) {
   loop.Close();
   const auto datagrams = loop.Relay()->Received();
   const auto rows =
-      tshark.Dissect(datagrams, loop.SendingSession().GetLocalDataAddress().port, loop.Relay()->Address().port(), "rtp",
-                     {"rtp.version", "rtp.p_type", "rtp.seq", "rtp.timestamp", "rtp.marker", "rtp.ssrc", "rtp.padding",
-                      "rtp.ext", "_ws.malformed", "_ws.expert.severity", "_ws.expert.message"});
+      tshark.Udp(datagrams, loop.SendingSession().GetLocalDataAddress().port, loop.Relay()->Address().port(), "rtp",
+                 {"rtp.version", "rtp.p_type", "rtp.seq", "rtp.timestamp", "rtp.marker", "rtp.ssrc", "rtp.padding",
+                  "rtp.ext", "_ws.malformed", "_ws.expert.severity", "_ws.expert.message"});
   ASSERT_EQ(rows.size(), datagrams.size());
   ExpectWellFormed(rows);
   for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Two sessions report to each other every ~100 ms through relays that keep what they carry; the
 // data path loses a tenth of the packets.
 TEST(MediaOnTheWire, RtcpReportsOfBothEnds) {
-  TsharkUdp tshark;
+  Tshark tshark;
   REQUIRE_TSHARK(tshark);
   rtp::RtpSessionOptions o;
   o.localIp = asio::ip::address_v4::loopback();
@@ -128,10 +128,10 @@ TEST(MediaOnTheWire, RtcpReportsOfBothEnds) {
                                         "rtcp.sdes.text",         "rtcp.length_check",
                                         "_ws.malformed",          "_ws.expert.severity",
                                         "_ws.expert.message"};
-  const auto fromSender = tshark.Dissect(senderReports.Received(), sender->GetLocalControlAddress().port(),
-                                         senderReports.Address().port(), "rtcp", fields);
-  const auto fromReceiver = tshark.Dissect(receiverReports.Received(), receiver->GetLocalControlAddress().port(),
-                                           receiverReports.Address().port(), "rtcp", fields);
+  const auto fromSender = tshark.Udp(senderReports.Received(), sender->GetLocalControlAddress().port(),
+                                     senderReports.Address().port(), "rtcp", fields);
+  const auto fromReceiver = tshark.Udp(receiverReports.Received(), receiver->GetLocalControlAddress().port(),
+                                       receiverReports.Address().port(), "rtcp", fields);
   ASSERT_GE(fromSender.size(), 5u);
   ASSERT_GE(fromReceiver.size(), 5u);
   ExpectWellFormed(fromSender);

@@ -4,7 +4,7 @@
 // calls: admission both ways, information responses with the calls (asked and unasked), the
 // answers to the gatekeeper's disengage requests and our own.
 
-#include "tests/stack/asn/TsharkJudge.h"
+#include "tests/support/Tshark.h"
 #include "tests/stack/endpoint/CallsFixture.h"
 
 #include <thread>
@@ -34,11 +34,11 @@ Sent SentBy(const TestGatekeeper& gk, std::initializer_list<std::uint16_t> expec
 
 // tshark's fields of each packet (the message type must be ours, nothing malformed); its full text
 // must hold each of the words and no error or warning.
-std::vector<TsharkJudge::Fields> Judge(TsharkJudge& judge, const Sent& sent, std::vector<std::string> fields,
-                                       std::initializer_list<const char*> words) {
+std::vector<Tshark::Fields> Judge(Tshark& judge, const Sent& sent, std::vector<std::string> fields,
+                                  std::initializer_list<const char*> words) {
   fields.push_back("h225.RasMessage");
   fields.push_back("_ws.malformed");
-  auto rows = judge.ras(sent.packets, fields);
+  auto rows = judge.Ras(sent.packets, fields);
   EXPECT_EQ(rows.size(), sent.packets.size());
   rows.resize(sent.packets.size());
   for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -46,7 +46,7 @@ std::vector<TsharkJudge::Fields> Judge(TsharkJudge& judge, const Sent& sent, std
     EXPECT_EQ(rows[i]["h225.RasMessage"], std::to_string(sent.kinds[i]));
     EXPECT_EQ(rows[i]["_ws.malformed"], "");
   }
-  const std::string text = judge.verbose(sent.packets, false);
+  const std::string text = judge.VerboseH323(sent.packets, false);
   EXPECT_EQ(text.find("Malformed"), std::string::npos) << text;
   EXPECT_EQ(text.find("Expert Info (Error"), std::string::npos) << text;
   EXPECT_EQ(text.find("Expert Info (Warning"), std::string::npos) << text;
@@ -55,25 +55,21 @@ std::vector<TsharkJudge::Fields> Judge(TsharkJudge& judge, const Sent& sent, std
 }
 
 TEST(RasTshark, ReadsEverythingTheEndpointSends) {
-  TsharkJudge judge;
-  if (!judge.available()) GTEST_SKIP() << "tshark or text2pcap is not installed";
-  TestGatekeeper::Script script;
-  script.auth = TestGatekeeper::Auth::Unannounced;  // every token kind goes out
-  script.password = "secret";
+  Tshark judge;
+  if (!judge.Available()) GTEST_SKIP() << "tshark or text2pcap is not installed";
+  auto script = Secured(TestGatekeeper::Auth::Unannounced);  // every token kind goes out
   script.grantedTimeToLive = 1;
-  Registered r(script, "secret");
-  TestGatekeeper& gk = r.gk;
-  H323EndPoint& ep = r.ep;
-  ASSERT_TRUE(gk.WaitUntil([&](auto&) { return !gk.RegistrationRequests(true).empty(); }, 5s));
-  ASSERT_TRUE(gk.SendInfoRequest());
-  ASSERT_TRUE(gk.SendUnregistrationRequest(h225::UnregRequestReason::maintenance));
-  ASSERT_TRUE(gk.SendUnregistrationRequest(std::nullopt));  // refused: not registered
-  ASSERT_TRUE(ep.UseGatekeeper(gk.Address()));
-  ep.RemoveGatekeeper();
-  ASSERT_TRUE(gk.WaitUntil([&](auto&) { return gk.MessagesOf(M::unregistrationRequest).size() == 1; }, 5s));
+  Registered r(script);
+  ASSERT_TRUE(r.gk.WaitUntil([&](auto&) { return !r.gk.RegistrationRequests(true).empty(); }, 5s));
+  ASSERT_TRUE(r.gk.SendInfoRequest());
+  ASSERT_TRUE(r.gk.SendUnregistrationRequest(h225::UnregRequestReason::maintenance));
+  ASSERT_TRUE(r.gk.SendUnregistrationRequest(std::nullopt));  // refused: not registered
+  ASSERT_TRUE(r.ep.UseGatekeeper(r.gk.Address()));
+  r.ep.RemoveGatekeeper();
+  ASSERT_TRUE(r.gk.WaitUntil([&](auto&) { return r.gk.MessagesOf(M::unregistrationRequest).size() == 1; }, 5s));
 
-  const Sent sent = SentBy(gk, {M::gatekeeperRequest, M::registrationRequest, M::infoRequestResponse,
-                                M::unregistrationConfirm, M::unregistrationReject, M::unregistrationRequest});
+  const Sent sent = SentBy(r.gk, {M::gatekeeperRequest, M::registrationRequest, M::infoRequestResponse,
+                                  M::unregistrationConfirm, M::unregistrationReject, M::unregistrationRequest});
   auto rows = Judge(judge, sent,
                     {"h235.algorithmOID", "h225.dialledDigits", "h225.ipV4", "h225.timeToLive",
                      "h225.protocolIdentifier", "h225.gatekeeperIdentifier"},
@@ -94,13 +90,11 @@ TEST(RasTshark, ReadsEverythingTheEndpointSends) {
 }
 
 TEST(RasTshark, ReadsTheCallMessagesTheEndpointSends) {
-  TsharkJudge judge;
-  if (!judge.available()) GTEST_SKIP() << "tshark or text2pcap is not installed";
-  TestGatekeeper::Script script;
-  script.auth = TestGatekeeper::Auth::Unannounced;
-  script.password = "secret";
+  Tshark judge;
+  if (!judge.Available()) GTEST_SKIP() << "tshark or text2pcap is not installed";
+  auto script = Secured(TestGatekeeper::Auth::Unannounced);
   script.irrFrequency = 1;
-  Registered r(script, "secret");
+  Registered r(script);
   TestGatekeeper& gk = r.gk;
   auto& gatekeeper = r.Gatekeeper();
 
@@ -114,7 +108,7 @@ TEST(RasTshark, ReadsTheCallMessagesTheEndpointSends) {
   gatekeeper.SetDisengageHandler([&](const std::string& id) { return id == in.callIdentifier; });
   ASSERT_EQ(Admit(gatekeeper, out).outcome, Outcome::Confirmed);
   ASSERT_EQ(Admit(gatekeeper, in).outcome, Outcome::Confirmed);
-  ASSERT_TRUE(gk.WaitUntil([&](auto&) { return !gk.MessagesOf(M::infoRequestResponse).empty(); }, 5s));
+  ASSERT_TRUE(gk.WaitForMessages(M::infoRequestResponse));
   ASSERT_TRUE(gk.SendInfoRequest());
   ASSERT_TRUE(gk.SendDisengageRequest(in.callIdentifier, h225::DisengageReason::forcedDrop));
   ASSERT_TRUE(gk.SendDisengageRequest(RandomGuid(), h225::DisengageReason::forcedDrop));  // refused

@@ -47,19 +47,31 @@ inline void Prepare(H323EndPoint& ep, const std::string& alias, const std::strin
   ASSERT_TRUE(ep.StartListeners({"127.0.0.1:0"}));
 }
 
-// An endpoint (5550100) registered with a test gatekeeper of this script.
-struct Registered {
-  explicit Registered(TestGatekeeper::Script script = {}, const std::string& password = "",
-                      const ras::RasTimings& timings = FastTimings())
-      : gk(script) {
-    Prepare(ep, "5550100", password);
-    ep.SetRasTimings(timings);
-    EXPECT_TRUE(ep.UseGatekeeper(gk.Address()));
-  }
-  Gk& Gatekeeper() { return *ep.GetGatekeeper(); }
+// A gatekeeper that checks passwords of this kind against the tests' password.
+inline TestGatekeeper::Script Secured(TestGatekeeper::Auth auth) {
+  TestGatekeeper::Script script;
+  script.auth = auth;
+  script.password = "secret";
+  return script;
+}
+
+// An endpoint (5550100) with the script's password, and a test gatekeeper of this script.
+struct Unregistered {
+  explicit Unregistered(TestGatekeeper::Script script = {}) : gk(script) { Prepare(ep, "5550100", script.password); }
+  bool Register() { return ep.UseGatekeeper(gk.Address()); }
 
   TestGatekeeper gk;
   H323EndPoint ep;
+};
+
+// The same, registered.
+struct Registered : Unregistered {
+  explicit Registered(TestGatekeeper::Script script = {}, const ras::RasTimings& timings = FastTimings())
+      : Unregistered(script) {
+    ep.SetRasTimings(timings);
+    EXPECT_TRUE(Register());
+  }
+  Gk& Gatekeeper() { return *ep.GetGatekeeper(); }
 };
 
 inline unsigned FailReason(const H323EndPoint& ep) {

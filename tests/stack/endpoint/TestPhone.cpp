@@ -74,8 +74,6 @@ bool TestPhone::WaitFor(const std::function<bool()>& pred, std::chrono::millisec
   return recorder_.WaitFor(pred, limit);
 }
 
-std::vector<std::int16_t> TestPhone::Heard() const { return ear_->Samples(); }
-
 double TestPhone::ToneHeard(double frequency, std::chrono::milliseconds last) const {
   const auto samples = ear_->Samples();
   const std::size_t n = std::min<std::size_t>(samples.size(), static_cast<std::size_t>(last.count()) * 8);

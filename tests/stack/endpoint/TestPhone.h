@@ -60,8 +60,7 @@ class TestPhone : public H323EndPoint {
     return WaitFor([&] { return ClearedCalls().size() >= calls; }, limit);
   }
 
-  // The loudspeaker: what reached it, and how loud the far end's tone is in the last ms.
-  std::vector<std::int16_t> Heard() const;
+  // How loud the far end's tone is on the loudspeaker in the last ms.
   double ToneHeard(double frequency, std::chrono::milliseconds last = 400ms) const;
   // The formats of the call's channels (transmit, receive), read under the call's lock.
   std::pair<std::string, std::string> Formats(const std::string& token);

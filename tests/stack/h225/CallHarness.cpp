@@ -12,6 +12,19 @@
 
 namespace vantro::test {
 
+namespace {
+
+using Deadline = std::chrono::steady_clock::time_point;
+
+// Whether the socket has something to read, or has ended, before the deadline.
+bool Readable(int socket, Deadline deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  pollfd p{socket, POLLIN, 0};
+  return left.count() > 0 && ::poll(&p, 1, static_cast<int>(left.count())) > 0;
+}
+
+}  // namespace
+
 FakeHost::FakeHost() {
   settings.localUserName = "5550100";
   settings.timings.statusEnquiryInterval = 0ms;
@@ -149,8 +162,7 @@ std::uint16_t SignalPeer::Listen() {
 }
 
 bool SignalPeer::Accept(std::chrono::milliseconds limit) {
-  pollfd p{acceptor_.native_handle(), POLLIN, 0};
-  if (::poll(&p, 1, static_cast<int>(limit.count())) <= 0) return false;
+  if (!Readable(acceptor_.native_handle(), std::chrono::steady_clock::now() + limit)) return false;
   acceptor_.accept(socket_);
   return true;
 }
@@ -174,13 +186,10 @@ void SignalPeer::SendRaw(const std::vector<std::uint8_t>& bytes) {
   asio::write(socket_, asio::buffer(bytes), ec);
 }
 
-bool SignalPeer::ReadExactly(std::uint8_t* to, std::size_t n, std::chrono::steady_clock::time_point deadline) {
+bool SignalPeer::ReadExactly(std::uint8_t* to, std::size_t n, Deadline deadline) {
   std::size_t got = 0;
   while (got < n) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    pollfd p{socket_.native_handle(), POLLIN, 0};
-    if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
+    if (!Readable(socket_.native_handle(), deadline)) return false;
     std::error_code ec;
     const std::size_t r = socket_.read_some(asio::buffer(to + got, n - got), ec);
     if (ec) return false;
@@ -189,8 +198,7 @@ bool SignalPeer::ReadExactly(std::uint8_t* to, std::size_t n, std::chrono::stead
   return true;
 }
 
-std::optional<std::vector<std::uint8_t>> SignalPeer::ReadPayload(std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
+std::optional<h225::H225Message> SignalPeer::ReceiveBy(Deadline deadline) {
   for (;;) {
     std::uint8_t header[4];
     if (!ReadExactly(header, 4, deadline)) return std::nullopt;
@@ -198,26 +206,22 @@ std::optional<std::vector<std::uint8_t>> SignalPeer::ReadPayload(std::chrono::mi
     if (header[0] != 3 || total < 4) return std::nullopt;
     std::vector<std::uint8_t> payload(total - 4);
     if (!ReadExactly(payload.data(), payload.size(), deadline)) return std::nullopt;
-    if (!payload.empty()) return payload;
+    if (payload.empty()) continue;
+    std::string error;
+    auto message = h225::H225Message::Decode(payload, &error);
+    EXPECT_TRUE(message && message->HasUuie()) << error;
+    return message;
   }
 }
 
 std::optional<h225::H225Message> SignalPeer::Receive(std::chrono::milliseconds limit) {
-  auto payload = ReadPayload(limit);
-  if (!payload) return std::nullopt;
-  std::string error;
-  auto message = h225::H225Message::Decode(*payload, &error);
-  EXPECT_TRUE(message && message->HasUuie()) << error;
-  return message;
+  return ReceiveBy(std::chrono::steady_clock::now() + limit);
 }
 
 std::optional<h225::H225Message> SignalPeer::ReceiveType(std::uint8_t q931Type, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   for (;;) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return std::nullopt;
-    auto m = Receive(left);
+    auto m = ReceiveBy(deadline);
     if (!m || m->Type() == q931Type) return m;
   }
 }
@@ -226,10 +230,7 @@ bool SignalPeer::WaitClosed(std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   std::uint8_t sink[512];
   for (;;) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    pollfd p{socket_.native_handle(), POLLIN, 0};
-    if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
+    if (!Readable(socket_.native_handle(), deadline)) return false;
     std::error_code ec;
     socket_.read_some(asio::buffer(sink), ec);
     if (ec) return true;
@@ -246,6 +247,15 @@ void SignalPeer::Close() {
   std::error_code ec;
   socket_.close(ec);
   acceptor_.close(ec);
+}
+
+h225::H225Message Outgoing::Dial(const std::string& alias) {
+  const auto port = peer.Listen();
+  call = host.Call(alias + "@127.0.0.1:" + std::to_string(port));
+  EXPECT_TRUE(peer.Accept());
+  auto setup = peer.Receive();
+  EXPECT_TRUE(setup && setup->Type() == q931::Q931Message::Setup);
+  return setup ? *setup : h225::H225Message();
 }
 
 h225::H225MessageBuilder PeerBuilder(const h225::H225Message& setup, bool tunnelling) {

@@ -12,6 +12,7 @@
 #include "tests/support/Recorder.h"
 
 #include <asio.hpp>
+#include <gtest/gtest.h>
 
 #include <condition_variable>
 #include <functional>
@@ -135,12 +136,22 @@ class SignalPeer {
   void Close();
 
  private:
-  std::optional<std::vector<std::uint8_t>> ReadPayload(std::chrono::milliseconds limit);
+  std::optional<h225::H225Message> ReceiveBy(std::chrono::steady_clock::time_point deadline);
   bool ReadExactly(std::uint8_t* to, std::size_t n, std::chrono::steady_clock::time_point deadline);
 
   asio::io_context io_;
   asio::ip::tcp::acceptor acceptor_;
   asio::ip::tcp::socket socket_;
+};
+
+// A call we place, to a far end the test plays.
+struct Outgoing : ::testing::Test {
+  FakeHost host;
+  SignalPeer peer;
+  std::shared_ptr<H323Connection> call;
+
+  // Places the call to the peer and takes its Setup.
+  h225::H225Message Dial(const std::string& alias = "5550200");
 };
 
 // The far end's messages of a call, with its call reference.

@@ -8,6 +8,7 @@
 #include "stack/asn/Per.h"
 #include "stack/asn/generated/H225.h"
 #include "stack/asn/generated/H245.h"
+#include "stack/q931/Tpkt.h"
 #include "tests/stack/CaptureVectors.h"
 #include "tests/stack/h225/CallHarness.h"
 
@@ -89,10 +90,7 @@ Octets WithH245Address(const Octets& payload, std::uint16_t port) {
 
 void SendH245(asio::ip::tcp::socket& socket, const std::vector<Octets>& messages) {
   for (const auto& m : messages) {
-    Octets framed = {3, 0, static_cast<std::uint8_t>((m.size() + 4) >> 8),
-                     static_cast<std::uint8_t>((m.size() + 4) & 0xff)};
-    framed.insert(framed.end(), m.begin(), m.end());
-    asio::write(socket, asio::buffer(framed));
+    asio::write(socket, asio::buffer(*q931::TpktFrame(m)));
     std::this_thread::sleep_for(10ms);
   }
 }

@@ -43,21 +43,9 @@ bool PumpTunnelled(SignalPeer& peer, PeerH245& far, h225::H225MessageBuilder& b,
   return done();
 }
 
-struct CallTo : ::testing::Test {
-  FakeHost host;
-  SignalPeer peer;
-  std::shared_ptr<H323Connection> call;
-  PeerH245 far{CapabilitiesOf({"G.711-uLaw-64k"})};
-
+struct CallTo : Outgoing {
   CallTo() { host.settings.capabilities = CapabilitiesOf({"G.711-uLaw-64k"}); }
-  h225::H225Message Dial() {
-    const auto port = peer.Listen();
-    call = host.Call("5550200@127.0.0.1:" + std::to_string(port));
-    EXPECT_TRUE(peer.Accept());
-    auto setup = peer.Receive();
-    EXPECT_TRUE(setup);
-    return setup ? *setup : h225::H225Message();
-  }
+  PeerH245 far{CapabilitiesOf({"G.711-uLaw-64k"})};
 };
 
 TEST_F(CallTo, AFarEndThatLeavesH245UntilItAnswersIsNotClearedWhileItRings) {

@@ -47,14 +47,19 @@ struct Incoming : ::testing::Test {
     host.settings.registered = true;
     host.admit = Confirmed;
   }
+  // Connects to our listener as the caller and sends its Setup.
+  bool Ring(const h225::H225Message& setup = SetupFromCaller()) {
+    if (!peer.Connect(port)) return false;
+    peer.Send(setup);
+    return true;
+  }
   FakeHost host;
   std::uint16_t port = 0;
   SignalPeer peer;
 };
 
 TEST_F(Incoming, NotRegisteredTheCallIsRefusedAndNeverBecomesACall) {
-  ASSERT_TRUE(peer.Connect(port));
-  peer.Send(SetupFromCaller());
+  ASSERT_TRUE(Ring());
   auto rc = peer.Receive();
   ASSERT_TRUE(rc);
   EXPECT_EQ(rc->Type(), Q931Message::ReleaseComplete);
@@ -78,8 +83,7 @@ TEST_F(Incoming, TheGatekeepersRejectRefusesIt) {
     a.rejectReason = h::AdmissionRejectReason::requestDenied;
     return a;
   };
-  ASSERT_TRUE(peer.Connect(port));
-  peer.Send(SetupFromCaller());
+  ASSERT_TRUE(Ring());
   auto rc = peer.Receive();
   ASSERT_TRUE(rc);
   EXPECT_EQ(rc->Type(), Q931Message::ReleaseComplete);
@@ -98,8 +102,7 @@ TEST_F(Incoming, TheGatekeepersRejectRefusesIt) {
 
 TEST_F(Incoming, AnAdmittedCallIsAnsweredAtOnceWithH245InConnect) {
   Register();
-  ASSERT_TRUE(peer.Connect(port));
-  peer.Send(SetupFromCaller());
+  ASSERT_TRUE(Ring());
   auto proceeding = peer.Receive();
   ASSERT_TRUE(proceeding);
   EXPECT_EQ(proceeding->Type(), Q931Message::CallProceeding);
@@ -130,8 +133,7 @@ TEST_F(Incoming, AnAdmittedCallIsAnsweredAtOnceWithH245InConnect) {
 
 TEST_F(Incoming, WithoutAGatekeeperAToolMayAllowUnadmittedCalls) {
   host.settings.acceptUnadmittedCalls = true;
-  ASSERT_TRUE(peer.Connect(port));
-  peer.Send(SetupFromCaller());
+  ASSERT_TRUE(Ring());
   ASSERT_TRUE(peer.ReceiveType(Q931Message::Connect));
   ASSERT_TRUE(host.WaitFor([&] { return host.Established() == 1; }));
   EXPECT_TRUE(host.AdmissionRequests().empty());
@@ -140,8 +142,7 @@ TEST_F(Incoming, WithoutAGatekeeperAToolMayAllowUnadmittedCalls) {
 TEST_F(Incoming, AnAnswerDeniedIsRefusedAfterCallProceeding) {
   Register();
   host.answer = FakeHost::AnswerCallDenied;
-  ASSERT_TRUE(peer.Connect(port));
-  peer.Send(SetupFromCaller());
+  ASSERT_TRUE(Ring());
   ASSERT_TRUE(peer.ReceiveType(Q931Message::CallProceeding));
   auto rc = peer.ReceiveType(Q931Message::ReleaseComplete);
   ASSERT_TRUE(rc);
@@ -158,8 +159,7 @@ TEST_F(Incoming, FastStartIsChosenByOurTableOrderAndReturnedInTheFirstAnswer) {
   h225::H225Message setup = SetupFromCaller();
   setup.SetFastStart(h245::BuildFastStartProposals(CapabilitiesOf({"G.711-uLaw-64k", "G.711-ALaw-64k"}),
                                                    {1, Loopback(6000), Loopback(6001)}));
-  ASSERT_TRUE(peer.Connect(port));
-  peer.Send(setup);
+  ASSERT_TRUE(Ring(setup));
   auto proceeding = peer.Receive();
   ASSERT_TRUE(proceeding);
   EXPECT_EQ(proceeding->Type(), Q931Message::CallProceeding);
@@ -184,8 +184,7 @@ TEST_F(Incoming, FastStartWithNothingInCommonIsRefused) {
   h225::H225Message setup = SetupFromCaller();
   setup.SetFastStart(
       h245::BuildFastStartProposals(CapabilitiesOf({"G.711-uLaw-64k"}), {1, Loopback(6000), Loopback(6001)}));
-  ASSERT_TRUE(peer.Connect(port));
-  peer.Send(setup);
+  ASSERT_TRUE(Ring(setup));
   auto proceeding = peer.Receive();
   ASSERT_TRUE(proceeding);
   EXPECT_TRUE(proceeding->FastStart().empty());
@@ -209,8 +208,7 @@ TEST_F(Incoming, ConnectionsWithoutASetupAreClosedAndCallsStillCome) {
   EXPECT_FALSE(silent.WaitClosed(50ms));  // silence is given its time
   EXPECT_TRUE(silent.WaitClosed(host.settings.timings.idleConnectionTimeout + 2s));
   // A call still comes in.
-  ASSERT_TRUE(peer.Connect(port));
-  peer.Send(SetupFromCaller());
+  ASSERT_TRUE(Ring());
   EXPECT_TRUE(peer.ReceiveType(Q931Message::Connect));
 }
 

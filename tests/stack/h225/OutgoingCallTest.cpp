@@ -34,22 +34,6 @@ bool Has(const std::vector<std::pair<std::uint16_t, std::uint16_t>>& kinds, std:
   return std::find(kinds.begin(), kinds.end(), std::make_pair(kind, alt)) != kinds.end();
 }
 
-struct Outgoing : ::testing::Test {
-  FakeHost host;
-  SignalPeer peer;
-  std::shared_ptr<H323Connection> call;
-
-  // Places the call to the peer and takes its Setup.
-  h225::H225Message Dial(const std::string& alias = "5550200") {
-    const auto port = peer.Listen();
-    call = host.Call(alias + "@127.0.0.1:" + std::to_string(port));
-    EXPECT_TRUE(peer.Accept());
-    auto setup = peer.Receive();
-    EXPECT_TRUE(setup && setup->Type() == Q931Message::Setup);
-    return setup ? *setup : h225::H225Message();
-  }
-};
-
 TEST_F(Outgoing, RingsConnectsStartsH245AndClearsWithReleaseComplete) {
   const auto setup = Dial();
   // Not registered: no admission; a bare address is called as it is.

@@ -11,7 +11,7 @@
 #include "stack/h225/H323CallEndReasons.h"
 #include "stack/q931/Tpkt.h"
 #include "tests/stack/CaptureVectors.h"
-#include "tests/stack/asn/TsharkJudge.h"
+#include "tests/support/Tshark.h"
 
 #include <gtest/gtest.h>
 
@@ -248,8 +248,8 @@ TEST(CallEndReasons, AdmissionRejects) {
 
 // tshark, which shares no code with us, reads the messages as their types with nothing malformed.
 TEST(SignallingMessages, TsharkReadsThem) {
-  test::TsharkJudge judge;
-  if (!judge.available()) GTEST_SKIP() << "tshark or text2pcap missing";
+  test::Tshark judge;
+  if (!judge.Available()) GTEST_SKIP() << "tshark or text2pcap missing";
   H225MessageBuilder caller = Builder(true);
   H225MessageBuilder callee = Builder(false);
   H225Message setup = caller.Setup(Fields());
@@ -272,7 +272,7 @@ TEST(SignallingMessages, TsharkReadsThem) {
   std::vector<std::vector<std::uint8_t>> packets;
   for (const auto& m : messages) packets.push_back(*q931::TpktFrame(*m.Encode()));
   auto rows =
-      judge.signalling(packets, {"q931.message_type", "h225.h323_message_body", "q931.cause_value", "h225.guid",
+      judge.Signalling(packets, {"q931.message_type", "h225.h323_message_body", "q931.cause_value", "h225.guid",
                                  "h225.h245Tunnelling", "q931.called_party_number.digits",
                                  "q931.calling_party_number.digits", "q931.display_information", "_ws.malformed"});
   ASSERT_EQ(rows.size(), messages.size());
@@ -290,7 +290,7 @@ TEST(SignallingMessages, TsharkReadsThem) {
   EXPECT_EQ(rows[0]["q931.calling_party_number.digits"], "5550100");
   EXPECT_EQ(rows[0]["q931.display_information"], "5550100");
   EXPECT_EQ(rows[8]["q931.cause_value"], "17");
-  const std::string text = judge.verbose(packets, true);
+  const std::string text = judge.VerboseH323(packets, true);
   EXPECT_EQ(text.find("Malformed"), std::string::npos);
   EXPECT_NE(text.find("conferenceGoal: create"), std::string::npos);
   EXPECT_NE(text.find("callType: pointToPoint"), std::string::npos);

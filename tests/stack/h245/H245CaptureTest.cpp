@@ -7,8 +7,6 @@
 namespace vantro::test {
 namespace {
 
-using vantro::h245::OutgoingChannel;
-
 std::string HexOf(const asn::Value& message) { return toHex(*asn::Encode(message)); }
 
 class RealPeer : public H245Pair {
@@ -70,9 +68,7 @@ TEST_F(RealPeer, ItsChannelIsAcknowledgedAsItAcknowledgesChannels) {
 }
 
 TEST_F(RealPeer, ItsAckGivesUsItsMediaAddresses) {
-  const unsigned n = a->Control().OpenChannel(OutgoingChannel{
-      1, endpoint::H323_G711Capability().GetAudioCapability(endpoint::H323Capability::Direction::Transmit),
-      Loopback(5101)});
+  const unsigned n = a->Control().OpenChannel(G711Out(5101));
   asn::Value ack = MessageFromHex(kPeerOpenChannelAck.hex);
   ack.Alternative().Alternative().Field(h245::OpenLogicalChannelAck::forwardLogicalChannelNumber).SetInteger(n);
   a->Receive(ack);

@@ -1,7 +1,6 @@
 // Logical channels between two controls: rejected, closed by either side, closed on request, given
 // up; and what H.245 makes of channels we cannot take. (Channels opened each way with their
-// addresses are the call tests' work: CallTo.TunnelledH245OpensChannelsBothWays… and the calls
-// without fast start of CallMatrix and CodecChoice.)
+// addresses are the call tests' work: the calls without fast start of CallMatrix and CodecChoice.)
 
 #include "tests/stack/h245/H245PairTest.h"
 
@@ -10,12 +9,6 @@ namespace {
 
 using vantro::h245::IncomingAnswer;
 using vantro::h245::IncomingChannel;
-using vantro::h245::OutgoingChannel;
-using Direction = endpoint::H323Capability::Direction;
-
-OutgoingChannel G711Out(std::uint16_t rtcpPort) {
-  return {1, endpoint::H323_G711Capability().GetAudioCapability(Direction::Transmit), Loopback(rtcpPort)};
-}
 
 TEST_F(H245Pair, TheOwnerRejectsWithItsCause) {
   MakeReady();
@@ -111,10 +104,7 @@ TEST_F(H245Pair, EitherSideClosesItsOwnChannel) {
   const std::size_t sent = a->Sent().size();
   a->Control().CloseChannel(fromA);
   EXPECT_EQ(a->Sent().size(), sent);
-  a->Receive(Message(MSCM::request, Request::closeLogicalChannel, [](asn::Value& v) {
-    v.Field(h245::CloseLogicalChannel::forwardLogicalChannelNumber).SetInteger(999);
-    v.Field(h245::CloseLogicalChannel::source).Select(h245::CloseLogicalChannel_source::user);
-  }));
+  a->Receive(CloseRequest(999));
   EXPECT_EQ(a->Count(MSCM::response, Response::closeLogicalChannelAck), 2u);
   EXPECT_EQ(a->closed.size(), 2u);
 }
@@ -131,10 +121,7 @@ TEST_F(H245Pair, RequestChannelCloseMakesTheFarEndCloseItsChannel) {
   EXPECT_EQ(a->closed, (std::vector<std::pair<unsigned, bool>>{{fromA, true}}));
   EXPECT_EQ(b->closed, (std::vector<std::pair<unsigned, bool>>{{fromA, true}}));
   // Asking for a channel A does not have is refused.
-  a->Receive(Message(MSCM::request, Request::requestChannelClose, [](asn::Value& v) {
-    v.Field(h245::RequestChannelClose::forwardLogicalChannelNumber).SetInteger(77);
-    v.Field(h245::RequestChannelClose::reason).Select(h245::RequestChannelClose_reason::normal);
-  }));
+  a->Receive(RequestChannelClose(77));
   EXPECT_EQ(a->Count(MSCM::response, Response::requestChannelCloseReject), 1u);
   EXPECT_TRUE(a->failures.empty());
   EXPECT_TRUE(b->failures.empty());
@@ -147,15 +134,9 @@ TEST_F(H245Pair, FastStartChannelsAreClosedLikeOthers) {
   // H.245 numbers its channels around the fast start ones, each with a number of its own.
   EXPECT_EQ(a->Control().OpenChannel(G711Out(5001)), 2u);
   EXPECT_EQ(a->Control().OpenChannel(G711Out(5001)), 3u);
-  a->Receive(Message(MSCM::request, Request::requestChannelClose, [](asn::Value& v) {
-    v.Field(h245::RequestChannelClose::forwardLogicalChannelNumber).SetInteger(1);
-    v.Field(h245::RequestChannelClose::reason).Select(h245::RequestChannelClose_reason::normal);
-  }));
+  a->Receive(RequestChannelClose(1));
   EXPECT_EQ(a->closed, (std::vector<std::pair<unsigned, bool>>{{1, true}}));
-  a->Receive(Message(MSCM::request, Request::closeLogicalChannel, [](asn::Value& v) {
-    v.Field(h245::CloseLogicalChannel::forwardLogicalChannelNumber).SetInteger(2);
-    v.Field(h245::CloseLogicalChannel::source).Select(h245::CloseLogicalChannel_source::user);
-  }));
+  a->Receive(CloseRequest(2));
   EXPECT_EQ(a->closed.back(), std::make_pair(2u, true));
 }
 

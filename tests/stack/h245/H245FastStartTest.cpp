@@ -34,8 +34,14 @@ std::vector<Octets> FromHex(const std::vector<CaptureVector>& vectors) {
   return out;
 }
 
-std::optional<asn::Ipv4Address> Address(const asn::Value& olc, const char* path) {
-  const asn::Value* v = olc.Find(path);
+// A component of a channel's forward or reverse H.225.0 parameters ("mediaChannel", ...).
+const asn::Value* H2250(const asn::Value& olc, bool reverse, const char* component) {
+  return olc.Find(std::string(reverse ? "reverse" : "forward") +
+                  "LogicalChannelParameters.multiplexParameters.h2250LogicalChannelParameters." + component);
+}
+
+std::optional<asn::Ipv4Address> Address(const asn::Value& olc, bool reverse, const char* component) {
+  const asn::Value* v = H2250(olc, reverse, component);
   return v ? asn::Ipv4(*v) : std::nullopt;
 }
 
@@ -52,20 +58,13 @@ TEST(FastStart, ProposalsOfferEachCapabilityBothWays) {
     if (i % 2 == 0) {  // we receive: the far end transmits to our RTP
       EXPECT_TRUE(olc.Find("forwardLogicalChannelParameters.dataType")->Is(h245::DataType::nullData));
       EXPECT_TRUE(olc.Find("reverseLogicalChannelParameters.dataType.audioData")->Is(formats[i / 2]));
-      EXPECT_EQ(
-          Address(olc,
-                  "reverseLogicalChannelParameters.multiplexParameters.h2250LogicalChannelParameters.mediaChannel"),
-          kCaller.media);
-      EXPECT_EQ(Address(olc,
-                        "reverseLogicalChannelParameters.multiplexParameters.h2250LogicalChannelParameters."
-                        "mediaControlChannel"),
-                kCaller.control);
+      EXPECT_EQ(Address(olc, true, "mediaChannel"), kCaller.media);
+      EXPECT_EQ(Address(olc, true, "mediaControlChannel"), kCaller.control);
     } else {  // we transmit: only our RTCP
       EXPECT_FALSE(olc.Find("reverseLogicalChannelParameters"));
       EXPECT_TRUE(olc.Find("forwardLogicalChannelParameters.dataType.audioData")->Is(formats[i / 2]));
-      const char* h2250 = "forwardLogicalChannelParameters.multiplexParameters.h2250LogicalChannelParameters";
-      EXPECT_FALSE(olc.Find((std::string(h2250) + ".mediaChannel").c_str()));
-      EXPECT_EQ(Address(olc, (std::string(h2250) + ".mediaControlChannel").c_str()), kCaller.control);
+      EXPECT_FALSE(H2250(olc, false, "mediaChannel"));
+      EXPECT_EQ(Address(olc, false, "mediaControlChannel"), kCaller.control);
     }
   }
   EXPECT_EQ(numbers, (std::set<std::int64_t>{1, 2, 3, 4, 5, 6}));
@@ -90,15 +89,11 @@ TEST(FastStart, ARealCallersProposalsAreChosen) {
   ASSERT_EQ(answer.reply.size(), 2u);
   asn::Value reverse = Decode(answer.reply[0]);
   EXPECT_TRUE(reverse.Find("forwardLogicalChannelParameters.dataType")->Is(h245::DataType::nullData));
-  EXPECT_EQ(Address(reverse,
-                    "reverseLogicalChannelParameters.multiplexParameters.h2250LogicalChannelParameters."
-                    "mediaControlChannel"),
-            kCallee.control);
+  EXPECT_EQ(Address(reverse, true, "mediaControlChannel"), kCallee.control);
   asn::Value forward = Decode(answer.reply[1]);
   EXPECT_EQ(forward.Find("forwardLogicalChannelNumber")->Integer(), 101);
-  const char* h2250 = "forwardLogicalChannelParameters.multiplexParameters.h2250LogicalChannelParameters";
-  EXPECT_EQ(Address(forward, (std::string(h2250) + ".mediaChannel").c_str()), kCallee.media);
-  EXPECT_EQ(Address(forward, (std::string(h2250) + ".mediaControlChannel").c_str()), kCallee.control);
+  EXPECT_EQ(Address(forward, false, "mediaChannel"), kCallee.media);
+  EXPECT_EQ(Address(forward, false, "mediaControlChannel"), kCallee.control);
   const asn::Value peer = Decode(fromHex(kPeerFastStartAnswer[1].hex));
   EXPECT_EQ(*forward.Find("forwardLogicalChannelParameters.dataType"),
             *peer.Find("forwardLogicalChannelParameters.dataType"));

@@ -38,10 +38,11 @@ class H245Pair : public ::testing::Test {
   // Runs the timers until done() holds, for at most a few seconds.
   void RunUntil(const std::function<bool()>& done) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-      io.restart();
-      io.run_for(std::chrono::milliseconds(5));
-    }
+    while (!done() && std::chrono::steady_clock::now() < deadline) RunFor(std::chrono::milliseconds(5));
+  }
+  void RunFor(std::chrono::milliseconds time) {
+    io.restart();
+    io.run_for(time);
   }
 
   asio::io_context io;
@@ -53,6 +54,26 @@ inline asn::Value Message(std::uint16_t kind, std::uint16_t alternative, const s
   asn::Value m(MSCM::Id);
   fill(m.Select(kind).Select(alternative));
   return m;
+}
+
+// G.711 µ-law to send, with our RTCP on a port of the loopback.
+inline vantro::h245::OutgoingChannel G711Out(std::uint16_t rtcpPort) {
+  return {1, endpoint::H323_G711Capability().GetAudioCapability(endpoint::H323Capability::Direction::Transmit),
+          Loopback(rtcpPort)};
+}
+
+// The far end closing its channel, and asking us to close ours.
+inline asn::Value CloseRequest(unsigned channel) {
+  return Message(MSCM::request, Request::closeLogicalChannel, [channel](asn::Value& v) {
+    v.Field(h245::CloseLogicalChannel::forwardLogicalChannelNumber).SetInteger(channel);
+    v.Field(h245::CloseLogicalChannel::source).Select(h245::CloseLogicalChannel_source::user);
+  });
+}
+inline asn::Value RequestChannelClose(unsigned channel) {
+  return Message(MSCM::request, Request::requestChannelClose, [channel](asn::Value& v) {
+    v.Field(h245::RequestChannelClose::forwardLogicalChannelNumber).SetInteger(channel);
+    v.Field(h245::RequestChannelClose::reason).Select(h245::RequestChannelClose_reason::normal);
+  });
 }
 
 // A TerminalCapabilitySet with its sequence number and protocol, the rest filled by fill.

@@ -66,8 +66,7 @@ TEST_F(H245Pair, RoundTripDelayIsMeasuredAndOnlySilenceFailsIt) {
     v.Field(h245::FunctionNotSupported::returnedFunction)
         .SetBytes(std::span<const std::uint8_t>(*asn::Encode(request)));
   }));
-  io.restart();
-  io.run_for(std::chrono::milliseconds(60));
+  RunFor(std::chrono::milliseconds(60));
   EXPECT_TRUE(a->failures.empty());
   a->Control().SendRoundTripDelayRequest();
   RunUntil([&] { return !a->failures.empty(); });
@@ -81,8 +80,7 @@ TEST_F(H245Pair, HeldTimeoutsWaitUntilReleased) {
   a->Control().HoldTimeouts(true);
   a->Control().Start();
   a->DropQueued();
-  io.restart();
-  io.run_for(std::chrono::milliseconds(60));
+  RunFor(std::chrono::milliseconds(60));
   EXPECT_TRUE(a->failures.empty());
   a->Control().HoldTimeouts(false);
   RunUntil([&] { return !a->failures.empty(); });
@@ -93,9 +91,7 @@ TEST_F(H245Pair, EndSessionIsTheLastWordEitherWay) {
   auto quick = TestSettings(std::chrono::milliseconds(20));
   Make(quick, quick);
   MakeReady();
-  a->Control().OpenChannel(
-      {1, endpoint::H323_G711Capability().GetAudioCapability(endpoint::H323Capability::Direction::Transmit),
-       Loopback(5001)});
+  a->Control().OpenChannel(G711Out(5001));
   a->Control().SendEndSession();
   a->Control().SendEndSession();
   a->Control().SendUserInput("5");
@@ -112,8 +108,7 @@ TEST_F(H245Pair, EndSessionIsTheLastWordEitherWay) {
   EXPECT_EQ(a->endSessions, 1);
   // A's pending channel and B's requests time out silently now.
   b->Control().SendRoundTripDelayRequest();
-  io.restart();
-  io.run_for(std::chrono::milliseconds(80));
+  RunFor(std::chrono::milliseconds(80));
   EXPECT_TRUE(a->failures.empty());
   EXPECT_TRUE(b->failures.empty());
 }
@@ -173,21 +168,17 @@ TEST_F(H245Pair, AnOwnerMayDestroyTheControlFromACallback) {
   Make(TestSettings(std::chrono::milliseconds(10)), TestSettings(std::chrono::milliseconds(10)));
   a->onFailure = [&] { a->DestroyControl(); };
   a->Control().Start();
-  a->Control().OpenChannel(
-      {1, endpoint::H323_G711Capability().GetAudioCapability(endpoint::H323Capability::Direction::Transmit),
-       Loopback(5001)});
+  a->Control().OpenChannel(G711Out(5001));
   a->DropQueued();
   RunUntil([&] { return !a->failures.empty(); });
   ASSERT_EQ(a->failures.size(), 1u);
   // The other timers of the destroyed control never fire into its owner.
-  io.restart();
-  io.run_for(std::chrono::milliseconds(60));
+  RunFor(std::chrono::milliseconds(60));
   EXPECT_EQ(a->failures.size(), 1u);
   // Nor do those of a control destroyed from outside.
   b->Control().SendRoundTripDelayRequest();
   b->DestroyControl();
-  io.restart();
-  io.run_for(std::chrono::milliseconds(30));
+  RunFor(std::chrono::milliseconds(30));
   EXPECT_TRUE(b->failures.empty());
 }
 

@@ -42,7 +42,6 @@ class H245TestPeer : public h245::H245Control::Owner {
   bool DeliverOne();
   // Every queued message of this side, in order, dropped (a far end that hears nothing).
   void DropQueued() { queue_.clear(); }
-  std::size_t Queued() const { return queue_.size(); }
   // Hands a message straight to this side's control, as if it came from the far end.
   void Receive(const asn::Value& message);
   void ReceiveHex(const std::string& hex) { Receive(MessageFromHex(hex)); }

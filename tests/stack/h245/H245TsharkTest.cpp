@@ -5,7 +5,7 @@
 #include "stack/h245/H245FastStart.h"
 #include "stack/h245/H245Messages.h"
 #include "stack/q931/Tpkt.h"
-#include "tests/stack/asn/TsharkJudge.h"
+#include "tests/support/Tshark.h"
 #include "tests/stack/h245/H245PairTest.h"
 
 #include <map>
@@ -18,7 +18,7 @@ using vantro::h245::OutgoingChannel;
 class H245Tshark : public H245Pair {
  protected:
   void SetUp() override {
-    if (!judge.available()) GTEST_SKIP() << "tshark or text2pcap is not installed";
+    if (!judge.Available()) GTEST_SKIP() << "tshark or text2pcap is not installed";
   }
 
   // A call that makes the two controls send every kind of message they have.
@@ -38,9 +38,7 @@ class H245Tshark : public H245Pair {
     out.push_back(a->Sent().back());  // MSD reject
     Make(TestSettings(std::chrono::milliseconds(10)), TestSettings(std::chrono::milliseconds(10)));
     MakeReady();
-    const OutgoingChannel g711{
-        1, endpoint::H323_G711Capability().GetAudioCapability(endpoint::H323Capability::Direction::Transmit),
-        Loopback(5001)};
+    const OutgoingChannel g711 = G711Out(5001);
     const unsigned fromA = a->Control().OpenChannel(g711);
     b->Control().OpenChannel(g711);
     Exchange(*a, *b);
@@ -54,10 +52,7 @@ class H245Tshark : public H245Pair {
       d.Field(h245::CapabilityDescriptor::capabilityDescriptorNumber).SetInteger(0);
       d.Field(h245::CapabilityDescriptor::simultaneousCapabilities).Append().Append().SetInteger(9);
     }));
-    b->Receive(Message(MSCM::request, Request::requestChannelClose, [](asn::Value& v) {
-      v.Field(h245::RequestChannelClose::forwardLogicalChannelNumber).SetInteger(500);
-      v.Field(h245::RequestChannelClose::reason).Select(h245::RequestChannelClose_reason::normal);
-    }));
+    b->Receive(RequestChannelClose(500));
     b->Receive(Message(MSCM::request, Request::requestMode, [](asn::Value& v) {
       v.Field(h245::RequestMode::requestedModes).Append().Append();
       asn::CompleteMandatory(v);
@@ -85,7 +80,7 @@ class H245Tshark : public H245Pair {
     return out;
   }
 
-  TsharkJudge judge;
+  Tshark judge;
 };
 
 h225::H225MessageBuilder Builder(bool originating) {
@@ -140,7 +135,7 @@ TEST_F(H245Tshark, ReadsEveryKindOfMessageWeSend) {
   std::vector<std::vector<std::uint8_t>> packets;
   for (const auto& [k, m] : kinds) packets.push_back(Tunnelled({m}));
   const char* names[] = {"h245.request", "h245.response", "h245.command", "h245.indication"};
-  auto rows = judge.signalling(
+  auto rows = judge.Signalling(
       packets, {"h245.pdu_type", "h245.request", "h245.response", "h245.command", "h245.indication", "_ws.malformed"});
   ASSERT_EQ(rows.size(), kinds.size());
   std::size_t i = 0;
@@ -152,14 +147,12 @@ TEST_F(H245Tshark, ReadsEveryKindOfMessageWeSend) {
     EXPECT_EQ(rows[i]["_ws.malformed"], "");
     ++i;
   }
-  ExpectClean(judge.verbose(packets, true));
+  ExpectClean(judge.VerboseH323(packets, true));
 }
 
 TEST_F(H245Tshark, ReadsOurCapabilitySetAndChannelFields) {
   MakeReady();
-  a->Control().OpenChannel(
-      {1, endpoint::H323_G711Capability().GetAudioCapability(endpoint::H323Capability::Direction::Transmit),
-       Loopback(5001)});
+  a->Control().OpenChannel(G711Out(5001));
   a->Control().SendUserInput("12");
   Exchange(*a, *b);
   // Our set, our channel, B's Ack of it, and a key.
@@ -167,7 +160,7 @@ TEST_F(H245Tshark, ReadsOurCapabilitySetAndChannelFields) {
   std::vector<std::vector<std::uint8_t>> packets{Tunnelled({sent.front()}), Tunnelled({sent[sent.size() - 2]}),
                                                  Tunnelled({b->Sent().back()}), Tunnelled({sent.back()})};
   auto rows =
-      judge.signalling(packets, {"h245.sequenceNumber", "h245.protocolIdentifier", "h245.capabilityTableEntryNumber",
+      judge.Signalling(packets, {"h245.sequenceNumber", "h245.protocolIdentifier", "h245.capabilityTableEntryNumber",
                                  "h245.CapabilityTableEntryNumber", "h245.g711Ulaw64k", "h245.tsapIdentifier",
                                  "h245.forwardLogicalChannelNumber", "h245.alphanumeric", "h245.sessionID"});
   ASSERT_EQ(rows.size(), 4u);
@@ -200,7 +193,7 @@ TEST_F(H245Tshark, ReadsOurFastStartProposalsAndAnswer) {
   h225::H225Message connect = Builder(false).Connect();
   connect.SetFastStart(answer.reply);
   std::vector<std::vector<std::uint8_t>> packets{Framed(setup), Framed(connect)};
-  auto rows = judge.signalling(
+  auto rows = judge.Signalling(
       packets, {"h225.fastStart", "h245.forwardLogicalChannelNumber", "h245.tsapIdentifier", "_ws.malformed"});
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0]["h225.fastStart"], "6");
@@ -208,7 +201,7 @@ TEST_F(H245Tshark, ReadsOurFastStartProposalsAndAnswer) {
   EXPECT_EQ(rows[0]["h245.tsapIdentifier"], "5100,5101,5101,5100,5101,5101,5100,5101,5101");
   EXPECT_EQ(rows[1]["h225.fastStart"], "2");
   EXPECT_EQ(rows[1]["h245.tsapIdentifier"], "5001,5000,5001");
-  ExpectClean(judge.verbose(packets, true));
+  ExpectClean(judge.VerboseH323(packets, true));
 }
 
 }  // namespace

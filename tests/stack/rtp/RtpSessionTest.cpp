@@ -59,12 +59,12 @@ class Peer {
     buffer.resize(static_cast<std::size_t>(n));
     return std::make_pair(buffer, tos);
   }
-  // Reads until a datagram that pred accepts (or nothing more comes).
+  // Reads until an RTCP packet that pred accepts (or nothing more comes).
   template <class Pred>
-  std::optional<Bytes> ReceiveUntil(Pred pred) {
+  std::optional<RtcpCompound> ReceiveReport(Pred pred) {
     for (int i = 0; i < 20; ++i) {
       auto got = Receive();
-      if (got && pred(got->first)) return got->first;
+      if (auto c = got ? RtcpCompound::Parse(got->first) : std::nullopt; c && pred(*c)) return c;
     }
     return std::nullopt;
   }
@@ -272,12 +272,10 @@ TEST(RtpSession, ExchangesReportsAndSaysByeWhenClosed) {
   for (std::uint32_t i = 0; i < 5; ++i) session->SendData(Bytes(160), 0, i * 160, i == 0);
   ASSERT_TRUE(test::WaitUntil([&] { return heard.Count() == 17; }));
 
-  auto first = control.ReceiveUntil([](const Bytes& d) {
-    auto c = RtcpCompound::Parse(d);
-    return c && c->sender && !c->reports.empty() && c->reports[0].highestSequence == 29;
-  });
+  auto first = control.ReceiveReport(
+      [](const RtcpCompound& c) { return c.sender && !c.reports.empty() && c.reports[0].highestSequence == 29; });
   ASSERT_TRUE(first);
-  RtcpCompound report = *RtcpCompound::Parse(*first);
+  const RtcpCompound& report = *first;
   const std::uint32_t ssrc = session->GetSenderStatistics().ssrc;
   EXPECT_EQ(report.ssrc, ssrc);
   EXPECT_EQ(report.sender->packetCount, 5u);
@@ -300,12 +298,10 @@ TEST(RtpSession, ExchangesReportsAndSaysByeWhenClosed) {
   Bytes bytes;
   peer.Serialize(bytes);
   control.Send(bytes, session->GetLocalControlAddress());
-  auto next = control.ReceiveUntil([](const Bytes& d) {
-    auto c = RtcpCompound::Parse(d);
-    return c && !c->reports.empty() && c->reports[0].lastSenderReport != 0;
-  });
+  auto next = control.ReceiveReport(
+      [](const RtcpCompound& c) { return !c.reports.empty() && c.reports[0].lastSenderReport != 0; });
   ASSERT_TRUE(next);
-  const RtcpReportBlock block = RtcpCompound::Parse(*next)->reports[0];
+  const RtcpReportBlock block = next->reports[0];
   EXPECT_EQ(block.lastSenderReport, 0x56789abcu);
   EXPECT_LT(block.delaySinceLastSenderReport, 65536u);  // less than a second
   ASSERT_TRUE(test::WaitUntil([&] { return session->GetSenderStatistics().farEndReport.has_value(); }));
@@ -313,12 +309,9 @@ TEST(RtpSession, ExchangesReportsAndSaysByeWhenClosed) {
   EXPECT_EQ(session->GetReceiverStatistics().rtcpPackets, 1u);
 
   session->Close();
-  auto bye = control.ReceiveUntil([](const Bytes& d) {
-    auto c = RtcpCompound::Parse(d);
-    return c && c->bye;
-  });
+  auto bye = control.ReceiveReport([](const RtcpCompound& c) { return c.bye; });
   ASSERT_TRUE(bye);
-  EXPECT_EQ(RtcpCompound::Parse(*bye)->byeSources, std::vector<std::uint32_t>{ssrc});
+  EXPECT_EQ(bye->byeSources, std::vector<std::uint32_t>{ssrc});
   EXPECT_FALSE(session->SendData(Bytes(10), 0, 0, false));
 }
 
