@@ -5,6 +5,9 @@ CTransparentStatic::CTransparentStatic(QWidget* parent) : CTransparentStatic(QSt
 CTransparentStatic::CTransparentStatic(const QString& text, QWidget* parent) : QLabel(text, parent) {
   setAutoFillBackground(false);
   setAttribute(Qt::WA_TranslucentBackground);
+  // A plain static takes no clicks: they go to what lies beneath it (the main window's keypad
+  // keys lie partly under one).
+  setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 void CTransparentStatic::SetWindowText(const QString& text) {
