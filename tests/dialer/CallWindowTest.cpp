@@ -82,7 +82,7 @@ TEST_F(CallWindow, PlacingACallShowsConnectingAndAsksForTheNumberOnce) {
   EXPECT_TRUE(DialBox(dlg)->hasFocus());
 
   // Neither the disabled Call button nor Enter in the dial box places a second call.
-  QTest::mouseClick(dlg.GetDlgItem(IDC_CALL), Qt::LeftButton);
+  ClickInItsWindow(dlg.GetDlgItem(IDC_CALL));
   QTest::keyClick(DialBox(dlg), Qt::Key_Return);
   ProcessEventsFor(50);
   EXPECT_EQ(DialText(dlg), "5550100");  // Enter presses no button of the window either

@@ -24,12 +24,7 @@ class Keypad : public ::testing::Test {
     EXPECT_TRUE(QTest::qWaitForWindowActive(&dlg));
   }
 
-  // A click where the user clicks: the middle of the key, through the window, so that whatever
-  // lies on top of the key there gets it.
-  void Press(int id) {
-    QWidget* key = dlg.GetDlgItem(id);
-    QTest::mouseClick(dlg.windowHandle(), Qt::LeftButton, {}, key->mapTo(&dlg, key->rect().center()));
-  }
+  void Press(int id) { ClickInItsWindow(dlg.GetDlgItem(id)); }
   std::string Dial() const { return DialText(dlg); }
 
   NoServer noServer;

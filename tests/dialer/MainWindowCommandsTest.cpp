@@ -58,7 +58,7 @@ TEST_F(MainWindowCommands, WithoutABrowserEachLinkSaysSoWithItsCaption) {
   CDialerDlg dlg;
   dlg.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-  QTest::mouseClick(dlg.GetDlgItem(IDC_PRODUCT_LINK), Qt::LeftButton);
+  ClickInItsWindow(dlg.GetDlgItem(IDC_PRODUCT_LINK));
   ASSERT_TRUE(ProcessEventsUntil([&] { return boxes.texts.size() == 1; }));
   dlg.OnWebPage(IDC_LOG);
   ASSERT_TRUE(ProcessEventsUntil([&] { return boxes.texts.size() == 2; }));

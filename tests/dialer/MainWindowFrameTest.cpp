@@ -86,13 +86,13 @@ TEST_F(MainWindowFrame, CloseRequestWaitsForTheCallAndTheBalanceRefresh) {
 TEST_F(MainWindowFrame, CloseControlAsksToCloseAndMinimiseControlMinimises) {
   dlg.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-  QTest::mouseClick(dlg.GetDlgItem(IDC_CLOSE), Qt::LeftButton);
+  ClickInItsWindow(dlg.GetDlgItem(IDC_CLOSE));
   EXPECT_TRUE(ProcessEventsUntil([&] { return !dlg.isVisible(); }, 2000));
 
   CDialerDlg other;
   other.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
-  QTest::mouseClick(other.GetDlgItem(IDC_MINIMISE), Qt::LeftButton);
+  ClickInItsWindow(other.GetDlgItem(IDC_MINIMISE));
   ProcessEventsFor(20);
   EXPECT_TRUE(other.windowState() & Qt::WindowMinimized);
   EXPECT_TRUE(other.isVisible());

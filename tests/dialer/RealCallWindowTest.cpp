@@ -216,7 +216,7 @@ TEST_F(QuietRealCallWindow, CallsThatEndBeforeTheyAreEstablishedAreNotLogged) {
   FarCall();
   ASSERT_TRUE(StatusShows("Ringing....."));
   dlg.SetBalanceLine("");
-  QTest::mouseClick(dlg.GetDlgItem(IDC_HANGUP), Qt::LeftButton);
+  ClickInItsWindow(dlg.GetDlgItem(IDC_HANGUP));
   EXPECT_EQ(StatusLine(dlg), "Total Duration : 0.0");
   ExpectIdleAfterCall();
   EXPECT_EQ(StatusLine(dlg), "Total Duration : 0.0");
@@ -237,7 +237,7 @@ TEST_F(QuietRealCallWindow, CallsThatEndBeforeTheyAreEstablishedAreNotLogged) {
 
 TEST_F(QuietRealCallWindow, KeysMuteAndEscapeDuringACall) {
   StartWindow();
-  QTest::mouseClick(dlg.GetDlgItem(IDC_KEY5), Qt::LeftButton);  // no call: nothing is sent
+  ClickInItsWindow(dlg.GetDlgItem(IDC_KEY5));  // no call: nothing is sent
   Place(kFarNumber);
   const std::string farCall = FarCall();
   ASSERT_TRUE(ProcessEventsUntil([&] { return dlg.IsCallTimerRunning(); }));
@@ -245,7 +245,7 @@ TEST_F(QuietRealCallWindow, KeysMuteAndEscapeDuringACall) {
   // The far end receives the keys in the order they were pressed, one character each.
   for (int id : {IDC_KEY1, IDC_KEY2, IDC_KEY3, IDC_KEY4, IDC_KEY5, IDC_KEY6, IDC_KEY7, IDC_KEY8, IDC_KEY9, IDC_KEY0,
                  IDC_KEYSTAR, IDC_KEYHASH})
-    QTest::mouseClick(dlg.GetDlgItem(id), Qt::LeftButton);
+    ClickInItsWindow(dlg.GetDlgItem(id));
   QTest::keyClick(DialBox(dlg), Qt::Key_7);
   const std::vector<std::string> keys{"1", "2", "3", "4", "5", "6", "7", "8", "9", "0", "*", "#", "7"};
   EXPECT_TRUE(far.WaitFor([&] { return FarInput().size() >= keys.size(); }));
@@ -303,13 +303,13 @@ TEST_F(QuietRealCallWindow, AnIncomingCallIsAnsweredAndTheHangUpButtonEndsIt) {
   ASSERT_TRUE(StatusShows("Call Duration : 0.0"));
   EXPECT_EQ(CallLog(), kFarNumber + "\r\n");  // the caller's number
   EXPECT_TRUE(ProcessEventsUntil([&] { return Level(dlg, IDC_RX_LEVEL) > 100 && Level(dlg, IDC_TX_LEVEL) > 100; }));
-  QTest::mouseClick(dlg.GetDlgItem(IDC_KEY9), Qt::LeftButton);
+  ClickInItsWindow(dlg.GetDlgItem(IDC_KEY9));
   EXPECT_TRUE(far.WaitFor([&] { return FarInput() == std::vector<std::string>{"9"}; }));
 
   now += 3000;
   ASSERT_TRUE(StatusShows("Call Duration : 0.3"));
   dlg.SetBalanceLine("");
-  QTest::mouseClick(dlg.GetDlgItem(IDC_HANGUP), Qt::LeftButton);
+  ClickInItsWindow(dlg.GetDlgItem(IDC_HANGUP));
   ExpectIdleAfterCall();
   EXPECT_EQ(StatusLine(dlg), "Total Duration : 0.3");
   ASSERT_TRUE(far.WaitFor([&] { return FarCleared().size() == 1; }));
@@ -322,7 +322,7 @@ TEST_F(QuietRealCallWindow, TheCloseControlEndsTheCallThenTheWindow) {
   Place(kFarNumber);
   FarCall();
   ASSERT_TRUE(ProcessEventsUntil([&] { return dlg.IsCallTimerRunning(); }));
-  QTimer::singleShot(0, &dlg, [&] { QTest::mouseClick(dlg.GetDlgItem(IDC_CLOSE), Qt::LeftButton); });
+  QTimer::singleShot(0, &dlg, [&] { ClickInItsWindow(dlg.GetDlgItem(IDC_CLOSE)); });
   EXPECT_EQ(dlg.exec(), 0);
   EXPECT_FALSE(dlg.isVisible());
   EXPECT_FALSE(dlg.IsBusy());  // closed only once the call had ended
@@ -377,10 +377,10 @@ TEST_F(RealCallWindow, KeyAndDialTonesPlayBesideTheCallsOwnAudio) {
   Place(kFarNumber);  // seven dial tones, key1 to key7, while the call comes up
   ASSERT_TRUE(ProcessEventsUntil([&] { return dlg.IsCallTimerRunning(); }));
   ProcessEventsFor(1500);
-  QTest::mouseClick(dlg.GetDlgItem(IDC_KEYHASH), Qt::LeftButton);  // returns once heard
+  ClickInItsWindow(dlg.GetDlgItem(IDC_KEYHASH));  // returns once heard
   ProcessEventsFor(300);
   const std::vector<int16_t> rec = recorder.Stop();
-  QTest::mouseClick(dlg.GetDlgItem(IDC_HANGUP), Qt::LeftButton);
+  ClickInItsWindow(dlg.GetDlgItem(IDC_HANGUP));
   ASSERT_TRUE(ProcessEventsUntil([&] { return !dlg.IsBusy(); }));
 
   // From the moment the far end's tone is first heard to the end, it never stops: no tone

@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
               ToneAmplitude(SampleWindow(heard, heard.size() - second, second), kFarTone));
 
   // Ended by the Hang-up button.
-  QTest::mouseClick(dlg.GetDlgItem(IDC_HANGUP), Qt::LeftButton);
+  ClickInItsWindow(dlg.GetDlgItem(IDC_HANGUP));
   if (!ProcessEventsUntil([&] { return !dlg.IsBusy(); }, 10000)) return Fail("the call did not end");
   if (!Shoot(out, "ended.png")) return Fail("import failed");
   return 0;

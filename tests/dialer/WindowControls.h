@@ -38,7 +38,7 @@ inline void DialAndCall(CDialerDlg& dlg, const std::string& number) {
   DialBox(dlg)->setFocus();
   DialBox(dlg)->lineEdit()->clear();
   QTest::keyClicks(DialBox(dlg)->lineEdit(), QString::fromStdString(number));
-  QTest::mouseClick(dlg.GetDlgItem(IDC_CALL), Qt::LeftButton);
+  ClickInItsWindow(dlg.GetDlgItem(IDC_CALL));
 }
 
 inline int Level(const CDialerDlg& dlg, int id) { return Control<QProgressBar>(dlg, id)->value(); }

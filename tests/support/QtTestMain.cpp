@@ -52,7 +52,16 @@ void ClickDlgItem(QWidget* dialog, int id) {
     ADD_FAILURE() << "no button " << id;
     return;
   }
-  button->click();
+  ClickInItsWindow(button);
+}
+
+void ClickInItsWindow(QWidget* w) {
+  if (!w->isVisible()) {
+    ADD_FAILURE() << "a click on a control that is not shown";
+    return;
+  }
+  QWidget* window = w->window();
+  QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, w->mapTo(window, w->rect().center()));
 }
 
 void TypeIntoDlgItem(QWidget* dialog, int id, const char* text) {

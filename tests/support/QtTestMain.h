@@ -23,7 +23,11 @@ void SendMouse(QWidget* w, QEvent::Type type, QPoint at, Qt::MouseButtons button
 // the arming code has returned: they must capture pointers by value, not locals by reference.
 void WhenModal(QWidget* modal, std::function<void(QWidget*)> step, int triesLeft = 500);
 
-// Clicks the button with this control id in dialog (a failure when there is none).
+// Clicks w in its middle through its window, as the user does: a control lying on top of w there
+// takes the click instead. A failure when w is not shown.
+void ClickInItsWindow(QWidget* w);
+// Clicks the button with this control id in dialog with ClickInItsWindow (a failure when there is
+// none).
 void ClickDlgItem(QWidget* dialog, int id);
 // Types text into the line edit with this control id.
 void TypeIntoDlgItem(QWidget* dialog, int id, const char* text);
