@@ -83,8 +83,9 @@ if [[ "${VANTRO_TEST_QUICK:-0}" != 1 ]]; then
   tsan_tests=(test_ras_units test_rtp_session test_media_channels test_media_sound test_h245 test_h225_channel
               test_h225_calls test_h225_replay test_endpoint test_gatekeeper_registration test_gatekeeper_calls
               test_calls_e2e test_listener_flood
-              # the window's side of calls and its workers (widget tests; their suppressions come with them)
-              dialer_tests call_window_tests h323_tests web_tests
+              # the window's side of calls and its workers, and the hand-over to the window's thread
+              # (widget tests; their suppressions come with them)
+              dialer_tests call_window_tests h323_tests web_tests platform_tests
               # the call tool: its endpoint's callbacks become events for the main thread
               call_tool_tests call_tool_program_tests)
   export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp second_deadlock_stack=1"

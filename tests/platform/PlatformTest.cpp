@@ -10,6 +10,7 @@
 #include "platform/DialogUnits.h"
 #include "platform/Guarded.h"
 #include "platform/MessageBox.h"
+#include "platform/UiThread.h"
 #include "platform/WaitCursor.h"
 #include "platform/WorkerThreads.h"
 #include "tests/support/QtTestMain.h"
@@ -115,4 +116,37 @@ TEST(Guarded, ReadersNeverSeeAHalfWrittenValue) {
   }
   stop = true;
   writer.join();
+}
+
+// Calls handed over from a worker while the user-interface thread is busy in its loop: they run
+// there in the order posted, with the values the worker captured; a call whose context is gone
+// is dropped, and freed on the user-interface thread.
+TEST(PostToUi, RunsAWorkersCallsInOrderWithTheirValuesAndDropsThoseOfADestroyedContext) {
+  QObject context;
+  std::vector<std::string> ran;
+  bool allOnUi = true;
+  std::atomic<bool> posted{false};
+  std::thread worker([&] {
+    for (int i = 0; i < 300; ++i) {
+      const std::string word(40 + i % 7, char('a' + i % 26));  // on the heap, written by the worker
+      PostToUi(&context, [&, word] {
+        ran.push_back(word);
+        allOnUi = allOnUi && IsUiThread();
+      });
+    }
+    posted = true;
+  });
+  ASSERT_TRUE(ProcessEventsUntil([&] { return posted && ran.size() == 300; }));
+  worker.join();
+  for (int i = 0; i < 300; ++i) ASSERT_EQ(ran[i], std::string(40 + i % 7, char('a' + i % 26))) << i;
+  EXPECT_TRUE(allOnUi);
+
+  auto gone = std::make_unique<QObject>();
+  auto kept = std::make_shared<int>(0);
+  std::thread([&, kept] { PostToUi(gone.get(), [&, kept] { ran.emplace_back("dropped"); }); }).join();
+  EXPECT_EQ(kept.use_count(), 2);  // held by the posted call
+  gone.reset();
+  EXPECT_EQ(kept.use_count(), 1);
+  ProcessEventsFor(50);
+  EXPECT_EQ(ran.size(), 300u);
 }
