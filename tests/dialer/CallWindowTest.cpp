@@ -55,16 +55,12 @@ class CallWindow : public ::testing::Test {
     ASSERT_TRUE(ProcessEventsUntil([&] { return !dlg.IsBusy(); }));
   }
 
-  // Runs the event loop until the status line reads text, noting every text it showed.
-  bool StatusShows(const std::string& text, int ms = 5000) { return StatusLineShows(dlg, text, statuses, ms); }
-
   std::string CallLog() const { return ReadFileBytes(dir / "data1/Call.log"); }
 
   NoServer noServer;  // key and dial tones play nowhere, at once
   WorkFolder dir;
   std::atomic<uint32_t> now{1000};
   FakeCalls calls;
-  std::vector<std::string> statuses;
   CDialerDlg dlg;
 };
 
@@ -106,7 +102,7 @@ TEST_F(CallWindow, TheBarsFollowTheLevelsWithinTheirRangeAndNoTickComesAfterTheC
   ASSERT_TRUE(ProcessEventsUntil([&] { return Level(dlg, IDC_RX_LEVEL) == 3000 && Level(dlg, IDC_TX_LEVEL) == 1500; }));
 
   now += 125000;
-  ASSERT_TRUE(StatusShows("Call Duration : 2.5"));
+  ASSERT_TRUE(ProcessEventsUntil([&] { return StatusLine(dlg) == "Call Duration : 2.5"; }));
   Clear(token, true);
   EXPECT_EQ(StatusLine(dlg), "Total Duration : 2.5");
   ExpectCallState(dlg, CallState::Idle);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include <QCoreApplication>
 #include <QIcon>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -59,17 +60,50 @@ inline void ExpectCallState(CDialerDlg& dlg, CallState state) {
   EXPECT_EQ(Enabled(dlg, IDC_CLEAR), !inCall);
 }
 
-// Runs the event loop until the status line reads text (false when ms pass first), noting in seen
-// every text it showed on the way.
-inline bool StatusLineShows(const CDialerDlg& dlg, const std::string& text, std::vector<std::string>& seen, int ms) {
-  return ProcessEventsUntil(
-      [&] {
-        const std::string line = StatusLine(dlg);
-        if (seen.empty() || seen.back() != line) seen.push_back(line);
-        return line == text;
-      },
-      ms);
-}
+// Every text the status line shows from Restart() on, in order, noted as each event of the
+// user-interface thread is delivered: a text that lasts one event only, such as "Connecting....."
+// before an at once refused call ends, is noted too.
+class StatusLineTexts : public QObject {
+ public:
+  explicit StatusLineTexts(const CDialerDlg& dlg) : m_dlg(dlg), m_last(StatusLine(dlg)) {
+    QCoreApplication::instance()->installEventFilter(this);
+  }
+  void Restart() {
+    Note();
+    m_seen.clear();
+  }
+  const std::vector<std::string>& Seen() {
+    Note();
+    return m_seen;
+  }
+  // Runs the event loop until the status line reads text.
+  bool Shows(const std::string& text, int ms) {
+    return ProcessEventsUntil(
+        [&] {
+          Note();
+          return m_last == text;
+        },
+        ms);
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent*) override {
+    Note();
+    return false;
+  }
+
+ private:
+  void Note() {
+    std::string line = StatusLine(m_dlg);
+    if (line == m_last) return;
+    m_seen.push_back(line);
+    m_last = std::move(line);
+  }
+
+  const CDialerDlg& m_dlg;
+  std::string m_last;
+  std::vector<std::string> m_seen;
+};
 
 // An icon as 16 x 16 pixels, to compare icons.
 inline QImage IconImage(const QIcon& icon) {
