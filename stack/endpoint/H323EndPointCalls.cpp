@@ -73,7 +73,9 @@ CallSettings H323EndPoint::GetCallSettings() const {
     s.timings = callTimings_;
     s.acceptUnadmittedCalls = acceptUnadmittedCalls_;
   }
-  if (auto gatekeeper = GetGatekeeper(); gatekeeper && gatekeeper->IsRegistered()) {
+  // A lost registration counts: the call's admission request registers again first.
+  if (auto gatekeeper = GetGatekeeper();
+      gatekeeper && (gatekeeper->IsRegistered() || gatekeeper->IsRegistrationLost())) {
     s.registered = true;
     s.endpointIdentifier = gatekeeper->GetEndpointIdentifier();
   }
@@ -278,7 +280,7 @@ void H323EndPoint::ConnectionEnded(const std::shared_ptr<H323Connection>& connec
 void H323EndPoint::RequestAdmission(const ras::H323Gatekeeper::CallInfo& call,
                                     std::function<void(ras::H323Gatekeeper::Admission)> done) {
   auto gatekeeper = GetGatekeeper();
-  if (!gatekeeper || !gatekeeper->IsRegistered()) {
+  if (!gatekeeper) {
     ras::H323Gatekeeper::Admission none;
     none.outcome = ras::H323Gatekeeper::Admission::Outcome::NotRegistered;
     done(std::move(none));

@@ -122,6 +122,8 @@ void H323Connection::OnAdmission(const Admission& admission, std::optional<asn::
   switch (admission.outcome) {
     case Outcome::Confirmed: {
       admitted_ = true;
+      // The gatekeeper may have registered us anew on the way: the Setup names this registration.
+      if (!admission.endpointIdentifier.empty()) settings_.endpointIdentifier = admission.endpointIdentifier;
       gatekeeperRouted_ = admission.gatekeeperRouted;
       const auto to = admission.destCallSignalAddress ? admission.destCallSignalAddress : direct;
       Event(Event::Admitted, gatekeeperRouted_ ? "gatekeeper routed" : "direct");

@@ -262,10 +262,10 @@ void H323Gatekeeper::OnRegistrationAnswer(bool keepAlive, RasChannel::Answer ans
     return;
   }
   if (answer.outcome != RasChannel::Outcome::Answered) {
-    if (keepAlive || failReason_ == GatekeeperLostRegistration) {
+    if (keepAlive || Lost()) {
       // Lost: try full registrations until one succeeds.
       SetRegistered(false, GatekeeperLostRegistration);
-      ScheduleKeepAlive(keepAliveInterval_);
+      ScheduleKeepAlive(RetryInterval());
     } else {
       SetRegistered(false, TransportError);
     }
@@ -310,8 +310,27 @@ void H323Gatekeeper::ScheduleKeepAlive(std::chrono::milliseconds wait) {
     if (ec || self->unregistering_) return;
     if (self->registered_)
       self->StartRegistration(true, [](bool) {});
-    else if (self->failReason_ == GatekeeperLostRegistration)
-      self->StartRegistration(false, [](bool) {});
+    else if (self->Lost())
+      self->Reregister([](bool) {});
+  });
+}
+
+bool H323Gatekeeper::Lost() const {
+  return failReason_ == GatekeeperLostRegistration || failReason_ == UnregisteredByGatekeeper;
+}
+
+std::chrono::milliseconds H323Gatekeeper::RetryInterval() const {
+  // Without a time to live from the gatekeeper, once a minute.
+  return keepAliveInterval_.count() > 0 ? keepAliveInterval_ : settings_.timings.timeToLiveSecond * 60;
+}
+
+void H323Gatekeeper::Reregister(std::function<void(bool registered)> done) {
+  reregistering_.push_back(std::move(done));
+  if (reregistering_.size() > 1) return;  // one registration answers them all
+  StartRegistration(false, [self = shared_from_this()](bool registered) {
+    auto waiting = std::move(self->reregistering_);
+    self->reregistering_.clear();
+    for (auto& fn : waiting) fn(registered);
   });
 }
 
@@ -395,9 +414,11 @@ void H323Gatekeeper::OnUnregistrationRequest(const Value& body) {
   keepAliveTimer_.cancel();
   SetRegistered(false, UnregisteredByGatekeeper);
   if (auto out = Encode(MakeUnregistrationConfirm(seq))) channel_->Send(*out, peer);
-  const Value* reason = body.Get(U::reason);
-  if (reason && reason->Choice() == h225::UnregRequestReason::reregistrationRequired)
-    StartRegistration(false, [](bool) {});
+  // Whatever the reason (a restart for maintenance, an expired time to live, a request to register
+  // anew), the endpoint registers again at once, so that it can still call and be called. A
+  // gatekeeper that does not want it refuses the registration, which ends it; one that does not
+  // answer, such as one going down, is tried again as a lost registration is.
+  Reregister([](bool) {});
 }
 
 // --- calls ---
@@ -422,30 +443,42 @@ void H323Gatekeeper::SetDisengageHandler(std::function<bool(const std::string& c
 }
 
 void H323Gatekeeper::RequestAdmission(const CallInfo& call, std::function<void(Admission)> done) {
-  Post([this, call, done = std::move(done)] {
-    if (unregistering_ || !registered_) {
-      // Being removed (unregistering or closed), or not registered at all.
-      Admission admission;
-      admission.outcome = unregistering_ ? Admission::Outcome::Cancelled : Admission::Outcome::NotRegistered;
-      done(std::move(admission));
+  Post([this, call, done = std::move(done)]() mutable {
+    if (!unregistering_ && !registered_ && Lost()) {
+      // The gatekeeper dropped the registration (or went away): registering again comes first.
+      Reregister([self = shared_from_this(), call, done = std::move(done)](bool) mutable {
+        self->SendAdmissionRequest(call, std::move(done), true);
+      });
       return;
     }
-    const unsigned seq = channel_->NextSequenceNumber();
-    auto build = [this, seq, call] { return Encode(MakeAdmissionRequest(seq, Info(), call)); };
-    auto accept = [this](const Value& m, std::span<const std::uint8_t> bytes) {
-      if (m.Is(h225::RasMessage::admissionReject)) return true;
-      return m.Is(h225::RasMessage::admissionConfirm) && AcceptAnswer(m, bytes);
-    };
-    const RasTimings& t = settings_.timings;
-    channel_->Request(seq, build, accept, t.requestTimeout, t.requestTries,
-                      [self = shared_from_this(), call, done](RasChannel::Answer answer) {
-                        self->OnAdmissionAnswer(call, std::move(answer), done);
-                      });
+    SendAdmissionRequest(call, std::move(done), false);
   });
 }
 
+void H323Gatekeeper::SendAdmissionRequest(const CallInfo& call, std::function<void(Admission)> done,
+                                          bool reregistered) {
+  if (unregistering_ || !registered_) {
+    // Being removed (unregistering or closed), or not registered at all.
+    Admission admission;
+    admission.outcome = unregistering_ ? Admission::Outcome::Cancelled : Admission::Outcome::NotRegistered;
+    done(std::move(admission));
+    return;
+  }
+  const unsigned seq = channel_->NextSequenceNumber();
+  auto build = [this, seq, call] { return Encode(MakeAdmissionRequest(seq, Info(), call)); };
+  auto accept = [this](const Value& m, std::span<const std::uint8_t> bytes) {
+    if (m.Is(h225::RasMessage::admissionReject)) return true;
+    return m.Is(h225::RasMessage::admissionConfirm) && AcceptAnswer(m, bytes);
+  };
+  const RasTimings& t = settings_.timings;
+  channel_->Request(seq, build, accept, t.requestTimeout, t.requestTries,
+                    [self = shared_from_this(), call, done = std::move(done), reregistered](RasChannel::Answer answer) {
+                      self->OnAdmissionAnswer(call, std::move(answer), done, reregistered);
+                    });
+}
+
 void H323Gatekeeper::OnAdmissionAnswer(const CallInfo& call, RasChannel::Answer answer,
-                                       const std::function<void(Admission)>& done) {
+                                       const std::function<void(Admission)>& done, bool reregistered) {
   using O = Admission::Outcome;
   Admission admission;
   switch (answer.outcome) {
@@ -462,12 +495,29 @@ void H323Gatekeeper::OnAdmissionAnswer(const CallInfo& call, RasChannel::Answer 
       admission.destinationAliases = read.destinationAliases;
       admission.irrFrequency = read.irrFrequency;
       admission.confirm = std::move(answer.message);
+      admission.endpointIdentifier = GetEndpointIdentifier();
       if (read.confirmed && !(read.destCallSignalAddress && IsUsable(*read.destCallSignalAddress))) {
         PTRACE(2, "RAS", "admission confirm without a usable call signalling address");
         admission.outcome = O::TransportFailed;
       }
       break;
     }
+  }
+  using R = h225::AdmissionRejectReason;
+  if (admission.outcome == O::Rejected && !reregistered && !unregistering_ &&
+      (admission.rejectReason == R::callerNotRegistered || admission.rejectReason == R::invalidEndpointIdentifier)) {
+    // The gatekeeper has forgotten this endpoint (restarted, or its registration ran out): register
+    // again and ask once more, under the new endpoint identifier. If that fails, the reject stands.
+    PTRACE(2, "RAS", "admission refused as not registered; registering again");
+    SetRegistered(false, GatekeeperLostRegistration);
+    keepAliveTimer_.cancel();
+    Reregister([self = shared_from_this(), call, done, admission](bool registered) {
+      if (registered)
+        self->SendAdmissionRequest(call, done, true);
+      else
+        done(admission);
+    });
+    return;
   }
   PTRACE(3, "RAS",
          "admission " << (admission.outcome == O::Confirmed  ? "confirmed"

@@ -9,7 +9,13 @@
 // a lightweight RegistrationRequest sent while two fifths of the time to live remain (at most a
 // minute before). A keep-alive rejected with fullRegistrationRequired is followed by a full
 // registration at once; one left unanswered loses the registration, and full registrations are
-// tried again at the keep-alive interval until one succeeds.
+// tried again at the keep-alive interval (a minute without a time to live) until one succeeds.
+//
+// The gatekeeper's unregistration request is confirmed and followed by a full registration at once,
+// whatever its reason (a gatekeeper restarting sends one for maintenance); unanswered, it is tried
+// again as a lost registration is. An admission refused with callerNotRegistered or
+// invalidEndpointIdentifier (a gatekeeper that restarted without telling) registers again and asks
+// once more; a call placed while the registration is lost registers first.
 //
 // Only datagrams from the gatekeeper's RAS address count; answers must carry the sequence number of
 // the request, and when H.235.1 protects the exchange, confirms and the gatekeeper's requests must
@@ -79,6 +85,9 @@ class H323Gatekeeper : public std::enable_shared_from_this<H323Gatekeeper> {
   bool DiscoverAndRegister(const asio::ip::udp::endpoint& address, bool& found);
 
   bool IsRegistered() const { return registered_; }
+  // Lost, or taken by the gatekeeper's unregistration request: registering again is under way or
+  // comes with the next keep-alive interval or admission request.
+  bool IsRegistrationLost() const { return !registered_ && Lost(); }
   bool IsDiscoveryComplete() const { return discovered_; }
   unsigned GetRegistrationFailReason() const { return failReason_; }
   std::string GetIdentifier() const;
@@ -101,6 +110,7 @@ class H323Gatekeeper : public std::enable_shared_from_this<H323Gatekeeper> {
     std::vector<std::string> destinationAliases;  // ACF destinationInfo
     std::optional<std::uint32_t> irrFrequency;    // seconds, when the gatekeeper wants IRRs
     asn::Value confirm;                           // the whole ACF or ARJ, for anything else
+    std::string endpointIdentifier;               // the registration the request was made under
   };
 
   // Asks the gatekeeper to admit a call (ARQ; tokens as for registration). done runs once, on
@@ -158,7 +168,15 @@ class H323Gatekeeper : public std::enable_shared_from_this<H323Gatekeeper> {
   void OnInfoRequest(const asn::Value& body);
   void OnDisengageRequest(const asn::Value& body);
   void OnUnregistrationRequest(const asn::Value& body);
-  void OnAdmissionAnswer(const CallInfo& call, RasChannel::Answer answer, const std::function<void(Admission)>& done);
+  void SendAdmissionRequest(const CallInfo& call, std::function<void(Admission)> done, bool reregistered);
+  void OnAdmissionAnswer(const CallInfo& call, RasChannel::Answer answer, const std::function<void(Admission)>& done,
+                         bool reregistered);
+  // A full registration on behalf of several callers at once (the gatekeeper's request, a keep-alive
+  // timer, calls waiting for admission); each is told whether it succeeded.
+  void Reregister(std::function<void(bool registered)> done);
+  // Whether the registration was lost or taken by the gatekeeper (not ended here, nor refused).
+  bool Lost() const;
+  std::chrono::milliseconds RetryInterval() const;
   void StartInfoReports(const CallInfo& call, std::chrono::seconds interval);
   void ArmInfoReport(const std::string& callIdentifier);
   void StopInfoReports(const std::string& callIdentifier);
@@ -170,6 +188,7 @@ class H323Gatekeeper : public std::enable_shared_from_this<H323Gatekeeper> {
   h235::H235Authenticators auth_;
   asio::steady_timer keepAliveTimer_;
   asn::Ipv4Address localIp_{};
+  std::vector<std::function<void(bool)>> reregistering_;  // waiting for Reregister's registration
   std::chrono::milliseconds keepAliveInterval_{0};
   std::chrono::milliseconds keepAliveTimeout_{0};
 

@@ -138,25 +138,54 @@ TEST(Admission, EachRejectReasonComesBackAsItWasGiven) {
   EXPECT_EQ(Admit(ends.CalleeGk(), MakeCallInfo(3, "5550100", true)).rejectReason, R::requestDenied);
 }
 
-TEST(Admission, AStaleRegistrationOrAWrongPasswordIsRefusedByTheGatekeeper) {
+TEST(Admission, AWrongPasswordIsRefusedAndAStaleOrLostRegistrationIsRenewedFirst) {
+  using M = h225::RasMessage;
   auto script = Secured(TestGatekeeper::Auth::Md5);
   TwoEndpoints ends(script);
   script.password = "changed";
   ends.gk.SetScript(script);
   EXPECT_EQ(Admit(ends.CallerGk(), MakeCallInfo(3, "5550200")).rejectReason,
             h225::AdmissionRejectReason::securityDenial);
-  // The gatekeeper forgot the callers (they still think they are registered).
+  EXPECT_EQ(ends.gk.RegistrationRequests(false).size(), 2u);  // no registering again for that
+
+  // The gatekeeper restarted and forgot both (they still think they are registered). Each
+  // registers again when refused as not registered and asks once more: the callee is refused
+  // then for the caller it looks for, the caller's call goes through.
   script.password = "secret";
   ends.gk.SetScript(script);
   ends.gk.ForgetRegistrations();
   EXPECT_EQ(Admit(ends.CalleeGk(), MakeCallInfo(4, "5550100")).rejectReason,
-            h225::AdmissionRejectReason::callerNotRegistered);
-  // Unregistered by the gatekeeper: not asked at all.
-  ASSERT_TRUE(ends.caller.UseGatekeeper(ends.gk.Address()));
-  ASSERT_TRUE(ends.gk.SendUnregistrationRequest(std::nullopt));
-  const std::size_t asked = ends.gk.MessagesOf(h225::RasMessage::admissionRequest).size();
-  EXPECT_EQ(Admit(ends.CallerGk(), MakeCallInfo(5, "5550200")).outcome, Outcome::NotRegistered);
-  EXPECT_EQ(ends.gk.MessagesOf(h225::RasMessage::admissionRequest).size(), asked);
+            h225::AdmissionRejectReason::calledPartyNotRegistered);
+  const std::size_t seen = ends.gk.Messages().size();
+  EXPECT_EQ(Admit(ends.CallerGk(), MakeCallInfo(5, "5550200")).outcome, Outcome::Confirmed);
+  std::vector<std::uint16_t> kinds;
+  for (const auto& m : ends.gk.Messages()) kinds.push_back(m.message.Choice());
+  EXPECT_EQ(std::vector<std::uint16_t>(kinds.begin() + std::ptrdiff_t(seen), kinds.end()),
+            (std::vector<std::uint16_t>{M::admissionRequest, M::registrationRequest, M::admissionRequest}));
+  const auto arqs = ends.gk.MessagesOf(M::admissionRequest);
+  EXPECT_EQ(Body(arqs.back())[A::endpointIdentifier].Text(), ends.CallerGk().GetEndpointIdentifier());
+  EXPECT_NE(Body(arqs.back())[A::requestSeqNum].Integer(), Body(arqs[arqs.size() - 2])[A::requestSeqNum].Integer());
+
+  // Unregistered by a gatekeeper that did not answer the registration after it: the next call
+  // registers first.
+  auto down = script;
+  down.answerRegistration = false;
+  ends.gk.SetScript(down);
+  ASSERT_TRUE(ends.gk.SendUnregistrationRequest(std::nullopt, 2s, TestGatekeeper::Signing::AsScript, "5550100"));
+  ASSERT_TRUE(WaitUntil([&] { return ends.CallerGk().GetRegistrationFailReason() == Gk::GatekeeperLostRegistration; }));
+  ends.gk.SetScript(script);
+  const std::size_t registrations = ends.gk.RegistrationRequests(false).size();
+  EXPECT_EQ(Admit(ends.CallerGk(), MakeCallInfo(6, "5550200")).outcome, Outcome::Confirmed);
+  EXPECT_EQ(ends.gk.RegistrationRequests(false).size(), registrations + 1);
+
+  // Refused when it registers again: not asked at all.
+  script.registrationReject = h225::RegistrationRejectReason::securityDenial;
+  ends.gk.SetScript(script);
+  ASSERT_TRUE(ends.gk.SendUnregistrationRequest(std::nullopt, 2s, TestGatekeeper::Signing::AsScript, "5550100"));
+  ASSERT_TRUE(WaitUntil([&] { return ends.CallerGk().GetRegistrationFailReason() == Gk::SecurityDenied; }));
+  const std::size_t asked = ends.gk.MessagesOf(M::admissionRequest).size();
+  EXPECT_EQ(Admit(ends.CallerGk(), MakeCallInfo(7, "5550200")).outcome, Outcome::NotRegistered);
+  EXPECT_EQ(ends.gk.MessagesOf(M::admissionRequest).size(), asked);
 }
 
 TEST(Admission, SilenceIsTriedAgainThenTimesOutAndProgressWaitsLonger) {

@@ -261,6 +261,25 @@ TEST(CallRefused, ABusyCalleeRefusesASecondCallAndKeepsTheFirst) {
 }
 
 // What the gatekeeper learns of a call when it asks (IRQ).
+// A gatekeeper restarting unregisters its endpoints and may not answer at once. A call placed
+// once it is back registers first, then goes through.
+TEST(CallAfterGatekeeperRestart, RegistersAgainFirstAndGoesThrough) {
+  TestGatekeeper::Script script;
+  script.routed = true;
+  Calls c(true, script);
+  auto down = script;
+  down.answerRegistration = false;
+  c.gk.SetScript(down);
+  ASSERT_TRUE(c.gk.SendUnregistrationRequest(h::UnregRequestReason::maintenance, 2s, TestGatekeeper::Signing::AsScript,
+                                             "5550100"));
+  ASSERT_TRUE(c.caller.WaitFor([&] { return c.caller.GetGatekeeper()->IsRegistrationLost(); }));
+  EXPECT_FALSE(c.caller.IsRegisteredWithGatekeeper());
+  c.gk.SetScript(script);
+  c.Connect();
+  EXPECT_TRUE(c.caller.IsRegisteredWithGatekeeper());
+  EXPECT_TRUE(c.BothHear());
+}
+
 TEST(CallInformation, TheGatekeeperHearsOfTheCallWhenItAsks) {
   Calls c(false);
   const std::string token = c.Connect();

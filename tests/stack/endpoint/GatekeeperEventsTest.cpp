@@ -64,26 +64,50 @@ TEST(KeepAlive, AnUnansweredKeepAliveLosesTheRegistrationUntilTheGatekeeperIsBac
   EXPECT_TRUE(WaitUntil([&] { return gatekeeper->IsRegistered(); }));
 }
 
-TEST(GatekeeperRequests, AnUnregistrationRequestIsConfirmed) {
+// A gatekeeper restarting sends every endpoint an unregistration request (GnuGk: maintenance).
+TEST(GatekeeperRequests, AnUnregistrationRequestIsConfirmedAndTheEndpointRegistersAgainAtOnce) {
+  using U = h225::UnregRequestReason;
   Registered r;
-  ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
-  auto answer = r.gk.SendUnregistrationRequest(h225::UnregRequestReason::maintenance);
-  ASSERT_TRUE(answer);
-  EXPECT_TRUE(answer->Is(h225::RasMessage::unregistrationConfirm));
-  EXPECT_FALSE(r.ep.IsRegisteredWithGatekeeper());
-  EXPECT_EQ(FailReason(r.ep), unsigned{Gk::UnregisteredByGatekeeper});
-  // Not registered any more: a second one is refused.
-  answer = r.gk.SendUnregistrationRequest(std::nullopt);
-  ASSERT_TRUE(answer);
-  EXPECT_TRUE(answer->Is(h225::RasMessage::unregistrationReject));
+  for (std::optional<std::uint16_t> reason :
+       {std::optional<std::uint16_t>(U::maintenance), std::optional<std::uint16_t>(U::reregistrationRequired),
+        std::optional<std::uint16_t>()}) {
+    const std::string before = r.gk.EndpointId();
+    const std::size_t registrations = r.gk.RegistrationRequests(false).size();
+    auto answer = r.gk.SendUnregistrationRequest(reason);
+    ASSERT_TRUE(answer && answer->Is(h225::RasMessage::unregistrationConfirm));
+    ASSERT_TRUE(r.gk.WaitForMessages(h225::RasMessage::registrationRequest, registrations + 1));
+    EXPECT_FALSE(Body(r.gk.RegistrationRequests(false).back())[R::keepAlive].Boolean());
+    ASSERT_TRUE(WaitUntil([&] { return r.ep.IsRegisteredWithGatekeeper(); }));
+    EXPECT_NE(r.gk.EndpointId(), before);
+    EXPECT_EQ(r.ep.GetGatekeeper()->GetEndpointIdentifier(), r.gk.EndpointId());
+  }
 }
 
-TEST(GatekeeperRequests, ReregistrationRequiredRegistersAgain) {
-  Registered r;
-  ASSERT_TRUE(r.ep.IsRegisteredWithGatekeeper());
-  auto answer = r.gk.SendUnregistrationRequest(h225::UnregRequestReason::reregistrationRequired);
-  ASSERT_TRUE(answer && answer->Is(h225::RasMessage::unregistrationConfirm));
-  ASSERT_TRUE(r.gk.WaitUntil([&](auto&) { return r.gk.RegistrationRequests(false).size() == 2; }, 5s));
+TEST(GatekeeperRequests, AGatekeeperThatRefusesTheEndpointAgainIsLeftAlone) {
+  TestGatekeeper::Script script;
+  Registered r(script);
+  script.registrationReject = h225::RegistrationRejectReason::securityDenial;
+  r.gk.SetScript(script);
+  ASSERT_TRUE(r.gk.SendUnregistrationRequest(std::nullopt));
+  ASSERT_TRUE(WaitUntil([&] { return FailReason(r.ep) == Gk::SecurityDenied; }));
+  EXPECT_FALSE(r.ep.IsRegisteredWithGatekeeper());
+  // Not registered any more: a second request is refused, and nothing more is tried.
+  auto answer = r.gk.SendUnregistrationRequest(std::nullopt);
+  ASSERT_TRUE(answer);
+  EXPECT_TRUE(answer->Is(h225::RasMessage::unregistrationReject));
+  EXPECT_EQ(r.gk.RegistrationRequests(false).size(), 2u);
+}
+
+TEST(GatekeeperRequests, AGatekeeperGoingDownIsRegisteredWithAgainOnceItIsBack) {
+  TestGatekeeper::Script script;
+  script.grantedTimeToLive = 5;
+  Registered r(script, KeepAliveTimings());
+  auto down = script;
+  down.answerRegistration = false;
+  r.gk.SetScript(down);
+  ASSERT_TRUE(r.gk.SendUnregistrationRequest(h225::UnregRequestReason::maintenance));
+  ASSERT_TRUE(WaitUntil([&] { return FailReason(r.ep) == Gk::GatekeeperLostRegistration; }));
+  r.gk.SetScript(script);
   EXPECT_TRUE(WaitUntil([&] { return r.ep.IsRegisteredWithGatekeeper(); }));
 }
 

@@ -62,8 +62,13 @@ TEST(RasTshark, ReadsEverythingTheEndpointSends) {
   Registered r(script);
   ASSERT_TRUE(r.gk.WaitUntil([&](auto&) { return !r.gk.RegistrationRequests(true).empty(); }, 5s));
   ASSERT_TRUE(r.gk.SendInfoRequest());
+  auto refusing = script;  // the registration that follows the unregistration is refused
+  refusing.registrationReject = h225::RegistrationRejectReason::securityDenial;
+  r.gk.SetScript(refusing);
   ASSERT_TRUE(r.gk.SendUnregistrationRequest(h225::UnregRequestReason::maintenance));
+  ASSERT_TRUE(WaitUntil([&] { return FailReason(r.ep) == Gk::SecurityDenied; }));
   ASSERT_TRUE(r.gk.SendUnregistrationRequest(std::nullopt));  // refused: not registered
+  r.gk.SetScript(script);
   ASSERT_TRUE(r.ep.UseGatekeeper(r.gk.Address()));
   r.ep.RemoveGatekeeper();
   ASSERT_TRUE(r.gk.WaitUntil([&](auto&) { return r.gk.MessagesOf(M::unregistrationRequest).size() == 1; }, 5s));
