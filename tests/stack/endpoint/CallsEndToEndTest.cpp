@@ -275,7 +275,9 @@ TEST(CallAfterGatekeeperRestart, RegistersAgainFirstAndGoesThrough) {
   ASSERT_TRUE(c.caller.WaitFor([&] { return c.caller.GetGatekeeper()->IsRegistrationLost(); }));
   EXPECT_FALSE(c.caller.IsRegisteredWithGatekeeper());
   c.gk.SetScript(script);
+  const std::size_t registrations = c.gk.RegistrationRequests(false).size();
   c.Connect();
+  EXPECT_EQ(c.gk.RegistrationRequests(false).size(), registrations + 1);  // one, before the admission
   EXPECT_TRUE(c.caller.IsRegisteredWithGatekeeper());
   EXPECT_TRUE(c.BothHear());
 }
