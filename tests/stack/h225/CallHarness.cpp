@@ -1,7 +1,5 @@
 #include "tests/stack/h225/CallHarness.h"
 
-#include "stack/asn/Per.h"
-#include "stack/asn/generated/H245.h"
 #include "stack/q931/Tpkt.h"
 
 #include <gtest/gtest.h>
@@ -41,7 +39,7 @@ FakeHost::FakeHost() {
 FakeHost::~FakeHost() {
   if (listener_) asio::post(io_, [l = listener_] { l->Close(); });
   for (auto& [token, call] : recorder_.Read(table_)) call->ClearCall();
-  WaitFor([&] { return recorder_.Read(table_).empty(); }, 3s);
+  recorder_.WaitFor([&] { return recorder_.Read(table_).empty(); }, 3s);
   work_.reset();
   io_.stop();
   thread_.join();
@@ -70,89 +68,29 @@ std::uint16_t FakeHost::Listen() {
   return port.get_future().get();
 }
 
-std::vector<std::pair<FakeHost::CallEvent, std::string>> FakeHost::Events() const { return recorder_.Read(events_); }
-
-bool FakeHost::HasEvent(CallEvent event) const {
-  for (const auto& [e, detail] : Events())
-    if (e == event) return true;
-  return false;
-}
-
-std::vector<FakeHost::Ended> FakeHost::EndedCalls() const { return recorder_.Read(ended_); }
-std::vector<CallInfo> FakeHost::Disengaged() const { return recorder_.Read(disengaged_); }
-std::vector<CallInfo> FakeHost::AdmissionRequests() const { return recorder_.Read(admissions_); }
-std::vector<std::string> FakeHost::UserInput() const { return recorder_.Read(input_); }
-std::vector<std::string> FakeHost::Alerts() const { return recorder_.Read(alerts_); }
-int FakeHost::Established() const { return recorder_.Read(established_); }
-int FakeHost::Withdrawn() const { return recorder_.Read(withdrawn_); }
-std::size_t FakeHost::InTable() const { return recorder_.Read(table_).size(); }
-
-bool FakeHost::WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds limit) const {
-  return recorder_.WaitFor(pred, limit);
-}
-
-endpoint::CallSettings FakeHost::GetCallSettings() const { return recorder_.Read(settings); }
-
 void FakeHost::RequestAdmission(const CallInfo& call, std::function<void(Admission)> done) {
   Admission a;
   recorder_.Write([&] {
-    admissions_.push_back(call);
+    log_.admissions.push_back(call);
     a = admit(call);
   });
   // As the gatekeeper does: the answer comes later, on the io thread.
   asio::post(io_, [done = std::move(done), a = std::move(a)] { done(a); });
 }
 
-void FakeHost::Disengage(const CallInfo& call, std::uint16_t) {
-  recorder_.Write([&] { disengaged_.push_back(call); });
-}
-
-bool FakeHost::OnAlerting(H323Connection&, const q931::Q931Message&, const std::string& user) {
-  recorder_.Write([&] { alerts_.push_back(user); });
-  return true;
-}
-
-void FakeHost::OnConnectionEstablished(H323Connection&, const std::string&) {
-  recorder_.Write([&] { ++established_; });
-}
-
-FakeHost::AnswerCallResponse FakeHost::OnAnswerCall(H323Connection&, const std::string&, const q931::Q931Message&) {
-  return answer;
-}
-
-void FakeHost::OnUserInputString(H323Connection&, const std::string& value) {
-  recorder_.Write([&] { input_.push_back(value); });
-}
-
-void FakeHost::OnCallEvent(H323Connection&, CallEvent event, const std::string& detail) {
-  recorder_.Write([&] { events_.emplace_back(event, detail); });
-}
-
-bool FakeHost::AddIncomingConnection(const std::shared_ptr<H323Connection>& connection) {
-  recorder_.Write([&] { table_[connection->GetCallToken()] = connection; });
-  return true;
-}
-
-void FakeHost::WithdrawIncomingConnection(H323Connection&) {
-  recorder_.Write([&] { ++withdrawn_; });
-}
-
 void FakeHost::ConnectionEnded(const std::shared_ptr<H323Connection>& connection) {
   // Read before the recorder's lock: the connection takes its own, and the recorder's is taken
   // under it.
-  Ended ended{connection->GetCallToken(), connection->GetCallEndReason(), connection->GetQ931Cause(),
+  const std::string token = connection->GetCallToken();
+  Ended ended{connection->GetCallEndReason(), connection->GetQ931Cause(),
               connection->GetConnectionStartTime().has_value()};
   recorder_.Write([&] {
-    table_.erase(ended.token);
-    ended_.push_back(ended);
+    table_.erase(token);
+    log_.ended.push_back(ended);
   });
 }
 
 // --- the far end ---
-
-SignalPeer::SignalPeer() : acceptor_(io_), socket_(io_) {}
-
-SignalPeer::~SignalPeer() { Close(); }
 
 std::uint16_t SignalPeer::Listen() {
   acceptor_.open(asio::ip::tcp::v4());
@@ -264,29 +202,6 @@ h225::H225MessageBuilder PeerBuilder(const h225::H225Message& setup, bool tunnel
       {setup.CallReference(), false, setup.CallIdentifier(), conference ? conference->Bytes() : std::string()});
   b.SetTunnelling(tunnelling);
   return b;
-}
-
-PeerH245::PeerH245(endpoint::H323Capabilities capabilities) {
-  h245::H245Control::Settings settings = TestSettings();
-  settings.capabilities = std::move(capabilities);
-  peer_ = std::make_unique<H245TestPeer>(io_, "far end", std::move(settings));
-}
-
-PeerH245::~PeerH245() = default;
-
-void PeerH245::Take(const h225::H225Message& message) {
-  for (const auto& bytes : message.H245Control()) {
-    auto v = asn::Decode(asn::h245::MultimediaSystemControlMessage::Id, bytes);
-    ASSERT_TRUE(v) << v.Error().Message();
-    peer_->Receive(*v);
-  }
-}
-
-std::vector<std::vector<std::uint8_t>> PeerH245::Replies() {
-  std::vector<std::vector<std::uint8_t>> out;
-  const auto& sent = peer_->Sent();
-  for (; taken_ < sent.size(); ++taken_) out.push_back(*asn::Encode(sent[taken_]));
-  return out;
 }
 
 }  // namespace vantro::test

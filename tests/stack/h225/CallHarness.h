@@ -14,10 +14,8 @@
 #include <asio.hpp>
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -48,33 +46,35 @@ class FakeHost : public endpoint::H323ConnectionHost {
   std::uint16_t Listen();
 
   struct Ended {
-    std::string token;
     H323Connection::CallEndReason reason;
     std::optional<unsigned> cause;
     bool established;
   };
   // What happened, as the host saw it.
-  std::vector<std::pair<CallEvent, std::string>> Events() const;
-  bool HasEvent(CallEvent event) const;
-  std::vector<Ended> EndedCalls() const;
-  std::vector<CallInfo> Disengaged() const;
-  std::vector<CallInfo> AdmissionRequests() const;
-  std::vector<std::string> UserInput() const;
-  std::vector<std::string> Alerts() const;
-  int Established() const;
-  int Withdrawn() const;
-  std::size_t InTable() const;
-  // Waits until pred holds (checked whenever anything is recorded); false after the limit.
-  bool WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds limit = 5s) const;
+  struct Log {
+    std::vector<CallEvent> events;
+    std::vector<Ended> ended;
+    std::vector<CallInfo> disengaged, admissions;
+    std::vector<std::string> input, alerts;
+    int established = 0, withdrawn = 0;
+    bool Has(CallEvent e) const { return std::find(events.begin(), events.end(), e) != events.end(); }
+  };
+  Log Seen() const { return recorder_.Read(log_); }
+  // Waits until pred holds on what was seen (checked whenever anything is recorded).
+  bool WaitFor(const std::function<bool(const Log&)>& pred, std::chrono::milliseconds limit = 5s) const {
+    return recorder_.WaitFor([&] { return pred(Seen()); }, limit);
+  }
   bool WaitEnded(std::size_t calls = 1, std::chrono::milliseconds limit = 5s) const {
-    return WaitFor([&] { return EndedCalls().size() >= calls; }, limit);
+    return WaitFor([&](const Log& l) { return l.ended.size() >= calls; }, limit);
   }
 
   // H323ConnectionHost
   asio::io_context& GetIoContext() override { return io_; }
-  endpoint::CallSettings GetCallSettings() const override;
+  endpoint::CallSettings GetCallSettings() const override { return recorder_.Read(settings); }
   void RequestAdmission(const CallInfo& call, std::function<void(Admission)> done) override;
-  void Disengage(const CallInfo& call, std::uint16_t reason) override;
+  void Disengage(const CallInfo& call, std::uint16_t) override {
+    recorder_.Write([&] { log_.disengaged.push_back(call); });
+  }
   std::shared_ptr<endpoint::H323RtpSession> OpenRtpSession(unsigned sessionID,
                                                            const asn::Ipv4Address& localIp) override {
     return media.OpenSession(sessionID, localIp);
@@ -83,15 +83,31 @@ class FakeHost : public endpoint::H323ConnectionHost {
                                                        const endpoint::H323Channel::Parameters& parameters) override {
     return media.CreateChannel(std::move(session), parameters);
   }
-  bool OnAlerting(H323Connection&, const q931::Q931Message&, const std::string& user) override;
-  void OnConnectionEstablished(H323Connection&, const std::string&) override;
-  AnswerCallResponse OnAnswerCall(H323Connection&, const std::string&, const q931::Q931Message&) override;
-  void OnUserInputString(H323Connection&, const std::string& value) override;
+  bool OnAlerting(H323Connection&, const q931::Q931Message&, const std::string& user) override {
+    recorder_.Write([&] { log_.alerts.push_back(user); });
+    return true;
+  }
+  void OnConnectionEstablished(H323Connection&, const std::string&) override {
+    recorder_.Write([&] { ++log_.established; });
+  }
+  AnswerCallResponse OnAnswerCall(H323Connection&, const std::string&, const q931::Q931Message&) override {
+    return answer;
+  }
+  void OnUserInputString(H323Connection&, const std::string& value) override {
+    recorder_.Write([&] { log_.input.push_back(value); });
+  }
   void OnStartLogicalChannel(H323Connection&, endpoint::H323Channel&) override {}
   void OnClosedLogicalChannel(H323Connection&, endpoint::H323Channel&) override {}
-  void OnCallEvent(H323Connection&, CallEvent event, const std::string& detail) override;
-  bool AddIncomingConnection(const std::shared_ptr<H323Connection>& connection) override;
-  void WithdrawIncomingConnection(H323Connection&) override;
+  void OnCallEvent(H323Connection&, CallEvent event, const std::string&) override {
+    recorder_.Write([&] { log_.events.push_back(event); });
+  }
+  bool AddIncomingConnection(const std::shared_ptr<H323Connection>& connection) override {
+    recorder_.Write([&] { table_[connection->GetCallToken()] = connection; });
+    return true;
+  }
+  void WithdrawIncomingConnection(H323Connection&) override {
+    recorder_.Write([&] { ++log_.withdrawn; });
+  }
   void ConnectionEnded(const std::shared_ptr<H323Connection>& connection) override;
 
  private:
@@ -102,21 +118,14 @@ class FakeHost : public endpoint::H323ConnectionHost {
 
   Recorder recorder_;  // guards what follows, and the settings
   std::map<std::string, std::shared_ptr<H323Connection>> table_;
-  std::vector<std::pair<CallEvent, std::string>> events_;
-  std::vector<Ended> ended_;
-  std::vector<CallInfo> disengaged_;
-  std::vector<CallInfo> admissions_;
-  std::vector<std::string> input_;
-  std::vector<std::string> alerts_;
-  int established_ = 0;
-  int withdrawn_ = 0;
+  Log log_;
 };
 
 // The far end's side of one call signalling connection, driven from the test's thread.
 class SignalPeer {
  public:
-  SignalPeer();
-  ~SignalPeer();
+  SignalPeer() : acceptor_(io_), socket_(io_) {}
+  ~SignalPeer() { Close(); }
   // Listens on 127.0.0.1; the port.
   std::uint16_t Listen();
   bool Accept(std::chrono::milliseconds limit = 5s);
@@ -156,24 +165,5 @@ struct Outgoing : ::testing::Test {
 
 // The far end's messages of a call, with its call reference.
 h225::H225MessageBuilder PeerBuilder(const h225::H225Message& setup, bool tunnelling = true);
-
-// The far end's H.245: a control of its own that takes what our side sent (tunnelled in signalling
-// messages) and answers. Runs on the test's thread; its timers never run.
-class PeerH245 {
- public:
-  explicit PeerH245(endpoint::H323Capabilities capabilities);
-  ~PeerH245();
-  H245TestPeer& Peer() { return *peer_; }
-  h245::H245Control& Control() { return peer_->Control(); }
-  // Feeds the H.245 messages tunnelled in a message to the control.
-  void Take(const h225::H225Message& message);
-  // What the control sent since the last call, encoded.
-  std::vector<std::vector<std::uint8_t>> Replies();
-
- private:
-  asio::io_context io_;
-  std::unique_ptr<H245TestPeer> peer_;
-  std::size_t taken_ = 0;
-};
 
 }  // namespace vantro::test

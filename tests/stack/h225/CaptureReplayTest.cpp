@@ -127,7 +127,7 @@ std::optional<std::uint32_t> NumberAgreeingWith(const std::vector<Octets>& q931,
   return (*weAreMaster ? *theirs - quarter : *theirs + quarter) & 0xffffff;
 }
 
-struct Replay : ::testing::Test {
+struct Replay {
   Replay() {
     host.settings.capabilities = CapabilitiesOf({"G.729A", "G.723.1A", "G.711-uLaw-64k", "G.711-ALaw-64k"});
     host.settings.acceptUnadmittedCalls = true;
@@ -212,88 +212,67 @@ struct Replay : ::testing::Test {
     ASSERT_TRUE(host.WaitEnded());
   }
 
-  void ExpectCleanEnd(E::CallEndReason reason, unsigned cause) {
-    ASSERT_EQ(host.EndedCalls().size(), 1u);
-    EXPECT_EQ(host.EndedCalls()[0].reason, reason) << E::CallEndReasonName(host.EndedCalls()[0].reason);
-    EXPECT_EQ(host.EndedCalls()[0].cause, cause);
-    for (const auto& line : trace.Lines())
-      if (line.find("H225") != std::string::npos || line.find("H245") != std::string::npos) ADD_FAILURE() << line;
-  }
-
   TraceWatch trace;
   FakeHost host;
 };
 
-TEST_F(Replay, RoutedTunnelledCallAsCallee) {
-  auto calls = LoadCalls("routed-g711");
-  AsCallee(calls["30000>1722"]);
-  ExpectCleanEnd(E::EndedByRemoteUser, 16);
-  EXPECT_TRUE(host.Established());
-  EXPECT_FALSE(host.media.Channels().empty());
-}
+// One call of a capture, which side of it we play, and what that call had.
+struct Call {
+  const char* capture;
+  const char* q931;  // the direction of the recorded far end's signalling
+  const char* h245;  // of its H.245 connection, if it had one
+  bool asCaller, weClear;
+  E::CallEndReason reason;
+  unsigned cause;
+  const char* keys;  // each character one key we heard
+  bool fastStart;
+  int channels;  // opened on our side; -1 some
+};
 
-TEST_F(Replay, RoutedTunnelledCallAsCaller) {
-  auto calls = LoadCalls("routed-g711");
-  AsCaller(calls["1721>35048"], {}, true);
-  ExpectCleanEnd(E::EndedByLocalUser, 16);
-  EXPECT_EQ(host.Alerts().size(), 1u);
-  EXPECT_FALSE(host.media.Channels().empty());
-}
+const Call kCalls[] = {
+    {"routed-g711", "30000>1722", "", false, false, E::EndedByRemoteUser, 16, "", false, -1},
+    {"routed-g711", "1721>35048", "", true, true, E::EndedByLocalUser, 16, "", false, -1},
+    {"direct-g711", "31100>1722", "", false, false, E::EndedByRemoteUser, 16, "123#", false, -1},
+    {"direct-g711", "1722>31100", "", true, true, E::EndedByLocalUser, 16, "", false, -1},
+    {"routed-noTunnel", "20001>1722", "30001>31000", false, false, E::EndedByRemoteUser, 16, "9", false, -1},
+    // The far end's channel opens; ours is acknowledged under the recorded number, not ours.
+    {"routed-noTunnel", "1721>31101", "30000>31102", true, true, E::EndedByLocalUser, 16, "", false, 1},
+    {"routed-faststart-noTunnel", "20001>1722", "", false, false, E::EndedByRemoteUser, 16, "", true, -1},
+    {"routed-faststart-noTunnel", "1721>31101", "", true, true, E::EndedByLocalUser, 16, "", true, -1},
+    {"routed-dtmf-busy", "20003>1722", "", false, false, E::EndedByRemoteUser, 16, "0123456789*#", false, -1},
+    {"routed-dtmf-busy", "1721>31200", "", true, false, E::EndedByRemoteBusy, 17, "", false, 0},
+};
 
-TEST_F(Replay, DirectCallWithKeysAsCallee) {
-  auto calls = LoadCalls("direct-g711");
-  AsCallee(calls["31100>1722"]);
-  ExpectCleanEnd(E::EndedByRemoteUser, 16);
-  EXPECT_EQ(host.UserInput(), (std::vector<std::string>{"1", "2", "3", "#"}));
-}
-
-TEST_F(Replay, DirectCallAsCaller) {
-  auto calls = LoadCalls("direct-g711");
-  AsCaller(calls["1722>31100"], {}, true);
-  ExpectCleanEnd(E::EndedByLocalUser, 16);
-}
-
-TEST_F(Replay, SeparateH245AsCallee) {
-  auto calls = LoadCalls("routed-noTunnel");
-  AsCallee(calls["20001>1722"], calls["30001>31000"]);
-  ExpectCleanEnd(E::EndedByRemoteUser, 16);
-  EXPECT_EQ(host.UserInput(), std::vector<std::string>{"9"});
-}
-
-TEST_F(Replay, SeparateH245AsCaller) {
-  auto calls = LoadCalls("routed-noTunnel");
-  AsCaller(calls["1721>31101"], calls["30000>31102"], true);
-  ExpectCleanEnd(E::EndedByLocalUser, 16);
-  // The far end's channel opens; ours is acknowledged under the recorded number, not ours.
-  ASSERT_EQ(host.media.Channels().size(), 1u);
-  EXPECT_EQ(host.media.Channels()[0].direction, endpoint::H323Channel::IsReceiver);
-}
-
-TEST_F(Replay, FastStartWithoutTunnellingAsCallee) {
-  auto calls = LoadCalls("routed-faststart-noTunnel");
-  AsCallee(calls["20001>1722"]);
-  ExpectCleanEnd(E::EndedByRemoteUser, 16);
-  EXPECT_TRUE(host.HasEvent(FakeHost::CallEvent::FastStartAccepted));
-}
-
-TEST_F(Replay, FastStartWithoutTunnellingAsCaller) {
-  auto calls = LoadCalls("routed-faststart-noTunnel");
-  AsCaller(calls["1721>31101"], {}, true);
-  ExpectCleanEnd(E::EndedByLocalUser, 16);
-  EXPECT_TRUE(host.HasEvent(FakeHost::CallEvent::FastStartAccepted));
-}
-
-TEST_F(Replay, TwelveKeysAsCallee) {
-  auto calls = LoadCalls("routed-dtmf-busy");
-  AsCallee(calls["20003>1722"]);
-  ExpectCleanEnd(E::EndedByRemoteUser, 16);
-  EXPECT_EQ(host.UserInput(), (std::vector<std::string>{"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "*", "#"}));
-}
-
-TEST_F(Replay, BusyCalleeAsCaller) {
-  auto calls = LoadCalls("routed-dtmf-busy");
-  AsCaller(calls["1721>31200"], {}, false);
-  ExpectCleanEnd(E::EndedByRemoteBusy, 17);
+TEST(CaptureReplay, EveryRecordedCallRunsToItsEndWithoutAWarning) {
+  for (const Call& c : kCalls) {
+    SCOPED_TRACE(std::string(c.capture) + " " + c.q931);
+    Replay r;
+    auto calls = LoadCalls(c.capture);
+    std::vector<Octets> h245 = *c.h245 ? calls[c.h245] : std::vector<Octets>{};
+    if (c.asCaller)
+      r.AsCaller(calls[c.q931], h245, c.weClear);
+    else
+      r.AsCallee(calls[c.q931], h245);
+    const auto seen = r.host.Seen();
+    ASSERT_EQ(seen.ended.size(), 1u);
+    EXPECT_EQ(seen.ended[0].reason, c.reason) << E::CallEndReasonName(seen.ended[0].reason);
+    EXPECT_EQ(seen.ended[0].cause, c.cause);
+    EXPECT_EQ(seen.ended[0].established, c.cause == 16);
+    std::vector<std::string> keys;
+    for (const char* k = c.keys; *k; ++k) keys.emplace_back(1, *k);
+    EXPECT_EQ(seen.input, keys);
+    EXPECT_EQ(seen.Has(FakeHost::CallEvent::FastStartAccepted), c.fastStart);
+    const auto channels = r.host.media.Channels();
+    if (c.channels < 0)
+      EXPECT_FALSE(channels.empty());
+    else
+      EXPECT_EQ(channels.size(), static_cast<std::size_t>(c.channels));
+    if (c.channels == 1) {
+      EXPECT_EQ(channels[0].direction, endpoint::H323Channel::IsReceiver);
+    }
+    for (const auto& line : r.trace.Lines())
+      if (line.find("H225") != std::string::npos || line.find("H245") != std::string::npos) ADD_FAILURE() << line;
+  }
 }
 
 }  // namespace

@@ -1,13 +1,12 @@
-// A call we place, against a far end the test plays message by message: what Setup says, the
-// answers in each order peers send them, tunnelled H.245 starting, each way the call can end, and
-// the timers that end a call whose far end goes quiet.
+// A call we place, against a far end the test plays message by message where it differs from our
+// own endpoint (the end-to-end calls run the usual exchanges): what it sends that we cannot use,
+// how it goes away, the timers that end a call whose far end goes quiet, H.245 left unanswered
+// while it rings, and forwarding.
 
 #include "stack/asn/Per.h"
 #include "stack/asn/generated/H225.h"
 #include "stack/asn/generated/H245.h"
-#include "stack/h245/H245FastStart.h"
 #include "tests/stack/h225/CallHarness.h"
-#include "tests/stack/h245/H245TestPeer.h"
 
 #include <gtest/gtest.h>
 
@@ -18,106 +17,45 @@ namespace h = asn::h225;
 using q931::Q931Message;
 using E = H323Connection;
 using Event = FakeHost::CallEvent;
+using Builder = h225::H225MessageBuilder;
 
-// The H.245 messages tunnelled in what the peer received, by alternative of their kind.
-std::vector<std::pair<std::uint16_t, std::uint16_t>> TunnelledKinds(const std::vector<h225::H225Message>& messages) {
-  std::vector<std::pair<std::uint16_t, std::uint16_t>> kinds;
-  for (const auto& m : messages)
-    for (const auto& bytes : m.H245Control()) {
-      auto v = asn::Decode(asn::h245::MultimediaSystemControlMessage::Id, bytes);
-      if (v) kinds.emplace_back(v->Choice(), v->Alternative().Choice());
-    }
-  return kinds;
-}
+bool Established(const FakeHost::Log& l) { return l.established == 1; }
 
-bool Has(const std::vector<std::pair<std::uint16_t, std::uint16_t>>& kinds, std::uint16_t kind, std::uint16_t alt) {
-  return std::find(kinds.begin(), kinds.end(), std::make_pair(kind, alt)) != kinds.end();
-}
-
-TEST_F(Outgoing, RingsConnectsStartsH245AndClearsWithReleaseComplete) {
+TEST_F(Outgoing, RingsAndConnectsInTheOrderTheWindowShows) {
   const auto setup = Dial();
-  // Not registered: no admission; a bare address is called as it is.
-  EXPECT_TRUE(host.AdmissionRequests().empty());
+  EXPECT_TRUE(host.Seen().admissions.empty());  // not registered: no admission
   EXPECT_EQ(asn::AliasText(setup.Body()[h::Setup_UUIE::destinationAddress].At(0)), "5550200");
-  EXPECT_EQ(setup.Tunnelling(), true);
-  EXPECT_EQ(setup.FastStart().size(), 0u);  // the host's table is empty: nothing to propose
-  EXPECT_FALSE(setup.Body().Has(h::Setup_UUIE::endpointIdentifier));
-
   auto b = PeerBuilder(setup);
   peer.Send(b.CallProceeding());
   h225::H225Message alerting = b.Alerting();
   alerting.Q931().SetDisplay(std::string("Bob\0", 4));  // some peers end it with a NUL
   peer.Send(alerting);
-  ASSERT_TRUE(host.WaitFor([&] { return !host.Alerts().empty(); }));
-  EXPECT_EQ(host.Alerts()[0], "Bob");
-  EXPECT_EQ(call->GetRemotePartyName(), "Bob");
-  EXPECT_EQ(call->GetRemotePartyNumber(), "5550200");
-  EXPECT_FALSE(call->IsEstablished());
-  EXPECT_FALSE(call->GetConnectionStartTime());
-
   peer.Send(b.Connect());
-  ASSERT_TRUE(host.WaitFor([&] { return host.Established() == 1; }));
-  EXPECT_TRUE(call->IsEstablished());
-  EXPECT_TRUE(call->GetConnectionStartTime());
-  EXPECT_EQ(call->GetCallEndReason(), E::NumCallEndReasons);
-  // Our capability set and master/slave determination come tunnelled.
-  auto carrier = peer.Receive();
-  ASSERT_TRUE(carrier);
-  EXPECT_EQ(carrier->Type(), Q931Message::Facility);
-  const auto kinds = TunnelledKinds({*carrier});
-  EXPECT_TRUE(Has(kinds, 0, asn::h245::RequestMessage::terminalCapabilitySet));
-  EXPECT_TRUE(Has(kinds, 0, asn::h245::RequestMessage::masterSlaveDetermination));
-
+  ASSERT_TRUE(host.WaitFor(Established));
+  EXPECT_EQ(host.Seen().alerts, std::vector<std::string>{"Bob"});
+  EXPECT_EQ(call->GetRemotePartyName(), "Bob");
   call->ClearCall();
-  auto rc = peer.ReceiveType(Q931Message::ReleaseComplete);
-  ASSERT_TRUE(rc);
-  EXPECT_EQ(rc->Q931().Cause()->value, 16);
-  EXPECT_TRUE(Has(TunnelledKinds({*rc}), 2, asn::h245::CommandMessage::endSessionCommand));
-  EXPECT_TRUE(peer.WaitClosed());
   ASSERT_TRUE(host.WaitEnded());
-  const auto ended = host.EndedCalls();
-  EXPECT_EQ(ended[0].reason, E::EndedByLocalUser);
-  EXPECT_EQ(ended[0].cause, 16u);
-  EXPECT_TRUE(ended[0].established);
-
-  std::vector<Event> order;
-  for (const auto& [e, detail] : host.Events()) order.push_back(e);
   // Without fast start, H.245 starts with the first answer that says the far end tunnels.
   const std::vector<Event> expected = {Event::SetupSent, Event::Proceeding, Event::H245Connected, Event::Alerting,
                                        Event::Connected, Event::Clearing,   Event::Cleared};
-  EXPECT_EQ(order, expected);
-  std::this_thread::sleep_for(50ms);
-  EXPECT_EQ(host.EndedCalls().size(), 1u);  // exactly once
-}
-
-TEST_F(Outgoing, TheFarEndsReleaseCompleteGivesTheEndReasonAndCause) {
-  const auto setup = Dial();
-  auto b = PeerBuilder(setup);
-  peer.Send(b.CallProceeding());
-  peer.Send(b.ReleaseComplete(h::ReleaseCompleteReason::inConf, 17));
-  ASSERT_TRUE(host.WaitEnded());
-  EXPECT_EQ(host.EndedCalls()[0].reason, E::EndedByRemoteBusy);
-  EXPECT_EQ(host.EndedCalls()[0].cause, 17u);
-  EXPECT_FALSE(host.EndedCalls()[0].established);
-  // We do not answer a Release Complete with another.
-  EXPECT_FALSE(peer.ReceiveType(Q931Message::ReleaseComplete, 300ms));
+  EXPECT_EQ(host.Seen().events, expected);
 }
 
 TEST_F(Outgoing, AFarEndThatResetsTheConnectionEndsTheCall) {
   const auto setup = Dial();
-  auto b = PeerBuilder(setup);
-  peer.Send(b.Connect());
-  ASSERT_TRUE(host.WaitFor([&] { return host.Established() == 1; }));
+  peer.Send(PeerBuilder(setup).Connect());
+  ASSERT_TRUE(host.WaitFor(Established));
   peer.Reset();
   ASSERT_TRUE(host.WaitEnded());
-  EXPECT_EQ(host.EndedCalls()[0].reason, E::EndedByTransportFail);
+  EXPECT_EQ(host.Seen().ended[0].reason, E::EndedByTransportFail);
 }
 
 TEST_F(Outgoing, StatusEnquiryIsAnsweredAndWhatWeCannotUseIsIgnored) {
   const auto setup = Dial();
   auto b = PeerBuilder(setup);
   peer.Send(b.Connect());
-  ASSERT_TRUE(host.WaitFor([&] { return host.Established() == 1; }));
+  ASSERT_TRUE(host.WaitFor(Established));
   peer.Send(b.StatusEnquiry());
   auto status = peer.ReceiveType(Q931Message::Status);
   ASSERT_TRUE(status);
@@ -133,7 +71,7 @@ TEST_F(Outgoing, StatusEnquiryIsAnsweredAndWhatWeCannotUseIsIgnored) {
   peer.Send(info);
   peer.Send(
       h225::H225Message(Q931Message::Notify, setup.CallReference(), true, h::H323_UU_PDU_h323_message_body::notify));
-  h225::H225MessageBuilder other(
+  Builder other(
       {static_cast<std::uint16_t>(setup.CallReference() ^ 0x55), false, setup.CallIdentifier(), std::string(16, 'c')});
   peer.Send(other.ReleaseComplete(std::nullopt, 16));
   Q931Message broken(Q931Message::Facility, setup.CallReference(), true);
@@ -145,67 +83,132 @@ TEST_F(Outgoing, StatusEnquiryIsAnsweredAndWhatWeCannotUseIsIgnored) {
   ASSERT_TRUE(unknown);
   EXPECT_EQ(unknown->Q931().Cause()->value, 97);
   std::this_thread::sleep_for(50ms);
-  EXPECT_TRUE(host.EndedCalls().empty());
+  EXPECT_TRUE(host.Seen().ended.empty());
   EXPECT_TRUE(call->IsEstablished());
-  EXPECT_EQ(host.UserInput(), std::vector<std::string>{"7"});
+  EXPECT_EQ(host.Seen().input, std::vector<std::string>{"7"});
 }
 
-TEST_F(Outgoing, AFarEndThatNeverAnswersSetupIsGivenUp) {
-  host.settings.timings.setupAnswerTimeout = 150ms;
-  Dial();
-  ASSERT_TRUE(host.WaitEnded());
-  EXPECT_EQ(host.EndedCalls()[0].reason, E::EndedByTransportFail);
-  EXPECT_TRUE(peer.ReceiveType(Q931Message::ReleaseComplete));
-}
-
-TEST_F(Outgoing, RingingWithoutAnswerEndsAsNoAnswer) {
-  host.settings.timings.ringingTimeout = 150ms;
-  const auto setup = Dial();
-  peer.Send(PeerBuilder(setup).Alerting());
-  ASSERT_TRUE(host.WaitEnded());
-  EXPECT_EQ(host.EndedCalls()[0].reason, E::EndedByNoAnswer);
-  auto rc = peer.ReceiveType(Q931Message::ReleaseComplete);
-  ASSERT_TRUE(rc);
-  EXPECT_EQ(rc->Q931().Cause()->value, 19);
-}
-
-TEST_F(Outgoing, AnEstablishedCallWhoseFarEndFallsSilentIsCleared) {
-  host.settings.tunnelingDisabled = true;  // no H.245 that would time out first
-  host.settings.timings.statusEnquiryInterval = 100ms;
-  host.settings.timings.h245Timeout = 200ms;
-  const auto setup = Dial();
-  auto b = PeerBuilder(setup);
-  peer.Send(b.Connect());
-  // A live far end answers the enquiries; the call goes on.
-  for (int i = 0; i < 2; ++i) {
-    ASSERT_TRUE(peer.ReceiveType(Q931Message::StatusEnquiry));
-    peer.Send(b.Status(h225::H225MessageBuilder::Active, 30));
+// The timers that give up on a far end gone quiet at each stage; a live far end keeps its call.
+TEST(OutgoingTimers, AFarEndThatFallsSilentIsGivenUp) {
+  struct Row {
+    const char* stage;
+    void (*set)(endpoint::CallSettings&);
+    void (*farEnd)(SignalPeer&, Builder&);
+    E::CallEndReason reason;
+    int cause;  // of the Release Complete we send: 0 any, -1 none looked for
+  };
+  const Row rows[] = {
+      {"Setup unanswered", [](endpoint::CallSettings& s) { s.timings.setupAnswerTimeout = 150ms; },
+       [](SignalPeer&, Builder&) {}, E::EndedByTransportFail, 0},
+      {"ringing unanswered", [](endpoint::CallSettings& s) { s.timings.ringingTimeout = 150ms; },
+       [](SignalPeer& p, Builder& b) { p.Send(b.Alerting()); }, E::EndedByNoAnswer, 19},
+      {"established, then silent",
+       [](endpoint::CallSettings& s) {
+         s.tunnelingDisabled = true;  // no H.245 that would time out first
+         s.timings.statusEnquiryInterval = 100ms;
+         s.timings.h245Timeout = 200ms;
+       },
+       [](SignalPeer& p, Builder& b) {
+         p.Send(b.Connect());
+         for (int i = 0; i < 2; ++i) {
+           ASSERT_TRUE(p.ReceiveType(Q931Message::StatusEnquiry));
+           p.Send(b.Status(Builder::Active, 30));
+         }
+       },
+       E::EndedByTransportFail, -1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.stage);
+    FakeHost host;
+    SignalPeer peer;
+    row.set(host.settings);
+    const auto port = peer.Listen();
+    host.Call("5550200@127.0.0.1:" + std::to_string(port));
+    ASSERT_TRUE(peer.Accept());
+    auto setup = peer.Receive();
+    ASSERT_TRUE(setup);
+    auto b = PeerBuilder(*setup);
+    row.farEnd(peer, b);
+    EXPECT_TRUE(host.Seen().ended.empty());
+    ASSERT_TRUE(host.WaitEnded(1, 3s));
+    EXPECT_EQ(host.Seen().ended[0].reason, row.reason);
+    if (row.cause < 0) continue;
+    auto rc = peer.ReceiveType(Q931Message::ReleaseComplete);
+    ASSERT_TRUE(rc);
+    if (row.cause > 0) {
+      EXPECT_EQ(rc->Q931().Cause()->value, row.cause);
+    }
   }
-  EXPECT_TRUE(host.EndedCalls().empty());
-  // Then it says nothing more.
-  ASSERT_TRUE(host.WaitEnded(1, 3s));
-  EXPECT_EQ(host.EndedCalls()[0].reason, E::EndedByTransportFail);
 }
 
-TEST_F(Outgoing, NothingListeningIsNoEndPoint) {
+TEST_F(Outgoing, PartiesThatCannotBeCalledEndAtOnce) {
   asio::io_context io;
   asio::ip::tcp::acceptor a(io, {asio::ip::address_v4::loopback(), 0});
-  const auto port = a.local_endpoint().port();
+  const std::string closed = "127.0.0.1:" + std::to_string(a.local_endpoint().port());
   a.close();
-  host.Call("127.0.0.1:" + std::to_string(port));
-  ASSERT_TRUE(host.WaitEnded());
-  EXPECT_EQ(host.EndedCalls()[0].reason, E::EndedByNoEndPoint);
-  EXPECT_FALSE(host.EndedCalls()[0].cause);
+  const std::pair<std::string, E::CallEndReason> rows[] = {
+      {closed, E::EndedByNoEndPoint}, {"bad party@", E::EndedByNoUser}, {"5550200@", E::EndedByGatekeeper}};
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    host.Call(rows[i].first);
+    ASSERT_TRUE(host.WaitEnded(i + 1));
+    EXPECT_EQ(host.Seen().ended[i].reason, rows[i].second) << rows[i].first;
+    EXPECT_FALSE(host.Seen().ended[i].cause) << rows[i].first;
+  }
 }
 
-TEST_F(Outgoing, APartyThatIsNoAddressOrAliasEndsAtOnce) {
-  host.Call("bad party@");
+// Whether a tunnelled H.245 message of a kind is in the message.
+bool Tunnels(const h225::H225Message& m, std::uint16_t request) {
+  for (const auto& bytes : m.H245Control())
+    if (auto v = asn::Decode(asn::h245::MultimediaSystemControlMessage::Id, bytes);
+        v && v->Choice() == 0 && v->Alternative().Choice() == request)
+      return true;
+  return false;
+}
+
+TEST_F(Outgoing, H245LeftUnansweredWhileItRingsBeginsAgainWithConnect) {
+  host.settings.capabilities = CapabilitiesOf({"G.711-uLaw-64k"});
+  host.settings.fastStartDisabled = true;
+  host.settings.timings.h245Timeout = 100ms;
+  const auto setup = Dial();
+  auto b = PeerBuilder(setup);
+  peer.Send(b.Alerting());
+  ASSERT_TRUE(peer.Receive());  // our capabilities, never answered
+  std::this_thread::sleep_for(400ms);
+  EXPECT_TRUE(host.Seen().ended.empty());
+  peer.Send(b.Connect());
+  std::optional<h225::H225Message> again;
+  while ((again = peer.Receive()) && !Tunnels(*again, asn::h245::RequestMessage::terminalCapabilitySet)) {
+  }
+  EXPECT_TRUE(again);
+  EXPECT_TRUE(host.Seen().ended.empty());
+}
+
+TEST_F(Outgoing, AForwardedCallGoesOnOnceToTheNewAddress) {
+  host.settings.fastStartDisabled = true;
+  const auto setup = Dial();
+  SignalPeer second;
+  const auto secondPort = second.Listen();
+  h225::H225Message facility = PeerBuilder(setup).Facility(h::FacilityReason::callForwarded);
+  asn::SetIpv4(*facility.SetBodyField("alternativeAddress"), Loopback(secondPort));
+  asn::SetAlias(facility.SetBodyField("alternativeAliasAddress")->Append(), "5550999");
+  peer.Send(facility);
+  auto rc = peer.ReceiveType(Q931Message::ReleaseComplete);
+  ASSERT_TRUE(rc);
+  EXPECT_TRUE(rc->BodyField("reason")->Is(h::ReleaseCompleteReason::facilityCallDeflection));
+  ASSERT_TRUE(second.Accept());
+  auto again = second.Receive();
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->Type(), Q931Message::Setup);
+  EXPECT_EQ(asn::AliasText(again->Body()[h::Setup_UUIE::destinationAddress].At(0)), "5550999");
+  EXPECT_EQ(again->CallIdentifier(), setup.CallIdentifier());  // the same call
+  EXPECT_TRUE(host.Seen().ended.empty());
+
+  // Forwarded again: that is once too often.
+  h225::H225Message twice = PeerBuilder(*again).Facility(h::FacilityReason::callForwarded);
+  asn::SetIpv4(*twice.SetBodyField("alternativeAddress"), Loopback(secondPort));
+  second.Send(twice);
   ASSERT_TRUE(host.WaitEnded());
-  EXPECT_EQ(host.EndedCalls()[0].reason, E::EndedByNoUser);
-  // An alias needs a gatekeeper.
-  host.Call("5550200@");
-  ASSERT_TRUE(host.WaitEnded(2));
-  EXPECT_EQ(host.EndedCalls()[1].reason, E::EndedByGatekeeper);
+  EXPECT_EQ(host.Seen().ended[0].reason, E::EndedByCallForwarded);
 }
 
 }  // namespace
