@@ -1,6 +1,6 @@
-// RTP sessions on real sockets of 127.0.0.1, against a peer made of plain sockets: port pairs,
-// what goes on the wire (type of service included), what is taken and what is dropped, source
-// latching, SSRC changes, reports both ways and BYE.
+// RTP sessions on real sockets of 127.0.0.1, against a peer made of plain sockets, where tshark's
+// reading (MediaTsharkTest) does not reach: port pairs, the type of service, what is taken and what
+// is dropped, source latching, SSRC changes, the far end's reports.
 #include "stack/rtp/RtpSession.h"
 #include "tests/support/WaitUntil.h"
 
@@ -126,7 +126,8 @@ TEST(RtpSession, TakesEvenOddPairsFromTheRange) {
   EXPECT_NE(RtpSession::Open(Options(42101, 42106), &error), nullptr) << error;
 }
 
-TEST(RtpSession, SendsNumberedPacketsWithTheTypeOfService) {
+// Headers, numbering and reports are what tshark reads in MediaTsharkTest.
+TEST(RtpSession, SendsWithTheTypeOfServiceAndASourceOfItsOwn) {
   RtpSessionOptions o = Options();
   o.typeOfService = 0xb0;
   auto session = RtpSession::Open(o);
@@ -136,34 +137,20 @@ TEST(RtpSession, SendsNumberedPacketsWithTheTypeOfService) {
   EXPECT_FALSE(session->SendData(Bytes(10), 18, 0, true)) << "sent without a far end";
   session->SetRemoteDataAddress(peer.Address());
   other->SetRemoteDataAddress(peer.Address());
-  const Bytes payload(20, 7);
-  for (std::uint32_t i = 0; i < 3; ++i) ASSERT_TRUE(session->SendData(payload, 18, i * 160, i == 0));
-  ASSERT_TRUE(other->SendData(payload, 18, 0, true));
+  ASSERT_TRUE(session->SendData(Bytes(20, 7), 18, 0, true));
+  ASSERT_TRUE(other->SendData(Bytes(20, 7), 18, 0, true));
   std::vector<RtpPacket> got;
   std::vector<Bytes> keep;
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; i < 2; ++i) {
     auto d = peer.Receive();
     ASSERT_TRUE(d);
     EXPECT_EQ(d->second, 0xb0);
     keep.push_back(d->first);
   }
   for (const Bytes& d : keep) got.push_back(*RtpPacket::Parse(d));
-  EXPECT_TRUE(got[0].marker);
-  EXPECT_FALSE(got[1].marker);
-  for (int i = 1; i < 3; ++i) {
-    EXPECT_EQ(got[i].payloadType, 18);
-    EXPECT_EQ(static_cast<std::uint16_t>(got[i].sequence - got[i - 1].sequence), 1);
-    EXPECT_EQ(got[i].timestamp - got[i - 1].timestamp, 160u);
-    EXPECT_EQ(got[i].ssrc, got[0].ssrc);
-    EXPECT_EQ(Bytes(got[i].payload.begin(), got[i].payload.end()), payload);
-  }
   // Each session draws its own source and bases.
-  EXPECT_NE(got[3].ssrc, got[0].ssrc);
-  EXPECT_TRUE(got[3].sequence != got[0].sequence || got[3].timestamp != got[0].timestamp);
-  const RtpSenderStatistics s = session->GetSenderStatistics();
-  EXPECT_EQ(s.packets, 3u);
-  EXPECT_EQ(s.octets, 60u);
-  EXPECT_EQ(s.ssrc, got[0].ssrc);
+  EXPECT_NE(got[1].ssrc, got[0].ssrc);
+  EXPECT_TRUE(got[1].sequence != got[0].sequence || got[1].timestamp != got[0].timestamp);
 }
 
 // Dropped and counted: not version 2, shorter than its header says, another payload type, another
@@ -215,24 +202,6 @@ TEST(RtpSession, DropsWhatIsNotTheFarEndsAndLatchesOntoItsPortOnce) {
   EXPECT_EQ(heard.Count(), 3u);
 }
 
-TEST(RtpSession, AHandlerIsClearedOnlyByItsOwner) {
-  auto session = RtpSession::Open(Options());
-  ASSERT_TRUE(session);
-  Heard first, second;
-  int a = 0, b = 0;
-  session->SetDataHandler(0, first.Handler(), &a);
-  session->SetDataHandler(0, second.Handler(), &b);
-  session->ClearDataHandler(&a);  // too late: b's handler took its place
-  Peer peer;
-  peer.Send(Packet(0, 1, 0, 7), session->GetLocalDataAddress());
-  ASSERT_TRUE(test::WaitUntil([&] { return second.Count() == 1; }));
-  session->ClearDataHandler(&b);
-  peer.Send(Packet(0, 2, 160, 7), session->GetLocalDataAddress());
-  ASSERT_TRUE(test::WaitUntil([&] { return session->GetReceiverStatistics().unclaimed == 1; }));
-  EXPECT_EQ(first.Count(), 0u);
-  EXPECT_EQ(second.Count(), 1u);
-}
-
 TEST(RtpSession, FollowsTheSequenceAcrossItsWrapAndTakesANewSsrcAfterTwoPackets) {
   auto session = RtpSession::Open(Options());
   ASSERT_TRUE(session);
@@ -253,46 +222,27 @@ TEST(RtpSession, FollowsTheSequenceAcrossItsWrapAndTakesANewSsrcAfterTwoPackets)
   EXPECT_EQ(s.lost, 0);
 }
 
-// Reports every ~100 ms here: a sender report while we send, with a block about the source we
-// hear (its loss, highest sequence, jitter, and the time of its own last report); the far end's
-// block about us is kept with the round trip it gives; BYE at the end.
-TEST(RtpSession, ExchangesReportsAndSaysByeWhenClosed) {
+// The far end's sender report and its block about us: ours then names that report and the time
+// since it, and its block is kept; BYE at the end.
+TEST(RtpSession, AnswersTheFarEndsReportAndSaysByeWhenClosed) {
   RtpSessionOptions o = Options();
   o.rtcpInterval = 100ms;
   auto session = RtpSession::Open(o);
   ASSERT_TRUE(session);
-  Heard heard;
-  session->SetDataHandler(0, heard.Handler());
+  session->SetDataHandler(0, [](const RtpPacket&, RtpSession::Clock::time_point, bool) {});
   Peer data, control;
   session->SetRemoteDataAddress(data.Address());
   session->SetRemoteControlAddress(control.Address());
-  const Endpoint to = session->GetLocalDataAddress();
-  for (std::uint16_t seq = 10; seq < 30; ++seq)
-    if (seq % 7 != 0) data.Send(Packet(0, seq, seq * 160u, 0xabc), to);
-  for (std::uint32_t i = 0; i < 5; ++i) session->SendData(Bytes(160), 0, i * 160, i == 0);
-  ASSERT_TRUE(test::WaitUntil([&] { return heard.Count() == 17; }));
-
-  auto first = control.ReceiveReport(
-      [](const RtcpCompound& c) { return c.sender && !c.reports.empty() && c.reports[0].highestSequence == 29; });
-  ASSERT_TRUE(first);
-  const RtcpCompound& report = *first;
+  for (std::uint16_t seq = 10; seq < 13; ++seq)
+    data.Send(Packet(0, seq, seq * 160u, 0xabc), session->GetLocalDataAddress());
+  ASSERT_TRUE(session->SendData(Bytes(160), 0, 0, true));
   const std::uint32_t ssrc = session->GetSenderStatistics().ssrc;
-  EXPECT_EQ(report.ssrc, ssrc);
-  EXPECT_EQ(report.sender->packetCount, 5u);
-  EXPECT_EQ(report.sender->octetCount, 800u);
-  EXPECT_EQ(report.reports[0].ssrc, 0xabcu);
-  EXPECT_EQ(report.reports[0].cumulativeLost, 3);  // 14, 21 and 28
-  EXPECT_FALSE(report.cname.empty());
-  EXPECT_EQ(report.reports[0].lastSenderReport, 0u);
-
-  // The far end's own sender report, and its block about us.
   RtcpCompound peer;
   peer.ssrc = 0xabc;
   peer.sender = RtcpSenderInfo{0x12345678'9abc0000ull, 0, 17, 2720};
   RtcpReportBlock aboutUs;
   aboutUs.ssrc = ssrc;
   aboutUs.jitter = 80;
-  aboutUs.cumulativeLost = 1;
   peer.reports = {aboutUs};
   peer.cname = "peer";
   Bytes bytes;
@@ -301,9 +251,9 @@ TEST(RtpSession, ExchangesReportsAndSaysByeWhenClosed) {
   auto next = control.ReceiveReport(
       [](const RtcpCompound& c) { return !c.reports.empty() && c.reports[0].lastSenderReport != 0; });
   ASSERT_TRUE(next);
-  const RtcpReportBlock block = next->reports[0];
-  EXPECT_EQ(block.lastSenderReport, 0x56789abcu);
-  EXPECT_LT(block.delaySinceLastSenderReport, 65536u);  // less than a second
+  EXPECT_EQ(next->reports[0].ssrc, 0xabcu);
+  EXPECT_EQ(next->reports[0].lastSenderReport, 0x56789abcu);
+  EXPECT_LT(next->reports[0].delaySinceLastSenderReport, 65536u);  // less than a second
   ASSERT_TRUE(test::WaitUntil([&] { return session->GetSenderStatistics().farEndReport.has_value(); }));
   EXPECT_EQ(session->GetSenderStatistics().farEndReport->jitter, 80u);
   EXPECT_EQ(session->GetReceiverStatistics().rtcpPackets, 1u);
