@@ -1,5 +1,6 @@
-// The three codecs on their own: G.711's laws, a tone through each encoder and decoder, the
-// frames a payload is cut into, what is made up for lost frames, and the reported level.
+// The three codecs on their own where the media channel tests (a tone through each codec, its
+// level) do not reach: G.711's laws, the frames a payload is cut into, what is made up for lost
+// frames, and what peers send in silence.
 #include "stack/codecs/G711Law.h"
 #include "stack/codecs/H323AudioCodec.h"
 #include "tests/support/SignalAudioSource.h"
@@ -60,48 +61,9 @@ struct Format {
   const char* name;
   unsigned payloadType;
   unsigned frameSamples;
-  unsigned frameBytes;
-  double tolerance;  // of the tone's level after coding
 };
 
 class Codecs : public testing::TestWithParam<Format> {};
-
-// A tone coded and decoded frame by frame keeps its frequency and level; the encoder's frames have
-// the format's size; both ends report the level of what they handled.
-TEST_P(Codecs, ToneKeepsFrequencyAndLevel) {
-  const Format f = GetParam();
-  auto encoder = CreateAudioCodec(f.payloadType, H323AudioCodec::Encoder);
-  auto decoder = CreateAudioCodec(f.payloadType, H323AudioCodec::Decoder);
-  ASSERT_TRUE(encoder && decoder && encoder->IsOpen() && decoder->IsOpen());
-  EXPECT_EQ(encoder->GetFrameSamples(), f.frameSamples);
-  const std::vector<std::int16_t> input = Samples(test::SignalAudioSource::Tone(440, 0.3), 8000);
-  std::vector<std::int16_t> output;
-  for (std::size_t at = 0; at + f.frameSamples <= input.size(); at += f.frameSamples) {
-    std::vector<std::uint8_t> bits;
-    ASSERT_TRUE(encoder->Encode(std::span(input).subspan(at, f.frameSamples), bits));
-    ASSERT_EQ(bits.size(), f.frameBytes);
-    std::vector<FrameSlice> slices;
-    decoder->SplitFrames(bits, slices);
-    ASSERT_EQ(slices.size(), 1u);
-    std::vector<std::int16_t> pcm(f.frameSamples);
-    ASSERT_EQ(decoder->Decode(bits, pcm), f.frameSamples);
-    output.insert(output.end(), pcm.begin(), pcm.end());
-  }
-  const auto settled = SampleWindow(output, 2000, 4000);
-  EXPECT_NEAR(ToneAmplitude(settled, 440), 0.3, 0.3 * f.tolerance);
-  EXPECT_LT(ToneAmplitude(settled, 1000), 0.02);
-  const unsigned expected = static_cast<unsigned>(0.3 * 32767 * 2 / M_PI);
-  // Of the last frame alone, which holds no whole number of periods.
-  EXPECT_NEAR(encoder->GetAverageSignalLevel(), expected, expected * 0.1);
-  EXPECT_NEAR(decoder->GetAverageSignalLevel(), expected, expected * std::max(f.tolerance, 0.1));
-
-  std::vector<std::int16_t> silence(f.frameSamples, 0);
-  std::vector<std::uint8_t> bits;
-  encoder->Encode(silence, bits);
-  EXPECT_EQ(encoder->GetAverageSignalLevel(), 0u);
-  encoder->ClearAverageSignalLevel();
-  EXPECT_EQ(encoder->GetAverageSignalLevel(), 0u);
-}
 
 // A lost frame in the middle of speech is made up with sound, not silence; a long loss fades out.
 // (Speech, not a tone: a pure tone puts the speech codecs' predictors out of step for long.)
@@ -134,8 +96,8 @@ TEST_P(Codecs, ConcealmentBridgesALossAndFadesALongOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(All, Codecs,
-                         testing::Values(Format{"G711u", 0, 80, 80, 0.02}, Format{"G711A", 8, 80, 80, 0.02},
-                                         Format{"G729A", 18, 80, 10, 0.25}, Format{"G7231", 4, 240, 24, 0.25}),
+                         testing::Values(Format{"G711u", 0, 80}, Format{"G711A", 8, 80}, Format{"G729A", 18, 80},
+                                         Format{"G7231", 4, 240}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // G.711 repeats the last pitch period: the made-up 10 ms carry the tone at its level, and the
