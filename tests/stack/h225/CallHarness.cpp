@@ -187,9 +187,11 @@ void SignalPeer::Close() {
   acceptor_.close(ec);
 }
 
-h225::H225Message Outgoing::Dial(const std::string& alias) {
+h225::H225Message Dial(FakeHost& host, SignalPeer& peer, std::shared_ptr<H323Connection>* call,
+                       const std::string& alias) {
   const auto port = peer.Listen();
-  call = host.Call(alias + "@127.0.0.1:" + std::to_string(port));
+  auto placed = host.Call(alias + "@127.0.0.1:" + std::to_string(port));
+  if (call) *call = placed;
   EXPECT_TRUE(peer.Accept());
   auto setup = peer.Receive();
   EXPECT_TRUE(setup && setup->Type() == q931::Q931Message::Setup);

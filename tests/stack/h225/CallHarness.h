@@ -153,14 +153,16 @@ class SignalPeer {
   asio::ip::tcp::socket socket_;
 };
 
+// Places a call from the host to the peer and takes its Setup.
+h225::H225Message Dial(FakeHost& host, SignalPeer& peer, std::shared_ptr<H323Connection>* call = nullptr,
+                       const std::string& alias = "5550200");
+
 // A call we place, to a far end the test plays.
 struct Outgoing : ::testing::Test {
+  h225::H225Message Dial() { return test::Dial(host, peer, &call); }
   FakeHost host;
   SignalPeer peer;
   std::shared_ptr<H323Connection> call;
-
-  // Places the call to the peer and takes its Setup.
-  h225::H225Message Dial(const std::string& alias = "5550200");
 };
 
 // The far end's messages of a call, with its call reference.

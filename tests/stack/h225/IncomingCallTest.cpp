@@ -1,6 +1,4 @@
-// Calls that come to us where the end-to-end calls do not reach: refused before they become calls
-// (not registered, rejected by our gatekeeper), an answer denied, fast start chosen by our table
-// order or refused, and connections that bring no Setup.
+// Calls that come to us where the end-to-end calls do not reach.
 
 #include "stack/asn/generated/H225.h"
 #include "stack/h245/H245FastStart.h"
@@ -40,74 +38,66 @@ Admission Outcome(Admission::Outcome outcome) {
   return a;
 }
 
-struct Incoming : ::testing::Test {
-  Incoming() { port = host.Listen(); }
-  void Register(Admission::Outcome outcome = Admission::Outcome::Confirmed) {
-    host.settings.registered = true;
-    host.admit = [outcome](const CallInfo&) { return Outcome(outcome); };
+// Not registered, or rejected by our gatekeeper, the call never becomes one (it is withdrawn); an
+// answer denied ends one after Call Proceeding.
+TEST(Incoming, RefusedCallsSayWhy) {
+  const struct {
+    const char* what;
+    std::optional<Admission::Outcome> admission;
+    FakeHost::AnswerCallResponse answer;
+    std::uint16_t reason;
+    unsigned cause;
+  } rows[] = {
+      {"not registered", std::nullopt, FakeHost::AnswerCallNow, h::ReleaseCompleteReason::securityDenied, 21},
+      {"rejected", Admission::Outcome::Rejected, FakeHost::AnswerCallNow, h::ReleaseCompleteReason::gatekeeperResources,
+       21},
+      {"answer denied", Admission::Outcome::Confirmed, FakeHost::AnswerCallDenied,
+       h::ReleaseCompleteReason::destinationRejection, 21},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    FakeHost host;
+    if (row.admission) {
+      host.settings.registered = true;
+      host.admit = [&](const CallInfo&) { return Outcome(*row.admission); };
+    }
+    host.answer = row.answer;
+    SignalPeer peer;
+    ASSERT_TRUE(peer.Connect(host.Listen()));
+    peer.Send(SetupFromCaller());
+    auto first = peer.Receive();
+    ASSERT_TRUE(first);
+    const bool answered = row.answer == FakeHost::AnswerCallDenied;
+    EXPECT_EQ(first->Type(), answered ? Q931Message::CallProceeding : Q931Message::ReleaseComplete);
+    auto rc = answered ? peer.ReceiveType(Q931Message::ReleaseComplete) : first;
+    ASSERT_TRUE(rc);
+    EXPECT_TRUE(rc->Q931().FromDestination());
+    EXPECT_EQ(rc->CallReference(), 0x0222);
+    EXPECT_TRUE(rc->BodyField("reason")->Is(row.reason));
+    EXPECT_EQ(rc->Q931().Cause()->value, row.cause);
+    EXPECT_TRUE(peer.WaitClosed());
+    ASSERT_TRUE(
+        host.WaitFor([&](const FakeHost::Log& l) { return l.withdrawn == !answered && l.ended.size() == answered; }));
+    const auto seen = host.Seen();
+    EXPECT_EQ(seen.disengaged.size(), answered ? 1u : 0u);  // only an admitted call disengages
+    if (answered) {
+      EXPECT_EQ(seen.ended[0].reason, E::EndedByAnswerDenied);
+    } else {
+      EXPECT_EQ(seen.events.size(), 0u);
+    }
+    ASSERT_EQ(seen.admissions.size(), row.admission ? 1u : 0u);
+    if (row.admission) {  // the request said who calls and that we answer
+      EXPECT_TRUE(seen.admissions[0].answerCall);
+      EXPECT_EQ(seen.admissions[0].callIdentifier, kCallId);
+      EXPECT_EQ(seen.admissions[0].sourceAlias, "5550300");
+      EXPECT_EQ(seen.admissions[0].srcCallSignalAddress->port, 41000);
+    }
   }
-  // Connects to our listener as the caller and sends its Setup.
-  bool Ring(const h225::H225Message& setup = SetupFromCaller()) {
-    if (!peer.Connect(port)) return false;
-    peer.Send(setup);
-    return true;
-  }
-  FakeHost host;
-  std::uint16_t port = 0;
-  SignalPeer peer;
-};
-
-TEST_F(Incoming, NotRegisteredTheCallIsRefusedAndNeverBecomesACall) {
-  ASSERT_TRUE(Ring());
-  auto rc = peer.Receive();
-  ASSERT_TRUE(rc);
-  EXPECT_EQ(rc->Type(), Q931Message::ReleaseComplete);
-  EXPECT_TRUE(rc->Q931().FromDestination());
-  EXPECT_EQ(rc->CallReference(), 0x0222);
-  EXPECT_TRUE(rc->BodyField("reason")->Is(h::ReleaseCompleteReason::securityDenied));
-  EXPECT_EQ(rc->Q931().Cause()->value, 21);
-  EXPECT_TRUE(peer.WaitClosed());
-  ASSERT_TRUE(host.WaitFor([](const FakeHost::Log& l) { return l.withdrawn == 1; }));
-  const auto seen = host.Seen();
-  EXPECT_TRUE(seen.events.empty());
-  EXPECT_TRUE(seen.ended.empty());
-  EXPECT_TRUE(seen.admissions.empty());
-}
-
-TEST_F(Incoming, TheGatekeepersRejectRefusesIt) {
-  Register(Admission::Outcome::Rejected);
-  ASSERT_TRUE(Ring());
-  auto rc = peer.Receive();
-  ASSERT_TRUE(rc);
-  EXPECT_EQ(rc->Type(), Q931Message::ReleaseComplete);
-  ASSERT_TRUE(host.WaitFor([](const FakeHost::Log& l) { return l.withdrawn == 1; }));
-  const auto seen = host.Seen();
-  EXPECT_TRUE(seen.disengaged.empty());
-  EXPECT_TRUE(seen.ended.empty());
-  // The request said who calls and that we answer.
-  const auto arq = seen.admissions.at(0);
-  EXPECT_TRUE(arq.answerCall);
-  EXPECT_EQ(arq.callIdentifier, kCallId);
-  EXPECT_EQ(arq.sourceAlias, "5550300");
-  EXPECT_EQ(arq.srcCallSignalAddress->port, 41000);
-}
-
-TEST_F(Incoming, AnAnswerDeniedIsRefusedAfterCallProceeding) {
-  Register();
-  host.answer = FakeHost::AnswerCallDenied;
-  ASSERT_TRUE(Ring());
-  ASSERT_TRUE(peer.ReceiveType(Q931Message::CallProceeding));
-  auto rc = peer.ReceiveType(Q931Message::ReleaseComplete);
-  ASSERT_TRUE(rc);
-  EXPECT_TRUE(rc->BodyField("reason")->Is(h::ReleaseCompleteReason::destinationRejection));
-  ASSERT_TRUE(host.WaitEnded());
-  EXPECT_EQ(host.Seen().ended[0].reason, E::EndedByAnswerDenied);
-  EXPECT_EQ(host.Seen().disengaged.size(), 1u);
 }
 
 // The caller's proposals are taken by our table's order, not theirs, and answered in the first
 // answer; with nothing in common, fast start is refused there.
-TEST(IncomingFastStart, IsChosenByOurTableOrderOrRefused) {
+TEST(Incoming, FastStartIsChosenByOurTableOrderOrRefused) {
   const struct {
     Names ours, theirs;
     const char* chosen;
@@ -144,23 +134,6 @@ TEST(IncomingFastStart, IsChosenByOurTableOrderOrRefused) {
     // Where we send: the caller's receive proposal's address.
     EXPECT_EQ(host.media.Sessions().at(0)->GetRemoteDataAddress(), Loopback(6000));
   }
-}
-
-TEST_F(Incoming, ConnectionsWithoutASetupAreClosedAndCallsStillCome) {
-  Register();
-  // Junk, a message that is no Setup, and silence.
-  SignalPeer junk, other, silent;
-  ASSERT_TRUE(junk.Connect(port));
-  junk.SendRaw({'G', 'E', 'T', ' ', '/', '\r', '\n'});
-  EXPECT_TRUE(junk.WaitClosed());
-  ASSERT_TRUE(other.Connect(port));
-  other.Send(Caller().ReleaseComplete(std::nullopt, 16));
-  EXPECT_TRUE(other.WaitClosed());
-  ASSERT_TRUE(silent.Connect(port));
-  EXPECT_FALSE(silent.WaitClosed(50ms));  // silence is given its time
-  EXPECT_TRUE(silent.WaitClosed(host.settings.timings.idleConnectionTimeout + 2s));
-  ASSERT_TRUE(Ring());
-  EXPECT_TRUE(peer.ReceiveType(Q931Message::Connect));
 }
 
 }  // namespace
