@@ -110,34 +110,10 @@ TEST(PerCodec, EncodesEachFormAsTheRulesSayAndReadsItBack) {
   EXPECT_EQ(HexOf(digits).substr(0, 4), "2023");
 }
 
-TEST(PerCodec, StructuredValuesRoundTrip) {
-  Value strings = RoundTrip(Strings());
-  EXPECT_EQ(strings[p::Strings::bmp].Bytes(), std::string("\0\xe9\0t\0\xe9", 6));
-  Value o(p::Octets::Id);
-  o.Field(p::Octets::one).SetBytes("\x01");
-  o.Field(p::Octets::two).SetBytes("\x02\x03");
-  o.Field(p::Octets::guid).SetBytes(std::string(16, '\x10'));
-  o.Field(p::Octets::bounded).SetBytes("xy");
-  o.Field(p::Octets::flexible).SetBytes("abcdef");  // beyond 1..4: extension bit set
-  o.Field(p::Octets::free).SetBytes("");
-  EXPECT_EQ(RoundTrip(o)[p::Octets::flexible].Bytes(), "abcdef");
-  Value r(p::Record::Id);
-  r.Field(p::Record::id).SetInteger(7);
-  r.Field(p::Record::mode).SetEnumerated(p::Colour::blue);
-  r.Field(p::Record::weight).SetInteger(500);  // a group of additions
-  r.Field(p::Record::last).SetBoolean(true);
-  EXPECT_FALSE(RoundTrip(r).Has(p::Record::unit));
-  Value shape(p::Shape::Id);
-  Value& poly = shape.Select(p::Shape::polygon);
-  poly.Append().SetInteger(-5);
-  poly.Append().SetInteger(300);
-  RoundTrip(shape);
-  Value lists(p::Lists::Id);
-  CompleteMandatory(lists);
-  lists.Field(p::Lists::few).Append().SetEnumerated(p::Colour::blue);
-  lists.Field(p::Lists::nulls).Append();
-  lists.Field(p::Lists::nulls).Append();
-  RoundTrip(lists);
+// Sequences, choices and lists round trip in the captures; a name beyond ASCII and a value
+// contained in octets do not.
+TEST(PerCodec, BmpStringsAndContainedValuesRoundTrip) {
+  EXPECT_EQ(RoundTrip(Strings())[p::Strings::bmp].Bytes(), std::string("\0\xe9\0t\0\xe9", 6));
   Value wrapped(p::Wrapped::Id);
   wrapped.Field(p::Wrapped::id).SetOid({0, 0, 8, 2250, 0, 7});
   wrapped.Field(p::Wrapped::body).Contained().Field(p::Record::id).SetInteger(1);
