@@ -16,25 +16,20 @@ using Kind = JitterBuffer::Output::Kind;
 
 struct Piece {
   Kind kind;
-  unsigned samples;
   int frame;  // the number of the frame played, -1 for silence or made-up sound
   double atMs;
+  unsigned delayMs;  // after it
 };
 
 class Simulation {
  public:
-  explicit Simulation(unsigned frameSamples = 80, unsigned minimumMs = 28, unsigned maximumMs = 400)
-      : frameSamples_(frameSamples), buffer_(JitterBuffer::Settings{minimumMs, maximumMs, 8000, frameSamples}) {}
+  explicit Simulation(unsigned frameSamples = 80)
+      : frameSamples_(frameSamples), buffer_(JitterBuffer::Settings{28, 400, 8000, frameSamples}) {}
 
   // Frame n of the stream (one frame per packet): sent at n frames' time, arriving delayMs later.
   void Send(int n, double delayMs, std::uint32_t timestampJump = 0, bool newSource = false) {
-    Arrival a;
-    a.atMs = n * FrameMs() + delayMs;
-    a.sequence = static_cast<std::uint16_t>(sequenceBase_ + n);
-    a.timestamp = timestampBase_ + static_cast<std::uint32_t>(n) * frameSamples_ + timestampJump;
-    a.bytes = {static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)};
-    a.newSource = newSource;
-    arrivals_.push_back(a);
+    arrivals_.push_back({n * frameSamples_ / 8.0 + delayMs, static_cast<std::uint16_t>(sequenceBase + n),
+                         timestampBase + static_cast<std::uint32_t>(n) * frameSamples_ + timestampJump, n, newSource});
   }
   void SendStream(int from, int to, const std::function<double(int)>& delayMs) {
     for (int n = from; n < to; ++n) Send(n, delayMs(n));
@@ -45,58 +40,55 @@ class Simulation {
     std::stable_sort(arrivals_.begin(), arrivals_.end(),
                      [](const Arrival& a, const Arrival& b) { return a.atMs < b.atMs; });
     while (playedMs_ < untilMs) {
-      while (next_ < arrivals_.size() && arrivals_[next_].atMs <= playedMs_) {
-        const Arrival& a = arrivals_[next_++];
-        const JitterBuffer::Frame frame{0, frameSamples_, a.bytes};
+      for (; next_ < arrivals_.size() && arrivals_[next_].atMs <= playedMs_; ++next_) {
+        const Arrival& a = arrivals_[next_];
+        const std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(a.n >> 8), static_cast<std::uint8_t>(a.n)};
+        const JitterBuffer::Frame frame{0, frameSamples_, bytes};
         buffer_.Put(a.sequence, a.timestamp, std::span(&frame, 1), At(a.atMs), a.newSource);
       }
       std::vector<std::uint8_t> bytes;
       const JitterBuffer::Output out = buffer_.Read(At(playedMs_), quiet, bytes);
-      const int frame = out.kind == Kind::Play && bytes.size() == 2 ? bytes[0] << 8 | bytes[1] : -1;
       if (out.discard) {
-        ++discarded_;
+        ++discarded;
         continue;
       }
-      pieces_.push_back(Piece{out.kind, out.samples, frame, playedMs_});
+      const int frame = out.kind == Kind::Play && bytes.size() == 2 ? bytes[0] << 8 | bytes[1] : -1;
+      const double at = playedMs_;
       playedMs_ += out.samples / 8.0;
-      delays_.emplace_back(playedMs_, buffer_.GetStatistics().currentDelayMs);
+      pieces.push_back(Piece{out.kind, frame, at, buffer_.GetStatistics().currentDelayMs});
     }
   }
 
-  const std::vector<Piece>& Pieces() const { return pieces_; }
   JitterBufferStatistics Statistics() const { return buffer_.GetStatistics(); }
-  int Discarded() const { return discarded_; }
-  // The played delay at each piece, with the device time.
-  const std::vector<std::pair<double, unsigned>>& Delays() const { return delays_; }
   // The frame numbers played, in order.
   std::vector<int> Played() const {
     std::vector<int> out;
-    for (const Piece& p : pieces_)
+    for (const Piece& p : pieces)
       if (p.frame >= 0) out.push_back(p.frame);
     return out;
   }
   const Piece* PieceOf(int frame) const {
-    for (const Piece& p : pieces_)
+    for (const Piece& p : pieces)
       if (p.frame == frame) return &p;
     return nullptr;
   }
   int Count(Kind kind, double fromMs = 0, double toMs = 1e12) const {
-    return static_cast<int>(std::count_if(pieces_.begin(), pieces_.end(), [&](const Piece& p) {
+    return static_cast<int>(std::count_if(pieces.begin(), pieces.end(), [&](const Piece& p) {
       return p.kind == kind && p.atMs >= fromMs && p.atMs < toMs;
     }));
   }
-  double FrameMs() const { return frameSamples_ / 8.0; }
-  void SetBases(std::uint16_t sequence, std::uint32_t timestamp) {
-    sequenceBase_ = sequence;
-    timestampBase_ = timestamp;
-  }
+
+  std::vector<Piece> pieces;
+  int discarded = 0;
+  std::uint16_t sequenceBase = 1000;
+  std::uint32_t timestampBase = 123456;
 
  private:
   struct Arrival {
     double atMs;
     std::uint16_t sequence;
     std::uint32_t timestamp;
-    std::vector<std::uint8_t> bytes;
+    int n;
     bool newSource;
   };
   static Clock::time_point At(double ms) {
@@ -108,11 +100,6 @@ class Simulation {
   std::vector<Arrival> arrivals_;
   std::size_t next_ = 0;
   double playedMs_ = 0;
-  std::vector<Piece> pieces_;
-  std::vector<std::pair<double, unsigned>> delays_;
-  int discarded_ = 0;
-  std::uint16_t sequenceBase_ = 1000;
-  std::uint32_t timestampBase_ = 123456;
 };
 
 std::vector<int> Range(int from, int to) {
@@ -140,7 +127,8 @@ TEST(JitterBuffer, StartsAtTheFloorAndPlaysEveryFrameInOrder) {
 // Across the wrap of sequence numbers and timestamps.
 TEST(JitterBuffer, PutsReorderedPacketsInPlaceAndDropsDuplicatesAcrossTheWrap) {
   Simulation sim;
-  sim.SetBases(65500, 0xffffff00u);
+  sim.sequenceBase = 65500;
+  sim.timestampBase = 0xffffff00u;
   // Pairs swapped by 8 ms, and every fifth packet twice.
   sim.SendStream(0, 200, [](int n) { return n % 2 ? 2.0 : 10.0; });
   for (int n = 0; n < 200; n += 5) sim.Send(n, 15);
@@ -168,7 +156,7 @@ TEST(JitterBuffer, MakesUpLostFramesDropsLateOnesAndGrowsForThem) {
   EXPECT_GE(sim.Statistics().targetDelayMs, 100u);
   // Frame 81 played before 80 arrived; the target grew when it came, and the delay followed.
   EXPECT_LT(sim.PieceOf(81)->atMs, 80 * 10 + 105.0);
-  EXPECT_GE(sim.Delays().back().second, 100u);
+  EXPECT_GE(sim.pieces.back().delayMs, 100u);
 }
 
 // Jitter of up to 60 ms for five seconds, then none: the delay grows to cover it, stays within the
@@ -182,17 +170,17 @@ TEST(JitterBuffer, DelayGrowsWithJitterAndShrinksSlowlyInQuiet) {
     sim.SendStream(0, 4000, [&](int n) { return n < 500 ? 5 + jitter(random) : 5.0; });
     sim.Run(40000, quiet);
     unsigned peak = 0;
-    for (const auto& d : sim.Delays()) peak = std::max(peak, d.second);
+    for (const Piece& p : sim.pieces) peak = std::max(peak, p.delayMs);
     EXPECT_GE(peak, 55u);
     EXPECT_LE(peak, 75u);
     // Little is lost once the delay has grown.
     EXPECT_LT(sim.Count(Kind::Missing, 1000, 5000), 10);
     if (quiet) {
-      EXPECT_LE(sim.Delays().back().second, 28u + 10u);
-      EXPECT_GT(sim.Discarded(), 0);
+      EXPECT_LE(sim.pieces.back().delayMs, 28u + 10u);
+      EXPECT_GT(sim.discarded, 0);
     } else {
-      EXPECT_EQ(sim.Discarded(), 0);
-      EXPECT_GE(sim.Delays().back().second, 55u);
+      EXPECT_EQ(sim.discarded, 0);
+      EXPECT_GE(sim.pieces.back().delayMs, 55u);
     }
     EXPECT_EQ(sim.Count(Kind::Missing, 6000), 0);
   }
@@ -203,7 +191,7 @@ TEST(JitterBuffer, NeverWaitsLongerThanTheMaximum) {
   sim.SendStream(0, 1000, [](int n) { return n % 100 == 50 ? 900.0 : 5.0; });
   sim.Run(10000);
   EXPECT_EQ(sim.Statistics().targetDelayMs, 400u);
-  for (const auto& d : sim.Delays()) EXPECT_LE(d.second, 400u + 10u);
+  for (const Piece& p : sim.pieces) EXPECT_LE(p.delayMs, 400u + 10u);
 }
 
 // One packet far from the timeline is dropped and changes nothing; when the sender's timestamps
