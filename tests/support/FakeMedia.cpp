@@ -28,8 +28,7 @@ std::shared_ptr<endpoint::H323RtpSession> FakeMedia::OpenSession(unsigned sessio
 std::unique_ptr<endpoint::H323Channel> FakeMedia::CreateChannel(std::shared_ptr<endpoint::H323RtpSession> session,
                                                                 const endpoint::H323Channel::Parameters& parameters) {
   std::lock_guard lock(mutex_);
-  channels_.push_back({parameters.direction, parameters.number, parameters.capability->GetFormatName(),
-                       parameters.payloadType, parameters.framesPerPacket});
+  channels_.push_back({parameters.direction, parameters.capability->GetFormatName()});
   return std::make_unique<FakeChannel>(std::move(session), parameters);
 }
 

@@ -67,10 +67,7 @@ class FakeMedia {
                                                        const endpoint::H323Channel::Parameters& parameters);
   struct Made {
     endpoint::H323Channel::Directions direction;
-    unsigned number;
     std::string format;
-    std::optional<unsigned> payloadType;
-    unsigned framesPerPacket;
   };
   std::vector<Made> Channels() const;
   std::vector<std::shared_ptr<FakeRtpSession>> Sessions() const;

@@ -117,11 +117,9 @@ void SignalPeer::Send(const h225::H225Message& message) {
   SendPayload(*bytes);
 }
 
-void SignalPeer::SendPayload(const std::vector<std::uint8_t>& payload) { SendRaw(*q931::TpktFrame(payload)); }
-
-void SignalPeer::SendRaw(const std::vector<std::uint8_t>& bytes) {
+void SignalPeer::SendPayload(const std::vector<std::uint8_t>& payload) {
   std::error_code ec;
-  asio::write(socket_, asio::buffer(bytes), ec);
+  asio::write(socket_, asio::buffer(*q931::TpktFrame(payload)), ec);
 }
 
 bool SignalPeer::ReadExactly(std::uint8_t* to, std::size_t n, Deadline deadline) {

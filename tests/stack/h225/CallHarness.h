@@ -132,7 +132,6 @@ class SignalPeer {
   bool Connect(std::uint16_t port);
 
   void Send(const h225::H225Message& message);
-  void SendRaw(const std::vector<std::uint8_t>& bytes);        // as it is, no framing
   void SendPayload(const std::vector<std::uint8_t>& payload);  // in a TPKT
   // The next message; nullopt on the end of the stream or after the limit.
   std::optional<h225::H225Message> Receive(std::chrono::milliseconds limit = 5s);
