@@ -1,6 +1,6 @@
 // The TPKT channel where the call tests do not reach it: handing a connection over with what it
-// already read, a goodbye that does not lose the last message, a far end that stops reading.
-// (Junk streams are the listener flood test's; the reader's splits are TpktTest's.)
+// already read, a far end that stops reading. (Junk streams are the listener flood test's, the
+// reader's splits TpktTest's, the last message before a goodbye the refused calls'.)
 
 #include "stack/h225/TpktChannel.h"
 
@@ -101,25 +101,6 @@ TEST_F(TpktChannelTest, AHandOverKeepsWhatCameWithTheFirstMessage) {
   Bytes got(5);
   asio::read(peer_, asio::buffer(got));
   EXPECT_EQ(got, (Bytes{3, 0, 0, 5, 9}));
-}
-
-TEST_F(TpktChannelTest, AGracefulEndDeliversTheLastMessage) {
-  auto channel = Connected();
-  On(channel, [&] {
-    channel->Send(Bytes(1000, 0x5a));
-    channel->Shutdown();
-    return 0;
-  });
-  Bytes got(1004);
-  asio::read(peer_, asio::buffer(got));
-  EXPECT_EQ(got[3], 0xec);
-  char c;
-  std::error_code ec;
-  peer_.read_some(asio::buffer(&c, 1), ec);
-  EXPECT_EQ(ec, asio::error::eof);
-  peer_.close();
-  std::this_thread::sleep_for(50ms);
-  EXPECT_TRUE(closes_.empty());  // no handler after Shutdown
 }
 
 TEST_F(TpktChannelTest, AFarEndThatDoesNotReadEndsTheChannelInsteadOfFillingMemory) {
