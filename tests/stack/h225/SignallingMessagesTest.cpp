@@ -93,21 +93,14 @@ TEST(CallTarget, PartiesAsUsersAndProgramsWriteThem) {
     EXPECT_FALSE(ParseCallTarget(bad)) << bad;
 }
 
-// A value out of the table reads as "?" in log lines, never past its end. What we send reads back
-// at the far end as the same kind of end; what we read takes the cause when it says more than a
-// normal clearing, else the reason.
+// A value out of the table reads as "?" in log lines, never past its end. What we read takes the
+// cause when it says more than a normal clearing, else the reason.
 TEST(CallEndReasons, BothWays) {
   using E = H323CallEndReasons;
   using R = h::ReleaseCompleteReason;
   EXPECT_STREQ(E::CallEndReasonName(static_cast<E::CallEndReason>(999)), "?");
-  const std::pair<E::CallEndReason, E::CallEndReason> sent[] = {{E::EndedByLocalBusy, E::EndedByRemoteBusy},
-                                                                {E::EndedByLocalUser, E::EndedByRemoteUser},
-                                                                {E::EndedByAnswerDenied, E::EndedByRefusal},
-                                                                {E::EndedByNoAnswer, E::EndedByNoAnswer}};
-  for (const auto& [ours, theirs] : sent) {
-    const auto rc = ReleaseCompleteFor(ours);
-    EXPECT_EQ(EndReasonFromReleaseComplete(rc.cause, rc.reason), theirs) << E::CallEndReasonName(ours);
-  }
+  const auto busy = ReleaseCompleteFor(E::EndedByLocalBusy);  // the rest the call tests read at the far end
+  EXPECT_EQ(EndReasonFromReleaseComplete(busy.cause, busy.reason), E::EndedByRemoteBusy);
   EXPECT_FALSE(ReleaseCompleteFor(E::EndedByLocalUser).reason);  // a plain clearing has none
   EXPECT_EQ(EndReasonFromReleaseComplete(16, R::inConf), E::EndedByRemoteBusy);
   EXPECT_EQ(EndReasonFromReleaseComplete(std::nullopt, R::calledPartyNotRegistered), E::EndedByNoUser);
