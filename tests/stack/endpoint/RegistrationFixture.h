@@ -28,10 +28,8 @@ inline ras::RasTimings FastTimings() {
   return t;
 }
 
-// Fast timings with a time to live counted in fifths of a second, so that keep-alive tests run
-// many keep-alives in little time. Grant at least five: a keep-alive waits for its answer a fifth
-// of the time to live at most, and less than the 200 ms the other requests wait is too short on a
-// busy machine or under a sanitizer.
+// Fast timings, and a time to live counted in fifths of a second (grant at least five: a
+// keep-alive waits a fifth of the time to live for its answer).
 inline ras::RasTimings KeepAliveTimings() {
   ras::RasTimings t = FastTimings();
   t.timeToLiveSecond = 200ms;
