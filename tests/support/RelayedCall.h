@@ -35,6 +35,8 @@ namespace vantro::test {
 
 // What the relay did, for tests to read from their own thread.
 struct RelayLog {
+  std::size_t SetupsRelayed() const { return recorder.Read(setupsRelayed); }
+  std::size_t H245Joined() const { return recorder.Read(h245Joined); }
   Recorder recorder;              // guards what follows
   std::size_t setupsRelayed = 0;  // Setups passed on to a callee
   std::size_t h245Joined = 0;     // separate H.245 connections joined

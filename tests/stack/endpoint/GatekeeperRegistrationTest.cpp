@@ -181,7 +181,6 @@ TEST(Reregistration, HoweverTheGatekeeperDropsTheEndpointItRegistersAgain) {
     const std::size_t registrations = r.gk.RegistrationRequests(false).size();
     auto down = script;
     down.answerRegistration = false;
-    down.answerKeepAlive = false;
     if (c.down) r.gk.SetScript(down);
     if (c.how == ByRequest) {
       auto answer = r.gk.SendUnregistrationRequest(c.reason);
