@@ -19,34 +19,22 @@
 namespace vantro::test {
 namespace {
 
-// Every packet the process sends while it lives.
-class WireRecording {
- public:
+// Every packet the process sends while it lives, for a capture file.
+struct WireRecording {
+  template <class F>
+  auto Locked(F&& f) {
+    std::lock_guard lock(mutex);
+    return f();
+  }
   WireRecording() {
     h225::TpktChannel::SetWireTap(
         [this](const asn::Ipv4Address& from, const asn::Ipv4Address& to, std::span<const std::uint8_t> tpkt) {
-          std::lock_guard lock(mutex_);
-          pcap_.Add(from, to, tpkt);
+          Locked([&] { pcap.Add(from, to, tpkt); });
         });
   }
   ~WireRecording() { h225::TpktChannel::SetWireTap({}); }
-  std::size_t Packets() {
-    std::lock_guard lock(mutex_);
-    return pcap_.Size();
-  }
-  std::string Save() {
-    const auto path = (std::filesystem::temp_directory_path() /
-                       ("vantro-call-" + std::to_string(::getpid()) + "-" + std::to_string(files_++) + ".pcap"))
-                          .string();
-    std::lock_guard lock(mutex_);
-    EXPECT_TRUE(pcap_.Write(path));
-    return path;
-  }
-
- private:
-  std::mutex mutex_;
-  PcapWriter pcap_;
-  int files_ = 0;
+  std::mutex mutex;
+  PcapWriter pcap;
 };
 
 struct Dissection {
@@ -127,9 +115,11 @@ TEST(CallsOnTheWire, TunnelledWithFastStartAndOnItsOwnConnection) {
     SCOPED_TRACE(c.word);
     WireRecording wire;
     PlaceCall(c.tunnelledWithFastStart, c.tunnelledWithFastStart);
-    const std::string pcap = wire.Save();
+    const std::string pcap =
+        (std::filesystem::temp_directory_path() / ("vantro-call-" + std::to_string(::getpid()) + ".pcap")).string();
+    ASSERT_TRUE(wire.Locked([&] { return wire.pcap.Write(pcap); }));
     const Dissection d = Dissect(tshark, pcap);
-    EXPECT_EQ(d.frames, wire.Packets());
+    EXPECT_EQ(d.frames, wire.Locked([&] { return wire.pcap.Size(); }));
     EXPECT_EQ(d.undecoded, 0u);
     EXPECT_EQ(d.malformed, 0u);
     for (const char* type : c.q931Types) EXPECT_TRUE(d.q931Types.count(type)) << type;
