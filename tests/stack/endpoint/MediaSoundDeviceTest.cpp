@@ -53,21 +53,15 @@ bool WaitForPackets(H323Channel& channel, std::uint64_t packets) {
   return test::WaitUntil([&] { return channel.GetStatistics().packets >= packets; });
 }
 
-struct Format {
-  const char* name;
-  std::shared_ptr<const H323Capability> capability;
-};
-
-class MediaSoundDevices : public testing::TestWithParam<Format> {};
-
-TEST_P(MediaSoundDevices, ToneFromTheMicrophoneComesOutOfTheSpeaker) {
+// (The codec does not change the device path; the codecs' own tests carry each.)
+TEST(MediaSoundDevices, ToneFromTheMicrophoneComesOutOfTheSpeaker) {
   REQUIRE_TEST_SERVER();
   BackgroundRecorder recorder("speaker.monitor");
   ASSERT_TRUE(recorder.Running());
   TonePlayer tone("mic_feed", 440, 0.3);
   ASSERT_TRUE(tone.Playing());
   test::MediaLoop::Config config;
-  config.capability = GetParam().capability;
+  config.capability = std::make_shared<H323_G711Capability>();
   config.soundDevices = true;
   config.recordDevice = "mic";
   config.playDevice = "speaker";
@@ -93,11 +87,6 @@ TEST_P(MediaSoundDevices, ToneFromTheMicrophoneComesOutOfTheSpeaker) {
   // A second of it, not a moment.
   EXPECT_GT(LoudPart(recorded, 3000).size(), 8000u);
 }
-
-INSTANTIATE_TEST_SUITE_P(Codecs, MediaSoundDevices,
-                         testing::Values(Format{"G711u", std::make_shared<H323_G711Capability>()},
-                                         Format{"G729A", std::make_shared<H323_G729ACapability>()}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MediaSoundDevices, AMissingPlayDeviceDoesNotStopTheCall) {
   REQUIRE_TEST_SERVER();
