@@ -80,16 +80,6 @@ void TestGatekeeper::SetScript(const Script& script) {
   script_ = script;
 }
 
-std::vector<TestGatekeeper::Received> TestGatekeeper::Messages() const {
-  std::lock_guard lock(mutex_);
-  return received_;
-}
-
-std::vector<TestGatekeeper::Sent> TestGatekeeper::SentMessages() const {
-  std::lock_guard lock(mutex_);
-  return sent_;
-}
-
 std::vector<TestGatekeeper::Received> TestGatekeeper::MessagesOf(std::uint16_t kind) const {
   std::vector<Received> out = Messages();
   std::erase_if(out, [&](const Received& r) { return !r.message.Is(kind); });
@@ -129,30 +119,6 @@ bool TestGatekeeper::WaitForMessages(std::uint16_t kind, std::size_t count, std:
                static_cast<std::ptrdiff_t>(count);
       },
       limit);
-}
-
-std::string TestGatekeeper::EndpointId() const {
-  std::lock_guard lock(mutex_);
-  return endpointId_;
-}
-
-bool TestGatekeeper::LastTokensValid() const {
-  std::lock_guard lock(mutex_);
-  return lastTokensValid_;
-}
-
-std::vector<TestGatekeeper::Registration> TestGatekeeper::Registrations() const {
-  std::lock_guard lock(mutex_);
-  std::vector<Registration> out;
-  for (auto& [id, r] : registrations_) out.push_back(r);
-  return out;
-}
-
-std::vector<TestGatekeeper::Call> TestGatekeeper::Calls() const {
-  std::lock_guard lock(mutex_);
-  std::vector<Call> out;
-  for (auto& [id, c] : calls_) out.push_back(c);
-  return out;
 }
 
 std::size_t TestGatekeeper::ActiveCalls() const {

@@ -104,8 +104,8 @@ class TestGatekeeper {
   std::uint16_t SignallingPort() const { return signallingPort_; }
   const RelayLog& Relay() const { return *relayLog_; }
 
-  std::vector<Received> Messages() const;
-  std::vector<Sent> SentMessages() const;
+  std::vector<Received> Messages() const { return Read(received_); }
+  std::vector<Sent> SentMessages() const { return Read(sent_); }
   // The messages of one RasMessage alternative, and of registration requests with keepAlive set or not.
   std::vector<Received> MessagesOf(std::uint16_t kind) const;
   std::vector<Received> RegistrationRequests(bool keepAlive) const;
@@ -115,10 +115,10 @@ class TestGatekeeper {
                        std::chrono::milliseconds limit = std::chrono::seconds(5)) const;
 
   // The endpoint identifier given in the last confirm, and whether the last registration's password check passed.
-  std::string EndpointId() const;
-  bool LastTokensValid() const;
-  std::vector<Registration> Registrations() const;
-  std::vector<Call> Calls() const;
+  std::string EndpointId() const { return Read(endpointId_); }
+  bool LastTokensValid() const { return Read(lastTokensValid_); }
+  std::vector<Registration> Registrations() const { return Values(registrations_); }
+  std::vector<Call> Calls() const { return Values(calls_); }
   std::size_t ActiveCalls() const;
 
   // Sends an unregistration request (reason: an UnregRequestReason alternative) or an information
@@ -145,6 +145,18 @@ class TestGatekeeper {
   void ForgetRegistrations();
 
  private:
+  template <class T>
+  T Read(const T& value) const {
+    std::lock_guard lock(mutex_);
+    return value;
+  }
+  template <class V>
+  std::vector<V> Values(const std::map<std::string, V>& map) const {
+    std::lock_guard lock(mutex_);
+    std::vector<V> out;
+    for (auto& [key, value] : map) out.push_back(value);
+    return out;
+  }
   void Receive();
   void Accept();
   void Answer(const asn::Value& request, std::span<const std::uint8_t> bytes, const asio::ip::udp::endpoint& from);
