@@ -108,6 +108,16 @@ TEST_P(CallMatrix, SetsUpCarriesAudioAndKeysBothWaysAndClears) {
   EXPECT_EQ(c.callee.UserInput(), (std::vector<std::string>{"1", "2", "3", "#"}));
   EXPECT_EQ(c.caller.UserInput(), (std::vector<std::string>{"9", "*"}));
 
+  // The gatekeeper hears of the call when it asks.
+  std::string id;
+  if (auto call = c.caller.FindConnectionWithLock(token)) id = call->GetCallIdentifier();
+  auto irr = c.gk.SendInfoRequest(2s, 0, id, TestGatekeeper::Signing::AsScript, "5550100");
+  ASSERT_TRUE(irr && irr->Is(h::RasMessage::infoRequestResponse));
+  const asn::Value* calls = irr->Alternative().Get(h::InfoRequestResponse::perCallInfo);
+  ASSERT_TRUE(calls && calls->Size() == 1);
+  EXPECT_EQ(calls->At(0)[h::InfoRequestResponse_perCallInfo_item::callIdentifier][h::CallIdentifier::guid].Bytes(), id);
+  EXPECT_TRUE(calls->At(0)[h::InfoRequestResponse_perCallInfo_item::originator].Boolean());
+
   EXPECT_TRUE(c.caller.ClearCall(token));
   ExpectClearedOnce(c.caller, E::EndedByLocalUser, 16);
   ExpectClearedOnce(c.callee, E::EndedByRemoteUser, 16);
@@ -271,26 +281,6 @@ TEST(CallAfterGatekeeperRestart, RegistersAgainFirstAndGoesThrough) {
   EXPECT_EQ(c.gk.RegistrationRequests(false).size(), registrations + 1);  // one, before the admission
   EXPECT_TRUE(c.caller.IsRegisteredWithGatekeeper());
   EXPECT_TRUE(c.BothHear());
-}
-
-TEST(CallInformation, TheGatekeeperHearsOfTheCallWhenItAsks) {
-  Calls c(false);
-  const std::string token = c.Connect();
-  std::string callIdentifier;
-  {
-    auto call = c.caller.FindConnectionWithLock(token);
-    ASSERT_TRUE(call);
-    callIdentifier = call->GetCallIdentifier();
-  }
-  auto irr = c.gk.SendInfoRequest(2s, 0, callIdentifier, TestGatekeeper::Signing::AsScript, "5550100");
-  ASSERT_TRUE(irr);
-  ASSERT_TRUE(irr->Is(h::RasMessage::infoRequestResponse));
-  const asn::Value* calls = irr->Alternative().Get(h::InfoRequestResponse::perCallInfo);
-  ASSERT_TRUE(calls);
-  ASSERT_EQ(calls->Size(), 1u);
-  EXPECT_EQ(calls->At(0)[h::InfoRequestResponse_perCallInfo_item::callIdentifier][h::CallIdentifier::guid].Bytes(),
-            callIdentifier);
-  EXPECT_TRUE(calls->At(0)[h::InfoRequestResponse_perCallInfo_item::originator].Boolean());
 }
 
 }  // namespace
