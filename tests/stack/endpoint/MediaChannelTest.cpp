@@ -7,7 +7,6 @@
 #include "stack/codecs/H323AudioCodec.h"
 #include "stack/endpoint/DiscardAudioSink.h"
 #include "stack/endpoint/H323ReceiveChannel.h"
-#include "stack/endpoint/H323RtpUdpSession.h"
 #include "stack/endpoint/SilentAudioSource.h"
 #include "stack/rtp/RtpPacket.h"
 #include "tests/support/MediaLoop.h"
@@ -50,8 +49,6 @@ double MeanAbs(const std::vector<std::int16_t>& pcm) {
   return pcm.empty() ? 0 : sum / double(pcm.size());
 }
 
-rtp::RtpSession& Rtp(H323RtpSession& session) { return dynamic_cast<H323RtpUdpSession&>(session).GetRtp(); }
-
 class MediaChannels : public testing::TestWithParam<Format> {};
 
 // A voice (steady pitch of 150 Hz, syllables) through 5 % loss, 5 % duplicates, 5 % held back and
@@ -78,8 +75,6 @@ TEST_P(MediaChannels, VoiceComesThroughLossDuplicationReorderingAndJitter) {
   stop = true;
   reader.join();
   const ChannelStatistics rx = loop.Receiver().GetStatistics();
-  // The relay sends from its own port: the receiving session took that source.
-  const auto source = Rtp(loop.ReceivingSession()).GetSourceAddress();
   loop.Close();
 
   const auto speech = SignalAudioSource::Speech(0.5, 0);
@@ -104,8 +99,6 @@ TEST_P(MediaChannels, VoiceComesThroughLossDuplicationReorderingAndJitter) {
   EXPECT_GT(rx.packetsDuplicate + rx.packetsLate, 0u);
   EXPECT_EQ(rx.packetsDropped, 0u);
   EXPECT_GT(rx.jitterMs, 1.0);
-  ASSERT_TRUE(source);
-  EXPECT_EQ(source->port(), loop.Relay()->Address().port());
 }
 
 INSTANTIATE_TEST_SUITE_P(Codecs, MediaChannels,
