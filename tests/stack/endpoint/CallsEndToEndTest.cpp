@@ -1,7 +1,5 @@
-// Calls between two endpoints of ours through the test gatekeeper on 127.0.0.1, direct and routed:
-// fast start or not, H.245 tunnelled or not, each codec, early media, a tone heard each way, keys
-// in order, clearing at each stage, refused calls. Every call reaches OnConnectionCleared exactly
-// once, with the reason its end had.
+// Calls between two endpoints of ours through the test gatekeeper on 127.0.0.1, direct and routed;
+// every call reaches OnConnectionCleared exactly once, with the reason its end had.
 
 #include "stack/asn/generated/H225.h"
 #include "tests/stack/endpoint/TestPhone.h"
@@ -59,8 +57,6 @@ void ExpectClearedOnce(TestPhone& phone, E::CallEndReason reason, std::optional<
   }
   EXPECT_TRUE(phone.GetAllConnections().empty());
 }
-
-// --- the matrix: gatekeeper mode x fast start x H.245 transport ---
 
 enum class H245Way { Tunnelled, CallerSeparate, CalleeSeparate };
 using Mode = std::tuple<bool, bool, H245Way>;  // routed, fast start, H.245 transport
@@ -130,8 +126,6 @@ INSTANTIATE_TEST_SUITE_P(Calls, CallMatrix,
                                                               H245Way::CalleeSeparate)),
                          ModeName);
 
-// --- each codec, chosen by restricting the callee's table ---
-
 class CodecChoice : public ::testing::TestWithParam<std::tuple<std::string, bool>> {};
 
 TEST_P(CodecChoice, TheCalleesOnlyFormatIsUsedBothWays) {
@@ -153,8 +147,6 @@ INSTANTIATE_TEST_SUITE_P(
       name.erase(std::remove_if(name.begin(), name.end(), [](char ch) { return !std::isalnum(ch); }), name.end());
       return name;
     });
-
-// --- early media: the callee rings, and its audio is heard before it answers ---
 
 class EarlyMedia : public ::testing::TestWithParam<bool> {};
 
@@ -180,8 +172,6 @@ TEST_P(EarlyMedia, TheFarEndIsHeardBeforeConnect) {
 
 INSTANTIATE_TEST_SUITE_P(Calls, EarlyMedia, ::testing::Bool(),
                          [](const auto& info) { return std::string(info.param ? "FastStart" : "H245"); });
-
-// --- clearing by either side, at each stage ---
 
 TEST(CallClearing, TheCallerGivesUpWhileTheGatekeeperThinks) {
   TestGatekeeper::Script script;
@@ -221,8 +211,6 @@ TEST(CallClearing, TheGatekeeperEndsTheCall) {
   ASSERT_TRUE(c.callee.WaitCleared());
 }
 
-// --- calls that cannot be made ---
-
 TEST(CallRefused, ByTheGatekeeperOrForAnUnknownNumber) {
   TestGatekeeper::Script refusing;
   refusing.admissionReject = asn::h225::AdmissionRejectReason::requestDenied;
@@ -260,8 +248,7 @@ TEST(CallRefused, ABusyCalleeRefusesASecondCallAndKeepsTheFirst) {
   EXPECT_TRUE(c.BothHear());
 }
 
-// A gatekeeper restarting unregisters its endpoints and may not answer at once. A call placed
-// once it is back registers first, then goes through.
+// After a gatekeeper restart (unregistered, unanswered a while) a call registers first.
 TEST(CallAfterGatekeeperRestart, RegistersAgainFirstAndGoesThrough) {
   TestGatekeeper::Script script;
   script.routed = true;

@@ -1,9 +1,5 @@
-// Admission and the end of calls against the test gatekeeper: what the requests carry both ways,
-// refusals, a registration the gatekeeper forgot, silence, a request cut short; our disengage
-// request rejected or unanswered, the gatekeeper's found by conference and call reference,
-// information requests answered with the calls, unasked reports while a call lasts, and the
-// gatekeeper's requests obeyed only when signed as its answers are. (The end-to-end calls are
-// admitted, disengaged and asked about for real; RasTsharkTest reads what the messages carry.)
+// Admission, disengage and information requests against the test gatekeeper, where the end-to-end
+// calls do not reach (refusals, silence, forged requests). RasTsharkTest reads the messages.
 
 #include "tests/stack/endpoint/CallsFixture.h"
 
@@ -99,9 +95,7 @@ TEST(Admission, AWrongPasswordIsRefusedAndAStaleRegistrationIsRenewedFirst) {
             h225::AdmissionRejectReason::securityDenial);
   EXPECT_EQ(ends.gk.RegistrationRequests(false).size(), 2u);  // no registering again for that
 
-  // The gatekeeper restarted and forgot both (they still think they are registered). Each
-  // registers again when refused as not registered and asks once more: the callee is refused
-  // then for the caller it looks for, the caller's call goes through.
+  // A restart forgot both: refused as not registered, each registers again and asks once more.
   script.password = "secret";
   ends.gk.SetScript(script);
   ends.gk.ForgetRegistrations();
@@ -186,8 +180,7 @@ TEST(GatekeeperDisengage, WithoutACallIdentifierTheConferenceAndReferenceFindThe
   EXPECT_TRUE(reached);
 }
 
-// Once the gatekeeper signs (H.235.1), a request without its signature cannot end the call or the
-// registration; a gatekeeper that does not sign is obeyed without tokens, unless it signs wrongly.
+// A gatekeeper that signs (H.235.1) is obeyed only when signed; one that does not, without tokens.
 TEST(SignedRequests, OnlyRequestsSignedAsTheGatekeeperSignsAreObeyed) {
   Registered r(Secured(TestGatekeeper::Auth::Procedure1));
   ASSERT_TRUE(r.Gatekeeper().IsGatekeeperSigning());

@@ -1,7 +1,5 @@
-// Discovery and registration against the test gatekeeper: the fields gatekeepers require,
-// passwords, refusals, forged answers, keep-alives, and registering again however the gatekeeper
-// drops the endpoint. (The window's tests show each refusal's message, silence, registering again
-// and a registration cut short.)
+// Registration against the test gatekeeper. (The window's tests show each refusal's message,
+// silence, registering again and a registration cut short.)
 
 #include "stack/asn/Defaults.h"
 #include "stack/asn/Per.h"
@@ -59,8 +57,7 @@ TEST(Registration, EachPasswordMethodRegistersAndAWrongPasswordIsDenied) {
   }
 }
 
-// What the window's messages do not tell apart: a discovery reject is a gatekeeper found but
-// refusing; without a listener nothing is asked; silence is no gatekeeper, each try one request.
+// A discovery reject is a gatekeeper found but refusing; silence repeats one request.
 TEST(Registration, RefusedOrUnansweredDiscovery) {
   using G = h225::GatekeeperRejectReason;
   const struct {
@@ -159,9 +156,8 @@ TEST(KeepAlive, LightweightRequestsComeBeforeTheTimeToLiveRunsOut) {
   }
 }
 
-// A gatekeeper restarting sends an unregistration request of any reason (GnuGk: maintenance), or
-// forgets the endpoint and refuses its keep-alive, or stays silent a while. The endpoint registers
-// again in full: at once, or once the gatekeeper answers again.
+// A restarting gatekeeper unregisters (any reason; GnuGk: maintenance), forgets, or falls silent:
+// the endpoint registers again in full, at once or once it answers.
 TEST(Reregistration, HoweverTheGatekeeperDropsTheEndpointItRegistersAgain) {
   using U = h225::UnregRequestReason;
   enum How { ByRequest, Forgotten, Silent };

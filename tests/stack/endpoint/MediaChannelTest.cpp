@@ -1,8 +1,5 @@
-// Two channels of our own over 127.0.0.1 carry a voice for each codec through a relay that loses,
-// duplicates, delays and reorders packets: what comes out keeps its harmonics and level, without
-// gaps. Pause silences either direction; a missing or failing sound device does not end the
-// channel; a channel that takes over a session keeps its packets and timeline. (The clean path:
-// the end-to-end calls hear a tone both ways in each codec, CodecTest its frequency and level.)
+// Two channels of our own over 127.0.0.1: impaired voice, pause, failing devices, session take-over.
+// (The clean path: the end-to-end calls hear a tone both ways in each codec.)
 #include "runtime/PTrace.h"
 #include "stack/codecs/H323AudioCodec.h"
 #include "stack/endpoint/DiscardAudioSink.h"
@@ -51,8 +48,7 @@ double MeanAbs(const std::vector<std::int16_t>& pcm) {
 
 class MediaChannels : public testing::TestWithParam<Format> {};
 
-// A voice (steady pitch of 150 Hz, syllables) through 5 % loss, 5 % duplicates, 5 % held back and
-// 0-30 ms of jitter: each quarter second still has the voice's harmonics and most of its level.
+// 5 % loss, duplicates and held back, 0-30 ms jitter: each quarter second keeps a 150 Hz voice's harmonics and level.
 TEST_P(MediaChannels, VoiceComesThroughLossDuplicationReorderingAndJitter) {
   const Format f = GetParam();
   MediaLoop::Config config = ConfigFor(f.capability, SignalAudioSource::Speech(0.5, 0));
@@ -109,9 +105,7 @@ INSTANTIATE_TEST_SUITE_P(Codecs, MediaChannels,
                                          Format{"G7231", std::make_shared<H323_G7231Capability>(true)}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// The relay's packets of a stream with one join in it: the sequence goes on by one; one packet
-// after the first is marked, its timestamp step in [lo, hi]; the others step from 160 to most
-// (whole: every step whole packets of 160).
+// A stream with one marked join after its first packet, its step in [lo, hi]; the others step 160 to most.
 void ExpectOneJoin(const test::UdpImpairmentRelay& relay, std::size_t atLeast, std::int32_t lo, std::int32_t hi,
                    std::int32_t most, bool whole) {
   std::vector<rtp::RtpPacket> packets;
@@ -131,9 +125,7 @@ void ExpectOneJoin(const test::UdpImpairmentRelay& relay, std::size_t atLeast, s
   EXPECT_EQ(marked, 1);
 }
 
-// Paused, the transmit channel sends nothing; after it, the first packet has
-// the marker bit and a timestamp that went on through the pause. Paused, the receive channel
-// plays silence while packets keep coming, and its buffer does not fill up.
+// Paused, transmit sends nothing and resumes marked; receive plays silence, its buffer bounded.
 TEST(MediaPause, SilencesEachDirection) {
   MediaLoop loop(ConfigFor());
   ASSERT_TRUE(loop.Start());
@@ -193,8 +185,7 @@ class Failing : public AudioSource, public AudioSink {
   AudioPacer pacer_;
 };
 
-// Audio devices that are not there, or that fail in the middle of a call: the channels go on
-// (silence is sent, what arrives is counted and dropped), and each says so once.
+// Devices missing or failing mid-call: the channels go on, and each says so once.
 TEST(MediaDevices, MissingOrFailingDevicesDoNotEndTheChannels) {
   std::mutex linesMutex;
   std::vector<std::string> lines;
@@ -238,8 +229,7 @@ TEST(MediaDevices, MissingOrFailingDevicesDoNotEndTheChannels) {
   PTrace::SetSink(nullptr);
 }
 
-// Another G.711 channel (number 9) on a session of the loop, with a device that makes or takes
-// nothing but time.
+// Another G.711 channel (number 9) on a session of the loop, with silent devices.
 std::unique_ptr<H323Channel> AnotherChannel(std::shared_ptr<H323RtpSession> session,
                                             H323Channel::Directions direction) {
   H323Channel::Parameters p;
@@ -252,8 +242,7 @@ std::unique_ptr<H323Channel> AnotherChannel(std::shared_ptr<H323RtpSession> sess
   return CreateAudioChannel(std::move(session), p, options);
 }
 
-// The far end reopens its channel: a second receive channel takes the session's packets, and the
-// first one closing afterwards does not take them away from it.
+// The far end reopens its channel: the old receive channel closing leaves the packets to the new.
 TEST(MediaSession, AReceiveChannelThatTookTheSessionOverKeepsItWhenTheOldOneCloses) {
   MediaLoop loop(ConfigFor());
   ASSERT_TRUE(loop.Start());
@@ -266,8 +255,7 @@ TEST(MediaSession, AReceiveChannelThatTookTheSessionOverKeepsItWhenTheOldOneClos
   second->Close();
 }
 
-// A second transmit channel on the session (the far end asked for another codec) takes over: the
-// first sends nothing more, and the timestamps go on without a step back.
+// A second transmit channel (another codec asked for) takes over, the timestamps going on.
 TEST(MediaSession, ATransmitChannelThatTakesOverGoesOnWithTheTimeline) {
   MediaLoop loop(ConfigFor());
   ASSERT_TRUE(loop.Start());
