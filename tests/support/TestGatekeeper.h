@@ -1,10 +1,7 @@
 #pragma once
-// A gatekeeper for tests: RAS on a UDP port of 127.0.0.1, answering as its script says, recording
-// everything it receives, and sending its own requests to the endpoints registered with it. Any
-// number of endpoints may register; admission resolves the called aliases among them. In direct
-// mode the admission confirm names the callee's call signalling address; in routed mode it names
-// the gatekeeper's, where a RelayedCall passes the call on. The relay listens in either mode, as a
-// Setup may come to it unasked. Safe from any thread.
+// A gatekeeper for tests on 127.0.0.1: answers as its script says, records what it receives, sends
+// its own requests. Admission resolves aliases among its registrations; routed, the confirm names
+// its own call signalling port, where a RelayedCall passes the call on. Safe from any thread.
 
 #include "stack/asn/H323Values.h"
 #include "stack/asn/Value.h"
@@ -121,9 +118,8 @@ class TestGatekeeper {
   std::vector<Call> Calls() const { return Values(calls_); }
   std::size_t ActiveCalls() const;
 
-  // Sends an unregistration request (reason: an UnregRequestReason alternative) or an information
-  // request (about every call, or the one a call reference or identifier names) to the endpoint
-  // registered under alias (empty: the one that registered last); the answer, or nullopt.
+  // Asks the endpoint registered under alias (empty: the last) and returns its answer, or nullopt.
+  // An information request is about every call, or the one a reference or identifier names.
   std::optional<asn::Value> SendUnregistrationRequest(std::optional<std::uint16_t> reason,
                                                       std::chrono::milliseconds wait = std::chrono::seconds(2),
                                                       Signing signing = Signing::AsScript,
@@ -131,10 +127,8 @@ class TestGatekeeper {
   std::optional<asn::Value> SendInfoRequest(std::chrono::milliseconds wait = std::chrono::seconds(2),
                                             std::uint16_t callReference = 0, const std::string& callIdentifier = "",
                                             Signing signing = Signing::AsScript, const std::string& alias = "");
-  // Sends a disengage request (reason: a DisengageReason alternative) about a call to one of its
-  // parties (empty endpointId: the first that has not disengaged); a call never admitted goes to
-  // the endpoint that registered last, with call reference 1. With zeroIdentifier the request
-  // names the call by conference and call reference only, as older gatekeepers do.
+  // To a party of the call (empty: the first not disengaged; a call never admitted: the last
+  // registered, reference 1); zeroIdentifier names it by conference and reference only.
   std::optional<asn::Value> SendDisengageRequest(const std::string& callIdentifier, std::uint16_t reason,
                                                  std::chrono::milliseconds wait = std::chrono::seconds(2),
                                                  Signing signing = Signing::AsScript,

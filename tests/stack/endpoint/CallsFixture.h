@@ -1,6 +1,5 @@
 #pragma once
-// Admission and disengage through the gatekeeper of a registered endpoint: calls to describe, and
-// waiting for the gatekeeper's answers on the test's thread.
+// Admission and disengage of described calls, waited for on the test's thread.
 
 #include "tests/stack/endpoint/RegistrationFixture.h"
 

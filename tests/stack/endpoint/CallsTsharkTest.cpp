@@ -1,7 +1,5 @@
-// tshark, which shares no code with us, reads every message our two endpoints send in whole calls
-// (the packets as they went out, put into a capture file with their real addresses and ports):
-// Q.931 with H.225.0, H.245 tunnelled in it and H.245 on a connection of its own, each as its
-// type, nothing malformed.
+// tshark reads every message our two endpoints send in whole calls, as they went out: Q.931 with
+// H.225.0, H.245 tunnelled and on its own connection, each as its type, nothing malformed.
 
 #include "stack/h225/TpktChannel.h"
 #include "tests/stack/endpoint/TestPhone.h"
@@ -92,8 +90,7 @@ void PlaceCall(bool fastStart, bool tunnelling) {
   ASSERT_TRUE(callee.WaitCleared());
 }
 
-// With H.245 on its own connection, tshark finds it from the address the signalling announced:
-// capabilities, master/slave, channels both ways, keys and the end of the session.
+// tshark finds H.245 on its own connection from the address the signalling announced.
 TEST(CallsOnTheWire, TunnelledWithFastStartAndOnItsOwnConnection) {
   Tshark tshark;
   if (!tshark.Available()) GTEST_SKIP() << "no tshark";

@@ -1,6 +1,4 @@
-// The capability table's positions and the capabilities' H.245 forms; the call signalling
-// listener's port is its own, and a stopped endpoint listens no more. (What it does with
-// connections that bring no Setup: IncomingCallTest and ListenerFloodTest.)
+// The capability table and the capabilities' H.245 forms; the call signalling listener's port.
 #include "stack/asn/Per.h"
 #include "stack/asn/generated/H245.h"
 #include "stack/endpoint/H323EndPoint.h"

@@ -1,6 +1,5 @@
-// A thousand connections of junk to the call signalling listener: junk, truncated TPKT, messages
-// that are no Setup, connections closed at once and connections left open without a word. Then the
-// endpoint still answers calls, its memory has not grown much, and every socket is closed again.
+// A thousand junk, truncated, wrong, empty or idle connections to the call signalling listener:
+// the endpoint still answers calls, its memory has not grown much, every socket is closed again.
 
 #include "tests/stack/endpoint/TestPhone.h"
 #include "tests/support/ProcessCounters.h"
@@ -83,8 +82,7 @@ TEST(ListenerFlood, AThousandJunkConnectionsLeaveTheEndpointAnsweringWithNothing
     if (!bytes.empty()) asio::write(s, asio::buffer(bytes), ec);
     s.close(ec);
   }
-  // The idle ones are closed by the endpoint, the first at the idle timeout, those beyond what may
-  // wait at once at once.
+  // The endpoint closes the idle ones: at the idle timeout, or at once beyond what may wait.
   std::size_t closedByEndpoint = 0;
   for (auto& s : idle) {
     s.non_blocking(false);

@@ -1,7 +1,5 @@
-// The real device path on the test sound server: a tone played into mic_feed is what the "mic"
-// source records; a transmit channel records it from there, a receive channel plays it on
-// "speaker", and what speaker's monitor records has the tone. The streams carry the media role
-// "phone". A play device that does not exist does not stop the receive channel.
+// The real device path on the test sound server: a tone into mic_feed, recorded from "mic", sent,
+// played on "speaker" and heard on its monitor, as media role "phone"; a missing play device.
 #include "runtime/PSoundChannel.h"
 #include "tests/support/MediaLoop.h"
 #include "tests/support/SoundTestSupport.h"
@@ -47,8 +45,7 @@ class TonePlayer {
   std::thread thread_;
 };
 
-// A source of the test server that has been idle takes a moment (up to a couple of seconds) to give
-// its first data: waits until the transmit channel has sent a few packets.
+// An idle source of the test server takes up to a couple of seconds for its first data.
 bool WaitForPackets(H323Channel& channel, std::uint64_t packets) {
   return test::WaitUntil([&] { return channel.GetStatistics().packets >= packets; });
 }

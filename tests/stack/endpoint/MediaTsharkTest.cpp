@@ -1,5 +1,4 @@
-// tshark reads what our channels and sessions send: RTP headers of every codec and the compound
-// RTCP of both ends (sender and receiver reports, source description, BYE) with their figures.
+// tshark reads the RTP of every codec and the RTCP of both ends that our channels and sessions send.
 #include "stack/rtp/RtcpCompound.h"
 #include "stack/rtp/RtpSession.h"
 #include "tests/support/MediaLoop.h"
@@ -84,8 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Format{"G7231", std::make_shared<H323_G7231Capability>(true), 4, 240}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Two sessions report to each other every ~100 ms through relays that keep what they carry; the
-// data path loses a tenth of the packets.
+// Two sessions report every ~100 ms through relays that keep it; the data path loses a tenth.
 TEST(MediaOnTheWire, RtcpReportsOfBothEnds) {
   Tshark tshark;
   REQUIRE_TSHARK(tshark);

@@ -29,8 +29,7 @@ Sent SentBy(const TestGatekeeper& gk, std::initializer_list<std::uint16_t> expec
   return sent;
 }
 
-// tshark's fields of each packet (the message type must be ours, nothing malformed); its full text
-// must hold each of the words and no error or warning.
+// tshark's fields of each packet (its type ours, nothing malformed); its full text holds the words, no error.
 std::vector<Tshark::Fields> Judge(Tshark& judge, const Sent& sent, std::vector<std::string> fields,
                                   std::initializer_list<const char*> words) {
   fields.push_back("h225.RasMessage");
@@ -51,9 +50,8 @@ std::vector<Tshark::Fields> Judge(Tshark& judge, const Sent& sent, std::vector<s
   return rows;
 }
 
-// One run of everything: registration with every kind of token, keep-alives, admission both ways,
-// information responses asked and unasked, the answers to the gatekeeper's disengage requests,
-// our own, the answers to its unregistration requests, and our unregistration.
+// Every kind of message in one run: registration with each token, keep-alive, admission both ways,
+// information, disengage and unregistration, asked and answered.
 TEST(RasTshark, ReadsEverythingTheEndpointSends) {
   Tshark judge;
   if (!judge.Available()) GTEST_SKIP() << "tshark or text2pcap is not installed";

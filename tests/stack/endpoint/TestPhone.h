@@ -1,7 +1,6 @@
 #pragma once
-// An endpoint of ours as a phone in end-to-end tests: registered with the test gatekeeper on
-// 127.0.0.1, a tone for its microphone and a recording for its loudspeaker, every callback
-// recorded for the test's thread, short timers.
+// An endpoint of ours as a phone in end-to-end tests: a tone for its microphone, a recording for its
+// loudspeaker, every callback recorded for the test's thread, short timers.
 
 #include "stack/endpoint/H323EndPoint.h"
 #include "tests/support/Recorder.h"
