@@ -1,7 +1,7 @@
 // Admission, disengage and information requests against the test gatekeeper, where the end-to-end
 // calls do not reach (refusals, silence, forged requests). RasTsharkTest reads the messages.
 
-#include "tests/stack/endpoint/CallsFixture.h"
+#include "tests/stack/endpoint/RegistrationFixture.h"
 
 #include <atomic>
 #include <thread>

@@ -2,7 +2,7 @@
 // tokens, as they left the endpoint's socket.
 
 #include "tests/support/Tshark.h"
-#include "tests/stack/endpoint/CallsFixture.h"
+#include "tests/stack/endpoint/RegistrationFixture.h"
 
 #include <thread>
 
