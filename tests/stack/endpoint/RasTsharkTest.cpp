@@ -11,45 +11,6 @@ namespace {
 
 using M = h225::RasMessage;
 
-// What the endpoint sent, in order.
-struct Sent {
-  std::vector<std::vector<std::uint8_t>> packets;
-  std::vector<std::uint16_t> kinds;
-};
-
-// What the gatekeeper received; each of the expected kinds must be among it.
-Sent SentBy(const TestGatekeeper& gk, std::initializer_list<std::uint16_t> expected) {
-  Sent sent;
-  for (auto& r : gk.Messages()) {
-    sent.packets.push_back(r.bytes);
-    sent.kinds.push_back(r.message.Choice());
-  }
-  for (std::uint16_t kind : expected)
-    EXPECT_NE(std::find(sent.kinds.begin(), sent.kinds.end(), kind), sent.kinds.end()) << kind;
-  return sent;
-}
-
-// tshark's fields of each packet (its type ours, nothing malformed); its full text holds the words, no error.
-std::vector<Tshark::Fields> Judge(Tshark& judge, const Sent& sent, std::vector<std::string> fields,
-                                  std::initializer_list<const char*> words) {
-  fields.push_back("h225.RasMessage");
-  fields.push_back("_ws.malformed");
-  auto rows = judge.Ras(sent.packets, fields);
-  EXPECT_EQ(rows.size(), sent.packets.size());
-  rows.resize(sent.packets.size());
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(rows[i]["h225.RasMessage"], std::to_string(sent.kinds[i]));
-    EXPECT_EQ(rows[i]["_ws.malformed"], "");
-  }
-  const std::string text = judge.VerboseH323(sent.packets, false);
-  EXPECT_EQ(text.find("Malformed"), std::string::npos) << text;
-  EXPECT_EQ(text.find("Expert Info (Error"), std::string::npos) << text;
-  EXPECT_EQ(text.find("Expert Info (Warning"), std::string::npos) << text;
-  for (const char* word : words) EXPECT_NE(text.find(word), std::string::npos) << word;
-  return rows;
-}
-
 // Every kind of message in one run: registration with each token, keep-alive, admission both ways,
 // information, disengage and unregistration, asked and answered.
 TEST(RasTshark, ReadsEverythingTheEndpointSends) {
@@ -90,20 +51,37 @@ TEST(RasTshark, ReadsEverythingTheEndpointSends) {
   r.ep.RemoveGatekeeper();
   ASSERT_TRUE(r.gk.WaitUntil([&](auto&) { return r.gk.MessagesOf(M::unregistrationRequest).size() == 1; }, 5s));
 
-  const Sent sent = SentBy(r.gk, {M::gatekeeperRequest, M::registrationRequest, M::admissionRequest,
-                                  M::infoRequestResponse, M::disengageConfirm, M::disengageReject, M::disengageRequest,
-                                  M::unregistrationConfirm, M::unregistrationReject, M::unregistrationRequest});
-  auto rows = Judge(judge, sent,
-                    {"h235.algorithmOID", "h225.dialledDigits", "h225.ipV4", "h225.timeToLive",
-                     "h225.protocolIdentifier", "h225.gatekeeperIdentifier", "h225.callReferenceValue"},
-                    {"cryptoEPPwdHash", "nestedcryptoToken", "cryptoHashedToken", "1.2.840.113548.10.1.2.1",
-                     "challenge:", "sendersID: 5550100", "keepAlive: True", "discoveryComplete: True",
-                     "answerCall: True", "answerCall: False", "perCallInfo: 2 items", "unsolicited: True",
-                     "disengageReason: normalDrop", "answeredCall: True", "releaseCompleteCauseIE: 8090",
-                     "rejectReason: requestToDropOther", "srcCallSignalAddress", "callIdentifier"});
+  std::vector<std::vector<std::uint8_t>> packets;
+  std::vector<std::uint16_t> kinds;
+  for (auto& m : r.gk.Messages()) {
+    packets.push_back(m.bytes);
+    kinds.push_back(m.message.Choice());
+  }
+  for (std::uint16_t kind : {M::gatekeeperRequest, M::registrationRequest, M::admissionRequest, M::infoRequestResponse,
+                             M::disengageConfirm, M::disengageReject, M::disengageRequest, M::unregistrationConfirm,
+                             M::unregistrationReject, M::unregistrationRequest})
+    EXPECT_NE(std::find(kinds.begin(), kinds.end(), kind), kinds.end()) << kind;
+  // Each packet's type as ours, nothing malformed; the full text without error, with every word.
+  auto rows = judge.Ras(
+      packets, {"h235.algorithmOID", "h225.dialledDigits", "h225.ipV4", "h225.timeToLive", "h225.protocolIdentifier",
+                "h225.gatekeeperIdentifier", "h225.callReferenceValue", "h225.RasMessage", "_ws.malformed"});
+  ASSERT_EQ(rows.size(), packets.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(rows[i]["h225.RasMessage"], std::to_string(kinds[i])) << i;
+    EXPECT_EQ(rows[i]["_ws.malformed"], "") << i;
+  }
+  const std::string text = judge.VerboseH323(packets, false);
+  for (const char* bad : {"Malformed", "Expert Info (Error", "Expert Info (Warning"})
+    EXPECT_EQ(text.find(bad), std::string::npos) << text;
+  for (const char* word : {"cryptoEPPwdHash", "nestedcryptoToken", "cryptoHashedToken", "1.2.840.113548.10.1.2.1",
+                           "challenge:", "sendersID: 5550100", "keepAlive: True", "discoveryComplete: True",
+                           "answerCall: True", "answerCall: False", "perCallInfo: 2 items", "unsolicited: True",
+                           "disengageReason: normalDrop", "answeredCall: True", "releaseCompleteCauseIE: 8090",
+                           "rejectReason: requestToDropOther", "srcCallSignalAddress", "callIdentifier"})
+    EXPECT_NE(text.find(word), std::string::npos) << word;
   // The full registration: MD5 hash, CAT clear token and H.235.1 hash, each with its algorithm.
-  const auto first = static_cast<std::size_t>(std::find(sent.kinds.begin(), sent.kinds.end(), M::registrationRequest) -
-                                              sent.kinds.begin());
+  const auto first =
+      static_cast<std::size_t>(std::find(kinds.begin(), kinds.end(), M::registrationRequest) - kinds.begin());
   ASSERT_LT(first, rows.size());
   const std::string algorithms = rows[first]["h235.algorithmOID"];
   EXPECT_NE(algorithms.find("1.2.840.113549.2.5"), std::string::npos) << algorithms;
@@ -114,7 +92,7 @@ TEST(RasTshark, ReadsEverythingTheEndpointSends) {
   EXPECT_EQ(rows[first]["h225.protocolIdentifier"], "0.0.8.2250.0.7");
   EXPECT_EQ(rows[first]["h225.gatekeeperIdentifier"], script.identifier);
   for (std::size_t i = 0; i < rows.size(); ++i)
-    if (sent.kinds[i] == M::admissionRequest || sent.kinds[i] == M::disengageRequest) {
+    if (kinds[i] == M::admissionRequest || kinds[i] == M::disengageRequest) {
       const std::string reference = rows[i]["h225.callReferenceValue"];
       EXPECT_TRUE(reference == "4660" || reference == "9029") << reference;
     }
