@@ -1,16 +1,8 @@
 #pragma once
-// One call through the test gatekeeper's call signalling relay, as operators' gatekeepers route
-// calls: the caller's connection brings a Setup; the relay finds the callee by the called aliases,
-// opens its own connection to the callee and passes every Q.931/H.225.0 message between the two
-// (tunnelled H.245 and fast start proposals unchanged: media goes end to end). The Setup tells the
-// callee the relay's address as the caller's and the callee's own as the destination, and loses
-// the caller's endpoint identifier; every H.245 address an endpoint announces is replaced by a
-// listener of the relay that joins the other side to it (RelayedH245). A Release Complete passes
-// and ends both connections; a connection that closes without one ends the call with a Release
-// Complete to the other side; a callee that cannot be found or reached gets the caller a Release
-// Complete with the reason.
-//
-// Runs on the io_context's thread; the handlers hold the object alive while they wait.
+// One call through the test gatekeeper's call signalling relay, as a routing gatekeeper: the
+// caller's Setup is passed to the callee its aliases name, then every message both ways (media
+// goes end to end); announced H.245 addresses become RelayedH245 listeners. A side that closes, or
+// a callee not found or not reached, ends the call with a Release Complete. On the io thread.
 
 #include "stack/asn/H323Values.h"
 #include "stack/asn/Value.h"
@@ -35,6 +27,8 @@ namespace vantro::test {
 
 // What the relay did, for tests to read from their own thread.
 struct RelayLog {
+  std::size_t SetupsRelayed() const { return recorder.Read(setupsRelayed); }
+  std::size_t H245Joined() const { return recorder.Read(h245Joined); }
   Recorder recorder;              // guards what follows
   std::size_t setupsRelayed = 0;  // Setups passed on to a callee
   std::size_t h245Joined = 0;     // separate H.245 connections joined

@@ -1,10 +1,6 @@
 #pragma once
-// One separate H.245 connection through the test gatekeeper: it listens on a port of 127.0.0.1
-// that stands in the signalling for an endpoint's own H.245 address; the first connection there is
-// joined to a new connection to that address, and the octets pass both ways unchanged until
-// either side closes.
-//
-// Runs on the io_context's thread; the handlers hold the object alive while they wait.
+// One separate H.245 connection through the test gatekeeper: a listener on 127.0.0.1 standing for an
+// endpoint's H.245 address joins its first connection to that address, octets unchanged. On the io thread.
 
 #include "stack/asn/H323Values.h"
 

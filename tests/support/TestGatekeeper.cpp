@@ -18,22 +18,20 @@ namespace vantro::test {
 using asn::Value;
 namespace h225 = asn::h225;
 using h235::TokenCheck;
+using M = h225::RasMessage;
 
 namespace {
 
+constexpr asn::Ipv4Address Local(std::uint16_t port) { return {{127, 0, 0, 1}, port}; }
+
 // A RAS message of this kind with its sequence number, and the protocol identifier where it has one.
 Value Make(std::uint16_t kind, std::int64_t seq, Value** body) {
-  Value msg(h225::RasMessage::Id);
+  Value msg(M::Id);
   Value& b = *(*body = &msg.Select(kind));
   b.Field(static_cast<std::uint16_t>(b.IndexOf("requestSeqNum"))).SetInteger(seq);
   if (const int i = b.IndexOf("protocolIdentifier"); i >= 0)
     b.Field(static_cast<std::uint16_t>(i)).SetOid(asn::kH225ProtocolIdentifier);
   return msg;
-}
-
-const Value* field(const Value& body, const char* name) {
-  const int i = body.IndexOf(name);
-  return i < 0 ? nullptr : body.Get(static_cast<std::uint16_t>(i));
 }
 
 std::string Guid(const Value* callIdentifier) {
@@ -52,14 +50,13 @@ std::vector<std::string> Aliases(const Value* list) {
 TestGatekeeper::TestGatekeeper() : TestGatekeeper(Script{}) {}
 
 TestGatekeeper::TestGatekeeper(Script script, std::uint16_t rasPort, std::uint16_t signallingPort)
-    : socket_(io_),
-      relay_(io_, signallingPort,
-             [this](const std::vector<std::string>& aliases) { return registry_.Resolve(aliases); }),
+    : socket_(io_, asio::ip::udp::endpoint(asio::ip::address_v4::loopback(), rasPort)),
+      acceptor_(io_, asio::ip::tcp::endpoint(asio::ip::address_v4::loopback(), signallingPort)),
+      port_(socket_.local_endpoint().port()),
+      signallingPort_(acceptor_.local_endpoint().port()),
       script_(std::move(script)) {
-  socket_.open(asio::ip::udp::v4());
-  socket_.bind(asio::ip::udp::endpoint(asio::ip::address_v4::loopback(), rasPort));
-  port_ = socket_.local_endpoint().port();
   Receive();
+  Accept();
   thread_ = std::thread([this] { io_.run(); });
 }
 
@@ -68,7 +65,9 @@ TestGatekeeper::~TestGatekeeper() {
   asio::post(io_, [this, &closed] {
     std::error_code ignored;
     socket_.close(ignored);
-    relay_.Close();
+    acceptor_.close(ignored);
+    for (auto& weak : relayed_)
+      if (auto call = weak.lock()) call->Close();
     closed.set_value();
   });
   closed.get_future().wait();
@@ -81,27 +80,17 @@ void TestGatekeeper::SetScript(const Script& script) {
   script_ = script;
 }
 
-std::vector<TestGatekeeper::Received> TestGatekeeper::Messages() const {
-  std::lock_guard lock(mutex_);
-  return received_;
-}
-
-std::vector<TestGatekeeper::Sent> TestGatekeeper::SentMessages() const {
-  std::lock_guard lock(mutex_);
-  return sent_;
-}
-
 std::vector<TestGatekeeper::Received> TestGatekeeper::MessagesOf(std::uint16_t kind) const {
-  std::vector<Received> out;
-  for (auto& r : Messages())
-    if (r.message.Is(kind)) out.push_back(r);
+  std::vector<Received> out = Messages();
+  std::erase_if(out, [&](const Received& r) { return !r.message.Is(kind); });
   return out;
 }
 
 std::vector<TestGatekeeper::Received> TestGatekeeper::RegistrationRequests(bool keepAlive) const {
-  std::vector<Received> out;
-  for (auto& r : MessagesOf(h225::RasMessage::registrationRequest))
-    if (r.message.Alternative()[h225::RegistrationRequest::keepAlive].Boolean() == keepAlive) out.push_back(r);
+  std::vector<Received> out = MessagesOf(M::registrationRequest);
+  std::erase_if(out, [&](const Received& r) {
+    return r.message.Alternative()[h225::RegistrationRequest::keepAlive].Boolean() != keepAlive;
+  });
   return out;
 }
 
@@ -132,55 +121,79 @@ bool TestGatekeeper::WaitForMessages(std::uint16_t kind, std::size_t count, std:
       limit);
 }
 
-std::string TestGatekeeper::EndpointId() const {
-  std::lock_guard lock(mutex_);
-  return endpointId_;
+std::size_t TestGatekeeper::ActiveCalls() const {
+  const auto calls = Calls();
+  return static_cast<std::size_t>(std::count_if(calls.begin(), calls.end(), [](const Call& c) {
+    return std::any_of(c.parties.begin(), c.parties.end(), [](const CallParty& p) { return !p.disengaged; });
+  }));
 }
 
-bool TestGatekeeper::LastTokensValid() const {
+void TestGatekeeper::ForgetRegistrations() {
   std::lock_guard lock(mutex_);
-  return lastTokensValid_;
+  registrations_.clear();
+}
+
+std::optional<asn::Ipv4Address> TestGatekeeper::Resolve(const std::vector<std::string>& aliases) const {
+  for (const std::string& alias : aliases)
+    if (auto r = TargetOf(alias)) return r->callSignal;
+  return std::nullopt;
+}
+
+// The registration with this alias; empty: the last one made.
+std::optional<TestGatekeeper::Registration> TestGatekeeper::TargetOf(const std::string& alias) const {
+  std::lock_guard lock(mutex_);
+  if (alias.empty()) return Registration{endpointId_, {}, endpointRas_, {}};
+  for (auto& [id, r] : registrations_)
+    if (std::find(r.aliases.begin(), r.aliases.end(), alias) != r.aliases.end()) return r;
+  return std::nullopt;
 }
 
 void TestGatekeeper::Receive() {
   socket_.async_receive_from(asio::buffer(buffer_), from_, [this](std::error_code ec, std::size_t n) {
     if (ec == asio::error::operation_aborted || !socket_.is_open()) return;
-    if (!ec)
-      OnDatagram(std::vector<std::uint8_t>(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(n)), from_);
+    const std::vector<std::uint8_t> bytes(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(ec ? 0 : n));
+    auto decoded = asn::Decode(M::Id, bytes);
+    if (!ec && decoded && !decoded->IsUnknownAlternative()) {
+      {
+        std::lock_guard lock(mutex_);
+        received_.push_back(Received{*decoded, bytes, from_, std::chrono::steady_clock::now()});
+      }
+      Answer(*decoded, bytes, from_);
+      // Waiters wake once the message has been answered, so that they see what it changed.
+      {
+        std::lock_guard lock(mutex_);
+        ++handled_;
+      }
+      changed_.notify_all();
+    }
     Receive();
   });
 }
 
-void TestGatekeeper::OnDatagram(std::vector<std::uint8_t> bytes, const asio::ip::udp::endpoint& from) {
-  auto decoded = asn::Decode(h225::RasMessage::Id, bytes);
-  if (!decoded || decoded->IsUnknownAlternative()) return;
-  {
-    std::lock_guard lock(mutex_);
-    received_.push_back(Received{*decoded, bytes, from, std::chrono::steady_clock::now()});
-  }
-  Answer(*decoded, bytes, from);
-  // Waiters wake once the message has been answered, so that they see what it changed.
-  {
-    std::lock_guard lock(mutex_);
-    ++handled_;
-  }
-  changed_.notify_all();
+void TestGatekeeper::Accept() {
+  acceptor_.async_accept([this](std::error_code ec, asio::ip::tcp::socket socket) {
+    if (ec == asio::error::operation_aborted || !acceptor_.is_open()) return;
+    if (!ec) {
+      auto call = std::make_shared<RelayedCall>(
+          std::move(socket), Local(signallingPort_),
+          [this](const std::vector<std::string>& aliases) { return Resolve(aliases); }, relayLog_);
+      std::erase_if(relayed_, [](const std::weak_ptr<RelayedCall>& c) { return c.expired(); });
+      relayed_.push_back(call);
+      call->Start();
+    }
+    Accept();
+  });
 }
 
-bool TestGatekeeper::CheckTokens(const Value& message, std::span<const std::uint8_t> bytes) {
-  Script s;
-  {
-    std::lock_guard lock(mutex_);
-    s = script_;
-  }
+bool TestGatekeeper::CheckTokens(const Value& message, std::span<const std::uint8_t> bytes, const Script& s) const {
   const Value& body = message.Alternative();
   bool md5 = false, cat = false, p1 = false;
-  if (const Value* tokens = field(body, "cryptoTokens"))
+  if (const Value* tokens = body.Find("cryptoTokens"))
     for (const Value& t : tokens->Elements()) {
       md5 = md5 || h235::H235AuthSimpleMD5::Validate(t, s.password) == TokenCheck::Ok;
       p1 = p1 || h235::H235AuthProcedure1::Validate(bytes, t, s.password) == TokenCheck::Ok;
     }
-  if (const Value* tokens = field(body, "tokens"))
+  if (const Value* tokens = body.Find("tokens"))
     for (const Value& t : tokens->Elements()) cat = cat || h235::H235AuthCAT::Validate(t, s.password) == TokenCheck::Ok;
   switch (s.auth) {
     case Auth::None: return true;
@@ -200,101 +213,118 @@ void TestGatekeeper::Answer(const Value& request, std::span<const std::uint8_t> 
     s = script_;
   }
   const Value& body = request.Alternative();
-  using M = h225::RasMessage;
+  const std::int64_t seq = body.Find("requestSeqNum")->Integer();
+  const bool sign = s.auth == Auth::Procedure1;
+  Value* b;
   switch (request.Choice()) {
-    case M::gatekeeperRequest: AnswerDiscovery(body[h225::GatekeeperRequest::requestSeqNum].Integer(), s, from); break;
+    case M::gatekeeperRequest: {
+      if (!s.answerDiscovery) return;
+      if (s.discoveryReject) {
+        Value grj = Make(M::gatekeeperReject, seq, &b);
+        b->Field(h225::GatekeeperReject::rejectReason).Select(*s.discoveryReject);
+        asn::CompleteMandatory(*b);
+        return SendLater(std::move(grj), from, false);
+      }
+      using G = h225::GatekeeperConfirm;
+      Value gcf = Make(M::gatekeeperConfirm, seq, &b);
+      b->Field(G::gatekeeperIdentifier).SetText(s.identifier);
+      asn::SetIpv4(b->Field(G::rasAddress), Local(port_));
+      if (s.auth == Auth::Cat) {
+        b->Field(G::authenticationMode)
+            .Select(asn::h235::AuthenticationMechanism::authenticationBES)
+            .Select(asn::h235::AuthenticationBES::radius);
+        b->Field(G::algorithmOID).SetOid(h235::kOidCat);
+      } else if (s.auth == Auth::Md5 || s.auth == Auth::Procedure1) {
+        b->Field(G::authenticationMode).Select(asn::h235::AuthenticationMechanism::pwdHash);
+        if (s.auth == Auth::Md5)
+          b->Field(G::algorithmOID).SetOid(h235::kOidMd5);
+        else
+          b->Field(G::algorithmOID).SetOid(h235::kOidHmacSha1_96);
+      }
+      return SendLater(std::move(gcf), from, false);
+    }
     case M::registrationRequest: {
-      const bool tokensOk = CheckTokens(request, bytes);
+      const bool tokensOk = CheckTokens(request, bytes, s);
       {
         std::lock_guard lock(mutex_);
         lastTokensValid_ = tokensOk;
       }
-      AnswerRegistration(body, tokensOk, s, from);
-      break;
+      if (auto answer = AnswerRegistration(body, tokensOk, s))
+        SendLater(std::move(*answer), from, sign && answer->Is(M::registrationConfirm));
+      return;
     }
-    case M::admissionRequest: AnswerAdmission(body, CheckTokens(request, bytes), s, from); break;
-    case M::disengageRequest: AnswerDisengage(body, s, from); break;
-    case M::unregistrationRequest: AnswerUnregistration(body, s, from); break;
-    default: break;
+    case M::admissionRequest:
+      if (s.answerAdmission) SendLater(AnswerAdmission(body, CheckTokens(request, bytes, s), s), from, sign);
+      return;
+    case M::disengageRequest: {
+      if (!s.answerDisengage) return;
+      using D = h225::DisengageRequest;
+      const std::string endpointId = body[D::endpointIdentifier].Text();
+      bool known;
+      {
+        std::lock_guard lock(mutex_);
+        known = registrations_.count(endpointId) > 0;
+        if (auto it = calls_.find(Guid(body.Get(D::callIdentifier))); it != calls_.end())
+          for (CallParty& party : it->second.parties) party.disengaged |= party.endpointId == endpointId;
+      }
+      const auto answerSeq = static_cast<unsigned>(seq);
+      return SendLater(known ? ras::MakeDisengageConfirm(answerSeq)
+                             : ras::MakeDisengageReject(answerSeq, h225::DisengageRejectReason::notRegistered),
+                       from, sign);
+    }
+    case M::unregistrationRequest: {
+      {
+        std::lock_guard lock(mutex_);
+        std::erase_if(registrations_, [&](auto& e) { return e.second.ras == from; });
+        if (const Value* id = body.Get(h225::UnregistrationRequest::endpointIdentifier))
+          registrations_.erase(id->Text());
+        endpointId_.clear();
+      }
+      return Send(ras::MakeUnregistrationConfirm(static_cast<unsigned>(seq)), from,
+                  sign ? Signing::AsScript : Signing::None);
+    }
+    default: return;
   }
 }
 
-void TestGatekeeper::AnswerDiscovery(std::int64_t seq, const Script& s, const asio::ip::udp::endpoint& from) {
-  if (!s.answerDiscovery) return;
-  Value* b;
-  if (s.discoveryReject) {
-    Value grj = Make(h225::RasMessage::gatekeeperReject, seq, &b);
-    b->Field(h225::GatekeeperReject::rejectReason).Select(*s.discoveryReject);
-    asn::CompleteMandatory(*b);
-    SendLater(std::move(grj), from, false);
-    return;
-  }
-  using G = h225::GatekeeperConfirm;
-  Value gcf = Make(h225::RasMessage::gatekeeperConfirm, seq, &b);
-  b->Field(G::gatekeeperIdentifier).SetText(s.identifier);
-  asn::SetIpv4(b->Field(G::rasAddress), {{127, 0, 0, 1}, port_});
-  if (s.auth == Auth::Cat) {
-    b->Field(G::authenticationMode)
-        .Select(asn::h235::AuthenticationMechanism::authenticationBES)
-        .Select(asn::h235::AuthenticationBES::radius);
-    b->Field(G::algorithmOID).SetOid(h235::kOidCat);
-  } else if (s.auth == Auth::Md5 || s.auth == Auth::Procedure1) {
-    b->Field(G::authenticationMode).Select(asn::h235::AuthenticationMechanism::pwdHash);
-    if (s.auth == Auth::Md5)
-      b->Field(G::algorithmOID).SetOid(h235::kOidMd5);
-    else
-      b->Field(G::algorithmOID).SetOid(h235::kOidHmacSha1_96);
-  }
-  SendLater(std::move(gcf), from, false);
-}
-
-void TestGatekeeper::AnswerRegistration(const Value& body, bool tokensOk, const Script& s,
-                                        const asio::ip::udp::endpoint& from) {
+std::optional<Value> TestGatekeeper::AnswerRegistration(const Value& body, bool tokensOk, const Script& s) {
   using R = h225::RegistrationRequest;
-  const std::int64_t seq = body[R::requestSeqNum].Integer();
+  if (!s.answerRegistration) return std::nullopt;
   const bool keepAlive = body[R::keepAlive].Boolean();
-  std::optional<std::uint16_t> reject;
+  std::optional<std::uint16_t> reject = keepAlive ? std::nullopt : s.registrationReject;
+  std::string id;
+  std::unique_lock lock(mutex_);
   if (keepAlive) {
-    if (!s.answerKeepAlive) return;
-    std::lock_guard lock(mutex_);
-    const Value* id = body.Get(R::endpointIdentifier);
-    if (script_.keepAlivesNeedingFullRegistration > 0 || !id || !registry_.Has(id->Text())) {
-      if (script_.keepAlivesNeedingFullRegistration > 0) --script_.keepAlivesNeedingFullRegistration;
+    const Value* known = body.Get(R::endpointIdentifier);
+    if (!known || !registrations_.count(known->Text()))
       reject = h225::RegistrationRejectReason::fullRegistrationRequired;
-    }
-  } else {
-    if (!s.answerRegistration) return;
-    reject = s.registrationReject;
+    else
+      id = known->Text();
   }
   if (!reject && !tokensOk) reject = h225::RegistrationRejectReason::securityDenial;
   Value* b;
   if (reject) {
-    using J = h225::RegistrationReject;
-    Value rrj = Make(h225::RasMessage::registrationReject, seq, &b);
-    Value& reason = b->Field(J::rejectReason).Select(*reject);
-    asn::CompleteMandatory(reason);
-    b->Field(J::gatekeeperIdentifier).SetText(s.identifier);
-    SendLater(std::move(rrj), from, false);
-    return;
+    Value rrj = Make(M::registrationReject, body[R::requestSeqNum].Integer(), &b);
+    asn::CompleteMandatory(b->Field(h225::RegistrationReject::rejectReason).Select(*reject));
+    b->Field(h225::RegistrationReject::gatekeeperIdentifier).SetText(s.identifier);
+    return rrj;
   }
-  std::string id;
-  if (keepAlive) {
-    id = body[R::endpointIdentifier].Text();
-  } else {
-    Registration r;
-    r.aliases = Aliases(body.Get(R::terminalAlias));
+  if (!keepAlive) {
+    // A new identifier, in place of any other registration from the same RAS address.
+    Registration r{
+        "ep" + std::to_string(nextEndpoint_++) + "_" + s.identifier, Aliases(body.Get(R::terminalAlias)), {}, {}};
     if (auto ras = asn::Ipv4(body[R::rasAddress].At(0))) r.ras = {asio::ip::address_v4(ras->ip), ras->port};
     if (body[R::callSignalAddress].Size() > 0)
       if (auto cs = asn::Ipv4(body[R::callSignalAddress].At(0))) r.callSignal = *cs;
-    const asio::ip::udp::endpoint ras = r.ras;
-    id = registry_.Add(std::move(r), s.identifier);
-    std::lock_guard lock(mutex_);
-    endpointId_ = id;
-    endpointRas_ = ras;
+    std::erase_if(registrations_, [&](auto& e) { return e.second.ras == r.ras; });
+    id = endpointId_ = r.endpointId;
+    endpointRas_ = r.ras;
+    registrations_[id] = std::move(r);
   }
+  lock.unlock();
   using C = h225::RegistrationConfirm;
-  Value rcf = Make(h225::RasMessage::registrationConfirm, seq, &b);
-  asn::SetIpv4(b->Field(C::callSignalAddress).Append(), {{127, 0, 0, 1}, relay_.Port()});
+  Value rcf = Make(M::registrationConfirm, body[R::requestSeqNum].Integer(), &b);
+  asn::SetIpv4(b->Field(C::callSignalAddress).Append(), Local(signallingPort_));
   if (const Value* aliases = body.Get(R::terminalAlias))
     for (const Value& alias : aliases->Elements()) b->Field(C::terminalAlias).Append(alias);
   b->Field(C::gatekeeperIdentifier).SetText(s.identifier);
@@ -305,85 +335,61 @@ void TestGatekeeper::AnswerRegistration(const Value& body, bool tokensOk, const 
   b->Field(C::willRespondToIRR).SetBoolean(false);
   b->Field(C::maintainConnection).SetBoolean(false);
   asn::CompleteMandatory(*b);
-  SendLater(std::move(rcf), from, s.auth == Auth::Procedure1);
+  return rcf;
 }
 
-void TestGatekeeper::AnswerAdmission(const Value& body, bool tokensOk, const Script& s,
-                                     const asio::ip::udp::endpoint& from) {
+Value TestGatekeeper::AnswerAdmission(const Value& body, bool tokensOk, const Script& s) {
   using A = h225::AdmissionRequest;
-  if (!s.answerAdmission) return;
-  const std::int64_t seq = body[A::requestSeqNum].Integer();
   const bool answerCall = body[A::answerCall].Boolean();
   const std::string endpointId = body[A::endpointIdentifier].Text();
-  const asn::Ipv4Address relay{{127, 0, 0, 1}, relay_.Port()};
+  std::optional<asn::Ipv4Address> caller;
+  {
+    std::lock_guard lock(mutex_);
+    if (auto it = registrations_.find(endpointId); it != registrations_.end()) caller = it->second.callSignal;
+  }
+  const std::vector<std::string> called = Aliases(body.Get(A::destinationInfo));
   std::optional<std::uint16_t> reject;
   std::optional<asn::Ipv4Address> destination;
-  const std::optional<Registration> caller = registry_.Find(endpointId);
-  const std::vector<std::string> called = Aliases(body.Get(A::destinationInfo));
-  if (!caller) {
+  if (!caller)
     reject = h225::AdmissionRejectReason::callerNotRegistered;
-  } else if (!tokensOk) {
+  else if (!tokensOk)
     reject = h225::AdmissionRejectReason::securityDenial;
-  } else if (s.admissionReject) {
+  else if (s.admissionReject)
     reject = s.admissionReject;
-  } else if (answerCall && s.answerCallReject) {
+  else if (answerCall && s.answerCallReject)
     reject = s.answerCallReject;
-  } else if (answerCall) {
-    destination = s.routed ? relay : caller->callSignal;
-  } else if (auto callee = registry_.Resolve(called)) {
-    destination = s.routed ? relay : *callee;
-  } else if (const Value* address = body.Get(A::destCallSignalAddress); address && called.empty()) {
-    destination = s.routed ? relay : asn::Ipv4(*address);
-  } else {
-    reject = h225::AdmissionRejectReason::calledPartyNotRegistered;
-  }
-  if (!reject && !destination) reject = h225::AdmissionRejectReason::incompleteAddress;
+  else if (answerCall)
+    destination = caller;
+  else if (auto callee = Resolve(called))
+    destination = callee;
+  else if (const Value* address = body.Get(A::destCallSignalAddress); address && called.empty())
+    destination = asn::Ipv4(*address);
+  if (!reject && !destination) reject = h225::AdmissionRejectReason::calledPartyNotRegistered;
   Value* b;
+  const std::int64_t seq = body[A::requestSeqNum].Integer();
   if (reject) {
-    Value arj = Make(h225::RasMessage::admissionReject, seq, &b);
+    Value arj = Make(M::admissionReject, seq, &b);
     b->Field(h225::AdmissionReject::rejectReason).Select(*reject);
     asn::CompleteMandatory(*b);
-    SendLater(std::move(arj), from, s.auth == Auth::Procedure1);
-    return;
+    return arj;
   }
-  registry_.Admitted(
-      Guid(body.Get(A::callIdentifier)), body[A::conferenceID].Bytes(),
-      {endpointId, static_cast<std::uint16_t>(body[A::callReferenceValue].Integer()), answerCall, false});
+  {
+    std::lock_guard lock(mutex_);
+    Call& call = calls_[Guid(body.Get(A::callIdentifier))];
+    call.callIdentifier = Guid(body.Get(A::callIdentifier));
+    call.conferenceID = body[A::conferenceID].Bytes();
+    call.parties.push_back({endpointId, static_cast<std::uint16_t>(body[A::callReferenceValue].Integer()), false});
+  }
   using C = h225::AdmissionConfirm;
-  Value acf = Make(h225::RasMessage::admissionConfirm, seq, &b);
+  Value acf = Make(M::admissionConfirm, seq, &b);
   b->Field(C::bandWidth).SetInteger(body[A::bandWidth].Integer());
   b->Field(C::callModel).Select(s.routed ? h225::CallModel::gatekeeperRouted : h225::CallModel::direct);
-  asn::SetIpv4(b->Field(C::destCallSignalAddress), *destination);
+  asn::SetIpv4(b->Field(C::destCallSignalAddress), s.routed ? Local(signallingPort_) : *destination);
   if (s.irrFrequency) b->Field(C::irrFrequency).SetInteger(s.irrFrequency);
   if (!answerCall && !called.empty()) asn::SetAlias(b->Field(C::destinationInfo).Append(), called.front());
   b->Field(C::willRespondToIRR).SetBoolean(false);
   asn::CompleteMandatory(*b);
-  SendLater(std::move(acf), from, s.auth == Auth::Procedure1);
-}
-
-void TestGatekeeper::AnswerDisengage(const Value& body, const Script& s, const asio::ip::udp::endpoint& from) {
-  using D = h225::DisengageRequest;
-  if (!s.answerDisengage) return;
-  const std::int64_t seq = body[D::requestSeqNum].Integer();
-  const std::string endpointId = body[D::endpointIdentifier].Text();
-  const bool known = registry_.Has(endpointId);
-  registry_.Disengaged(Guid(body.Get(D::callIdentifier)), endpointId);
-  const auto answerSeq = static_cast<unsigned>(seq);
-  SendLater(known ? ras::MakeDisengageConfirm(answerSeq)
-                  : ras::MakeDisengageReject(answerSeq, h225::DisengageRejectReason::notRegistered),
-            from, s.auth == Auth::Procedure1);
-}
-
-void TestGatekeeper::AnswerUnregistration(const Value& body, const Script& s, const asio::ip::udp::endpoint& from) {
-  Value ucf =
-      ras::MakeUnregistrationConfirm(static_cast<unsigned>(body[h225::UnregistrationRequest::requestSeqNum].Integer()));
-  if (const Value* id = body.Get(h225::UnregistrationRequest::endpointIdentifier)) registry_.Remove(id->Text());
-  registry_.RemoveAt(from);
-  {
-    std::lock_guard lock(mutex_);
-    endpointId_.clear();
-  }
-  Send(std::move(ucf), from, s.auth == Auth::Procedure1 ? Signing::AsScript : Signing::None);
+  return acf;
 }
 
 void TestGatekeeper::SendLater(Value message, const asio::ip::udp::endpoint& to, bool sign) {
@@ -393,12 +399,9 @@ void TestGatekeeper::SendLater(Value message, const asio::ip::udp::endpoint& to,
     delay = script_.progressDelay;
   }
   const Signing signing = sign ? Signing::AsScript : Signing::None;
-  if (delay.count() <= 0) {
-    Send(std::move(message), to, signing);
-    return;
-  }
+  if (delay.count() <= 0) return Send(std::move(message), to, signing);
   Value* b;
-  Value rip = Make(h225::RasMessage::requestInProgress, message.Alternative().Find("requestSeqNum")->Integer(), &b);
+  Value rip = Make(M::requestInProgress, message.Alternative().Find("requestSeqNum")->Integer(), &b);
   b->Field(h225::RequestInProgress::delay).SetInteger(delay.count());
   Send(std::move(rip), to, Signing::None);
   auto timer = std::make_shared<asio::steady_timer>(io_, delay);
@@ -430,42 +433,26 @@ void TestGatekeeper::Send(Value message, const asio::ip::udp::endpoint& to, Sign
   sent_.push_back({message.Choice(), to, std::chrono::steady_clock::now()});
 }
 
-std::optional<TestGatekeeper::Target> TestGatekeeper::TargetOf(const std::string& alias) const {
-  if (!alias.empty()) {
-    auto r = registry_.FindAlias(alias);
-    return r ? std::optional<Target>(Target{r->ras, r->endpointId}) : std::nullopt;
-  }
-  std::lock_guard lock(mutex_);
-  return Target{endpointRas_, endpointId_};
-}
-
 unsigned TestGatekeeper::NextRequest(std::string* identifier) {
   std::lock_guard lock(mutex_);
   if (identifier) *identifier = script_.identifier;
   return ++seq_;
 }
 
-std::optional<Value> TestGatekeeper::Ask(Value request, unsigned seq, const Target& to, Signing signing,
+std::optional<Value> TestGatekeeper::Ask(Value request, unsigned seq, const Registration& to, Signing signing,
                                          std::chrono::milliseconds wait) {
-  std::size_t before;
-  {
-    std::lock_guard lock(mutex_);
-    before = received_.size();
-  }
+  const std::size_t before = Messages().size();
   asio::post(
       io_, [this, request = std::move(request), to, signing]() mutable { Send(std::move(request), to.ras, signing); });
   std::optional<Value> answer;
   WaitUntil(
       [&](const std::vector<Received>& all) {
-        for (std::size_t i = before; i < all.size(); ++i) {
+        for (std::size_t i = before; i < all.size() && !answer; ++i) {
           const Value* s = all[i].message.Alternative().Find("requestSeqNum");
-          if (s && s->Integer() == seq && all[i].from == to.ras &&
-              !all[i].message.Is(h225::RasMessage::registrationRequest)) {
+          if (s && s->Integer() == seq && all[i].from == to.ras && !all[i].message.Is(M::registrationRequest))
             answer = all[i].message;
-            return true;
-          }
         }
-        return false;
+        return answer.has_value();
       },
       wait);
   return answer;
@@ -478,10 +465,13 @@ std::optional<Value> TestGatekeeper::SendUnregistrationRequest(std::optional<std
   if (!target) return std::nullopt;
   ras::EndpointInfo gk;
   const unsigned seq = NextRequest(&gk.gatekeeperId);
-  gk.callSignalAddress = {{127, 0, 0, 1}, 1721};
+  gk.callSignalAddress = Local(1721);
   gk.endpointId = target->endpointId;
   auto answer = Ask(ras::MakeUnregistrationRequest(seq, gk, reason), seq, *target, signing, wait);
-  if (answer && answer->Is(h225::RasMessage::unregistrationConfirm)) registry_.Remove(target->endpointId);
+  if (answer && answer->Is(M::unregistrationConfirm)) {
+    std::lock_guard lock(mutex_);
+    registrations_.erase(target->endpointId);
+  }
   return answer;
 }
 
@@ -493,9 +483,9 @@ std::optional<Value> TestGatekeeper::SendInfoRequest(std::chrono::milliseconds w
   if (!target) return std::nullopt;
   const unsigned seq = NextRequest();
   Value* b;
-  Value irq = Make(h225::RasMessage::infoRequest, seq, &b);
+  Value irq = Make(M::infoRequest, seq, &b);
   b->Field(I::callReferenceValue).SetInteger(callReference);
-  asn::SetIpv4(b->Field(I::replyAddress), {{127, 0, 0, 1}, port_});
+  asn::SetIpv4(b->Field(I::replyAddress), Local(port_));
   if (!callIdentifier.empty()) b->Field(I::callIdentifier).Field(h225::CallIdentifier::guid).SetBytes(callIdentifier);
   asn::CompleteMandatory(*b);
   return Ask(std::move(irq), seq, *target, signing, wait);
@@ -504,41 +494,46 @@ std::optional<Value> TestGatekeeper::SendInfoRequest(std::chrono::milliseconds w
 std::optional<Value> TestGatekeeper::SendDisengageRequest(const std::string& callIdentifier, std::uint16_t reason,
                                                           std::chrono::milliseconds wait, Signing signing,
                                                           const std::string& endpointId, bool zeroIdentifier) {
-  Target target = *TargetOf("");
+  Registration target = *TargetOf("");
   ras::CallInfo about;
   about.callReference = 1;
   about.callIdentifier = zeroIdentifier ? std::string(16, '\0') : callIdentifier;
   about.conferenceID = std::string(16, '\0');
-  ras::EndpointInfo gk;
-  const unsigned seq = NextRequest(&gk.gatekeeperId);
-  if (auto call = registry_.FindCall(callIdentifier)) {
-    about.conferenceID = call->conferenceID;
-    for (const CallParty& party : call->parties) {
-      if (endpointId.empty() ? party.disengaged : party.endpointId != endpointId) continue;
-      auto r = registry_.Find(party.endpointId);
-      if (!r) continue;
-      target = {r->ras, party.endpointId};
-      about.callReference = party.callReference;
-      break;
+  {
+    std::lock_guard lock(mutex_);
+    if (auto call = calls_.find(callIdentifier); call != calls_.end()) {
+      about.conferenceID = call->second.conferenceID;
+      for (const CallParty& party : call->second.parties) {
+        auto r = registrations_.find(party.endpointId);
+        if ((endpointId.empty() ? party.disengaged : party.endpointId != endpointId) || r == registrations_.end())
+          continue;
+        target = r->second;
+        about.callReference = party.callReference;
+        break;
+      }
     }
   }
+  ras::EndpointInfo gk;
+  const unsigned seq = NextRequest(&gk.gatekeeperId);
   gk.endpointId = target.endpointId.empty() ? std::string("-") : target.endpointId;
   auto answer = Ask(ras::MakeDisengageRequest(seq, gk, about, reason), seq, target, signing, wait);
-  if (answer && answer->Is(h225::RasMessage::disengageConfirm)) registry_.Disengaged(callIdentifier, target.endpointId);
+  if (answer && answer->Is(M::disengageConfirm)) {
+    std::lock_guard lock(mutex_);
+    if (auto call = calls_.find(callIdentifier); call != calls_.end())
+      for (CallParty& party : call->second.parties) party.disengaged |= party.endpointId == target.endpointId;
+  }
   return answer;
 }
 
 std::size_t TestGatekeeper::DropCalls() {
-  std::vector<std::pair<std::string, std::string>> parties;  // call identifier, endpoint identifier
-  for (const Call& call : Calls())
-    for (const CallParty& party : call.parties)
-      if (!party.disengaged) parties.emplace_back(call.callIdentifier, party.endpointId);
   std::size_t confirmed = 0;
-  for (auto& [call, endpoint] : parties) {
-    auto answer = SendDisengageRequest(call, h225::DisengageReason::forcedDrop, std::chrono::seconds(2),
-                                       Signing::AsScript, endpoint);
-    if (answer && answer->Is(h225::RasMessage::disengageConfirm)) ++confirmed;
-  }
+  for (const Call& call : Calls())
+    for (const CallParty& party : call.parties) {
+      if (party.disengaged) continue;
+      auto answer = SendDisengageRequest(call.callIdentifier, h225::DisengageReason::forcedDrop,
+                                         std::chrono::seconds(2), Signing::AsScript, party.endpointId);
+      confirmed += answer && answer->Is(M::disengageConfirm);
+    }
   return confirmed;
 }
 

@@ -17,58 +17,51 @@
 #include "tests/support/TestGatekeeper.h"
 
 #include <cstdio>
-#include <cstring>
+#include <functional>
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <string>
 
 using vantro::test::TestGatekeeper;
 
 int main(int argc, char** argv) {
+  using Auth = TestGatekeeper::Auth;
   TestGatekeeper::Script script;
   std::uint16_t rasPort = 0, signallingPort = 0;
+  const auto number = [](const char* text) { return static_cast<std::uint16_t>(std::atoi(text)); };
+  const std::map<std::string, std::function<void(const char*)>> options = {
+      {"--password", [&](const char* v) { script.password = v; }},
+      {"--auth",
+       [&](const char* v) {
+         const std::map<std::string, Auth> auths = {
+             {"md5", Auth::Md5}, {"cat", Auth::Cat}, {"h2351", Auth::Procedure1}, {"any", Auth::Unannounced}};
+         script.auth = auths.count(v) ? auths.at(v) : Auth::None;
+       }},
+      {"--reject", [&](const char* v) { script.registrationReject = number(v); }},
+      {"--arj", [&](const char* v) { script.admissionReject = number(v); }},
+      {"--arj-answer", [&](const char* v) { script.answerCallReject = number(v); }},
+      {"--delay", [&](const char* v) { script.progressDelay = std::chrono::milliseconds(std::atoi(v)); }},
+      {"--ttl", [&](const char* v) { script.grantedTimeToLive = static_cast<std::uint32_t>(std::atoi(v)); }},
+      {"--irr", [&](const char* v) { script.irrFrequency = static_cast<std::uint32_t>(std::atoi(v)); }},
+      {"--port", [&](const char* v) { rasPort = number(v); }},
+      {"--signal-port", [&](const char* v) { signallingPort = number(v); }},
+  };
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : "";
-    const bool takesValue = arg != "--silent" && arg != "--routed";
-    if (takesValue && i + 1 >= argc) {
-      std::fprintf(stderr, "%s needs a value\n", argv[i]);
-      return 2;
-    }
-    if (arg == "--password") {
-      script.password = value;
-    } else if (arg == "--auth") {
-      const std::string a = value;
-      script.auth = a == "md5"     ? TestGatekeeper::Auth::Md5
-                    : a == "cat"   ? TestGatekeeper::Auth::Cat
-                    : a == "h2351" ? TestGatekeeper::Auth::Procedure1
-                    : a == "any"   ? TestGatekeeper::Auth::Unannounced
-                                   : TestGatekeeper::Auth::None;
-    } else if (arg == "--reject") {
-      script.registrationReject = static_cast<std::uint16_t>(std::atoi(value));
-    } else if (arg == "--arj") {
-      script.admissionReject = static_cast<std::uint16_t>(std::atoi(value));
-    } else if (arg == "--arj-answer") {
-      script.answerCallReject = static_cast<std::uint16_t>(std::atoi(value));
-    } else if (arg == "--silent") {
+    if (arg == "--silent") {
       script.answerDiscovery = false;
     } else if (arg == "--routed") {
       script.routed = true;
-    } else if (arg == "--delay") {
-      script.progressDelay = std::chrono::milliseconds(std::atoi(value));
-    } else if (arg == "--ttl") {
-      script.grantedTimeToLive = static_cast<std::uint32_t>(std::atoi(value));
-    } else if (arg == "--irr") {
-      script.irrFrequency = static_cast<std::uint32_t>(std::atoi(value));
-    } else if (arg == "--port") {
-      rasPort = static_cast<std::uint16_t>(std::atoi(value));
-    } else if (arg == "--signal-port") {
-      signallingPort = static_cast<std::uint16_t>(std::atoi(value));
-    } else {
+    } else if (!options.count(arg)) {
       std::fprintf(stderr, "unknown argument %s\n", argv[i]);
       return 2;
+    } else if (i + 1 >= argc) {
+      std::fprintf(stderr, "%s needs a value\n", argv[i]);
+      return 2;
+    } else {
+      options.at(arg)(argv[++i]);
     }
-    if (takesValue) ++i;
   }
   try {
     TestGatekeeper gatekeeper(script, rasPort, signallingPort);

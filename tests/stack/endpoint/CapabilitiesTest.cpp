@@ -1,4 +1,4 @@
-// The capability table's positions and the capabilities' H.245 forms.
+// The capability table and the capabilities' H.245 forms; the call signalling listener's port.
 #include "stack/asn/Per.h"
 #include "stack/asn/generated/H245.h"
 #include "stack/endpoint/H323EndPoint.h"
@@ -45,6 +45,26 @@ TEST(Capabilities, AudioCapabilityValuesRoundTripAndMatchTheirOwnFormatOnly) {
   asn::Value g729(asn::h245::AudioCapability::Id);
   g729.Select(asn::h245::AudioCapability::g729).SetInteger(4);
   EXPECT_EQ(table.FindMatch(g729)->GetFormatName(), "G.729A");
+}
+
+TEST(Listener, KeepsItsPortAndStopsWithTheEndpoint) {
+  H323EndPoint ep;
+  ASSERT_TRUE(ep.StartListeners({"127.0.0.1:0"}));
+  const auto at = *ep.GetListenerAddress();
+  // The same list keeps the listener; its port cannot be taken twice.
+  EXPECT_TRUE(ep.StartListeners({"127.0.0.1:0"}));
+  EXPECT_EQ(ep.GetListenerAddress()->port, at.port);
+  H323EndPoint other;
+  EXPECT_FALSE(other.StartListeners({"127.0.0.1:" + std::to_string(at.port)}));
+  EXPECT_FALSE(other.GetListenerAddress());
+  EXPECT_FALSE(other.StartListeners({"nowhere:1"}));
+  ep.Shutdown();
+  EXPECT_FALSE(ep.GetListenerAddress());
+  asio::io_context io;
+  asio::ip::tcp::socket s(io);
+  std::error_code ec;
+  s.connect({asio::ip::address_v4::loopback(), at.port}, ec);
+  EXPECT_EQ(ec, asio::error::connection_refused);
 }
 
 }  // namespace

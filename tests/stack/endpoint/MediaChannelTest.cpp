@@ -1,12 +1,9 @@
-// Two channels of our own over 127.0.0.1 carry a tone and a voice for each codec, also through a
-// relay that loses, duplicates, delays and reorders packets: what comes out has the frequency and
-// level that went in, without gaps; pause silences either direction; a missing or failing sound
-// device does not end the channel; closing the session stops its channels and says BYE.
+// Two channels of our own over 127.0.0.1: impaired voice, pause, failing devices, session take-over.
+// (The clean path: the end-to-end calls hear a tone both ways in each codec.)
 #include "runtime/PTrace.h"
 #include "stack/codecs/H323AudioCodec.h"
 #include "stack/endpoint/DiscardAudioSink.h"
 #include "stack/endpoint/H323ReceiveChannel.h"
-#include "stack/endpoint/H323RtpUdpSession.h"
 #include "stack/endpoint/SilentAudioSource.h"
 #include "stack/rtp/RtpPacket.h"
 #include "tests/support/MediaLoop.h"
@@ -33,18 +30,10 @@ using test::WaitUntil;
 struct Format {
   const char* name;
   std::shared_ptr<const H323Capability> capability;
-  double frequency;  // of the tone the codec carries best
-  double tolerance;  // of its level
 };
 
-std::vector<Format> Formats() {
-  return {{"G711u", std::make_shared<H323_G711Capability>(H323_G711Capability::muLaw), 1000, 0.03},
-          {"G711A", std::make_shared<H323_G711Capability>(H323_G711Capability::ALaw), 1000, 0.03},
-          {"G729A", std::make_shared<H323_G729ACapability>(), 440, 0.25},
-          {"G7231", std::make_shared<H323_G7231Capability>(true), 440, 0.25}};
-}
-
-MediaLoop::Config ConfigFor(std::shared_ptr<const H323Capability> capability, SignalAudioSource::Signal signal) {
+MediaLoop::Config ConfigFor(std::shared_ptr<const H323Capability> capability = std::make_shared<H323_G711Capability>(),
+                            SignalAudioSource::Signal signal = SignalAudioSource::Tone(1000, 0.3)) {
   MediaLoop::Config c;
   c.capability = std::move(capability);
   c.signal = std::move(signal);
@@ -57,44 +46,9 @@ double MeanAbs(const std::vector<std::int16_t>& pcm) {
   return pcm.empty() ? 0 : sum / double(pcm.size());
 }
 
-rtp::RtpSession& Rtp(H323RtpSession& session) { return dynamic_cast<H323RtpUdpSession&>(session).GetRtp(); }
-
 class MediaChannels : public testing::TestWithParam<Format> {};
 
-// Nothing is lost on a clean path. (The floor of the jitter buffer is raised here, so that a busy
-// machine's late threads do not make a steady tone go through the speech codecs' concealment.)
-TEST_P(MediaChannels, ToneKeepsFrequencyAndLevel) {
-  const Format f = GetParam();
-  MediaLoop::Config config = ConfigFor(f.capability, SignalAudioSource::Tone(f.frequency, 0.3));
-  config.jitterMinimumMs = 80;
-  MediaLoop loop(config);
-  ASSERT_EQ(loop.Error(), "");
-  ASSERT_TRUE(loop.Start());
-  std::this_thread::sleep_for(1500ms);
-  const ChannelStatistics tx = loop.Transmitter().GetStatistics();
-  const ChannelStatistics rx = loop.Receiver().GetStatistics();
-  const unsigned rxLevel = loop.Receiver().GetCodec()->GetAverageSignalLevel();
-  loop.Close();
-
-  const auto pcm = loop.Sink().Samples();
-  ASSERT_GT(pcm.size(), 8000u);
-  for (std::size_t at = 4000; at + 800 <= pcm.size(); at += 800)
-    EXPECT_NEAR(ToneAmplitude(SampleWindow(pcm, at, 800), f.frequency), 0.3, 0.3 * f.tolerance) << "at sample " << at;
-  EXPECT_LT(ToneAmplitude(SampleWindow(pcm, 4000, 4000), f.frequency * 1.5), 0.03);
-  const double level = 0.3 * 32767 * 2 / M_PI;
-  EXPECT_NEAR(tx.averageLevel, level, level * 0.1);
-  EXPECT_NEAR(rxLevel, level, level * (f.tolerance + 0.1));
-  EXPECT_GT(tx.packets, 25u);
-  EXPECT_GE(rx.packets + 2, tx.packets);
-  EXPECT_EQ(rx.packetsLost, 0u);
-  EXPECT_EQ(rx.framesConcealed, 0u);
-  EXPECT_EQ(rx.packetsDropped, 0u);
-  EXPECT_GE(rx.jitterBufferMs, 80u);
-  EXPECT_LE(rx.jitterBufferMs, 100u);
-}
-
-// A voice (steady pitch of 150 Hz, syllables) through 5 % loss, 5 % duplicates, 5 % held back and
-// 0-30 ms of jitter: each quarter second still has the voice's harmonics and most of its level.
+// 5 % loss, duplicates and held back, 0-30 ms jitter: each quarter second keeps a 150 Hz voice's harmonics and level.
 TEST_P(MediaChannels, VoiceComesThroughLossDuplicationReorderingAndJitter) {
   const Format f = GetParam();
   MediaLoop::Config config = ConfigFor(f.capability, SignalAudioSource::Speech(0.5, 0));
@@ -105,10 +59,18 @@ TEST_P(MediaChannels, VoiceComesThroughLossDuplicationReorderingAndJitter) {
   MediaLoop loop(config);
   ASSERT_EQ(loop.Error(), "");
   ASSERT_TRUE(loop.Start());
+  // Levels and statistics are read from another thread while the channels run.
+  std::atomic<bool> stop{false};
+  std::thread reader([&] {
+    for (; !stop; std::this_thread::sleep_for(1ms)) {
+      loop.Transmitter().GetCodec()->GetAverageSignalLevel();
+      loop.Receiver().GetStatistics();
+    }
+  });
   std::this_thread::sleep_for(3s);
+  stop = true;
+  reader.join();
   const ChannelStatistics rx = loop.Receiver().GetStatistics();
-  // The relay sends from its own port: the receiving session took that source.
-  const auto source = Rtp(loop.ReceivingSession()).GetSourceAddress();
   loop.Close();
 
   const auto speech = SignalAudioSource::Speech(0.5, 0);
@@ -133,37 +95,47 @@ TEST_P(MediaChannels, VoiceComesThroughLossDuplicationReorderingAndJitter) {
   EXPECT_GT(rx.packetsDuplicate + rx.packetsLate, 0u);
   EXPECT_EQ(rx.packetsDropped, 0u);
   EXPECT_GT(rx.jitterMs, 1.0);
-  ASSERT_TRUE(source);
-  EXPECT_EQ(source->port(), loop.Relay()->Address().port());
 }
 
-INSTANTIATE_TEST_SUITE_P(Codecs, MediaChannels, testing::ValuesIn(Formats()),
+INSTANTIATE_TEST_SUITE_P(Codecs, MediaChannels,
+                         testing::Values(Format{"G711u", std::make_shared<H323_G711Capability>()},
+                                         Format{"G711A",
+                                                std::make_shared<H323_G711Capability>(H323_G711Capability::ALaw)},
+                                         Format{"G729A", std::make_shared<H323_G729ACapability>()},
+                                         Format{"G7231", std::make_shared<H323_G7231Capability>(true)}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// The packets the relay was given, in order.
-std::vector<rtp::RtpPacket> Packets(const std::vector<std::vector<std::uint8_t>>& datagrams) {
-  std::vector<rtp::RtpPacket> out;
-  for (const auto& d : datagrams)
-    if (auto p = rtp::RtpPacket::Parse(d)) out.push_back(*p);
-  return out;
+// A stream with one marked join after its first packet, its step in [lo, hi]; the others step 160 to most.
+void ExpectOneJoin(const test::UdpImpairmentRelay& relay, std::size_t atLeast, std::int32_t lo, std::int32_t hi,
+                   std::int32_t most, bool whole) {
+  std::vector<rtp::RtpPacket> packets;
+  for (const auto& d : relay.Received())
+    if (auto p = rtp::RtpPacket::Parse(d)) packets.push_back(*p);
+  ASSERT_GT(packets.size(), atLeast);
+  EXPECT_TRUE(packets.front().marker);
+  int marked = 0;
+  for (std::size_t i = 1; i < packets.size(); ++i) {
+    EXPECT_EQ(static_cast<std::uint16_t>(packets[i].sequence - packets[i - 1].sequence), 1);
+    const auto step = static_cast<std::int32_t>(packets[i].timestamp - packets[i - 1].timestamp);
+    EXPECT_EQ(whole ? step % 160 : 0, 0) << "packet " << i;
+    marked += packets[i].marker;
+    EXPECT_GE(step, packets[i].marker ? lo : 160) << "packet " << i;
+    EXPECT_LE(step, packets[i].marker ? hi : most) << "packet " << i;
+  }
+  EXPECT_EQ(marked, 1);
 }
 
-// Paused, the transmit channel sends nothing and reports silence; after it, the first packet has
-// the marker bit and a timestamp that went on through the pause. Paused, the receive channel
-// plays silence while packets keep coming, and its buffer does not fill up.
+// Paused, transmit sends nothing and resumes marked; receive plays silence, its buffer bounded.
 TEST(MediaPause, SilencesEachDirection) {
-  MediaLoop loop(ConfigFor(std::make_shared<H323_G711Capability>(), SignalAudioSource::Tone(1000, 0.3)));
+  MediaLoop loop(ConfigFor());
   ASSERT_TRUE(loop.Start());
   std::this_thread::sleep_for(600ms);
   loop.Transmitter().SetPause(true);
   EXPECT_TRUE(loop.Transmitter().IsPaused());
   std::this_thread::sleep_for(100ms);
-  const Clock::time_point pausedAt = Clock::now();
   const std::uint64_t sentBefore = loop.Transmitter().GetStatistics().packets;
   std::this_thread::sleep_for(500ms);
   const std::uint64_t sentDuring = loop.Transmitter().GetStatistics().packets;
-  const unsigned txLevel = loop.Transmitter().GetCodec()->GetAverageSignalLevel();
-  const Clock::time_point resumedAt = Clock::now();
   loop.Transmitter().SetPause(false);
   std::this_thread::sleep_for(500ms);
 
@@ -172,7 +144,6 @@ TEST(MediaPause, SilencesEachDirection) {
   const std::uint64_t heardBefore = loop.Receiver().GetStatistics().packets;
   std::this_thread::sleep_for(500ms);
   const std::uint64_t heardDuring = loop.Receiver().GetStatistics().packets;
-  const unsigned rxLevel = loop.Receiver().GetCodec()->GetAverageSignalLevel();
   const std::size_t buffered =
       dynamic_cast<H323ReceiveChannel&>(loop.Receiver()).GetJitterBufferStatistics().bufferedFrames;
   const Clock::time_point unmutedAt = Clock::now();
@@ -181,9 +152,7 @@ TEST(MediaPause, SilencesEachDirection) {
   loop.Close();
 
   EXPECT_EQ(sentDuring, sentBefore);
-  EXPECT_EQ(txLevel, 0u);
   EXPECT_GT(heardDuring, heardBefore + 15);
-  EXPECT_EQ(rxLevel, 0u);
   EXPECT_LE(buffered, 10u);
 
   const test::RecordingAudioSink& sink = loop.Sink();
@@ -192,34 +161,31 @@ TEST(MediaPause, SilencesEachDirection) {
     const std::uint64_t a = sink.SampleAt(from), b = sink.SampleAt(to);
     return ToneAmplitude(SampleWindow(pcm, a, b - a), 1000);
   };
-  EXPECT_LT(level(pausedAt + 100ms, resumedAt), 0.01) << "the far end still hears the paused microphone";
-  EXPECT_NEAR(level(resumedAt + 150ms, mutedAt), 0.3, 0.03);
+  // (What the far end hears of a paused microphone, and both levels paused: RealCallWindowTest.)
   EXPECT_LT(level(mutedAt + 20ms, unmutedAt), 0.01) << "the paused speaker still plays";
   EXPECT_NEAR(level(unmutedAt + 50ms, unmutedAt + 300ms), 0.3, 0.03);
 
-  // On the wire: sequence numbers go on by one, the first packet after the pause is marked, and
-  // its timestamp stands as far after the last one as the pause lasted.
-  const auto packets = Packets(loop.Relay()->Received());
-  ASSERT_GT(packets.size(), 50u);
-  EXPECT_TRUE(packets.front().marker);
-  int marked = 0;
-  for (std::size_t i = 1; i < packets.size(); ++i) {
-    EXPECT_EQ(static_cast<std::uint16_t>(packets[i].sequence - packets[i - 1].sequence), 1);
-    const std::uint32_t step = packets[i].timestamp - packets[i - 1].timestamp;
-    EXPECT_EQ(step % 160, 0u);
-    if (packets[i].marker) {
-      ++marked;
-      EXPECT_GE(step, 8u * 500);
-      EXPECT_LE(step, 8u * 800);
-    } else {
-      EXPECT_EQ(step, 160u);
-    }
-  }
-  EXPECT_EQ(marked, 1);
+  // On the wire the first packet after the pause is marked, its timestamp as far on as the pause lasted.
+  ExpectOneJoin(*loop.Relay(), 50, 8 * 500, 8 * 800, 160, true);
 }
 
-// Audio devices that are not there, or that fail in the middle of a call: the channels go on
-// (silence is sent, what arrives is counted and dropped), and each says so once.
+// A device that fails after a fifth of a second.
+class Failing : public AudioSource, public AudioSink {
+ public:
+  bool Read(std::span<std::int16_t> s) override { return Step(s.size()); }
+  bool Write(std::span<const std::int16_t> s) override { return Step(s.size()); }
+  void Abort() override { pacer_.Abort(); }
+
+ private:
+  bool Step(std::size_t n) {
+    used_ += n;
+    return used_ < 1600 && pacer_.Wait(n);
+  }
+  std::size_t used_ = 0;
+  AudioPacer pacer_;
+};
+
+// Devices missing or failing mid-call: the channels go on, and each says so once.
 TEST(MediaDevices, MissingOrFailingDevicesDoNotEndTheChannels) {
   std::mutex linesMutex;
   std::vector<std::string> lines;
@@ -232,55 +198,38 @@ TEST(MediaDevices, MissingOrFailingDevicesDoNotEndTheChannels) {
     return std::count_if(lines.begin(), lines.end(),
                          [&](const std::string& l) { return l.find(what) != std::string::npos; });
   };
-
-  MediaLoop::Config missing = ConfigFor(std::make_shared<H323_G729ACapability>(), SignalAudioSource::Tone(440, 0.3));
-  missing.devices.openSource = [](const std::string&) { return std::unique_ptr<AudioSource>(); };
-  missing.devices.openSink = [](const std::string&) { return std::unique_ptr<AudioSink>(); };
-  {
-    MediaLoop loop(missing);
-    ASSERT_TRUE(loop.Start());
-    EXPECT_TRUE(WaitUntil([&] { return loop.Receiver().GetStatistics().packets > 15; }));
-    EXPECT_TRUE(loop.Transmitter().IsRunning());
-    EXPECT_TRUE(loop.Receiver().IsRunning());
-    EXPECT_GT(loop.Transmitter().GetStatistics().packets, 15u);
-    EXPECT_EQ(loop.Receiver().GetCodec()->GetAverageSignalLevel(), 0u);
-  }
-  EXPECT_EQ(count("no record device"), 1);
-  EXPECT_EQ(count("no play device"), 1);
-
-  // Devices that fail after a fifth of a second.
-  class Failing : public AudioSource, public AudioSink {
-   public:
-    bool Read(std::span<std::int16_t> s) override { return Step(s.size()); }
-    bool Write(std::span<const std::int16_t> s) override { return Step(s.size()); }
-    void Abort() override { pacer_.Abort(); }
-
-   private:
-    bool Step(std::size_t n) {
-      used_ += n;
-      return used_ < 1600 && pacer_.Wait(n);
+  for (bool fail : {false, true}) {
+    MediaLoop::Config config = ConfigFor(std::make_shared<H323_G729ACapability>());
+    config.devices.openSource = [fail](const std::string&) {
+      return fail ? std::unique_ptr<AudioSource>(std::make_unique<Failing>()) : nullptr;
+    };
+    config.devices.openSink = [fail](const std::string&) {
+      return fail ? std::unique_ptr<AudioSink>(std::make_unique<Failing>()) : nullptr;
+    };
+    const char* record = fail ? "the record device failed" : "no record device";
+    const char* play = fail ? "the play device failed" : "no play device";
+    {
+      MediaLoop loop(config);
+      ASSERT_TRUE(loop.Start());
+      ASSERT_TRUE(WaitUntil([&] { return count(record) + count(play) == 2; }));
+      const std::uint64_t sent = loop.Transmitter().GetStatistics().packets;
+      const std::uint64_t received = loop.Receiver().GetStatistics().packets;
+      EXPECT_TRUE(WaitUntil([&] {
+        return loop.Transmitter().GetStatistics().packets > sent + 10 &&
+               loop.Receiver().GetStatistics().packets > received + 10;
+      }));
+      EXPECT_TRUE(loop.Receiver().IsRunning());
+      if (!fail) {
+        EXPECT_EQ(loop.Receiver().GetCodec()->GetAverageSignalLevel(), 0u);
+      }
     }
-    std::size_t used_ = 0;
-    AudioPacer pacer_;
-  };
-  MediaLoop::Config failing = missing;
-  failing.devices.openSource = [](const std::string&) { return std::make_unique<Failing>(); };
-  failing.devices.openSink = [](const std::string&) { return std::make_unique<Failing>(); };
-  {
-    MediaLoop loop(failing);
-    ASSERT_TRUE(loop.Start());
-    ASSERT_TRUE(WaitUntil([&] { return count("the record device failed") + count("the play device failed") == 2; }));
-    const std::uint64_t sent = loop.Transmitter().GetStatistics().packets;
-    EXPECT_TRUE(WaitUntil([&] { return loop.Transmitter().GetStatistics().packets > sent + 10; }));
-    EXPECT_TRUE(loop.Receiver().IsRunning());
+    EXPECT_EQ(count(record), 1);
+    EXPECT_EQ(count(play), 1);
   }
   PTrace::SetSink(nullptr);
-  EXPECT_EQ(count("the record device failed"), 1);
-  EXPECT_EQ(count("the play device failed"), 1);
 }
 
-// Another G.711 channel (number 9) on a session of the loop, with a device that makes or takes
-// nothing but time.
+// Another G.711 channel (number 9) on a session of the loop, with silent devices.
 std::unique_ptr<H323Channel> AnotherChannel(std::shared_ptr<H323RtpSession> session,
                                             H323Channel::Directions direction) {
   H323Channel::Parameters p;
@@ -293,10 +242,9 @@ std::unique_ptr<H323Channel> AnotherChannel(std::shared_ptr<H323RtpSession> sess
   return CreateAudioChannel(std::move(session), p, options);
 }
 
-// The far end reopens its channel: a second receive channel takes the session's packets, and the
-// first one closing afterwards does not take them away from it.
+// The far end reopens its channel: the old receive channel closing leaves the packets to the new.
 TEST(MediaSession, AReceiveChannelThatTookTheSessionOverKeepsItWhenTheOldOneCloses) {
-  MediaLoop loop(ConfigFor(std::make_shared<H323_G711Capability>(), SignalAudioSource::Tone(1000, 0.3)));
+  MediaLoop loop(ConfigFor());
   ASSERT_TRUE(loop.Start());
   ASSERT_TRUE(WaitUntil([&] { return loop.Receiver().GetStatistics().packets > 5; }));
   auto second = AnotherChannel(loop.SharedReceivingSession(), H323Channel::IsReceiver);
@@ -307,10 +255,9 @@ TEST(MediaSession, AReceiveChannelThatTookTheSessionOverKeepsItWhenTheOldOneClos
   second->Close();
 }
 
-// A second transmit channel on the session (the far end asked for another codec) takes over: the
-// first sends nothing more, and the timestamps go on without a step back.
+// A second transmit channel (another codec asked for) takes over, the timestamps going on.
 TEST(MediaSession, ATransmitChannelThatTakesOverGoesOnWithTheTimeline) {
-  MediaLoop loop(ConfigFor(std::make_shared<H323_G711Capability>(), SignalAudioSource::Tone(1000, 0.3)));
+  MediaLoop loop(ConfigFor());
   ASSERT_TRUE(loop.Start());
   ASSERT_TRUE(WaitUntil([&] { return loop.Transmitter().GetStatistics().packets > 10; }));
   auto second = AnotherChannel(loop.SharedSendingSession(), H323Channel::IsTransmitter);
@@ -320,45 +267,7 @@ TEST(MediaSession, ATransmitChannelThatTakesOverGoesOnWithTheTimeline) {
   EXPECT_TRUE(loop.Transmitter().IsRunning());
   loop.Transmitter().Close();
   second->Close();
-  const auto packets = Packets(loop.Relay()->Received());
-  ASSERT_GT(packets.size(), 20u);
-  int marked = 0;
-  for (std::size_t i = 1; i < packets.size(); ++i) {
-    EXPECT_EQ(static_cast<std::uint16_t>(packets[i].sequence - packets[i - 1].sequence), 1);
-    const auto step = static_cast<std::int32_t>(packets[i].timestamp - packets[i - 1].timestamp);
-    EXPECT_GE(step, 160) << "packet " << i;
-    EXPECT_LE(step, 8 * 100) << "packet " << i;
-    marked += packets[i].marker;
-  }
-  EXPECT_EQ(marked, 1);
-}
-
-// The call ends by closing its sessions: their channels stop, and the far end hears BYE.
-TEST(MediaSession, ClosingStopsItsChannelsAndSaysBye) {
-  MediaLoop loop(
-      ConfigFor(std::make_shared<H323_G711Capability>(H323_G711Capability::ALaw), SignalAudioSource::Tone(1000, 0.3)));
-  ASSERT_TRUE(loop.Start());
-  ASSERT_TRUE(WaitUntil([&] { return loop.Receiver().GetStatistics().packets > 10; }));
-  // Levels and statistics are read from another thread while the channels run.
-  std::atomic<bool> stop{false};
-  std::thread reader([&] {
-    while (!stop) {
-      loop.Transmitter().GetCodec()->GetAverageSignalLevel();
-      loop.Receiver().GetStatistics();
-      std::this_thread::sleep_for(1ms);
-    }
-  });
-  std::this_thread::sleep_for(200ms);
-  stop = true;
-  reader.join();
-  loop.SendingSession().Close();
-  EXPECT_FALSE(loop.Transmitter().IsRunning());
-  EXPECT_TRUE(loop.Receiver().IsRunning());
-  EXPECT_FALSE(loop.Transmitter().Start()) << "a channel of a closed session started";
-  EXPECT_TRUE(WaitUntil([&] { return Rtp(loop.ReceivingSession()).GetReceiverStatistics().byeReceived; }));
-  loop.ReceivingSession().Close();
-  EXPECT_FALSE(loop.Receiver().IsRunning());
-  loop.SendingSession().Close();  // again: nothing happens
+  ExpectOneJoin(*loop.Relay(), 20, 160, 8 * 100, 8 * 100, false);
 }
 
 }  // namespace

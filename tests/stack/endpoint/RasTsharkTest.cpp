@@ -1,11 +1,8 @@
 // tshark, an independent decoder, reads every RAS message the endpoint sends, with its H.235
-// tokens: registration with all three kinds of token, the keep-alive, the answers to the
-// gatekeeper's requests and the unregistration, as they left the endpoint's socket; and those of
-// calls: admission both ways, information responses with the calls (asked and unasked), the
-// answers to the gatekeeper's disengage requests and our own.
+// tokens, as they left the endpoint's socket.
 
 #include "tests/support/Tshark.h"
-#include "tests/stack/endpoint/CallsFixture.h"
+#include "tests/stack/endpoint/RegistrationFixture.h"
 
 #include <thread>
 
@@ -14,54 +11,35 @@ namespace {
 
 using M = h225::RasMessage;
 
-// What the endpoint sent, in order.
-struct Sent {
-  std::vector<std::vector<std::uint8_t>> packets;
-  std::vector<std::uint16_t> kinds;
-};
-
-// What the gatekeeper received; each of the expected kinds must be among it.
-Sent SentBy(const TestGatekeeper& gk, std::initializer_list<std::uint16_t> expected) {
-  Sent sent;
-  for (auto& r : gk.Messages()) {
-    sent.packets.push_back(r.bytes);
-    sent.kinds.push_back(r.message.Choice());
-  }
-  for (std::uint16_t kind : expected)
-    EXPECT_NE(std::find(sent.kinds.begin(), sent.kinds.end(), kind), sent.kinds.end()) << kind;
-  return sent;
-}
-
-// tshark's fields of each packet (the message type must be ours, nothing malformed); its full text
-// must hold each of the words and no error or warning.
-std::vector<Tshark::Fields> Judge(Tshark& judge, const Sent& sent, std::vector<std::string> fields,
-                                  std::initializer_list<const char*> words) {
-  fields.push_back("h225.RasMessage");
-  fields.push_back("_ws.malformed");
-  auto rows = judge.Ras(sent.packets, fields);
-  EXPECT_EQ(rows.size(), sent.packets.size());
-  rows.resize(sent.packets.size());
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(rows[i]["h225.RasMessage"], std::to_string(sent.kinds[i]));
-    EXPECT_EQ(rows[i]["_ws.malformed"], "");
-  }
-  const std::string text = judge.VerboseH323(sent.packets, false);
-  EXPECT_EQ(text.find("Malformed"), std::string::npos) << text;
-  EXPECT_EQ(text.find("Expert Info (Error"), std::string::npos) << text;
-  EXPECT_EQ(text.find("Expert Info (Warning"), std::string::npos) << text;
-  for (const char* word : words) EXPECT_NE(text.find(word), std::string::npos) << word;
-  return rows;
-}
-
+// Every kind of message in one run: registration with each token, keep-alive, admission both ways,
+// information, disengage and unregistration, asked and answered.
 TEST(RasTshark, ReadsEverythingTheEndpointSends) {
   Tshark judge;
   if (!judge.Available()) GTEST_SKIP() << "tshark or text2pcap is not installed";
   auto script = Secured(TestGatekeeper::Auth::Unannounced);  // every token kind goes out
   script.grantedTimeToLive = 1;
+  script.irrFrequency = 1;
   Registered r(script);
+  auto& gatekeeper = r.Gatekeeper();
   ASSERT_TRUE(r.gk.WaitUntil([&](auto&) { return !r.gk.RegistrationRequests(true).empty(); }, 5s));
+
+  Gk::CallInfo out = MakeCallInfo(0x1234, "");
+  out.destCallSignalAddress = asn::Ipv4Address{{127, 0, 0, 1}, 1720};
+  out.localCallSignalAddress = asn::Ipv4Address{{127, 0, 0, 1}, 40000};
+  out.remoteCallSignalAddress = out.destCallSignalAddress;
+  Gk::CallInfo in = MakeCallInfo(0x2345, "5550300", true);
+  in.srcCallSignalAddress = asn::Ipv4Address{{127, 0, 0, 1}, 40001};
+  gatekeeper.SetCallInfoProvider([&] { return std::vector<Gk::CallInfo>{out, in}; });
+  gatekeeper.SetDisengageHandler([&](const std::string& id) { return id == out.callIdentifier; });
+  ASSERT_EQ(Admit(gatekeeper, out).outcome, Outcome::Confirmed);
+  ASSERT_EQ(Admit(gatekeeper, in).outcome, Outcome::Confirmed);
+  ASSERT_TRUE(r.gk.WaitForMessages(M::infoRequestResponse));
   ASSERT_TRUE(r.gk.SendInfoRequest());
+  ASSERT_TRUE(r.gk.SendDisengageRequest(out.callIdentifier, h225::DisengageReason::forcedDrop));
+  ASSERT_TRUE(r.gk.SendDisengageRequest(RandomGuid(), h225::DisengageReason::forcedDrop));  // refused
+  in.releaseCause = 16;
+  ASSERT_TRUE(Disengage(gatekeeper, in));
+
   auto refusing = script;  // the registration that follows the unregistration is refused
   refusing.registrationReject = h225::RegistrationRejectReason::securityDenial;
   r.gk.SetScript(refusing);
@@ -73,16 +51,37 @@ TEST(RasTshark, ReadsEverythingTheEndpointSends) {
   r.ep.RemoveGatekeeper();
   ASSERT_TRUE(r.gk.WaitUntil([&](auto&) { return r.gk.MessagesOf(M::unregistrationRequest).size() == 1; }, 5s));
 
-  const Sent sent = SentBy(r.gk, {M::gatekeeperRequest, M::registrationRequest, M::infoRequestResponse,
-                                  M::unregistrationConfirm, M::unregistrationReject, M::unregistrationRequest});
-  auto rows = Judge(judge, sent,
-                    {"h235.algorithmOID", "h225.dialledDigits", "h225.ipV4", "h225.timeToLive",
-                     "h225.protocolIdentifier", "h225.gatekeeperIdentifier"},
-                    {"cryptoEPPwdHash", "nestedcryptoToken", "cryptoHashedToken", "1.2.840.113548.10.1.2.1",
-                     "challenge:", "sendersID: 5550100", "keepAlive: True"});
+  std::vector<std::vector<std::uint8_t>> packets;
+  std::vector<std::uint16_t> kinds;
+  for (auto& m : r.gk.Messages()) {
+    packets.push_back(m.bytes);
+    kinds.push_back(m.message.Choice());
+  }
+  for (std::uint16_t kind : {M::gatekeeperRequest, M::registrationRequest, M::admissionRequest, M::infoRequestResponse,
+                             M::disengageConfirm, M::disengageReject, M::disengageRequest, M::unregistrationConfirm,
+                             M::unregistrationReject, M::unregistrationRequest})
+    EXPECT_NE(std::find(kinds.begin(), kinds.end(), kind), kinds.end()) << kind;
+  // Each packet's type as ours, nothing malformed; the full text without error, with every word.
+  auto rows = judge.Ras(
+      packets, {"h235.algorithmOID", "h225.dialledDigits", "h225.ipV4", "h225.timeToLive", "h225.protocolIdentifier",
+                "h225.gatekeeperIdentifier", "h225.callReferenceValue", "h225.RasMessage", "_ws.malformed"});
+  ASSERT_EQ(rows.size(), packets.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(rows[i]["h225.RasMessage"], std::to_string(kinds[i])) << i;
+    EXPECT_EQ(rows[i]["_ws.malformed"], "") << i;
+  }
+  const std::string text = judge.VerboseH323(packets, false);
+  for (const char* bad : {"Malformed", "Expert Info (Error", "Expert Info (Warning"})
+    EXPECT_EQ(text.find(bad), std::string::npos) << text;
+  for (const char* word : {"cryptoEPPwdHash", "nestedcryptoToken", "cryptoHashedToken", "1.2.840.113548.10.1.2.1",
+                           "challenge:", "sendersID: 5550100", "keepAlive: True", "discoveryComplete: True",
+                           "answerCall: True", "answerCall: False", "perCallInfo: 2 items", "unsolicited: True",
+                           "disengageReason: normalDrop", "answeredCall: True", "releaseCompleteCauseIE: 8090",
+                           "rejectReason: requestToDropOther", "srcCallSignalAddress", "callIdentifier"})
+    EXPECT_NE(text.find(word), std::string::npos) << word;
   // The full registration: MD5 hash, CAT clear token and H.235.1 hash, each with its algorithm.
-  const auto first = static_cast<std::size_t>(std::find(sent.kinds.begin(), sent.kinds.end(), M::registrationRequest) -
-                                              sent.kinds.begin());
+  const auto first =
+      static_cast<std::size_t>(std::find(kinds.begin(), kinds.end(), M::registrationRequest) - kinds.begin());
   ASSERT_LT(first, rows.size());
   const std::string algorithms = rows[first]["h235.algorithmOID"];
   EXPECT_NE(algorithms.find("1.2.840.113549.2.5"), std::string::npos) << algorithms;
@@ -92,42 +91,8 @@ TEST(RasTshark, ReadsEverythingTheEndpointSends) {
   EXPECT_EQ(rows[first]["h225.timeToLive"], "10");
   EXPECT_EQ(rows[first]["h225.protocolIdentifier"], "0.0.8.2250.0.7");
   EXPECT_EQ(rows[first]["h225.gatekeeperIdentifier"], script.identifier);
-}
-
-TEST(RasTshark, ReadsTheCallMessagesTheEndpointSends) {
-  Tshark judge;
-  if (!judge.Available()) GTEST_SKIP() << "tshark or text2pcap is not installed";
-  auto script = Secured(TestGatekeeper::Auth::Unannounced);
-  script.irrFrequency = 1;
-  Registered r(script);
-  TestGatekeeper& gk = r.gk;
-  auto& gatekeeper = r.Gatekeeper();
-
-  Gk::CallInfo out = MakeCallInfo(0x1234, "");
-  out.destCallSignalAddress = asn::Ipv4Address{{127, 0, 0, 1}, 1720};
-  out.localCallSignalAddress = asn::Ipv4Address{{127, 0, 0, 1}, 40000};
-  out.remoteCallSignalAddress = out.destCallSignalAddress;
-  Gk::CallInfo in = MakeCallInfo(0x2345, "5550300", true);
-  in.srcCallSignalAddress = asn::Ipv4Address{{127, 0, 0, 1}, 40001};
-  gatekeeper.SetCallInfoProvider([&] { return std::vector<Gk::CallInfo>{out, in}; });
-  gatekeeper.SetDisengageHandler([&](const std::string& id) { return id == in.callIdentifier; });
-  ASSERT_EQ(Admit(gatekeeper, out).outcome, Outcome::Confirmed);
-  ASSERT_EQ(Admit(gatekeeper, in).outcome, Outcome::Confirmed);
-  ASSERT_TRUE(gk.WaitForMessages(M::infoRequestResponse));
-  ASSERT_TRUE(gk.SendInfoRequest());
-  ASSERT_TRUE(gk.SendDisengageRequest(in.callIdentifier, h225::DisengageReason::forcedDrop));
-  ASSERT_TRUE(gk.SendDisengageRequest(RandomGuid(), h225::DisengageReason::forcedDrop));  // refused
-  out.releaseCause = 16;
-  ASSERT_TRUE(Disengage(gatekeeper, out));
-
-  const Sent sent = SentBy(
-      gk, {M::admissionRequest, M::infoRequestResponse, M::disengageConfirm, M::disengageReject, M::disengageRequest});
-  auto rows = Judge(judge, sent, {"h225.callReferenceValue"},
-                    {"answerCall: True", "answerCall: False", "perCallInfo: 2 items", "perCallInfo: 1 item",
-                     "unsolicited: True", "disengageReason: normalDrop", "releaseCompleteCauseIE: 8090",
-                     "rejectReason: requestToDropOther", "srcCallSignalAddress", "callIdentifier"});
   for (std::size_t i = 0; i < rows.size(); ++i)
-    if (sent.kinds[i] == M::admissionRequest) {
+    if (kinds[i] == M::admissionRequest || kinds[i] == M::disengageRequest) {
       const std::string reference = rows[i]["h225.callReferenceValue"];
       EXPECT_TRUE(reference == "4660" || reference == "9029") << reference;
     }

@@ -1,5 +1,6 @@
 #pragma once
-// An endpoint on 127.0.0.1 with short RAS timings, and helpers to read what the test gatekeeper got.
+// An endpoint on 127.0.0.1 with short RAS timings, helpers to read what the test gatekeeper got,
+// and calls to admit and disengage.
 
 #include "stack/asn/H323Values.h"
 #include "stack/asn/generated/H225.h"
@@ -8,6 +9,10 @@
 #include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
+
+#include <future>
+#include <memory>
+#include <random>
 
 namespace vantro::test {
 
@@ -28,10 +33,8 @@ inline ras::RasTimings FastTimings() {
   return t;
 }
 
-// Fast timings with a time to live counted in fifths of a second, so that keep-alive tests run
-// many keep-alives in little time. Grant at least five: a keep-alive waits for its answer a fifth
-// of the time to live at most, and less than the 200 ms the other requests wait is too short on a
-// busy machine or under a sanitizer.
+// Fast timings, and a time to live counted in fifths of a second (grant at least five: a
+// keep-alive waits a fifth of the time to live for its answer).
 inline ras::RasTimings KeepAliveTimings() {
   ras::RasTimings t = FastTimings();
   t.timeToLiveSecond = 200ms;
@@ -80,5 +83,49 @@ inline unsigned FailReason(const H323EndPoint& ep) {
 }
 
 inline const asn::Value& Body(const TestGatekeeper::Received& r) { return r.message.Alternative(); }
+
+// Admission and disengage of described calls, waited for on the test's thread.
+using CallInfo = Gk::CallInfo;
+using Outcome = Gk::Admission::Outcome;
+
+inline std::string RandomGuid() {
+  static std::mt19937 random{std::random_device{}()};
+  std::string guid(16, '\0');
+  for (char& c : guid) c = static_cast<char>(random());
+  return guid;
+}
+
+// An outgoing call to alias (incoming when answer is set, from alias).
+inline CallInfo MakeCallInfo(std::uint16_t reference, const std::string& alias, bool answer = false) {
+  CallInfo call;
+  call.callReference = reference;
+  call.callIdentifier = RandomGuid();
+  call.conferenceID = RandomGuid();
+  call.answerCall = answer;
+  (answer ? call.sourceAlias : call.destinationAlias) = alias;
+  return call;
+}
+
+inline Gk::Admission Admit(Gk& gatekeeper, const CallInfo& call) {
+  auto done = std::make_shared<std::promise<Gk::Admission>>();
+  auto answer = done->get_future();
+  gatekeeper.RequestAdmission(call, [done](Gk::Admission a) { done->set_value(std::move(a)); });
+  // A guard against hanging, not a speed test.
+  if (answer.wait_for(20s) != std::future_status::ready) {
+    ADD_FAILURE() << "no admission outcome";
+    return {};
+  }
+  return answer.get();
+}
+
+// Disengages and waits for done; false when done never came.
+inline bool Disengage(Gk& gatekeeper, const CallInfo& call, std::uint16_t reason = h225::DisengageReason::normalDrop) {
+  auto done = std::make_shared<std::promise<void>>();
+  auto finished = done->get_future();
+  gatekeeper.Disengage(call, reason, [done] { done->set_value(); });
+  return finished.wait_for(20s) == std::future_status::ready;
+}
+
+inline std::string Guid(const asn::Value& callIdentifier) { return callIdentifier[h225::CallIdentifier::guid].Bytes(); }
 
 }  // namespace vantro::test

@@ -52,26 +52,10 @@ void TestPhone::UseCodecs(const std::vector<std::string>& names) {
   for (const std::string& name : names) SetCapability(0, endpoint::kNewCapabilitySet, CapabilityNamed(name));
 }
 
-std::vector<TestPhone::Cleared> TestPhone::ClearedCalls() const { return recorder_.Read(cleared_); }
-
-std::vector<TestPhone::Step> TestPhone::Steps() const { return recorder_.Read(steps_); }
-
 bool TestPhone::HasStep(const std::string& token, CallEvent event) const {
   for (const auto& s : Steps())
     if (s.token == token && s.event == event) return true;
   return false;
-}
-
-std::vector<std::string> TestPhone::Established() const { return recorder_.Read(established_); }
-
-std::vector<std::string> TestPhone::Incoming() const { return recorder_.Read(incoming_); }
-
-std::vector<std::string> TestPhone::UserInput() const { return recorder_.Read(input_); }
-
-int TestPhone::Alerts() const { return recorder_.Read(alerts_); }
-
-bool TestPhone::WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds limit) const {
-  return recorder_.WaitFor(pred, limit);
 }
 
 double TestPhone::ToneHeard(double frequency, std::chrono::milliseconds last) const {
@@ -119,7 +103,7 @@ void TestPhone::OnUserInputString(H323Connection&, const std::string& value) {
 }
 
 void TestPhone::OnCallEvent(H323Connection& connection, CallEvent event, const std::string& detail) {
-  Step step{connection.GetCallToken(), event, detail, std::chrono::steady_clock::now()};
+  Step step{connection.GetCallToken(), event, detail};
   recorder_.Write([&] { steps_.push_back(std::move(step)); });
 }
 

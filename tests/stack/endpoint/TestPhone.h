@@ -1,7 +1,6 @@
 #pragma once
-// An endpoint of ours as a phone in end-to-end tests: registered with the test gatekeeper on
-// 127.0.0.1, a tone for its microphone and a recording for its loudspeaker, every callback
-// recorded for the test's thread, short timers.
+// An endpoint of ours as a phone in end-to-end tests: a tone for its microphone, a recording for its
+// loudspeaker, every callback recorded for the test's thread, short timers.
 
 #include "stack/endpoint/H323EndPoint.h"
 #include "tests/support/Recorder.h"
@@ -32,7 +31,6 @@ class TestPhone : public H323EndPoint {
     std::string token;
     CallEvent event;
     std::string detail;
-    std::chrono::steady_clock::time_point at;
   };
 
   // tone: the frequency its microphone hears (Hz). rtpBase: the first port of its RTP range.
@@ -48,14 +46,16 @@ class TestPhone : public H323EndPoint {
   void UseCodecs(const std::vector<std::string>& names);
 
   // What happened, as the callbacks told it.
-  std::vector<Cleared> ClearedCalls() const;
-  std::vector<Step> Steps() const;
+  std::vector<Cleared> ClearedCalls() const { return recorder_.Read(cleared_); }
+  std::vector<Step> Steps() const { return recorder_.Read(steps_); }
   bool HasStep(const std::string& token, CallEvent event) const;
-  std::vector<std::string> Established() const;  // tokens
-  std::vector<std::string> Incoming() const;     // tokens of calls that came to this phone
-  std::vector<std::string> UserInput() const;
-  int Alerts() const;
-  bool WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds limit = 10s) const;
+  std::vector<std::string> Established() const { return recorder_.Read(established_); }  // tokens
+  std::vector<std::string> Incoming() const { return recorder_.Read(incoming_); }  // calls that came to this phone
+  std::vector<std::string> UserInput() const { return recorder_.Read(input_); }
+  int Alerts() const { return recorder_.Read(alerts_); }
+  bool WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds limit = 10s) const {
+    return recorder_.WaitFor(pred, limit);
+  }
   bool WaitCleared(std::size_t calls = 1, std::chrono::milliseconds limit = 10s) const {
     return WaitFor([&] { return ClearedCalls().size() >= calls; }, limit);
   }
