@@ -1,5 +1,6 @@
-// The window's side of a call, against call operations without a network: the test plays the
-// stack, sending the endpoint's events from a thread of its own, and advances the call's clock.
+// The window's side of a call against call operations without a network: the test plays the stack,
+// sending the endpoint's events from a thread of its own, and advances the call's clock. What a real
+// call drives the same way is RealCallWindowTest's.
 #include <atomic>
 #include <thread>
 
@@ -21,8 +22,7 @@ namespace {
 class CallWindow : public ::testing::Test {
  protected:
   CallWindow() {
-    // Complete account settings: every balance refresh writes its line.
-    CDialerSettings seed;
+    CDialerSettings seed;  // complete: every balance refresh writes its line
     seed.SaveSettings("4321", "SER", "127.0.0.1:9", "0", "", 0, 0, 0);
     dlg.UseCalls(&calls);
     dlg.SetTickSource([this] { return now.load(); });
@@ -30,31 +30,26 @@ class CallWindow : public ::testing::Test {
     dlg.activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(&dlg));
   }
-  // The dial box's click plays on the program's sound player; it is done before the next test
-  // changes the sound server the player looks up.
+  // The dial box's click plays on the program's sound player, which the next test points elsewhere.
   ~CallWindow() override { PSoundPlayer::Instance().WaitIdle(std::chrono::seconds(10)); }
 
-  // Runs fn on a thread of its own, as the stack's callbacks run, and waits for it without
-  // running the event loop: an event that waited for the user-interface thread would hang here.
+  // Runs fn on a thread of its own, as the stack's callbacks run, without running the event loop:
+  // an event that waited for the user-interface thread would hang here.
   static void Stack(const std::function<void()>& fn) { std::thread(fn).join(); }
 
-  // Places a call as the user does; its token.
   std::string Place(const std::string& number) {
     DialAndCall(dlg, number);
     return calls.LastToken();
   }
-
   void Establish(const std::string& token) {
     Stack([&] { dlg.OnCallEstablished(token, false, ""); });
     ASSERT_TRUE(ProcessEventsUntil([&] { return dlg.IsCallTimerRunning(); }));
   }
-
   void Clear(const std::string& token, bool established) {
     calls.End(token);
     Stack([&] { dlg.OnCallCleared(token, established); });
     ASSERT_TRUE(ProcessEventsUntil([&] { return !dlg.IsBusy(); }));
   }
-
   std::string CallLog() const { return ReadFileBytes(dir / "data1/Call.log"); }
 
   NoServer noServer;  // key and dial tones play nowhere, at once
@@ -66,18 +61,14 @@ class CallWindow : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(CallWindow, PlacingACallShowsConnectingAndAsksForTheNumberOnce) {
+TEST_F(CallWindow, ACallIsAskedForOnceAndOneThatCannotStartEndsAtOnce) {
   const std::string token = Place("5550100");
   EXPECT_EQ(calls.Parties(), std::vector<std::string>{"5550100@"});
-  EXPECT_EQ(StatusLine(dlg), "Connecting.....");
-  ExpectCallState(dlg, CallState::Calling);
-  // The number is added to the drop-down list; the dial box keeps the focus and the number.
   ASSERT_EQ(DialBox(dlg)->count(), 1);
   EXPECT_EQ(DialBox(dlg)->itemText(0), "5550100");
   EXPECT_EQ(DialText(dlg), "5550100");
   EXPECT_TRUE(DialBox(dlg)->hasFocus());
-
-  // Neither the disabled Call button nor Enter in the dial box places a second call.
+  // Neither the disabled Call button nor Enter in the dial box asks again.
   ClickInItsWindow(dlg.GetDlgItem(IDC_CALL));
   QTest::keyClick(DialBox(dlg), Qt::Key_Return);
   ProcessEventsFor(50);
@@ -85,14 +76,19 @@ TEST_F(CallWindow, PlacingACallShowsConnectingAndAsksForTheNumberOnce) {
   EXPECT_EQ(calls.Parties().size(), 1u);
   Clear(token, false);
 
-  // Enter in the dial box places the next call, once.
+  // Enter places the next call; this one gets no token and ends idle, unlogged, balance refreshed.
+  calls.SetPlaceable(false);
+  dlg.SetBalanceLine("");
   QTest::keyClick(DialBox(dlg), Qt::Key_Return);
   EXPECT_EQ(calls.Parties(), (std::vector<std::string>{"5550100@", "5550100@"}));
+  EXPECT_EQ(StatusLine(dlg), "Total Duration : 0.0");
+  ExpectCallState(dlg, CallState::Idle);
+  EXPECT_EQ(CallLog(), "");
+  EXPECT_TRUE(ProcessEventsUntil([&] { return BalanceLine(dlg) == "Balance= N/A"; }));
 }
 
-// The texts and states of a whole call are RealCallWindow's; here the bars' range and the timer's
-// end, which a real call cannot drive exactly.
-TEST_F(CallWindow, TheBarsFollowTheLevelsWithinTheirRangeAndNoTickComesAfterTheCall) {
+// The exact levels and the timer's end, which a real call cannot drive.
+TEST_F(CallWindow, TheBarsKeepToTheirRangeAndNothingMovesAfterTheCall) {
   const std::string token = Place("5550100");
   Establish(token);
   calls.SetLevels({20000u, 0u});
@@ -105,34 +101,20 @@ TEST_F(CallWindow, TheBarsFollowTheLevelsWithinTheirRangeAndNoTickComesAfterTheC
   ASSERT_TRUE(ProcessEventsUntil([&] { return StatusLine(dlg) == "Call Duration : 2.5"; }));
   Clear(token, true);
   EXPECT_EQ(StatusLine(dlg), "Total Duration : 2.5");
-  ExpectCallState(dlg, CallState::Idle);
   EXPECT_EQ(Level(dlg, IDC_RX_LEVEL), 1);
   ProcessEventsFor(300);
   EXPECT_EQ(StatusLine(dlg), "Total Duration : 2.5");
-}
-
-// A call cleared while it rings is RealCallWindow's; one that cannot even start (no token) ends at
-// once the same way: idle, nothing logged, the balance refreshed.
-TEST_F(CallWindow, ACallThatCannotStartEndsAtOnce) {
-  calls.SetPlaceable(false);
-  Place("998");
-  EXPECT_EQ(StatusLine(dlg), "Total Duration : 0.0");
-  ExpectCallState(dlg, CallState::Idle);
-  EXPECT_EQ(CallLog(), "");
-  EXPECT_TRUE(ProcessEventsUntil([&] { return BalanceLine(dlg) == "Balance= N/A"; }));
-}
-
-TEST_F(CallWindow, MuteBoxesDoNothingWithoutACall) {
+  // Without a call the mute boxes do nothing.
   auto* speaker = Control<QPushButton>(dlg, IDC_SPEAKER_MUTE);
   dlg.SkinControls();
-  EXPECT_EQ(IconImage(speaker->icon()), IconImage(139));
+  const QImage icon = IconImage(speaker->icon());
+  EXPECT_EQ(icon, IconImage(139));
   speaker->click();
-  EXPECT_EQ(IconImage(speaker->icon()), IconImage(139));
+  EXPECT_EQ(IconImage(speaker->icon()), icon);
 }
 
 TEST_F(CallWindow, AnotherCallsEventsLeaveTheCallInProgressAlone) {
   const std::string token = Place("5");
-  // Another call's events do not touch the window's call.
   Stack([&] {
     dlg.OnCallAlerting("other");
     dlg.OnCallEstablished("other", true, "666");
