@@ -1,22 +1,24 @@
-#include <QLineEdit>
-#include <QProgressBar>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include "dialer/CDialerDlg.h"
-#include "dialer/ControlIds.h"
 #include "platform/DialogItems.h"
-#include "tests/support/QtTestMain.h"
 #include "tests/dialer/WindowControls.h"
 #include "tests/support/FakeCalls.h"
+#include "tests/support/QtTestMain.h"
 #include "tests/support/WorkFolder.h"
 
 namespace {
 
 class MainWindowFrame : public ::testing::Test {
  protected:
+  void Show() {
+    dlg.show();
+    dlg.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+  }
+
   WorkFolder dir;
   FakeCalls calls;  // outlives the window, which may still ask it at its end
   CDialerDlg dlg;
@@ -24,10 +26,8 @@ class MainWindowFrame : public ::testing::Test {
 
 }  // namespace
 
-// The template's table itself (ids, places, shown or hidden) is not restated here: the controls
-// are found by their ids everywhere else, and the dialog units are DialogUnits'. What the table
-// cannot say: every control it shows lies on the skin, a click in its middle reaches it (the
-// controls overlap: a static lies across four keypad keys), and the dial box is one line high.
+// Every shown control lies on the skin and takes a click in its middle (the controls overlap: a
+// static lies across four keypad keys); the dial box is one line high.
 TEST_F(MainWindowFrame, EveryShownControlLiesOnTheSkinWhereAClickReachesItAndTheDialBoxIsOneLineHigh) {
   int shown = 0;
   for (QWidget* w : dlg.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
@@ -40,22 +40,23 @@ TEST_F(MainWindowFrame, EveryShownControlLiesOnTheSkinWhereAClickReachesItAndThe
     EXPECT_TRUE(hit == w || w->isAncestorOf(hit)) << GetDlgCtrlID(w) << " lies under " << GetDlgCtrlID(hit);
   }
   EXPECT_EQ(shown, 29);
-  // The template's height includes the drop-down list.
-  EXPECT_LT(DialBox(dlg)->height(), 60);
+  EXPECT_LT(DialBox(dlg)->height(), 60);  // the template's height includes the drop-down list
 }
 
-TEST_F(MainWindowFrame, EnterAndEscapeNeverEndTheWindow) {
+TEST_F(MainWindowFrame, EnterAndEscapeNeverEndTheWindowAndMinimiseMinimises) {
+  Show();
   dlg.setResult(42);
-  dlg.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-  QTest::keyClick(&dlg, Qt::Key_Escape);
-  QTest::keyClick(&dlg, Qt::Key_Return);
-  QTest::keyClick(&dlg, Qt::Key_Enter);
+  for (auto key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(&dlg, key);
   DialBox(dlg)->setFocus();
   QTest::keyClick(DialBox(dlg)->lineEdit(), Qt::Key_Escape);
   ProcessEventsFor(50);
   EXPECT_TRUE(dlg.isVisible());
   EXPECT_EQ(dlg.result(), 42);
+
+  ClickInItsWindow(dlg.GetDlgItem(IDC_MINIMISE));
+  ProcessEventsFor(20);
+  EXPECT_TRUE(dlg.windowState() & Qt::WindowMinimized);
+  EXPECT_TRUE(dlg.isVisible());
 }
 
 TEST_F(MainWindowFrame, CloseRequestWaitsForTheCallAndTheBalanceRefresh) {
@@ -83,49 +84,12 @@ TEST_F(MainWindowFrame, CloseRequestWaitsForTheCallAndTheBalanceRefresh) {
   EXPECT_LT(dlg.DeferredCloseCount(), 100);
 }
 
-TEST_F(MainWindowFrame, CloseControlAsksToCloseAndMinimiseControlMinimises) {
-  dlg.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-  ClickInItsWindow(dlg.GetDlgItem(IDC_CLOSE));
-  EXPECT_TRUE(ProcessEventsUntil([&] { return !dlg.isVisible(); }, 2000));
-
-  CDialerDlg other;
-  other.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
-  ClickInItsWindow(other.GetDlgItem(IDC_MINIMISE));
-  ProcessEventsFor(20);
-  EXPECT_TRUE(other.windowState() & Qt::WindowMinimized);
-  EXPECT_TRUE(other.isVisible());
-}
-
-TEST_F(MainWindowFrame, ActivationGivesTheDialBoxTheFocus) {
-  dlg.show();
-  dlg.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
-  dlg.GetDlgItem(IDC_SETTINGS)->setFocus();
-  ASSERT_FALSE(DialBox(dlg)->hasFocus());
-  emit qApp->applicationStateChanged(Qt::ApplicationInactive);
-  EXPECT_TRUE(DialBox(dlg)->hasFocus());
-  dlg.GetDlgItem(IDC_SETTINGS)->setFocus();
-  emit qApp->applicationStateChanged(Qt::ApplicationActive);
-  EXPECT_TRUE(DialBox(dlg)->hasFocus());
-}
-
-TEST_F(MainWindowFrame, TypedTextIsTheDialString) {
-  // Typing goes into the dial string at once: a key clicked next appends to what was typed, and
-  // saving the dial box's text keeps it. Enter's own press adds nothing to the drop-down list.
-  dlg.UseCalls(&calls);
-  dlg.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-  QTest::keyClicks(DialBox(dlg)->lineEdit(), "555");
-  dlg.OnClear();
-  EXPECT_EQ(DialText(dlg), "55");
-  DialBox(dlg)->setEditText("12");
-  dlg.UpdateData(true);
-  dlg.OnClear();
-  EXPECT_EQ(DialText(dlg), "1");
-  QTest::keyPress(DialBox(dlg)->lineEdit(), Qt::Key_Return);
-  EXPECT_EQ(DialBox(dlg)->count(), 0);
-  EXPECT_TRUE(dlg.isVisible());
-  EXPECT_TRUE(calls.Parties().empty());
+TEST_F(MainWindowFrame, ActivationEitherWayGivesTheDialBoxTheFocus) {
+  Show();
+  for (auto state : {Qt::ApplicationInactive, Qt::ApplicationActive}) {
+    dlg.GetDlgItem(IDC_SETTINGS)->setFocus();
+    ASSERT_FALSE(DialBox(dlg)->hasFocus());
+    emit qApp->applicationStateChanged(state);
+    EXPECT_TRUE(DialBox(dlg)->hasFocus()) << state;
+  }
 }
