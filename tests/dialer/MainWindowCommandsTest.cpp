@@ -25,37 +25,28 @@ class MainWindowCommands : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(MainWindowCommands, WebLinksOpenTheirPagesInTheBrowser) {
+TEST_F(MainWindowCommands, WebLinksOpenTheirPagesOrSayWithTheirCaptionThatNoBrowserIsThere) {
   FakePrograms fake(true);
   fake.AddRecorder("xdg-open");
   // The hosts come from the environment when it names them (nothing is contacted here).
   setenv("VANTRO_PRODUCT_SITE", "www.product.example", 1);
   setenv("VANTRO_BILLING_HOST", "billing.example", 1);
   CDialerDlg dlg;
-  const struct {
-    int id;
-    const char* address;
-  } links[] = {
-      {IDC_LOG, "http://billing.example:8080/voipbilling/customer/index.html\n"},
-      {IDC_PRODUCT_LINK, "http://www.product.example/\n"},
-      {IDC_MANUAL, "http://www.product.example/vantrodialer.html\n"},
-      {IDC_BANNER, "http://www.product.example/\n"},
-  };
-  for (const auto& link : links) {
+  for (const auto& [id, address] : {std::pair{IDC_LOG, "http://billing.example:8080/voipbilling/customer/index.html\n"},
+                                    {IDC_PRODUCT_LINK, "http://www.product.example/\n"},
+                                    {IDC_MANUAL, "http://www.product.example/vantrodialer.html\n"},
+                                    {IDC_BANNER, "http://www.product.example/\n"}}) {
     std::filesystem::remove(fake.Dir() / "xdg-open.args");
-    dlg.OnWebPage(link.id);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return !fake.ArgsOf("xdg-open").empty(); })) << link.id;
-    EXPECT_EQ(fake.ArgsOf("xdg-open"), link.address);
+    dlg.OnWebPage(id);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !fake.ArgsOf("xdg-open").empty(); })) << id;
+    EXPECT_EQ(fake.ArgsOf("xdg-open"), address);
   }
   ProcessEventsFor(50);
   EXPECT_TRUE(boxes.texts.empty());
   setenv("VANTRO_PRODUCT_SITE", "127.0.0.1:9", 1);
   setenv("VANTRO_BILLING_HOST", "127.0.0.1", 1);
-}
 
-TEST_F(MainWindowCommands, WithoutABrowserEachLinkSaysSoWithItsCaption) {
-  FakePrograms fake(true);  // no opener at all
-  CDialerDlg dlg;
+  FakePrograms none(true);
   dlg.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
   ClickInItsWindow(dlg.GetDlgItem(IDC_PRODUCT_LINK));
@@ -76,9 +67,7 @@ TEST_F(MainWindowCommands, TheWindowMenuCarriesTheAboutItem) {
   EXPECT_EQ(actions.back()->text(), "&About Tolvane Dialer...");
 
   bool sawAbout = false;
-  QTimer::singleShot(50, [&] {
-    QWidget* about = QApplication::activeModalWidget();
-    ASSERT_NE(about, nullptr);
+  WhenModal(nullptr, [&sawAbout](QWidget* about) {
     EXPECT_EQ(about->windowTitle(), "About VantroDialer");
     QStringList texts;
     for (QLabel* l : about->findChildren<QLabel*>()) texts << l->text();
@@ -95,7 +84,7 @@ TEST_F(MainWindowCommands, BookButtonDialsTheChosenNumber) {
   FakeCalls calls;
   CDialerDlg window;
   window.UseCalls(&calls);
-  WhenModal(nullptr, [&](QWidget* book) {
+  WhenModal(nullptr, [](QWidget* book) {
     static_cast<QTreeWidget*>(GetDlgItem(book, 1035))->topLevelItem(0)->setSelected(true);
     ClickDlgItem(book, 1037);
   });
