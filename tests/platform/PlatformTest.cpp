@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/DialogUnits.h"
 #include "platform/Guarded.h"
 #include "platform/MessageBox.h"
 #include "platform/UiThread.h"
@@ -15,67 +14,42 @@
 #include "platform/WorkerThreads.h"
 #include "tests/support/QtTestMain.h"
 
-TEST(MessageBoxes, GoThroughTheHookOnTheUserInterfaceThread) {
-  struct Seen {
-    std::string text, caption;
-    unsigned type = 0;
-    bool onUiThread = false;
-  };
-  std::vector<Seen> seen;
+TEST(MessageBoxes, GoThroughTheHookOnTheUserInterfaceThreadAndAWorkerGoesOnAtOnce) {
+  std::vector<std::string> seen;  // text|caption|type|thread
   SetMessageBoxHook([&](QWidget*, const std::string& text, const std::string& caption, unsigned type) {
-    seen.push_back({text, caption, type, QThread::currentThread() == qApp->thread()});
+    const bool ui = QThread::currentThread() == qApp->thread();
+    seen.push_back(text + "|" + caption + "|" + std::to_string(type) + (ui ? "|ui" : "|worker"));
     return IDCANCEL;
   });
   EXPECT_EQ(AfxMessageBox("on the ui thread", MB_OKCANCEL), IDCANCEL);
-
-  // From a worker the box is handed over and the worker goes on at once.
   int workerResult = 0;
   std::thread([&] { workerResult = AfxMessageBox("from a worker", MB_ICONEXCLAMATION, "Cap"); }).join();
   EXPECT_EQ(workerResult, IDOK);
   ASSERT_TRUE(ProcessEventsUntil([&] { return seen.size() == 2; }));
   SetMessageBoxHook(nullptr);
-
-  EXPECT_EQ(seen[0].text, "on the ui thread");
-  EXPECT_EQ(seen[0].type, unsigned(MB_OKCANCEL));
-  EXPECT_TRUE(seen[0].onUiThread);
-  EXPECT_EQ(seen[1].text, "from a worker");
-  EXPECT_EQ(seen[1].caption, "Cap");
-  EXPECT_EQ(seen[1].type, unsigned(MB_ICONEXCLAMATION));
-  EXPECT_TRUE(seen[1].onUiThread);
+  EXPECT_EQ(seen, (std::vector<std::string>{"on the ui thread||" + std::to_string(MB_OKCANCEL) + "|ui",
+                                            "from a worker|Cap|" + std::to_string(MB_ICONEXCLAMATION) + "|ui"}));
 }
 
-TEST(WorkerThreads, JoinAllWaitsForEveryThreadIncludingOnesStartedByWorkers) {
+TEST(WorkerThreads, JoinAllWaitsForEveryThreadIncludingOnesStartedByWorkersAndCountsOnlyTheRunning) {
   std::atomic<int> finished{0};
+  std::atomic<bool> release{false};
   {
     CWorkerThreads threads;
-    for (int i = 0; i < 4; ++i)
-      threads.Start([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        ++finished;
-      });
+    threads.Start([&] { ++finished; });
     threads.Start([&] {
+      while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
       threads.Start([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         ++finished;
       });
       ++finished;
     });
-  }  // destructor joins
-  EXPECT_EQ(finished.load(), 6);
-}
-
-TEST(WorkerThreads, FinishedThreadsAreNotCountedAsRunning) {
-  CWorkerThreads threads;
-  std::atomic<bool> release{false};
-  threads.Start([] {});
-  threads.Start([&] {
-    while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  EXPECT_EQ(threads.Running(), 1);
-  release = true;
-  threads.JoinAll();
-  EXPECT_EQ(threads.Running(), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(threads.Running(), 1);
+    release = true;
+  }  // the destructor joins
+  EXPECT_EQ(finished.load(), 3);
 }
 
 TEST(WaitCursor, NestsAndNeverGoesBelowZero) {
@@ -95,15 +69,6 @@ TEST(WaitCursor, NestsAndNeverGoesBelowZero) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST(DialogUnits, RoundToTheNearestPixelOfTheTemplateFont) {
-  EXPECT_EQ(DluToPixels(0, 0, 203, 273), QRect(0, 0, 305, 444));
-  EXPECT_EQ(DluToPixels(169, 8, 11, 11), QRect(254, 13, 16, 18));
-  EXPECT_EQ(DluToPixelsX(1), 2);  // 1.5 rounds up
-  EXPECT_EQ(DluToPixelsY(1), 2);  // 1.625
-  EXPECT_EQ(DluToPixelsY(3), 5);  // 4.875
-  EXPECT_EQ(DluToPixels(0, 0, 183, 146, kSansSerif10), QRect(0, 0, 320, 292));
-}
-
 TEST(Guarded, ReadersNeverSeeAHalfWrittenValue) {
   Guarded<std::string> value(std::string(64, 'a'));
   std::atomic<bool> stop{false};
@@ -118,9 +83,8 @@ TEST(Guarded, ReadersNeverSeeAHalfWrittenValue) {
   writer.join();
 }
 
-// Calls handed over from a worker while the user-interface thread is busy in its loop: they run
-// there in the order posted, with the values the worker captured; a call whose context is gone
-// is dropped, and freed on the user-interface thread.
+// A worker's calls run on the user-interface thread in the order posted with the values captured;
+// a call whose context is gone is dropped.
 TEST(PostToUi, RunsAWorkersCallsInOrderWithTheirValuesAndDropsThoseOfADestroyedContext) {
   QObject context;
   std::vector<std::string> ran;
