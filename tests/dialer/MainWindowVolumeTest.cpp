@@ -11,9 +11,8 @@ namespace {
 class MainWindowVolume : public ::testing::Test {
  protected:
   MainWindowVolume() {
-    // Stored devices: play 2, record 1.
     CDialerSettings s;
-    s.SaveSettings("", "", "", "0", "", 0, 2, 1);
+    s.SaveSettings("", "", "", "0", "", 0, 2, 1);  // play device 2, record device 1
   }
   WorkFolder dir;
 };
