@@ -88,9 +88,9 @@ class RealCallWindow : public ::testing::Test {
         [&] { return dlg.EndPoint().IsRegisteredWithGatekeeper() && BalanceLine(dlg) == "Balance= N/A"; }));
   }
 
-  void Place(const std::string& number) {
+  void Place(const std::string& number, bool byEnter = false) {
     statuses.Restart();
-    DialAndCall(dlg, number);
+    DialAndCall(dlg, number, byEnter);
   }
 
   // The first call the far end has been offered in this test.
@@ -165,6 +165,11 @@ TEST_F(QuietRealCallWindow, APlacedCallFromConnectingThroughRingingToItsTotalDur
   Place(kFarNumber);
   EXPECT_EQ(StatusLine(dlg), "Connecting.....");
   ExpectCallState(dlg, CallState::Calling);
+  // The number joins the drop-down list; the dial box keeps it and the focus.
+  ASSERT_EQ(DialBox(dlg)->count(), 1);
+  EXPECT_EQ(DialBox(dlg)->itemText(0).toStdString(), kFarNumber);
+  EXPECT_EQ(DialText(dlg), kFarNumber);
+  EXPECT_TRUE(DialBox(dlg)->hasFocus());
   const std::string farCall = FarCall();
   ASSERT_TRUE(StatusShows("Ringing....."));
   ExpectCallState(dlg, CallState::Calling);
@@ -176,11 +181,13 @@ TEST_F(QuietRealCallWindow, APlacedCallFromConnectingThroughRingingToItsTotalDur
   EXPECT_EQ(CallLog(), kFarNumber + "\r\n");
   EXPECT_TRUE(BothBarsMove());
 
-  // Enter in the dial box asks for no second call.
+  // Neither the disabled Call button nor Enter in the dial box asks for a second call.
   const size_t admissions = gk.MessagesOf(Ras::admissionRequest).size();
+  ClickInItsWindow(dlg.GetDlgItem(IDC_CALL));
   QTest::keyClick(DialBox(dlg), Qt::Key_Return);
   ProcessEventsFor(300);
   EXPECT_EQ(gk.MessagesOf(Ras::admissionRequest).size(), admissions);
+  EXPECT_EQ(DialText(dlg), kFarNumber);  // Enter presses no button of the window either
   EXPECT_EQ(dlg.EndPoint().GetAllConnections().size(), 1u);
   ExpectCallState(dlg, CallState::Established);
 
@@ -209,9 +216,9 @@ TEST_F(QuietRealCallWindow, CallsThatEndBeforeTheyAreEstablishedAreNotLogged) {
   EXPECT_EQ(StatusLine(dlg), "Total Duration : 0.0");
   ExpectFarClearedByUser(farCall, false);
 
-  // A number the gatekeeper does not know: refused before anything rings.
+  // A number the gatekeeper does not know, placed by Enter: refused before anything rings.
   dlg.SetBalanceLine("");
-  Place("5559999");
+  Place("5559999", true);
   ASSERT_TRUE(StatusShows("Total Duration : 0.0"));
   ExpectIdleAfterCall();
   EXPECT_EQ(statuses.Seen(), (std::vector<std::string>{"Connecting.....", "Total Duration : 0.0"}));

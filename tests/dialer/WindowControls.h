@@ -34,12 +34,15 @@ inline std::string BalanceLine(const CDialerDlg& dlg) {
   return Control<CStyledStatic>(dlg, IDC_BALANCE)->text().toStdString();
 }
 
-// Types the number into the dial box, as the user does, and presses Call.
-inline void DialAndCall(CDialerDlg& dlg, const std::string& number) {
+// Types the number into the dial box, as the user does, and presses Call (or Enter).
+inline void DialAndCall(CDialerDlg& dlg, const std::string& number, bool byEnter = false) {
   DialBox(dlg)->setFocus();
   DialBox(dlg)->lineEdit()->clear();
   QTest::keyClicks(DialBox(dlg)->lineEdit(), QString::fromStdString(number));
-  ClickInItsWindow(dlg.GetDlgItem(IDC_CALL));
+  if (byEnter)
+    QTest::keyClick(DialBox(dlg), Qt::Key_Return);
+  else
+    ClickInItsWindow(dlg.GetDlgItem(IDC_CALL));
 }
 
 inline int Level(const CDialerDlg& dlg, int id) { return Control<QProgressBar>(dlg, id)->value(); }
