@@ -1,5 +1,5 @@
-// The call timer's ticks and stops (also from a tick, and by its end); turns of worker threads
-// given up or cancelled. The window's tests drive the timer's clock and the turns' order.
+// The call timer's ticks and stops; turns of worker threads given up or cancelled. The window's
+// tests drive the timer's clock and the turns' order.
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -16,15 +16,12 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Notes the ticks by timer id and can act on the timer from within a tick.
+// Notes the ticks by timer id.
 class Ticks : public CCallTimer::Owner {
  public:
   void OnCallTimer(unsigned timerId) override {
-    {
-      std::lock_guard lock(m_mutex);
-      m_ids.push_back(timerId);
-    }
-    if (onTick) onTick();
+    std::lock_guard lock(m_mutex);
+    m_ids.push_back(timerId);
   }
   std::vector<unsigned> Ids() {
     std::lock_guard lock(m_mutex);
@@ -39,7 +36,6 @@ class Ticks : public CCallTimer::Owner {
     std::this_thread::sleep_for(80ms);
     EXPECT_EQ(Ids().size(), seen);
   }
-  std::function<void()> onTick;
 
  private:
   std::mutex m_mutex;
@@ -71,21 +67,6 @@ TEST(CallTimer, TicksWithItsIdUntilStoppedOrDestroyedAndRestartsWithANewOne) {
     ASSERT_TRUE(owner.WaitFor(owner.Ids().size() + 1));
   }
   owner.ExpectNoMore();
-}
-
-TEST(CallTimer, ATickMayStopItsOwnTimer) {
-  Ticks owner;
-  CCallTimer timer(10);
-  owner.onTick = [&] { timer.StopTimer(); };
-  timer.SetOwner(&owner);
-  ASSERT_TRUE(timer.StartTimer());
-  ASSERT_TRUE(owner.WaitFor(1));
-  owner.ExpectNoMore();
-  EXPECT_EQ(owner.Ids().size(), 1u);
-  EXPECT_FALSE(timer.IsRunning());
-  owner.onTick = nullptr;
-  ASSERT_TRUE(timer.StartTimer());  // and it starts again afterwards
-  EXPECT_TRUE(owner.WaitFor(2));
 }
 
 TEST(TurnOrder, ATurnGivenUpDoesNotHoldTheOthersAndCancelReleasesAll) {

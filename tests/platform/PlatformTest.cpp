@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/Guarded.h"
 #include "platform/MessageBox.h"
 #include "platform/UiThread.h"
 #include "platform/WaitCursor.h"
@@ -67,20 +66,6 @@ TEST(WaitCursor, NestsAndNeverGoesBelowZero) {
   ProcessEventsFor(20);
   EXPECT_EQ(WaitCursorDepth(), 0);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-}
-
-TEST(Guarded, ReadersNeverSeeAHalfWrittenValue) {
-  Guarded<std::string> value(std::string(64, 'a'));
-  std::atomic<bool> stop{false};
-  std::thread writer([&] {
-    for (int i = 0; !stop; ++i) value = std::string(64 + i % 64, "ab"[i % 2]);
-  });
-  for (int i = 0; i < 20000; ++i) {
-    const std::string s = value.Get();
-    ASSERT_TRUE(s.find_first_not_of(s[0]) == std::string::npos);
-  }
-  stop = true;
-  writer.join();
 }
 
 // A worker's calls run on the user-interface thread in the order posted with the values captured;
