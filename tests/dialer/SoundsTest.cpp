@@ -92,16 +92,3 @@ TEST(Sounds, ClickAndBeepPlayInTheBackground) {
   for (const auto& [hz, ms] : {std::pair{0, 100}, {600, 0}, {5000, 100}})  // 5000: above what 8000 samples/s carry
     EXPECT_FALSE(Beep(hz, ms)) << hz << " " << ms;
 }
-
-TEST(Sounds, NoServerMeansNoSoundAndNoWait) {
-  NoServer none;
-  WorkingFolder folder;
-  EXPECT_FALSE(PlayKeyTone(0, "5"));
-  CDialTonePlayer tones;
-  EXPECT_EQ(tones.Play(0, 12), 0);
-  const unsigned before = PSoundPlayer::Instance().GetPlayedCount();
-  EXPECT_TRUE(PlayClick());
-  EXPECT_TRUE(Beep(600, 100));
-  ASSERT_TRUE(PSoundPlayer::Instance().WaitIdle(std::chrono::seconds(20)));
-  EXPECT_EQ(PSoundPlayer::Instance().GetPlayedCount(), before);
-}
