@@ -1,62 +1,17 @@
-#include <gtest/gtest.h>
-
 #include <thread>
 
-#include "platform/SoundDevices.h"
+#include <gtest/gtest.h>
+
 #include "dialer/Sounds.h"
 #include "res/Resources.h"
 #include "runtime/PSoundPlayer.h"
 #include "tests/support/SoundTestSupport.h"
 
-namespace fs = std::filesystem;
-
-namespace {
-
-// A working folder with the shipped key tones in dtmf/, as the program has it.
-struct WorkingFolder {
-  TempDir dir{true};
-  WorkingFolder() { fs::copy(SourceResFolder() / "dtmf", dir / "dtmf"); }
-};
-
-}  // namespace
-
-TEST(Sounds, KeyToneIsPlayedOnTheChosenDeviceAndReturnsWhenHeard) {
-  REQUIRE_TEST_SERVER();
-  WorkingFolder folder;
-  BackgroundRecorder mic("mic");
-  ASSERT_TRUE(mic.Running());
-  EXPECT_TRUE(PlayKeyTone(DeviceIndex(GetPlayDeviceNames(), "mic_feed"), "10"));
-  const std::vector<int16_t> loud = LoudPart(mic.Stop());
-  // The tone of "0": 941 Hz and 1336 Hz, and nothing of its neighbours.
-  for (double hz : {941, 1336}) EXPECT_GT(ToneAmplitude(loud, hz), 0.15) << hz;
-  for (double hz : {852, 1209}) EXPECT_LT(ToneAmplitude(loud, hz), 0.03) << hz;
-
-  EXPECT_FALSE(PlayKeyTone(0, "11"));  // no such file: nothing
-  fs::remove("dtmf/key1.wav");
-  EXPECT_FALSE(PlayKeyTone(0, "1"));
-}
-
-TEST(Sounds, DialTonesFollowOneAnotherOnOneChannel) {
-  REQUIRE_TEST_SERVER();
-  WorkingFolder folder;
-  BackgroundRecorder mic("mic");
-  ASSERT_TRUE(mic.Running());
-  CDialTonePlayer tones;
-  EXPECT_EQ(tones.Play(DeviceIndex(GetPlayDeviceNames(), "mic_feed"), 3), 3);
-  const std::vector<int16_t> rec = mic.Stop();
-  // key1, key2, key3: the row tone stays, the column tone climbs from one to the next.
-  const TonePeak k1 = FindTonePeak(rec, 1209), k2 = FindTonePeak(rec, 1336), k3 = FindTonePeak(rec, 1477);
-  EXPECT_LT(k1.position, k2.position);
-  EXPECT_LT(k2.position, k3.position);
-  for (const TonePeak& k : {k1, k2, k3}) {
-    EXPECT_GT(k.amplitude, 0.2);
-    EXPECT_GT(ToneAmplitude(SampleWindow(rec, k.position, 400), 697), 0.2);
-  }
-}
-
+// Key and dial tones heard on the chosen device, during a call, are RealCallWindowTest's.
 TEST(Sounds, DialTonesStopWhenAsked) {
   REQUIRE_TEST_SERVER();
-  WorkingFolder folder;
+  TempDir folder(true);
+  std::filesystem::copy(SourceResFolder() / "dtmf", "dtmf");
   CDialTonePlayer tones;
   // Two numbers of 50 characters, nine seconds of tones each, the second while the first plays.
   int played[2] = {-1, -1};

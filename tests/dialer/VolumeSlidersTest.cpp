@@ -8,7 +8,6 @@
 #include "platform/Mixer.h"
 #include "platform/SoundDevices.h"
 #include "tests/dialer/WindowControls.h"
-#include "tests/support/MixerLines.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/SoundTestSupport.h"
 #include "tests/support/WorkFolder.h"
@@ -16,6 +15,9 @@
 using namespace std::chrono_literals;
 
 namespace {
+
+constexpr unsigned kSpk = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, kWaveOut = MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT;
+constexpr unsigned kWaveIn = MIXERLINE_COMPONENTTYPE_DST_WAVEIN, kMic = MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE;
 
 // The window with these stored play and record devices, its sliders filled from their mixers.
 struct VolumeWindow {
@@ -58,6 +60,14 @@ TEST(VolumeSliders, ShowAndSetTheVolumesOfTheStoredDevicesOnTheUsersMovesOnly) {
   ASSERT_TRUE(w.dlg.VolumeWriter().WaitIdle(10s));
   EXPECT_GT(w.speaker->value(), 100);
   EXPECT_EQ(GetVolume(kSpk, kWaveOut, unsigned(play)), w.speaker->value());
+  const std::string sinkVolume = Pactl("get-sink-volume slider_sink").value_or("");
+  const std::string set = std::to_string(MixerToServerVolume(unsigned(w.speaker->value())));
+  for (const char* channel : {"front-left: ", "front-right: "})
+    EXPECT_NE(sinkVolume.find(channel + set), std::string::npos) << sinkVolume;
+
+  VolumeWindow damaged(-1, 1000);  // stored indexes of no device: no mixer
+  EXPECT_EQ(damaged.speaker->value(), 65535);
+  EXPECT_EQ(damaged.mic->value(), 65535);
 }
 
 TEST(VolumeSliders, WithoutAMixerBothSlidersStartAtTheTop) {
