@@ -1,5 +1,6 @@
-// The main window without a network or a sound server: its frame and skin, its commands, and its
-// side of a call whose operations the test plays (RealCallWindowTest drives real calls).
+// The main window without a network or a sound server (key tones would wait to be heard): its frame
+// and skin, keypad, commands, and its side of a call whose operations the test plays
+// (RealCallWindowTest drives real calls).
 #include <thread>
 
 #include <QApplication>
@@ -96,6 +97,58 @@ TEST_F(MainWindow, EveryTextOfACallFitsTheStatusLineAndLouderIsUp) {
   speaker->setRange(0, 65535);
   speaker->SetPos(65535);
   EXPECT_EQ(speaker->GetThumbRect().top() + speaker->GetThumbRect().height() / 2, 4);
+}
+
+// Every key is clicked through the window, where a static lies across keys 5, 6, 8 and 9.
+TEST_F(MainWindow, TypedDigitsAndEveryKeyMakeOneNumberAndClearDropsItsLastCharacter) {
+  Show();
+  DialBox(dlg)->setFocus();
+  QTest::keyClicks(DialBox(dlg)->lineEdit(), "1");
+  for (int id : {IDC_KEY1, IDC_KEY2, IDC_KEY3, IDC_KEY4, IDC_KEY5, IDC_KEY6, IDC_KEY7, IDC_KEY8, IDC_KEY9, IDC_KEY0,
+                 IDC_KEYSTAR, IDC_KEYHASH})
+    ClickInItsWindow(dlg.GetDlgItem(id));
+  EXPECT_EQ(DialText(dlg), "11234567890*#");
+  EXPECT_TRUE(DialBox(dlg)->hasFocus());
+  EXPECT_EQ(DialBox(dlg)->lineEdit()->cursorPosition(), 13);
+  EXPECT_FALSE(DialBox(dlg)->lineEdit()->hasSelectedText());
+
+  dlg.GetDlgItem(IDC_SETTINGS)->setFocus();
+  dlg.OnClear();
+  EXPECT_EQ(DialText(dlg), "11234567890*");
+  EXPECT_TRUE(DialBox(dlg)->hasFocus());
+  // A text saved from the dial box is the dial string too.
+  DialBox(dlg)->setEditText("12");
+  dlg.UpdateData(true);
+  dlg.OnClear();
+  EXPECT_EQ(DialText(dlg), "1");
+}
+
+TEST_F(MainWindow, ACharacterTypedAtTheWindowItselfSaysHi) {
+  Show();
+  dlg.setFocus();  // the window itself, no control
+  QTest::keyClick(&dlg, Qt::Key_2);
+  EXPECT_EQ(boxes.texts, std::vector<std::string>{"Hi"});
+  EXPECT_EQ(DialText(dlg), "");
+
+  dlg.setFocus();
+  QTest::keyClick(&dlg, Qt::Key_1);
+  EXPECT_EQ(boxes.texts.size(), 2u);
+  EXPECT_EQ(DialText(dlg), "1");
+  EXPECT_TRUE(DialBox(dlg)->hasFocus());
+  // Typed into a control, the character is the control's.
+  QTest::keyClick(DialBox(dlg)->lineEdit(), Qt::Key_7);
+  EXPECT_EQ(boxes.texts.size(), 2u);
+  EXPECT_EQ(DialText(dlg), "17");
+}
+
+TEST_F(MainWindow, AnEmptyDialBoxPlacesNoCall) {
+  dlg.UseCalls(&calls);
+  Show();
+  dlg.GetDlgItem(IDC_SETTINGS)->setFocus();
+  ClickInItsWindow(dlg.GetDlgItem(IDC_CALL));
+  EXPECT_TRUE(DialBox(dlg)->hasFocus());
+  EXPECT_TRUE(calls.Parties().empty());
+  ExpectCallState(dlg, CallState::Idle);
 }
 
 TEST_F(MainWindow, EnterAndEscapeNeverEndTheWindowAndMinimiseMinimises) {
