@@ -1,17 +1,28 @@
+// The desktop pieces under the window: message boxes, worker threads, the wait cursor, calls handed
+// to the user-interface thread, the call timer, turns of worker threads, and opening addresses.
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include <QApplication>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
+#include "platform/CCallTimer.h"
+#include "platform/CTurnOrder.h"
 #include "platform/MessageBox.h"
+#include "platform/ShellOpen.h"
 #include "platform/UiThread.h"
 #include "platform/WaitCursor.h"
 #include "platform/WorkerThreads.h"
+#include "tests/support/FakePrograms.h"
 #include "tests/support/QtTestMain.h"
+#include "tests/support/WaitUntil.h"
+
+using namespace std::chrono_literals;
 
 TEST(MessageBoxes, GoThroughTheHookOnTheUserInterfaceThreadAndAWorkerGoesOnAtOnce) {
   std::vector<std::string> seen;  // text|caption|type|thread
@@ -98,4 +109,127 @@ TEST(PostToUi, RunsAWorkersCallsInOrderWithTheirValuesAndDropsThoseOfADestroyedC
   EXPECT_EQ(kept.use_count(), 1);
   ProcessEventsFor(50);
   EXPECT_EQ(ran.size(), 300u);
+}
+
+namespace {
+
+// Notes the ticks by timer id.
+class Ticks : public CCallTimer::Owner {
+ public:
+  void OnCallTimer(unsigned timerId) override {
+    std::lock_guard lock(m_mutex);
+    m_ids.push_back(timerId);
+  }
+  std::vector<unsigned> Ids() {
+    std::lock_guard lock(m_mutex);
+    return m_ids;
+  }
+  bool WaitFor(size_t count) {
+    return vantro::test::WaitUntil([&] { return Ids().size() >= count; });
+  }
+  // No tick comes after this is called.
+  void ExpectNoMore() {
+    const size_t seen = Ids().size();
+    std::this_thread::sleep_for(80ms);
+    EXPECT_EQ(Ids().size(), seen);
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::vector<unsigned> m_ids;
+};
+
+}  // namespace
+
+// The window's tests drive the timer's clock and the turns' order.
+TEST(CallTimer, TicksWithItsIdUntilStoppedOrDestroyedAndRestartsWithANewOne) {
+  Ticks owner;
+  {
+    CCallTimer timer(10);
+    timer.SetOwner(&owner);
+    timer.StopTimer();  // not running: nothing
+    ASSERT_TRUE(timer.StartTimer());
+    const unsigned first = timer.GetTimerId();
+    ASSERT_TRUE(owner.WaitFor(2));
+    ASSERT_TRUE(timer.StartTimer());  // a start while running starts anew
+    const unsigned second = timer.GetTimerId();
+    EXPECT_NE(second, first);
+    const size_t before = owner.Ids().size();
+    ASSERT_TRUE(owner.WaitFor(before + 2));
+    EXPECT_EQ(owner.Ids().back(), second);
+    timer.StopTimer();
+    EXPECT_FALSE(timer.IsRunning());
+    EXPECT_EQ(timer.GetTimerId(), 0u);
+    owner.ExpectNoMore();
+    ASSERT_TRUE(timer.StartTimer());
+    ASSERT_TRUE(owner.WaitFor(owner.Ids().size() + 1));
+  }
+  owner.ExpectNoMore();
+}
+
+TEST(TurnOrder, ATurnGivenUpDoesNotHoldTheOthersAndCancelReleasesAll) {
+  CTurnOrder turns;
+  const uint64_t a = turns.Take(), b = turns.Take(), c = turns.Take();
+  turns.Done(b);  // its worker never started
+  std::atomic<bool> cWent{false};
+  std::thread tc([&] {
+    cWent = turns.Wait(c);
+    turns.Done(c);
+  });
+  std::this_thread::sleep_for(30ms);
+  EXPECT_FALSE(cWent);  // a has not had its turn yet
+  ASSERT_TRUE(turns.Wait(a));
+  turns.Done(a);
+  tc.join();
+  EXPECT_TRUE(cWent);
+
+  const uint64_t d = turns.Take(), e = turns.Take();
+  std::atomic<int> result{-1};
+  std::thread te([&] { result = turns.Wait(e) ? 1 : 0; });
+  turns.Cancel();
+  te.join();
+  EXPECT_EQ(result, 0);
+  EXPECT_FALSE(turns.Wait(d));
+}
+
+TEST(ShellOpen, HandsTheAddressToTheOpenerAndMapsItsExit) {
+  FakePrograms fake(true);
+  fake.AddRecorder("xdg-open", 0);
+  // An address without a scheme that is no file is a web address.
+  for (const auto& [address, handed] :
+       {std::pair{"http://www.vantro-dialer.example/", "http://www.vantro-dialer.example/"},
+        {"www.vantro-dialer.example/a.html", "http://www.vantro-dialer.example/a.html"},
+        {"billing.example:8080/x", "http://billing.example:8080/x"},
+        {"mailto:someone@example.org", "mailto:someone@example.org"}}) {
+    EXPECT_GT(ShellOpen(address), 32) << address;
+    EXPECT_EQ(fake.ArgsOf("xdg-open"), std::string(handed) + "\n");
+  }
+  // Exits 3 and 4 (no handler) are HyperLinkTest's.
+  fake.AddRecorder("xdg-open", 2);
+  EXPECT_EQ(ShellOpen("/no/such/file"), SE_ERR_FNF);
+}
+
+// The desktop entry's command with quotes and dropped field codes is HyperLinkTest's fallback.
+TEST(ShellOpen, HandlerArgumentsPutTheAddressInPlaceOfThePlaceholderAndNoShellReadsIt) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(HandlerArguments("browser --flag", "http://a/"), (V{"browser", "--flag", "http://a/"}));
+  EXPECT_EQ(HandlerArguments("browser %i %c --x=100%% %F", "u"), (V{"browser", "--x=100%", "u"}));
+  EXPECT_EQ(HandlerArguments("\"/opt/web browser/run\" \"%U\"", "x y"), (V{"/opt/web browser/run", "x y"}));
+  EXPECT_EQ(HandlerArguments("b %u", "http://a/;rm -rf ~"), (V{"b", "http://a/;rm -rf ~"}));
+}
+
+TEST(ShellOpen, NoDesktopEntryMeansNoHandlerAndStartProgramSaysWhatWentWrong) {
+  FakePrograms fake(true);
+  for (const char* mime : {"exit 4", "echo missing.desktop"}) {
+    fake.Add("xdg-mime", mime);
+    EXPECT_EQ(DefaultHtmlHandlerCommand(), "") << mime;
+  }
+  fake.AddRecorder("browser");
+  EXPECT_EQ(StartProgram({"browser", "http://a/"}), 33);
+  vantro::test::WaitUntil([&] { return !fake.ArgsOf("browser").empty(); });  // it may run after the call returned
+  EXPECT_EQ(fake.ArgsOf("browser"), "http://a/\n");
+  EXPECT_EQ(StartProgram({"no-such-browser"}), SE_ERR_FNF);
+  EXPECT_EQ(StartProgram({}), SE_ERR_FNF);
+  WriteFileBytes(fake.Folder() / "notexec", "x");
+  EXPECT_EQ(StartProgram({(fake.Folder() / "notexec").string()}), SE_ERR_ACCESSDENIED);
 }
