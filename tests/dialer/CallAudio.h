@@ -7,17 +7,15 @@
 #include "stack/endpoint/H323Channel.h"
 #include "tests/support/RecordingAudioSink.h"
 
-// Audio devices for the calls of an endpoint in a test, made anew for every channel (a channel
-// aborts its device for good when it ends, so one device cannot serve two calls): a tone for a
-// microphone and a loudspeaker that keeps what it plays. The loudspeaker of the latest call stays
-// at hand for the test.
+// A test endpoint's audio devices, made anew for every channel (a channel aborts its device for good
+// when it ends): a tone for a microphone, and a loudspeaker that keeps what it plays (the latest
+// call's stays at hand).
 class CallAudio {
  public:
   // tone: the frequency the microphone hears (Hz), at amplitude (fraction of full scale).
   explicit CallAudio(double tone, double amplitude = 0.3);
 
-  // The devices to give the endpoint; without a loudspeaker, the endpoint plays on its sound
-  // device.
+  // Without a loudspeaker, the endpoint plays on its sound device.
   vantro::endpoint::AudioDevices Devices(bool loudspeaker = true);
 
   // How loud a frequency is in the last part of what the latest call's loudspeaker played.

@@ -1,73 +1,17 @@
-#include <gtest/gtest.h>
-
 #include <thread>
 
-#include "platform/SoundDevices.h"
+#include <gtest/gtest.h>
+
 #include "dialer/Sounds.h"
 #include "res/Resources.h"
 #include "runtime/PSoundPlayer.h"
 #include "tests/support/SoundTestSupport.h"
 
-namespace fs = std::filesystem;
-
-namespace {
-
-// A working folder with the shipped key tones in dtmf/, as the program has it.
-struct WorkingFolder {
-  TempDir dir{true};
-  WorkingFolder() { fs::copy(SourceResFolder() / "dtmf", dir / "dtmf"); }
-};
-
-}  // namespace
-
-TEST(Sounds, KeyToneFilesAndTheDialToneSequence) {
-  EXPECT_EQ(KeyToneFile("10"), "dtmf/key10.wav");
-  EXPECT_EQ(KeyToneFile("star"), "dtmf/keystar.wav");
-  EXPECT_TRUE(DialToneFiles(0).empty());
-  const std::vector<std::string> files = DialToneFiles(23);
-  ASSERT_EQ(files.size(), 23u);
-  for (size_t i = 0; i < files.size(); ++i) EXPECT_EQ(files[i], "dtmf/key" + std::to_string(i % 10 + 1) + ".wav") << i;
-}
-
-TEST(Sounds, KeyToneIsPlayedOnTheChosenDeviceAndReturnsWhenHeard) {
-  REQUIRE_TEST_SERVER();
-  WorkingFolder folder;
-  BackgroundRecorder mic("mic");
-  ASSERT_TRUE(mic.Running());
-  EXPECT_TRUE(PlayKeyTone(DeviceIndex(GetPlayDeviceNames(), "mic_feed"), "10"));
-  const std::vector<int16_t> loud = LoudPart(mic.Stop());
-  // The tone of "0": 941 Hz and 1336 Hz, and nothing of its neighbours.
-  EXPECT_GT(ToneAmplitude(loud, 941), 0.15);
-  EXPECT_GT(ToneAmplitude(loud, 1336), 0.15);
-  EXPECT_LT(ToneAmplitude(loud, 852), 0.03);
-  EXPECT_LT(ToneAmplitude(loud, 1209), 0.03);
-
-  EXPECT_FALSE(PlayKeyTone(0, "11"));  // no such file: nothing
-  fs::remove("dtmf/key1.wav");
-  EXPECT_FALSE(PlayKeyTone(0, "1"));
-}
-
-TEST(Sounds, DialTonesFollowOneAnotherOnOneChannel) {
-  REQUIRE_TEST_SERVER();
-  WorkingFolder folder;
-  BackgroundRecorder mic("mic");
-  ASSERT_TRUE(mic.Running());
-  CDialTonePlayer tones;
-  EXPECT_EQ(tones.Play(DeviceIndex(GetPlayDeviceNames(), "mic_feed"), 3), 3);
-  const std::vector<int16_t> rec = mic.Stop();
-  // key1, key2, key3: the row tone stays, the column tone climbs from one to the next.
-  const TonePeak k1 = FindTonePeak(rec, 1209), k2 = FindTonePeak(rec, 1336), k3 = FindTonePeak(rec, 1477);
-  EXPECT_LT(k1.position, k2.position);
-  EXPECT_LT(k2.position, k3.position);
-  for (const TonePeak& k : {k1, k2, k3}) {
-    EXPECT_GT(k.amplitude, 0.2);
-    EXPECT_GT(ToneAmplitude(SampleWindow(rec, k.position, 400), 697), 0.2);
-  }
-}
-
+// Key and dial tones heard on the chosen device, during a call, are RealCallWindowTest's.
 TEST(Sounds, DialTonesStopWhenAsked) {
   REQUIRE_TEST_SERVER();
-  WorkingFolder folder;
+  TempDir folder(true);
+  std::filesystem::copy(SourceResFolder() / "dtmf", "dtmf");
   CDialTonePlayer tones;
   // Two numbers of 50 characters, nine seconds of tones each, the second while the first plays.
   int played[2] = {-1, -1};
@@ -99,21 +43,7 @@ TEST(Sounds, ClickAndBeepPlayInTheBackground) {
   EXPECT_GT(FindTonePeak(rec, 600).amplitude, 0.2);        // the beep, 100 ms at 0.3
   EXPECT_GT(FindTonePeak(rec, 2000, 12).amplitude, 0.05);  // the click: 12 ms at up to 0.2
 
-  EXPECT_FALSE(PlaySoundResourceAsync(9999));  // no such resource: no sound in its place
-  EXPECT_FALSE(Beep(0, 100));
-  EXPECT_FALSE(Beep(600, 0));
-  EXPECT_FALSE(Beep(5000, 100));  // above what 8000 samples/s carry
-}
-
-TEST(Sounds, NoServerMeansNoSoundAndNoWait) {
-  NoServer none;
-  WorkingFolder folder;
-  EXPECT_FALSE(PlayKeyTone(0, "5"));
-  CDialTonePlayer tones;
-  EXPECT_EQ(tones.Play(0, 12), 0);
-  const unsigned before = PSoundPlayer::Instance().GetPlayedCount();
-  EXPECT_TRUE(PlayClick());
-  EXPECT_TRUE(Beep(600, 100));
-  ASSERT_TRUE(PSoundPlayer::Instance().WaitIdle(std::chrono::seconds(20)));
-  EXPECT_EQ(PSoundPlayer::Instance().GetPlayedCount(), before);
+  EXPECT_FALSE(PlaySoundResourceAsync(9999));                              // no such resource: no sound in its place
+  for (const auto& [hz, ms] : {std::pair{0, 100}, {600, 0}, {5000, 100}})  // 5000: above what 8000 samples/s carry
+    EXPECT_FALSE(Beep(hz, ms)) << hz << " " << ms;
 }

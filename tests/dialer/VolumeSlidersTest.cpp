@@ -1,107 +1,104 @@
-#include <gtest/gtest.h>
-
-#include <algorithm>
+// The window's volume sliders against the test sound server's mixers, and without a server.
+#include <array>
 #include <condition_variable>
 #include <thread>
 
-#include <QSlider>
+#include <gtest/gtest.h>
 
+#include "platform/Mixer.h"
 #include "platform/SoundDevices.h"
+#include "tests/dialer/WindowControls.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/SoundTestSupport.h"
-#include "tests/support/VolumeCalls.h"
+#include "tests/support/WorkFolder.h"
+
+using namespace std::chrono_literals;
 
 namespace {
 
-using Call = MixerCall;
+constexpr unsigned kSpk = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, kWaveOut = MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT;
+constexpr unsigned kWaveIn = MIXERLINE_COMPONENTTYPE_DST_WAVEIN, kMic = MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE;
 
-void RunVolumeInit(QSlider& speaker, QSlider& mic, unsigned playMixer, unsigned recordMixer) {
-  std::thread(VolumeInitThread, &speaker, &mic, playMixer, recordMixer).join();
-  ASSERT_TRUE(ProcessEventsUntil([&] { return speaker.isEnabled() && mic.isEnabled(); }));
-}
+// The window with these stored play and record devices, its sliders filled from their mixers.
+struct VolumeWindow {
+  VolumeWindow(int play, int record) {
+    CDialerSettings s;
+    s.SaveSettings("", "", "", "0", "", 0, play, record);
+    dlg.LoadSettings();
+    speaker->setEnabled(false);
+    mic->setEnabled(false);
+    dlg.StartVolumeInit();
+    EXPECT_TRUE(ProcessEventsUntil([&] { return speaker->isEnabled() && mic->isEnabled(); }));
+  }
+  WorkFolder dir;
+  CDialerDlg dlg;
+  CTipSlider* speaker = Control<CTipSlider>(dlg, IDC_SPEAKER_VOLUME);
+  CTipSlider* mic = Control<CTipSlider>(dlg, IDC_MIC_VOLUME);
+};
 
 }  // namespace
 
-TEST(VolumeSliders, ApplyingAVolumeSetsRangePositionAndEnablesQuietly) {
-  QSlider slider(Qt::Vertical);
-  slider.setEnabled(false);
-  int changed = 0;
-  QObject::connect(&slider, &QAbstractSlider::valueChanged, [&] { ++changed; });
-  ApplyVolumeToSlider(&slider, 40000);
-  EXPECT_EQ(slider.minimum(), 0);
-  EXPECT_EQ(slider.maximum(), 65535);
-  EXPECT_EQ(slider.value(), 40000);
-  EXPECT_TRUE(slider.isEnabled());
-  ApplyVolumeToSlider(&slider, -1);  // unknown: the low 16 bits of -1
-  EXPECT_EQ(slider.value(), 65535);
-  EXPECT_EQ(changed, 0);
-}
-
-TEST(VolumeSliders, InitReadsTheMixersOfTheChosenDevices) {
+TEST(VolumeSliders, ShowAndSetTheVolumesOfTheStoredDevicesOnTheUsersMovesOnly) {
   REQUIRE_TEST_SERVER();
   ScopedPulseModule sink("module-null-sink sink_name=slider_sink channels=2");
   ScopedPulseModule source("module-null-source source_name=slider_source channels=1");
   ASSERT_TRUE(sink.Loaded() && source.Loaded());
-  const unsigned playMixer = unsigned(DeviceIndex(GetPlayDeviceNames(), "slider_sink"));
-  const unsigned recordMixer = unsigned(DeviceIndex(GetRecordDeviceNames(), "slider_source"));
-  ASSERT_TRUE(SetVolume(kSpk, kWaveOut, 30000, playMixer));
-  ASSERT_TRUE(SetVolume(kWaveIn, kMic, 20000, recordMixer));
+  const int play = DeviceIndex(GetPlayDeviceNames(), "slider_sink");
+  const int record = DeviceIndex(GetRecordDeviceNames(), "slider_source");
+  ASSERT_TRUE(SetVolume(kSpk, kWaveOut, 30000, unsigned(play)));
+  ASSERT_TRUE(SetVolume(kWaveIn, kMic, 20000, unsigned(record)));
+  VolumeWindow w(play, record);
+  EXPECT_EQ(w.speaker->value(), 30000);
+  EXPECT_EQ(w.mic->value(), 20000);
 
-  QSlider speaker(Qt::Vertical), mic(Qt::Vertical);
-  speaker.setEnabled(false);
-  mic.setEnabled(false);
-  RunVolumeInit(speaker, mic, playMixer, recordMixer);
-  EXPECT_EQ(speaker.value(), 30000);
-  EXPECT_EQ(mic.value(), 20000);
+  w.speaker->SetPos(100);  // the program's own value sets nothing
+  w.mic->triggerAction(QAbstractSlider::SliderToMaximum);
+  ASSERT_TRUE(w.dlg.VolumeWriter().WaitIdle(10s));
+  EXPECT_EQ(GetVolume(kSpk, kWaveOut, unsigned(play)), 30000);
+  EXPECT_EQ(GetVolume(kWaveIn, kMic, unsigned(record)), 0xFFFF);
+  w.speaker->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  ASSERT_TRUE(w.dlg.VolumeWriter().WaitIdle(10s));
+  EXPECT_GT(w.speaker->value(), 100);
+  EXPECT_EQ(GetVolume(kSpk, kWaveOut, unsigned(play)), w.speaker->value());
+  const std::string sinkVolume = Pactl("get-sink-volume slider_sink").value_or("");
+  const std::string set = std::to_string(MixerToServerVolume(unsigned(w.speaker->value())));
+  for (const char* channel : {"front-left: ", "front-right: "})
+    EXPECT_NE(sinkVolume.find(channel + set), std::string::npos) << sinkVolume;
 
-  // Moving a slider sets its line's volume, for real.
-  CVolumeWriter writer;
-  ConnectVolumeSlider(&speaker, writer, kSpk, kWaveOut, [=] { return playMixer; });
-  speaker.triggerAction(QAbstractSlider::SliderToMinimum);
-  ASSERT_TRUE(writer.WaitIdle(std::chrono::seconds(10)));
-  EXPECT_EQ(GetVolume(kSpk, kWaveOut, playMixer), 0);
+  VolumeWindow damaged(-1, 1000);  // stored indexes of no device: no mixer
+  EXPECT_EQ(damaged.speaker->value(), 65535);
+  EXPECT_EQ(damaged.mic->value(), 65535);
 }
 
-TEST(VolumeSliders, UserChangesAndReleasesSetTheLineOfTheCurrentMixer) {
-  CVolumeWriter writer;
-  VolumeCalls rec(writer);
-  QSlider slider(Qt::Vertical);
-  ApplyVolumeToSlider(&slider, 100);
-  unsigned mixer = 2;
-  ConnectVolumeSlider(&slider, writer, kWaveIn, kMic, [&] { return mixer; });
-  ApplyVolumeToSlider(&slider, 500);  // the program's own set-up sets nothing,
-  slider.setValue(0);                 // nor does any other value the program gives it
-  slider.setValue(500);
-  EXPECT_TRUE(rec.Calls().empty());
-
-  slider.triggerAction(QAbstractSlider::SliderPageStepAdd);
-  EXPECT_EQ(rec.Calls(), (std::vector<Call>{{kWaveIn, kMic, unsigned(500 + slider.pageStep()), 2}}));
-  mixer = 0;
-  emit slider.sliderReleased();  // a release sets the volume again, at the same position
-  EXPECT_EQ(rec.Calls().back(), (Call{kWaveIn, kMic, unsigned(slider.value()), 0}));
-  EXPECT_EQ(rec.Calls().size(), 2u);
+TEST(VolumeSliders, WithoutAMixerBothSlidersStartAtTheTop) {
+  NoServer none;
+  VolumeWindow w(2, 1);
+  EXPECT_EQ(w.speaker->maximum(), 65535);
+  EXPECT_EQ(w.speaker->value(), 65535);
+  EXPECT_EQ(w.mic->value(), 65535);
 }
 
-TEST(VolumeSliders, WriterAppliesOnlyTheNewestValueOfALine) {
+// While a setting waits on a slow server the user drags on: of a line's waiting values only the
+// newest is applied.
+TEST(VolumeSliders, TheWriterAppliesOnlyTheNewestValueOfALine) {
+  using Call = std::array<unsigned, 4>;
   CVolumeWriter writer;
   std::mutex mutex;
   std::condition_variable cv;
-  bool release = false, entered = false;
+  bool release = false;
   std::vector<Call> calls;
   writer.SetSetter([&](unsigned d, unsigned s, unsigned v, unsigned m) {
     std::unique_lock lock(mutex);
     calls.push_back({d, s, v, m});
-    entered = true;
     cv.notify_all();
-    cv.wait(lock, [&] { return release; });  // a slow server
+    cv.wait(lock, [&] { return release; });
     return true;
   });
   writer.Set(kSpk, kWaveOut, 1, 0);
   {
     std::unique_lock lock(mutex);
-    cv.wait(lock, [&] { return entered; });
+    cv.wait(lock, [&] { return !calls.empty(); });
   }
-  // While the first setting waits on the server, the user drags on.
   writer.Set(kSpk, kWaveOut, 2, 0);
   writer.Set(kWaveIn, kMic, 7, 0);
   writer.Set(kSpk, kWaveOut, 3, 0);
@@ -110,10 +107,8 @@ TEST(VolumeSliders, WriterAppliesOnlyTheNewestValueOfALine) {
     release = true;
   }
   cv.notify_all();
-  ASSERT_TRUE(writer.WaitIdle(std::chrono::seconds(10)));
+  ASSERT_TRUE(writer.WaitIdle(10s));
   std::lock_guard lock(mutex);
-  ASSERT_EQ(calls.size(), 3u);
-  EXPECT_EQ(calls[0], (Call{kSpk, kWaveOut, 1, 0}));
-  EXPECT_TRUE(std::find(calls.begin(), calls.end(), Call{kSpk, kWaveOut, 3, 0}) != calls.end());
-  EXPECT_TRUE(std::find(calls.begin(), calls.end(), Call{kWaveIn, kMic, 7, 0}) != calls.end());
+  std::sort(calls.begin() + 1, calls.end());
+  EXPECT_EQ(calls, (std::vector<Call>{{kSpk, kWaveOut, 1, 0}, {kSpk, kWaveOut, 3, 0}, {kWaveIn, kMic, 7, 0}}));
 }

@@ -34,17 +34,18 @@ inline std::string BalanceLine(const CDialerDlg& dlg) {
   return Control<CStyledStatic>(dlg, IDC_BALANCE)->text().toStdString();
 }
 
-// Types the number into the dial box, as the user does, and presses Call.
-inline void DialAndCall(CDialerDlg& dlg, const std::string& number) {
+// Types the number into the dial box, as the user does, and presses Call (or Enter).
+inline void DialAndCall(CDialerDlg& dlg, const std::string& number, bool byEnter = false) {
   DialBox(dlg)->setFocus();
   DialBox(dlg)->lineEdit()->clear();
   QTest::keyClicks(DialBox(dlg)->lineEdit(), QString::fromStdString(number));
-  ClickInItsWindow(dlg.GetDlgItem(IDC_CALL));
+  if (byEnter)
+    QTest::keyClick(DialBox(dlg), Qt::Key_Return);
+  else
+    ClickInItsWindow(dlg.GetDlgItem(IDC_CALL));
 }
 
 inline int Level(const CDialerDlg& dlg, int id) { return Control<QProgressBar>(dlg, id)->value(); }
-
-inline bool Enabled(const CDialerDlg& dlg, int id) { return dlg.GetDlgItem(id)->isEnabled(); }
 
 // The flags, timer and buttons of the three states of a call as the window shows them.
 enum class CallState { Idle, Calling, Established };
@@ -55,14 +56,13 @@ inline void ExpectCallState(CDialerDlg& dlg, CallState state) {
   EXPECT_EQ(DialBox(dlg)->InCall(), inCall);
   EXPECT_EQ(dlg.EndPoint().connected.load(), established ? 1 : 0);
   EXPECT_EQ(dlg.IsCallTimerRunning(), established);
-  EXPECT_EQ(Enabled(dlg, IDC_CALL), !inCall);
-  EXPECT_EQ(Enabled(dlg, IDC_HANGUP), inCall);
-  EXPECT_EQ(Enabled(dlg, IDC_CLEAR), !inCall);
+  EXPECT_EQ(dlg.GetDlgItem(IDC_CALL)->isEnabled(), !inCall);
+  EXPECT_EQ(dlg.GetDlgItem(IDC_HANGUP)->isEnabled(), inCall);
+  EXPECT_EQ(dlg.GetDlgItem(IDC_CLEAR)->isEnabled(), !inCall);
 }
 
-// Every text the status line shows from Restart() on, in order, noted as each event of the
-// user-interface thread is delivered: a text that lasts one event only, such as "Connecting....."
-// before an at once refused call ends, is noted too.
+// Every text the status line shows from Restart() on, noted as each event is delivered: a text that
+// lasts one event only ("Connecting....." before a call refused at once) is noted too.
 class StatusLineTexts : public QObject {
  public:
   explicit StatusLineTexts(const CDialerDlg& dlg) : m_dlg(dlg), m_last(StatusLine(dlg)) {

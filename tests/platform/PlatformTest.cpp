@@ -1,81 +1,65 @@
+// The desktop pieces under the window: message boxes, worker threads, the wait cursor, calls handed
+// to the user-interface thread, the call timer, turns of worker threads, and opening addresses.
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include <QApplication>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
-#include "platform/DialogUnits.h"
-#include "platform/Guarded.h"
+#include "platform/CCallTimer.h"
+#include "platform/CTurnOrder.h"
 #include "platform/MessageBox.h"
+#include "platform/ShellOpen.h"
 #include "platform/UiThread.h"
 #include "platform/WaitCursor.h"
 #include "platform/WorkerThreads.h"
+#include "tests/support/FakePrograms.h"
 #include "tests/support/QtTestMain.h"
+#include "tests/support/WaitUntil.h"
 
-TEST(MessageBoxes, GoThroughTheHookOnTheUserInterfaceThread) {
-  struct Seen {
-    std::string text, caption;
-    unsigned type = 0;
-    bool onUiThread = false;
-  };
-  std::vector<Seen> seen;
+using namespace std::chrono_literals;
+
+TEST(MessageBoxes, GoThroughTheHookOnTheUserInterfaceThreadAndAWorkerGoesOnAtOnce) {
+  std::vector<std::string> seen;  // text|caption|type|thread
   SetMessageBoxHook([&](QWidget*, const std::string& text, const std::string& caption, unsigned type) {
-    seen.push_back({text, caption, type, QThread::currentThread() == qApp->thread()});
+    const bool ui = QThread::currentThread() == qApp->thread();
+    seen.push_back(text + "|" + caption + "|" + std::to_string(type) + (ui ? "|ui" : "|worker"));
     return IDCANCEL;
   });
   EXPECT_EQ(AfxMessageBox("on the ui thread", MB_OKCANCEL), IDCANCEL);
-
-  // From a worker the box is handed over and the worker goes on at once.
   int workerResult = 0;
   std::thread([&] { workerResult = AfxMessageBox("from a worker", MB_ICONEXCLAMATION, "Cap"); }).join();
   EXPECT_EQ(workerResult, IDOK);
   ASSERT_TRUE(ProcessEventsUntil([&] { return seen.size() == 2; }));
   SetMessageBoxHook(nullptr);
-
-  EXPECT_EQ(seen[0].text, "on the ui thread");
-  EXPECT_EQ(seen[0].type, unsigned(MB_OKCANCEL));
-  EXPECT_TRUE(seen[0].onUiThread);
-  EXPECT_EQ(seen[1].text, "from a worker");
-  EXPECT_EQ(seen[1].caption, "Cap");
-  EXPECT_EQ(seen[1].type, unsigned(MB_ICONEXCLAMATION));
-  EXPECT_TRUE(seen[1].onUiThread);
+  EXPECT_EQ(seen, (std::vector<std::string>{"on the ui thread||" + std::to_string(MB_OKCANCEL) + "|ui",
+                                            "from a worker|Cap|" + std::to_string(MB_ICONEXCLAMATION) + "|ui"}));
 }
 
-TEST(WorkerThreads, JoinAllWaitsForEveryThreadIncludingOnesStartedByWorkers) {
+TEST(WorkerThreads, JoinAllWaitsForEveryThreadIncludingOnesStartedByWorkersAndCountsOnlyTheRunning) {
   std::atomic<int> finished{0};
+  std::atomic<bool> release{false};
   {
     CWorkerThreads threads;
-    for (int i = 0; i < 4; ++i)
-      threads.Start([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        ++finished;
-      });
+    threads.Start([&] { ++finished; });
     threads.Start([&] {
+      while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
       threads.Start([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         ++finished;
       });
       ++finished;
     });
-  }  // destructor joins
-  EXPECT_EQ(finished.load(), 6);
-}
-
-TEST(WorkerThreads, FinishedThreadsAreNotCountedAsRunning) {
-  CWorkerThreads threads;
-  std::atomic<bool> release{false};
-  threads.Start([] {});
-  threads.Start([&] {
-    while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  EXPECT_EQ(threads.Running(), 1);
-  release = true;
-  threads.JoinAll();
-  EXPECT_EQ(threads.Running(), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(threads.Running(), 1);
+    release = true;
+  }  // the destructor joins
+  EXPECT_EQ(finished.load(), 3);
 }
 
 TEST(WaitCursor, NestsAndNeverGoesBelowZero) {
@@ -95,32 +79,8 @@ TEST(WaitCursor, NestsAndNeverGoesBelowZero) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST(DialogUnits, RoundToTheNearestPixelOfTheTemplateFont) {
-  EXPECT_EQ(DluToPixels(0, 0, 203, 273), QRect(0, 0, 305, 444));
-  EXPECT_EQ(DluToPixels(169, 8, 11, 11), QRect(254, 13, 16, 18));
-  EXPECT_EQ(DluToPixelsX(1), 2);  // 1.5 rounds up
-  EXPECT_EQ(DluToPixelsY(1), 2);  // 1.625
-  EXPECT_EQ(DluToPixelsY(3), 5);  // 4.875
-  EXPECT_EQ(DluToPixels(0, 0, 183, 146, kSansSerif10), QRect(0, 0, 320, 292));
-}
-
-TEST(Guarded, ReadersNeverSeeAHalfWrittenValue) {
-  Guarded<std::string> value(std::string(64, 'a'));
-  std::atomic<bool> stop{false};
-  std::thread writer([&] {
-    for (int i = 0; !stop; ++i) value = std::string(64 + i % 64, "ab"[i % 2]);
-  });
-  for (int i = 0; i < 20000; ++i) {
-    const std::string s = value.Get();
-    ASSERT_TRUE(s.find_first_not_of(s[0]) == std::string::npos);
-  }
-  stop = true;
-  writer.join();
-}
-
-// Calls handed over from a worker while the user-interface thread is busy in its loop: they run
-// there in the order posted, with the values the worker captured; a call whose context is gone
-// is dropped, and freed on the user-interface thread.
+// A worker's calls run on the user-interface thread in the order posted with the values captured;
+// a call whose context is gone is dropped.
 TEST(PostToUi, RunsAWorkersCallsInOrderWithTheirValuesAndDropsThoseOfADestroyedContext) {
   QObject context;
   std::vector<std::string> ran;
@@ -149,4 +109,127 @@ TEST(PostToUi, RunsAWorkersCallsInOrderWithTheirValuesAndDropsThoseOfADestroyedC
   EXPECT_EQ(kept.use_count(), 1);
   ProcessEventsFor(50);
   EXPECT_EQ(ran.size(), 300u);
+}
+
+namespace {
+
+// Notes the ticks by timer id.
+class Ticks : public CCallTimer::Owner {
+ public:
+  void OnCallTimer(unsigned timerId) override {
+    std::lock_guard lock(m_mutex);
+    m_ids.push_back(timerId);
+  }
+  std::vector<unsigned> Ids() {
+    std::lock_guard lock(m_mutex);
+    return m_ids;
+  }
+  bool WaitFor(size_t count) {
+    return vantro::test::WaitUntil([&] { return Ids().size() >= count; });
+  }
+  // No tick comes after this is called.
+  void ExpectNoMore() {
+    const size_t seen = Ids().size();
+    std::this_thread::sleep_for(80ms);
+    EXPECT_EQ(Ids().size(), seen);
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::vector<unsigned> m_ids;
+};
+
+}  // namespace
+
+// The window's tests drive the timer's clock and the turns' order.
+TEST(CallTimer, TicksWithItsIdUntilStoppedOrDestroyedAndRestartsWithANewOne) {
+  Ticks owner;
+  {
+    CCallTimer timer(10);
+    timer.SetOwner(&owner);
+    timer.StopTimer();  // not running: nothing
+    ASSERT_TRUE(timer.StartTimer());
+    const unsigned first = timer.GetTimerId();
+    ASSERT_TRUE(owner.WaitFor(2));
+    ASSERT_TRUE(timer.StartTimer());  // a start while running starts anew
+    const unsigned second = timer.GetTimerId();
+    EXPECT_NE(second, first);
+    const size_t before = owner.Ids().size();
+    ASSERT_TRUE(owner.WaitFor(before + 2));
+    EXPECT_EQ(owner.Ids().back(), second);
+    timer.StopTimer();
+    EXPECT_FALSE(timer.IsRunning());
+    EXPECT_EQ(timer.GetTimerId(), 0u);
+    owner.ExpectNoMore();
+    ASSERT_TRUE(timer.StartTimer());
+    ASSERT_TRUE(owner.WaitFor(owner.Ids().size() + 1));
+  }
+  owner.ExpectNoMore();
+}
+
+TEST(TurnOrder, ATurnGivenUpDoesNotHoldTheOthersAndCancelReleasesAll) {
+  CTurnOrder turns;
+  const uint64_t a = turns.Take(), b = turns.Take(), c = turns.Take();
+  turns.Done(b);  // its worker never started
+  std::atomic<bool> cWent{false};
+  std::thread tc([&] {
+    cWent = turns.Wait(c);
+    turns.Done(c);
+  });
+  std::this_thread::sleep_for(30ms);
+  EXPECT_FALSE(cWent);  // a has not had its turn yet
+  ASSERT_TRUE(turns.Wait(a));
+  turns.Done(a);
+  tc.join();
+  EXPECT_TRUE(cWent);
+
+  const uint64_t d = turns.Take(), e = turns.Take();
+  std::atomic<int> result{-1};
+  std::thread te([&] { result = turns.Wait(e) ? 1 : 0; });
+  turns.Cancel();
+  te.join();
+  EXPECT_EQ(result, 0);
+  EXPECT_FALSE(turns.Wait(d));
+}
+
+TEST(ShellOpen, HandsTheAddressToTheOpenerAndMapsItsExit) {
+  FakePrograms fake(true);
+  fake.AddRecorder("xdg-open", 0);
+  // An address without a scheme that is no file is a web address.
+  for (const auto& [address, handed] :
+       {std::pair{"http://www.vantro-dialer.example/", "http://www.vantro-dialer.example/"},
+        {"www.vantro-dialer.example/a.html", "http://www.vantro-dialer.example/a.html"},
+        {"billing.example:8080/x", "http://billing.example:8080/x"},
+        {"mailto:someone@example.org", "mailto:someone@example.org"}}) {
+    EXPECT_GT(ShellOpen(address), 32) << address;
+    EXPECT_EQ(fake.ArgsOf("xdg-open"), std::string(handed) + "\n");
+  }
+  // Exits 3 and 4 (no handler) are HyperLinkTest's.
+  fake.AddRecorder("xdg-open", 2);
+  EXPECT_EQ(ShellOpen("/no/such/file"), SE_ERR_FNF);
+}
+
+// The desktop entry's command with quotes and dropped field codes is HyperLinkTest's fallback.
+TEST(ShellOpen, HandlerArgumentsPutTheAddressInPlaceOfThePlaceholderAndNoShellReadsIt) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(HandlerArguments("browser --flag", "http://a/"), (V{"browser", "--flag", "http://a/"}));
+  EXPECT_EQ(HandlerArguments("browser %i %c --x=100%% %F", "u"), (V{"browser", "--x=100%", "u"}));
+  EXPECT_EQ(HandlerArguments("\"/opt/web browser/run\" \"%U\"", "x y"), (V{"/opt/web browser/run", "x y"}));
+  EXPECT_EQ(HandlerArguments("b %u", "http://a/;rm -rf ~"), (V{"b", "http://a/;rm -rf ~"}));
+}
+
+TEST(ShellOpen, NoDesktopEntryMeansNoHandlerAndStartProgramSaysWhatWentWrong) {
+  FakePrograms fake(true);
+  for (const char* mime : {"exit 4", "echo missing.desktop"}) {
+    fake.Add("xdg-mime", mime);
+    EXPECT_EQ(DefaultHtmlHandlerCommand(), "") << mime;
+  }
+  fake.AddRecorder("browser");
+  EXPECT_EQ(StartProgram({"browser", "http://a/"}), 33);
+  vantro::test::WaitUntil([&] { return !fake.ArgsOf("browser").empty(); });  // it may run after the call returned
+  EXPECT_EQ(fake.ArgsOf("browser"), "http://a/\n");
+  EXPECT_EQ(StartProgram({"no-such-browser"}), SE_ERR_FNF);
+  EXPECT_EQ(StartProgram({}), SE_ERR_FNF);
+  WriteFileBytes(fake.Folder() / "notexec", "x");
+  EXPECT_EQ(StartProgram({(fake.Folder() / "notexec").string()}), SE_ERR_ACCESSDENIED);
 }

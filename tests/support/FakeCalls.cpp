@@ -3,50 +3,37 @@
 bool FakeCalls::MakeCall(const std::string& party, std::string& token) {
   std::lock_guard lock(m_mutex);
   m_parties.push_back(party);
-  if (!m_placeable) {
-    token.clear();
-    return false;
-  }
-  token = "call-" + std::to_string(++m_next);
-  m_live[token];
-  m_last = token;
+  token = "call-" + std::to_string(m_parties.size());
+  m_live.insert(token);
   return true;
 }
 
 bool FakeCalls::ClearCall(const std::string& token) {
   std::lock_guard lock(m_mutex);
   m_clears.push_back(token);
-  return m_live.count(token) != 0;
+  return Live(token);
 }
 
 bool FakeCalls::HasConnection(const std::string& token) {
   std::lock_guard lock(m_mutex);
-  return m_live.count(token) != 0;
+  return Live(token);
 }
 
-bool FakeCalls::SendUserInput(const std::string& token, const std::string&) {
-  std::lock_guard lock(m_mutex);
-  return m_live.count(token) != 0;
-}
+bool FakeCalls::SendUserInput(const std::string& token, const std::string&) { return HasConnection(token); }
 
 std::optional<CSignalLevels> FakeCalls::GetSignalLevels(const std::string& token) {
   std::lock_guard lock(m_mutex);
-  if (m_live.count(token) == 0) return std::nullopt;
+  if (!Live(token)) return std::nullopt;
   return m_levels;
 }
 
 std::optional<bool> FakeCalls::TogglePause(const std::string& token, bool fromRemote) {
   std::lock_guard lock(m_mutex);
-  auto call = m_live.find(token);
-  if (call == m_live.end()) return std::nullopt;
-  bool& paused = fromRemote ? call->second.receivePaused : call->second.transmitPaused;
-  paused = !paused;
-  return paused;
-}
-
-void FakeCalls::SetPlaceable(bool placeable) {
-  std::lock_guard lock(m_mutex);
-  m_placeable = placeable;
+  if (!Live(token)) return std::nullopt;
+  const std::string key = token + (fromRemote ? " in" : " out");
+  if (m_paused.erase(key) != 0) return false;
+  m_paused.insert(key);
+  return true;
 }
 
 void FakeCalls::SetLevels(const CSignalLevels& levels) {
@@ -71,5 +58,5 @@ std::vector<std::string> FakeCalls::ClearRequests() const {
 
 std::string FakeCalls::LastToken() const {
   std::lock_guard lock(m_mutex);
-  return m_last;
+  return m_parties.empty() ? std::string() : "call-" + std::to_string(m_parties.size());
 }

@@ -24,12 +24,7 @@ class MessageBoxes {
   MessageBoxes(const MessageBoxes&) = delete;
   MessageBoxes& operator=(const MessageBoxes&) = delete;
 
-  void Clear() {
-    texts.clear();
-    captions.clear();
-    types.clear();
-    owners.clear();
-  }
+  void Clear() { texts.clear(), captions.clear(), types.clear(), owners.clear(); }
 
   std::vector<std::string> texts, captions;
   std::vector<unsigned> types;

@@ -1,13 +1,9 @@
 #include "tests/support/RecordingEvents.h"
 
 void RecordingEvents::OnRegistering() { Note("registering"); }
-
 void RecordingEvents::OnRegistered() { Note("registered"); }
-
 void RecordingEvents::OnRegistrationFailed(const std::string& message) { Note("failed " + message); }
-
 void RecordingEvents::OnCallAlerting(const std::string& token) { Note("alerting " + token); }
-
 void RecordingEvents::OnCallEstablished(const std::string& token, bool incoming, const std::string& remoteNumber) {
   Note("established " + token + (incoming ? " in " : " out ") + remoteNumber);
 }
@@ -17,7 +13,6 @@ void RecordingEvents::OnCallCleared(const std::string& token, bool established) 
 }
 
 void RecordingEvents::OnBalanceRefresh(bool running) { Note(running ? "balance start" : "balance end"); }
-
 void RecordingEvents::OnBalance(const std::string& text, const std::string& pin, const std::string& serial) {
   Note("balance " + text + "|" + pin + "|" + serial);
 }
