@@ -47,38 +47,23 @@ TEST(Pictures, MainSkinIsRoundedByBlueCornersOnly) {
     EXPECT_EQ(skin.pixelColor(corner), kBlue);
   // No blue pixel inside the body: the outline has no holes but its rounded corners.
   int blueInside = 0;
-  for (int y = 24; y < 416; ++y)
-    for (int x = 0; x < 282; ++x) blueInside += skin.pixelColor(x, y) == kBlue;
   for (int y = 0; y < 440; ++y)
-    for (int x = 24; x < 258; ++x) blueInside += skin.pixelColor(x, y) == kBlue;
+    for (int x = 0; x < 282; ++x)
+      blueInside += (x >= 24 && x < 258) || (y >= 24 && y < 416) ? skin.pixelColor(x, y) == kBlue : 0;
   EXPECT_EQ(blueInside, 0);
   // The text lines' background is the display's colour, so the lines sit flush in it.
-  const QRect status = DluToPixels(52, 37, 82, 11);
-  EXPECT_EQ(skin.pixelColor(status.center()), QColor(36, 62, 111));
-  const QRect balance = DluToPixels(19, 131, 111, 10);
-  EXPECT_EQ(skin.pixelColor(balance.center()), QColor(36, 62, 111));
+  for (QRect line : {DluToPixels(52, 37, 82, 11), DluToPixels(19, 131, 111, 10)})
+    EXPECT_EQ(skin.pixelColor(line.center()), QColor(36, 62, 111));
 }
 
-TEST(Pictures, BannerIsAnAnimatedGifWithDelaysAndDisposals) {
-  const char* root = std::getenv("VANTRO_SOURCE_DIR");
-  ASSERT_NE(root, nullptr);
-  QFile file(QString::fromLocal8Bit(root) + "/res/data1/banner.gif");
+TEST(Pictures, EveryFrameOfTheBannerDecodesAtTheSizeOfItsControl) {
+  QFile file(QString::fromLocal8Bit(std::getenv("VANTRO_SOURCE_DIR")) + "/res/data1/banner.gif");
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   const QByteArray bytes = file.readAll();
   const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
-  GifWalker walker(data, size_t(bytes.size()));
-  const auto frames = walker.ExtractFrames();
-  ASSERT_GE(frames.size(), 3u);
-  std::set<uint32_t> disposals, delays;
-  for (const auto& f : frames) {
-    disposals.insert(f.disposal);
-    delays.insert(f.delay);
-  }
-  EXPECT_TRUE(disposals.count(3));
-  EXPECT_GE(delays.size(), 2u);
-
   CPictureEx banner;
   ASSERT_TRUE(banner.Load(data, size_t(bytes.size())));
-  EXPECT_EQ(banner.GetFrameCount(), int(frames.size()));  // every frame decodes
+  EXPECT_GE(banner.GetFrameCount(), 3);
+  EXPECT_EQ(banner.GetFrameCount(), GifWalker(data, size_t(bytes.size())).CountFrames());
   EXPECT_EQ(banner.GetPictureSize(), DluToPixels(41, 58, 111, 51).size());
 }
