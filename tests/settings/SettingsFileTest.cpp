@@ -1,3 +1,5 @@
+// The settings file: eight key=value lines, read back as they were, replaced whole or not at all.
+#include <climits>
 #include <filesystem>
 #include <sys/stat.h>
 
@@ -12,8 +14,8 @@ namespace {
 
 class SettingsFile : public ::testing::Test {
  protected:
-  std::string FileBytes() const { return ReadFileBytes(dir / "data1/Dialer.property"); }
-  void WriteFile(const std::string& bytes) { WriteFileBytes(dir / "data1/Dialer.property", bytes); }
+  fs::path File() const { return dir / "data1/Dialer.property"; }
+  long FilesInData() const { return std::distance(fs::directory_iterator(dir / "data1"), fs::directory_iterator()); }
 
   WorkFolder dir;
   CDialerSettings s;
@@ -45,9 +47,6 @@ TEST_F(SettingsFile, SavedValuesAreTheFilesLinesInTheirOrderAndReadBack) {
     std::vector<std::string> stored;  // in the file's order
   };
   const Case cases[] = {
-      {{"1234", "SER9", "gk.example:1719", "1", "secret"},
-       {1, 2, 3},
-       {"SER9", "1234", "gk.example:1719", "1", "secret", "1", "2", "3"}},
       {{"p=1", "a=b=c", "gk", "0", "=="}, {-1, -7, 4}, {"a=b=c", "p=1", "gk", "0", "==", "0", "0", "4"}},
       {{"", "", "", "1", ""}, {0, 1, 0}, {"", "", "", "1", "", "0", "1", "0"}},
       // Line breaks pasted into a value never shift the lines (once GkPass=ab<CR><LF>cd made the
@@ -63,7 +62,7 @@ TEST_F(SettingsFile, SavedValuesAreTheFilesLinesInTheirOrderAndReadBack) {
     ASSERT_EQ(record.SaveSettings(v[0], v[1], v[2], v[3], v[4], c.indexes[0], c.indexes[1], c.indexes[2]), 1);
     std::string file;
     for (size_t i = 0; i < c.stored.size(); ++i) file += (i ? "\r\n" : "") + std::string(kKeys[i]) + "=" + c.stored[i];
-    EXPECT_EQ(FileBytes(), file);
+    EXPECT_EQ(ReadFileBytes(File()), file);
     EXPECT_EQ(record.GetPin(), "");  // a save does not change the record itself
     record.LoadSettings();
     EXPECT_EQ(record.IsInvalid(), 0);
@@ -71,38 +70,39 @@ TEST_F(SettingsFile, SavedValuesAreTheFilesLinesInTheirOrderAndReadBack) {
   }
 }
 
-TEST_F(SettingsFile, AMissingOrKeylessAccountLineMakesTheRecordInvalidAndUnsplit) {
-  WriteFile(
-      "Serial=S1\r\n\r\nGatekeeper=gk\r\nIsGkPassEnabled=0\r\nGkPass=x\r\n"
-      "Codec Index=1\r\nPlay Device Index=5\r\nRecord Device Index=6");
-  s.LoadSettings();
-  EXPECT_EQ(s.IsInvalid(), 1);
-  EXPECT_EQ(s.GetSerial(), "Serial=S1");  // whole line, key included
-  EXPECT_EQ(s.GetPlayDeviceIndex(), 5);   // the indexes were read all the same
-
-  WriteFile("Serial=S1\r\nPin 1234\r\nGatekeeper=gk");
-  s.LoadSettings();
-  EXPECT_EQ(s.IsInvalid(), 1);
-  EXPECT_EQ(s.GetPin(), "Pin 1234");
-
-  WriteFile("Serial=S1\nPin=9\n");  // gatekeeper line missing
-  s.LoadSettings();
-  EXPECT_EQ(s.IsInvalid(), 1);
-}
-
-TEST_F(SettingsFile, ShortFilesAndOddNumbersReadLikeAtoi) {
+// An account line that is missing or has no key makes the record invalid, its account lines taken
+// whole; index lines read like atoi, clamped to an int.
+TEST_F(SettingsFile, FilesWrittenByHandReadLineByLine) {
   const std::string account = "Serial=S\nPin=P\nGatekeeper=G\nIsGkPassEnabled=1\nGkPass=x";
-  const std::pair<std::string, std::vector<int>> cases[] = {
-      {"", {0, 0, 0}},  // no index lines at all
-      {"\nCodec Index= 12abc\nPlay Device Index=-3\nRecord Device Index=99999999999", {12, -3, 2147483647}},
-      {"\nnodigits\n7\n=8", {0, 7, 8}},  // no "=": the whole line is the number
+  const std::vector<std::string> accountValues{"S", "P", "G", "1", "x"};
+  const struct {
+    std::string file;
+    int invalid;
+    std::vector<std::string> values;
+  } rows[] = {
+      {"Serial=S1\r\n\r\nGatekeeper=gk\r\nIsGkPassEnabled=0\r\nGkPass=x\r\nCodec Index=1\r\nPlay Device Index=5\r\n"
+       "Record Device Index=6",
+       1,
+       {"Serial=S1", "", "Gatekeeper=gk", "IsGkPassEnabled=0", "GkPass=x", "1", "5", "6"}},
+      {"Serial=S1\r\nPin 1234\r\nGatekeeper=gk", 1, {"Serial=S1", "Pin 1234", "Gatekeeper=gk", "", "", "0", "0", "0"}},
+      {"Serial=S1\nPin=9\n", 1, {"Serial=S1", "Pin=9", "", "", "", "0", "0", "0"}},
+      {account, 0, {"0", "0", "0"}},  // no index lines at all
+      {account + "\nCodec Index= 12abc\nPlay Device Index=-3\nRecord Device Index=99999999999",
+       0,
+       {"12", "-3", "2147483647"}},
+      {account + "\nnodigits\n7\n=8", 0, {"0", "7", "8"}},  // no "=": the whole line is the number
+      {account + "\nCodec Index=+7\nPlay Device Index=-99999999999\nRecord Device Index=x1",
+       0,
+       {"7", "-2147483648", "0"}},
   };
-  for (const auto& [indexLines, indexes] : cases) {
-    SCOPED_TRACE(indexLines);
-    WriteFile(account + indexLines);
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.file);
+    WriteFileBytes(File(), r.file);
     s.LoadSettings();
-    EXPECT_EQ(s.IsInvalid(), 0);
-    EXPECT_EQ((std::vector{s.GetCodecIndex(), s.GetPlayDeviceIndex(), s.GetRecordDeviceIndex()}), indexes);
+    EXPECT_EQ(s.IsInvalid(), r.invalid);
+    std::vector<std::string> expected = r.values;
+    if (!r.invalid) expected.insert(expected.begin(), accountValues.begin(), accountValues.end());
+    EXPECT_EQ(Values(s), expected);
   }
 }
 
@@ -110,58 +110,37 @@ TEST_F(SettingsFile, NoFileLeavesTheRecordAsItWas) {
   s.LoadSettings();
   EXPECT_EQ(s.IsInvalid(), 1);
   EXPECT_EQ(s.GetSerial(), "");
-
-  // A record loaded from a file keeps its values when the file is gone, and values holding
-  // "=" are not split a second time.
+  // Values holding "=" are not split a second time.
   ASSERT_EQ(s.SaveSettings("p=1", "s=2", "g=3", "1", "k=4", 1, 1, 1), 1);
   s.LoadSettings();
-  fs::remove(dir / "data1/Dialer.property");
+  fs::remove(File());
   s.LoadSettings();
   EXPECT_EQ(s.IsInvalid(), 1);
-  EXPECT_EQ(s.GetPin(), "p=1");
-  EXPECT_EQ(s.GetSerial(), "s=2");
-  EXPECT_EQ(s.GetGatekeeper(), "g=3");
-  EXPECT_EQ(s.GetGkPass(), "k=4");
+  EXPECT_EQ(Values(s), (std::vector<std::string>{"s=2", "p=1", "g=3", "1", "k=4", "1", "1", "1"}));
 }
 
-TEST_F(SettingsFile, SaveReplacesTheWholeFileReadableByItsOwnerOnly) {
-  WriteFile(std::string(5000, 'x'));
-  fs::permissions(dir / "data1/Dialer.property", fs::perms(0644));
-  ASSERT_EQ(s.SaveSettings("1", "2", "3", "0", "", 0, 0, 0), 1);
-  EXPECT_EQ(FileBytes(),
-            "Serial=2\r\nPin=1\r\nGatekeeper=3\r\nIsGkPassEnabled=0\r\nGkPass=\r\n"
+TEST_F(SettingsFile, SaveReplacesTheFileWholeReadableByItsOwnerOnlyOrLeavesItAlone) {
+  WriteFileBytes(File(), std::string(5000, 'x'));
+  fs::permissions(File(), fs::perms(0644));
+  ASSERT_EQ(s.SaveSettings("1111", "OLD", "gk", "0", "", 0, 0, 0), 1);
+  const std::string before = ReadFileBytes(File());
+  EXPECT_EQ(before,
+            "Serial=OLD\r\nPin=1111\r\nGatekeeper=gk\r\nIsGkPassEnabled=0\r\nGkPass=\r\n"
             "Codec Index=0\r\nPlay Device Index=0\r\nRecord Device Index=0");
   struct stat st {};
-  ASSERT_EQ(::stat((dir / "data1/Dialer.property").c_str(), &st), 0);
+  ASSERT_EQ(::stat(File().c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
-  // Nothing else is left in the folder.
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "data1"), fs::directory_iterator()), 1);
-}
+  EXPECT_EQ(FilesInData(), 1);
 
-TEST_F(SettingsFile, AWriteThatFailsHalfWayLeavesTheOldFileWhole) {
-  ASSERT_EQ(s.SaveSettings("1111", "OLD", "gk", "0", "", 0, 0, 0), 1);
-  const std::string before = FileBytes();
   // The new file would be much larger than the limit: the write fails part of the way.
   const int result = RunWithFileSizeLimit(before.size() + 20, [] {
-    CDialerSettings other;
-    return other.SaveSettings(std::string(4000, '9'), "NEW", "gk", "0", "", 0, 0, 0);
+    return CDialerSettings().SaveSettings(std::string(4000, '9'), "NEW", "gk", "0", "", 0, 0, 0);
   });
   EXPECT_EQ(result, 0);
-  EXPECT_EQ(FileBytes(), before);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "data1"), fs::directory_iterator()), 1);
-}
+  EXPECT_EQ(ReadFileBytes(File()), before);
+  EXPECT_EQ(FilesInData(), 1);
 
-TEST_F(SettingsFile, MissingFolderMakesSaveFail) {
   fs::remove_all(dir / "data1");
   EXPECT_EQ(s.SaveSettings("1", "2", "3", "0", "", 0, 0, 0), 0);
   EXPECT_FALSE(fs::exists(dir / "data1"));
-}
-
-TEST(Atoi, FollowsTheCLibrary) {
-  EXPECT_EQ(AtoiClamped(""), 0);
-  EXPECT_EQ(AtoiClamped("  42x"), 42);
-  EXPECT_EQ(AtoiClamped("+7"), 7);
-  EXPECT_EQ(AtoiClamped("-0012"), -12);
-  EXPECT_EQ(AtoiClamped("x1"), 0);
-  EXPECT_EQ(AtoiClamped("-99999999999"), -2147483647 - 1);
 }
