@@ -25,6 +25,11 @@ QComboBox* List(QWidget* dlg, int id) { return static_cast<QComboBox*>(GetDlgIte
 
 QLineEdit* Edit(QWidget* dlg, int id) { return static_cast<QLineEdit*>(GetDlgItem(dlg, id)); }
 
+void Retype(QWidget* dlg, int id, const char* text) {
+  Edit(dlg, id)->clear();
+  TypeIntoDlgItem(dlg, id, text);
+}
+
 }  // namespace
 
 TEST_F(SettingsDialog, OkStoresTheAccountAndChoicesAndReloadsTheRecord) {
@@ -45,10 +50,8 @@ TEST_F(SettingsDialog, OkStoresTheAccountAndChoicesAndReloadsTheRecord) {
     EXPECT_EQ(Edit(dlg, 1020)->text(), "old.gk");
     EXPECT_EQ(Edit(dlg, 1021)->text(), "pw");
     EXPECT_FALSE(List(dlg, 1028)->isVisible());
-    Edit(dlg, 1020)->clear();
-    TypeIntoDlgItem(dlg, 1020, "127.0.0.1:1719");
-    Edit(dlg, 1019)->clear();
-    TypeIntoDlgItem(dlg, 1019, "4321");
+    Retype(dlg, 1020, "127.0.0.1:1719");
+    Retype(dlg, 1019, "4321");
     List(dlg, 1026)->setCurrentIndex(1);
     List(dlg, 1028)->setCurrentIndex(1);
     ClickDlgItem(dlg, 1);
@@ -66,34 +69,12 @@ TEST_F(SettingsDialog, OkStoresTheAccountAndChoicesAndReloadsTheRecord) {
   EXPECT_EQ(dlg.m_strPlayDeviceName, GetPlayDeviceNames().front());
 }
 
-TEST_F(SettingsDialog, WithoutRememberOnlyTheChoicesAreStored) {
-  NoServer noServer;  // no devices at all: the lists stay empty and store 0
-  CDialerSettings record;
-  record.SaveSettings("", "", "", "0", "", 1, 5, 5);
-  record.LoadSettings();
-  CSettingsDlg dlg;
-  dlg.SetSettings(&record);
-  WhenModal(nullptr, [](QWidget* dlg) {
-    EXPECT_EQ(List(dlg, 1026)->count(), 0);
-    EXPECT_EQ(List(dlg, 1026)->currentIndex(), -1);
-    EXPECT_EQ(List(dlg, 1028)->currentIndex(), 1);
-    TypeIntoDlgItem(dlg, 1020, "127.0.0.1:9");
-    TypeIntoDlgItem(dlg, 1018, "SER");
-    TypeIntoDlgItem(dlg, 1019, "77");
-    ClickDlgItem(dlg, 1);
-  });
-  dlg.DoModal();
-  EXPECT_EQ(Settings(),
-            "Serial=\r\nPin=\r\nGatekeeper=\r\nIsGkPassEnabled=0\r\nGkPass=\r\n"
-            "Codec Index=1\r\nPlay Device Index=0\r\nRecord Device Index=0");
-  // The account entered is the dialog's all the same.
-  EXPECT_EQ(dlg.Account(), (CAccount{"77", "SER", "127.0.0.1:9", "", 0}));
-}
-
+// Signed in without remembering the account: OK stores the choices only, and the window takes the
+// account and sets its endpoint up again with it; Cancel changes nothing.
 TEST_F(SettingsDialog, TheWindowTakesTheAccountOnOkAndNothingOnCancel) {
-  NoServer noServer;
+  NoServer noServer;  // no devices at all: the lists stay empty and store 0
   CDialerSettings seed;
-  seed.SaveSettings("1", "2", "127.0.0.1:9", "0", "", 0, 0, 0);
+  seed.SaveSettings("1", "2", "127.0.0.1:9", "0", "", 1, 5, 5);
   CDialerDlg window;
   window.EndPoint().listenerInterfaces = "127.0.0.1:0";
   window.LoadSettings();
@@ -109,13 +90,17 @@ TEST_F(SettingsDialog, TheWindowTakesTheAccountOnOkAndNothingOnCancel) {
   EXPECT_EQ(window.Account().m_strPin, "1");
 
   WhenModal(nullptr, [](QWidget* dlg) {
-    Edit(dlg, 1019)->clear();
-    TypeIntoDlgItem(dlg, 1019, "4321");
+    EXPECT_EQ(List(dlg, 1026)->count(), 0);
+    EXPECT_EQ(List(dlg, 1026)->currentIndex(), -1);
+    EXPECT_EQ(List(dlg, 1028)->currentIndex(), 1);
+    Retype(dlg, 1019, "4321");
     ClickDlgItem(dlg, 1);
   });
   window.OnSettings();
+  EXPECT_EQ(Settings(),
+            "Serial=\r\nPin=\r\nGatekeeper=\r\nIsGkPassEnabled=0\r\nGkPass=\r\n"
+            "Codec Index=1\r\nPlay Device Index=0\r\nRecord Device Index=0");
   EXPECT_EQ(window.Account(), (CAccount{"4321", "2", "127.0.0.1:9", "", 0}));
-  // The endpoint was set up again with the new PIN as its user name.
   EXPECT_EQ(window.EndPoint().GetLocalUserName(), "4321");
 }
 
