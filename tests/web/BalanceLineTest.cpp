@@ -26,27 +26,21 @@ std::string LineText(const CDialerDlg& dlg) {
 
 }  // namespace
 
-TEST_F(BalanceLine, CompleteSettingsReportTheBalanceWithTheStoredAccount) {
+// The refresh reports the balance with the stored PIN and serial (the window's copies), or nothing
+// without a settings file.
+TEST_F(BalanceLine, ARefreshReportsTheBalanceWithTheStoredAccount) {
   CDialerSettings settings;
-  settings.SaveSettings("4321", "SER7", "gk", "1", "pw", 0, 0, 0);
-  RecordingEvents window;
-  EXPECT_EQ(BalanceThread(&window, settings), 0);
-  EXPECT_EQ(window.Events(),
-            (std::vector<std::string>{"balance start", "balance Balance= N/A|4321|SER7", "balance end"}));
-
-  // Stored without the account: the window's copies become empty.
-  RecordingEvents other;
-  settings.SaveSettings("", "", "", "0", "", 0, 0, 0);
-  BalanceThread(&other, settings);
-  EXPECT_EQ(other.Events(), (std::vector<std::string>{"balance start", "balance Balance= N/A||", "balance end"}));
-}
-
-TEST_F(BalanceLine, WithoutASettingsFileNothingIsReported) {
-  CDialerSettings settings;
-  RecordingEvents window;
-  EXPECT_EQ(BalanceThread(&window, settings), 0);
-  EXPECT_EQ(window.Events(), (std::vector<std::string>{"balance start", "balance end"}));
+  RecordingEvents none;
+  EXPECT_EQ(BalanceThread(&none, settings), 0);
+  EXPECT_EQ(none.Events(), (std::vector<std::string>{"balance start", "balance end"}));
   EXPECT_EQ(BalanceThread(nullptr, settings), 1);
+  for (auto [pin, serial, report] :
+       {std::tuple{"4321", "SER7", "balance Balance= N/A|4321|SER7"}, std::tuple{"", "", "balance Balance= N/A||"}}) {
+    settings.SaveSettings(pin, serial, "gk", "1", "pw", 0, 0, 0);
+    RecordingEvents window;
+    EXPECT_EQ(BalanceThread(&window, settings), 0);
+    EXPECT_EQ(window.Events(), (std::vector<std::string>{"balance start", report, "balance end"}));
+  }
 }
 
 TEST_F(BalanceLine, TwoRefreshesNeverOverlap) {
