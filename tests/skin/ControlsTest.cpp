@@ -102,66 +102,16 @@ TEST(CSkinButton, APressShowsWhileThePointerStaysOnAndClicksOnlyWhereItWasLetGo)
   EXPECT_EQ(clicks, 2);
 }
 
-TEST(CSkinButton, FocusRectangleSitsAtTheMargin) {
-  B b;
-  b.resize(30, 20);
-  for (short margin : {4, -3}) {  // a negative margin counts as none
-    b.SetSkin({Solid(30, 20, Qt::black), {}, {}, {}, {}, {}}, 0, 0, margin);
-    const QImage focused = Render(b, B::ODS_FOCUS);
-    int marked = 0;
-    for (int x = 4; x < 26; ++x) marked += focused.pixelColor(x, 4) != QColor(Qt::black);
-    EXPECT_EQ(marked > 5 && marked < 22, margin == 4);  // a dotted line 4 pixels in
-    EXPECT_EQ(focused.pixelColor(3, 3), QColor(Qt::black));
-    EXPECT_EQ(focused.pixelColor(15, 10), QColor(Qt::black));
-  }
-  EXPECT_EQ(Render(b, B::ODS_FOCUS), Render(b, 0));
-}
-
-TEST(CTipSlider, PaintsItsThumbAndShowsTheValueWhileTheThumbIsHeld) {
+// As the window's volume sliders: upright (inverted appearance, the maximum at the top) or not, a
+// press on the channel pages toward it and a press on the thumb drags it; the thumb's key colour
+// shows the background.
+TEST(CTipSlider, PagesAndDragsTheWayItsThumbRuns) {
   // Fractions drop toward zero; an empty range puts the thumb at the start.
   EXPECT_EQ(CTipSlider::ThumbRect({0, 0, 9, 60}, {9, 10}, true, 0, 3, 1).top(), 17 + 4 - 5);
   EXPECT_EQ(CTipSlider::ThumbRect({0, 0, 9, 60}, {9, 10}, true, 5, 5, 5).top(), -1);
-
-  QWidget parent;
-  auto* slider = new CTipSlider(Qt::Vertical, &parent);
-  slider->setGeometry(0, 0, 9, 60);
-  slider->setRange(0, 100);
   QImage thumb = Solid(9, 10, Qt::magenta);  // magenta corner: the key
-  QImage active = thumb;
   for (int y = 2; y < 8; ++y)
-    for (int x = 1; x < 8; ++x) {
-      thumb.setPixelColor(x, y, Qt::yellow);
-      active.setPixelColor(x, y, Qt::red);
-    }
-  slider->SetSkin(Solid(9, 60, Qt::darkGray), thumb, active, CTipSlider::kTip);
-  slider->SetPos(60);
-  parent.show();
-  ProcessEventsFor(10);
-  const QRect r = slider->GetThumbRect();
-  QImage shot = slider->grab().toImage();
-  EXPECT_EQ(shot.pixelColor(4, r.center().y()), QColor(Qt::yellow));
-  EXPECT_EQ(shot.pixelColor(0, r.top()), QColor(Qt::darkGray));  // key colour shows the background
-  EXPECT_EQ(shot.pixelColor(4, 5), QColor(Qt::darkGray));
-
-  SendMouse(slider, QEvent::MouseButtonPress, r.center(), Qt::LeftButton);
-  EXPECT_TRUE(slider->IsGrabbed());
-  EXPECT_TRUE(CTipSlider::TipVisible());
-  EXPECT_EQ(CTipSlider::TipText(), "60");
-  EXPECT_EQ(slider->grab().toImage().pixelColor(4, r.center().y()), QColor(Qt::red));
-  const QPoint tipAt = CTipSlider::TipPosition();
-  // The tip text lags one move behind and, without the follow flag, stays put.
-  SendMouse(slider, QEvent::MouseMove, {4, -40}, Qt::LeftButton);
-  EXPECT_EQ(CTipSlider::TipText(), "60");
-  SendMouse(slider, QEvent::MouseMove, {4, 200}, Qt::LeftButton);
-  EXPECT_EQ(CTipSlider::TipText(), "0");
-  EXPECT_EQ(CTipSlider::TipPosition(), tipAt);
-  SendMouse(slider, QEvent::MouseButtonRelease, {4, 60}, Qt::NoButton);
-  EXPECT_FALSE(CTipSlider::TipVisible());
-  EXPECT_FALSE(slider->IsGrabbed());
-}
-
-TEST(CTipSlider, PagesAndDragsTheWayItsThumbRuns) {
-  // An upright slider (inverted appearance) has its maximum at the top.
+    for (int x = 1; x < 8; ++x) thumb.setPixelColor(x, y, Qt::yellow);
   for (bool upright : {false, true}) {
     SCOPED_TRACE(upright);
     QWidget parent;
@@ -169,16 +119,21 @@ TEST(CTipSlider, PagesAndDragsTheWayItsThumbRuns) {
     slider->setGeometry(0, 0, 9, 60);
     slider->setRange(0, 100);
     slider->setInvertedAppearance(upright);
-    slider->SetSkin(Solid(9, 60, Qt::darkGray), Solid(9, 10, Qt::magenta), QImage(), CTipSlider::kTip);
+    slider->SetSkin(Solid(9, 60, Qt::darkGray), thumb, QImage(), 0);
     slider->setPageStep(10);
     slider->SetPos(50);
+    parent.show();
+    ProcessEventsFor(10);
     const QPoint channel(4, upright ? 3 : 55);
     SendMouse(slider, QEvent::MouseButtonPress, channel, Qt::LeftButton);
     EXPECT_EQ(slider->value(), 60);
-    EXPECT_FALSE(slider->IsGrabbed());  // paging grabs nothing and shows no tip
-    EXPECT_FALSE(CTipSlider::TipVisible());
     SendMouse(slider, QEvent::MouseButtonRelease, channel, Qt::NoButton);
-    SendMouse(slider, QEvent::MouseButtonPress, slider->GetThumbRect().center(), Qt::LeftButton);
+    const QRect r = slider->GetThumbRect();
+    const QImage shot = slider->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(4, r.center().y()), QColor(Qt::yellow));
+    EXPECT_EQ(shot.pixelColor(0, r.top()), QColor(Qt::darkGray));
+    EXPECT_EQ(shot.pixelColor(4, upright ? 55 : 5), QColor(Qt::darkGray));
+    SendMouse(slider, QEvent::MouseButtonPress, r.center(), Qt::LeftButton);
     SendMouse(slider, QEvent::MouseMove, {4, -40}, Qt::LeftButton);
     EXPECT_EQ(slider->value(), upright ? 100 : 0);
     SendMouse(slider, QEvent::MouseMove, {4, 200}, Qt::LeftButton);
