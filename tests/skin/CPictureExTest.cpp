@@ -2,7 +2,6 @@
 // still pictures and bad ones.
 #include <atomic>
 #include <chrono>
-#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -122,13 +121,6 @@ TEST(CPictureEx, FrameWithoutControlExtensionRestsUntilStop) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   EXPECT_FALSE(pic.IsPlaying());
   EXPECT_EQ(At(pic.Surface(), 3, 3), QColor(Qt::green));  // the frame is kept
-
-  // The next Draw goes on from the frame that was showing.
-  Recorder rec(pic, 1);
-  pic.Draw();
-  ASSERT_TRUE(rec.Wait());
-  EXPECT_EQ(rec[0].frame, 1u);
-  pic.Stop();
 }
 
 TEST(CPictureEx, BadPicturesLeaveNothingBehind) {
@@ -186,26 +178,6 @@ TEST(CPictureEx, APictureDecodedOnAWorkerIsShownWholeAndClicksWhereLetGo) {
     SendMouse(&pic, QEvent::MouseButtonRelease, release, Qt::NoButton);
   }
   EXPECT_EQ(clicks, 1);  // released off the picture: no click
-}
-
-TEST(CPictureEx, StopsItsWorkerOnReloadUnloadAndDestruction) {
-  const auto anim = MakeGif(8, 8, {{0, 0, 8, 8, Red, 0}, {0, 0, 8, 8, Green, 0}});
-  auto pic = std::make_unique<CPictureEx>();
-  ASSERT_TRUE(LoadBytes(*pic, anim));
-  pic->Draw();
-  ASSERT_TRUE(ProcessEventsUntil([&] { return pic->IsPlaying(); }));
-  ASSERT_TRUE(LoadBytes(*pic, anim));  // reload stops the first animation
-  EXPECT_FALSE(pic->IsPlaying());
-  pic->Draw();
-  ASSERT_TRUE(ProcessEventsUntil([&] { return pic->IsPlaying(); }));
-  pic->Unload();
-  EXPECT_FALSE(pic->IsPlaying());
-  EXPECT_TRUE(pic->Surface().isNull());
-  ASSERT_TRUE(LoadBytes(*pic, anim));
-  pic->Draw();
-  ProcessEventsFor(150);
-  pic.reset();  // destroyed while playing
-  ProcessEventsFor(50);
 }
 
 TEST(CPictureEx, AWorkerThatOutlivesStopNeverTouchesFreedState) {
