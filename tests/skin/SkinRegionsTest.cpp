@@ -64,20 +64,3 @@ TEST(CShapedDialog, StaticsShowTheBitmapAndTheBodyDragsTheDialog) {
   Drag(&dlg, {10, 10}, {30, 25});
   EXPECT_EQ(dlg.pos(), start + QPoint(20, 15));
 }
-
-TEST(CShapedDialog, OwnedBitmapsAreFreedBorrowedOnesAreNot) {
-  auto* borrowed = new QImage(4, 4, QImage::Format_RGB32);
-  borrowed->fill(Qt::red);
-  {
-    CShapedDialog dlg;
-    ASSERT_TRUE(dlg.SetBitmap(*borrowed));  // a copy of its own
-    EXPECT_NE(dlg.Bitmap(), borrowed);
-    dlg.SetBitmap(borrowed);  // replaces (and frees) the copy, borrows this one
-    EXPECT_EQ(dlg.Bitmap(), borrowed);
-    EXPECT_FALSE(dlg.SetBitmap(99999));  // no such resource: no bitmap, the borrowed one left alone
-    EXPECT_EQ(dlg.Bitmap(), nullptr);
-    dlg.SetBitmap(borrowed);
-  }  // ASan reports a double free if the dialog freed what it borrowed
-  EXPECT_EQ(borrowed->pixel(0, 0), qRgb(255, 0, 0));
-  delete borrowed;
-}
