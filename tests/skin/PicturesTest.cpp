@@ -1,5 +1,5 @@
 // The shipped pictures: every number the windows use is there, at the size of the control that
-// shows it, the main skin has its holes only outside the body, and the banner is a real animation.
+// shows it, and the banner is a real animation.
 #include <cstdlib>
 #include <set>
 
@@ -12,10 +12,6 @@
 #include "skin/CPictureEx.h"
 #include "skin/GifWalker.h"
 #include "tests/support/QtTestMain.h"
-
-namespace {
-const QColor kBlue(0, 0, 255);
-}
 
 TEST(Pictures, EveryBitmapAndIconIsShipped) {
   const std::set<int> bitmaps = {131, 135, 136, 149, 164, 165, 166, 167, 168, 169, 170, 171, 172, 173, 174, 175, 176,
@@ -38,22 +34,6 @@ TEST(Pictures, EveryBitmapAndIconIsShipped) {
   EXPECT_EQ(LoadBitmapResource(255).size(), QSize(312, 258));
   const SignInControl& ok = kSignInControls[6];
   EXPECT_EQ(LoadBitmapResource(258).size(), DluToPixels(ok.x, ok.y, ok.w, ok.h).size());
-}
-
-TEST(Pictures, MainSkinIsRoundedByBlueCornersOnly) {
-  const QImage skin = LoadBitmapResource(131);
-  ASSERT_EQ(skin.size(), QSize(282, 440));
-  for (QPoint corner : {QPoint(0, 0), QPoint(281, 0), QPoint(0, 439), QPoint(281, 439)})
-    EXPECT_EQ(skin.pixelColor(corner), kBlue);
-  // No blue pixel inside the body: the outline has no holes but its rounded corners.
-  int blueInside = 0;
-  for (int y = 0; y < 440; ++y)
-    for (int x = 0; x < 282; ++x)
-      blueInside += (x >= 24 && x < 258) || (y >= 24 && y < 416) ? skin.pixelColor(x, y) == kBlue : 0;
-  EXPECT_EQ(blueInside, 0);
-  // The text lines' background is the display's colour, so the lines sit flush in it.
-  for (QRect line : {DluToPixels(52, 37, 82, 11), DluToPixels(19, 131, 111, 10)})
-    EXPECT_EQ(skin.pixelColor(line.center()), QColor(36, 62, 111));
 }
 
 TEST(Pictures, EveryFrameOfTheBannerDecodesAtTheSizeOfItsControl) {
