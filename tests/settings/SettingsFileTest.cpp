@@ -106,19 +106,6 @@ TEST_F(SettingsFile, FilesWrittenByHandReadLineByLine) {
   }
 }
 
-TEST_F(SettingsFile, NoFileLeavesTheRecordAsItWas) {
-  s.LoadSettings();
-  EXPECT_EQ(s.IsInvalid(), 1);
-  EXPECT_EQ(s.GetSerial(), "");
-  // Values holding "=" are not split a second time.
-  ASSERT_EQ(s.SaveSettings("p=1", "s=2", "g=3", "1", "k=4", 1, 1, 1), 1);
-  s.LoadSettings();
-  fs::remove(File());
-  s.LoadSettings();
-  EXPECT_EQ(s.IsInvalid(), 1);
-  EXPECT_EQ(Values(s), (std::vector<std::string>{"s=2", "p=1", "g=3", "1", "k=4", "1", "1", "1"}));
-}
-
 TEST_F(SettingsFile, SaveReplacesTheFileWholeReadableByItsOwnerOnlyOrLeavesItAlone) {
   WriteFileBytes(File(), std::string(5000, 'x'));
   fs::permissions(File(), fs::perms(0644));
