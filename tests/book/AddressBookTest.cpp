@@ -50,16 +50,6 @@ TEST_F(AddressBook, AdditionsGoOnTopOfALargeBookAndRewritesReplaceIt) {
   EXPECT_EQ(Bytes(), "");
 }
 
-TEST_F(AddressBook, AWriteThatFailsHalfWayLosesNoContact) {
-  std::string big;
-  for (int i = 0; i < 2000; ++i) big += "Name" + std::to_string(i) + ":" + std::to_string(i) + ":d\r\n";
-  WriteFileBytes(dir / "data1/Address.log", big);
-  const int result = RunWithFileSizeLimit(big.size() / 2, [] { return CAddressBook().AddEntry("X:1:y") ? 1 : 0; });
-  EXPECT_EQ(result, 0);
-  EXPECT_EQ(Bytes(), big);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "data1"), fs::directory_iterator()), 1);
-}
-
 TEST_F(AddressBook, AnUnreadableBookIsNotOverwritten) {
   if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
   WriteFileBytes(dir / "data1/Address.log", "A:1:x\r\n");
@@ -67,11 +57,4 @@ TEST_F(AddressBook, AnUnreadableBookIsNotOverwritten) {
   EXPECT_FALSE(CAddressBook().AddEntry("B:2:y"));
   fs::permissions(dir / "data1/Address.log", fs::perms::owner_all);
   EXPECT_EQ(Bytes(), "A:1:x\r\n");
-}
-
-TEST_F(AddressBook, MissingFolderWritesNothing) {
-  fs::remove_all(dir / "data1");
-  EXPECT_FALSE(CAddressBook().AddEntry("A:1:x"));
-  EXPECT_FALSE(CAddressBook().Rewrite("A:1:x\r\n"));
-  EXPECT_FALSE(fs::exists(dir / "data1"));
 }
