@@ -1,8 +1,6 @@
 #include <algorithm>
 #include <thread>
 
-#include <QTimer>
-
 #include <gtest/gtest.h>
 
 #include "dialer/CDialerDlg.h"
@@ -66,20 +64,4 @@ TEST_F(BalanceLine, TheWindowShowsTheBalanceAndTakesTheStoredPinAndSerial) {
   std::thread([&] { dlg.OnBalance("Balance= N/A", "4321", "SER7"); }).join();
   EXPECT_TRUE(ProcessEventsUntil([&] { return LineText(dlg) == "Balance= N/A"; }));
   EXPECT_EQ(dlg.Account(), (CAccount{"4321", "SER7", "typed-gk", "pw", 1}));  // gatekeeper kept
-}
-
-TEST_F(BalanceLine, ACloseRequestWaitsForTheRefreshes) {
-  CDialerDlg dlg;
-  dlg.OnBalanceRefresh(true);
-  dlg.OnBalanceRefresh(true);
-  bool releasedBeforeEnd = false;
-  QTimer::singleShot(0, &dlg, [&] { dlg.close(); });
-  QTimer::singleShot(100, &dlg, [&] { dlg.OnBalanceRefresh(false); });
-  QTimer::singleShot(200, &dlg, [&] {
-    EXPECT_TRUE(dlg.isVisible());  // one is still running
-    releasedBeforeEnd = true;
-    dlg.OnBalanceRefresh(false);
-  });
-  EXPECT_EQ(dlg.exec(), 0);
-  EXPECT_TRUE(releasedBeforeEnd);
 }
