@@ -1,4 +1,5 @@
-#include <QMouseEvent>
+// The link control as the settings dialog uses it: bound to its target, coloured by hover and
+// visit, opened on a worker by the desktop's opener or the default browser.
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@
 #include "web/CHyperLink.h"
 
 namespace {
+
+const QColor kLink(67, 86, 204), kHover(219, 44, 148);
 
 void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(2, 2)); }
 
@@ -23,9 +26,10 @@ bool ClickAndWait(CHyperLink* link) {
 }
 
 // A link bound to its target, stand-ins for the programs that open it, and its message boxes.
-class HyperLinkOpen : public ::testing::Test {
+class HyperLink : public ::testing::Test {
  protected:
-  HyperLinkOpen() {
+  HyperLink() {
+    link.SetLinkColours(kLink, kLink, kHover);
     link.SetTarget("http://a.example/page");
     link.PreSubclassWindow();
   }
@@ -38,37 +42,21 @@ class HyperLinkOpen : public ::testing::Test {
 
 }  // namespace
 
-TEST(HyperLink, BindingTakesTargetAndTextFromEachOtherAndHoverUnderlines) {
-  QWidget parent;
-  CHyperLink fromTarget(&parent);
-  fromTarget.SetTarget("http://b.example/");
-  fromTarget.PreSubclassWindow();
-  EXPECT_EQ(fromTarget.text(), "http://b.example/");
-  CHyperLink link(&parent);
-  link.setText("http://a.example/");
-  link.SetLinkColours(QColor(67, 86, 204), QColor(67, 86, 204), QColor(219, 44, 148));
-  link.PreSubclassWindow();
-  EXPECT_EQ(link.GetTarget(), "http://a.example/");
-  EXPECT_EQ(link.toolTip(), "http://a.example/");
-  // A new target after binding replaces the tooltip and refits the control.
-  link.setText("Call Log");
-  link.SetTarget("http://billing.example:8080/voipbilling/customer/index.html");
-  EXPECT_EQ(link.toolTip(), "http://billing.example:8080/voipbilling/customer/index.html");
-  EXPECT_EQ(link.width(), link.fontMetrics().horizontalAdvance("Call Log"));
-
+TEST_F(HyperLink, ShowsItsTargetAndUnderlinesWhileThePointerIsOnIt) {
+  EXPECT_EQ(link.text(), "http://a.example/page");
+  EXPECT_EQ(link.toolTip(), "http://a.example/page");
   EXPECT_FALSE(link.IsUnderlined());
-  EXPECT_EQ(link.CurrentTextColour(), QColor(67, 86, 204));
   QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
   QApplication::sendEvent(&link, &enter);
   EXPECT_TRUE(link.IsUnderlined());
-  EXPECT_EQ(link.CurrentTextColour(), QColor(219, 44, 148));
+  EXPECT_EQ(link.CurrentTextColour(), kHover);
   QEvent leave(QEvent::Leave);
   QApplication::sendEvent(&link, &leave);
   EXPECT_FALSE(link.IsUnderlined());
-  EXPECT_EQ(link.CurrentTextColour(), QColor(67, 86, 204));
+  EXPECT_EQ(link.CurrentTextColour(), kLink);
 }
 
-TEST_F(HyperLinkOpen, ClickOpensWithTheDesktopAndMarksTheLinkVisited) {
+TEST_F(HyperLink, AClickOpensWithTheDesktopOrTheDefaultBrowserOrSaysWhyNot) {
   fake.AddRecorder("xdg-open", 0);
   ASSERT_TRUE(ClickAndWait(&link));
   EXPECT_EQ(fake.ArgsOf("xdg-open"), "http://a.example/page\n");
@@ -80,16 +68,15 @@ TEST_F(HyperLinkOpen, ClickOpensWithTheDesktopAndMarksTheLinkVisited) {
   fake.AddRecorder("xdg-open", 3);
   ASSERT_TRUE(ClickAndWait(&link));
   EXPECT_FALSE(link.GetWasVisited());
-  EXPECT_EQ(link.CurrentTextColour(), link.GetLinkColour());
+  EXPECT_EQ(link.CurrentTextColour(), kLink);
   ASSERT_EQ(boxes.texts.size(), 1u);
   EXPECT_EQ(boxes.texts[0],
             "Unable to open hyperlink:\n\nThere is no application associated\n"
             "with the given filename extension.");
   EXPECT_EQ(boxes.types[0], unsigned(MB_ICONEXCLAMATION));
   EXPECT_EQ(CHyperLink::ErrorText(-3), "Unknown Error (-3) occurred.");  // codes outside the table are named
-}
 
-TEST_F(HyperLinkOpen, FallsBackToTheDefaultBrowsersOwnCommand) {
+  // The default browser's own command serves when the opener fails.
   fake.AddRecorder("xdg-open", 4);
   fake.Add("xdg-mime", "echo web.desktop");
   fake.AddRecorder("webbrowser");
@@ -99,12 +86,12 @@ TEST_F(HyperLinkOpen, FallsBackToTheDefaultBrowsersOwnCommand) {
   EXPECT_EQ(CHyperLink::OpenTarget("http://a.example/?x=1 2"), 33);
   ASSERT_TRUE(ProcessEventsUntil([&] { return !fake.ArgsOf("webbrowser").empty(); }));
   EXPECT_EQ(fake.ArgsOf("webbrowser"), "--tab\nhttp://a.example/?x=1 2\n");
-  EXPECT_TRUE(boxes.texts.empty());
+  EXPECT_EQ(boxes.texts.size(), 1u);
 }
 
 // The opener runs on a worker: the click returns while it is still at work, and the link shows
 // the result once it has finished.
-TEST_F(HyperLinkOpen, AClickReturnsWhileTheOpenerIsStillAtWork) {
+TEST_F(HyperLink, AClickReturnsWhileTheOpenerIsStillAtWork) {
   const std::filesystem::path release = fake.Dir().path() / "release";
   // The opener waits for the test (or for the test's folder to go).
   fake.Add("xdg-open", "while [ ! -e '" + release.string() + "' ] && [ -d '" + fake.Dir().path().string() +
