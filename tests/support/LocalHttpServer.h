@@ -1,14 +1,12 @@
 #pragma once
 
-#include <functional>
 #include <map>
 #include <string>
 
 #include <QTcpServer>
 
-// A small HTTP/1.0 server on 127.0.0.1 for tests, served from the thread that runs its event
-// loop. Each path answers with a status and a body; a path marked as stalling accepts the request
-// and never answers.
+// An HTTP/1.0 server on 127.0.0.1, served from the thread that runs its event loop. Each path
+// answers with a status and a body (404 when not served); a stalling path never answers.
 class LocalHttpServer : public QObject {
  public:
   LocalHttpServer();
@@ -16,8 +14,7 @@ class LocalHttpServer : public QObject {
   void Serve(const std::string& path, int status, const std::string& body);
   void Stall(const std::string& path);
 
-  // "http://127.0.0.1:<port>" + path.
-  std::string Url(const std::string& path) const;
+  std::string Url(const std::string& path) const;  // "http://127.0.0.1:<port>" + path
   int Requests() const { return m_requests; }
 
  private:
