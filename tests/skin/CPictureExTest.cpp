@@ -1,15 +1,19 @@
 // The banner control: the animation frame by frame on the surface, timing, disposal, stopping,
-// still pictures and bad ones.
+// still pictures, bad ones and the shipped banner.
 #include <atomic>
+#include <cstdlib>
 #include <chrono>
 #include <mutex>
 #include <thread>
 
 #include <QApplication>
+#include <QFile>
 #include <QPalette>
 #include <gtest/gtest.h>
 
+#include "platform/DialogUnits.h"
 #include "skin/CPictureEx.h"
+#include "skin/GifWalker.h"
 #include "tests/skin/GifTestData.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/TempDir.h"
@@ -21,40 +25,6 @@ namespace {
 QColor Face() { return QApplication::palette().color(QPalette::Button); }
 
 QColor At(const QImage& image, int x, int y) { return image.pixelColor(x, y); }
-
-struct Shot {
-  unsigned frame;
-  uint32_t waitMs;
-  QImage surface;
-};
-
-// Records each frame the worker draws until `count` are seen, and lets it go on after 1 ms.
-class Recorder {
- public:
-  explicit Recorder(CPictureEx& pic, size_t count) : m_count(count) {
-    pic.SetFrameHook([this](unsigned f, uint32_t ms, const QImage& s) -> uint32_t {
-      std::lock_guard lock(m_mutex);
-      if (m_shots.size() < m_count) m_shots.push_back({f, ms, s});
-      return m_shots.size() < m_count ? 1 : 60000;
-    });
-  }
-  bool Wait() {
-    return ProcessEventsUntil([this] { return Size() >= m_count; }, 20000);
-  }
-  size_t Size() {
-    std::lock_guard lock(m_mutex);
-    return m_shots.size();
-  }
-  Shot operator[](size_t i) {
-    std::lock_guard lock(m_mutex);
-    return m_shots.at(i);
-  }
-
- private:
-  std::mutex m_mutex;
-  std::vector<Shot> m_shots;
-  size_t m_count;
-};
 
 bool LoadBytes(CPictureEx& pic, const std::vector<uint8_t>& bytes) { return pic.Load(bytes.data(), bytes.size()); }
 
@@ -74,30 +44,43 @@ TEST(CPictureEx, AnimatesFrameByFrameWithItsDisposalsAndWaits) {
                                       {14, 14, 6, 6, White, 1, 0}})));
   EXPECT_TRUE(pic.IsAnimatedGif());
   EXPECT_EQ(pic.GetFrameCount(), 4);
-  Recorder rec(pic, 5);
+  // The first five frames the worker draws, each let go on after 1 ms.
+  std::mutex mutex;
+  std::vector<std::pair<unsigned, uint32_t>> shown;
+  std::vector<QImage> surfaces;
+  pic.SetFrameHook([&](unsigned f, uint32_t ms, const QImage& s) -> uint32_t {
+    std::lock_guard lock(mutex);
+    if (shown.size() == 5) return 60000;
+    shown.emplace_back(f, ms);
+    surfaces.push_back(s);
+    return 1;
+  });
   EXPECT_FALSE(pic.Draw());  // an animation start reports no static render
-  ASSERT_TRUE(rec.Wait());
+  ASSERT_TRUE(ProcessEventsUntil(
+      [&] {
+        std::lock_guard lock(mutex);
+        return shown.size() == 5;
+      },
+      20000));
   EXPECT_TRUE(pic.IsPlaying());
   pic.Stop();
   EXPECT_FALSE(pic.IsPlaying());
-  std::vector<std::pair<unsigned, uint32_t>> shown;
-  for (size_t i = 0; i < 5; ++i) shown.emplace_back(rec[i].frame, rec[i].waitMs);
   EXPECT_EQ(shown, (std::vector<std::pair<unsigned, uint32_t>>{{0, 50}, {1, 200}, {2, 100}, {3, 100}, {0, 50}}));
 
   // Before anything: the surface is filled with the button face.
-  EXPECT_EQ(At(rec[0].surface, 15, 15), Face());
-  EXPECT_EQ(At(rec[0].surface, 5, 5), QColor(Qt::red));
-  EXPECT_EQ(At(rec[1].surface, 15, 3), QColor(Qt::green));
-  EXPECT_EQ(At(rec[1].surface, 5, 5), QColor(Qt::red));  // disposal 1 keeps frame 0
+  EXPECT_EQ(At(surfaces[0], 15, 15), Face());
+  EXPECT_EQ(At(surfaces[0], 5, 5), QColor(Qt::red));
+  EXPECT_EQ(At(surfaces[1], 15, 3), QColor(Qt::green));
+  EXPECT_EQ(At(surfaces[1], 5, 5), QColor(Qt::red));  // disposal 1 keeps frame 0
   // Frame 1's disposal 2 cleared its square before frame 2 was drawn.
-  EXPECT_EQ(At(rec[2].surface, 15, 3), Face());
-  EXPECT_EQ(At(rec[2].surface, 2, 2), QColor(Qt::blue));
+  EXPECT_EQ(At(surfaces[2], 15, 3), Face());
+  EXPECT_EQ(At(surfaces[2], 2, 2), QColor(Qt::blue));
   // Frame 2's disposal 3 put back what lay beneath it (frame 0's red).
-  EXPECT_EQ(At(rec[3].surface, 2, 2), QColor(Qt::red));
-  EXPECT_EQ(At(rec[3].surface, 16, 16), QColor(Qt::white));
+  EXPECT_EQ(At(surfaces[3], 2, 2), QColor(Qt::red));
+  EXPECT_EQ(At(surfaces[3], 16, 16), QColor(Qt::white));
   // After the last frame the whole surface is cleared before frame 0 comes again.
-  EXPECT_EQ(At(rec[4].surface, 16, 16), Face());
-  EXPECT_EQ(At(rec[4].surface, 5, 5), QColor(Qt::red));
+  EXPECT_EQ(At(surfaces[4], 16, 16), Face());
+  EXPECT_EQ(At(surfaces[4], 5, 5), QColor(Qt::red));
 }
 
 TEST(CPictureEx, FrameWithoutControlExtensionRestsUntilStop) {
@@ -201,4 +184,16 @@ TEST(CPictureEx, AWorkerThatOutlivesStopNeverTouchesFreedState) {
   release = true;
   ASSERT_TRUE(ProcessEventsUntil([&] { return returned.load(); }));
   ProcessEventsFor(100);  // the worker ends on its own state; ASan would see any stray write
+}
+
+TEST(CPictureEx, EveryFrameOfTheShippedBannerDecodesAtTheSizeOfItsControl) {
+  QFile file(QString::fromLocal8Bit(std::getenv("VANTRO_SOURCE_DIR")) + "/res/data1/banner.gif");
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray bytes = file.readAll();
+  const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
+  CPictureEx banner;
+  ASSERT_TRUE(banner.Load(data, size_t(bytes.size())));
+  EXPECT_GE(banner.GetFrameCount(), 3);
+  EXPECT_EQ(banner.GetFrameCount(), GifWalker(data, size_t(bytes.size())).CountFrames());
+  EXPECT_EQ(banner.GetPictureSize(), DluToPixels(41, 58, 111, 51).size());
 }
