@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -39,22 +38,6 @@ TEST_F(BalanceLine, ARefreshReportsTheBalanceWithTheStoredAccount) {
     EXPECT_EQ(BalanceThread(&window, settings), 0);
     EXPECT_EQ(window.Events(), (std::vector<std::string>{"balance start", report, "balance end"}));
   }
-}
-
-TEST_F(BalanceLine, TwoRefreshesNeverOverlap) {
-  CDialerSettings settings;
-  settings.SaveSettings("1", "2", "3", "0", "", 0, 0, 0);
-  RecordingEvents window;
-  std::thread a([&] { BalanceThread(&window, settings); });
-  std::thread b([&] { BalanceThread(&window, settings); });
-  a.join();
-  b.join();
-  // Whenever they start, their reports and ends come one refresh after the other.
-  std::vector<std::string> events = window.Events();
-  EXPECT_EQ(std::count(events.begin(), events.end(), "balance start"), 2);
-  std::erase(events, "balance start");
-  const std::string report = "balance Balance= N/A|1|2";
-  EXPECT_EQ(events, (std::vector<std::string>{report, "balance end", report, "balance end"}));
 }
 
 TEST_F(BalanceLine, TheWindowShowsTheBalanceAndTakesTheStoredPinAndSerial) {
