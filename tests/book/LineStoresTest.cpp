@@ -1,7 +1,9 @@
+// The call log and the address book: the line stores of the data folder.
 #include <filesystem>
 
 #include <gtest/gtest.h>
 
+#include "book/CAddressBook.h"
 #include "book/CCallLog.h"
 #include "tests/support/WorkFolder.h"
 
@@ -62,4 +64,33 @@ TEST(CallLog, WithoutItsFolderNothingIsWrittenOrRead) {
   CCallLog unopened;
   EXPECT_FALSE(unopened.ReadLine());
   EXPECT_EQ(unopened.GetLine(), "");
+}
+
+TEST(AddressBookRecords, SplitAtTheFirstTwoColons) {
+  // Name|number|description; with fewer than two colons, the fields there are.
+  for (auto [line, fields] : {std::pair{"Anna:555:Office: room 5", "Anna|555|Office: room 5"},
+                              {"::", "||"},
+                              {"a:b:555:x", "a|b|555:x"},
+                              {"Carl:123", "Carl|123|"},
+                              {"just a name", "just a name||"}}) {
+    const CAddressBook::Fields f = CAddressBook::SplitRecord(line);
+    EXPECT_EQ(f.name + "|" + f.number + "|" + f.description, fields);
+  }
+}
+
+TEST(AddressBook, AdditionsGoOnTopOfALargeBookAndRewritesReplaceIt) {
+  WorkFolder dir;
+  const auto bytes = [&] { return ReadFileBytes(dir / "data1/Address.log"); };
+  ASSERT_TRUE(CAddressBook().AddEntry("First:2:"));  // no file yet
+  EXPECT_EQ(bytes(), "First:2:\r\n");
+  std::string big;
+  for (int i = 0; big.size() < 100 * 1024; ++i)
+    big += "Contact " + std::to_string(i) + ":+4930" + std::to_string(1000000 + i) + ":colleague on floor " +
+           std::to_string(i % 9) + "\r\n";
+  WriteFileBytes(dir / "data1/Address.log", big);
+  ASSERT_TRUE(CAddressBook().AddEntry("Newest:1:"));
+  EXPECT_EQ(bytes(), "Newest:1:\r\n" + big);
+  ASSERT_TRUE(CAddressBook().Rewrite(""));
+  EXPECT_TRUE(fs::exists(dir / "data1/Address.log"));
+  EXPECT_EQ(bytes(), "");
 }
