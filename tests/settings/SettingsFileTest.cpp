@@ -1,5 +1,4 @@
 // The settings file: eight key=value lines, read back as they were, replaced whole or not at all.
-#include <climits>
 #include <filesystem>
 #include <sys/stat.h>
 
@@ -21,19 +20,22 @@ class SettingsFile : public ::testing::Test {
   CDialerSettings s;
 };
 
-const char* const kKeys[] = {"Serial", "Pin",         "Gatekeeper",        "IsGkPassEnabled",
-                             "GkPass", "Codec Index", "Play Device Index", "Record Device Index"};
+// The record's values in the file's order, joined by '|'.
+std::string Values(const CDialerSettings& s) {
+  std::string out = s.GetSerial() + "|" + s.GetPin() + "|" + s.GetGatekeeper() + "|" + s.GetGkPassEnabled() + "|";
+  out += s.GetGkPass();
+  for (int i : {s.GetCodecIndex(), s.GetPlayDeviceIndex(), s.GetRecordDeviceIndex()}) out += "|" + std::to_string(i);
+  return out;
+}
 
-// The record's values in the file's order.
-std::vector<std::string> Values(const CDialerSettings& s) {
-  return {s.GetSerial(),
-          s.GetPin(),
-          s.GetGatekeeper(),
-          s.GetGkPassEnabled(),
-          s.GetGkPass(),
-          std::to_string(s.GetCodecIndex()),
-          std::to_string(s.GetPlayDeviceIndex()),
-          std::to_string(s.GetRecordDeviceIndex())};
+// The file that holds these values (joined by '|', in the file's order).
+std::string FileOf(const std::string& values) {
+  const char* const keys[] = {"Serial", "Pin",         "Gatekeeper",        "IsGkPassEnabled",
+                              "GkPass", "Codec Index", "Play Device Index", "Record Device Index"};
+  std::string file = std::string(keys[0]) + "=";
+  size_t key = 0;
+  for (char c : values) file += c == '|' ? "\r\n" + std::string(keys[++key]) + "=" : std::string(1, c);
+  return file;
 }
 
 }  // namespace
@@ -41,28 +43,23 @@ std::vector<std::string> Values(const CDialerSettings& s) {
 // Saved values come back from the file as they were, each on its own line in its place: negative
 // indexes as 0, "=" inside a value kept, empty credentials valid, line breaks in any value left out.
 TEST_F(SettingsFile, SavedValuesAreTheFilesLinesInTheirOrderAndReadBack) {
-  struct Case {
-    std::vector<std::string> saved;   // PIN, serial, gatekeeper, password flag, password
-    std::vector<int> indexes;         // codec, play device, record device
-    std::vector<std::string> stored;  // in the file's order
-  };
-  const Case cases[] = {
-      {{"p=1", "a=b=c", "gk", "0", "=="}, {-1, -7, 4}, {"a=b=c", "p=1", "gk", "0", "==", "0", "0", "4"}},
-      {{"", "", "", "1", ""}, {0, 1, 0}, {"", "", "", "1", "", "0", "1", "0"}},
+  const struct {
+    std::vector<std::string> saved;  // PIN, serial, gatekeeper, password flag, password
+    std::vector<int> indexes;        // codec, play device, record device
+    std::string stored;              // in the file's order
+  } cases[] = {
+      {{"p=1", "a=b=c", "gk", "0", "=="}, {-1, -7, 4}, "a=b=c|p=1|gk|0|==|0|0|4"},
+      {{"", "", "", "1", ""}, {0, 1, 0}, "|||1||0|1|0"},
       // Line breaks pasted into a value never shift the lines (once GkPass=ab<CR><LF>cd made the
       // record read back invalid with record device 0).
-      {{"12\n34", "S\rN", "gk.example\r\n", "1", "ab\r\ncd"},
-       {1, 2, 3},
-       {"SN", "1234", "gk.example", "1", "abcd", "1", "2", "3"}},
+      {{"12\n34", "S\rN", "gk.example\r\n", "1", "ab\r\ncd"}, {1, 2, 3}, "SN|1234|gk.example|1|abcd|1|2|3"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.stored[0] + "/" + c.stored[1]);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stored);
     CDialerSettings record;
     const std::vector<std::string>& v = c.saved;
     ASSERT_EQ(record.SaveSettings(v[0], v[1], v[2], v[3], v[4], c.indexes[0], c.indexes[1], c.indexes[2]), 1);
-    std::string file;
-    for (size_t i = 0; i < c.stored.size(); ++i) file += (i ? "\r\n" : "") + std::string(kKeys[i]) + "=" + c.stored[i];
-    EXPECT_EQ(ReadFileBytes(File()), file);
+    EXPECT_EQ(ReadFileBytes(File()), FileOf(c.stored));
     EXPECT_EQ(record.GetPin(), "");  // a save does not change the record itself
     record.LoadSettings();
     EXPECT_EQ(record.IsInvalid(), 0);
@@ -74,35 +71,23 @@ TEST_F(SettingsFile, SavedValuesAreTheFilesLinesInTheirOrderAndReadBack) {
 // whole; index lines read like atoi, clamped to an int.
 TEST_F(SettingsFile, FilesWrittenByHandReadLineByLine) {
   const std::string account = "Serial=S\nPin=P\nGatekeeper=G\nIsGkPassEnabled=1\nGkPass=x";
-  const std::vector<std::string> accountValues{"S", "P", "G", "1", "x"};
-  const struct {
-    std::string file;
-    int invalid;
-    std::vector<std::string> values;
-  } rows[] = {
+  const std::pair<std::string, std::string> rows[] = {
       {"Serial=S1\r\n\r\nGatekeeper=gk\r\nIsGkPassEnabled=0\r\nGkPass=x\r\nCodec Index=1\r\nPlay Device Index=5\r\n"
        "Record Device Index=6",
-       1,
-       {"Serial=S1", "", "Gatekeeper=gk", "IsGkPassEnabled=0", "GkPass=x", "1", "5", "6"}},
-      {"Serial=S1\r\nPin 1234\r\nGatekeeper=gk", 1, {"Serial=S1", "Pin 1234", "Gatekeeper=gk", "", "", "0", "0", "0"}},
-      {"Serial=S1\nPin=9\n", 1, {"Serial=S1", "Pin=9", "", "", "", "0", "0", "0"}},
-      {account, 0, {"0", "0", "0"}},  // no index lines at all
+       "!Serial=S1||Gatekeeper=gk|IsGkPassEnabled=0|GkPass=x|1|5|6"},
+      {"Serial=S1\r\nPin 1234\r\nGatekeeper=gk", "!Serial=S1|Pin 1234|Gatekeeper=gk|||0|0|0"},
+      {"Serial=S1\nPin=9\n", "!Serial=S1|Pin=9||||0|0|0"},
+      {account, "S|P|G|1|x|0|0|0"},  // no index lines at all
       {account + "\nCodec Index= 12abc\nPlay Device Index=-3\nRecord Device Index=99999999999",
-       0,
-       {"12", "-3", "2147483647"}},
-      {account + "\nnodigits\n7\n=8", 0, {"0", "7", "8"}},  // no "=": the whole line is the number
+       "S|P|G|1|x|12|-3|2147483647"},
+      {account + "\nnodigits\n7\n=8", "S|P|G|1|x|0|7|8"},  // no "=": the whole line is the number
       {account + "\nCodec Index=+7\nPlay Device Index=-99999999999\nRecord Device Index=x1",
-       0,
-       {"7", "-2147483648", "0"}},
+       "S|P|G|1|x|7|-2147483648|0"},
   };
-  for (const auto& r : rows) {
-    SCOPED_TRACE(r.file);
-    WriteFileBytes(File(), r.file);
+  for (const auto& [file, values] : rows) {  // "!": the record is invalid
+    WriteFileBytes(File(), file);
     s.LoadSettings();
-    EXPECT_EQ(s.IsInvalid(), r.invalid);
-    std::vector<std::string> expected = r.values;
-    if (!r.invalid) expected.insert(expected.begin(), accountValues.begin(), accountValues.end());
-    EXPECT_EQ(Values(s), expected);
+    EXPECT_EQ((s.IsInvalid() ? "!" : "") + Values(s), values);
   }
 }
 
@@ -111,9 +96,7 @@ TEST_F(SettingsFile, SaveReplacesTheFileWholeReadableByItsOwnerOnlyOrLeavesItAlo
   fs::permissions(File(), fs::perms(0644));
   ASSERT_EQ(s.SaveSettings("1111", "OLD", "gk", "0", "", 0, 0, 0), 1);
   const std::string before = ReadFileBytes(File());
-  EXPECT_EQ(before,
-            "Serial=OLD\r\nPin=1111\r\nGatekeeper=gk\r\nIsGkPassEnabled=0\r\nGkPass=\r\n"
-            "Codec Index=0\r\nPlay Device Index=0\r\nRecord Device Index=0");
+  EXPECT_EQ(before, FileOf("OLD|1111|gk|0||0|0|0"));
   struct stat st {};
   ASSERT_EQ(::stat(File().c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
