@@ -1,5 +1,5 @@
 // The skinned controls as the window uses them: button faces by state and pointer, the volume
-// slider, the styled text line, and the shaped dialog with the outline cut from its bitmap.
+// slider, the styled text line, and the shaped dialog.
 #include <QApplication>
 #include <QLabel>
 #include <QPainter>
@@ -11,7 +11,6 @@
 #include "skin/CSkinButton.h"
 #include "skin/CStyledStatic.h"
 #include "skin/CTipSlider.h"
-#include "skin/SkinRegions.h"
 #include "tests/support/QtTestMain.h"
 
 namespace {
@@ -161,22 +160,6 @@ TEST(CStyledStatic, AHeavyLineIsDrawnOnItsBackground) {
   for (int x = 0; x < 50; ++x)
     for (int y = 0; y < 20; ++y) textDrawn |= shot.pixelColor(x, y) != QColor(36, 62, 111);
   EXPECT_TRUE(textDrawn);
-}
-
-TEST(SkinRegions, OneRectanglePerOpaqueRunRowByRow) {
-  const QRgb blue = qRgb(0, 0, 255);
-  // 'b' transparent: an empty row, a full row, a run stopping at the first blue, two runs, a run
-  // of one in the last column.
-  const char* rows[] = {"bbbbbb", "xxxxxx", "xxbbbb", "bxbxxb", "bbbbbx"};
-  QImage image(6, 5, QImage::Format_RGB32);
-  for (int y = 0; y < 5; ++y)
-    for (int x = 0; x < 6; ++x) image.setPixel(x, y, rows[y][x] == 'b' ? blue : qRgb(200, 10, 10));
-  const auto rects = [](std::initializer_list<QRect> list) { return std::vector<QRect>(list); };
-  EXPECT_EQ(OpaqueRuns(image, blue, 6, 5),
-            rects({{0, 1, 6, 1}, {0, 2, 2, 1}, {1, 3, 1, 1}, {3, 3, 2, 1}, {5, 4, 1, 1}}));
-  // Only the w × h corner counts, the offset moves every run, one step off the key is opaque.
-  EXPECT_EQ(OpaqueRuns(image, blue, 4, 3, QPoint(10, 20)), rects({{10, 21, 4, 1}, {10, 22, 2, 1}}));
-  EXPECT_EQ(OpaqueRuns(image, qRgb(0, 0, 254), 6, 1), rects({{0, 0, 6, 1}}));
 }
 
 TEST(CShapedDialog, StaticsShowTheBitmapAndTheBodyDragsTheDialog) {
