@@ -6,7 +6,6 @@
 #include "settings/CDialerSettings.h"
 #include "skin/CStyledStatic.h"
 #include "tests/support/QtTestMain.h"
-#include "tests/support/RecordingEvents.h"
 #include "tests/support/WorkFolder.h"
 #include "web/BalanceThread.h"
 
@@ -23,28 +22,23 @@ std::string LineText(const CDialerDlg& dlg) {
 
 }  // namespace
 
-// The refresh reports the balance with the stored PIN and serial (the window's copies), or nothing
-// without a settings file.
-TEST_F(BalanceLine, ARefreshReportsTheBalanceWithTheStoredAccount) {
+// A refresh on a worker shows the balance and gives the window the stored PIN and serial (empty
+// when the account was not stored); without a settings file it reports nothing.
+TEST_F(BalanceLine, ARefreshShowsTheBalanceAndGivesTheWindowTheStoredPinAndSerial) {
   CDialerSettings settings;
-  RecordingEvents none;
-  EXPECT_EQ(BalanceThread(&none, settings), 0);
-  EXPECT_EQ(none.Events(), (std::vector<std::string>{"balance start", "balance end"}));
-  EXPECT_EQ(BalanceThread(nullptr, settings), 1);
-  for (auto [pin, serial, report] :
-       {std::tuple{"4321", "SER7", "balance Balance= N/A|4321|SER7"}, std::tuple{"", "", "balance Balance= N/A||"}}) {
-    settings.SaveSettings(pin, serial, "gk", "1", "pw", 0, 0, 0);
-    RecordingEvents window;
-    EXPECT_EQ(BalanceThread(&window, settings), 0);
-    EXPECT_EQ(window.Events(), (std::vector<std::string>{"balance start", report, "balance end"}));
-  }
-}
-
-TEST_F(BalanceLine, TheWindowShowsTheBalanceAndTakesTheStoredPinAndSerial) {
   CDialerDlg dlg;
   dlg.SetAccount({"typed-pin", "typed-serial", "typed-gk", "pw", 1});
-  dlg.SetBalanceLine("Registering.....");
-  std::thread([&] { dlg.OnBalance("Balance= N/A", "4321", "SER7"); }).join();
-  EXPECT_TRUE(ProcessEventsUntil([&] { return LineText(dlg) == "Balance= N/A"; }));
+  const auto refresh = [&](const char* line) {
+    dlg.SetBalanceLine(line);
+    std::thread([&] { EXPECT_EQ(BalanceThread(&dlg, settings), 0); }).join();
+    return ProcessEventsUntil([&] { return LineText(dlg) == "Balance= N/A"; }, 1000);
+  };
+  EXPECT_FALSE(refresh("Registering....."));
+  EXPECT_EQ(BalanceThread(nullptr, settings), 1);
+  settings.SaveSettings("4321", "SER7", "gk", "1", "pw", 0, 0, 0);
+  EXPECT_TRUE(refresh("Registering....."));
   EXPECT_EQ(dlg.Account(), (CAccount{"4321", "SER7", "typed-gk", "pw", 1}));  // gatekeeper kept
+  settings.SaveSettings("", "", "", "0", "", 0, 0, 0);
+  EXPECT_TRUE(refresh(""));
+  EXPECT_EQ(dlg.Account(), (CAccount{"", "", "typed-gk", "pw", 1}));
 }
