@@ -1,5 +1,5 @@
 // The skinned controls as the window uses them: button faces by state and pointer, the volume
-// slider, the styled text line, and the shaped dialog.
+// slider, and the shaped dialog.
 #include <QApplication>
 #include <QLabel>
 #include <QPainter>
@@ -9,7 +9,6 @@
 
 #include "skin/CShapedDialog.h"
 #include "skin/CSkinButton.h"
-#include "skin/CStyledStatic.h"
 #include "skin/CTipSlider.h"
 #include "tests/support/QtTestMain.h"
 
@@ -146,20 +145,6 @@ TEST(CTipSlider, PagesAndDragsTheWayItsThumbRuns) {
     EXPECT_EQ(slider->value(), upright ? 0 : 100);
     SendMouse(slider, QEvent::MouseButtonRelease, {4, 200}, Qt::NoButton);
   }
-}
-
-TEST(CStyledStatic, AHeavyLineIsDrawnOnItsBackground) {
-  CStyledStatic s("Balance= N/A");
-  s.SetTextStyle("Arial", 16, QColor(202, 202, 202), CStyledStatic::kHeavy);
-  s.SetBackColor(QColor(36, 62, 111));
-  s.resize(100, 20);
-  EXPECT_EQ(s.TextFont().weight(), QFont::Black);
-  const QImage shot = s.grab().toImage();
-  EXPECT_EQ(shot.pixelColor(99, 19), QColor(36, 62, 111));
-  bool textDrawn = false;
-  for (int x = 0; x < 50; ++x)
-    for (int y = 0; y < 20; ++y) textDrawn |= shot.pixelColor(x, y) != QColor(36, 62, 111);
-  EXPECT_TRUE(textDrawn);
 }
 
 TEST(CShapedDialog, StaticsShowTheBitmapAndTheBodyDragsTheDialog) {
