@@ -69,14 +69,3 @@ TEST(AddressBookRecords, SplitAtTheFirstTwoColons) {
     EXPECT_EQ(f.name + "|" + f.number + "|" + f.description, fields);
   }
 }
-
-TEST(AddressBook, AdditionsGoOnTopAndRewritesReplaceTheFile) {
-  WorkFolder dir;
-  const auto bytes = [&] { return ReadFileBytes(dir / "data1/Address.log"); };
-  ASSERT_TRUE(CAddressBook().AddEntry("First:2:"));  // no file yet
-  ASSERT_TRUE(CAddressBook().AddEntry("Newest:1:"));
-  EXPECT_EQ(bytes(), "Newest:1:\r\nFirst:2:\r\n");
-  ASSERT_TRUE(CAddressBook().Rewrite(""));
-  EXPECT_TRUE(fs::exists(dir / "data1/Address.log"));
-  EXPECT_EQ(bytes(), "");
-}
