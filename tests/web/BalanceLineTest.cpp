@@ -9,29 +9,18 @@
 #include "tests/support/WorkFolder.h"
 #include "web/BalanceThread.h"
 
-namespace {
-
-class BalanceLine : public ::testing::Test {
- protected:
-  WorkFolder dir;
-};
-
-std::string LineText(const CDialerDlg& dlg) {
-  return static_cast<CStyledStatic*>(dlg.GetDlgItem(1018))->text().toStdString();
-}
-
-}  // namespace
-
 // A refresh on a worker shows the balance and gives the window the stored PIN and serial (empty
 // when the account was not stored); without a settings file it reports nothing.
-TEST_F(BalanceLine, ARefreshShowsTheBalanceAndGivesTheWindowTheStoredPinAndSerial) {
+TEST(BalanceLine, ARefreshShowsTheBalanceAndGivesTheWindowTheStoredPinAndSerial) {
+  WorkFolder dir;
   CDialerSettings settings;
   CDialerDlg dlg;
   dlg.SetAccount({"typed-pin", "typed-serial", "typed-gk", "pw", 1});
   const auto refresh = [&](const char* line) {
     dlg.SetBalanceLine(line);
     std::thread([&] { EXPECT_EQ(BalanceThread(&dlg, settings), 0); }).join();
-    return ProcessEventsUntil([&] { return LineText(dlg) == "Balance= N/A"; }, 1000);
+    const auto* balance = static_cast<CStyledStatic*>(dlg.GetDlgItem(1018));
+    return ProcessEventsUntil([&] { return balance->text() == "Balance= N/A"; }, 1000);
   };
   EXPECT_FALSE(refresh("Registering....."));
   EXPECT_EQ(BalanceThread(nullptr, settings), 1);
