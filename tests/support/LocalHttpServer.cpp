@@ -7,12 +7,6 @@ LocalHttpServer::LocalHttpServer() {
   connect(&m_server, &QTcpServer::newConnection, this, &LocalHttpServer::OnConnection);
 }
 
-void LocalHttpServer::Serve(const std::string& path, int status, const std::string& body) {
-  m_answers[path] = {status, body, false};
-}
-
-void LocalHttpServer::Stall(const std::string& path) { m_answers[path] = {0, {}, true}; }
-
 std::string LocalHttpServer::Url(const std::string& path) const {
   return "http://127.0.0.1:" + std::to_string(m_server.serverPort()) + path;
 }

@@ -11,8 +11,8 @@ class LocalHttpServer : public QObject {
  public:
   LocalHttpServer();
 
-  void Serve(const std::string& path, int status, const std::string& body);
-  void Stall(const std::string& path);
+  void Serve(const std::string& path, int status, const std::string& body) { m_answers[path] = {status, body, false}; }
+  void Stall(const std::string& path) { m_answers[path] = {0, {}, true}; }
 
   std::string Url(const std::string& path) const;  // "http://127.0.0.1:<port>" + path
   int Requests() const { return m_requests; }
