@@ -15,7 +15,6 @@ namespace {
 
 class AddressBookDialogs : public ::testing::Test {
  protected:
-  std::string Book() const { return ReadFileBytes(dir / "data1/Address.log"); }
   WorkFolder dir;
 };
 
@@ -62,7 +61,7 @@ TEST_F(AddressBookDialogs, AddListsTheNewContactFirstAndStoresIt) {
     ClickDlgItem(book, 1036);
   });
   EXPECT_EQ(dlg.DoModal(), 1);
-  EXPECT_EQ(Book(), "Anna:555:Office: room 5\r\nOld:111:friend\r\nbroken line\r\n");
+  EXPECT_EQ(ReadFileBytes(dir / "data1/Address.log"), "Anna:555:Office: room 5\r\nOld:111:friend\r\nbroken line\r\n");
 }
 
 TEST_F(AddressBookDialogs, DeleteAndCallUseTheUpperSelectedRow) {
