@@ -12,7 +12,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Runs the download on a worker while this thread serves; `during` runs once it has started.
+// Runs the download on a worker while this thread serves, `during` once it has started; a
+// cancelled one must end well before the minute its deadline would allow.
 bool Download(
     const std::string& url, const std::string& path, std::chrono::milliseconds deadline = 5s,
     long long maxBytes = 1 << 20, std::atomic<bool>* cancel = nullptr, const std::function<void()>& during = [] {}) {
@@ -23,7 +24,6 @@ bool Download(
     done = true;
   });
   during();
-  // A cancelled one well before the minute its deadline would allow.
   EXPECT_TRUE(ProcessEventsUntil([&] { return done.load(); }, cancel ? 10000 : 30000));
   worker.join();
   return ok;
