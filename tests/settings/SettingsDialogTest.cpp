@@ -23,11 +23,6 @@ class SettingsDialog : public ::testing::Test {
 QComboBox* List(QWidget* dlg, int id) { return static_cast<QComboBox*>(GetDlgItem(dlg, id)); }
 QLineEdit* Edit(QWidget* dlg, int id) { return static_cast<QLineEdit*>(GetDlgItem(dlg, id)); }
 
-void Retype(QWidget* dlg, int id, const char* text) {
-  Edit(dlg, id)->clear();
-  TypeIntoDlgItem(dlg, id, text);
-}
-
 }  // namespace
 
 TEST_F(SettingsDialog, OkStoresTheAccountAndChoicesAndReloadsTheRecord) {
@@ -48,8 +43,10 @@ TEST_F(SettingsDialog, OkStoresTheAccountAndChoicesAndReloadsTheRecord) {
     EXPECT_EQ(Edit(dlg, 1020)->text(), "old.gk");
     EXPECT_EQ(Edit(dlg, 1021)->text(), "pw");
     EXPECT_FALSE(List(dlg, 1028)->isVisible());
-    Retype(dlg, 1020, "127.0.0.1:1719");
-    Retype(dlg, 1019, "4321");
+    Edit(dlg, 1020)->clear();
+    TypeIntoDlgItem(dlg, 1020, "127.0.0.1:1719");
+    Edit(dlg, 1019)->clear();
+    TypeIntoDlgItem(dlg, 1019, "4321");
     List(dlg, 1026)->setCurrentIndex(1);
     List(dlg, 1028)->setCurrentIndex(1);
     ClickDlgItem(dlg, 1);

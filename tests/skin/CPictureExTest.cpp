@@ -24,8 +24,6 @@ namespace {
 
 QColor Face() { return QApplication::palette().color(QPalette::Button); }
 
-QColor At(const QImage& image, int x, int y) { return image.pixelColor(x, y); }
-
 bool LoadBytes(CPictureEx& pic, const std::vector<uint8_t>& bytes) { return pic.Load(bytes.data(), bytes.size()); }
 
 }  // namespace
@@ -68,19 +66,19 @@ TEST(CPictureEx, AnimatesFrameByFrameWithItsDisposalsAndWaits) {
   EXPECT_EQ(shown, (std::vector<std::pair<unsigned, uint32_t>>{{0, 50}, {1, 200}, {2, 100}, {3, 100}, {0, 50}}));
 
   // Before anything: the surface is filled with the button face.
-  EXPECT_EQ(At(surfaces[0], 15, 15), Face());
-  EXPECT_EQ(At(surfaces[0], 5, 5), QColor(Qt::red));
-  EXPECT_EQ(At(surfaces[1], 15, 3), QColor(Qt::green));
-  EXPECT_EQ(At(surfaces[1], 5, 5), QColor(Qt::red));  // disposal 1 keeps frame 0
+  EXPECT_EQ(surfaces[0].pixelColor(15, 15), Face());
+  EXPECT_EQ(surfaces[0].pixelColor(5, 5), QColor(Qt::red));
+  EXPECT_EQ(surfaces[1].pixelColor(15, 3), QColor(Qt::green));
+  EXPECT_EQ(surfaces[1].pixelColor(5, 5), QColor(Qt::red));  // disposal 1 keeps frame 0
   // Frame 1's disposal 2 cleared its square before frame 2 was drawn.
-  EXPECT_EQ(At(surfaces[2], 15, 3), Face());
-  EXPECT_EQ(At(surfaces[2], 2, 2), QColor(Qt::blue));
+  EXPECT_EQ(surfaces[2].pixelColor(15, 3), Face());
+  EXPECT_EQ(surfaces[2].pixelColor(2, 2), QColor(Qt::blue));
   // Frame 2's disposal 3 put back what lay beneath it (frame 0's red).
-  EXPECT_EQ(At(surfaces[3], 2, 2), QColor(Qt::red));
-  EXPECT_EQ(At(surfaces[3], 16, 16), QColor(Qt::white));
+  EXPECT_EQ(surfaces[3].pixelColor(2, 2), QColor(Qt::red));
+  EXPECT_EQ(surfaces[3].pixelColor(16, 16), QColor(Qt::white));
   // After the last frame the whole surface is cleared before frame 0 comes again.
-  EXPECT_EQ(At(surfaces[4], 16, 16), Face());
-  EXPECT_EQ(At(surfaces[4], 5, 5), QColor(Qt::red));
+  EXPECT_EQ(surfaces[4].pixelColor(16, 16), Face());
+  EXPECT_EQ(surfaces[4].pixelColor(5, 5), QColor(Qt::red));
 }
 
 TEST(CPictureEx, BadPicturesLeaveNothingBehind) {
@@ -107,7 +105,7 @@ TEST(CPictureEx, BadPicturesLeaveNothingBehind) {
       EXPECT_EQ(pic.GetFrameCount(), 0);
       EXPECT_FALSE(pic.IsAnimatedGif());
       EXPECT_TRUE(pic.Draw());
-      EXPECT_EQ(At(pic.Surface(), 3, 3), QColor(Qt::red));
+      EXPECT_EQ(pic.Surface().pixelColor(3, 3), QColor(Qt::red));
     } else {
       EXPECT_TRUE(pic.Surface().isNull()) << i;       // a failed load unloads what was shown
       EXPECT_EQ(pic.IsGif(), i == 2 || i == 5) << i;  // walked only with a GIF87a/89a header
@@ -144,7 +142,7 @@ TEST(CPictureEx, AWorkerThatOutlivesStopNeverTouchesFreedState) {
     ASSERT_TRUE(ProcessEventsUntil([&] { return pic.IsPlaying(); }));
     pic.Stop();  // gives up waiting after 20 ms
     EXPECT_FALSE(pic.IsPlaying());
-    EXPECT_EQ(At(pic.Surface(), 1, 1), QColor(Qt::red));  // the control kept its picture
+    EXPECT_EQ(pic.Surface().pixelColor(1, 1), QColor(Qt::red));  // the control kept its picture
     pic.Unload();
   }  // and is gone
   release = true;

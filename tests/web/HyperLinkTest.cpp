@@ -11,14 +11,12 @@
 
 namespace {
 
-const QColor kLink(67, 86, 204);
-
 // A link bound to its target as the settings dialog binds its own, stand-ins for the programs that
 // open it, and its message boxes.
 class HyperLink : public ::testing::Test {
  protected:
   HyperLink() {
-    link.SetLinkColours(kLink, kLink, QColor(219, 44, 148));
+    link.SetLinkColours(QColor(67, 86, 204), QColor(67, 86, 204), QColor(219, 44, 148));
     link.SetTarget("http://a.example/page");
     link.PreSubclassWindow();
     QObject::connect(&link, &CHyperLink::opened, [this] { ++opened; });
@@ -54,7 +52,7 @@ TEST_F(HyperLink, AClickOpensWithTheDesktopOrTheDefaultBrowserOrSaysWhyNot) {
   fake.AddRecorder("xdg-open", 3);
   ASSERT_TRUE(ClickAndWait());
   EXPECT_FALSE(link.GetWasVisited());
-  EXPECT_EQ(link.CurrentTextColour(), kLink);
+  EXPECT_EQ(link.CurrentTextColour(), QColor(67, 86, 204));
   ASSERT_EQ(boxes.texts.size(), 1u);
   EXPECT_EQ(boxes.texts[0],
             "Unable to open hyperlink:\n\nThere is no application associated\n"
