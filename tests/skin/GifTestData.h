@@ -18,15 +18,13 @@ struct FrameSpec {
   int disposal = 0;
 };
 
-inline void AddFrame(GifEncoder& gif, const FrameSpec& f) {
-  if (f.delay >= 0) gif.GraphicControl(uint16_t(f.delay), f.disposal);
-  gif.Image(f.left, f.top, f.width, f.height, std::vector<uint8_t>(size_t(f.width * f.height), f.colour));
-}
-
 inline std::vector<uint8_t> MakeGif(int width, int height, const std::vector<FrameSpec>& frames) {
   GifEncoder gif;
   gif.Header(width, height, kPalette);
-  for (const FrameSpec& f : frames) AddFrame(gif, f);
+  for (const FrameSpec& f : frames) {
+    if (f.delay >= 0) gif.GraphicControl(uint16_t(f.delay), f.disposal);
+    gif.Image(f.left, f.top, f.width, f.height, std::vector<uint8_t>(size_t(f.width * f.height), f.colour));
+  }
   gif.Trailer();
   return gif.Bytes();
 }

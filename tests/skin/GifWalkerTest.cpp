@@ -1,164 +1,76 @@
-// The GIF walk: block kinds and lengths, frame counting and splitting, and bad data.
+// The GIF walk: frames with their timing, cut out whole, and bad data.
 #include <gtest/gtest.h>
 
 #include "skin/GifWalker.h"
 #include "tests/skin/GifTestData.h"
 
 using namespace giftest;
-using Block = GifWalker::Block;
 
-namespace {
+constexpr size_t kHead = 13 + 24;  // header 6, screen 7, global table of 8 entries
 
-// Header 6 + screen 7 + global table of 8 entries (3 × 8 bytes).
-constexpr size_t kHead = 13 + 24;
-
-struct Walk {
-  std::vector<uint8_t> bytes;
-  GifWalker walker{nullptr, 0};
-  explicit Walk(std::vector<uint8_t> b) : bytes(std::move(b)), walker(bytes.data(), bytes.size()) {}
-};
-
-}  // namespace
-
-TEST(GifWalker, ClassifiesAndMeasuresEveryBlockKind) {
-  GifEncoder gif;
-  gif.Header(8, 8, kPalette);
-  gif.Loop(0);                         // 14 + 4 + 1
-  gif.Comment(std::string(300, 'c'));  // 2 + (1+255) + (1+45) + 1
-  gif.GraphicControl(7, 2);            // 8
-  gif.PlainText(0, 0, 8, 8, "hi");     // 15 + 3 + 1
-  const size_t imageAt = gif.Bytes().size();
-  gif.Image(1, 2, 3, 4, std::vector<uint8_t>(12, Red), {0x112233, 0x445566});  // local table 6
-  const size_t imageEnd = gif.Bytes().size();
-  gif.Trailer();
-  Walk w(gif.Bytes());
-  GifWalker& g = w.walker;
-
-  EXPECT_EQ(g.GlobalColourTableSize(), 24u);
-  EXPECT_EQ(g.ReadPosition(), kHead);
-  const std::vector<std::pair<Block, long>> expected{{Block::Application, 19},
-                                                     {Block::Comment, 305},
-                                                     {Block::GraphicControl, 8},
-                                                     {Block::PlainText, 19},
-                                                     {Block::Image, long(imageEnd - imageAt)},
-                                                     {Block::Trailer, 1}};
-  for (const auto& [kind, length] : expected) {
-    EXPECT_EQ(g.ClassifyBlock(), kind);
-    EXPECT_EQ(g.BlockLength(), length);
-    ASSERT_TRUE(g.SkipBlock());
-  }
-  EXPECT_EQ(g.ReadPosition(), w.bytes.size());  // the trailer ends exactly at the data size
-  EXPECT_EQ(g.ClassifyBlock(), Block::Unrecognised);
-  EXPECT_EQ(g.BlockLength(), -1);
-  EXPECT_FALSE(g.SkipBlock());
-}
-
-TEST(GifWalker, UnknownLabelsAndTruncatedChainsStopTheWalk) {
-  // An extension label the walk does not know is unrecognised.
-  std::vector<uint8_t> bytes = MakeGif(4, 4, {});
-  bytes.pop_back();
-  bytes.insert(bytes.end(), {0x21, 0x02, 0x00, 0x3B});
-  Walk unknown(bytes);
-  EXPECT_EQ(unknown.walker.ClassifyBlock(), Block::Unrecognised);
-  EXPECT_FALSE(unknown.walker.SkipBlock());
-
-  // A comment whose chain runs past the end has length 0 and cannot be skipped.
-  GifEncoder gif;
-  gif.Header(4, 4, kPalette);
-  gif.Comment("abcdef");
-  std::vector<uint8_t> cut = gif.Bytes();
-  cut.resize(cut.size() - 3);
-  Walk truncated(cut);
-  EXPECT_EQ(truncated.walker.ClassifyBlock(), Block::Comment);
-  EXPECT_EQ(truncated.walker.BlockLength(), 0);
-  EXPECT_FALSE(truncated.walker.SkipBlock());
-  EXPECT_EQ(truncated.walker.ReadPosition(), kHead);
-
-  // Data that ends inside the global colour table yields no frame.
-  std::vector<uint8_t> shortTable = MakeGif(4, 4, {{0, 0, 4, 4, Red}});
-  shortTable.resize(20);
-  EXPECT_EQ(Walk(shortTable).walker.CountFrames(), 0);
-}
-
-TEST(GifWalker, CountsAndCutsFramesWithTheirTiming) {
+TEST(GifWalker, CutsFramesWithTheirTiming) {
   GifEncoder gif;
   gif.Header(10, 10, kPalette);
   gif.Loop(0);
   const size_t frame0 = gif.Bytes().size();
   gif.GraphicControl(0, 2);
-  gif.Comment("between");  // a comment between control and image ...
-  gif.Loop(3);             // ... and an application extension
-  gif.Image(0, 0, 10, 10, std::vector<uint8_t>(100, Red));
+  gif.Comment(std::string(300, 'c'));  // a comment of two sub-blocks between control and image ...
+  gif.Loop(3);                         // ... and an application extension
+  gif.Image(0, 0, 10, 10, std::vector<uint8_t>(100, Red), {0x112233, 0x445566});  // with a local table
   const size_t frame0End = gif.Bytes().size();
   gif.Image(2, 3, 4, 5, std::vector<uint8_t>(20, Green));  // no control extension
   gif.GraphicControl(20, 3);
   gif.GraphicControl(99, 1);  // a second one is skipped, not read
   gif.Image(1, 1, 2, 2, std::vector<uint8_t>(4, Blue));
-  gif.Trailer();
-  Walk w(gif.Bytes());
-
-  EXPECT_EQ(w.walker.CountFrames(), 3);
-  const std::vector<GifWalker::Frame> frames = w.walker.ExtractFrames();
-  ASSERT_EQ(frames.size(), 3u);
-  EXPECT_EQ(frames[0].delay, 0u);
-  EXPECT_EQ(frames[0].disposal, 2u);
-  EXPECT_EQ(frames[1].delay, GifWalker::kNoDelay);
-  EXPECT_EQ(frames[1].disposal, 0u);
-  EXPECT_EQ((std::vector<int>{frames[1].left, frames[1].top, frames[1].width, frames[1].height}),
-            (std::vector<int>{2, 3, 4, 5}));
-  EXPECT_EQ(frames[2].delay, 20u);
-  EXPECT_EQ(frames[2].disposal, 3u);
-
-  // Frame 0 stands alone: the original head, the span from its control extension to the end
-  // of its image with the blocks between, then a trailer.
-  std::vector<uint8_t> expected(w.bytes.begin(), w.bytes.begin() + long(kHead));
-  expected.insert(expected.end(), w.bytes.begin() + long(frame0), w.bytes.begin() + long(frame0End));
-  expected.push_back(0x3B);
-  EXPECT_EQ(frames[0].gif, expected);
-}
-
-TEST(GifWalker, PlainTextFrameKeepsThePreviousGeometry) {
-  GifEncoder gif;
-  gif.Header(10, 10, kPalette);
-  gif.GraphicControl(5, 0);
-  gif.Image(1, 2, 3, 4, std::vector<uint8_t>(12, Red));
   gif.GraphicControl(6, 0);
-  gif.PlainText(0, 0, 10, 10, "text");
+  gif.PlainText(0, 0, 10, 10, "text");  // keeps the previous frame's place
   gif.Trailer();
-  Walk w(gif.Bytes());
-  const auto frames = w.walker.ExtractFrames();
-  ASSERT_EQ(frames.size(), 2u);
-  EXPECT_EQ(frames[1].delay, 6u);
-  EXPECT_EQ((std::vector<int>{frames[1].left, frames[1].top, frames[1].width, frames[1].height}),
-            (std::vector<int>{1, 2, 3, 4}));
+  const std::vector<uint8_t> bytes = gif.Bytes();
+  GifWalker walker(bytes.data(), bytes.size());
+  EXPECT_EQ(walker.CountFrames(), 4);
+  const std::vector<GifWalker::Frame> frames = walker.ExtractFrames();
+  ASSERT_EQ(frames.size(), 4u);
+  const std::vector<std::vector<int>> expected{
+      {0, 2, 0, 0, 10, 10}, {int(GifWalker::kNoDelay), 0, 2, 3, 4, 5}, {20, 3, 1, 1, 2, 2}, {6, 0, 1, 1, 2, 2}};
+  for (size_t i = 0; i < 4; ++i) {
+    const GifWalker::Frame& f = frames[i];
+    EXPECT_EQ((std::vector<int>{int(f.delay), int(f.disposal), f.left, f.top, f.width, f.height}), expected[i]) << i;
+  }
+  // Frame 0 stands alone: the original head, the span from its control extension to the end of
+  // its image with the blocks between, then a trailer (so every block's length was right).
+  std::vector<uint8_t> alone(bytes.begin(), bytes.begin() + long(kHead));
+  alone.insert(alone.end(), bytes.begin() + long(frame0), bytes.begin() + long(frame0End));
+  alone.push_back(0x3B);
+  EXPECT_EQ(frames[0].gif, alone);
 }
 
 TEST(GifWalker, BadDataKeepsTheFramesBeforeIt) {
-  // An unrecognised block after two frames: the walk stops there.
-  std::vector<uint8_t> bytes = MakeGif(6, 6, {{0, 0, 6, 6, Red}, {0, 0, 6, 6, Green}});
-  bytes.pop_back();
-  bytes.insert(bytes.end(), {0x99});
-  std::vector<uint8_t> more = MakeGif(6, 6, {{0, 0, 6, 6, Blue}});
-  bytes.insert(bytes.end(), more.begin() + long(kHead), more.end());
-  EXPECT_EQ(Walk(bytes).walker.CountFrames(), 2);
-  EXPECT_EQ(Walk(bytes).walker.ExtractFrames().size(), 2u);
-
-  // A file cut in the middle of its third image.
-  std::vector<uint8_t> cut = MakeGif(6, 6, {{0, 0, 6, 6, Red}, {0, 0, 6, 6, Green}, {0, 0, 6, 6, Blue}});
-  cut.resize(cut.size() - 6);
-  EXPECT_EQ(Walk(cut).walker.CountFrames(), 2);
-
-  // Control extension followed by the trailer: no frame.
+  const auto two = MakeGif(6, 6, {{0, 0, 6, 6, Red}, {0, 0, 6, 6, Green}});
+  const auto three = MakeGif(6, 6, {{0, 0, 6, 6, Red}, {0, 0, 6, 6, Green}, {0, 0, 6, 6, Blue}});
+  std::vector<uint8_t> unknownBlock(two.begin(), two.end() - 1), unknownLabel(kHead), cutComment, controlOnly;
+  unknownBlock.push_back(0x99);
+  unknownBlock.insert(unknownBlock.end(), three.begin() + long(kHead), three.end());
+  std::copy_n(two.begin(), kHead, unknownLabel.begin());
+  unknownLabel.insert(unknownLabel.end(), {0x21, 0x02, 0x00, 0x3B});
   GifEncoder gif;
   gif.Header(6, 6, kPalette);
+  gif.Comment("abcdef");
+  cutComment = gif.Bytes();
+  cutComment.resize(cutComment.size() - 3);  // the chain runs past the end
   gif.GraphicControl(1, 0);
   gif.Trailer();
-  EXPECT_EQ(Walk(gif.Bytes()).walker.CountFrames(), 0);
-
-  // Headers: only GIF87a and GIF89a are GIF data.
-  const uint8_t g87[] = "GIF87a", g89[] = "GIF89a", g90[] = "GIF90a";
-  EXPECT_TRUE(GifWalker::IsGifSignature(g87, 6));
-  EXPECT_TRUE(GifWalker::IsGifSignature(g89, 6));
-  EXPECT_FALSE(GifWalker::IsGifSignature(g90, 6));
-  EXPECT_FALSE(GifWalker::IsGifSignature(g89, 5));
+  controlOnly = gif.Bytes();
+  const std::pair<std::vector<uint8_t>, int> rows[] = {
+      {unknownBlock, 2},
+      {{three.begin(), three.end() - 6}, 2},  // cut in the third image
+      {{two.begin(), two.begin() + 20}, 0},   // cut in the global colour table
+      {unknownLabel, 0},
+      {cutComment, 0},
+      {controlOnly, 0},  // a control extension and the trailer
+  };
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    const std::vector<uint8_t>& bytes = rows[i].first;
+    EXPECT_EQ(GifWalker(bytes.data(), bytes.size()).CountFrames(), rows[i].second) << i;
+    EXPECT_EQ(int(GifWalker(bytes.data(), bytes.size()).ExtractFrames().size()), rows[i].second) << i;
+  }
 }

@@ -1,30 +1,18 @@
 #include "tests/support/FakePrograms.h"
 
-#include <fstream>
+#include <cstdlib>
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string PathWith(const fs::path& folder, bool only) {
-  const char* path = std::getenv("PATH");
-  return only || !path ? folder.string() : folder.string() + ":" + path;
-}
-
-}  // namespace
-
 FakePrograms::FakePrograms(bool only)
-    : m_path("PATH", PathWith(m_dir.path() / "bin", only)), m_dataHome("XDG_DATA_HOME", (m_dir / "data").string()) {
+    : m_path("PATH", Folder().string() + (only || !std::getenv("PATH") ? "" : std::string(":") + std::getenv("PATH"))),
+      m_dataHome("XDG_DATA_HOME", (m_dir / "data").string()) {
   fs::create_directories(Folder());
 }
 
 void FakePrograms::Add(const std::string& name, const std::string& script) {
-  const fs::path p = Folder() / name;
-  {
-    std::ofstream out(p);
-    out << "#!/bin/sh\n" << script << "\n";
-  }
-  fs::permissions(p, fs::perms::owner_all);
+  WriteFileBytes(Folder() / name, "#!/bin/sh\n" + script + "\n");
+  fs::permissions(Folder() / name, fs::perms::owner_all);
 }
 
 void FakePrograms::AddRecorder(const std::string& name, int exitCode) {

@@ -1,25 +1,20 @@
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "tests/support/TempDir.h"
 
-// A folder of stand-in programs put first on PATH (or alone on it) for the life of the object.
-// Each program is a shell script (with PATH alone on the fake folder, scripts name other
-// programs by their full path); XDG_DATA_HOME is the folder's data/. The old PATH and
-// XDG_DATA_HOME come back afterwards.
+// Stand-in shell scripts first on PATH (or alone on it: then scripts name other programs by full
+// path), and XDG_DATA_HOME in the folder's data/, for the life of the object.
 class FakePrograms {
  public:
   explicit FakePrograms(bool only = false);
 
-  // Adds a program whose body is the given shell script lines.
   void Add(const std::string& name, const std::string& script);
-  // Adds a program that writes its arguments, one per line, to <name>.args and exits with code.
+  // A program that writes its arguments, one per line, to <name>.args and exits with the code.
   void AddRecorder(const std::string& name, int exitCode = 0);
-  // The arguments the recorder got ("" when it did not run).
-  std::string ArgsOf(const std::string& name) const;
+  std::string ArgsOf(const std::string& name) const;  // "" when the recorder did not run
 
   std::filesystem::path Folder() const { return m_dir.path() / "bin"; }
   const TempDir& Dir() const { return m_dir; }

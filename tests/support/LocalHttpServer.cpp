@@ -7,12 +7,6 @@ LocalHttpServer::LocalHttpServer() {
   connect(&m_server, &QTcpServer::newConnection, this, &LocalHttpServer::OnConnection);
 }
 
-void LocalHttpServer::Serve(const std::string& path, int status, const std::string& body) {
-  m_answers[path] = Answer{status, body, false};
-}
-
-void LocalHttpServer::Stall(const std::string& path) { m_answers[path] = Answer{0, {}, true}; }
-
 std::string LocalHttpServer::Url(const std::string& path) const {
   return "http://127.0.0.1:" + std::to_string(m_server.serverPort()) + path;
 }
@@ -27,13 +21,12 @@ void LocalHttpServer::OnConnection() {
       ++m_requests;
       const QList<QByteArray> words = request.split(' ');
       const std::string path = words.size() > 1 ? words[1].toStdString() : "/";
-      const auto it = m_answers.find(path);
-      const Answer answer = it == m_answers.end() ? Answer{} : it->second;
+      const Answer answer = m_answers.contains(path) ? m_answers[path] : Answer{};
       if (answer.stall) return;
-      const std::string reply = "HTTP/1.0 " + std::to_string(answer.status) +
-                                " Status\r\nContent-Type: application/octet-stream\r\n"
-                                "Content-Length: " +
-                                std::to_string(answer.body.size()) + "\r\nConnection: close\r\n\r\n" + answer.body;
+      const std::string reply =
+          "HTTP/1.0 " + std::to_string(answer.status) +
+          " Status\r\nContent-Type: application/octet-stream\r\nContent-Length: " + std::to_string(answer.body.size()) +
+          "\r\nConnection: close\r\n\r\n" + answer.body;
       socket->write(reply.data(), static_cast<qint64>(reply.size()));
       socket->disconnectFromHost();
     });

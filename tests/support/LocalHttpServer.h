@@ -1,23 +1,20 @@
 #pragma once
 
-#include <functional>
 #include <map>
 #include <string>
 
 #include <QTcpServer>
 
-// A small HTTP/1.0 server on 127.0.0.1 for tests, served from the thread that runs its event
-// loop. Each path answers with a status and a body; a path marked as stalling accepts the request
-// and never answers.
+// An HTTP/1.0 server on 127.0.0.1, served from the thread that runs its event loop. Each path
+// answers with a status and a body (404 when not served); a stalling path never answers.
 class LocalHttpServer : public QObject {
  public:
   LocalHttpServer();
 
-  void Serve(const std::string& path, int status, const std::string& body);
-  void Stall(const std::string& path);
+  void Serve(const std::string& path, int status, const std::string& body) { m_answers[path] = {status, body, false}; }
+  void Stall(const std::string& path) { m_answers[path] = {0, {}, true}; }
 
-  // "http://127.0.0.1:<port>" + path.
-  std::string Url(const std::string& path) const;
+  std::string Url(const std::string& path) const;  // "http://127.0.0.1:<port>" + path
   int Requests() const { return m_requests; }
 
  private:

@@ -1,7 +1,4 @@
-#include <algorithm>
 #include <thread>
-
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -9,83 +6,28 @@
 #include "settings/CDialerSettings.h"
 #include "skin/CStyledStatic.h"
 #include "tests/support/QtTestMain.h"
-#include "tests/support/RecordingEvents.h"
 #include "tests/support/WorkFolder.h"
 #include "web/BalanceThread.h"
 
-namespace {
-
-class BalanceLine : public ::testing::Test {
- protected:
+// A refresh on a worker shows the balance and gives the window the stored PIN and serial (empty
+// when the account was not stored); without a settings file it reports nothing.
+TEST(BalanceLine, ARefreshShowsTheBalanceAndGivesTheWindowTheStoredPinAndSerial) {
   WorkFolder dir;
-};
-
-std::string LineText(const CDialerDlg& dlg) {
-  return static_cast<CStyledStatic*>(dlg.GetDlgItem(1018))->text().toStdString();
-}
-
-}  // namespace
-
-TEST_F(BalanceLine, CompleteSettingsReportTheBalanceWithTheStoredAccount) {
   CDialerSettings settings;
-  settings.SaveSettings("4321", "SER7", "gk", "1", "pw", 0, 0, 0);
-  RecordingEvents window;
-  EXPECT_EQ(BalanceThread(&window, settings), 0);
-  EXPECT_EQ(window.Events(),
-            (std::vector<std::string>{"balance start", "balance Balance= N/A|4321|SER7", "balance end"}));
-
-  // Stored without the account: the window's copies become empty.
-  RecordingEvents other;
-  settings.SaveSettings("", "", "", "0", "", 0, 0, 0);
-  BalanceThread(&other, settings);
-  EXPECT_EQ(other.Events(), (std::vector<std::string>{"balance start", "balance Balance= N/A||", "balance end"}));
-}
-
-TEST_F(BalanceLine, WithoutASettingsFileNothingIsReported) {
-  CDialerSettings settings;
-  RecordingEvents window;
-  EXPECT_EQ(BalanceThread(&window, settings), 0);
-  EXPECT_EQ(window.Events(), (std::vector<std::string>{"balance start", "balance end"}));
-  EXPECT_EQ(BalanceThread(nullptr, settings), 1);
-}
-
-TEST_F(BalanceLine, TwoRefreshesNeverOverlap) {
-  CDialerSettings settings;
-  settings.SaveSettings("1", "2", "3", "0", "", 0, 0, 0);
-  RecordingEvents window;
-  std::thread a([&] { BalanceThread(&window, settings); });
-  std::thread b([&] { BalanceThread(&window, settings); });
-  a.join();
-  b.join();
-  // Whenever they start, their reports and ends come one refresh after the other.
-  std::vector<std::string> events = window.Events();
-  EXPECT_EQ(std::count(events.begin(), events.end(), "balance start"), 2);
-  std::erase(events, "balance start");
-  const std::string report = "balance Balance= N/A|1|2";
-  EXPECT_EQ(events, (std::vector<std::string>{report, "balance end", report, "balance end"}));
-}
-
-TEST_F(BalanceLine, TheWindowShowsTheBalanceAndTakesTheStoredPinAndSerial) {
   CDialerDlg dlg;
   dlg.SetAccount({"typed-pin", "typed-serial", "typed-gk", "pw", 1});
-  dlg.SetBalanceLine("Registering.....");
-  std::thread([&] { dlg.OnBalance("Balance= N/A", "4321", "SER7"); }).join();
-  EXPECT_TRUE(ProcessEventsUntil([&] { return LineText(dlg) == "Balance= N/A"; }));
+  const auto refresh = [&](const char* line) {
+    dlg.SetBalanceLine(line);
+    std::thread([&] { EXPECT_EQ(BalanceThread(&dlg, settings), 0); }).join();
+    const auto* balance = static_cast<CStyledStatic*>(dlg.GetDlgItem(1018));
+    return ProcessEventsUntil([&] { return balance->text() == "Balance= N/A"; }, 1000);
+  };
+  EXPECT_FALSE(refresh("Registering....."));
+  EXPECT_EQ(BalanceThread(nullptr, settings), 1);
+  settings.SaveSettings("4321", "SER7", "gk", "1", "pw", 0, 0, 0);
+  EXPECT_TRUE(refresh("Registering....."));
   EXPECT_EQ(dlg.Account(), (CAccount{"4321", "SER7", "typed-gk", "pw", 1}));  // gatekeeper kept
-}
-
-TEST_F(BalanceLine, ACloseRequestWaitsForTheRefreshes) {
-  CDialerDlg dlg;
-  dlg.OnBalanceRefresh(true);
-  dlg.OnBalanceRefresh(true);
-  bool releasedBeforeEnd = false;
-  QTimer::singleShot(0, &dlg, [&] { dlg.close(); });
-  QTimer::singleShot(100, &dlg, [&] { dlg.OnBalanceRefresh(false); });
-  QTimer::singleShot(200, &dlg, [&] {
-    EXPECT_TRUE(dlg.isVisible());  // one is still running
-    releasedBeforeEnd = true;
-    dlg.OnBalanceRefresh(false);
-  });
-  EXPECT_EQ(dlg.exec(), 0);
-  EXPECT_TRUE(releasedBeforeEnd);
+  settings.SaveSettings("", "", "", "0", "", 0, 0, 0);
+  EXPECT_TRUE(refresh(""));
+  EXPECT_EQ(dlg.Account(), (CAccount{"", "", "typed-gk", "pw", 1}));
 }
