@@ -7,11 +7,6 @@
 #include <cstdlib>
 #include <sstream>
 
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
 bool HaveTestServer() {
   const char* server = std::getenv("PULSE_SERVER");
   return server && *server && !PSoundChannel::GetDeviceNames(PSoundChannel::Player).empty();
@@ -60,50 +55,6 @@ void ScopedPulseModule::Unload() {
 }
 
 NoServer::NoServer() : m_env("PULSE_SERVER", "unix:" + (m_dir / "nobody-here").string()) {}
-
-SilentServer::SilentServer() : m_oldTimeout(PSoundChannel::GetServerTimeout()) {
-  const std::string path = (m_dir / "silent").string();
-  m_listen = socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
-  if (m_listen < 0 || bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(m_listen, 16) != 0)
-    std::abort();
-  m_thread = std::thread([this] {
-    while (!m_stop.load()) {
-      pollfd p{m_listen, POLLIN, 0};
-      if (poll(&p, 1, 20) > 0) {
-        const int fd = accept(m_listen, nullptr, nullptr);
-        if (fd >= 0) {
-          m_held.push_back(fd);  // held open, never answered
-          ++m_connections;
-        }
-      }
-    }
-  });
-  m_env.emplace("PULSE_SERVER", "unix:" + path);
-  PSoundChannel::SetServerTimeout(std::chrono::milliseconds(300));
-}
-
-int SilentServer::Connections() const {
-  // Let the accepting thread take whatever is waiting in the queue.
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  for (int i = 0; i < 50; ++i) {
-    pollfd p{m_listen, POLLIN, 0};
-    if (poll(&p, 1, 0) == 0) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return m_connections.load();
-}
-
-SilentServer::~SilentServer() {
-  PSoundChannel::SetServerTimeout(m_oldTimeout);
-  m_env.reset();
-  m_stop = true;
-  m_thread.join();
-  for (int fd : m_held) close(fd);
-  close(m_listen);
-}
 
 BackgroundRecorder::BackgroundRecorder(const std::string& source) {
   if (!m_channel.Open(source, PSoundChannel::Recorder)) return;

@@ -62,26 +62,6 @@ class NoServer {
   ScopedEnv m_env;
 };
 
-// PULSE_SERVER pointed at a socket that takes connections and never says a word, with the server
-// timeout shortened. Counts the connections it took.
-class SilentServer {
- public:
-  SilentServer();
-  ~SilentServer();
-  // The connections taken so far, once none has been waiting for a moment.
-  int Connections() const;
-
- private:
-  TempDir m_dir;
-  int m_listen = -1;
-  std::atomic<bool> m_stop{false};
-  std::atomic<int> m_connections{0};
-  std::vector<int> m_held;
-  std::thread m_thread;
-  std::optional<ScopedEnv> m_env;
-  std::chrono::milliseconds m_oldTimeout;
-};
-
 // Records a source on a thread of its own. The constructor returns once data flows (a device that
 // has been idle takes up to a couple of seconds to start); Stop goes on recording for settle, so
 // that the end of what was played gets through, and returns what was recorded, mono.
