@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <thread>
 
+using namespace std::chrono_literals;
+
 ToolProcess::ToolProcess(const std::string& name, const std::vector<std::string>& args,
                          const std::filesystem::path& folder)
     : out_(folder / (name + ".out")), err_(folder / (name + ".err")) {
@@ -20,11 +22,8 @@ ToolProcess::ToolProcess(const std::string& name, const std::vector<std::string>
 }
 
 ToolProcess::~ToolProcess() {
-  if (pid_ > 0 && !status_) {
-    ::kill(pid_, SIGKILL);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-  }
+  Signal(SIGKILL);
+  if (!status_) ::waitpid(pid_, nullptr, 0);
 }
 
 std::vector<std::string> ToolProcess::Lines() const {
@@ -37,43 +36,34 @@ std::vector<std::string> ToolProcess::Lines() const {
 std::string ToolProcess::Errors() const { return ReadFileBytes(err_); }
 
 std::vector<std::string> ToolProcess::Events(const std::string& event) const {
-  std::vector<std::string> found;
-  for (const auto& line : Lines())
-    if (JsonField(line, "event") == event) found.push_back(line);
+  std::vector<std::string> found = Lines();
+  std::erase_if(found, [&](const std::string& line) { return JsonField(line, "event") != event; });
   return found;
 }
 
 std::vector<std::string> ToolProcess::EventNames() const {
-  std::vector<std::string> names;
-  for (const auto& line : Lines()) names.push_back(JsonField(line, "event"));
+  std::vector<std::string> names = Lines();
+  for (auto& line : names) line = JsonField(line, "event");
   return names;
 }
 
 std::optional<std::string> ToolProcess::WaitForEvent(const std::string& event, std::chrono::milliseconds limit,
                                                      const std::string& also) const {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  for (;;) {
+  for (const auto end = std::chrono::steady_clock::now() + limit;; std::this_thread::sleep_for(20ms)) {
     for (const auto& line : Events(event))
       if (line.find(also) != std::string::npos) return line;
     if (std::chrono::steady_clock::now() >= end) return std::nullopt;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
 }
 
 std::optional<int> ToolProcess::Wait(std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!status_) {
-    int status = 0;
-    const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-    if (done == pid_) {
+  for (const auto end = std::chrono::steady_clock::now() + limit; !status_; std::this_thread::sleep_for(20ms)) {
+    if (int status = 0; ::waitpid(pid_, &status, WNOHANG) == pid_)
       status_ = status;
-      break;
-    }
-    if (std::chrono::steady_clock::now() >= end) return std::nullopt;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    else if (std::chrono::steady_clock::now() >= end)
+      return std::nullopt;
   }
-  if (!WIFEXITED(*status_)) return std::nullopt;
-  return WEXITSTATUS(*status_);
+  return WIFEXITED(*status_) ? std::optional(WEXITSTATUS(*status_)) : std::nullopt;
 }
 
 void ToolProcess::Signal(int signal) {
@@ -81,7 +71,7 @@ void ToolProcess::Signal(int signal) {
 }
 
 unsigned ToolProcess::ListeningPort() const {
-  const auto line = WaitForEvent("listening", std::chrono::seconds(10));
+  const auto line = WaitForEvent("listening", 10s);
   return line ? static_cast<unsigned>(std::stoul("0" + JsonField(*line, "port"))) : 0;
 }
 
@@ -90,9 +80,7 @@ std::string ToolProcess::Transcript() const { return "--- output\n" + ReadFileBy
 std::string JsonField(const std::string& json, const std::string& key) {
   const std::string quoted = "\"" + key + "\":";
   std::size_t at = json.find(quoted);
-  if (at == std::string::npos) return "";
-  at += quoted.size();
-  if (at >= json.size()) return "";
+  if (at == std::string::npos || (at += quoted.size()) >= json.size()) return "";
   if (json[at] == '"') {
     std::string text;
     for (std::size_t i = at + 1; i < json.size() && json[i] != '"'; ++i) {
@@ -106,13 +94,11 @@ std::string JsonField(const std::string& json, const std::string& key) {
     return text;
   }
   if (json[at] == '{') {
-    int depth = 0;
-    for (std::size_t i = at; i < json.size(); ++i) {
-      if (json[i] == '{') ++depth;
+    for (std::size_t i = at, depth = 0; i < json.size(); ++i) {
+      depth += json[i] == '{';
       if (json[i] == '}' && --depth == 0) return json.substr(at, i - at + 1);
     }
     return "";
   }
-  const std::size_t end = json.find_first_of(",}", at);
-  return json.substr(at, end == std::string::npos ? std::string::npos : end - at);
+  return json.substr(at, json.find_first_of(",}", at) - at);
 }

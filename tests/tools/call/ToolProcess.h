@@ -1,7 +1,6 @@
 #pragma once
-// vantro-call run as a child process by a test, the way a script runs it: its arguments, its
-// standard output and error in files of a folder, its exit code, signals to it. The output is read
-// as JSON lines (--json), with small helpers to pick out an event and a field.
+// vantro-call run as a child process by a test, the way a script runs it: its output and errors in
+// files of a folder, its exit code, signals to it, and its JSON lines (--json) picked apart.
 
 #include <chrono>
 #include <filesystem>
@@ -18,26 +17,21 @@ class ToolProcess {
   ToolProcess(const ToolProcess&) = delete;
   ToolProcess& operator=(const ToolProcess&) = delete;
 
-  std::vector<std::string> Lines() const;
   std::string Errors() const;
   // The first line of the event that holds also, once it came; nullopt after limit.
   std::optional<std::string> WaitForEvent(const std::string& event, std::chrono::milliseconds limit,
                                           const std::string& also = "") const;
-  // Every line of the event so far.
   std::vector<std::string> Events(const std::string& event) const;
-  // The names of the events so far, in order.
   std::vector<std::string> EventNames() const;
   // The exit code, or nullopt when the program still runs after limit (or died of a signal).
   std::optional<int> Wait(std::chrono::milliseconds limit);
   void Signal(int signal);
-  // The port of its "listening" event.
-  unsigned ListeningPort() const;
-  // For failure messages: everything it printed.
-  std::string Transcript() const;
+  unsigned ListeningPort() const;  // of its "listening" event
+  std::string Transcript() const;  // everything it printed, for failure messages
 
  private:
-  std::filesystem::path out_;
-  std::filesystem::path err_;
+  std::vector<std::string> Lines() const;
+  std::filesystem::path out_, err_;
   pid_t pid_ = -1;
   std::optional<int> status_;
 };
