@@ -17,7 +17,7 @@ ToolProcess::ToolProcess(const std::string& name, const std::vector<std::string>
     : out_(folder / (name + ".out")), err_(folder / (name + ".err")) {
   std::vector<std::string> all{VANTRO_CALL_PROGRAM};
   all.insert(all.end(), args.begin(), args.end());
-  pid_ = Spawn(all, CurrentEnvironment(), out_, {}, -1, err_);
+  pid_ = Spawn(all, CurrentEnvironment(), out_, {}, err_);
   if (pid_ <= 0) throw std::runtime_error("cannot start " + all[0]);
 }
 
