@@ -1,12 +1,11 @@
 // The sound layer against the private test daemon (sinks "speaker" and "mic_feed", source "mic").
 // Device lists are SoundDevices.NamesByIndexFromTheServersLists'; that what is played is heard is
-// Sounds.*' (the window's key tones, dial tones, click and beep).
+// Sounds.*' (the window's key tones, dial tones, click and beep); volumes are Mixer.*'.
 #include <gtest/gtest.h>
 
 #include <thread>
 
 #include "runtime/PSoundChannel.h"
-#include "runtime/PSoundMixer.h"
 #include "tests/support/SoundTestSupport.h"
 
 TEST(PSoundChannelServer, ChannelsHaveSmallBuffersAndMoveWholeFramesAsAsked) {
@@ -25,16 +24,11 @@ TEST(PSoundChannelServer, ChannelsHaveSmallBuffersAndMoveWholeFramesAsAsked) {
 
   PSoundChannel ch;
   EXPECT_FALSE(ch.Open("no_such_sink", PSoundChannel::Player));
-  EXPECT_FALSE(ch.IsOpen());
-  EXPECT_FALSE(ch.Open("speaker", PSoundChannel::Player, 1, 8000, 8));
-  EXPECT_FALSE(ch.Open("speaker", PSoundChannel::Player, 3));
-  int16_t s[2] = {};
-  EXPECT_FALSE(ch.Write(s, sizeof s));
   ASSERT_TRUE(ch.Open("", PSoundChannel::Player));  // the default sink
   // 40 ms at 16 000 bytes/s, give or take the server's rounding; its default would be seconds.
   EXPECT_LE(ch.GetServerBufferBytes(), 1600u);
-  EXPECT_FALSE(ch.Read(s, sizeof s));  // a player does not record
-  EXPECT_FALSE(ch.Write(s, 3));        // not whole frames
+  int16_t s[2] = {};
+  EXPECT_FALSE(ch.Write(s, 3));  // not whole frames
   EXPECT_TRUE(ch.Write(s, sizeof s));
 }
 
@@ -54,7 +48,7 @@ TEST(PSoundChannelServer, DeviceThatVanishesEndsOrMovesTheStreamWithoutHanging) 
   for (int i = 0; i < 5 && rec.Read(buf.data(), buf.size() * 2); ++i) {
   }
   for (PSoundChannel* ch : {&player, &rec})
-    if (!ch->GetLastError().empty()) EXPECT_EQ(ch->GetLastError(), "the device went away");
+    EXPECT_TRUE(ch->GetLastError().empty() || ch->GetLastError() == "the device went away") << ch->GetLastError();
   EXPECT_FALSE(player.Open("vanishing", PSoundChannel::Player));
   EXPECT_FALSE(rec.Open("vanishing.monitor", PSoundChannel::Recorder));
 }
@@ -73,19 +67,4 @@ TEST(PSoundChannelServer, AbortFromAnotherThreadEndsABlockingRead) {
   EXPECT_EQ(rec.GetLastError(), "aborted");
   aborter.join();
   EXPECT_FALSE(rec.Open("speaker.monitor", PSoundChannel::Recorder));  // stays aborted
-}
-
-TEST(PSoundChannelServer, SinkVolumeChangesWhatIsHeard) {
-  REQUIRE_TEST_SERVER();
-  ScopedPulseModule sink("module-null-sink sink_name=volume_test");
-  ASSERT_TRUE(sink.Loaded());
-  auto heard = [&](uint32_t volume) {
-    EXPECT_TRUE(PSoundMixer::SetVolume(PSoundChannel::Player, "volume_test", volume));
-    BackgroundRecorder recorder("volume_test.monitor");
-    EXPECT_TRUE(PSoundChannel("volume_test", PSoundChannel::Player).PlaySound(PSound::Tones({1000}, 0.5, 300), true));
-    return ToneAmplitude(LoudPart(recorder.Stop(), 100), 1000);
-  };
-  const double full = heard(PSoundMixer::kVolumeNorm);
-  EXPECT_NEAR(full, 0.5, 0.05);
-  EXPECT_NEAR(heard(PSoundMixer::kVolumeNorm / 2) / full, 0.125, 0.03);  // the server's scale is cubic
 }
