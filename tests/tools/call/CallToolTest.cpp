@@ -12,6 +12,7 @@
 
 #include <csignal>
 #include <set>
+#include <thread>
 
 using namespace std::chrono_literals;
 using vantro::test::TestGatekeeper;
@@ -109,34 +110,6 @@ TEST_F(CallTool, TwoToolsTalkWavToWavAndPassKeys) {
   EXPECT_LT(ToneAmplitude(byCaller, 600), 0.02);
 }
 
-TEST_F(CallTool, CallsByNumberThroughARoutingGatekeeperWithoutFastStartOrTunnel) {
-  ASSERT_TRUE(PWAVFile::Write(Path("tone1000.wav"), PSound::Tones({1000}, 0.25, 4000)));
-  TestGatekeeper::Script script;
-  script.routed = true;
-  TestGatekeeper gk(script);
-  auto answer = Run("answer", {"answer", "--listen", "127.0.0.1:0", "--gatekeeper", gk.Address(), "--user", "5550200",
-                               "--max-calls", "1", "--wav-in", Path("tone1000.wav")});
-  ASSERT_TRUE(answer->WaitForEvent("registered", kLimit)) << answer->Transcript();
-  auto call = Run("call", {"call", "5550200@", "--gatekeeper", gk.Address(), "--user", "5550100", "--codec", "g711a",
-                           "--no-fast-start", "--no-tunnel", "--duration", "2", "--wav-out", Path("heard.wav")});
-  ASSERT_EQ(ExitOf(*call), 0) << call->Transcript();
-  ASSERT_EQ(ExitOf(*answer), 0) << answer->Transcript();
-
-  EXPECT_TRUE(call->WaitForEvent("admitted", 0s, "gatekeeper routed")) << call->Transcript();
-  EXPECT_TRUE(call->WaitForEvent("h245", 0s, "separate connection")) << call->Transcript();
-  EXPECT_TRUE(call->Events("fast-start").empty()) << call->Transcript();
-  const std::string summary = call->Events("summary").at(0);
-  EXPECT_EQ(JsonField(summary, "codec"), R"({"transmit":"G.711-ALaw-64k","receive":"G.711-ALaw-64k"})");
-  for (const char* step : {"admission", "connect"})
-    EXPECT_FALSE(JsonField(JsonField(summary, "setupMs"), step).empty()) << step << ": " << summary;
-  EXPECT_GT(ToneAmplitude(Middle(Path("heard.wav")), 1000), 0.15);
-  EXPECT_EQ(gk.Relay().SetupsRelayed(), 1u);
-  EXPECT_EQ(gk.Relay().H245Joined(), 1u);
-  // Both ended their admission and unregistered before they exited.
-  EXPECT_EQ(gk.MessagesOf(Ras::disengageRequest).size(), 2u);
-  EXPECT_EQ(gk.MessagesOf(Ras::unregistrationRequest).size(), 2u);
-}
-
 TEST_F(CallTool, EachFailureHasItsExitCode) {
   // A gatekeeper's address where nothing answers, a far end that takes the connection (the system
   // does, for a listener that accepts nothing) and never says a word, and a port just given up.
@@ -216,17 +189,35 @@ TEST_F(CallTool, EachFailureHasItsExitCode) {
   EXPECT_TRUE(ringingAnswer->Events("answering").empty());
 }
 
-TEST_F(CallTool, SignalsClearTheCallAndUnregister) {
-  TestGatekeeper gk;
-  auto answer = Run("answer", {"answer", "--listen", "127.0.0.1:0", "--gatekeeper", gk.Address(), "--user", "5550200"});
+// By number through a routing gatekeeper, without fast start or tunnelling, until a signal ends it.
+TEST_F(CallTool, SignalsClearARoutedCallAndUnregister) {
+  ASSERT_TRUE(PWAVFile::Write(Path("tone1000.wav"), PSound::Tones({1000}, 0.25, 4000)));
+  TestGatekeeper::Script script;
+  script.routed = true;
+  TestGatekeeper gk(script);
+  auto answer = Run("answer", {"answer", "--listen", "127.0.0.1:0", "--gatekeeper", gk.Address(), "--user", "5550200",
+                               "--wav-in", Path("tone1000.wav")});
   ASSERT_TRUE(answer->WaitForEvent("registered", kLimit)) << answer->Transcript();
-  auto call = Run("call", {"call", "5550200@", "--gatekeeper", gk.Address(), "--user", "5550100"});
+  auto call = Run("call", {"call", "5550200@", "--gatekeeper", gk.Address(), "--user", "5550100", "--codec", "g711a",
+                           "--no-fast-start", "--no-tunnel", "--wav-out", Path("heard.wav")});
   ASSERT_TRUE(call->WaitForEvent("connected", kLimit)) << call->Transcript();
+  std::this_thread::sleep_for(2s);
   call->Signal(SIGTERM);
   // A call that was established and then hung up is a good line.
   EXPECT_EQ(ExitOf(*call), 0) << call->Transcript();
   EXPECT_TRUE(call->WaitForEvent("interrupted", 0s, "SIGTERM")) << call->Transcript();
   EXPECT_TRUE(answer->WaitForEvent("cleared", kLimit, "EndedByRemoteUser")) << answer->Transcript();
+  EXPECT_TRUE(call->WaitForEvent("admitted", 0s, "gatekeeper routed")) << call->Transcript();
+  EXPECT_TRUE(call->WaitForEvent("h245", 0s, "separate connection")) << call->Transcript();
+  EXPECT_TRUE(call->Events("fast-start").empty()) << call->Transcript();
+  const std::string summary = call->Events("summary").at(0);
+  EXPECT_EQ(JsonField(summary, "codec"), R"({"transmit":"G.711-ALaw-64k","receive":"G.711-ALaw-64k"})");
+  for (const char* step : {"admission", "connect"})
+    EXPECT_FALSE(JsonField(JsonField(summary, "setupMs"), step).empty()) << step << ": " << summary;
+  EXPECT_GT(ToneAmplitude(Middle(Path("heard.wav")), 1000), 0.15);
+  EXPECT_EQ(gk.Relay().SetupsRelayed(), 1u);
+  EXPECT_EQ(gk.Relay().H245Joined(), 1u);
+  // The caller unregistered before it exited; both ended their admission.
   EXPECT_TRUE(gk.WaitUntil(
       [](const auto& messages) {
         return std::count_if(messages.begin(), messages.end(),
@@ -237,6 +228,7 @@ TEST_F(CallTool, SignalsClearTheCallAndUnregister) {
   EXPECT_FALSE(answer->Wait(200ms));
   answer->Signal(SIGINT);
   EXPECT_EQ(ExitOf(*answer), 0) << answer->Transcript();
+  EXPECT_EQ(gk.MessagesOf(Ras::disengageRequest).size(), 2u);
   EXPECT_EQ(gk.MessagesOf(Ras::unregistrationRequest).size(), 2u);
 
   // Interrupted before the far end answered.
