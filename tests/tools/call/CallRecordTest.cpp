@@ -89,7 +89,9 @@ TEST(CallRecord, SummaryCountsEachPacketOnceAcrossReplacedChannels) {
   json.resize(std::fread(json.data(), 1, json.size(), file));
   std::fclose(file);
   for (const char* part :
-       {R"("setupMs":{"admission":15,"proceeding":40,"alerting":120,"media":130,"connect":900})",
+       {R"("event":"summary","call":1,"direction":"outgoing","party":"5550200@","established":true,)"
+        R"("endReason":"EndedByLocalUser","q931Cause":16,"exitCode":0,)",
+        R"("setupMs":{"admission":15,"proceeding":40,"alerting":120,"media":130,"connect":900})",
         R"("connectedSeconds":5.000)", R"("sent":{"packets":250,)",
         R"("received":{"packets":240,"octets":0,"lost":5,"lossPercent":2.041,)", R"("concealedFrames":7})",
         R"("levelHeard":812.500,"heardSeconds":4.000,"dtmfSent":"1#","dtmfReceived":"5"})"})
