@@ -43,7 +43,7 @@ TEST(JsonOutput, StringsAreEscapedForAnyParserAndNumbersStayJson) {
             R"({"lost":-2,"level":null,"received":{"packets":18446744073709551615}})");
 }
 
-TEST(JsonOutput, TextModeStampsEventsAndSendsErrorsToTheErrorStream) {
+TEST(JsonOutput, TextForPeopleStampedAndOneObjectALineForScripts) {
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
   EventPrinter printer(out, err, false, EventPrinter::Clock::now() - std::chrono::seconds(12));
@@ -54,8 +54,17 @@ TEST(JsonOutput, TextModeStampsEventsAndSendsErrorsToTheErrorStream) {
   EXPECT_TRUE(std::regex_match(Written(out), std::regex("   12\\.[0-9]{3}  alerting       from somewhere\n"
                                                         "           a line as it is\n")));
   EXPECT_EQ(Written(err), "vantro-call: cannot do it\n");
-  // Lines for people stay out of what scripts read.
+  // What scripts read: one object a line, its time first, errors among them; lines for people left out.
   std::FILE* json = std::tmpfile();
-  EventPrinter(json, json, true).Line("only for people");
-  EXPECT_EQ(Written(json), "");
+  std::FILE* none = std::tmpfile();
+  EventPrinter scripts(json, none, true);
+  scripts.Print("connected", "for people only");
+  scripts.Line("for people only");
+  scripts.Error("bad \"thing\"");
+  const std::string lines = Written(json);
+  EXPECT_TRUE(
+      std::regex_match(lines, std::regex(R"(\{"time":[0-9.]+,"event":"connected"\}\n)"
+                                         R"(\{"time":[0-9.]+,"event":"error","message":"bad \\"thing\\""\}\n)")))
+      << lines;
+  EXPECT_EQ(Written(none), "");
 }
