@@ -9,9 +9,10 @@ using vantro::tool::ParseCallOptions;
 
 TEST(CallOptions, ReadsWhatTheProgramTestsDoNotGive) {
   std::string error;
-  auto o = ParseCallOptions({"--rtp-ports", "6000-6099", "--trace", "4", "--require-audio", "--dtmf", "12*#ab",
-                             "--codec=g711a", "--codec", "g729a", "--play-device", "default", "answer"},
-                            error);
+  auto o = ParseCallOptions(
+      {"--rtp-ports", "6000-6099", "--trace", "4", "--require-audio", "--dtmf", "12*#ab", "--codec=g711a", "--codec",
+       "g729a", "--play-device", "default", "--record-device", "mic", "answer"},
+      error);
   ASSERT_TRUE(o) << error;
   EXPECT_EQ(o->dtmf, "12*#AB");
   EXPECT_EQ(o->EffectiveCodecs(), (std::vector{CallOptions::Codec::G711a, CallOptions::Codec::G729A}));
@@ -19,7 +20,8 @@ TEST(CallOptions, ReadsWhatTheProgramTestsDoNotGive) {
   EXPECT_EQ(o->rtpPortBase, 6000);
   EXPECT_EQ(o->rtpPortMax, 6099);
   EXPECT_EQ(o->traceLevel, 4u);
-  EXPECT_EQ(o->playDevice, "");               // the server's default device
+  EXPECT_EQ(o->playDevice, "");  // the server's default device
+  EXPECT_EQ(o->recordDevice, "mic");
   EXPECT_EQ(o->ListenInterface(), "*:1720");  // where a far end calls an answerer by its address alone
   EXPECT_EQ(ParseCallOptions({"call", "--help"}, error)->mode, CallOptions::Mode::Help);
 }

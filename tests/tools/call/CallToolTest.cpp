@@ -89,7 +89,8 @@ TEST_F(CallTool, TwoToolsTalkWavToWavAndPassKeys) {
   EXPECT_EQ(JsonField(answer->Events("summary").at(0), "dtmfReceived"), "12#");
 
   for (auto* p : {call.get(), answer.get()}) {
-    const std::string summary = p->Events("summary").at(0);
+    ASSERT_EQ(p->Events("summary").size(), 1u) << p->Transcript();
+    const std::string summary = p->Events("summary")[0];
     EXPECT_EQ(JsonField(summary, "established"), "true");
     EXPECT_EQ(JsonField(summary, "exitCode"), "0");
     EXPECT_EQ(JsonField(JsonField(summary, "codec"), "receive"), "G.729A");
@@ -147,14 +148,14 @@ TEST_F(CallTool, EachFailureHasItsExitCode) {
        {"call", "5550200@", "--gatekeeper", nowhere, "--timeout", "1"},
        3,
        {"registration-failed:no gatekeeper answered"}},
-      {"wrong-pw",
-       {"call", "5550200@", "--gatekeeper", gk.Address(), "--user", "5550100", "--password", "guessed"},
-       4,
-       {"registration-failed:password"}},
       {"nobody",
        {"call", "5559999@", "--gatekeeper", gk.Address(), "--user", "5550100", "--password", "secret"},
        5,
        {"admission", "cleared:EndedByNoUser"}},
+      {"wrong-pw",
+       {"call", "5550200@", "--gatekeeper", gk.Address(), "--user", "5550100", "--password", "guessed"},
+       4,
+       {"registration-failed:password"}},
       {"unanswered", {"call", ringing, "--timeout", "1"}, 6, {"alerting", "timeout"}},
       // Not reachable, whatever the timeout, when the Setup goes unanswered.
       {"silent",
@@ -182,6 +183,8 @@ TEST_F(CallTool, EachFailureHasItsExitCode) {
     EXPECT_TRUE(c.exit > 4 || p->Events("calling").empty()) << "it failed before calling: " << p->Transcript();
     EXPECT_TRUE(c.exit != 6 || p->Events("connected").empty()) << p->Transcript();
   }
+  EXPECT_FALSE(gk.LastTokensValid());  // the wrong password's
+  EXPECT_EQ(gk.MessagesOf(Ras::admissionRequest).size(), 1u);
   EXPECT_EQ(ExitOf(*first), 0) << first->Transcript();
   EXPECT_EQ(ExitOf(*busyAnswer), 0) << busyAnswer->Transcript();
   EXPECT_EQ(ExitOf(*g711Answer), 9) << g711Answer->Transcript();
