@@ -37,6 +37,7 @@ TEST(CallAudio, AWavFileOfAnotherFormatIsConvertedAndSentOncePerChannelThenSilen
   EXPECT_NE(note.find("44100 Hz, 2 channel(s), converted to 8000 Hz mono"), std::string::npos) << note;
 
   auto source = audio.Devices().openSource("");
+  ASSERT_TRUE(source);
   const auto start = std::chrono::steady_clock::now();
   const std::vector<std::int16_t> sent = ReadAll(*source, 3200);  // 400 ms
   // Paced as a recorder: 400 ms of samples take about that long (a loose floor, not a timing test).
