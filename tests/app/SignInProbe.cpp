@@ -1,10 +1,8 @@
-// Runs the dialer's start-up as the program does and answers the sign-in dialog as the first
-// argument says: "cancel" presses Cancel, "signin GK PIN" signs in with the gatekeeper GK and the
-// PIN (its call signalling listener then on 127.0.0.1 at a port the system chooses) and runs the
-// window until it closes, "wait" prints "sign-in shown" and leaves the dialog to whatever comes.
-// Message boxes are answered at once. It prints "window shown" once the main window appears, and
-// "returned" if the start-up comes back instead of ending the program; after signing in that is the
-// program's normal end.
+// The dialer's start-up as the program runs it, with the sign-in dialog answered as the first
+// argument says: "cancel" presses Cancel; "signin GK PIN" signs in at gatekeeper GK with PIN (its
+// listener on 127.0.0.1, any port) and runs the window until it closes; "wait" prints "sign-in shown"
+// and leaves the dialog be. Message boxes are answered at once. Prints "window shown" once the main
+// window appears, and "returned" if the start-up comes back instead of ending the program.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -42,7 +40,7 @@ int main(int argc, char** argv) {
   QTimer watch;
   QObject::connect(&watch, &QTimer::timeout, [&watch] {
     if (CDialerDlg* window = MainWindow(); window && window->isVisible()) {
-      std::printf("window shown\n");
+      std::puts("window shown");
       std::fflush(stdout);
       watch.stop();
     }
@@ -50,14 +48,11 @@ int main(int argc, char** argv) {
   watch.start(5);
   WhenModal(nullptr, [mode, signIn, gatekeeper, pin](QWidget* dlg) {
     if (mode == "wait") {
-      std::printf("sign-in shown\n");
+      std::puts("sign-in shown");
       std::fflush(stdout);
       return;
     }
-    if (mode == "cancel") {
-      ClickDlgItem(dlg, 2);
-      return;
-    }
+    if (mode == "cancel") return ClickDlgItem(dlg, 2);
     if (signIn) {
       MainWindow()->EndPoint().listenerInterfaces = "127.0.0.1:0";
       TypeIntoDlgItem(dlg, 1018, "SER1");

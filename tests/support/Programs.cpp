@@ -19,7 +19,7 @@ Environment CurrentEnvironment() {
 }
 
 pid_t Spawn(const std::vector<std::string>& args, const Environment& env, const std::filesystem::path& outputFile,
-            const std::filesystem::path& workingFolder, int fd3, const std::filesystem::path& errorFile) {
+            const std::filesystem::path& workingFolder, const std::filesystem::path& errorFile) {
   std::vector<char*> argv, envp;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -33,7 +33,6 @@ pid_t Spawn(const std::vector<std::string>& args, const Environment& env, const 
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
   else
     posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (fd3 >= 0) posix_spawn_file_actions_adddup2(&actions, fd3, 3);
   if (!workingFolder.empty()) posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
   pid_t pid = 0;
   if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = 0;

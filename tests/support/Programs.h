@@ -1,4 +1,5 @@
 #pragma once
+// Starting the programs under test as processes of their own, and waiting on them.
 
 #include <sys/types.h>
 
@@ -8,18 +9,14 @@
 #include <string>
 #include <vector>
 
-// Starting the programs under test as processes of their own, and waiting on them.
+using Environment = std::vector<std::string>;  // "NAME=value" entries
 
-using Environment = std::vector<std::string>;
-
-// This process's environment, as "NAME=value" entries.
 Environment CurrentEnvironment();
 
-// Starts a program (looked up on PATH) with its output going to outputFile, its errors to errorFile
-// (when none is given, to outputFile as well), and descriptor fd3 as its descriptor 3 when given;
-// 0 when it cannot be started.
+// Starts a program (looked up on PATH) with its output going to outputFile and its errors to
+// errorFile (when none is given, to outputFile as well); 0 when it cannot be started.
 pid_t Spawn(const std::vector<std::string>& args, const Environment& env, const std::filesystem::path& outputFile,
-            const std::filesystem::path& workingFolder = {}, int fd3 = -1, const std::filesystem::path& errorFile = {});
+            const std::filesystem::path& workingFolder = {}, const std::filesystem::path& errorFile = {});
 
 // Asks done every tenth of a second until it holds or the limit has passed; its last answer.
 bool WaitFor(std::chrono::seconds limit, const std::function<bool()>& done);

@@ -7,11 +7,6 @@
 #include <cstdlib>
 #include <sstream>
 
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
 bool HaveTestServer() {
   const char* server = std::getenv("PULSE_SERVER");
   return server && *server && !PSoundChannel::GetDeviceNames(PSoundChannel::Player).empty();
@@ -28,81 +23,26 @@ std::optional<std::string> Pactl(const std::string& args) {
   if (!p) return std::nullopt;
   std::string out;
   std::array<char, 4096> buf;
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
-  if (pclose(p) != 0) return std::nullopt;
-  return out;
+  for (size_t n; (n = fread(buf.data(), 1, buf.size(), p)) > 0;) out.append(buf.data(), n);
+  return pclose(p) == 0 ? std::optional(out) : std::nullopt;
 }
 
 std::vector<std::string> PactlNames(const std::string& what) {
   std::vector<std::string> names;
   std::istringstream lines(Pactl("list short " + what).value_or(""));
-  std::string line;
-  while (std::getline(lines, line)) {
-    std::istringstream fields(line);
-    std::string index, name;
-    if (fields >> index >> name) names.push_back(name);
-  }
+  for (std::string line, index, name; std::getline(lines, line);)
+    if (std::istringstream(line) >> index >> name) names.push_back(name);
   return names;
 }
 
 ScopedPulseModule::ScopedPulseModule(const std::string& moduleAndArgs) {
-  std::string out = Pactl("load-module " + moduleAndArgs).value_or("");
-  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-  m_index = out;
+  m_index = Pactl("load-module " + moduleAndArgs).value_or("");
+  while (!m_index.empty() && (m_index.back() == '\n' || m_index.back() == ' ')) m_index.pop_back();
 }
-
-ScopedPulseModule::~ScopedPulseModule() { Unload(); }
 
 void ScopedPulseModule::Unload() {
   if (!m_index.empty()) Pactl("unload-module " + m_index);
   m_index.clear();
-}
-
-NoServer::NoServer() : m_env("PULSE_SERVER", "unix:" + (m_dir / "nobody-here").string()) {}
-
-SilentServer::SilentServer() : m_oldTimeout(PSoundChannel::GetServerTimeout()) {
-  const std::string path = (m_dir / "silent").string();
-  m_listen = socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
-  if (m_listen < 0 || bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(m_listen, 16) != 0)
-    std::abort();
-  m_thread = std::thread([this] {
-    while (!m_stop.load()) {
-      pollfd p{m_listen, POLLIN, 0};
-      if (poll(&p, 1, 20) > 0) {
-        const int fd = accept(m_listen, nullptr, nullptr);
-        if (fd >= 0) {
-          m_held.push_back(fd);  // held open, never answered
-          ++m_connections;
-        }
-      }
-    }
-  });
-  m_env.emplace("PULSE_SERVER", "unix:" + path);
-  PSoundChannel::SetServerTimeout(std::chrono::milliseconds(300));
-}
-
-int SilentServer::Connections() const {
-  // Let the accepting thread take whatever is waiting in the queue.
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  for (int i = 0; i < 50; ++i) {
-    pollfd p{m_listen, POLLIN, 0};
-    if (poll(&p, 1, 0) == 0) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return m_connections.load();
-}
-
-SilentServer::~SilentServer() {
-  PSoundChannel::SetServerTimeout(m_oldTimeout);
-  m_env.reset();
-  m_stop = true;
-  m_thread.join();
-  for (int fd : m_held) close(fd);
-  close(m_listen);
 }
 
 BackgroundRecorder::BackgroundRecorder(const std::string& source) {
@@ -116,8 +56,6 @@ BackgroundRecorder::BackgroundRecorder(const std::string& source) {
       m_samples.insert(m_samples.end(), block.begin(), block.end());
   });
 }
-
-BackgroundRecorder::~BackgroundRecorder() { Stop(std::chrono::milliseconds(0)); }
 
 std::vector<int16_t> BackgroundRecorder::Stop(std::chrono::milliseconds settle) {
   if (m_thread.joinable()) std::this_thread::sleep_for(settle);
@@ -158,14 +96,10 @@ TonePeak FindTonePeak(const std::vector<int16_t>& samples, double frequency, uns
 }
 
 std::vector<int16_t> LoudPart(const std::vector<int16_t>& samples, int threshold) {
-  size_t first = samples.size(), last = 0;
-  for (size_t i = 0; i < samples.size(); ++i)
-    if (std::abs(int(samples[i])) > threshold) {
-      first = std::min(first, i);
-      last = i;
-    }
-  if (first > last) return {};
-  return std::vector<int16_t>(samples.begin() + long(first), samples.begin() + long(last) + 1);
+  auto loud = [&](int16_t s) { return std::abs(int(s)) > threshold; };
+  const auto first = std::find_if(samples.begin(), samples.end(), loud);
+  const auto last = std::find_if(samples.rbegin(), samples.rend(), loud).base();
+  return first < last ? std::vector<int16_t>(first, last) : std::vector<int16_t>();
 }
 
 int DeviceIndex(const std::vector<std::string>& names, const std::string& name) {

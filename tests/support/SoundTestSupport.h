@@ -1,4 +1,6 @@
 #pragma once
+// Helpers for the tests that need a sound server (the private daemon scripts/test.sh starts: sinks
+// "speaker" and "mic_feed", source "mic" recording mic_feed) or its absence, and judges of tones.
 
 #include <atomic>
 #include <chrono>
@@ -12,13 +14,8 @@
 #include "runtime/PSoundChannel.h"
 #include "tests/support/TempDir.h"
 
-// Helpers for the tests that need a sound server: the private daemon that scripts/test.sh starts
-// (sinks "speaker" and "mic_feed", source "mic" recording mic_feed), and stand-ins for no server
-// and a server that does not answer.
-
-// True when PULSE_SERVER names a server that answers. Tests that need one skip without it, unless
-// VANTRO_SOUND_REQUIRED=1 says that the test command started one: they then fail, so that a
-// daemon that started and does not answer cannot pass unnoticed.
+// Tests that need a server skip without one, unless VANTRO_SOUND_REQUIRED=1 says that the test
+// command started one: they then fail, so that a daemon that does not answer cannot pass unnoticed.
 bool HaveTestServer();
 bool TestServerRequired();
 #define REQUIRE_TEST_SERVER()                                                                 \
@@ -31,12 +28,10 @@ bool TestServerRequired();
     }                                                                                         \
   } while (0)
 
-// Runs pactl against the current server; its standard output, or nothing when it failed.
+// pactl's standard output, or nothing when it failed.
 std::optional<std::string> Pactl(const std::string& args);
-
 // Names from `pactl list short sinks|sources`, in its order.
 std::vector<std::string> PactlNames(const std::string& what);
-
 // Where name stands in a list of device names; -1 when it is not there.
 int DeviceIndex(const std::vector<std::string>& names, const std::string& name);
 
@@ -44,7 +39,7 @@ int DeviceIndex(const std::vector<std::string>& names, const std::string& name);
 class ScopedPulseModule {
  public:
   explicit ScopedPulseModule(const std::string& moduleAndArgs);
-  ~ScopedPulseModule();
+  ~ScopedPulseModule() { Unload(); }
   bool Loaded() const { return !m_index.empty(); }
   void Unload();
 
@@ -52,43 +47,23 @@ class ScopedPulseModule {
   std::string m_index;
 };
 
-// PULSE_SERVER pointed at a socket path in a temporary folder where nothing listens.
+// PULSE_SERVER pointed at a socket path where nothing listens.
 class NoServer {
  public:
-  NoServer();
+  NoServer() : m_env("PULSE_SERVER", "unix:" + (m_dir / "nobody-here").string()) {}
 
  private:
   TempDir m_dir;
   ScopedEnv m_env;
 };
 
-// PULSE_SERVER pointed at a socket that takes connections and never says a word, with the server
-// timeout shortened. Counts the connections it took.
-class SilentServer {
- public:
-  SilentServer();
-  ~SilentServer();
-  // The connections taken so far, once none has been waiting for a moment.
-  int Connections() const;
-
- private:
-  TempDir m_dir;
-  int m_listen = -1;
-  std::atomic<bool> m_stop{false};
-  std::atomic<int> m_connections{0};
-  std::vector<int> m_held;
-  std::thread m_thread;
-  std::optional<ScopedEnv> m_env;
-  std::chrono::milliseconds m_oldTimeout;
-};
-
-// Records a source on a thread of its own. The constructor returns once data flows (a device that
-// has been idle takes up to a couple of seconds to start); Stop goes on recording for settle, so
-// that the end of what was played gets through, and returns what was recorded, mono.
+// Records a source on a thread of its own. The constructor returns once data flows (an idle device
+// takes up to a couple of seconds to start); Stop records on for settle, so that the end of what
+// was played gets through, and returns what was recorded, mono.
 class BackgroundRecorder {
  public:
   explicit BackgroundRecorder(const std::string& source);
-  ~BackgroundRecorder();
+  ~BackgroundRecorder() { Stop(std::chrono::milliseconds(0)); }
   bool Running() const { return m_running; }
   std::vector<int16_t> Stop(std::chrono::milliseconds settle = std::chrono::milliseconds(300));
 
@@ -100,12 +75,11 @@ class BackgroundRecorder {
   std::thread m_thread;
 };
 
-// Amplitude (fraction of full scale) of the component at frequency in the samples, by the Goertzel
-// algorithm.
+// Amplitude (fraction of full scale) of the component at frequency, by the Goertzel algorithm.
 double ToneAmplitude(const std::vector<int16_t>& samples, double frequency, double rate = 8000);
 
-// Where in a recording a tone is loudest (first sample of the window of windowMs where it is), and
-// its amplitude there: for recordings where sounds and pauses of unknown length follow one another.
+// Where a tone is loudest (the first sample of that window of windowMs) and its amplitude there: for
+// recordings where sounds and pauses of unknown length follow one another.
 struct TonePeak {
   size_t position = 0;
   double amplitude = 0;
@@ -115,7 +89,6 @@ TonePeak FindTonePeak(const std::vector<int16_t>& samples, double frequency, uns
 
 // length samples from at (fewer at the end).
 std::vector<int16_t> SampleWindow(const std::vector<int16_t>& samples, size_t at, size_t length);
-
 // The samples from the first to the last one louder than threshold (empty when none is).
 std::vector<int16_t> LoudPart(const std::vector<int16_t>& samples, int threshold = 1000);
 

@@ -1,30 +1,35 @@
 #include "tests/support/TempDir.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
-TempDir::TempDir(bool chdirInto) : m_chdir(chdirInto) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "vantro-test-XXXXXX").string();
+namespace fs = std::filesystem;
+
+TempDir::TempDir(bool chdirInto) {
+  std::string pattern = (fs::temp_directory_path() / "vantro-test-XXXXXX").string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
   m_path = pattern;
-  if (m_chdir) {
-    m_oldCwd = std::filesystem::current_path();
-    std::filesystem::current_path(m_path);
+  if (chdirInto) {
+    m_oldCwd = fs::current_path();
+    fs::current_path(m_path);
   }
 }
 
 TempDir::~TempDir() {
   std::error_code ec;
-  if (m_chdir) std::filesystem::current_path(m_oldCwd, ec);
-  // Restore write permission first, so folders a test made read-only can be removed.
-  for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
-       it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
-  std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
-  std::filesystem::remove_all(m_path, ec);
+  if (!m_oldCwd.empty()) fs::current_path(m_oldCwd, ec);
+  // Write permission first, so that folders a test made read-only can be removed.
+  fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ec);
+  for (auto it = fs::recursive_directory_iterator(m_path, ec); it != fs::recursive_directory_iterator();
+       it.increment(ec))
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(m_path, ec);
 }
 
 ScopedEnv::ScopedEnv(const char* name, const std::string& value) : m_name(name) {
@@ -39,30 +44,24 @@ ScopedEnv::~ScopedEnv() {
     unsetenv(m_name.c_str());
 }
 
-std::string ReadFileBytes(const std::filesystem::path& p) {
+std::string ReadFileBytes(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void WriteFileBytes(const std::filesystem::path& p, const std::string& bytes) {
-  std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+void WriteFileBytes(const fs::path& p, const std::string& bytes) {
+  std::ofstream(p, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
-
-#include <csignal>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 int RunWithFileSizeLimit(size_t maxFileBytes, const std::function<int()>& fn) {
   const pid_t pid = ::fork();
-  if (pid < 0) return -1;
   if (pid == 0) {
     std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{static_cast<rlim_t>(maxFileBytes), static_cast<rlim_t>(maxFileBytes)};
+    const rlimit limit{static_cast<rlim_t>(maxFileBytes), static_cast<rlim_t>(maxFileBytes)};
     ::setrlimit(RLIMIT_FSIZE, &limit);
     ::_exit(fn() & 0xFF);
   }
   int status = 0;
-  if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
 }

@@ -1,16 +1,16 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
 // A fresh folder under the system's temporary folder, removed with everything in it when the
-// object goes. With chdir, it is also the working folder for its lifetime (the old one comes back).
+// object goes. With chdirInto, it is also the working folder for its lifetime (the old one comes back).
 class TempDir {
  public:
   explicit TempDir(bool chdirInto = false);
   ~TempDir();
-
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
@@ -19,8 +19,7 @@ class TempDir {
 
  private:
   std::filesystem::path m_path;
-  std::filesystem::path m_oldCwd;
-  bool m_chdir;
+  std::filesystem::path m_oldCwd;  // empty without chdirInto
 };
 
 // Sets an environment variable for the life of the object (restoring the old value after).
@@ -38,8 +37,6 @@ class ScopedEnv {
 std::string ReadFileBytes(const std::filesystem::path& p);
 // Writes bytes to a file, replacing it.
 void WriteFileBytes(const std::filesystem::path& p, const std::string& bytes);
-
-#include <functional>
 
 // Runs fn in a child process whose files may grow to at most maxFileBytes (writes beyond fail
 // with EFBIG, as on a full disk) and returns fn's result, or -1 when the child did not end
