@@ -59,16 +59,15 @@ void UdpImpairmentRelay::Receive() {
 }
 
 void UdpImpairmentRelay::Forward(std::vector<std::uint8_t> datagram, std::chrono::microseconds delay) {
+  std::error_code ignored;
   if (delay.count() == 0) {
-    std::error_code ignored;
     socket_.send_to(asio::buffer(datagram), target_, 0, ignored);
     return;
   }
   auto timer = std::make_shared<asio::steady_timer>(io_, delay);
   timer->async_wait([this, timer, d = std::move(datagram)](std::error_code ec) {
-    if (ec) return;
     std::error_code ignored;
-    socket_.send_to(asio::buffer(d), target_, 0, ignored);
+    if (!ec) socket_.send_to(asio::buffer(d), target_, 0, ignored);
   });
 }
 
