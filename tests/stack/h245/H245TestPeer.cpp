@@ -55,14 +55,12 @@ void H245TestPeer::SendMessage(const asn::Value& message) {
   ASSERT_TRUE(bytes.Ok()) << name_ << " sent what does not encode: " << asn::ToText(message);
   asn::Result<asn::Value> decoded = asn::Decode(MultimediaSystemControlMessage::Id, *bytes);
   ASSERT_TRUE(decoded.Ok()) << name_ << " sent what does not decode: " << asn::ToText(message);
-  sent_.push_back(*decoded);
-  queue_.push_back(std::move(*decoded));
+  sent_.push_back(std::move(*decoded));
 }
 
 bool H245TestPeer::DeliverOne() {
-  if (queue_.empty()) return false;
-  asn::Value message = std::move(queue_.front());
-  queue_.pop_front();
+  if (delivered_ == sent_.size()) return false;
+  const asn::Value message = sent_[delivered_++];
   if (other_) other_->Receive(message);
   return true;
 }

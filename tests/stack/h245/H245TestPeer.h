@@ -1,5 +1,5 @@
 #pragma once
-// One side of a call's H.245 in tests: owns an H245Control, records every callback and queues what
+// One side of a call's H.245 in tests: owns an H245Control, records every callback and keeps what
 // the control sends (encoded and decoded again, as a connection carries it) for the other side.
 
 #include "stack/asn/Value.h"
@@ -8,7 +8,6 @@
 #include <asio.hpp>
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -36,9 +35,9 @@ class H245TestPeer : public h245::H245Control::Owner {
   void DestroyControl() { control_.reset(); }
   void Connect(H245TestPeer& other) { other_ = &other; }
 
-  // The oldest queued message goes to the other side; false when nothing is queued.
+  // The oldest message not yet delivered goes to the other side; false when there is none.
   bool DeliverOne();
-  void DropQueued() { queue_.clear(); }
+  void DropQueued() { delivered_ = sent_.size(); }
   void Receive(const asn::Value& message);
   void ReceiveHex(const std::string& hex) { Receive(MessageFromHex(hex)); }
 
@@ -85,8 +84,8 @@ class H245TestPeer : public h245::H245Control::Owner {
   std::string name_;
   std::unique_ptr<h245::H245Control> control_;
   H245TestPeer* other_ = nullptr;
-  std::deque<asn::Value> queue_;
   std::vector<asn::Value> sent_;
+  std::size_t delivered_ = 0;
 };
 
 // Delivers queued messages both ways, one from each side in turn, until neither has any left.
