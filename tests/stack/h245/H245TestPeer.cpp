@@ -3,7 +3,6 @@
 #include "stack/asn/Per.h"
 #include "stack/asn/Text.h"
 #include "stack/asn/generated/H245.h"
-#include "tests/stack/CaptureVectors.h"
 
 #include <gtest/gtest.h>
 
@@ -27,12 +26,6 @@ endpoint::H323Capabilities CapabilitiesOf(const std::vector<std::string>& names)
 }
 
 endpoint::H323Capabilities DialerCapabilities() { return CapabilitiesOf({"G.729A", "G.723.1A", "G.711-uLaw-64k"}); }
-
-asn::Value MessageFromHex(const std::string& hex) {
-  asn::Result<asn::Value> v = asn::Decode(MultimediaSystemControlMessage::Id, fromHex(hex));
-  if (!v) throw std::invalid_argument("not an H.245 message: " + hex + ": " + v.Error().Message());
-  return std::move(*v);
-}
 
 h245::H245Control::Settings TestSettings(std::chrono::milliseconds timeout) {
   h245::H245Control::Settings s;

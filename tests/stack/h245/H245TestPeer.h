@@ -24,8 +24,6 @@ endpoint::H323Capabilities CapabilitiesOf(const std::vector<std::string>& names)
 // Throws std::invalid_argument for another name.
 std::unique_ptr<endpoint::H323Capability> CapabilityNamed(const std::string& name);
 
-asn::Value MessageFromHex(const std::string& hex);
-
 class H245TestPeer : public h245::H245Control::Owner {
  public:
   H245TestPeer(asio::io_context& io, std::string name, h245::H245Control::Settings settings);
@@ -39,7 +37,6 @@ class H245TestPeer : public h245::H245Control::Owner {
   bool DeliverOne();
   void DropQueued() { delivered_ = sent_.size(); }
   void Receive(const asn::Value& message);
-  void ReceiveHex(const std::string& hex) { Receive(MessageFromHex(hex)); }
 
   const std::vector<asn::Value>& Sent() const { return sent_; }
   // Sent messages that have a path ("response.openLogicalChannelReject.cause"), and its value in
@@ -52,32 +49,25 @@ class H245TestPeer : public h245::H245Control::Owner {
   std::uint16_t mediaPort = 6000;
   std::function<void()> onFailure;  // called at the end of OnFailure
 
-  struct Opened {
-    unsigned number;
-    std::optional<asn::Ipv4Address> media, control;
-  };
   std::vector<h245::RemoteCapabilities> remote;
   std::vector<bool> ready;  // isMaster of each OnControlReady
   std::vector<h245::IncomingChannel> incoming;
-  std::vector<Opened> opened;
-  std::vector<unsigned> rejected;
-  std::vector<std::pair<unsigned, bool>> closed;
-  std::vector<std::string> input;
-  int endSessions = 0;
-  std::vector<std::string> failures;
+  std::vector<unsigned> opened, rejected;
+  std::vector<std::pair<unsigned, bool>> closed;  // byRemote
+  std::vector<std::string> input, failures;
 
   void SendMessage(const asn::Value& message) override;
   void OnRemoteCapabilities(const h245::RemoteCapabilities& capabilities) override { remote.push_back(capabilities); }
   void OnControlReady(bool isMaster) override { ready.push_back(isMaster); }
   h245::IncomingAnswer OnOpenChannel(const h245::IncomingChannel& channel) override;
-  void OnChannelOpened(unsigned number, std::optional<asn::Ipv4Address> media, std::optional<asn::Ipv4Address> control,
+  void OnChannelOpened(unsigned number, std::optional<asn::Ipv4Address>, std::optional<asn::Ipv4Address>,
                        std::optional<unsigned>) override {
-    opened.push_back({number, media, control});
+    opened.push_back(number);
   }
   void OnChannelRejected(unsigned number) override { rejected.push_back(number); }
   void OnChannelClosed(unsigned number, bool byRemote) override { closed.emplace_back(number, byRemote); }
   void OnUserInput(const std::string& text) override { input.push_back(text); }
-  void OnEndSession() override { ++endSessions; }
+  void OnEndSession() override {}
   void OnFailure(const std::string& why) override;
 
  private:
