@@ -1,8 +1,6 @@
 #pragma once
-// Two audio channels of our own over 127.0.0.1: a transmit channel fed by a computed signal on one
-// RTP session, a receive channel that records on another, and (unless left out) an impairment
-// relay between them, whose port the receiving session latches onto. Duplex: the same again the
-// other way on the same sessions, as in a call.
+// Two audio channels of our own over 127.0.0.1: one sends a computed signal from an RTP session,
+// one records on another, through an impairment relay unless left out. Duplex: the same back.
 
 #include "stack/endpoint/H323Channel.h"
 #include "tests/support/RecordingAudioSink.h"

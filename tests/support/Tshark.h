@@ -24,9 +24,11 @@ class Tshark {
 
   // Available() is false when tshark or text2pcap is not on the PATH.
   Tshark() : tshark_(Which("tshark")), text2pcap_(Which("text2pcap")) {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "vantro-tshark.XXXXXX").string();
-    if (Available() && !mkdtemp(tmpl.data())) throw std::runtime_error("no temporary folder");
-    if (Available()) dir_ = tmpl;
+    dir_ = (std::filesystem::temp_directory_path() / "vantro-tshark.XXXXXX").string();
+    if (!Available())
+      dir_.clear();
+    else if (!mkdtemp(dir_.data()))
+      throw std::runtime_error("no temporary folder");
   }
   ~Tshark() {
     std::error_code ec;
@@ -41,7 +43,7 @@ class Tshark {
     const std::string base = dir_ + "/p" + std::to_string(files_++);
     std::ofstream text(base + ".txt");
     for (const auto& packet : packets) {
-      text << "000000";
+      text << "000000";  // one line a packet
       for (std::uint8_t octet : packet) text << ' ' << "0123456789abcdef"[octet >> 4] << "0123456789abcdef"[octet & 15];
       text << '\n';
     }

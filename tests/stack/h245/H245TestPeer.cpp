@@ -80,11 +80,6 @@ h245::IncomingAnswer H245TestPeer::OnOpenChannel(const h245::IncomingChannel& ch
   return {true, Loopback(mediaPort), Loopback(static_cast<std::uint16_t>(mediaPort + 1))};
 }
 
-void H245TestPeer::OnFailure(const std::string& why) {
-  failures.push_back(why);
-  if (onFailure) onFailure();
-}
-
 void Exchange(H245TestPeer& a, H245TestPeer& b) {
   for (int guard = 0; guard < 10000; ++guard)
     if (!(a.DeliverOne() | b.DeliverOne())) return;

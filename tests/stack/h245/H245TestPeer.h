@@ -47,7 +47,6 @@ class H245TestPeer : public h245::H245Control::Owner {
   // How OnOpenChannel answers; by default accept with RTP mediaPort and RTCP mediaPort + 1.
   std::function<h245::IncomingAnswer(const h245::IncomingChannel&)> answer;
   std::uint16_t mediaPort = 6000;
-  std::function<void()> onFailure;  // called at the end of OnFailure
 
   std::vector<h245::RemoteCapabilities> remote;
   std::vector<bool> ready;  // isMaster of each OnControlReady
@@ -68,7 +67,7 @@ class H245TestPeer : public h245::H245Control::Owner {
   void OnChannelClosed(unsigned number, bool byRemote) override { closed.emplace_back(number, byRemote); }
   void OnUserInput(const std::string& text) override { input.push_back(text); }
   void OnEndSession() override {}
-  void OnFailure(const std::string& why) override;
+  void OnFailure(const std::string& why) override { failures.push_back(why); }
 
  private:
   std::string name_;
