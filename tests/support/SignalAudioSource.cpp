@@ -6,7 +6,11 @@
 namespace vantro::test {
 
 bool SignalAudioSource::Read(std::span<std::int16_t> samples) {
-  const std::uint64_t first = next_;  // only this thread writes it
+  std::uint64_t first;
+  {
+    std::lock_guard lock(mutex_);
+    first = next_;
+  }
   for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = signal_(first + i);
   if (!pacer_.Wait(samples.size())) return false;
   std::lock_guard lock(mutex_);
