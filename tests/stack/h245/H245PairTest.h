@@ -25,7 +25,6 @@ class H245Pair : public ::testing::Test {
     b = std::make_unique<H245TestPeer>(io, "B", std::move(forB));
     a->Connect(*b);
     b->Connect(*a);
-    b->mediaPort = 7000;
   }
   // Both start at once, their first messages crossing.
   void MakeReady() {
@@ -49,9 +48,9 @@ class H245Pair : public ::testing::Test {
 };
 
 // A MultimediaSystemControlMessage from text: the path of its body ("request.closeLogicalChannel"),
-// then components "path=value" (an integer, 'text', #hex octets or an object identifier "0.0.8") or "path" (an
-// alternative chosen), "[n]" the element n of a list. Mandatory components left out take their
-// plain values.
+// then components "path=value" (an integer, 'text', #hex octets or an object identifier 0.0.8) or
+// "path" (an alternative chosen); "[n]" is element n of a list. Mandatory components left out take
+// their plain values.
 inline asn::Value Msg(const std::string& text) {
   asn::Value m(asn::h245::MultimediaSystemControlMessage::Id);
   std::istringstream words(text);

@@ -77,7 +77,7 @@ const asn::Value* H245TestPeer::Last(std::string_view path) const {
 h245::IncomingAnswer H245TestPeer::OnOpenChannel(const h245::IncomingChannel& channel) {
   incoming.push_back(channel);
   if (answer) return answer(channel);
-  return {true, Loopback(mediaPort), Loopback(static_cast<std::uint16_t>(mediaPort + 1))};
+  return {true, Loopback(6000), Loopback(6001)};
 }
 
 void Exchange(H245TestPeer& a, H245TestPeer& b) {

@@ -44,9 +44,8 @@ class H245TestPeer : public h245::H245Control::Owner {
   std::size_t Count(std::string_view path) const;
   const asn::Value* Last(std::string_view path) const;
 
-  // How OnOpenChannel answers; by default accept with RTP mediaPort and RTCP mediaPort + 1.
+  // How OnOpenChannel answers; by default accept with RTP 6000 and RTCP 6001.
   std::function<h245::IncomingAnswer(const h245::IncomingChannel&)> answer;
-  std::uint16_t mediaPort = 6000;
 
   std::vector<h245::RemoteCapabilities> remote;
   std::vector<bool> ready;  // isMaster of each OnControlReady
