@@ -1,9 +1,6 @@
 #pragma once
-// Two audio channels of our own over 127.0.0.1: a transmit channel fed by a computed signal on one
-// RTP session, a receive channel that records on another, and (unless left out) an impairment
-// relay on the way between them. The receiving session is told the sender's own address, so the
-// relay's port is one it latches onto. Duplex, the same again the other way on the same sessions,
-// as in a call.
+// Two audio channels of our own over 127.0.0.1: one sends a computed signal from an RTP session,
+// one records on another, through an impairment relay unless left out. Duplex: the same back.
 
 #include "stack/endpoint/H323Channel.h"
 #include "tests/support/RecordingAudioSink.h"
@@ -23,34 +20,26 @@ class MediaLoop {
     bool relay = true;
     Impairment impairment;
     unsigned jitterMinimumMs = 28;
-    unsigned jitterMaximumMs = 400;
-    unsigned framesPerPacket = 0;
-    std::uint16_t portBase = 41000;
-    std::uint16_t portMax = 41999;
-    // In place of the computed signal and the recording, when set.
-    endpoint::AudioDevices devices;
+    endpoint::AudioDevices devices;  // in place of the signal and the recording, when set
     // The sound server's devices of these names instead (Source() and Sink() then stay unused).
     bool soundDevices = false;
-    std::string recordDevice;
-    std::string playDevice;
+    std::string recordDevice, playDevice;
     bool duplex = false;
   };
 
   explicit MediaLoop(const Config& config);
   ~MediaLoop();
-  // Empty when everything opened; else what failed.
-  const std::string& Error() const { return error_; }
+  const std::string& Error() const { return error_; }  // empty when everything opened
 
   bool Start();
   void Close();
 
-  // One direction of audio: 0 from the sending session to the receiving one, 1 back (duplex).
+  // One direction of audio: forward from the sending session to the receiving one, Back() the other.
   struct Direction {
     std::shared_ptr<SignalAudioSource> source;
     std::shared_ptr<RecordingAudioSink> sink;
     std::unique_ptr<UdpImpairmentRelay> relay;
-    std::unique_ptr<endpoint::H323Channel> transmitter;
-    std::unique_ptr<endpoint::H323Channel> receiver;
+    std::unique_ptr<endpoint::H323Channel> transmitter, receiver;
   };
 
   SignalAudioSource& Source() { return *forward_.source; }
@@ -59,21 +48,18 @@ class MediaLoop {
   endpoint::H323Channel& Receiver() { return *forward_.receiver; }
   endpoint::H323RtpSession& SendingSession() { return *sending_; }
   endpoint::H323RtpSession& ReceivingSession() { return *receiving_; }
-  // For more channels on the sessions.
   std::shared_ptr<endpoint::H323RtpSession> SharedSendingSession() { return sending_; }
   std::shared_ptr<endpoint::H323RtpSession> SharedReceivingSession() { return receiving_; }
   UdpImpairmentRelay* Relay() { return forward_.relay.get(); }
   Direction& Back() { return back_; }
 
  private:
-  void Connect(const Config& config, endpoint::H323RtpSession& from, endpoint::H323RtpSession& to, Direction& d,
-               unsigned firstNumber);
+  void Connect(const Config& config, std::shared_ptr<endpoint::H323RtpSession> from,
+               std::shared_ptr<endpoint::H323RtpSession> to, Direction& d, unsigned firstNumber);
 
   std::string error_;
-  std::shared_ptr<endpoint::H323RtpSession> sending_;
-  std::shared_ptr<endpoint::H323RtpSession> receiving_;
-  Direction forward_;
-  Direction back_;
+  std::shared_ptr<endpoint::H323RtpSession> sending_, receiving_;
+  Direction forward_, back_;
 };
 
 }  // namespace vantro::test

@@ -1,7 +1,7 @@
 #pragma once
-// A capture file made from packets a test saw (raw IPv4 with TCP headers around each payload, in
-// the order given), so that tshark reads a test's call as it reads a real capture: each connection
-// by its own ports, separate H.245 followed through the addresses the signalling announced.
+// A capture file of the TCP payloads a test saw (raw IPv4 and TCP headers around each, in the order
+// given), so that tshark reads a test's call as it reads a real capture: each connection by its own
+// ports, separate H.245 followed through the addresses the signalling announced.
 
 #include "stack/asn/H323Values.h"
 
@@ -16,10 +16,9 @@ namespace vantro::test {
 
 class PcapWriter {
  public:
-  // One TCP segment from one address to another carrying payload.
   void Add(const asn::Ipv4Address& from, const asn::Ipv4Address& to, std::span<const std::uint8_t> payload);
   std::size_t Size() const { return packets_.size(); }
-  // Writes the file; false when it cannot.
+  // False when the file cannot be written.
   bool Write(const std::string& path) const;
 
  private:

@@ -9,25 +9,19 @@
 namespace vantro::test {
 
 template <class Device>
-class SharedAudioSource : public endpoint::AudioSource {
- public:
-  explicit SharedAudioSource(std::shared_ptr<Device> device) : device_(std::move(device)) {}
-  bool Read(std::span<std::int16_t> samples) override { return device_->Read(samples); }
-  void Abort() override { device_->Abort(); }
-
- private:
-  std::shared_ptr<Device> device_;
+struct SharedAudioSource : endpoint::AudioSource {
+  explicit SharedAudioSource(std::shared_ptr<Device> d) : device(std::move(d)) {}
+  bool Read(std::span<std::int16_t> samples) override { return device->Read(samples); }
+  void Abort() override { device->Abort(); }
+  std::shared_ptr<Device> device;
 };
 
 template <class Device>
-class SharedAudioSink : public endpoint::AudioSink {
- public:
-  explicit SharedAudioSink(std::shared_ptr<Device> device) : device_(std::move(device)) {}
-  bool Write(std::span<const std::int16_t> samples) override { return device_->Write(samples); }
-  void Abort() override { device_->Abort(); }
-
- private:
-  std::shared_ptr<Device> device_;
+struct SharedAudioSink : endpoint::AudioSink {
+  explicit SharedAudioSink(std::shared_ptr<Device> d) : device(std::move(d)) {}
+  bool Write(std::span<const std::int16_t> samples) override { return device->Write(samples); }
+  void Abort() override { device->Abort(); }
+  std::shared_ptr<Device> device;
 };
 
 }  // namespace vantro::test

@@ -27,11 +27,6 @@ std::chrono::steady_clock::time_point SignalAudioSource::TimeOf(std::uint64_t sa
   return it->second - std::chrono::microseconds((it->first - 1 - sample) * 125);
 }
 
-std::uint64_t SignalAudioSource::SamplesRead() const {
-  std::lock_guard lock(mutex_);
-  return next_;
-}
-
 SignalAudioSource::Signal SignalAudioSource::Tone(double frequency, double amplitude) {
   return [=](std::uint64_t n) {
     return static_cast<std::int16_t>(
@@ -55,12 +50,6 @@ SignalAudioSource::Signal SignalAudioSource::Speech(double amplitude, double gli
     return static_cast<std::int16_t>(
         std::lround(std::clamp(32767 * amplitude * 0.33 * s * syllable * syllable, -32767.0, 32767.0)));
   };
-}
-
-SignalAudioSource::Signal SignalAudioSource::Bursts(double frequency, double amplitude, unsigned onMs, unsigned offMs) {
-  const std::uint64_t on = onMs * 8ull, period = (onMs + offMs) * 8ull;
-  Signal tone = Tone(frequency, amplitude);
-  return [=](std::uint64_t n) { return n % period < on ? tone(n) : std::int16_t(0); };
 }
 
 }  // namespace vantro::test

@@ -1,6 +1,6 @@
 #pragma once
-// A stand-in for a microphone: a computed signal (a tone, tone bursts) at the pace of a recorder.
-// It notes when each block was handed over, so that a test can tell when a sample was "spoken".
+// A stand-in for a microphone: a computed signal at the pace of a recorder, noting when each block
+// was handed over.
 
 #include "stack/endpoint/AudioPacer.h"
 #include "stack/endpoint/H323Channel.h"
@@ -23,15 +23,12 @@ class SignalAudioSource : public endpoint::AudioSource {
 
   // The time sample n was "spoken": its block was handed over when its last sample was.
   std::chrono::steady_clock::time_point TimeOf(std::uint64_t sample) const;
-  std::uint64_t SamplesRead() const;
 
   // A sine of frequency Hz and amplitude (fraction of full scale).
   static Signal Tone(double frequency, double amplitude);
   // Something like a voice: the harmonics of a pitch gliding by glide Hz about 150 Hz, shaped by
   // two formants (700 and 1200 Hz), in syllables of four a second. amplitude: of its peaks, about.
   static Signal Speech(double amplitude, double glide = 30);
-  // The tone for onMs, then silence for offMs, over and over.
-  static Signal Bursts(double frequency, double amplitude, unsigned onMs, unsigned offMs);
 
  private:
   Signal signal_;

@@ -5,8 +5,10 @@
 namespace vantro::test {
 
 UdpImpairmentRelay::UdpImpairmentRelay(const Endpoint& target, unsigned seed)
-    : socket_(io_, Endpoint(asio::ip::address_v4::loopback(), 0)), target_(target), random_(seed) {
-  address_ = socket_.local_endpoint();
+    : socket_(io_, Endpoint(asio::ip::address_v4::loopback(), 0)),
+      target_(target),
+      address_(socket_.local_endpoint()),
+      random_(seed) {
   Receive();
   thread_ = std::thread([this] { io_.run(); });
 }
@@ -41,15 +43,14 @@ void UdpImpairmentRelay::Receive() {
         std::lock_guard lock(mutex_);
         received_.push_back(datagram);
         std::uniform_real_distribution<double> chance(0, 1);
-        const auto jitterUs = std::chrono::duration_cast<std::chrono::microseconds>(impairment_.jitter).count();
-        std::uniform_int_distribution<std::int64_t> delay(0, std::max<std::int64_t>(jitterUs, 0));
+        const auto jitter = std::chrono::duration_cast<std::chrono::microseconds>(impairment_.jitter).count();
+        std::uniform_int_distribution<std::int64_t> delay(0, std::max<std::int64_t>(jitter, 0));
         if (chance(random_) < impairment_.loss) {
           ++lost_;
         } else {
-          std::chrono::microseconds first(delay(random_));
-          if (chance(random_) < impairment_.holdBack) first += impairment_.holdBackBy;
-          sends.push_back(first);
-          if (chance(random_) < impairment_.duplicate) sends.push_back(std::chrono::microseconds(delay(random_)));
+          sends.emplace_back(delay(random_));
+          if (chance(random_) < impairment_.holdBack) sends.back() += impairment_.holdBackBy;
+          if (chance(random_) < impairment_.duplicate) sends.emplace_back(delay(random_));
         }
       }
       for (auto d : sends) Forward(datagram, d);
@@ -59,16 +60,15 @@ void UdpImpairmentRelay::Receive() {
 }
 
 void UdpImpairmentRelay::Forward(std::vector<std::uint8_t> datagram, std::chrono::microseconds delay) {
+  std::error_code ignored;
   if (delay.count() == 0) {
-    std::error_code ignored;
     socket_.send_to(asio::buffer(datagram), target_, 0, ignored);
     return;
   }
   auto timer = std::make_shared<asio::steady_timer>(io_, delay);
   timer->async_wait([this, timer, d = std::move(datagram)](std::error_code ec) {
-    if (ec) return;
     std::error_code ignored;
-    socket_.send_to(asio::buffer(d), target_, 0, ignored);
+    if (!ec) socket_.send_to(asio::buffer(d), target_, 0, ignored);
   });
 }
 

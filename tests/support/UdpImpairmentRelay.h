@@ -1,7 +1,6 @@
 #pragma once
-// A UDP relay on 127.0.0.1 that spoils what passes through it the way networks do: it loses,
-// duplicates, delays by a random amount (which reorders) and holds back packets, by a seeded
-// random generator. It keeps a copy of every datagram it was given, for the packet judge.
+// A UDP relay on 127.0.0.1 that loses, duplicates, delays by a random amount (which reorders) and
+// holds back packets, by a seeded random generator, keeping a copy of every datagram it was given.
 
 #include <asio.hpp>
 
@@ -40,9 +39,7 @@ class UdpImpairmentRelay {
 
   asio::io_context io_;
   asio::ip::udp::socket socket_;
-  Endpoint target_;
-  Endpoint address_;
-  Endpoint from_;
+  Endpoint target_, address_, from_;
   std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(65536);
   mutable std::mutex mutex_;
   Impairment impairment_;

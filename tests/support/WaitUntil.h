@@ -1,6 +1,4 @@
 #pragma once
-// Waits for another thread's work by polling a condition until a deadline, instead of sleeping a
-// fixed time and hoping the work is done by then.
 
 #include <chrono>
 #include <functional>
@@ -8,10 +6,10 @@
 
 namespace vantro::test {
 
-// True as soon as done() holds; false when it still does not after the limit.
+// Polls for another thread's work until done() holds (true) or the limit passes (false), instead of
+// sleeping a fixed time and hoping.
 inline bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
+  for (const auto deadline = std::chrono::steady_clock::now() + limit; !done();) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }

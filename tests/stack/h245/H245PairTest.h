@@ -1,10 +1,10 @@
 #pragma once
-// Two H.245 controls back to back through an in-memory transport: A and B.
+// Two H.245 controls back to back through an in-memory transport, A and B, and messages written
+// as text.
 
 #include "stack/asn/Defaults.h"
-#include "stack/asn/Per.h"
 #include "stack/asn/generated/H245.h"
-#include "stack/h245/H245Messages.h"
+#include "tests/stack/CaptureVectors.h"
 #include "tests/stack/h245/H245TestPeer.h"
 
 #include <gtest/gtest.h>
@@ -12,21 +12,19 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <sstream>
 
 namespace vantro::test {
 
-namespace h245 = asn::h245;
-using namespace vantro::h245::names;
+using namespace std::chrono_literals;
 
 class H245Pair : public ::testing::Test {
  protected:
-  void Make(vantro::h245::H245Control::Settings forA = TestSettings(),
-            vantro::h245::H245Control::Settings forB = TestSettings()) {
+  void Make(h245::H245Control::Settings forA = TestSettings(), h245::H245Control::Settings forB = TestSettings()) {
     a = std::make_unique<H245TestPeer>(io, "A", std::move(forA));
     b = std::make_unique<H245TestPeer>(io, "B", std::move(forB));
     a->Connect(*b);
     b->Connect(*a);
-    b->mediaPort = 7000;
   }
   // Both start at once, their first messages crossing.
   void MakeReady() {
@@ -37,8 +35,8 @@ class H245Pair : public ::testing::Test {
   }
   // Runs the timers until done() holds, for at most a few seconds.
   void RunUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done() && std::chrono::steady_clock::now() < deadline) RunFor(std::chrono::milliseconds(5));
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!done() && std::chrono::steady_clock::now() < deadline) RunFor(5ms);
   }
   void RunFor(std::chrono::milliseconds time) {
     io.restart();
@@ -49,51 +47,60 @@ class H245Pair : public ::testing::Test {
   std::unique_ptr<H245TestPeer> a, b;
 };
 
-// A message of kind/alternative with its body filled by fill.
-inline asn::Value Message(std::uint16_t kind, std::uint16_t alternative, const std::function<void(asn::Value&)>& fill) {
-  asn::Value m(MSCM::Id);
-  fill(m.Select(kind).Select(alternative));
+// A MultimediaSystemControlMessage from text: the path of its body ("request.closeLogicalChannel"),
+// then components "path=value" (an integer, 'text', #hex octets or an object identifier 0.0.8) or
+// "path" (an alternative chosen); "[n]" is element n of a list. Mandatory components left out take
+// their plain values.
+inline asn::Value Msg(const std::string& text) {
+  asn::Value m(asn::h245::MultimediaSystemControlMessage::Id);
+  std::istringstream words(text);
+  std::string word;
+  asn::Value* body = &m;
+  for (bool first = true; words >> word; first = false) {
+    const std::size_t eq = word.find('=');
+    std::string path = word.substr(0, eq);
+    asn::Value* v = body;
+    for (std::size_t at = 0; at < path.size();) {
+      if (path[at] == '.') ++at;
+      if (path[at] == '[') {
+        const std::size_t n = std::stoul(path.substr(at + 1));
+        while (v->Size() <= n) v->Append();
+        v = &v->At(n);
+        at = path.find(']', at) + 1;
+        continue;
+      }
+      const std::size_t end = std::min(path.find_first_of(".[", at), path.size());
+      const int i = v->IndexOf(path.substr(at, end - at));
+      if (i < 0) throw std::invalid_argument("no " + path.substr(at, end - at) + " in " + word);
+      const auto index = static_cast<std::uint16_t>(i);
+      v = v->Kind() == asn::Kind::Choice ? (v->Is(index) ? &v->Alternative() : &v->Select(index)) : &v->Field(index);
+      at = end;
+    }
+    if (first) body = v;
+    if (eq == std::string::npos) continue;
+    const std::string value = word.substr(eq + 1);
+    if (value[0] == '\'') {
+      v->SetText(value.substr(1, value.size() - 2));
+    } else if (value[0] == '#') {
+      const std::vector<std::uint8_t> bytes = fromHex(value.substr(1));
+      v->SetBytes(std::span<const std::uint8_t>(bytes));
+    } else if (value.find('.') != std::string::npos) {
+      std::vector<std::uint32_t> arcs;
+      std::istringstream in(value);
+      for (std::string arc; std::getline(in, arc, '.');) arcs.push_back(static_cast<std::uint32_t>(std::stoul(arc)));
+      v->SetOid(arcs);
+    } else {
+      v->SetInteger(std::stoll(value));
+    }
+  }
+  asn::CompleteMandatory(m);
   return m;
 }
 
 // G.711 µ-law to send, with our RTCP on a port of the loopback.
-inline vantro::h245::OutgoingChannel G711Out(std::uint16_t rtcpPort) {
+inline h245::OutgoingChannel G711Out(std::uint16_t rtcpPort) {
   return {1, endpoint::H323_G711Capability().GetAudioCapability(endpoint::H323Capability::Direction::Transmit),
           Loopback(rtcpPort)};
-}
-
-// The far end closing its channel, and asking us to close ours.
-inline asn::Value CloseRequest(unsigned channel) {
-  return Message(MSCM::request, Request::closeLogicalChannel, [channel](asn::Value& v) {
-    v.Field(h245::CloseLogicalChannel::forwardLogicalChannelNumber).SetInteger(channel);
-    v.Field(h245::CloseLogicalChannel::source).Select(h245::CloseLogicalChannel_source::user);
-  });
-}
-inline asn::Value RequestChannelClose(unsigned channel) {
-  return Message(MSCM::request, Request::requestChannelClose, [channel](asn::Value& v) {
-    v.Field(h245::RequestChannelClose::forwardLogicalChannelNumber).SetInteger(channel);
-    v.Field(h245::RequestChannelClose::reason).Select(h245::RequestChannelClose_reason::normal);
-  });
-}
-
-// A TerminalCapabilitySet with its sequence number and protocol, the rest filled by fill.
-inline asn::Value CapabilitySet(unsigned sequenceNumber, const std::function<void(asn::Value&)>& fill = {}) {
-  return Message(MSCM::request, Request::terminalCapabilitySet, [&](asn::Value& tcs) {
-    tcs.Field(h245::TerminalCapabilitySet::sequenceNumber).SetInteger(sequenceNumber);
-    tcs.Field(h245::TerminalCapabilitySet::protocolIdentifier).SetOid({0, 0, 8, 245, 0, 13});
-    if (fill) fill(tcs);
-  });
-}
-
-// A set whose table entry gives DTMF signals as the only user input.
-inline asn::Value DtmfOnlySet(unsigned sequenceNumber, unsigned entry) {
-  return CapabilitySet(sequenceNumber, [entry](asn::Value& tcs) {
-    asn::Value& e = tcs.Field(h245::TerminalCapabilitySet::capabilityTable).Append();
-    e.Field(h245::CapabilityTableEntry::capabilityTableEntryNumber).SetInteger(entry);
-    e.Field(h245::CapabilityTableEntry::capability)
-        .Select(h245::Capability::receiveUserInputCapability)
-        .Select(h245::UserInputCapability::dtmf);
-  });
 }
 
 }  // namespace vantro::test
