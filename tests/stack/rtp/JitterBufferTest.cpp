@@ -27,9 +27,9 @@ class Simulation {
   Simulation() : buffer_(JitterBuffer::Settings{28, 400, 8000, frameSamples_}) {}
 
   // Frame n of the stream (one frame per packet): sent at n frames' time, arriving delayMs later.
-  void Send(int n, double delayMs, std::uint32_t timestampJump = 0, bool newSource = false) {
+  void Send(int n, double delayMs, std::uint32_t timestampJump = 0) {
     arrivals_.push_back({n * frameSamples_ / 8.0 + delayMs, static_cast<std::uint16_t>(sequenceBase + n),
-                         timestampBase + static_cast<std::uint32_t>(n) * frameSamples_ + timestampJump, n, newSource});
+                         timestampBase + static_cast<std::uint32_t>(n) * frameSamples_ + timestampJump, n});
   }
   void SendStream(int from, int to, const std::function<double(int)>& delayMs) {
     for (int n = from; n < to; ++n) Send(n, delayMs(n));
@@ -44,7 +44,7 @@ class Simulation {
         const Arrival& a = arrivals_[next_];
         const std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(a.n >> 8), static_cast<std::uint8_t>(a.n)};
         const JitterBuffer::Frame frame{0, frameSamples_, bytes};
-        buffer_.Put(a.sequence, a.timestamp, std::span(&frame, 1), At(a.atMs), a.newSource);
+        buffer_.Put(a.sequence, a.timestamp, std::span(&frame, 1), At(a.atMs), false);
       }
       std::vector<std::uint8_t> bytes;
       const JitterBuffer::Output out = buffer_.Read(At(playedMs_), quiet, bytes);
@@ -89,7 +89,6 @@ class Simulation {
     std::uint16_t sequence;
     std::uint32_t timestamp;
     int n;
-    bool newSource;
   };
   static Clock::time_point At(double ms) {
     return Clock::time_point(std::chrono::hours(100)) + std::chrono::microseconds(static_cast<std::int64_t>(ms * 1000));
@@ -177,19 +176,6 @@ TEST(JitterBuffer, ResynchronisesOnATimestampJumpButNotOnOneWildPacket) {
   for (int n : Range(201, 297)) expected.push_back(n);
   EXPECT_EQ(sim.Played(), expected);
   EXPECT_NEAR(sim.PieceOf(202)->atMs, 2020 + 5 + 28, 1);
-}
-
-// A new source's frames follow the old one's without a break.
-TEST(JitterBuffer, ANewSourceFollowsTheOldOne) {
-  Simulation sim;
-  sim.SendStream(0, 100, [](int) { return 5.0; });
-  sim.Send(100, 5, 77777, true);
-  for (int n = 101; n < 200; ++n) sim.Send(n, 5, 77777);
-  sim.Run(2000);
-  EXPECT_EQ(sim.Statistics().resyncs, 1u);
-  const std::vector<int> played = sim.Played();
-  EXPECT_EQ(std::vector<int>(played.begin(), played.begin() + 150), Range(0, 150));
-  EXPECT_EQ(sim.Count(Kind::Missing), 0);
 }
 
 // A sender that stops for two seconds (its timestamps go on): a little made-up sound, then silence,

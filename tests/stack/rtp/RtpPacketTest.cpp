@@ -61,45 +61,5 @@ TEST(RtcpCompound, ReadsTheSendersCnameAmongOtherPartsOfAPeersPacket) {
   EXPECT_EQ(c->cname, "peer");
 }
 
-TEST(RtcpCompound, RefusesPacketsThatBreakTheCompoundRules) {
-  RtcpCompound c;
-  c.ssrc = 1;
-  c.cname = "a";
-  Bytes good;
-  c.Serialize(good);
-  ASSERT_TRUE(RtcpCompound::Parse(good));
-  struct Case {
-    const char* what;
-    Bytes bytes;
-    RtcpCompound::Error error;
-  };
-  Bytes notFirst = good;
-  notFirst[1] = kRtcpSourceDescription;
-  Bytes version = good;
-  version[0] = 0x41;
-  Bytes longer = good;
-  longer[11] += 1;  // the description, after an 8-octet receiver report
-  Bytes trailing = good;
-  trailing.push_back(0);
-  Bytes padFirst = good;
-  padFirst[0] |= 0x20;
-  Bytes blocks = good;
-  blocks[0] |= 0x01;  // claims a report block it does not hold
-  const Case cases[] = {
-      {"SDES first", notFirst, RtcpCompound::Error::NotAReportFirst},
-      {"version 1", version, RtcpCompound::Error::NotVersion2},
-      {"length past the end", longer, RtcpCompound::Error::BadLength},
-      {"octets after the last part", trailing, RtcpCompound::Error::BadLength},
-      {"padding on a part that is not the last", padFirst, RtcpCompound::Error::BadPadding},
-      {"a report block that is not there", blocks, RtcpCompound::Error::BadLength},
-      {"a header alone", Bytes{0x80, 201, 0, 0}, RtcpCompound::Error::TooShort},
-  };
-  for (const Case& k : cases) {
-    RtcpCompound::Error error = RtcpCompound::Error::None;
-    EXPECT_FALSE(RtcpCompound::Parse(k.bytes, &error)) << k.what;
-    EXPECT_EQ(error, k.error) << k.what;
-  }
-}
-
 }  // namespace
 }  // namespace vantro::rtp

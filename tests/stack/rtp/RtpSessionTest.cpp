@@ -197,22 +197,5 @@ TEST(RtpSession, AnswersTheFarEndsReportAndSaysByeWhenClosed) {
   EXPECT_FALSE(session->SendData(Bytes(10), 0, 0, false));
 }
 
-TEST(RtpSession, DropsReportsFromElsewhere) {
-  auto session = RtpSession::Open(Options());
-  ASSERT_TRUE(session);
-  Peer stranger;
-  RtcpCompound c;
-  c.ssrc = 5;
-  Bytes bytes;
-  c.Serialize(bytes);
-  stranger.Send(bytes, session->GetLocalControlAddress());  // no far end known yet
-  stranger.Send(Bytes{1, 2, 3}, session->GetLocalControlAddress());
-  ASSERT_TRUE(test::WaitUntil([&] { return session->GetReceiverStatistics().rtcpDropped == 2; }));
-  session->SetRemoteDataAddress(Endpoint(asio::ip::make_address_v4("127.0.0.2"), 5000));
-  stranger.Send(bytes, session->GetLocalControlAddress());
-  ASSERT_TRUE(test::WaitUntil([&] { return session->GetReceiverStatistics().rtcpDropped == 3; }));
-  EXPECT_EQ(session->GetReceiverStatistics().rtcpPackets, 0u);
-}
-
 }  // namespace
 }  // namespace vantro::rtp
