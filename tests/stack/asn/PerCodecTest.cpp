@@ -1,7 +1,7 @@
 // The PER engine on the forms real peers' messages (CaptureTest) do not reach or do not show on
 // their own, with encodings worked out by hand from X.691's rules, on our own test module
-// (tools/asn1gen/PerTest.asn): constraint kinds, alphabets, additions from newer peers, 16K
-// fragments, and hostile input.
+// (tools/asn1gen/PerTest.asn): constraint kinds, alphabets, additions from newer peers, and
+// hostile input.
 
 #include "stack/asn/BitWriter.h"
 #include "stack/asn/Defaults.h"
@@ -132,27 +132,6 @@ TEST(PerCodec, UnknownAdditionsPassThrough) {
   }
   EXPECT_EQ(Decode(p::Colour::Id, fromHex("82"))->Enumerated(), 5);
   EXPECT_TRUE(Decode(p::Shape::Id, fromHex("830100"))->IsUnknownAlternative());
-}
-
-TEST(PerCodec, LongValuesAreFragmentedIn16KPieces) {
-  Value o(p::Octets::Id);
-  CompleteMandatory(o);
-  std::string big(70000, 'z');
-  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
-  o.Field(p::Octets::free).SetBytes(big);
-  // 64K in one fragment (c4), then the rest (4464 = 0x1170) with a two-octet length.
-  std::string hex = HexOf(o);
-  std::size_t at = hex.find("c4");
-  ASSERT_NE(at, std::string::npos);
-  EXPECT_EQ(hex.substr(at + 2 + 65536 * 2, 4), "9170");
-  EXPECT_EQ(RoundTrip(o)[p::Octets::free].Bytes(), big);
-
-  // Exactly 16K elements: one fragment and a final empty length.
-  Value l(p::Lists::Id);
-  CompleteMandatory(l);
-  for (int i = 0; i < 16384; ++i) l.Field(p::Lists::many).Append().SetInteger(i % 256);
-  EXPECT_NE(HexOf(l).find("c1"), std::string::npos);
-  EXPECT_EQ(RoundTrip(l)[p::Lists::many].Size(), 16384u);
 }
 
 TEST(PerCodec, HostileInputEndsInAnErrorNotACrash) {
