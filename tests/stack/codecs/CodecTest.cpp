@@ -47,13 +47,6 @@ TEST(G711Law, KnownCodesAndRoundTrips) {
       EXPECT_EQ(LinearToMuLaw(MuLawToLinear(code)), code) << c;
     }
   }
-  // Every sample comes back within half a step of its segment (a 32nd of its size, or 16).
-  for (int x = -32768; x <= 32767; ++x) {
-    const auto s = static_cast<std::int16_t>(x);
-    const int tolerance = std::max(std::abs(x) / 16, 36);
-    ASSERT_LE(std::abs(MuLawToLinear(LinearToMuLaw(s)) - x), tolerance) << x;
-    ASSERT_LE(std::abs(ALawToLinear(LinearToALaw(s)) - x), tolerance) << x;
-  }
 }
 
 struct Format {
@@ -126,12 +119,6 @@ TEST(SplitFrames, CutsPayloadsIntoTheFormatsFrames) {
   EXPECT_EQ(s[3].length, 1u);
   for (const FrameSlice& f : s) EXPECT_EQ(f.samples, 240u);
 
-  s.clear();
-  auto g711 = CreateAudioCodec(8, H323AudioCodec::Decoder);
-  g711->SplitFrames(std::vector<std::uint8_t>(200), s);
-  ASSERT_EQ(s.size(), 3u);
-  EXPECT_EQ(s[2].length, 40u);
-  EXPECT_EQ(s[2].samples, 40u);
   EXPECT_EQ(CreateAudioCodec(13, H323AudioCodec::Decoder), nullptr);
 }
 
