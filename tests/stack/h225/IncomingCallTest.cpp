@@ -1,7 +1,6 @@
 // Calls that come to us where the end-to-end calls do not reach.
 
 #include "stack/asn/generated/H225.h"
-#include "stack/h245/H245FastStart.h"
 #include "tests/stack/h225/CallHarness.h"
 
 #include <gtest/gtest.h>
@@ -12,22 +11,17 @@ namespace {
 namespace h = asn::h225;
 using q931::Q931Message;
 using E = H323Connection;
-using Event = FakeHost::CallEvent;
-using Names = std::vector<std::string>;
 
 const std::string kCallId(16, 'i');
 
 h225::H225MessageBuilder Caller() { return h225::H225MessageBuilder({0x0222, true, kCallId, std::string(16, 'c')}); }
 
-h225::H225Message SetupFromCaller(const Names& fastStart = {}) {
+h225::H225Message SetupFromCaller() {
   h225::H225MessageBuilder::SetupFields f;
   f.sourceAlias = "5550300";
   f.destinationAlias = "5550100";
   f.sourceCallSignalAddress = asn::Ipv4Address{{127, 0, 0, 1}, 41000};
-  h225::H225Message setup = Caller().Setup(f);
-  if (!fastStart.empty())
-    setup.SetFastStart(h245::BuildFastStartProposals(CapabilitiesOf(fastStart), {1, Loopback(6000), Loopback(6001)}));
-  return setup;
+  return Caller().Setup(f);
 }
 
 Admission Outcome(Admission::Outcome outcome) {
@@ -92,47 +86,6 @@ TEST(Incoming, RefusedCallsSayWhy) {
       EXPECT_EQ(seen.admissions[0].sourceAlias, "5550300");
       EXPECT_EQ(seen.admissions[0].srcCallSignalAddress->port, 41000);
     }
-  }
-}
-
-// The caller's proposals are taken by our table's order, not theirs, and answered in the first
-// answer; with nothing in common, fast start is refused there.
-TEST(Incoming, FastStartIsChosenByOurTableOrderOrRefused) {
-  const struct {
-    Names ours, theirs;
-    const char* chosen;
-  } rows[] = {{{"G.711-ALaw-64k", "G.711-uLaw-64k"}, {"G.711-uLaw-64k", "G.711-ALaw-64k"}, "G.711-ALaw-64k"},
-              {{"G.729A"}, {"G.711-uLaw-64k"}, nullptr}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.ours[0]);
-    FakeHost host;
-    host.settings.registered = true;
-    host.admit = [](const CallInfo&) { return Outcome(Admission::Outcome::Confirmed); };
-    host.settings.capabilities = CapabilitiesOf(row.ours);
-    SignalPeer peer;
-    ASSERT_TRUE(peer.Connect(host.Listen()));
-    peer.Send(SetupFromCaller(row.theirs));
-    auto proceeding = peer.Receive();
-    ASSERT_TRUE(proceeding);
-    EXPECT_EQ(proceeding->Type(), Q931Message::CallProceeding);
-    EXPECT_EQ(proceeding->FastConnectRefused(), !row.chosen);
-    const auto chosen = h245::ReadFastStartAnswer(proceeding->FastStart(), CapabilitiesOf(row.theirs));
-    ASSERT_EQ(chosen.size(), row.chosen ? 2u : 0u);
-    for (const auto& c : chosen) EXPECT_EQ(c.capability->GetFormatName(), row.chosen);
-    ASSERT_TRUE(host.WaitFor([&](const FakeHost::Log& l) {
-      return l.Has(row.chosen ? Event::FastStartAccepted : Event::FastStartRefused);
-    }));
-    if (!row.chosen) {
-      EXPECT_TRUE(host.media.Channels().empty());
-      continue;
-    }
-    ASSERT_TRUE(peer.ReceiveType(Q931Message::Connect));
-    ASSERT_TRUE(host.WaitFor([](const FakeHost::Log& l) { return l.established == 1; }));
-    const auto channels = host.media.Channels();
-    ASSERT_EQ(channels.size(), 2u);
-    for (const auto& c : channels) EXPECT_EQ(c.format, row.chosen);
-    // Where we send: the caller's receive proposal's address.
-    EXPECT_EQ(host.media.Sessions().at(0)->GetRemoteDataAddress(), Loopback(6000));
   }
 }
 

@@ -1,5 +1,5 @@
-// The messages a call sends, as tshark reads them; parties as users write them; end reasons. (A
-// message without a usable UUIE is the odd-far-end call test's.)
+// The messages a call sends, as tshark reads them; parties as users write them. (A message
+// without a usable UUIE is the odd-far-end call test's.)
 
 #include "stack/asn/Per.h"
 #include "stack/asn/generated/H225.h"
@@ -7,7 +7,6 @@
 #include "stack/h225/CallTarget.h"
 #include "stack/h225/H225Message.h"
 #include "stack/h225/H225MessageBuilder.h"
-#include "stack/h225/H323CallEndReasons.h"
 #include "stack/q931/Tpkt.h"
 #include "tests/support/Tshark.h"
 
@@ -17,10 +16,6 @@ namespace vantro::h225 {
 namespace {
 
 namespace h = asn::h225;
-using endpoint::EndReasonFromAdmissionReject;
-using endpoint::EndReasonFromReleaseComplete;
-using endpoint::H323CallEndReasons;
-using endpoint::ReleaseCompleteFor;
 using q931::Q931Message;
 
 const std::string kCallId = std::string("\x11\x22\x33\x44\x55\x66\x77\x88\x99\xaa\xbb\xcc\xdd\xee\xff\x00", 16);
@@ -74,22 +69,6 @@ TEST(CallTarget, PartiesAsUsersAndProgramsWriteThem) {
   for (const auto& [text, target] : good) EXPECT_EQ(ParseCallTarget(text), target) << text;
   for (const char* bad : {"", "@", "   ", "a b@", "5550100@host:99999", "x@*:1720", "5550100@bad host"})
     EXPECT_FALSE(ParseCallTarget(bad)) << bad;
-}
-
-// A value out of the table reads as "?" in log lines, never past its end. What we read takes the
-// cause when it says more than a normal clearing, else the reason.
-TEST(CallEndReasons, BothWays) {
-  using E = H323CallEndReasons;
-  using R = h::ReleaseCompleteReason;
-  EXPECT_STREQ(E::CallEndReasonName(static_cast<E::CallEndReason>(999)), "?");
-  const auto busy = ReleaseCompleteFor(E::EndedByLocalBusy);  // the rest the call tests read at the far end
-  EXPECT_EQ(EndReasonFromReleaseComplete(busy.cause, busy.reason), E::EndedByRemoteBusy);
-  EXPECT_FALSE(ReleaseCompleteFor(E::EndedByLocalUser).reason);  // a plain clearing has none
-  EXPECT_EQ(EndReasonFromReleaseComplete(16, R::inConf), E::EndedByRemoteBusy);
-  EXPECT_EQ(EndReasonFromReleaseComplete(std::nullopt, R::calledPartyNotRegistered), E::EndedByNoUser);
-  EXPECT_EQ(EndReasonFromReleaseComplete(111, std::nullopt), E::EndedByQ931Cause);
-  EXPECT_EQ(EndReasonFromAdmissionReject(h::AdmissionRejectReason::calledPartyNotRegistered), E::EndedByNoUser);
-  EXPECT_EQ(EndReasonFromAdmissionReject(h::AdmissionRejectReason::requestDenied), E::EndedByGatekeeper);
 }
 
 // tshark, which shares no code with us, reads the messages as their types with nothing malformed.
