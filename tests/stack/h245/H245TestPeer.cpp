@@ -68,15 +68,8 @@ std::size_t H245TestPeer::Count(std::string_view path) const {
   return n;
 }
 
-const asn::Value* H245TestPeer::Last(std::string_view path) const {
-  for (auto it = sent_.rbegin(); it != sent_.rend(); ++it)
-    if (const asn::Value* v = it->Find(path)) return v;
-  return nullptr;
-}
-
 h245::IncomingAnswer H245TestPeer::OnOpenChannel(const h245::IncomingChannel& channel) {
   incoming.push_back(channel);
-  if (answer) return answer(channel);
   return {true, Loopback(6000), Loopback(6001)};
 }
 

@@ -39,30 +39,26 @@ class H245TestPeer : public h245::H245Control::Owner {
   void Receive(const asn::Value& message);
 
   const std::vector<asn::Value>& Sent() const { return sent_; }
-  // Sent messages that have a path ("response.openLogicalChannelReject.cause"), and its value in
-  // the last of them.
+  // Sent messages that have a path ("response.openLogicalChannelReject.cause").
   std::size_t Count(std::string_view path) const;
-  const asn::Value* Last(std::string_view path) const;
-
-  // How OnOpenChannel answers; by default accept with RTP 6000 and RTCP 6001.
-  std::function<h245::IncomingAnswer(const h245::IncomingChannel&)> answer;
 
   std::vector<h245::RemoteCapabilities> remote;
   std::vector<bool> ready;  // isMaster of each OnControlReady
   std::vector<h245::IncomingChannel> incoming;
-  std::vector<unsigned> opened, rejected;
+  std::vector<unsigned> opened;
   std::vector<std::pair<unsigned, bool>> closed;  // byRemote
   std::vector<std::string> input, failures;
 
   void SendMessage(const asn::Value& message) override;
   void OnRemoteCapabilities(const h245::RemoteCapabilities& capabilities) override { remote.push_back(capabilities); }
   void OnControlReady(bool isMaster) override { ready.push_back(isMaster); }
+  // Accepts with RTP 6000 and RTCP 6001.
   h245::IncomingAnswer OnOpenChannel(const h245::IncomingChannel& channel) override;
   void OnChannelOpened(unsigned number, std::optional<asn::Ipv4Address>, std::optional<asn::Ipv4Address>,
                        std::optional<unsigned>) override {
     opened.push_back(number);
   }
-  void OnChannelRejected(unsigned number) override { rejected.push_back(number); }
+  void OnChannelRejected(unsigned) override {}
   void OnChannelClosed(unsigned number, bool byRemote) override { closed.emplace_back(number, byRemote); }
   void OnUserInput(const std::string& text) override { input.push_back(text); }
   void OnEndSession() override {}
