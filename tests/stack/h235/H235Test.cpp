@@ -121,19 +121,5 @@ TEST(H235Cat, ChallengeIsMd5OfRandomPasswordAndBigEndianTime) {
   EXPECT_EQ(H235AuthCAT::Validate(*back, "secret"), TokenCheck::Ok);
 }
 
-// The captured confirms name HMAC-SHA1-96, MD5, or nothing (and then every method goes). How the
-// choice shapes the tokens we send is the registration test's (each method against the test
-// gatekeeper).
-TEST(H235Authenticators, TheCapturedConfirmsChooseTheMethod) {
-  H235Authenticators auth;
-  const std::pair<const char*, unsigned> rows[] = {{"g711 frame 6 gatekeeperConfirm", H235Authenticators::Procedure1},
-                                                   {"md5 frame 6 gatekeeperConfirm", H235Authenticators::Md5},
-                                                   {"g711 frame 2 gatekeeperConfirm", H235Authenticators::AllMethods}};
-  for (const auto& [name, methods] : rows) {
-    auth.SelectFromConfirm(decoded(capture(name)).Alternative());
-    EXPECT_EQ(auth.Methods(), methods) << name;
-  }
-}
-
 }  // namespace
 }  // namespace vantro::test
