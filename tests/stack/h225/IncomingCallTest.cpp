@@ -14,22 +14,12 @@ using E = H323Connection;
 
 const std::string kCallId(16, 'i');
 
-h225::H225MessageBuilder Caller() { return h225::H225MessageBuilder({0x0222, true, kCallId, std::string(16, 'c')}); }
-
 h225::H225Message SetupFromCaller() {
   h225::H225MessageBuilder::SetupFields f;
   f.sourceAlias = "5550300";
   f.destinationAlias = "5550100";
   f.sourceCallSignalAddress = asn::Ipv4Address{{127, 0, 0, 1}, 41000};
-  return Caller().Setup(f);
-}
-
-Admission Outcome(Admission::Outcome outcome) {
-  Admission a;
-  a.outcome = outcome;
-  a.destCallSignalAddress = asn::Ipv4Address{{127, 0, 0, 1}, 1720};
-  a.rejectReason = h::AdmissionRejectReason::requestDenied;
-  return a;
+  return h225::H225MessageBuilder({0x0222, true, kCallId, std::string(16, 'c')}).Setup(f);
 }
 
 // Not registered, or rejected by our gatekeeper, the call never becomes one (it is withdrawn); an
@@ -53,7 +43,13 @@ TEST(Incoming, RefusedCallsSayWhy) {
     FakeHost host;
     if (row.admission) {
       host.settings.registered = true;
-      host.admit = [&](const CallInfo&) { return Outcome(*row.admission); };
+      host.admit = [&](const CallInfo&) {
+        Admission a;
+        a.outcome = *row.admission;
+        a.destCallSignalAddress = asn::Ipv4Address{{127, 0, 0, 1}, 1720};
+        a.rejectReason = h::AdmissionRejectReason::requestDenied;
+        return a;
+      };
     }
     host.answer = row.answer;
     SignalPeer peer;

@@ -28,9 +28,6 @@ std::string Alternatives(const std::vector<unsigned>& numbers) {
          "]=" + std::to_string(numbers[i]);
   return s;
 }
-std::string Numbered(const char* body, unsigned channel, const std::string& rest = "") {
-  return std::string(body) + " forwardLogicalChannelNumber=" + std::to_string(channel) + " " + rest;
-}
 
 TEST_F(H245Pair, FarEndSetsAreMergedOrRejectedWithTheirCause) {
   Make();
@@ -118,8 +115,8 @@ TEST_F(H245Pair, FastStartChannelsAreNumberedAroundAndClosedLikeOthers) {
   a->Control().AddFastStartChannel(2, false);
   EXPECT_EQ(a->Control().OpenChannel(G711Out(5001)), 2u);
   EXPECT_EQ(a->Control().OpenChannel(G711Out(5001)), 3u);
-  a->Receive(Msg(Numbered("request.requestChannelClose", 1, "reason.normal")));
-  a->Receive(Msg(Numbered("request.closeLogicalChannel", 2, "source.user")));
+  a->Receive(Msg("request.requestChannelClose forwardLogicalChannelNumber=1 reason.normal"));
+  a->Receive(Msg("request.closeLogicalChannel forwardLogicalChannelNumber=2 source.user"));
   EXPECT_EQ(a->closed, (Closed{{1, true}, {2, true}}));
 }
 
