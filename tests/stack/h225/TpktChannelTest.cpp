@@ -3,6 +3,7 @@
 // reader's splits TpktTest's, the last message before a goodbye the refused calls'.)
 
 #include "stack/h225/TpktChannel.h"
+#include "tests/support/Recorder.h"
 
 #include <gtest/gtest.h>
 
@@ -47,25 +48,19 @@ class TpktChannelTest : public ::testing::Test {
     });
     acceptor_.accept(peer_);
     EXPECT_FALSE(connected.get_future().get());
-    Start(
-        channel, onPacket ? onPacket : [this](Bytes p) { Record([&] { packets_.push_back(std::move(p)); }); });
+    Start(channel, onPacket ? onPacket : Keep());
     return channel;
   }
   void Start(const std::shared_ptr<TpktChannel>& channel, std::function<void(Bytes)> onPacket) {
     On(channel, [&] {
-      channel->Start(std::move(onPacket), [this](std::error_code ec) { Record([&] { closes_.push_back(ec); }); });
+      channel->Start(std::move(onPacket),
+                     [this](std::error_code ec) { recorder_.Write([&] { closes_.push_back(ec); }); });
       return 0;
     });
   }
-  template <class F>
-  void Record(F change) {
-    std::lock_guard lock(mutex_);
-    change();
-    changed_.notify_all();
-  }
-  bool WaitFor(std::function<bool()> pred) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, 5s, pred);
+  // Keeps each packet the channel hands over.
+  std::function<void(Bytes)> Keep() {
+    return [this](Bytes p) { recorder_.Write([&] { packets_.push_back(std::move(p)); }); };
   }
 
   asio::io_context io_;
@@ -73,8 +68,7 @@ class TpktChannelTest : public ::testing::Test {
   std::thread thread_;
   asio::ip::tcp::acceptor acceptor_;
   asio::ip::tcp::socket peer_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
+  test::Recorder recorder_;
   std::vector<Bytes> packets_;
   std::vector<std::error_code> closes_;
 };
@@ -83,7 +77,7 @@ TEST_F(TpktChannelTest, AHandOverKeepsWhatCameWithTheFirstMessage) {
   std::shared_ptr<TpktChannel> channel, moved;
   std::promise<void> handedOver;
   channel = Connected([&](Bytes p) {
-    Record([&] { packets_.push_back(std::move(p)); });
+    Keep()(std::move(p));
     channel->Pause();
     moved = channel->MoveTo(asio::make_strand(io_));
     handedOver.set_value();
@@ -92,9 +86,9 @@ TEST_F(TpktChannelTest, AHandOverKeepsWhatCameWithTheFirstMessage) {
   handedOver.get_future().get();
   ASSERT_TRUE(moved);
   EXPECT_EQ(packets_.size(), 1u);
-  Start(moved, [this](Bytes p) { Record([&] { packets_.push_back(std::move(p)); }); });
+  Start(moved, Keep());
   asio::write(peer_, asio::buffer(Bytes{3, 0, 0, 5, 4}));
-  ASSERT_TRUE(WaitFor([&] { return packets_.size() == 4; }));
+  ASSERT_TRUE(recorder_.WaitFor([&] { return recorder_.Read(packets_).size() == 4; }, 5s));
   for (std::uint8_t i = 0; i < 4; ++i) EXPECT_EQ(packets_[i], Bytes{static_cast<std::uint8_t>(i + 1)});
   // The connection itself is the same: what the new owner sends arrives, framed.
   On(moved, [&] { return moved->Send(Bytes{9}); });
@@ -109,10 +103,9 @@ TEST_F(TpktChannelTest, AFarEndThatDoesNotReadEndsTheChannelInsteadOfFillingMemo
   const Bytes big(60000, 0x11);
   for (int i = 0; i < 400; ++i) {
     On(channel, [&] { return channel->Send(big); });
-    std::lock_guard lock(mutex_);
-    if (!closes_.empty()) break;
+    if (!recorder_.Read(closes_).empty()) break;
   }
-  ASSERT_TRUE(WaitFor([&] { return !closes_.empty(); }));
+  ASSERT_TRUE(recorder_.WaitFor([&] { return !recorder_.Read(closes_).empty(); }, 5s));
   EXPECT_EQ(closes_[0], asio::error::no_buffer_space);
   EXPECT_LE(On(channel, [&] { return channel->Backlog(); }), TpktChannel::kMaxBacklog + big.size());
 }
