@@ -1,5 +1,6 @@
 // The real device path on the test sound server: a tone into mic_feed, recorded from "mic", sent,
 // played on "speaker" and heard on its monitor, as media role "phone".
+#include "runtime/PSound.h"
 #include "runtime/PSoundChannel.h"
 #include "tests/support/MediaLoop.h"
 #include "tests/support/SoundTestSupport.h"
@@ -8,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cmath>
 #include <thread>
 
 namespace vantro::endpoint {
@@ -16,19 +16,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Plays a tone into a sink until stopped.
+// Plays a second of tone into a sink over and over until stopped (a whole number of periods: smooth joins).
 class TonePlayer {
  public:
   TonePlayer(const std::string& sink, double frequency, double amplitude) {
     channel_.SetMediaRole("event");
     if (!channel_.Open(sink, PSoundChannel::Player)) return;
-    thread_ = std::thread([this, frequency, amplitude] {
-      std::vector<std::int16_t> block(160);
-      for (std::uint64_t n = 0; !stop_;) {
-        for (auto& s : block)
-          s = static_cast<std::int16_t>(
-              std::lround(32767 * amplitude * std::sin(2 * M_PI * frequency * double(n++) / 8000)));
-        if (!channel_.Write(block.data(), block.size() * sizeof(std::int16_t))) break;
+    thread_ = std::thread([this, tone = PSound::Tones({frequency}, amplitude, 1000, 8000, 0)] {
+      while (!stop_ && channel_.Write(tone.GetData(), tone.GetFrameCount() * sizeof(std::int16_t))) {
       }
     });
   }
