@@ -14,15 +14,6 @@ using vantro::h225::H225Message;
 using vantro::h225::H225MessageBuilder;
 namespace h225 = asn::h225;
 
-namespace {
-
-std::uint64_t Key(const asn::Ipv4Address& a) {
-  return (std::uint64_t{a.ip[0]} << 40) | (std::uint64_t{a.ip[1]} << 32) | (std::uint64_t{a.ip[2]} << 24) |
-         (std::uint64_t{a.ip[3]} << 16) | a.port;
-}
-
-}  // namespace
-
 RelayedCall::RelayedCall(tcp::socket caller, const asn::Ipv4Address& self, Resolver resolve,
                          std::shared_ptr<RelayLog> log)
     : caller_(std::move(caller)),
@@ -128,7 +119,7 @@ void RelayedCall::OnSetup(H225Message setup) {
 bool RelayedCall::RewriteH245Address(H225Message& message, bool fromCaller) {
   const auto announced = message.H245Address();
   if (!announced) return false;
-  auto& pipe = h245_[{fromCaller, Key(*announced)}];
+  auto& pipe = h245_[{fromCaller, announced->ip, announced->port}];
   if (!pipe) {
     pipe = std::make_shared<RelayedH245>(caller_.socket.get_executor(), *announced,
                                          [log = log_] { log->recorder.Write([&] { ++log->h245Joined; }); });

@@ -20,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -85,7 +86,8 @@ class RelayedCall : public std::enable_shared_from_this<RelayedCall> {
   bool ending_ = false;  // a Release Complete passed or a side went: close once written
   std::uint16_t callReference_ = 0;
   std::string callIdentifier_;
-  std::map<std::pair<bool, std::uint64_t>, std::shared_ptr<RelayedH245>> h245_;  // by side and address
+  std::map<std::tuple<bool, std::array<std::uint8_t, 4>, std::uint16_t>, std::shared_ptr<RelayedH245>>
+      h245_;  // by side and address
 };
 
 }  // namespace vantro::test

@@ -34,6 +34,15 @@ Value Make(std::uint16_t kind, std::int64_t seq, Value** body) {
   return msg;
 }
 
+// A reject of this kind with its reason.
+Value Reject(std::uint16_t kind, std::int64_t seq, std::uint16_t reason) {
+  Value* b;
+  Value msg = Make(kind, seq, &b);
+  b->Field(static_cast<std::uint16_t>(b->IndexOf("rejectReason"))).Select(reason);
+  asn::CompleteMandatory(*b);
+  return msg;
+}
+
 std::string Guid(const Value* callIdentifier) {
   return callIdentifier ? (*callIdentifier)[h225::CallIdentifier::guid].Bytes() : std::string();
 }
@@ -219,28 +228,19 @@ void TestGatekeeper::Answer(const Value& request, std::span<const std::uint8_t> 
   switch (request.Choice()) {
     case M::gatekeeperRequest: {
       if (!s.answerDiscovery) return;
-      if (s.discoveryReject) {
-        Value grj = Make(M::gatekeeperReject, seq, &b);
-        b->Field(h225::GatekeeperReject::rejectReason).Select(*s.discoveryReject);
-        asn::CompleteMandatory(*b);
-        return SendLater(std::move(grj), from, false);
-      }
+      if (s.discoveryReject) return SendLater(Reject(M::gatekeeperReject, seq, *s.discoveryReject), from, false);
       using G = h225::GatekeeperConfirm;
       Value gcf = Make(M::gatekeeperConfirm, seq, &b);
       b->Field(G::gatekeeperIdentifier).SetText(s.identifier);
       asn::SetIpv4(b->Field(G::rasAddress), Local(port_));
-      if (s.auth == Auth::Cat) {
-        b->Field(G::authenticationMode)
-            .Select(asn::h235::AuthenticationMechanism::authenticationBES)
-            .Select(asn::h235::AuthenticationBES::radius);
-        b->Field(G::algorithmOID).SetOid(h235::kOidCat);
-      } else if (s.auth == Auth::Md5 || s.auth == Auth::Procedure1) {
-        b->Field(G::authenticationMode).Select(asn::h235::AuthenticationMechanism::pwdHash);
-        if (s.auth == Auth::Md5)
-          b->Field(G::algorithmOID).SetOid(h235::kOidMd5);
-        else
-          b->Field(G::algorithmOID).SetOid(h235::kOidHmacSha1_96);
-      }
+      using AM = asn::h235::AuthenticationMechanism;
+      if (s.auth == Auth::Cat)
+        b->Field(G::authenticationMode).Select(AM::authenticationBES).Select(asn::h235::AuthenticationBES::radius);
+      else if (s.auth == Auth::Md5 || s.auth == Auth::Procedure1)
+        b->Field(G::authenticationMode).Select(AM::pwdHash);
+      if (s.auth == Auth::Cat) b->Field(G::algorithmOID).SetOid(h235::kOidCat);
+      if (s.auth == Auth::Md5) b->Field(G::algorithmOID).SetOid(h235::kOidMd5);
+      if (s.auth == Auth::Procedure1) b->Field(G::algorithmOID).SetOid(h235::kOidHmacSha1_96);
       return SendLater(std::move(gcf), from, false);
     }
     case M::registrationRequest: {
@@ -302,11 +302,9 @@ std::optional<Value> TestGatekeeper::AnswerRegistration(const Value& body, bool 
       id = known->Text();
   }
   if (!reject && !tokensOk) reject = h225::RegistrationRejectReason::securityDenial;
-  Value* b;
   if (reject) {
-    Value rrj = Make(M::registrationReject, body[R::requestSeqNum].Integer(), &b);
-    asn::CompleteMandatory(b->Field(h225::RegistrationReject::rejectReason).Select(*reject));
-    b->Field(h225::RegistrationReject::gatekeeperIdentifier).SetText(s.identifier);
+    Value rrj = Reject(M::registrationReject, body[R::requestSeqNum].Integer(), *reject);
+    rrj.Alternative().Field(h225::RegistrationReject::gatekeeperIdentifier).SetText(s.identifier);
     return rrj;
   }
   if (!keepAlive) {
@@ -323,6 +321,7 @@ std::optional<Value> TestGatekeeper::AnswerRegistration(const Value& body, bool 
   }
   lock.unlock();
   using C = h225::RegistrationConfirm;
+  Value* b;
   Value rcf = Make(M::registrationConfirm, body[R::requestSeqNum].Integer(), &b);
   asn::SetIpv4(b->Field(C::callSignalAddress).Append(), Local(signallingPort_));
   if (const Value* aliases = body.Get(R::terminalAlias))
@@ -365,14 +364,8 @@ Value TestGatekeeper::AnswerAdmission(const Value& body, bool tokensOk, const Sc
   else if (const Value* address = body.Get(A::destCallSignalAddress); address && called.empty())
     destination = asn::Ipv4(*address);
   if (!reject && !destination) reject = h225::AdmissionRejectReason::calledPartyNotRegistered;
-  Value* b;
   const std::int64_t seq = body[A::requestSeqNum].Integer();
-  if (reject) {
-    Value arj = Make(M::admissionReject, seq, &b);
-    b->Field(h225::AdmissionReject::rejectReason).Select(*reject);
-    asn::CompleteMandatory(*b);
-    return arj;
-  }
+  if (reject) return Reject(M::admissionReject, seq, *reject);
   {
     std::lock_guard lock(mutex_);
     Call& call = calls_[Guid(body.Get(A::callIdentifier))];
@@ -381,6 +374,7 @@ Value TestGatekeeper::AnswerAdmission(const Value& body, bool tokensOk, const Sc
     call.parties.push_back({endpointId, static_cast<std::uint16_t>(body[A::callReferenceValue].Integer()), false});
   }
   using C = h225::AdmissionConfirm;
+  Value* b;
   Value acf = Make(M::admissionConfirm, seq, &b);
   b->Field(C::bandWidth).SetInteger(body[A::bandWidth].Integer());
   b->Field(C::callModel).Select(s.routed ? h225::CallModel::gatekeeperRouted : h225::CallModel::direct);

@@ -1,19 +1,5 @@
-// The test gatekeeper as a program, to run the dialer and other endpoints against by hand:
-//   test_gatekeeper [--port N] [--signal-port N] [--routed]
-//                   [--password PW] [--auth none|md5|cat|h2351|any] [--reject N] [--silent] [--ttl S]
-//                   [--delay MS]   (RequestInProgress first, the answer MS milliseconds later)
-//                   [--arj N]      (every admission rejected with AdmissionRejectReason N)
-//                   [--arj-answer N] (the callees' admissions only)
-//                   [--irr S]      (admission confirms ask for an information response every S seconds)
-// Ports 0 (the default) are chosen by the system. Direct mode unless --routed: the admission
-// confirm names the callee's own call signalling address; routed, it names the gatekeeper's
-// call signalling port, which relays the calls. It prints "listening on 127.0.0.1:PORT" and
-// "call signalling on 127.0.0.1:PORT" and reads commands from its standard input until it closes:
-//   urq [ALIAS]  unregisters an endpoint (the last registered one by default)
-//   drop         ends every active call with disengage requests to its parties
-//   calls        prints the number of admitted calls, active calls, Setups relayed and H.245 connections joined
-//   regs         prints the registrations
-//   count        prints the number of RAS messages received
+// The test gatekeeper as a program, to run endpoints against by hand; README.md lists its options
+// and the commands it reads from its standard input until that closes.
 #include "tests/support/TestGatekeeper.h"
 
 #include <cstdio>
@@ -49,15 +35,10 @@ int main(int argc, char** argv) {
   };
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--silent") {
-      script.answerDiscovery = false;
-    } else if (arg == "--routed") {
-      script.routed = true;
-    } else if (!options.count(arg)) {
-      std::fprintf(stderr, "unknown argument %s\n", argv[i]);
-      return 2;
-    } else if (i + 1 >= argc) {
-      std::fprintf(stderr, "%s needs a value\n", argv[i]);
+    if (arg == "--silent" || arg == "--routed") {
+      (arg == "--silent" ? script.answerDiscovery : script.routed) = arg == "--routed";
+    } else if (!options.count(arg) || i + 1 >= argc) {
+      std::fprintf(stderr, "%s: unknown, or without its value\n", argv[i]);
       return 2;
     } else {
       options.at(arg)(argv[++i]);

@@ -111,11 +111,14 @@ TEST(Admission, AWrongPasswordIsRefusedAndAStaleRegistrationIsRenewedFirst) {
   EXPECT_EQ(Body(arqs.back())[A::endpointIdentifier].Text(), ends.CallerGk().GetEndpointIdentifier());
   EXPECT_NE(Body(arqs.back())[A::requestSeqNum].Integer(), Body(arqs[arqs.size() - 2])[A::requestSeqNum].Integer());
 
-  // Refused when it registers again: not asked at all.
+  // Refused when it registers again: left alone, and not asked at all.
   script.registrationReject = h225::RegistrationRejectReason::securityDenial;
   ends.gk.SetScript(script);
+  const std::size_t registrations = ends.gk.RegistrationRequests(false).size();
   ASSERT_TRUE(ends.gk.SendUnregistrationRequest(std::nullopt, 2s, Signing::AsScript, "5550100"));
   ASSERT_TRUE(WaitUntil([&] { return ends.CallerGk().GetRegistrationFailReason() == Gk::SecurityDenied; }));
+  EXPECT_FALSE(ends.caller.IsRegisteredWithGatekeeper());
+  EXPECT_EQ(ends.gk.RegistrationRequests(false).size(), registrations + 1);
   const std::size_t asked = ends.gk.MessagesOf(M::admissionRequest).size();
   EXPECT_EQ(Admit(ends.CallerGk(), MakeCallInfo(7, "5550200")).outcome, Outcome::NotRegistered);
   EXPECT_EQ(ends.gk.MessagesOf(M::admissionRequest).size(), asked);

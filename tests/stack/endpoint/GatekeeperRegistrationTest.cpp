@@ -194,20 +194,5 @@ TEST(Reregistration, HoweverTheGatekeeperDropsTheEndpointItRegistersAgain) {
   }
 }
 
-TEST(Reregistration, AGatekeeperThatRefusesTheEndpointAgainIsLeftAlone) {
-  TestGatekeeper::Script script;
-  Registered r(script);
-  script.registrationReject = h225::RegistrationRejectReason::securityDenial;
-  r.gk.SetScript(script);
-  ASSERT_TRUE(r.gk.SendUnregistrationRequest(std::nullopt));
-  ASSERT_TRUE(WaitUntil([&] { return FailReason(r.ep) == Gk::SecurityDenied; }));
-  EXPECT_FALSE(r.ep.IsRegisteredWithGatekeeper());
-  // Not registered any more: a second request is refused, and nothing more is tried.
-  auto answer = r.gk.SendUnregistrationRequest(std::nullopt);
-  ASSERT_TRUE(answer);
-  EXPECT_TRUE(answer->Is(M::unregistrationReject));
-  EXPECT_EQ(r.gk.RegistrationRequests(false).size(), 2u);
-}
-
 }  // namespace
 }  // namespace vantro::test

@@ -1,5 +1,6 @@
 // The real device path on the test sound server: a tone into mic_feed, recorded from "mic", sent,
-// played on "speaker" and heard on its monitor, as media role "phone"; a missing play device.
+// played on "speaker" and heard on its monitor, as media role "phone".
+#include "runtime/PSound.h"
 #include "runtime/PSoundChannel.h"
 #include "tests/support/MediaLoop.h"
 #include "tests/support/SoundTestSupport.h"
@@ -8,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cmath>
 #include <thread>
 
 namespace vantro::endpoint {
@@ -16,19 +16,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Plays a tone into a sink until stopped.
+// Plays a second of tone into a sink over and over until stopped (a whole number of periods: smooth joins).
 class TonePlayer {
  public:
   TonePlayer(const std::string& sink, double frequency, double amplitude) {
     channel_.SetMediaRole("event");
     if (!channel_.Open(sink, PSoundChannel::Player)) return;
-    thread_ = std::thread([this, frequency, amplitude] {
-      std::vector<std::int16_t> block(160);
-      for (std::uint64_t n = 0; !stop_;) {
-        for (auto& s : block)
-          s = static_cast<std::int16_t>(
-              std::lround(32767 * amplitude * std::sin(2 * M_PI * frequency * double(n++) / 8000)));
-        if (!channel_.Write(block.data(), block.size() * sizeof(std::int16_t))) break;
+    thread_ = std::thread([this, tone = PSound::Tones({frequency}, amplitude, 1000, 8000, 0)] {
+      while (!stop_ && channel_.Write(tone.GetData(), tone.GetFrameCount() * sizeof(std::int16_t))) {
       }
     });
   }
@@ -45,11 +40,6 @@ class TonePlayer {
   std::thread thread_;
 };
 
-// An idle source of the test server takes up to a couple of seconds for its first data.
-bool WaitForPackets(H323Channel& channel, std::uint64_t packets) {
-  return test::WaitUntil([&] { return channel.GetStatistics().packets >= packets; });
-}
-
 // (The codec does not change the device path; the codecs' own tests carry each.)
 TEST(MediaSoundDevices, ToneFromTheMicrophoneComesOutOfTheSpeaker) {
   REQUIRE_TEST_SERVER();
@@ -65,7 +55,8 @@ TEST(MediaSoundDevices, ToneFromTheMicrophoneComesOutOfTheSpeaker) {
   test::MediaLoop loop(config);
   ASSERT_EQ(loop.Error(), "");
   ASSERT_TRUE(loop.Start());
-  ASSERT_TRUE(WaitForPackets(loop.Transmitter(), 5));
+  // An idle source of the test server takes up to a couple of seconds for its first data.
+  ASSERT_TRUE(test::WaitUntil([&] { return loop.Transmitter().GetStatistics().packets >= 5; }));
   std::this_thread::sleep_for(1500ms);
   const auto inputs = Pactl("list sink-inputs");
   const auto outputs = Pactl("list source-outputs");
@@ -83,19 +74,6 @@ TEST(MediaSoundDevices, ToneFromTheMicrophoneComesOutOfTheSpeaker) {
   EXPECT_LT(ToneAmplitude(loudest, 660), 0.03);
   // A second of it, not a moment.
   EXPECT_GT(LoudPart(recorded, 3000).size(), 8000u);
-}
-
-TEST(MediaSoundDevices, AMissingPlayDeviceDoesNotStopTheCall) {
-  REQUIRE_TEST_SERVER();
-  test::MediaLoop::Config config;
-  config.capability = std::make_shared<H323_G711Capability>();
-  config.soundDevices = true;
-  config.recordDevice = "mic";
-  config.playDevice = "no_such_sink";
-  test::MediaLoop loop(config);
-  ASSERT_TRUE(loop.Start());
-  EXPECT_TRUE(WaitForPackets(loop.Receiver(), 10));
-  EXPECT_TRUE(loop.Receiver().IsRunning());
 }
 
 }  // namespace
