@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QFontMetrics>
-#include <QMenu>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -122,34 +121,6 @@ TEST_F(MainWindow, TypedDigitsAndEveryKeyMakeOneNumberAndClearDropsItsLastCharac
   EXPECT_EQ(DialText(dlg), "1");
 }
 
-TEST_F(MainWindow, ACharacterTypedAtTheWindowItselfSaysHi) {
-  Show();
-  dlg.setFocus();  // the window itself, no control
-  QTest::keyClick(&dlg, Qt::Key_2);
-  EXPECT_EQ(boxes.texts, std::vector<std::string>{"Hi"});
-  EXPECT_EQ(DialText(dlg), "");
-
-  dlg.setFocus();
-  QTest::keyClick(&dlg, Qt::Key_1);
-  EXPECT_EQ(boxes.texts.size(), 2u);
-  EXPECT_EQ(DialText(dlg), "1");
-  EXPECT_TRUE(DialBox(dlg)->hasFocus());
-  // Typed into a control, the character is the control's.
-  QTest::keyClick(DialBox(dlg)->lineEdit(), Qt::Key_7);
-  EXPECT_EQ(boxes.texts.size(), 2u);
-  EXPECT_EQ(DialText(dlg), "17");
-}
-
-TEST_F(MainWindow, AnEmptyDialBoxPlacesNoCall) {
-  dlg.UseCalls(&calls);
-  Show();
-  dlg.GetDlgItem(IDC_SETTINGS)->setFocus();
-  ClickInItsWindow(dlg.GetDlgItem(IDC_CALL));
-  EXPECT_TRUE(DialBox(dlg)->hasFocus());
-  EXPECT_TRUE(calls.Parties().empty());
-  ExpectCallState(dlg, CallState::Idle);
-}
-
 TEST_F(MainWindow, EnterAndEscapeNeverEndTheWindowAndMinimiseMinimises) {
   Show();
   dlg.setResult(42);
@@ -164,16 +135,6 @@ TEST_F(MainWindow, EnterAndEscapeNeverEndTheWindowAndMinimiseMinimises) {
   ProcessEventsFor(20);
   EXPECT_TRUE(dlg.windowState() & Qt::WindowMinimized);
   EXPECT_TRUE(dlg.isVisible());
-}
-
-TEST_F(MainWindow, ActivationEitherWayGivesTheDialBoxTheFocus) {
-  Show();
-  for (auto state : {Qt::ApplicationInactive, Qt::ApplicationActive}) {
-    dlg.GetDlgItem(IDC_SETTINGS)->setFocus();
-    ASSERT_FALSE(DialBox(dlg)->hasFocus());
-    emit qApp->applicationStateChanged(state);
-    EXPECT_TRUE(DialBox(dlg)->hasFocus()) << state;
-  }
 }
 
 TEST_F(MainWindow, CloseRequestWaitsForTheCallAndTheBalanceRefresh) {
@@ -265,21 +226,6 @@ TEST_F(MainWindow, WebLinksOpenTheirPagesOrSayWithTheirCaptionThatNoBrowserIsThe
   EXPECT_EQ(boxes.texts, std::vector<std::string>(2, "You Need Internet Explorer to view your balance"));
   EXPECT_EQ(boxes.owners, std::vector<QWidget*>(2, &dlg));
   EXPECT_EQ(boxes.captions, (std::vector<std::string>{"Vantro Dialer", "Qorv Talk"}));
-}
-
-// The About box's texts are constants; that the item is there and brings the box up is checked.
-TEST_F(MainWindow, TheWindowMenuCarriesTheAboutItem) {
-  dlg.AppendAboutToSystemMenu();
-  QAction* about = dlg.SystemMenu()->actions().back();
-  EXPECT_EQ(about->text(), "&About Tolvane Dialer...");
-  bool sawAbout = false;
-  WhenModal(nullptr, [&sawAbout](QWidget* box) {
-    EXPECT_EQ(box->windowTitle(), "About VantroDialer");
-    sawAbout = true;
-    static_cast<QDialog*>(box)->accept();
-  });
-  about->trigger();
-  EXPECT_TRUE(sawAbout);
 }
 
 TEST_F(MainWindow, BookButtonDialsTheChosenNumber) {

@@ -1,8 +1,7 @@
-// The desktop pieces under the window: message boxes, worker threads, the wait cursor, calls handed
-// to the user-interface thread, the call timer, turns of worker threads, and opening addresses.
+// The desktop pieces under the window: message boxes, worker threads, calls handed to the
+// user-interface thread, turns of worker threads, and opening addresses.
 #include <atomic>
 #include <chrono>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -11,12 +10,10 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/CCallTimer.h"
 #include "platform/CTurnOrder.h"
 #include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
 #include "platform/UiThread.h"
-#include "platform/WaitCursor.h"
 #include "platform/WorkerThreads.h"
 #include "tests/support/FakePrograms.h"
 #include "tests/support/QtTestMain.h"
@@ -62,23 +59,6 @@ TEST(WorkerThreads, JoinAllWaitsForEveryThreadIncludingOnesStartedByWorkersAndCo
   EXPECT_EQ(finished.load(), 3);
 }
 
-TEST(WaitCursor, NestsAndNeverGoesBelowZero) {
-  EXPECT_EQ(WaitCursorDepth(), 0);
-  {
-    CWaitCursor a;
-    CWaitCursor b;
-    EXPECT_EQ(WaitCursorDepth(), 2);
-    ProcessEventsFor(5);
-    EXPECT_NE(QApplication::overrideCursor(), nullptr);
-  }
-  EndWaitCursor();
-  EXPECT_EQ(WaitCursorDepth(), 0);
-  std::thread([] { CWaitCursor fromWorker; }).join();
-  ProcessEventsFor(20);
-  EXPECT_EQ(WaitCursorDepth(), 0);
-  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-}
-
 // A worker's calls run on the user-interface thread in the order posted with the values captured;
 // a call whose context is gone is dropped.
 TEST(PostToUi, RunsAWorkersCallsInOrderWithTheirValuesAndDropsThoseOfADestroyedContext) {
@@ -109,62 +89,6 @@ TEST(PostToUi, RunsAWorkersCallsInOrderWithTheirValuesAndDropsThoseOfADestroyedC
   EXPECT_EQ(kept.use_count(), 1);
   ProcessEventsFor(50);
   EXPECT_EQ(ran.size(), 300u);
-}
-
-namespace {
-
-// Notes the ticks by timer id.
-class Ticks : public CCallTimer::Owner {
- public:
-  void OnCallTimer(unsigned timerId) override {
-    std::lock_guard lock(m_mutex);
-    m_ids.push_back(timerId);
-  }
-  std::vector<unsigned> Ids() {
-    std::lock_guard lock(m_mutex);
-    return m_ids;
-  }
-  bool WaitFor(size_t count) {
-    return vantro::test::WaitUntil([&] { return Ids().size() >= count; });
-  }
-  // No tick comes after this is called.
-  void ExpectNoMore() {
-    const size_t seen = Ids().size();
-    std::this_thread::sleep_for(80ms);
-    EXPECT_EQ(Ids().size(), seen);
-  }
-
- private:
-  std::mutex m_mutex;
-  std::vector<unsigned> m_ids;
-};
-
-}  // namespace
-
-// The window's tests drive the timer's clock and the turns' order.
-TEST(CallTimer, TicksWithItsIdUntilStoppedOrDestroyedAndRestartsWithANewOne) {
-  Ticks owner;
-  {
-    CCallTimer timer(10);
-    timer.SetOwner(&owner);
-    timer.StopTimer();  // not running: nothing
-    ASSERT_TRUE(timer.StartTimer());
-    const unsigned first = timer.GetTimerId();
-    ASSERT_TRUE(owner.WaitFor(2));
-    ASSERT_TRUE(timer.StartTimer());  // a start while running starts anew
-    const unsigned second = timer.GetTimerId();
-    EXPECT_NE(second, first);
-    const size_t before = owner.Ids().size();
-    ASSERT_TRUE(owner.WaitFor(before + 2));
-    EXPECT_EQ(owner.Ids().back(), second);
-    timer.StopTimer();
-    EXPECT_FALSE(timer.IsRunning());
-    EXPECT_EQ(timer.GetTimerId(), 0u);
-    owner.ExpectNoMore();
-    ASSERT_TRUE(timer.StartTimer());
-    ASSERT_TRUE(owner.WaitFor(owner.Ids().size() + 1));
-  }
-  owner.ExpectNoMore();
 }
 
 TEST(TurnOrder, ATurnGivenUpDoesNotHoldTheOthersAndCancelReleasesAll) {
