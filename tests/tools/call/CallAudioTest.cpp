@@ -1,9 +1,8 @@
 // The tool's audio where the program tests do not reach it: a WAV file of another format, a
-// recording per call, what cannot be used refused before the first call, a play device that fails.
+// recording per call, and what cannot be used refused before the first call.
 #include "runtime/PWAVFile.h"
 #include "tests/support/SoundTestSupport.h"
 #include "tools/call/CallAudio.h"
-#include "tools/call/HeardAudioSink.h"
 
 #include <gtest/gtest.h>
 
@@ -99,20 +98,4 @@ TEST(CallAudio, WhatIsHeardIsMeasuredAndRecordedPerCall) {
   EXPECT_EQ(written.GetSamples(), quiet);
   EXPECT_EQ(CallAudio::RecordingPath("out", 3), "out-3");
   EXPECT_EQ(CallAudio::RecordingPath("a.b/c.wav", 1), "a.b/c.wav");
-}
-
-TEST(CallAudio, AFailingPlayDeviceDoesNotEndTheMeasuring) {
-  // A device that takes two writes and then fails, as a sound server that went away.
-  struct FailingSink : vantro::endpoint::AudioSink {
-    bool Write(std::span<const std::int16_t>) override { return ++writes <= 2; }
-    void Abort() override {}
-    int writes = 0;
-  };
-  auto heard = std::make_shared<HeardAudio>(false);
-  HeardAudioSink sink(heard, std::make_unique<FailingSink>());
-  const std::vector<std::int16_t> frame(160, 100);
-  for (int i = 0; i < 5; ++i) EXPECT_TRUE(sink.Write(frame)) << i;
-  EXPECT_EQ(heard->Take().samples, 800u);
-  sink.Abort();
-  EXPECT_FALSE(sink.Write(frame));
 }
