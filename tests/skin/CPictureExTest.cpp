@@ -1,19 +1,15 @@
-// The banner control: the animation frame by frame on the surface, timing, disposal, stopping,
-// clicks, bad pictures and the shipped banner.
+// The banner control: the animation frame by frame on the surface, timing, disposal, stopping and
+// bad pictures.
 #include <atomic>
-#include <cstdlib>
 #include <chrono>
 #include <mutex>
 #include <thread>
 
 #include <QApplication>
-#include <QFile>
 #include <QPalette>
 #include <gtest/gtest.h>
 
-#include "platform/DialogUnits.h"
 #include "skin/CPictureEx.h"
-#include "skin/GifWalker.h"
 #include "tests/skin/GifTestData.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/TempDir.h"
@@ -115,18 +111,6 @@ TEST(CPictureEx, BadPicturesLeaveNothingBehind) {
   EXPECT_FALSE(CPictureEx().Load(QString::fromStdString((dir / "missing.gif").string())));
 }
 
-TEST(CPictureEx, AClickComesOnlyWhenReleasedOnThePicture) {
-  CPictureEx pic;
-  ASSERT_TRUE(LoadBytes(pic, MakeGif(9, 5, {{0, 0, 9, 5, Blue}})));
-  int clicks = 0;
-  QObject::connect(&pic, &CPictureEx::clicked, [&] { ++clicks; });
-  for (QPoint release : {QPoint(3, 2), QPoint(30, 2)}) {
-    SendMouse(&pic, QEvent::MouseButtonPress, {3, 2}, Qt::LeftButton);
-    SendMouse(&pic, QEvent::MouseButtonRelease, release, Qt::NoButton);
-  }
-  EXPECT_EQ(clicks, 1);
-}
-
 TEST(CPictureEx, AWorkerThatOutlivesStopNeverTouchesFreedState) {
   std::atomic<bool> release{false}, returned{false};
   {
@@ -148,16 +132,4 @@ TEST(CPictureEx, AWorkerThatOutlivesStopNeverTouchesFreedState) {
   release = true;
   ASSERT_TRUE(ProcessEventsUntil([&] { return returned.load(); }));
   ProcessEventsFor(100);  // the worker ends on its own state; ASan would see any stray write
-}
-
-TEST(CPictureEx, EveryFrameOfTheShippedBannerDecodesAtTheSizeOfItsControl) {
-  QFile file(QString::fromLocal8Bit(std::getenv("VANTRO_SOURCE_DIR")) + "/res/data1/banner.gif");
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  const QByteArray bytes = file.readAll();
-  const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
-  CPictureEx banner;
-  ASSERT_TRUE(banner.Load(data, size_t(bytes.size())));
-  EXPECT_GE(banner.GetFrameCount(), 3);
-  EXPECT_EQ(banner.GetFrameCount(), GifWalker(data, size_t(bytes.size())).CountFrames());
-  EXPECT_EQ(banner.GetPictureSize(), DluToPixels(41, 58, 111, 51).size());
 }
