@@ -116,23 +116,6 @@ TEST(TurnOrder, ATurnGivenUpDoesNotHoldTheOthersAndCancelReleasesAll) {
   EXPECT_FALSE(turns.Wait(d));
 }
 
-TEST(ShellOpen, HandsTheAddressToTheOpenerAndMapsItsExit) {
-  FakePrograms fake(true);
-  fake.AddRecorder("xdg-open", 0);
-  // An address without a scheme that is no file is a web address.
-  for (const auto& [address, handed] :
-       {std::pair{"http://www.vantro-dialer.example/", "http://www.vantro-dialer.example/"},
-        {"www.vantro-dialer.example/a.html", "http://www.vantro-dialer.example/a.html"},
-        {"billing.example:8080/x", "http://billing.example:8080/x"},
-        {"mailto:someone@example.org", "mailto:someone@example.org"}}) {
-    EXPECT_GT(ShellOpen(address), 32) << address;
-    EXPECT_EQ(fake.ArgsOf("xdg-open"), std::string(handed) + "\n");
-  }
-  // Exits 3 and 4 (no handler) are HyperLinkTest's.
-  fake.AddRecorder("xdg-open", 2);
-  EXPECT_EQ(ShellOpen("/no/such/file"), SE_ERR_FNF);
-}
-
 // The desktop entry's command with quotes and dropped field codes is HyperLinkTest's fallback.
 TEST(ShellOpen, HandlerArgumentsPutTheAddressInPlaceOfThePlaceholderAndNoShellReadsIt) {
   using V = std::vector<std::string>;
@@ -140,20 +123,4 @@ TEST(ShellOpen, HandlerArgumentsPutTheAddressInPlaceOfThePlaceholderAndNoShellRe
   EXPECT_EQ(HandlerArguments("browser %i %c --x=100%% %F", "u"), (V{"browser", "--x=100%", "u"}));
   EXPECT_EQ(HandlerArguments("\"/opt/web browser/run\" \"%U\"", "x y"), (V{"/opt/web browser/run", "x y"}));
   EXPECT_EQ(HandlerArguments("b %u", "http://a/;rm -rf ~"), (V{"b", "http://a/;rm -rf ~"}));
-}
-
-TEST(ShellOpen, NoDesktopEntryMeansNoHandlerAndStartProgramSaysWhatWentWrong) {
-  FakePrograms fake(true);
-  for (const char* mime : {"exit 4", "echo missing.desktop"}) {
-    fake.Add("xdg-mime", mime);
-    EXPECT_EQ(DefaultHtmlHandlerCommand(), "") << mime;
-  }
-  fake.AddRecorder("browser");
-  EXPECT_EQ(StartProgram({"browser", "http://a/"}), 33);
-  vantro::test::WaitUntil([&] { return !fake.ArgsOf("browser").empty(); });  // it may run after the call returned
-  EXPECT_EQ(fake.ArgsOf("browser"), "http://a/\n");
-  EXPECT_EQ(StartProgram({"no-such-browser"}), SE_ERR_FNF);
-  EXPECT_EQ(StartProgram({}), SE_ERR_FNF);
-  WriteFileBytes(fake.Folder() / "notexec", "x");
-  EXPECT_EQ(StartProgram({(fake.Folder() / "notexec").string()}), SE_ERR_ACCESSDENIED);
 }
