@@ -51,27 +51,6 @@ TEST(CallAudio, AWavFileOfAnotherFormatIsConvertedAndSentOncePerChannelThenSilen
   EXPECT_FALSE(source->Read(one));
 }
 
-// A WAV file that cannot be read is CallTool.EachFailureHasItsExitCode's.
-TEST(CallAudio, WhatCannotBeUsedIsRefusedBeforeTheCall) {
-  TempDir dir;
-  NoServer none;
-  const std::pair<std::function<void(CallOptions&)>, std::string> cases[] = {
-      {[&](CallOptions& o) { o.wavOut = (dir / "no" / "such" / "out.wav").string(); }, "missing or not writable"},
-      {[&](CallOptions& o) { o.wavOut = dir.path().string(); }, "it is a folder"},
-      {[](CallOptions& o) { o.playDevice = "speaker"; }, "no playing device \"speaker\" (--list-devices lists them)"},
-      {[](CallOptions& o) { o.recordDevice = "mic"; }, "no recording device \"mic\""},
-  };
-  for (const auto& [set, reason] : cases) {
-    CallAudio audio;
-    std::string error, note;
-    EXPECT_FALSE(audio.Prepare(AnswerWith(set), error, note)) << reason;
-    EXPECT_NE(error.find(reason), std::string::npos) << error;
-  }
-  // The server's default is always a name; without a server its channel simply runs silent.
-  std::string error, note;
-  EXPECT_TRUE(CallAudio().Prepare(AnswerWith([](CallOptions& o) { o.playDevice = o.recordDevice = ""; }), error, note));
-}
-
 TEST(CallAudio, WhatIsHeardIsMeasuredAndRecordedPerCall) {
   TempDir dir;
   CallAudio audio;
