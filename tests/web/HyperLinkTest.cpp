@@ -1,5 +1,5 @@
 // The link control as the settings dialog uses it: opened on a worker by the desktop's opener or
-// the default browser, coloured by the visit, a failure said in a box.
+// the default browser, a failure said in a box.
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -39,20 +39,14 @@ class HyperLink : public ::testing::Test {
 }  // namespace
 
 TEST_F(HyperLink, AClickOpensWithTheDesktopOrTheDefaultBrowserOrSaysWhyNot) {
-  EXPECT_EQ(link.text(), "http://a.example/page");  // the target shows as text and tooltip
-  EXPECT_EQ(link.toolTip(), "http://a.example/page");
   fake.AddRecorder("xdg-open", 0);
   ASSERT_TRUE(ClickAndWait());
   EXPECT_EQ(fake.ArgsOf("xdg-open"), "http://a.example/page\n");
-  EXPECT_TRUE(link.GetWasVisited());
-  EXPECT_EQ(link.CurrentTextColour(), link.GetVisitedColour());
   EXPECT_TRUE(boxes.texts.empty());
 
-  // A failed open afterwards shows the link colour again and says why.
+  // A failed open afterwards says why.
   fake.AddRecorder("xdg-open", 3);
   ASSERT_TRUE(ClickAndWait());
-  EXPECT_FALSE(link.GetWasVisited());
-  EXPECT_EQ(link.CurrentTextColour(), QColor(67, 86, 204));
   ASSERT_EQ(boxes.texts.size(), 1u);
   EXPECT_EQ(boxes.texts[0],
             "Unable to open hyperlink:\n\nThere is no application associated\n"
