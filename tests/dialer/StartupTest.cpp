@@ -64,19 +64,6 @@ TEST_F(Startup, TheSignedInAccountIsStoredAndTheWindowShowsTheCallLog) {
   ExpectCallState(dlg, CallState::Idle);
 }
 
-TEST_F(Startup, NotRememberedTheFileKeepsNoAccountButTheWindowUsesIt) {
-  CDialerSettings seed;
-  seed.SaveSettings("old", "old", "old", "0", "old", 1, 2, 3);
-  CDialerDlg dlg;
-  SignIn("127.0.0.1:9", "SER2", "9999", false);
-  EXPECT_TRUE(dlg.OnInitDialog());
-  EXPECT_EQ(Settings(),
-            "Serial=\r\nPin=\r\nGatekeeper=\r\nIsGkPassEnabled=0\r\nGkPass=\r\n"
-            "Codec Index=1\r\nPlay Device Index=2\r\nRecord Device Index=3");
-  EXPECT_EQ(dlg.Account().m_strPin, "9999");
-  EXPECT_EQ(dlg.Account().m_strSerial, "SER2");
-}
-
 TEST_F(Startup, TheSignInShowsTheStoredAccountAndCancelEndsTheProgramTouchingNothing) {
   CDialerSettings seed;
   seed.SaveSettings("77", "S77", "gk77", "1", "pw77", 0, 0, 0);

@@ -1,5 +1,5 @@
-// The desktop pieces under the window: message boxes, worker threads, calls handed to the
-// user-interface thread, turns of worker threads, and opening addresses.
+// The desktop pieces under the window: message boxes, calls handed to the user-interface thread,
+// turns of worker threads, and the opener's arguments.
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -14,7 +14,6 @@
 #include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
 #include "platform/UiThread.h"
-#include "platform/WorkerThreads.h"
 #include "tests/support/FakePrograms.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/WaitUntil.h"
@@ -36,27 +35,6 @@ TEST(MessageBoxes, GoThroughTheHookOnTheUserInterfaceThreadAndAWorkerGoesOnAtOnc
   SetMessageBoxHook(nullptr);
   EXPECT_EQ(seen, (std::vector<std::string>{"on the ui thread||" + std::to_string(MB_OKCANCEL) + "|ui",
                                             "from a worker|Cap|" + std::to_string(MB_ICONEXCLAMATION) + "|ui"}));
-}
-
-TEST(WorkerThreads, JoinAllWaitsForEveryThreadIncludingOnesStartedByWorkersAndCountsOnlyTheRunning) {
-  std::atomic<int> finished{0};
-  std::atomic<bool> release{false};
-  {
-    CWorkerThreads threads;
-    threads.Start([&] { ++finished; });
-    threads.Start([&] {
-      while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      threads.Start([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        ++finished;
-      });
-      ++finished;
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_EQ(threads.Running(), 1);
-    release = true;
-  }  // the destructor joins
-  EXPECT_EQ(finished.load(), 3);
 }
 
 // A worker's calls run on the user-interface thread in the order posted with the values captured;
