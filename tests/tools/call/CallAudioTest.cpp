@@ -1,5 +1,4 @@
-// The tool's audio where the program tests do not reach it: a WAV file of another format, a
-// recording per call, and what cannot be used refused before the first call.
+// The tool's audio where the program tests do not reach it: a WAV file of another format.
 #include "runtime/PWAVFile.h"
 #include "tests/support/SoundTestSupport.h"
 #include "tools/call/CallAudio.h"
@@ -49,32 +48,4 @@ TEST(CallAudio, AWavFileOfAnotherFormatIsConvertedAndSentOncePerChannelThenSilen
   source->Abort();
   std::int16_t one[160];
   EXPECT_FALSE(source->Read(one));
-}
-
-TEST(CallAudio, WhatIsHeardIsMeasuredAndRecordedPerCall) {
-  TempDir dir;
-  CallAudio audio;
-  std::string error, note;
-  ASSERT_TRUE(audio.Prepare(AnswerWith([&](CallOptions& o) { o.wavOut = (dir / "heard.wav").string(); }), error, note));
-  // Two channels of one call (the far end reopened its channel): one recording.
-  const std::vector<std::int16_t> loud(800, -1000), quiet(800, 200);
-  audio.Devices().openSink("")->Write(loud);
-  audio.Devices().openSink("")->Write(quiet);
-  const CallAudio::Heard first = audio.FinishCall(1);
-  EXPECT_EQ(first.error, "");
-  EXPECT_DOUBLE_EQ(first.meanLevel, 600);
-  EXPECT_DOUBLE_EQ(first.seconds, 0.2);
-  PSound written;
-  ASSERT_TRUE(PWAVFile::Read((dir / "heard.wav").string(), written));
-  std::vector<std::int16_t> both = loud;
-  both.insert(both.end(), quiet.begin(), quiet.end());
-  EXPECT_EQ(written.GetSamples(), both);
-
-  // The next call starts afresh, in a file of its own.
-  audio.Devices().openSink("")->Write(quiet);
-  EXPECT_DOUBLE_EQ(audio.FinishCall(2).meanLevel, 200);
-  ASSERT_TRUE(PWAVFile::Read((dir / "heard-2.wav").string(), written));
-  EXPECT_EQ(written.GetSamples(), quiet);
-  EXPECT_EQ(CallAudio::RecordingPath("out", 3), "out-3");
-  EXPECT_EQ(CallAudio::RecordingPath("a.b/c.wav", 1), "a.b/c.wav");
 }

@@ -26,14 +26,6 @@ ToolEvent At(int ms, ToolEvent::Kind kind, Step step = Step::Connected, std::str
 
 ToolEvent StepAt(Step step, int ms, std::string detail = "") { return At(ms, ToolEvent::Kind::Step, step, detail); }
 
-ToolEvent ClearedAt(int ms, R::CallEndReason reason, bool established) {
-  ToolEvent e = At(ms, ToolEvent::Kind::Cleared);
-  e.endReason = reason;
-  e.established = established;
-  e.q931Cause = 16;
-  return e;
-}
-
 MediaSnapshot Media(std::uint64_t packets, std::uint64_t lost = 0, unsigned channel = 1) {
   MediaSnapshot m;
   m.channel = channel;
@@ -74,7 +66,11 @@ TEST(CallRecord, SummaryCountsEachPacketOnceAcrossReplacedChannels) {
   closed.transmit.reset();
   closed.receive = Media(240, 5, 5);
   r.Apply(closed);
-  r.Apply(ClearedAt(5920, R::EndedByLocalUser, true));
+  ToolEvent cleared = At(5920, ToolEvent::Kind::Cleared);
+  cleared.endReason = R::EndedByLocalUser;
+  cleared.established = true;
+  cleared.q931Cause = 16;
+  r.Apply(cleared);
   ASSERT_TRUE(r.Ended());
 
   std::FILE* file = std::tmpfile();
