@@ -29,16 +29,6 @@ TEST(DialerEndPoint, InitialiseAppliesTheAccountAndDevicesAndKeepsItsListener) {
   EXPECT_TRUE(window.Events().empty());
 }
 
-TEST(DialerEndPoint, TheCapabilityTableIsAlwaysTheSameThree) {
-  using Sets = std::vector<std::vector<std::vector<std::string>>>;
-  CDialerEndPoint ep;
-  for (int codec : {0, 1, 0, 7}) {
-    ep.BuildCapabilities(codec);
-    EXPECT_EQ(ep.GetCapabilities().GetSize(), 3u);
-    EXPECT_EQ(ep.GetCapabilities().Descriptors(), (Sets{{{"G.729A"}, {"G.723.1A"}, {"G.711-uLaw-64k"}}})) << codec;
-  }
-}
-
 TEST(DialerEndPoint, CallOperationsWithoutACall) {
   RecordingEvents window;
   CDialerEndPoint ep;
@@ -62,11 +52,6 @@ TEST(DialerEndPoint, CallOperationsWithoutACall) {
   token = "stale";
   EXPECT_FALSE(ep.MakeCall("5550200@", token));
   EXPECT_TRUE(token.empty());
-}
-
-// The refusals' texts are DialerRegistrationTest's.
-TEST(DialerEndPoint, OutcomesThatAreNoRefusalHaveNoMessage) {
-  for (unsigned quiet : {0u, 1u, 2u, 3u, 8u}) EXPECT_EQ(RegistrationFailureMessage(quiet), "") << quiet;
 }
 
 }  // namespace
