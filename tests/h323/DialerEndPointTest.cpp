@@ -5,30 +5,6 @@
 
 namespace {
 
-TEST(DialerEndPoint, InitialiseAppliesTheAccountAndDevicesAndKeepsItsListener) {
-  RecordingEvents window;
-  CDialerEndPoint ep;
-  ep.listenerInterfaces = "127.0.0.1:0,,";
-  CAccount account{"5550100", "SER", "127.0.0.1:9", "secret", 0};
-  EXPECT_EQ(ep.Initialise(&window, account, 1, "speaker", "mic"), 1);
-  EXPECT_EQ(ep.window.load(), &window);
-  EXPECT_EQ(ep.GetLocalUserName(), "5550100");
-  EXPECT_EQ(ep.GetGatekeeperPassword(), "");  // the flag is off: the stored password stays unused
-  EXPECT_EQ(ep.GetSoundChannelPlayDevice(), "speaker");
-  EXPECT_EQ(ep.GetSoundChannelRecordDevice(), "mic");
-  const auto listener = ep.GetListenerAddress();
-  ASSERT_TRUE(listener);
-
-  account.m_nGkPassEnabled = 1;
-  EXPECT_EQ(ep.Initialise(&window, account, 0, "", ""), 1);  // again: the same listener goes on
-  EXPECT_EQ(ep.GetGatekeeperPassword(), "secret");
-  EXPECT_EQ(ep.GetListenerAddress(), listener);
-
-  ep.listenerInterfaces = "nowhere:1737";
-  EXPECT_EQ(ep.Initialise(&window, account, 0, "", ""), 0);
-  EXPECT_TRUE(window.Events().empty());
-}
-
 TEST(DialerEndPoint, CallOperationsWithoutACall) {
   RecordingEvents window;
   CDialerEndPoint ep;
