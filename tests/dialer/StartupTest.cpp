@@ -93,12 +93,6 @@ TEST_F(Startup, AnIncompleteAccountEndsTheProgramAfterSayingSo) {
     EXPECT_EQ(exitCodes.front(), 0);
   }
   EXPECT_FALSE(fs::exists(dir / "data1/Dialer.property"));
-  // Blanks are not empty.
-  exitCodes.clear();
-  CDialerDlg dlg;
-  SignIn("127.0.0.1:9", " ", "1");
-  EXPECT_TRUE(dlg.OnInitDialog());
-  EXPECT_TRUE(exitCodes.empty());
 }
 
 TEST_F(Startup, TheBannerIsReplacedByTheDownloadedOne) {
