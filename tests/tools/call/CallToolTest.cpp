@@ -14,7 +14,6 @@
 
 #include <csignal>
 #include <optional>
-#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -78,11 +77,6 @@ class ToolProcess {
     std::vector<std::string> found = Lines();
     std::erase_if(found, [&](const std::string& line) { return JsonField(line, "event") != event; });
     return found;
-  }
-  std::vector<std::string> EventNames() const {
-    std::vector<std::string> names = Lines();
-    for (auto& line : names) line = JsonField(line, "event");
-    return names;
   }
   // The first line of the event that holds also, once it came; nullopt after limit.
   std::optional<std::string> WaitForEvent(const std::string& event, std::chrono::milliseconds limit,
@@ -179,15 +173,6 @@ TEST_F(CallTool, TwoToolsTalkWavToWavAndPassKeys) {
   ASSERT_EQ(ExitOf(*call), 0) << call->Transcript();
   ASSERT_EQ(ExitOf(*answer), 0) << answer->Transcript();
 
-  // Each step in its order.
-  const std::set<std::string> kinds{"calling",  "setup-sent", "connected", "dtmf-sent",
-                                    "clearing", "cleared",    "summary",   "exit"};
-  std::vector<std::string> steps = call->EventNames();
-  std::erase_if(steps, [&](const std::string& n) { return !kinds.count(n); });
-  EXPECT_EQ(steps, (std::vector<std::string>{"calling", "setup-sent", "connected", "dtmf-sent", "dtmf-sent",
-                                             "dtmf-sent", "clearing", "cleared", "summary", "exit"}))
-      << call->Transcript();
-  EXPECT_EQ(call->Events("media-started").size(), 2u) << call->Transcript();
   // The keys arrive in order and are printed as they come.
   std::string keys;
   for (const auto& line : answer->Events("dtmf-received")) keys += JsonField(line, "keys");
@@ -218,16 +203,13 @@ TEST_F(CallTool, TwoToolsTalkWavToWavAndPassKeys) {
 }
 
 TEST_F(CallTool, EachFailureHasItsExitCode) {
-  // A gatekeeper's address where nothing answers, a far end that takes the connection (the system
-  // does, for a listener that accepts nothing) and never says a word, and a port just given up.
+  // A gatekeeper's address where nothing answers, and a far end that takes the connection (the
+  // system does, for a listener that accepts nothing) and never says a word.
   asio::io_context io;
   const auto localhost = asio::ip::make_address("127.0.0.1");
   asio::ip::udp::socket silentGk(io, asio::ip::udp::endpoint(localhost, 0));
   asio::ip::tcp::acceptor mute(io, asio::ip::tcp::endpoint(localhost, 0));
-  asio::ip::tcp::acceptor closed(io, asio::ip::tcp::endpoint(localhost, 0));
   const std::string nowhere = "127.0.0.1:" + std::to_string(silentGk.local_endpoint().port());
-  const std::string deadParty = Party(closed.local_endpoint().port());
-  closed.close();
   TestGatekeeper::Script script;
   script.auth = TestGatekeeper::Auth::Md5;
   script.password = "secret";
@@ -268,7 +250,6 @@ TEST_F(CallTool, EachFailureHasItsExitCode) {
        {"call", Party(mute.local_endpoint().port()), "--timeout", "1"},
        8,
        {"setup-sent", "cleared:EndedByTransportFail"}},
-      {"unreachable", {"call", deadParty}, 8, {}},
       {"no-codec", {"call", g711, "--codec", "g729a", "--duration", "3"}, 9, {}},
       {"idle", {"answer", "--listen", "127.0.0.1:0", "--timeout", "0.5"}, 11, {}},
       {"broken",
