@@ -77,21 +77,6 @@ TEST_F(DialerProcess, ACancelledSignInEndsTheProcessWithCodeZeroBeforeAnyWindowS
   EndedBeforeAnyWindow();
 }
 
-TEST_P(EndSignal, AtSignInEndsTheProgramWithCodeZero) {
-  Start({SIGNIN_PROBE, "wait"});
-  ASSERT_TRUE(WaitFor(30s, [&] { return Output().find("sign-in shown") != std::string::npos; })) << Output();
-  EXPECT_EQ(EndWith(GetParam()), 0) << Output();
-  EndedBeforeAnyWindow();
-}
-
-TEST_P(EndSignal, UnregistersAndExitsWithCodeZero) {
-  ASSERT_NO_FATAL_FAILURE(Start({SIGNIN_PROBE, "signin", gatekeeper.Address(), kDialerNumber}));
-  EXPECT_EQ(gatekeeper.MessagesOf(Ras::unregistrationRequest).size(), 0u);
-  EXPECT_EQ(EndWith(GetParam()), 0) << Output();
-  EXPECT_GE(gatekeeper.MessagesOf(Ras::unregistrationRequest).size(), 1u) << Output();
-  EXPECT_FALSE(Registered());
-}
-
 TEST_P(EndSignal, ClearsTheCallBeforeUnregistering) {
   vantro::test::TestPhone far("5550200", 1000, 23800);
   ASSERT_TRUE(far.Register(gatekeeper.Address()));

@@ -1,8 +1,4 @@
-// The window's volume sliders against the test sound server's mixers, and without a server.
-#include <array>
-#include <condition_variable>
-#include <thread>
-
+// The window's volume sliders against the test sound server's mixers.
 #include <gtest/gtest.h>
 
 #include "platform/Mixer.h"
@@ -68,47 +64,4 @@ TEST(VolumeSliders, ShowAndSetTheVolumesOfTheStoredDevicesOnTheUsersMovesOnly) {
   VolumeWindow damaged(-1, 1000);  // stored indexes of no device: no mixer
   EXPECT_EQ(damaged.speaker->value(), 65535);
   EXPECT_EQ(damaged.mic->value(), 65535);
-}
-
-TEST(VolumeSliders, WithoutAMixerBothSlidersStartAtTheTop) {
-  NoServer none;
-  VolumeWindow w(2, 1);
-  EXPECT_EQ(w.speaker->maximum(), 65535);
-  EXPECT_EQ(w.speaker->value(), 65535);
-  EXPECT_EQ(w.mic->value(), 65535);
-}
-
-// While a setting waits on a slow server the user drags on: of a line's waiting values only the
-// newest is applied.
-TEST(VolumeSliders, TheWriterAppliesOnlyTheNewestValueOfALine) {
-  using Call = std::array<unsigned, 4>;
-  CVolumeWriter writer;
-  std::mutex mutex;
-  std::condition_variable cv;
-  bool release = false;
-  std::vector<Call> calls;
-  writer.SetSetter([&](unsigned d, unsigned s, unsigned v, unsigned m) {
-    std::unique_lock lock(mutex);
-    calls.push_back({d, s, v, m});
-    cv.notify_all();
-    cv.wait(lock, [&] { return release; });
-    return true;
-  });
-  writer.Set(kSpk, kWaveOut, 1, 0);
-  {
-    std::unique_lock lock(mutex);
-    cv.wait(lock, [&] { return !calls.empty(); });
-  }
-  writer.Set(kSpk, kWaveOut, 2, 0);
-  writer.Set(kWaveIn, kMic, 7, 0);
-  writer.Set(kSpk, kWaveOut, 3, 0);
-  {
-    std::lock_guard lock(mutex);
-    release = true;
-  }
-  cv.notify_all();
-  ASSERT_TRUE(writer.WaitIdle(10s));
-  std::lock_guard lock(mutex);
-  std::sort(calls.begin() + 1, calls.end());
-  EXPECT_EQ(calls, (std::vector<Call>{{kSpk, kWaveOut, 1, 0}, {kSpk, kWaveOut, 3, 0}, {kWaveIn, kMic, 7, 0}}));
 }

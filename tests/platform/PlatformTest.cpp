@@ -1,8 +1,7 @@
-// The desktop pieces under the window: message boxes, worker threads, the wait cursor, calls handed
-// to the user-interface thread, the call timer, turns of worker threads, and opening addresses.
+// The desktop pieces under the window: message boxes, calls handed to the user-interface thread,
+// turns of worker threads, and the opener's arguments.
 #include <atomic>
 #include <chrono>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -11,13 +10,10 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/CCallTimer.h"
 #include "platform/CTurnOrder.h"
 #include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
 #include "platform/UiThread.h"
-#include "platform/WaitCursor.h"
-#include "platform/WorkerThreads.h"
 #include "tests/support/FakePrograms.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/WaitUntil.h"
@@ -39,44 +35,6 @@ TEST(MessageBoxes, GoThroughTheHookOnTheUserInterfaceThreadAndAWorkerGoesOnAtOnc
   SetMessageBoxHook(nullptr);
   EXPECT_EQ(seen, (std::vector<std::string>{"on the ui thread||" + std::to_string(MB_OKCANCEL) + "|ui",
                                             "from a worker|Cap|" + std::to_string(MB_ICONEXCLAMATION) + "|ui"}));
-}
-
-TEST(WorkerThreads, JoinAllWaitsForEveryThreadIncludingOnesStartedByWorkersAndCountsOnlyTheRunning) {
-  std::atomic<int> finished{0};
-  std::atomic<bool> release{false};
-  {
-    CWorkerThreads threads;
-    threads.Start([&] { ++finished; });
-    threads.Start([&] {
-      while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      threads.Start([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        ++finished;
-      });
-      ++finished;
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_EQ(threads.Running(), 1);
-    release = true;
-  }  // the destructor joins
-  EXPECT_EQ(finished.load(), 3);
-}
-
-TEST(WaitCursor, NestsAndNeverGoesBelowZero) {
-  EXPECT_EQ(WaitCursorDepth(), 0);
-  {
-    CWaitCursor a;
-    CWaitCursor b;
-    EXPECT_EQ(WaitCursorDepth(), 2);
-    ProcessEventsFor(5);
-    EXPECT_NE(QApplication::overrideCursor(), nullptr);
-  }
-  EndWaitCursor();
-  EXPECT_EQ(WaitCursorDepth(), 0);
-  std::thread([] { CWaitCursor fromWorker; }).join();
-  ProcessEventsFor(20);
-  EXPECT_EQ(WaitCursorDepth(), 0);
-  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 // A worker's calls run on the user-interface thread in the order posted with the values captured;
@@ -111,62 +69,6 @@ TEST(PostToUi, RunsAWorkersCallsInOrderWithTheirValuesAndDropsThoseOfADestroyedC
   EXPECT_EQ(ran.size(), 300u);
 }
 
-namespace {
-
-// Notes the ticks by timer id.
-class Ticks : public CCallTimer::Owner {
- public:
-  void OnCallTimer(unsigned timerId) override {
-    std::lock_guard lock(m_mutex);
-    m_ids.push_back(timerId);
-  }
-  std::vector<unsigned> Ids() {
-    std::lock_guard lock(m_mutex);
-    return m_ids;
-  }
-  bool WaitFor(size_t count) {
-    return vantro::test::WaitUntil([&] { return Ids().size() >= count; });
-  }
-  // No tick comes after this is called.
-  void ExpectNoMore() {
-    const size_t seen = Ids().size();
-    std::this_thread::sleep_for(80ms);
-    EXPECT_EQ(Ids().size(), seen);
-  }
-
- private:
-  std::mutex m_mutex;
-  std::vector<unsigned> m_ids;
-};
-
-}  // namespace
-
-// The window's tests drive the timer's clock and the turns' order.
-TEST(CallTimer, TicksWithItsIdUntilStoppedOrDestroyedAndRestartsWithANewOne) {
-  Ticks owner;
-  {
-    CCallTimer timer(10);
-    timer.SetOwner(&owner);
-    timer.StopTimer();  // not running: nothing
-    ASSERT_TRUE(timer.StartTimer());
-    const unsigned first = timer.GetTimerId();
-    ASSERT_TRUE(owner.WaitFor(2));
-    ASSERT_TRUE(timer.StartTimer());  // a start while running starts anew
-    const unsigned second = timer.GetTimerId();
-    EXPECT_NE(second, first);
-    const size_t before = owner.Ids().size();
-    ASSERT_TRUE(owner.WaitFor(before + 2));
-    EXPECT_EQ(owner.Ids().back(), second);
-    timer.StopTimer();
-    EXPECT_FALSE(timer.IsRunning());
-    EXPECT_EQ(timer.GetTimerId(), 0u);
-    owner.ExpectNoMore();
-    ASSERT_TRUE(timer.StartTimer());
-    ASSERT_TRUE(owner.WaitFor(owner.Ids().size() + 1));
-  }
-  owner.ExpectNoMore();
-}
-
 TEST(TurnOrder, ATurnGivenUpDoesNotHoldTheOthersAndCancelReleasesAll) {
   CTurnOrder turns;
   const uint64_t a = turns.Take(), b = turns.Take(), c = turns.Take();
@@ -192,23 +94,6 @@ TEST(TurnOrder, ATurnGivenUpDoesNotHoldTheOthersAndCancelReleasesAll) {
   EXPECT_FALSE(turns.Wait(d));
 }
 
-TEST(ShellOpen, HandsTheAddressToTheOpenerAndMapsItsExit) {
-  FakePrograms fake(true);
-  fake.AddRecorder("xdg-open", 0);
-  // An address without a scheme that is no file is a web address.
-  for (const auto& [address, handed] :
-       {std::pair{"http://www.vantro-dialer.example/", "http://www.vantro-dialer.example/"},
-        {"www.vantro-dialer.example/a.html", "http://www.vantro-dialer.example/a.html"},
-        {"billing.example:8080/x", "http://billing.example:8080/x"},
-        {"mailto:someone@example.org", "mailto:someone@example.org"}}) {
-    EXPECT_GT(ShellOpen(address), 32) << address;
-    EXPECT_EQ(fake.ArgsOf("xdg-open"), std::string(handed) + "\n");
-  }
-  // Exits 3 and 4 (no handler) are HyperLinkTest's.
-  fake.AddRecorder("xdg-open", 2);
-  EXPECT_EQ(ShellOpen("/no/such/file"), SE_ERR_FNF);
-}
-
 // The desktop entry's command with quotes and dropped field codes is HyperLinkTest's fallback.
 TEST(ShellOpen, HandlerArgumentsPutTheAddressInPlaceOfThePlaceholderAndNoShellReadsIt) {
   using V = std::vector<std::string>;
@@ -216,20 +101,4 @@ TEST(ShellOpen, HandlerArgumentsPutTheAddressInPlaceOfThePlaceholderAndNoShellRe
   EXPECT_EQ(HandlerArguments("browser %i %c --x=100%% %F", "u"), (V{"browser", "--x=100%", "u"}));
   EXPECT_EQ(HandlerArguments("\"/opt/web browser/run\" \"%U\"", "x y"), (V{"/opt/web browser/run", "x y"}));
   EXPECT_EQ(HandlerArguments("b %u", "http://a/;rm -rf ~"), (V{"b", "http://a/;rm -rf ~"}));
-}
-
-TEST(ShellOpen, NoDesktopEntryMeansNoHandlerAndStartProgramSaysWhatWentWrong) {
-  FakePrograms fake(true);
-  for (const char* mime : {"exit 4", "echo missing.desktop"}) {
-    fake.Add("xdg-mime", mime);
-    EXPECT_EQ(DefaultHtmlHandlerCommand(), "") << mime;
-  }
-  fake.AddRecorder("browser");
-  EXPECT_EQ(StartProgram({"browser", "http://a/"}), 33);
-  vantro::test::WaitUntil([&] { return !fake.ArgsOf("browser").empty(); });  // it may run after the call returned
-  EXPECT_EQ(fake.ArgsOf("browser"), "http://a/\n");
-  EXPECT_EQ(StartProgram({"no-such-browser"}), SE_ERR_FNF);
-  EXPECT_EQ(StartProgram({}), SE_ERR_FNF);
-  WriteFileBytes(fake.Folder() / "notexec", "x");
-  EXPECT_EQ(StartProgram({(fake.Folder() / "notexec").string()}), SE_ERR_ACCESSDENIED);
 }

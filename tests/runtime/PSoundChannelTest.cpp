@@ -1,6 +1,5 @@
 // The sound layer against the private test daemon (sinks "speaker" and "mic_feed", source "mic").
-// Device lists are SoundDevices.NamesByIndexFromTheServersLists'; that what is played is heard is
-// Sounds.*' (the window's key tones, dial tones, click and beep); volumes are Mixer.*'.
+// What is played is heard in RealCallWindow's sound test; volumes are VolumeSliders.*'.
 #include <gtest/gtest.h>
 
 #include <thread>

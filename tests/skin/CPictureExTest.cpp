@@ -1,19 +1,11 @@
-// The banner control: the animation frame by frame on the surface, timing, disposal, stopping,
-// clicks, bad pictures and the shipped banner.
+// The banner control: bad pictures, and a stop that outlives its worker.
 #include <atomic>
-#include <cstdlib>
 #include <chrono>
-#include <mutex>
 #include <thread>
 
-#include <QApplication>
-#include <QFile>
-#include <QPalette>
 #include <gtest/gtest.h>
 
-#include "platform/DialogUnits.h"
 #include "skin/CPictureEx.h"
-#include "skin/GifWalker.h"
 #include "tests/skin/GifTestData.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/TempDir.h"
@@ -22,64 +14,9 @@ using namespace giftest;
 
 namespace {
 
-QColor Face() { return QApplication::palette().color(QPalette::Button); }
-
 bool LoadBytes(CPictureEx& pic, const std::vector<uint8_t>& bytes) { return pic.Load(bytes.data(), bytes.size()); }
 
 }  // namespace
-
-TEST(CPictureEx, AnimatesFrameByFrameWithItsDisposalsAndWaits) {
-  for (auto [delay, ms] : {std::pair{0u, 100u}, {4u, 100u}, {5u, 50u}, {0xFFFFFFFFu, 4294967286u}})
-    EXPECT_EQ(CPictureEx::FrameWaitMs(delay), ms) << delay;
-
-  // Frame 0 covers the left half; frame 1 (disposal 2) a square on the right; frame 2
-  // (disposal 3) a square at the top left; frame 3 a square at the bottom right.
-  CPictureEx pic;
-  ASSERT_TRUE(LoadBytes(pic, MakeGif(20, 20,
-                                     {{0, 0, 10, 20, Red, 5, 1},
-                                      {12, 0, 6, 6, Green, 20, 2},
-                                      {0, 0, 4, 4, Blue, 1, 3},
-                                      {14, 14, 6, 6, White, 1, 0}})));
-  EXPECT_TRUE(pic.IsAnimatedGif());
-  EXPECT_EQ(pic.GetFrameCount(), 4);
-  // The first five frames the worker draws, each let go on after 1 ms.
-  std::mutex mutex;
-  std::vector<std::pair<unsigned, uint32_t>> shown;
-  std::vector<QImage> surfaces;
-  pic.SetFrameHook([&](unsigned f, uint32_t ms, const QImage& s) -> uint32_t {
-    std::lock_guard lock(mutex);
-    if (shown.size() == 5) return 60000;
-    shown.emplace_back(f, ms);
-    surfaces.push_back(s);
-    return 1;
-  });
-  EXPECT_FALSE(pic.Draw());  // an animation start reports no static render
-  ASSERT_TRUE(ProcessEventsUntil(
-      [&] {
-        std::lock_guard lock(mutex);
-        return shown.size() == 5;
-      },
-      20000));
-  EXPECT_TRUE(pic.IsPlaying());
-  pic.Stop();
-  EXPECT_FALSE(pic.IsPlaying());
-  EXPECT_EQ(shown, (std::vector<std::pair<unsigned, uint32_t>>{{0, 50}, {1, 200}, {2, 100}, {3, 100}, {0, 50}}));
-
-  // Before anything: the surface is filled with the button face.
-  EXPECT_EQ(surfaces[0].pixelColor(15, 15), Face());
-  EXPECT_EQ(surfaces[0].pixelColor(5, 5), QColor(Qt::red));
-  EXPECT_EQ(surfaces[1].pixelColor(15, 3), QColor(Qt::green));
-  EXPECT_EQ(surfaces[1].pixelColor(5, 5), QColor(Qt::red));  // disposal 1 keeps frame 0
-  // Frame 1's disposal 2 cleared its square before frame 2 was drawn.
-  EXPECT_EQ(surfaces[2].pixelColor(15, 3), Face());
-  EXPECT_EQ(surfaces[2].pixelColor(2, 2), QColor(Qt::blue));
-  // Frame 2's disposal 3 put back what lay beneath it (frame 0's red).
-  EXPECT_EQ(surfaces[3].pixelColor(2, 2), QColor(Qt::red));
-  EXPECT_EQ(surfaces[3].pixelColor(16, 16), QColor(Qt::white));
-  // After the last frame the whole surface is cleared before frame 0 comes again.
-  EXPECT_EQ(surfaces[4].pixelColor(16, 16), Face());
-  EXPECT_EQ(surfaces[4].pixelColor(5, 5), QColor(Qt::red));
-}
 
 TEST(CPictureEx, BadPicturesLeaveNothingBehind) {
   const auto two = MakeGif(12, 7, {{0, 0, 12, 7, Red}, {0, 0, 12, 7, Blue}});
@@ -115,18 +52,6 @@ TEST(CPictureEx, BadPicturesLeaveNothingBehind) {
   EXPECT_FALSE(CPictureEx().Load(QString::fromStdString((dir / "missing.gif").string())));
 }
 
-TEST(CPictureEx, AClickComesOnlyWhenReleasedOnThePicture) {
-  CPictureEx pic;
-  ASSERT_TRUE(LoadBytes(pic, MakeGif(9, 5, {{0, 0, 9, 5, Blue}})));
-  int clicks = 0;
-  QObject::connect(&pic, &CPictureEx::clicked, [&] { ++clicks; });
-  for (QPoint release : {QPoint(3, 2), QPoint(30, 2)}) {
-    SendMouse(&pic, QEvent::MouseButtonPress, {3, 2}, Qt::LeftButton);
-    SendMouse(&pic, QEvent::MouseButtonRelease, release, Qt::NoButton);
-  }
-  EXPECT_EQ(clicks, 1);
-}
-
 TEST(CPictureEx, AWorkerThatOutlivesStopNeverTouchesFreedState) {
   std::atomic<bool> release{false}, returned{false};
   {
@@ -148,16 +73,4 @@ TEST(CPictureEx, AWorkerThatOutlivesStopNeverTouchesFreedState) {
   release = true;
   ASSERT_TRUE(ProcessEventsUntil([&] { return returned.load(); }));
   ProcessEventsFor(100);  // the worker ends on its own state; ASan would see any stray write
-}
-
-TEST(CPictureEx, EveryFrameOfTheShippedBannerDecodesAtTheSizeOfItsControl) {
-  QFile file(QString::fromLocal8Bit(std::getenv("VANTRO_SOURCE_DIR")) + "/res/data1/banner.gif");
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  const QByteArray bytes = file.readAll();
-  const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
-  CPictureEx banner;
-  ASSERT_TRUE(banner.Load(data, size_t(bytes.size())));
-  EXPECT_GE(banner.GetFrameCount(), 3);
-  EXPECT_EQ(banner.GetFrameCount(), GifWalker(data, size_t(bytes.size())).CountFrames());
-  EXPECT_EQ(banner.GetPictureSize(), DluToPixels(41, 58, 111, 51).size());
 }

@@ -12,11 +12,10 @@ class QWidget;
 class MessageBoxes {
  public:
   MessageBoxes() {
-    SetMessageBoxHook([this](QWidget* owner, const std::string& text, const std::string& caption, unsigned type) {
+    SetMessageBoxHook([this](QWidget*, const std::string& text, const std::string& caption, unsigned type) {
       texts.push_back(text);
       captions.push_back(caption);
       types.push_back(type);
-      owners.push_back(owner);
       return IDOK;
     });
   }
@@ -24,9 +23,8 @@ class MessageBoxes {
   MessageBoxes(const MessageBoxes&) = delete;
   MessageBoxes& operator=(const MessageBoxes&) = delete;
 
-  void Clear() { texts.clear(), captions.clear(), types.clear(), owners.clear(); }
+  void Clear() { texts.clear(), captions.clear(), types.clear(); }
 
   std::vector<std::string> texts, captions;
   std::vector<unsigned> types;
-  std::vector<QWidget*> owners;
 };

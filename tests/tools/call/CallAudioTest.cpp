@@ -1,9 +1,7 @@
-// The tool's audio where the program tests do not reach it: a WAV file of another format, a
-// recording per call, what cannot be used refused before the first call, a play device that fails.
+// The tool's audio where the program tests do not reach it: a WAV file of another format.
 #include "runtime/PWAVFile.h"
 #include "tests/support/SoundTestSupport.h"
 #include "tools/call/CallAudio.h"
-#include "tools/call/HeardAudioSink.h"
 
 #include <gtest/gtest.h>
 
@@ -50,69 +48,4 @@ TEST(CallAudio, AWavFileOfAnotherFormatIsConvertedAndSentOncePerChannelThenSilen
   source->Abort();
   std::int16_t one[160];
   EXPECT_FALSE(source->Read(one));
-}
-
-// A WAV file that cannot be read is CallTool.EachFailureHasItsExitCode's.
-TEST(CallAudio, WhatCannotBeUsedIsRefusedBeforeTheCall) {
-  TempDir dir;
-  NoServer none;
-  const std::pair<std::function<void(CallOptions&)>, std::string> cases[] = {
-      {[&](CallOptions& o) { o.wavOut = (dir / "no" / "such" / "out.wav").string(); }, "missing or not writable"},
-      {[&](CallOptions& o) { o.wavOut = dir.path().string(); }, "it is a folder"},
-      {[](CallOptions& o) { o.playDevice = "speaker"; }, "no playing device \"speaker\" (--list-devices lists them)"},
-      {[](CallOptions& o) { o.recordDevice = "mic"; }, "no recording device \"mic\""},
-  };
-  for (const auto& [set, reason] : cases) {
-    CallAudio audio;
-    std::string error, note;
-    EXPECT_FALSE(audio.Prepare(AnswerWith(set), error, note)) << reason;
-    EXPECT_NE(error.find(reason), std::string::npos) << error;
-  }
-  // The server's default is always a name; without a server its channel simply runs silent.
-  std::string error, note;
-  EXPECT_TRUE(CallAudio().Prepare(AnswerWith([](CallOptions& o) { o.playDevice = o.recordDevice = ""; }), error, note));
-}
-
-TEST(CallAudio, WhatIsHeardIsMeasuredAndRecordedPerCall) {
-  TempDir dir;
-  CallAudio audio;
-  std::string error, note;
-  ASSERT_TRUE(audio.Prepare(AnswerWith([&](CallOptions& o) { o.wavOut = (dir / "heard.wav").string(); }), error, note));
-  // Two channels of one call (the far end reopened its channel): one recording.
-  const std::vector<std::int16_t> loud(800, -1000), quiet(800, 200);
-  audio.Devices().openSink("")->Write(loud);
-  audio.Devices().openSink("")->Write(quiet);
-  const CallAudio::Heard first = audio.FinishCall(1);
-  EXPECT_EQ(first.error, "");
-  EXPECT_DOUBLE_EQ(first.meanLevel, 600);
-  EXPECT_DOUBLE_EQ(first.seconds, 0.2);
-  PSound written;
-  ASSERT_TRUE(PWAVFile::Read((dir / "heard.wav").string(), written));
-  std::vector<std::int16_t> both = loud;
-  both.insert(both.end(), quiet.begin(), quiet.end());
-  EXPECT_EQ(written.GetSamples(), both);
-
-  // The next call starts afresh, in a file of its own.
-  audio.Devices().openSink("")->Write(quiet);
-  EXPECT_DOUBLE_EQ(audio.FinishCall(2).meanLevel, 200);
-  ASSERT_TRUE(PWAVFile::Read((dir / "heard-2.wav").string(), written));
-  EXPECT_EQ(written.GetSamples(), quiet);
-  EXPECT_EQ(CallAudio::RecordingPath("out", 3), "out-3");
-  EXPECT_EQ(CallAudio::RecordingPath("a.b/c.wav", 1), "a.b/c.wav");
-}
-
-TEST(CallAudio, AFailingPlayDeviceDoesNotEndTheMeasuring) {
-  // A device that takes two writes and then fails, as a sound server that went away.
-  struct FailingSink : vantro::endpoint::AudioSink {
-    bool Write(std::span<const std::int16_t>) override { return ++writes <= 2; }
-    void Abort() override {}
-    int writes = 0;
-  };
-  auto heard = std::make_shared<HeardAudio>(false);
-  HeardAudioSink sink(heard, std::make_unique<FailingSink>());
-  const std::vector<std::int16_t> frame(160, 100);
-  for (int i = 0; i < 5; ++i) EXPECT_TRUE(sink.Write(frame)) << i;
-  EXPECT_EQ(heard->Take().samples, 800u);
-  sink.Abort();
-  EXPECT_FALSE(sink.Write(frame));
 }

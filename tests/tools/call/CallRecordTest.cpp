@@ -1,6 +1,5 @@
-// A call's record: the figures of its summary across replaced channels, and the exit code its end
-// stands for where the program tests do not reach it (they reach busy, no answer, unreachable, no
-// codec in common, a refused admission, an interrupt before and after the connect).
+// A call's summary: its figures across replaced channels (the program tests reach the exit codes of
+// busy, no answer, unreachable, no codec in common, a refused admission and an interrupt).
 #include "tools/call/CallRecord.h"
 #include "tools/call/EventPrinter.h"
 
@@ -26,14 +25,6 @@ ToolEvent At(int ms, ToolEvent::Kind kind, Step step = Step::Connected, std::str
 }
 
 ToolEvent StepAt(Step step, int ms, std::string detail = "") { return At(ms, ToolEvent::Kind::Step, step, detail); }
-
-ToolEvent ClearedAt(int ms, R::CallEndReason reason, bool established) {
-  ToolEvent e = At(ms, ToolEvent::Kind::Cleared);
-  e.endReason = reason;
-  e.established = established;
-  e.q931Cause = 16;
-  return e;
-}
 
 MediaSnapshot Media(std::uint64_t packets, std::uint64_t lost = 0, unsigned channel = 1) {
   MediaSnapshot m;
@@ -75,7 +66,11 @@ TEST(CallRecord, SummaryCountsEachPacketOnceAcrossReplacedChannels) {
   closed.transmit.reset();
   closed.receive = Media(240, 5, 5);
   r.Apply(closed);
-  r.Apply(ClearedAt(5920, R::EndedByLocalUser, true));
+  ToolEvent cleared = At(5920, ToolEvent::Kind::Cleared);
+  cleared.endReason = R::EndedByLocalUser;
+  cleared.established = true;
+  cleared.q931Cause = 16;
+  r.Apply(cleared);
   ASSERT_TRUE(r.Ended());
 
   std::FILE* file = std::tmpfile();
@@ -96,36 +91,4 @@ TEST(CallRecord, SummaryCountsEachPacketOnceAcrossReplacedChannels) {
         R"("received":{"packets":240,"octets":0,"lost":5,"lossPercent":2.041,)", R"("concealedFrames":7})",
         R"("levelHeard":812.500,"heardSeconds":4.000,"dtmfSent":"1#","dtmfReceived":"5"})"})
     EXPECT_NE(json.find(part), std::string::npos) << part << "\n" << json;
-}
-
-TEST(CallRecord, WhatACallsEndMeans) {
-  const struct {
-    R::CallEndReason reason;
-    int connectedMs;  // 0: it never connected
-    bool transmit, receive;
-    std::uint64_t received;
-    bool requireAudio;
-    ExitCode code;
-  } cases[] = {
-      {R::EndedByRemoteUser, 5000, true, false, 100, false, ExitCode::MediaFailed},
-      {R::EndedByRemoteUser, 1000, false, false, 100, false, ExitCode::Ok},      // before media had a fair chance
-      {R::EndedByRemoteUser, 5000, true, true, 0, true, ExitCode::MediaFailed},  // --require-audio, nothing came
-      {R::EndedByRemoteUser, 5000, true, true, 1, true, ExitCode::Ok},
-      {R::EndedByRemoteUser, 0, true, true, 100, false, ExitCode::CallFailed},  // put down before the connect
-      {R::EndedByGatekeeper, 0, true, true, 100, false, ExitCode::AdmissionRejected},
-      {R::EndedByGatekeeper, 3000, true, true, 100, false, ExitCode::CallFailed},      // cut off: not a refusal
-      {R::EndedByTransportFail, 3000, true, true, 100, false, ExitCode::Unreachable},  // keeps its class
-  };
-  for (const auto& c : cases) {
-    CallRecord r(1, true, "5550200@", kStart);
-    r.Apply(StepAt(Step::SetupSent, 5));
-    if (c.transmit) r.Apply(StepAt(Step::MediaStarted, 450, "transmit G.729A"));
-    if (c.receive) r.Apply(StepAt(Step::MediaStarted, 460, "receive G.729A"));
-    if (c.connectedMs) r.Apply(StepAt(Step::Connected, 500));
-    ToolEvent clearing = StepAt(Step::Clearing, 500 + c.connectedMs);
-    if (c.receive) clearing.receive = Media(c.received);
-    r.Apply(clearing);
-    r.Apply(ClearedAt(510 + c.connectedMs, c.reason, c.connectedMs > 0));
-    EXPECT_EQ(r.Result(c.requireAudio, false), c.code) << int(c.reason) << " after " << c.connectedMs << " ms";
-  }
 }

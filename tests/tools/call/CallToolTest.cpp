@@ -5,13 +5,17 @@
 #include "stack/asn/generated/H225.h"
 #include "tests/support/SoundTestSupport.h"
 #include "tests/support/TestGatekeeper.h"
-#include "tests/tools/call/ToolProcess.h"
+#include "tests/support/Programs.h"
 
 #include <asio.hpp>
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <csignal>
-#include <set>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -19,6 +23,102 @@ using vantro::test::TestGatekeeper;
 using Ras = vantro::asn::h225::RasMessage;
 
 namespace {
+
+// The value of a member of a one-line JSON object: a string's text unescaped (only the escapes
+// vantro-call writes for ASCII), an object's or a number's text as it stands. Empty when missing.
+inline std::string JsonField(const std::string& json, const std::string& key) {
+  const std::string quoted = "\"" + key + "\":";
+  std::size_t at = json.find(quoted);
+  if (at == std::string::npos || (at += quoted.size()) >= json.size()) return "";
+  if (json[at] == '"') {
+    std::string text;
+    for (std::size_t i = at + 1; i < json.size() && json[i] != '"'; ++i) {
+      if (json[i] == '\\' && i + 1 < json.size()) {
+        const char c = json[++i];
+        text += c == 'n' ? '\n' : c == 't' ? '\t' : c;
+      } else {
+        text += json[i];
+      }
+    }
+    return text;
+  }
+  if (json[at] == '{') {
+    for (std::size_t i = at, depth = 0; i < json.size(); ++i) {
+      depth += json[i] == '{';
+      if (json[i] == '}' && --depth == 0) return json.substr(at, i - at + 1);
+    }
+    return "";
+  }
+  return json.substr(at, json.find_first_of(",}", at) - at);
+}
+
+// vantro-call run as a child process, as a script runs it: output and errors in files, exit code, signals.
+class ToolProcess {
+ public:
+  // Starts the program (VANTRO_CALL_PROGRAM) with args; its output goes to folder/name.out and .err.
+  ToolProcess(const std::string& name, const std::vector<std::string>& args, const std::filesystem::path& folder)
+      : out_(folder / (name + ".out")), err_(folder / (name + ".err")) {
+    std::vector<std::string> all{VANTRO_CALL_PROGRAM};
+    all.insert(all.end(), args.begin(), args.end());
+    pid_ = Spawn(all, CurrentEnvironment(), out_, {}, err_);
+    if (pid_ <= 0) throw std::runtime_error("cannot start " + all[0]);
+  }
+  ~ToolProcess() {  // kills it when it still runs
+    Signal(SIGKILL);
+    if (!status_) ::waitpid(pid_, nullptr, 0);
+  }
+  ToolProcess(const ToolProcess&) = delete;
+  ToolProcess& operator=(const ToolProcess&) = delete;
+
+  std::string Errors() const { return ReadFileBytes(err_); }
+  std::string Transcript() const { return "--- output\n" + ReadFileBytes(out_) + "--- errors\n" + Errors(); }
+
+  std::vector<std::string> Events(const std::string& event) const {
+    std::vector<std::string> found = Lines();
+    std::erase_if(found, [&](const std::string& line) { return JsonField(line, "event") != event; });
+    return found;
+  }
+  // The first line of the event that holds also, once it came; nullopt after limit.
+  std::optional<std::string> WaitForEvent(const std::string& event, std::chrono::milliseconds limit,
+                                          const std::string& also = "") const {
+    for (const auto end = std::chrono::steady_clock::now() + limit;; Nap()) {
+      for (const auto& line : Events(event))
+        if (line.find(also) != std::string::npos) return line;
+      if (std::chrono::steady_clock::now() >= end) return std::nullopt;
+    }
+  }
+  unsigned ListeningPort() const {  // of its "listening" event
+    const auto line = WaitForEvent("listening", std::chrono::seconds(10));
+    return line ? static_cast<unsigned>(std::stoul("0" + JsonField(*line, "port"))) : 0;
+  }
+
+  // The exit code, or nullopt when the program still runs after limit (or died of a signal).
+  std::optional<int> Wait(std::chrono::milliseconds limit) {
+    for (const auto end = std::chrono::steady_clock::now() + limit; !status_; Nap()) {
+      if (int status = 0; ::waitpid(pid_, &status, WNOHANG) == pid_)
+        status_ = status;
+      else if (std::chrono::steady_clock::now() >= end)
+        return std::nullopt;
+    }
+    return WIFEXITED(*status_) ? std::optional(WEXITSTATUS(*status_)) : std::nullopt;
+  }
+  void Signal(int signal) {
+    if (!status_) ::kill(pid_, signal);
+  }
+
+ private:
+  static void Nap() { std::this_thread::sleep_for(std::chrono::milliseconds(20)); }
+  std::vector<std::string> Lines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(ReadFileBytes(out_));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+
+  std::filesystem::path out_, err_;
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+};
 
 constexpr auto kLimit = 20s;  // for an end that should come in a second or two
 
@@ -73,15 +173,6 @@ TEST_F(CallTool, TwoToolsTalkWavToWavAndPassKeys) {
   ASSERT_EQ(ExitOf(*call), 0) << call->Transcript();
   ASSERT_EQ(ExitOf(*answer), 0) << answer->Transcript();
 
-  // Each step in its order.
-  const std::set<std::string> kinds{"calling",  "setup-sent", "connected", "dtmf-sent",
-                                    "clearing", "cleared",    "summary",   "exit"};
-  std::vector<std::string> steps = call->EventNames();
-  std::erase_if(steps, [&](const std::string& n) { return !kinds.count(n); });
-  EXPECT_EQ(steps, (std::vector<std::string>{"calling", "setup-sent", "connected", "dtmf-sent", "dtmf-sent",
-                                             "dtmf-sent", "clearing", "cleared", "summary", "exit"}))
-      << call->Transcript();
-  EXPECT_EQ(call->Events("media-started").size(), 2u) << call->Transcript();
   // The keys arrive in order and are printed as they come.
   std::string keys;
   for (const auto& line : answer->Events("dtmf-received")) keys += JsonField(line, "keys");
@@ -112,16 +203,13 @@ TEST_F(CallTool, TwoToolsTalkWavToWavAndPassKeys) {
 }
 
 TEST_F(CallTool, EachFailureHasItsExitCode) {
-  // A gatekeeper's address where nothing answers, a far end that takes the connection (the system
-  // does, for a listener that accepts nothing) and never says a word, and a port just given up.
+  // A gatekeeper's address where nothing answers, and a far end that takes the connection (the
+  // system does, for a listener that accepts nothing) and never says a word.
   asio::io_context io;
   const auto localhost = asio::ip::make_address("127.0.0.1");
   asio::ip::udp::socket silentGk(io, asio::ip::udp::endpoint(localhost, 0));
   asio::ip::tcp::acceptor mute(io, asio::ip::tcp::endpoint(localhost, 0));
-  asio::ip::tcp::acceptor closed(io, asio::ip::tcp::endpoint(localhost, 0));
   const std::string nowhere = "127.0.0.1:" + std::to_string(silentGk.local_endpoint().port());
-  const std::string deadParty = Party(closed.local_endpoint().port());
-  closed.close();
   TestGatekeeper::Script script;
   script.auth = TestGatekeeper::Auth::Md5;
   script.password = "secret";
@@ -162,7 +250,6 @@ TEST_F(CallTool, EachFailureHasItsExitCode) {
        {"call", Party(mute.local_endpoint().port()), "--timeout", "1"},
        8,
        {"setup-sent", "cleared:EndedByTransportFail"}},
-      {"unreachable", {"call", deadParty}, 8, {}},
       {"no-codec", {"call", g711, "--codec", "g729a", "--duration", "3"}, 9, {}},
       {"idle", {"answer", "--listen", "127.0.0.1:0", "--timeout", "0.5"}, 11, {}},
       {"broken",
@@ -190,56 +277,4 @@ TEST_F(CallTool, EachFailureHasItsExitCode) {
   EXPECT_EQ(ExitOf(*g711Answer), 9) << g711Answer->Transcript();
   EXPECT_TRUE(ringingAnswer->WaitForEvent("incoming", 0s)) << ringingAnswer->Transcript();
   EXPECT_TRUE(ringingAnswer->Events("answering").empty());
-}
-
-// By number through a routing gatekeeper, without fast start or tunnelling, until a signal ends it.
-TEST_F(CallTool, SignalsClearARoutedCallAndUnregister) {
-  ASSERT_TRUE(PWAVFile::Write(Path("tone1000.wav"), PSound::Tones({1000}, 0.25, 4000)));
-  TestGatekeeper::Script script;
-  script.routed = true;
-  TestGatekeeper gk(script);
-  auto answer = Run("answer", {"answer", "--listen", "127.0.0.1:0", "--gatekeeper", gk.Address(), "--user", "5550200",
-                               "--wav-in", Path("tone1000.wav")});
-  ASSERT_TRUE(answer->WaitForEvent("registered", kLimit)) << answer->Transcript();
-  auto call = Run("call", {"call", "5550200@", "--gatekeeper", gk.Address(), "--user", "5550100", "--codec", "g711a",
-                           "--no-fast-start", "--no-tunnel", "--wav-out", Path("heard.wav")});
-  ASSERT_TRUE(call->WaitForEvent("connected", kLimit)) << call->Transcript();
-  std::this_thread::sleep_for(2s);
-  call->Signal(SIGTERM);
-  // A call that was established and then hung up is a good line.
-  EXPECT_EQ(ExitOf(*call), 0) << call->Transcript();
-  EXPECT_TRUE(call->WaitForEvent("interrupted", 0s, "SIGTERM")) << call->Transcript();
-  EXPECT_TRUE(answer->WaitForEvent("cleared", kLimit, "EndedByRemoteUser")) << answer->Transcript();
-  EXPECT_TRUE(call->WaitForEvent("admitted", 0s, "gatekeeper routed")) << call->Transcript();
-  EXPECT_TRUE(call->WaitForEvent("h245", 0s, "separate connection")) << call->Transcript();
-  EXPECT_TRUE(call->Events("fast-start").empty()) << call->Transcript();
-  const std::string summary = call->Events("summary").at(0);
-  EXPECT_EQ(JsonField(summary, "codec"), R"({"transmit":"G.711-ALaw-64k","receive":"G.711-ALaw-64k"})");
-  for (const char* step : {"admission", "connect"})
-    EXPECT_FALSE(JsonField(JsonField(summary, "setupMs"), step).empty()) << step << ": " << summary;
-  EXPECT_GT(ToneAmplitude(Middle(Path("heard.wav")), 1000), 0.15);
-  EXPECT_EQ(gk.Relay().SetupsRelayed(), 1u);
-  EXPECT_EQ(gk.Relay().H245Joined(), 1u);
-  // The caller unregistered before it exited; both ended their admission.
-  EXPECT_TRUE(gk.WaitUntil(
-      [](const auto& messages) {
-        return std::count_if(messages.begin(), messages.end(),
-                             [](const auto& m) { return m.message.Is(Ras::unregistrationRequest); }) == 1;
-      },
-      kLimit));
-  // The answerer waits for more calls until it is told to stop.
-  EXPECT_FALSE(answer->Wait(200ms));
-  answer->Signal(SIGINT);
-  EXPECT_EQ(ExitOf(*answer), 0) << answer->Transcript();
-  EXPECT_EQ(gk.MessagesOf(Ras::disengageRequest).size(), 2u);
-  EXPECT_EQ(gk.MessagesOf(Ras::unregistrationRequest).size(), 2u);
-
-  // Interrupted before the far end answered.
-  std::string party;
-  auto ringing = Answerer("ringing", {"--max-calls", "1", "--answer-delay", "30"}, party);
-  ASSERT_FALSE(party.empty()) << ringing->Transcript();
-  auto impatient = Run("impatient", {"call", party});
-  ASSERT_TRUE(impatient->WaitForEvent("alerting", kLimit)) << impatient->Transcript();
-  impatient->Signal(SIGINT);
-  EXPECT_EQ(ExitOf(*impatient), 10) << impatient->Transcript();
 }

@@ -1,28 +1,12 @@
-// The events as scripts and people read them: JSON strings escaped so that any parser takes them
-// (names and texts come from the far end), numbers that stay JSON, and the text a terminal shows.
-// One object per line is what every program test reads.
-#include "tools/call/EventPrinter.h"
+// JSON strings escaped so that any parser takes them (names and texts come from the far end), and
+// numbers that stay JSON. One object per line is what every program test reads.
 #include "tools/call/JsonWriter.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <regex>
 
-using vantro::tool::EventPrinter;
 using vantro::tool::JsonWriter;
-
-namespace {
-
-std::string Written(std::FILE* f) {
-  std::string all(static_cast<std::size_t>(std::ftell(f)), '\0');
-  std::rewind(f);
-  all.resize(std::fread(all.data(), 1, all.size(), f));
-  std::fclose(f);
-  return all;
-}
-
-}  // namespace
 
 TEST(JsonOutput, StringsAreEscapedForAnyParserAndNumbersStayJson) {
   const std::pair<std::string, std::string> cases[] = {
@@ -41,30 +25,4 @@ TEST(JsonOutput, StringsAreEscapedForAnyParserAndNumbersStayJson) {
   inner.Add("packets", std::uint64_t{18446744073709551615u});
   EXPECT_EQ(JsonWriter().Add("lost", -2).Add("level", std::nan("")).Add("received", inner).Text(),
             R"({"lost":-2,"level":null,"received":{"packets":18446744073709551615}})");
-}
-
-TEST(JsonOutput, TextForPeopleStampedAndOneObjectALineForScripts) {
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
-  EventPrinter printer(out, err, false, EventPrinter::Clock::now() - std::chrono::seconds(12));
-  printer.Print("alerting", "from somewhere", JsonWriter().Add("call", 1));
-  printer.Line("           a line as it is");
-  printer.Error("cannot do it");
-  // Seconds since the start, right-aligned, then the event and its text.
-  EXPECT_TRUE(std::regex_match(Written(out), std::regex("   12\\.[0-9]{3}  alerting       from somewhere\n"
-                                                        "           a line as it is\n")));
-  EXPECT_EQ(Written(err), "vantro-call: cannot do it\n");
-  // What scripts read: one object a line, its time first, errors among them; lines for people left out.
-  std::FILE* json = std::tmpfile();
-  std::FILE* none = std::tmpfile();
-  EventPrinter scripts(json, none, true);
-  scripts.Print("connected", "for people only");
-  scripts.Line("for people only");
-  scripts.Error("bad \"thing\"");
-  const std::string lines = Written(json);
-  EXPECT_TRUE(
-      std::regex_match(lines, std::regex(R"(\{"time":[0-9.]+,"event":"connected"\}\n)"
-                                         R"(\{"time":[0-9.]+,"event":"error","message":"bad \\"thing\\""\}\n)")))
-      << lines;
-  EXPECT_EQ(Written(none), "");
 }
