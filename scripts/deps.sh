@@ -11,9 +11,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # run time: sound server, browser opener
   pulseaudio pulseaudio-utils xdg-utils
-  # tests: the independent decoder, an X server, its window lister (xwininfo) and pictures of the
-  # window (import), the desktop entry's validator and launcher (gio)
-  tshark xvfb imagemagick x11-utils desktop-file-utils libglib2.0-bin
+  # tests: the independent decoder, the desktop entry's validator and launcher (gio); the window's
+  # pictures (scripts/screenshots.sh): an X server and ImageMagick's import
+  tshark desktop-file-utils libglib2.0-bin xvfb imagemagick
 )
 
 missing=()
