@@ -63,7 +63,7 @@ asn::Value SetupUserInformation() {
   return *asn::Decode(asn::h225::H323_UserInformation::Id, *q931::Q931Message::Decode(bytes)->UserUser());
 }
 
-void encodeBench(benchmark::State& state, const asn::Value& v) {
+void EncodeBench(benchmark::State& state, const asn::Value& v) {
   std::size_t bytes = 0;
   for (auto _ : state) {
     auto r = asn::Encode(v);
@@ -73,7 +73,7 @@ void encodeBench(benchmark::State& state, const asn::Value& v) {
   state.counters["octets"] = static_cast<double>(bytes);
 }
 
-void decodeBench(benchmark::State& state, const asn::Value& v) {
+void DecodeBench(benchmark::State& state, const asn::Value& v) {
   std::vector<std::uint8_t> bytes = *asn::Encode(v);
   for (auto _ : state) {
     auto r = asn::Decode(v.Type(), bytes);
@@ -82,18 +82,18 @@ void decodeBench(benchmark::State& state, const asn::Value& v) {
   state.counters["octets"] = static_cast<double>(bytes.size());
 }
 
-void BM_EncodeRrq(benchmark::State& s) { encodeBench(s, Rrq()); }
-void BM_DecodeRrq(benchmark::State& s) { decodeBench(s, Rrq()); }
+void BM_EncodeRrq(benchmark::State& s) { EncodeBench(s, Rrq()); }
+void BM_DecodeRrq(benchmark::State& s) { DecodeBench(s, Rrq()); }
 void BM_BuildAndEncodeRrq(benchmark::State& s) {
   for (auto _ : s) {
     auto r = asn::Encode(Rrq());
     benchmark::DoNotOptimize(r);
   }
 }
-void BM_EncodeSetupFastStart(benchmark::State& s) { encodeBench(s, SetupUserInformation()); }
-void BM_DecodeSetupFastStart(benchmark::State& s) { decodeBench(s, SetupUserInformation()); }
-void BM_EncodeTerminalCapabilitySet(benchmark::State& s) { encodeBench(s, CapabilitySet()); }
-void BM_DecodeTerminalCapabilitySet(benchmark::State& s) { decodeBench(s, CapabilitySet()); }
+void BM_EncodeSetupFastStart(benchmark::State& s) { EncodeBench(s, SetupUserInformation()); }
+void BM_DecodeSetupFastStart(benchmark::State& s) { DecodeBench(s, SetupUserInformation()); }
+void BM_EncodeTerminalCapabilitySet(benchmark::State& s) { EncodeBench(s, CapabilitySet()); }
+void BM_DecodeTerminalCapabilitySet(benchmark::State& s) { DecodeBench(s, CapabilitySet()); }
 
 // The whole receive path of a Setup: Q.931, the user-user element, the fast start proposals and
 // the tunnelled H.245 message.

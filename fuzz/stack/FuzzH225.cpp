@@ -8,7 +8,7 @@ using namespace vantro::asn;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Value uu;
-  if (!vantro::fuzz::decodeAndCheck(h225::H323_UserInformation::Id, data, size, uu)) return 0;
+  if (!vantro::fuzz::DecodeAndCheck(h225::H323_UserInformation::Id, data, size, uu)) return 0;
   if (const Value* control = uu.Find("h323-uu-pdu.h245Control"))
     for (const Value& m : control->Elements()) (void)Decode(h245::MultimediaSystemControlMessage::Id, m.Octets());
   const Value* body = uu.Find("h323-uu-pdu.h323-message-body");

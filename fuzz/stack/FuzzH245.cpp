@@ -4,6 +4,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   vantro::asn::Value v;
-  vantro::fuzz::decodeAndCheck(vantro::asn::h245::MultimediaSystemControlMessage::Id, data, size, v);
+  vantro::fuzz::DecodeAndCheck(vantro::asn::h245::MultimediaSystemControlMessage::Id, data, size, v);
   return 0;
 }

@@ -11,7 +11,7 @@
 
 namespace vantro::fuzz {
 
-inline const asn::Value* decodeAndCheck(asn::TypeId type, const std::uint8_t* data, std::size_t size, asn::Value& out) {
+inline const asn::Value* DecodeAndCheck(asn::TypeId type, const std::uint8_t* data, std::size_t size, asn::Value& out) {
   asn::Result<asn::Value> v = asn::Decode(type, {data, size});
   if (!v.Ok()) return nullptr;
   (void)asn::ToText(*v);

@@ -17,14 +17,14 @@ struct CaptureVector {
 extern const std::vector<CaptureVector> kRasVectors;   // RasMessage (UDP payload)
 extern const std::vector<CaptureVector> kQ931Vectors;  // Q.931 message (TPKT payload)
 
-inline std::vector<std::uint8_t> fromHex(const std::string& hex) {
+inline std::vector<std::uint8_t> FromHex(const std::string& hex) {
   std::vector<std::uint8_t> out;
   for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
     out.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
   return out;
 }
 
-inline std::string toHex(const std::vector<std::uint8_t>& bytes) {
+inline std::string ToHex(const std::vector<std::uint8_t>& bytes) {
   static const char* digits = "0123456789abcdef";
   std::string out;
   for (std::uint8_t b : bytes) {
@@ -35,9 +35,9 @@ inline std::string toHex(const std::vector<std::uint8_t>& bytes) {
 }
 
 // The octets of the first vector of the list whose name starts with prefix.
-inline std::vector<std::uint8_t> vectorBytes(const std::vector<CaptureVector>& list, std::string_view prefix) {
+inline std::vector<std::uint8_t> VectorBytes(const std::vector<CaptureVector>& list, std::string_view prefix) {
   for (const auto& v : list)
-    if (std::string_view(v.name).starts_with(prefix)) return fromHex(v.hex);
+    if (std::string_view(v.name).starts_with(prefix)) return FromHex(v.hex);
   throw std::invalid_argument("no capture vector " + std::string(prefix));
 }
 

@@ -14,8 +14,8 @@
 namespace vantro::asn {
 namespace {
 
-using test::fromHex;
-using test::toHex;
+using test::FromHex;
+using test::ToHex;
 
 struct Decoded {
   TypeId type;
@@ -25,11 +25,11 @@ struct Decoded {
 
 // Every PER message in the captures: RAS, H323-UserInformation and the H.245 messages tunnelled
 // in them.
-std::vector<Decoded> allMessages() {
+std::vector<Decoded> AllMessages() {
   std::vector<Decoded> out;
-  for (const auto& v : test::kRasVectors) out.push_back({h225::RasMessage::Id, fromHex(v.hex), v.name});
+  for (const auto& v : test::kRasVectors) out.push_back({h225::RasMessage::Id, FromHex(v.hex), v.name});
   for (const auto& v : test::kQ931Vectors) {
-    auto q = q931::Q931Message::Decode(fromHex(v.hex));
+    auto q = q931::Q931Message::Decode(FromHex(v.hex));
     if (!q || !q->UserUser()) continue;
     out.push_back({h225::H323_UserInformation::Id, *q->UserUser(), v.name});
     Result<Value> uu = Decode(h225::H323_UserInformation::Id, *q->UserUser());
@@ -44,7 +44,7 @@ std::vector<Decoded> allMessages() {
 }
 
 TEST(Captures, EveryMessageDecodesAndReencodesToTheSameOctets) {
-  std::vector<Decoded> all = allMessages();
+  std::vector<Decoded> all = AllMessages();
   std::size_t h245 = 0;
   for (const Decoded& m : all) {
     SCOPED_TRACE(m.name);
@@ -54,7 +54,7 @@ TEST(Captures, EveryMessageDecodesAndReencodesToTheSameOctets) {
     EXPECT_EQ(used, m.bytes.size());
     Result<std::vector<std::uint8_t>> again = Encode(*v);
     ASSERT_TRUE(again.Ok()) << again.Error().Message();
-    EXPECT_EQ(toHex(*again), toHex(m.bytes)) << ToText(*v);
+    EXPECT_EQ(ToHex(*again), ToHex(m.bytes)) << ToText(*v);
     h245 += m.type == h245::MultimediaSystemControlMessage::Id;
   }
   EXPECT_EQ(all.size(), test::kRasVectors.size() + test::kQ931Vectors.size() + h245);

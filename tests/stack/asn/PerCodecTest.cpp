@@ -18,14 +18,14 @@
 namespace vantro::asn {
 namespace {
 
-using test::fromHex;
-using test::toHex;
+using test::FromHex;
+using test::ToHex;
 namespace p = pertest;
 
 std::string HexOf(const Value& v) {
   Result<std::vector<std::uint8_t>> r = Encode(v);
   EXPECT_TRUE(r.Ok()) << (r.Ok() ? "" : r.Error().Message());
-  return r.Ok() ? toHex(*r) : std::string();
+  return r.Ok() ? ToHex(*r) : std::string();
 }
 
 Value RoundTrip(const Value& v) {
@@ -119,14 +119,14 @@ TEST(PerCodec, UnknownAdditionsPassThrough) {
   w.Length(2);
   w.Octets("\xab\xcd");
   const std::pair<TypeId, std::string> rows[] = {
-      {p::Colour::Id, "82"}, {p::Shape::Id, "830100"}, {p::Record::Id, toHex(w.Finish())}};
+      {p::Colour::Id, "82"}, {p::Shape::Id, "830100"}, {p::Record::Id, ToHex(w.Finish())}};
   for (const auto& [type, hex] : rows) {
-    Result<Value> v = Decode(type, fromHex(hex));
+    Result<Value> v = Decode(type, FromHex(hex));
     ASSERT_TRUE(v.Ok()) << hex << ": " << v.Error().Message();
-    EXPECT_EQ(toHex(*Encode(*v)), hex);
+    EXPECT_EQ(ToHex(*Encode(*v)), hex);
   }
-  EXPECT_EQ(Decode(p::Colour::Id, fromHex("82"))->Enumerated(), 5);
-  EXPECT_TRUE(Decode(p::Shape::Id, fromHex("830100"))->IsUnknownAlternative());
+  EXPECT_EQ(Decode(p::Colour::Id, FromHex("82"))->Enumerated(), 5);
+  EXPECT_TRUE(Decode(p::Shape::Id, FromHex("830100"))->IsUnknownAlternative());
 }
 
 TEST(PerCodec, HostileInputEndsInAnErrorNotACrash) {
@@ -156,9 +156,9 @@ TEST(PerCodec, HostileInputEndsInAnErrorNotACrash) {
       {"nesting without end", p::Tree::Id, deep.Finish(), Errc::TooDeep},
       {"elements without end", p::Lists::Id, many.Finish(), Errc::TooLarge},
       // A general length (upper bound 64K or more) below the size's lower bound: 8 bits of 2049..65536.
-      {"a key shorter than its size", h235::DHsetExt::Id, fromHex("0008ff"), Errc::BadLength},
-      {"a length beyond the input", p::Octets::Id, fromHex(octets + "0005ff"), Errc::Truncated},
-      {"a length outside the size", p::Octets::Id, fromHex(octets + "02ff"), Errc::BadLength},
+      {"a key shorter than its size", h235::DHsetExt::Id, FromHex("0008ff"), Errc::BadLength},
+      {"a length beyond the input", p::Octets::Id, FromHex(octets + "0005ff"), Errc::Truncated},
+      {"a length outside the size", p::Octets::Id, FromHex(octets + "02ff"), Errc::BadLength},
   };
   for (const auto& row : rows) {
     Result<Value> v = Decode(row.type, row.bytes);

@@ -38,7 +38,7 @@ std::map<std::string, std::vector<Octets>> LoadCalls(const std::string& name) {
       direction = line.substr(line.find(' ', 7) + 1);
       continue;
     }
-    calls[direction].push_back(fromHex(line));
+    calls[direction].push_back(FromHex(line));
   }
   return calls;
 }

@@ -20,28 +20,28 @@ using asn::Value;
 using namespace vantro::h235;
 namespace ras = asn::h225;
 
-std::vector<std::uint8_t> capture(const std::string& name) { return vectorBytes(kRasVectors, name); }
+std::vector<std::uint8_t> Capture(const std::string& name) { return VectorBytes(kRasVectors, name); }
 
-Value decoded(const std::vector<std::uint8_t>& bytes) { return *asn::Decode(ras::RasMessage::Id, bytes); }
+Value Decoded(const std::vector<std::uint8_t>& bytes) { return *asn::Decode(ras::RasMessage::Id, bytes); }
 
-std::string hex(std::span<const std::uint8_t> b) { return toHex(std::vector<std::uint8_t>(b.begin(), b.end())); }
+std::string Hex(std::span<const std::uint8_t> b) { return ToHex(std::vector<std::uint8_t>(b.begin(), b.end())); }
 
-const Value& firstCryptoToken(const Value& msg) {
+const Value& FirstCryptoToken(const Value& msg) {
   const Value& body = msg.Alternative();
   return body[static_cast<std::uint16_t>(body.IndexOf("cryptoTokens"))].At(0);
 }
 
 TEST(H235Md5, RecomputesTheCapturedPasswordHash) {
-  const auto bytes = capture("md5 frame 7 registrationRequest");
-  const Value rrq = decoded(bytes);
-  const Value& token = firstCryptoToken(rrq);
+  const auto bytes = Capture("md5 frame 7 registrationRequest");
+  const Value rrq = Decoded(bytes);
+  const Value& token = FirstCryptoToken(rrq);
   ASSERT_TRUE(token.Is(ras::CryptoH323Token::cryptoEPPwdHash));
   const Value& pwdHash = token.Alternative();
   const auto stamp = static_cast<std::uint32_t>(pwdHash[ras::CryptoH323Token_cryptoEPPwdHash::timeStamp].Integer());
 
   auto hash = H235AuthSimpleMD5::PasswordHash("5550100", "secret", stamp);
   ASSERT_TRUE(hash);
-  EXPECT_EQ(hex(*hash), "0ee35c0dc67f2866ee1e28dac66e895b");
+  EXPECT_EQ(Hex(*hash), "0ee35c0dc67f2866ee1e28dac66e895b");
   EXPECT_EQ(H235AuthSimpleMD5::Validate(token, "secret"), TokenCheck::Ok);
   EXPECT_EQ(H235AuthSimpleMD5::Validate(token, "Secret"), TokenCheck::BadPassword);
   // Our token is the captured one, octet for octet.
@@ -59,24 +59,24 @@ TEST(H235Md5, PasswordsInUtf8OrLatin1) {
 TEST(H235Procedure1, RecomputesTheCapturedHashesOfBothSides) {
   for (const char* name : {"g711 frame 7 registrationRequest", "g711 frame 8 registrationConfirm"}) {
     SCOPED_TRACE(name);
-    auto bytes = capture(name);
-    const Value msg = decoded(bytes);
-    const Value& token = firstCryptoToken(msg);
+    auto bytes = Capture(name);
+    const Value msg = Decoded(bytes);
+    const Value& token = FirstCryptoToken(msg);
     EXPECT_EQ(H235AuthProcedure1::Validate(bytes, token, "secret"), TokenCheck::Ok);
     EXPECT_EQ(H235AuthProcedure1::Validate(bytes, token, "secreT"), TokenCheck::BadPassword);
     bytes[20] ^= 1;  // a changed message no longer matches its hash
     EXPECT_EQ(H235AuthProcedure1::Validate(bytes, token, "secret"), TokenCheck::BadPassword);
   }
-  EXPECT_EQ(H235AuthProcedure1::SendersID(firstCryptoToken(decoded(capture("g711 frame 7 registrationRequest")))),
+  EXPECT_EQ(H235AuthProcedure1::SendersID(FirstCryptoToken(Decoded(Capture("g711 frame 7 registrationRequest")))),
             "5550100");
   // The wrong-password capture was rejected for a reason.
-  auto wrong = capture("rrj frame 3 registrationRequest");
-  EXPECT_EQ(H235AuthProcedure1::Validate(wrong, firstCryptoToken(decoded(wrong)), "secret"), TokenCheck::BadPassword);
+  auto wrong = Capture("rrj frame 3 registrationRequest");
+  EXPECT_EQ(H235AuthProcedure1::Validate(wrong, FirstCryptoToken(Decoded(wrong)), "secret"), TokenCheck::BadPassword);
 }
 
 TEST(H235Procedure1, SigningReproducesTheCapturedMessage) {
-  const auto captured = capture("g711 frame 7 registrationRequest");
-  Value rrq = decoded(captured);
+  const auto captured = Capture("g711 frame 7 registrationRequest");
+  Value rrq = Decoded(captured);
   Value& token = rrq.Alternative().Field(ras::RegistrationRequest::cryptoTokens).At(0);
   Value& hashed = token.Alternative().Alternative();
   using T = asn::h235::CryptoToken_cryptoHashedToken;
@@ -98,14 +98,14 @@ TEST(H235Procedure1, SigningReproducesTheCapturedMessage) {
   hashed.Field(T::token).Field(asn::h235::HASHED_EncodedGeneralToken::hash).SetBits(marker, 96);
   auto bytes = *asn::Encode(rrq);
   ASSERT_TRUE(H235AuthProcedure1::Sign(bytes, marker, "secret"));
-  EXPECT_EQ(toHex(bytes), toHex(captured));
+  EXPECT_EQ(ToHex(bytes), ToHex(captured));
   EXPECT_FALSE(H235AuthProcedure1::Sign(bytes, marker, "secret"));  // the marker is gone
 }
 
 TEST(H235Cat, ChallengeIsMd5OfRandomPasswordAndBigEndianTime) {
   // Vectors computed independently: md5(bytes([r]) + password + time.to_bytes(4, "big")).
-  EXPECT_EQ(hex(H235AuthCAT::Challenge(1, "secret", 0x12345678)), "90ea85188bb5395bc32ffb19a3170419");
-  EXPECT_EQ(hex(H235AuthCAT::Challenge(200, "p\xe4ss", 1796603276)), "d0f2ab1a9f1ba391af5023aa65139539");
+  EXPECT_EQ(Hex(H235AuthCAT::Challenge(1, "secret", 0x12345678)), "90ea85188bb5395bc32ffb19a3170419");
+  EXPECT_EQ(Hex(H235AuthCAT::Challenge(200, "p\xe4ss", 1796603276)), "d0f2ab1a9f1ba391af5023aa65139539");
 
   auto token = H235AuthCAT::CreateClearToken("5550100", "secret", 0x12345678, 1);
   ASSERT_TRUE(token);

@@ -33,8 +33,8 @@ const FastStartLocal kCallee{1, Loopback(5000), Loopback(5001)};
 TEST(FastStart, ARealPeersProposalsAndAnswerAreReadAndHalfRightOnesTolerated) {
   // The real caller (RTP/RTCP 5100/5101) receives on 1 and transmits on 101.
   const std::vector<Octets> proposals = {
-      fromHex("400000060401004c6013801e9c0001007f00000113ec007f00000113ed010b300080b080018001fc0040"),
-      fromHex("0000640c601380188d0001007f00000113ed00800b300080b080018001fc0040")};
+      FromHex("400000060401004c6013801e9c0001007f00000113ec007f00000113ed010b300080b080018001fc0040"),
+      FromHex("0000640c601380188d0001007f00000113ed00800b300080b080018001fc0040")};
   const auto chosen = h245::SelectFastStart(proposals, DialerCapabilities(), kCallee);
   EXPECT_EQ(Summary(chosen.channels), (std::vector<std::string>{"tx 1 5100/5101", "rx 101 -/5101"}));
   ASSERT_EQ(chosen.channels.size(), 2u);
@@ -43,8 +43,8 @@ TEST(FastStart, ARealPeersProposalsAndAnswerAreReadAndHalfRightOnesTolerated) {
 
   // The real callee (5000/5001) transmits on 101 and receives on 101.
   const std::vector<Octets> answer = {
-      fromHex("400064060401004c601380188d0001007f000001138900800b300080b080018001fc0040"),
-      fromHex("0000640c6013801e9c0001007f0000011388007f0000011389010b300080b080018001fc0040")};
+      FromHex("400064060401004c601380188d0001007f000001138900800b300080b080018001fc0040"),
+      FromHex("0000640c6013801e9c0001007f0000011388007f0000011389010b300080b080018001fc0040")};
   // Our answer sends what the peer's own answer sends.
   ASSERT_EQ(chosen.reply.size(), 2u);
   auto dataType = [](const Octets& olc) {

@@ -82,7 +82,7 @@ inline asn::Value Msg(const std::string& text) {
     if (value[0] == '\'') {
       v->SetText(value.substr(1, value.size() - 2));
     } else if (value[0] == '#') {
-      const std::vector<std::uint8_t> bytes = fromHex(value.substr(1));
+      const std::vector<std::uint8_t> bytes = FromHex(value.substr(1));
       v->SetBytes(std::span<const std::uint8_t>(bytes));
     } else if (value.find('.') != std::string::npos) {
       std::vector<std::uint32_t> arcs;

@@ -6,16 +6,16 @@
 namespace vantro::q931 {
 namespace {
 
-using test::fromHex;
+using test::FromHex;
 
-std::optional<Q931Message> capture(std::string_view prefix) {
-  return Q931Message::Decode(test::vectorBytes(test::kQ931Vectors, prefix));
+std::optional<Q931Message> Capture(std::string_view prefix) {
+  return Q931Message::Decode(test::VectorBytes(test::kQ931Vectors, prefix));
 }
 
 TEST(Q931, CapturedMessagesDecodeAndReencodeExactly) {
   for (const auto& v : test::kQ931Vectors) {
     SCOPED_TRACE(v.name);
-    std::vector<std::uint8_t> bytes = fromHex(v.hex);
+    std::vector<std::uint8_t> bytes = FromHex(v.hex);
     std::string error;
     std::optional<Q931Message> m = Q931Message::Decode(bytes, &error);
     ASSERT_TRUE(m) << error;
@@ -27,7 +27,7 @@ TEST(Q931, CapturedMessagesDecodeAndReencodeExactly) {
 }
 
 TEST(Q931, CapturedSetupReadsThroughTheTypedElements) {
-  std::optional<Q931Message> setup = capture("g711 frame 14 Setup");
+  std::optional<Q931Message> setup = Capture("g711 frame 14 Setup");
   ASSERT_TRUE(setup);
   EXPECT_EQ(setup->CallReference(), 1723);
   EXPECT_FALSE(setup->FromDestination());
@@ -40,7 +40,7 @@ TEST(Q931, CapturedSetupReadsThroughTheTypedElements) {
   EXPECT_EQ(setup->CallingPartyNumber()->digits, "5550100");
   EXPECT_EQ(setup->CalledPartyNumber()->digits, "5551234");
   EXPECT_EQ(setup->CalledPartyNumber()->numberingPlan, 1);
-  EXPECT_TRUE(capture("g711 frame 21 CallProceeding")->FromDestination());
+  EXPECT_TRUE(Capture("g711 frame 21 CallProceeding")->FromDestination());
 }
 
 TEST(Q931, LyingMessagesAreRefused) {
@@ -51,7 +51,7 @@ TEST(Q931, LyingMessagesAreRefused) {
       {{0x08, 0x02, 0x00, 0x01, 0x05, 0x7e, 0x00, 0x02, 0x05}, "element longer than the message"}};  // user-user
   for (const auto& [bytes, why] : rows) {
     std::string error;
-    EXPECT_FALSE(Q931Message::Decode(bytes, &error)) << test::toHex(bytes);
+    EXPECT_FALSE(Q931Message::Decode(bytes, &error)) << test::ToHex(bytes);
     if (why) {
       EXPECT_EQ(error, why);
     }

@@ -5,7 +5,7 @@
 namespace vantro::q931 {
 namespace {
 
-std::vector<std::uint8_t> stream() {
+std::vector<std::uint8_t> Stream() {
   std::vector<std::uint8_t> s;
   for (std::vector<std::uint8_t> payload :
        {std::vector<std::uint8_t>{0x08, 0x02, 0x00, 0x01, 0x05}, std::vector<std::uint8_t>{},  // keep-alive
@@ -18,7 +18,7 @@ std::vector<std::uint8_t> stream() {
 
 TEST(Tpkt, FramesAndReadsBackWhateverTheReadsLookLike) {
   EXPECT_EQ(*TpktFrame(std::vector<std::uint8_t>{0x08}), (std::vector<std::uint8_t>{3, 0, 0, 5, 0x08}));
-  std::vector<std::uint8_t> s = stream();
+  std::vector<std::uint8_t> s = Stream();
   for (std::size_t cut = 0; cut <= s.size(); ++cut) {
     SCOPED_TRACE(cut);
     TpktReader r;
@@ -42,7 +42,7 @@ TEST(Tpkt, AStreamThatIsNotTpktFailsForGood) {
     std::vector<std::uint8_t> p;
     r.Feed(bad);
     EXPECT_EQ(r.Next(p), TpktReader::Status::Failed);
-    r.Feed(stream());
+    r.Feed(Stream());
     EXPECT_EQ(r.Next(p), TpktReader::Status::Failed);
     EXPECT_EQ(r.Buffered(), 0u);
   }
