@@ -3,6 +3,7 @@
 // as text.
 
 #include "stack/asn/Defaults.h"
+#include "stack/asn/Strings.h"
 #include "stack/asn/generated/H245.h"
 #include "tests/stack/CaptureVectors.h"
 #include "tests/stack/h245/H245TestPeer.h"
@@ -85,10 +86,9 @@ inline asn::Value Msg(const std::string& text) {
       const std::vector<std::uint8_t> bytes = FromHex(value.substr(1));
       v->SetBytes(std::span<const std::uint8_t>(bytes));
     } else if (value.find('.') != std::string::npos) {
-      std::vector<std::uint32_t> arcs;
-      std::istringstream in(value);
-      for (std::string arc; std::getline(in, arc, '.');) arcs.push_back(static_cast<std::uint32_t>(std::stoul(arc)));
-      v->SetOid(arcs);
+      const auto arcs = asn::OidFromText(value);
+      if (!arcs) throw std::invalid_argument("no object identifier: " + word);
+      v->SetOid(*arcs);
     } else {
       v->SetInteger(std::stoll(value));
     }
