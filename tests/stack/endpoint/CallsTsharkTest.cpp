@@ -4,6 +4,7 @@
 #include "stack/h225/TpktChannel.h"
 #include "tests/stack/endpoint/TestPhone.h"
 #include "tests/support/PcapWriter.h"
+#include "tests/support/Recorder.h"
 #include "tests/support/TestGatekeeper.h"
 #include "tests/support/Tshark.h"
 
@@ -19,19 +20,14 @@ namespace {
 
 // Every packet the process sends while it lives, for a capture file.
 struct WireRecording {
-  template <class F>
-  auto Locked(F&& f) {
-    std::lock_guard lock(mutex);
-    return f();
-  }
   WireRecording() {
     h225::TpktChannel::SetWireTap(
         [this](const asn::Ipv4Address& from, const asn::Ipv4Address& to, std::span<const std::uint8_t> tpkt) {
-          Locked([&] { pcap.Add(from, to, tpkt); });
+          recorder.Write([&] { pcap.Add(from, to, tpkt); });
         });
   }
   ~WireRecording() { h225::TpktChannel::SetWireTap({}); }
-  std::mutex mutex;
+  Recorder recorder;
   PcapWriter pcap;
 };
 
@@ -115,7 +111,12 @@ TEST(CallsOnTheWire, TunnelledWithFastStartAndOnItsOwnConnection) {
     const std::string pcap =
         (std::filesystem::temp_directory_path() / ("vantro-call-" + std::to_string(::getpid()) + ".pcap")).string();
     // A packet that leaves after the file is written is not in it: count what the file holds.
-    const auto [written, packets] = wire.Locked([&] { return std::pair(wire.pcap.Write(pcap), wire.pcap.Size()); });
+    bool written = false;
+    std::size_t packets = 0;
+    wire.recorder.Write([&] {
+      written = wire.pcap.Write(pcap);
+      packets = wire.pcap.Size();
+    });
     ASSERT_TRUE(written);
     const Dissection d = Dissect(tshark, pcap);
     EXPECT_EQ(d.frames, packets);
